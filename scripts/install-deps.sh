@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, testing and benchmarking qxmover needs.
+# Idempotent: packages already present are left alone. Runs as root or through sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev
+  clang-format
+  # peers for the table tests and benchmarks
+  shapelib python3 python3-dbf python3-dbfread
+  # fuzzing the table engine
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

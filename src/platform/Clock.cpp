@@ -1,0 +1,139 @@
+#include "Clock.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace qx {
+
+LocalTime toLocal(SysTime time) {
+    std::time_t t = std::chrono::system_clock::to_time_t(time);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    LocalTime local;
+    local.year = tm.tm_year + 1900;
+    local.month = tm.tm_mon + 1;
+    local.day = tm.tm_mday;
+    local.hour = tm.tm_hour;
+    local.minute = tm.tm_min;
+    local.second = tm.tm_sec;
+    local.weekday = tm.tm_wday;
+    local.yearDay = tm.tm_yday + 1;
+    return local;
+}
+
+SysTime fromLocal(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+std::optional<SysTime> parseLocalTime(std::string_view text) {
+    std::string s(text);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int consumed = 0;
+    int fields = std::sscanf(s.c_str(), "%4d-%2d-%2d%n", &year, &month, &day, &consumed);
+    if (fields != 3)
+        return std::nullopt;
+    std::string_view rest = std::string_view(s).substr(static_cast<std::size_t>(consumed));
+    if (!rest.empty()) {
+        int timeConsumed = 0;
+        std::string restText(rest);
+        int timeFields = std::sscanf(restText.c_str(), " %2d:%2d%n:%2d%n", &hour, &minute, &timeConsumed,
+                                     &second, &timeConsumed);
+        if (timeFields < 2 || static_cast<std::size_t>(timeConsumed) != restText.size())
+            return std::nullopt;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59 ||
+        hour < 0 || minute < 0 || second < 0 || year < 1970)
+        return std::nullopt;
+    SysTime time = fromLocal(year, month, day, hour, minute, second);
+    if (toLocal(time).day != day)  // 31 February and the like
+        return std::nullopt;
+    return time;
+}
+
+std::string formatLocalTime(SysTime time) {
+    LocalTime t = toLocal(time);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return buffer;
+}
+
+bool SystemClock::sleepUntil(SysTime deadline, std::stop_token stop) {
+    std::mutex mutex;
+    std::condition_variable_any cv;
+    std::unique_lock lock(mutex);
+    cv.wait_until(lock, stop, deadline, [] { return false; });
+    return !stop.stop_requested();
+}
+
+SysTime VirtualClock::now() const {
+    std::lock_guard lock(m_mutex);
+    return m_now;
+}
+
+void VirtualClock::enroll() {
+    std::lock_guard lock(m_mutex);
+    ++m_members;
+}
+
+void VirtualClock::leave() {
+    std::lock_guard lock(m_mutex);
+    --m_members;
+    advanceIfAllAsleep();
+}
+
+void VirtualClock::advanceTo(SysTime time) {
+    std::lock_guard lock(m_mutex);
+    if (time > m_now)
+        m_now = time;
+    wakeDue();
+}
+
+void VirtualClock::wakeDue() {
+    bool any = false;
+    while (!m_sleepers.empty() && m_sleepers.begin()->first <= m_now) {
+        m_sleepers.begin()->second->woken = true;
+        m_sleepers.erase(m_sleepers.begin());
+        any = true;
+    }
+    if (any)
+        m_changed.notify_all();
+}
+
+void VirtualClock::advanceIfAllAsleep() {
+    if (m_sleepers.empty() || static_cast<int>(m_sleepers.size()) < m_members)
+        return;
+    // Sleepers that were woken are no longer in the map, so a member that has not run yet after its
+    // wake-up keeps the clock where it is.
+    if (m_sleepers.begin()->first > m_now)
+        m_now = m_sleepers.begin()->first;
+    wakeDue();
+}
+
+bool VirtualClock::sleepUntil(SysTime deadline, std::stop_token stop) {
+    std::unique_lock lock(m_mutex);
+    if (stop.stop_requested())
+        return false;
+    if (deadline <= m_now)
+        return true;
+    Sleeper self{deadline};
+    auto entry = m_sleepers.emplace(deadline, &self);
+    advanceIfAllAsleep();
+    m_changed.wait(lock, stop, [&] { return self.woken; });
+    if (!self.woken) {
+        m_sleepers.erase(entry);
+        advanceIfAllAsleep();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qx

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+using SysTime = std::chrono::system_clock::time_point;
+
+// A broken-down local time in the process time zone (TZ).
+struct LocalTime {
+    int year = 1970;
+    int month = 1;    // 1..12
+    int day = 1;      // 1..31
+    int hour = 0;     // 0..23
+    int minute = 0;   // 0..59
+    int second = 0;   // 0..60
+    int weekday = 4;  // 0 = Sunday .. 6 = Saturday
+    int yearDay = 1;  // 1 = 1 January
+
+    // Monday = 1 .. Sunday = 7.
+    int isoWeekday() const { return weekday == 0 ? 7 : weekday; }
+};
+
+LocalTime toLocal(SysTime time);
+
+// The instant of a local date and time; daylight saving time is decided by the time zone.
+SysTime fromLocal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// Parses "YYYY-MM-DD HH:MM[:SS]" (or "YYYY-MM-DD"); nullopt when malformed or out of range.
+std::optional<SysTime> parseLocalTime(std::string_view text);
+
+// "YYYY-MM-DD HH:MM:SS" of the local time.
+std::string formatLocalTime(SysTime time);
+
+// Every thread takes the time and sleeps through a Clock, so that a virtual clock can run days of
+// work in seconds. A thread that sleeps on a virtual clock must be enrolled (see ClockMember).
+class Clock {
+public:
+    virtual ~Clock() = default;
+
+    virtual SysTime now() const = 0;
+    LocalTime localNow() const { return toLocal(now()); }
+
+    // Sleeps until `deadline` or until a stop is requested. Returns false when stopped.
+    virtual bool sleepUntil(SysTime deadline, std::stop_token stop) = 0;
+    bool sleepFor(std::chrono::milliseconds duration, std::stop_token stop) {
+        return sleepUntil(now() + duration, std::move(stop));
+    }
+
+    // Membership of a worker thread. The virtual clock advances only while every member sleeps;
+    // the system clock ignores membership.
+    virtual void enroll() {}
+    virtual void leave() {}
+};
+
+// Enrolls in the constructor (on the starting thread, before the worker runs, so that the clock
+// cannot jump ahead while the worker is being set up) and leaves when destroyed.
+class ClockMember {
+public:
+    explicit ClockMember(Clock& clock) : m_clock(&clock) { m_clock->enroll(); }
+    ClockMember(ClockMember&& other) noexcept : m_clock(std::exchange(other.m_clock, nullptr)) {}
+    ClockMember(const ClockMember&) = delete;
+    ClockMember& operator=(const ClockMember&) = delete;
+    ClockMember& operator=(ClockMember&&) = delete;
+    ~ClockMember() {
+        if (m_clock)
+            m_clock->leave();
+    }
+
+private:
+    Clock* m_clock;
+};
+
+class SystemClock : public Clock {
+public:
+    SysTime now() const override { return std::chrono::system_clock::now(); }
+    bool sleepUntil(SysTime deadline, std::stop_token stop) override;
+};
+
+// A clock that stands still while any member works and jumps to the earliest wake-up time as soon
+// as every member sleeps. Deterministic: the order of wake-ups depends only on the deadlines.
+class VirtualClock : public Clock {
+public:
+    explicit VirtualClock(SysTime start) : m_now(start) {}
+
+    SysTime now() const override;
+    bool sleepUntil(SysTime deadline, std::stop_token stop) override;
+    void enroll() override;
+    void leave() override;
+
+    // Moves the time forward by hand (tests); wakes the sleepers that are due.
+    void advanceTo(SysTime time);
+
+private:
+    struct Sleeper {
+        SysTime deadline;
+        bool woken = false;
+    };
+    void advanceIfAllAsleep();  // m_mutex held
+    void wakeDue();             // m_mutex held
+
+    mutable std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    SysTime m_now;
+    int m_members = 0;
+    std::multimap<SysTime, Sleeper*> m_sleepers;
+};
+
+}  // namespace qx

@@ -1,0 +1,154 @@
+#include "PathMap.h"
+
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace qx {
+
+std::string asciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string asciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+PathMap::PathMap(fs::path root, fs::path windir, std::map<char, fs::path> drives)
+    : m_root(std::move(root)), m_windir(std::move(windir)) {
+    for (auto& [letter, dir] : drives)
+        m_drives[asciiUpper(std::string(1, letter))[0]] = dir;
+}
+
+std::optional<fs::path> PathMap::drive(char letter) const {
+    char upper = asciiUpper(std::string(1, letter))[0];
+    if (auto it = m_drives.find(upper); it != m_drives.end())
+        return it->second;
+    if (upper == 'C')
+        return m_root;
+    return std::nullopt;
+}
+
+namespace {
+
+// Splits on both separators and applies the Windows component rules.
+std::vector<std::string> components(std::string_view path) {
+    std::vector<std::string> parts;
+    std::string current;
+    auto flush = [&] {
+        if (current.empty() || current == ".") {
+            current.clear();
+            return;
+        }
+        if (current != "..") {
+            while (current.size() > 1 && current.back() == '.')
+                current.pop_back();
+        }
+        parts.push_back(std::move(current));
+        current.clear();
+    };
+    for (char c : path) {
+        if (c == '\\' || c == '/')
+            flush();
+        else
+            current.push_back(c);
+    }
+    flush();
+    return parts;
+}
+
+}  // namespace
+
+fs::path PathMap::native(std::string_view windowsPath) const {
+    fs::path base;
+    std::string_view rest = windowsPath;
+    bool absolute = false;
+    if (rest.size() >= 2 && rest[1] == ':' &&
+        ((rest[0] >= 'A' && rest[0] <= 'Z') || (rest[0] >= 'a' && rest[0] <= 'z'))) {
+        // An unmapped drive lies nowhere we may touch; keep it recognisable below the root.
+        base = drive(rest[0]).value_or(m_root / (std::string("drive_") + asciiLower(rest.substr(0, 1))));
+        rest.remove_prefix(2);
+        absolute = true;
+    } else if (!rest.empty() && (rest[0] == '\\' || rest[0] == '/')) {
+        base = m_root;
+        absolute = true;
+    }
+    fs::path out = base;
+    for (auto& part : components(rest))
+        out /= part;
+    if (!absolute && out.empty())
+        out = ".";
+    if (absolute && out.empty())
+        out = "/";
+    return resolveCaseInsensitive(out);
+}
+
+fs::path PathMap::profileFile(std::string_view name) const {
+    if (name.find('\\') == std::string_view::npos && name.find('/') == std::string_view::npos &&
+        name.find(':') == std::string_view::npos)
+        return resolveCaseInsensitive(m_windir / std::string(name));
+    return native(name);
+}
+
+fs::path resolveCaseInsensitive(const fs::path& path) {
+    std::error_code ec;
+    if (path.empty() || fs::symlink_status(path, ec).type() != fs::file_type::not_found)
+        return path;
+    fs::path resolved;
+    bool stillMatching = true;
+    for (const auto& part : path) {
+        if (resolved.empty() && part == path.root_path()) {
+            resolved = part;
+            continue;
+        }
+        if (stillMatching) {
+            fs::path exact = resolved / part;
+            if (fs::symlink_status(exact, ec).type() != fs::file_type::not_found) {
+                resolved = std::move(exact);
+                continue;
+            }
+            std::string wanted = part.string();
+            bool found = false;
+            fs::directory_iterator it(resolved.empty() ? fs::path(".") : resolved, ec);
+            for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+                std::string name = it->path().filename().string();
+                if (equalsIgnoreCase(name, wanted)) {
+                    resolved /= name;
+                    found = true;
+                    break;
+                }
+            }
+            if (found)
+                continue;
+            stillMatching = false;
+        }
+        resolved /= part;
+    }
+    return resolved;
+}
+
+}  // namespace qx

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+// Turns the installation's Windows-style paths (from profile values and formats) into native paths.
+//
+//  - `\` becomes `/`; a path that begins with `\` (or `/`) lies below the installation root, the
+//    "current drive"; `X:` lies below the directory mapped to drive X (C: is the root);
+//  - a trailing dot of a component is dropped and `.` components vanish, so the joints
+//    "dir.\name" and "dir\.\name" both name dir/name;
+//  - a path that does not exist as written is resolved component by component ignoring letter case;
+//  - relative paths stay relative: they are taken from the working directory.
+class PathMap {
+public:
+    PathMap() = default;
+    PathMap(std::filesystem::path root, std::filesystem::path windir,
+            std::map<char, std::filesystem::path> drives = {});
+
+    std::filesystem::path native(std::string_view windowsPath) const;
+
+    // A profile file: a bare name lies in the profile (Windows) directory; anything else is mapped.
+    std::filesystem::path profileFile(std::string_view name) const;
+
+    // The directory of drive `letter` (any case); nullopt when the drive is not mapped.
+    std::optional<std::filesystem::path> drive(char letter) const;
+
+    const std::filesystem::path& root() const { return m_root; }
+    const std::filesystem::path& windir() const { return m_windir; }
+
+private:
+    std::filesystem::path m_root = "/";
+    std::filesystem::path m_windir = "/windows";
+    std::map<char, std::filesystem::path> m_drives;  // upper-case letters
+};
+
+// Resolves `path` against the file system ignoring letter case where the exact spelling does not
+// exist. Components that match nothing are kept as written. Never fails.
+std::filesystem::path resolveCaseInsensitive(const std::filesystem::path& path);
+
+// Upper-cases ASCII letters only; bytes of other encodings pass unchanged.
+std::string asciiUpper(std::string_view text);
+std::string asciiLower(std::string_view text);
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+}  // namespace qx

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+// Reads and writes INI files with the semantics of the Windows private-profile functions, because
+// the installation's other programs read and write the same files.
+//
+// Reading: section and key names match case-insensitively; the first of duplicate sections or keys
+// wins; ';' starts a comment only at the start of a line; blanks around keys and values are cut and
+// one pair of matching outer quotes is stripped from a value. Every read sees the file as it is now
+// (a parsed copy is reused only while size, mtime and inode are unchanged). Bytes are not
+// transcoded; UTF-16LE files with a byte-order mark are read and written as such.
+//
+// Writing edits the file in place, byte for byte: other lines, comments, the spelling of names and
+// the line-end style stay. A new key goes after the last key line of its section, a new section at
+// the end; a new file (and new lines in a CRLF file) end lines with CRLF. A write replaces the file
+// atomically (temporary file + rename) under a per-file lock that serialises writers in this process
+// and between processes.
+class Profile {
+public:
+    // `resolve` turns the file names given to every call into native paths (bare names lie in the
+    // profile directory; see PathMap::profileFile).
+    using Resolver = std::function<std::filesystem::path(std::string_view file)>;
+
+    explicit Profile(Resolver resolve);
+    // Bare names resolve in `profileDir`, other names are taken as native paths.
+    explicit Profile(std::filesystem::path profileDir);
+    ~Profile();
+    Profile(const Profile&) = delete;
+    Profile& operator=(const Profile&) = delete;
+
+    // The value as the Windows text read returns it: at most size - 1 characters (the default is cut
+    // likewise); size 0 gives the empty text. A missing file, section or key gives the default.
+    std::string getString(std::string_view file, std::string_view section, std::string_view key,
+                          std::string_view defaultValue, std::size_t size) const;
+
+    // The value as the Windows integer read parses it: optional blanks and sign, decimal (leading zeros
+    // stay decimal) or 0x hex, stopping at the first non-digit ("42A" gives 42, "yes" gives 0, not the
+    // default), wrapping modulo 2^32. A missing file, section or key gives the default.
+    int getInt(std::string_view file, std::string_view section, std::string_view key, int defaultValue) const;
+
+    // Writes key=value; a null value deletes the key. Returns false when the file cannot be written.
+    bool writeString(std::string_view file, std::string_view section, std::string_view key,
+                     std::optional<std::string_view> value);
+    bool writeInt(std::string_view file, std::string_view section, std::string_view key, int value);
+
+    // Deletes the whole section (the Windows write with a null key). Returns false on a write failure.
+    bool deleteSection(std::string_view file, std::string_view section);
+
+    std::filesystem::path resolve(std::string_view file) const { return m_resolve(file); }
+
+private:
+    struct Cache;
+    Resolver m_resolve;
+    std::unique_ptr<Cache> m_cache;
+};
+
+// Parses text like the Windows profile integer read (see Profile::getInt).
+int parseProfileInt(std::string_view text);
+
+}  // namespace qx

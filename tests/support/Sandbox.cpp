@@ -1,0 +1,77 @@
+#include "Sandbox.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace qx::test {
+
+Sandbox::Sandbox() {
+    std::string pattern = (fs::temp_directory_path() / "qxtest-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    m_root = pattern;
+}
+
+Sandbox::~Sandbox() {
+    std::error_code ec;
+    // Read-only directories made by a test would stop the removal.
+    for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(m_root, ec);
+}
+
+fs::path Sandbox::file(std::string_view relative, std::string_view content,
+                       std::optional<std::chrono::system_clock::time_point> mtime) const {
+    fs::path p = path(relative);
+    fs::create_directories(p.parent_path());
+    {
+        std::ofstream out(p, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    }
+    if (mtime)
+        fs::last_write_time(p, std::chrono::clock_cast<fs::file_time_type::clock>(*mtime));
+    return p;
+}
+
+fs::path Sandbox::dir(std::string_view relative) const {
+    fs::path p = path(relative);
+    fs::create_directories(p);
+    return p;
+}
+
+fs::path Sandbox::recordingScript(std::string_view relative, const fs::path& record) const {
+    std::string script = "#!/bin/sh\nprintf '%s' \"$(basename \"$0\")\" >> '" + record.string() +
+                         "'\nfor a in \"$@\"; do printf ' [%s]' \"$a\" >> '" + record.string() +
+                         "'; done\necho >> '" + record.string() + "'\n";
+    fs::path p = file(relative, script);
+    fs::permissions(p, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    return p;
+}
+
+std::string Sandbox::read(std::string_view relative) const { return readFile(path(relative)); }
+
+bool Sandbox::exists(std::string_view relative) const { return fs::exists(path(relative)); }
+
+void Sandbox::makeReadOnly(std::string_view relative) const {
+    fs::path p = path(relative);
+    if (!fs::exists(p))
+        fs::create_directories(p);
+    fs::permissions(p, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::others_read);
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+}  // namespace qx::test

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qx::test {
+
+// A temporary directory of its own for one test, removed with everything below it at the end.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::filesystem::path& root() const { return m_root; }
+    std::filesystem::path path(std::string_view relative) const { return m_root / relative; }
+
+    // Writes a file (creating its directories); `mtime` sets the last-write time when given.
+    std::filesystem::path file(std::string_view relative, std::string_view content = {},
+                               std::optional<std::chrono::system_clock::time_point> mtime = {}) const;
+    std::filesystem::path dir(std::string_view relative) const;
+    // A script that appends its argument vector, one line per start, to `record`.
+    std::filesystem::path recordingScript(std::string_view relative, const std::filesystem::path& record) const;
+
+    std::string read(std::string_view relative) const;
+    bool exists(std::string_view relative) const;
+    void makeReadOnly(std::string_view relative) const;
+
+private:
+    std::filesystem::path m_root;
+};
+
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace qx::test
