@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "PathMap.h"
+
+namespace qx {
+
+// How a directly started program shows itself; kept for the command lines that name it, but a
+// program on this platform has no window to show.
+enum class Show { Hidden = 0, Shown = 5 };
+
+// Starts programs the way the installation's command lines expect, without ever using a shell.
+class Launcher {
+public:
+    static constexpr std::chrono::seconds kDefaultLimit{600};
+
+    virtual ~Launcher() = default;
+
+    // "Through the command shell": splits `commandLine` by Windows rules, resolves the program and
+    // starts it. Waits for its end (at most `limit`, then kills it) unless the line begins with
+    // "start" (optionally "start /MIN"). Returns false when the program cannot be found or
+    // executed; the program's own exit code is not judged.
+    virtual bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) = 0;
+
+    // The direct start with a show value: starts and does not wait. Same failure rule as run().
+    virtual bool start(std::string_view commandLine, Show show) = 0;
+};
+
+// Splits a command line by the Windows rules: blanks and tabs separate, double quotes group (and
+// are removed), a backslash before a quote makes the quote literal.
+std::vector<std::string> splitCommandLine(std::string_view commandLine);
+
+// The installation's programs that have other names here. Empty texts keep the defaults:
+// the editor is $VISUAL, $EDITOR or xdg-open; printing is `lp FILE`; the restart is
+// `systemctl reboot`.
+struct LauncherCommands {
+    std::string editor;
+    std::string print;
+    std::string restart;
+};
+
+class PosixLauncher : public Launcher {
+public:
+    // `log` receives one line for each child killed after its limit and each start that failed.
+    using Log = std::function<void(const std::string& line)>;
+
+    PosixLauncher(PathMap paths, LauncherCommands commands = {}, Log log = {});
+
+    bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
+    bool start(std::string_view commandLine, Show show) override;
+
+    // The argument vector that `commandLine` starts, after the translations of the installation's
+    // commands (md, notepad, shutdown) and program resolution; empty when the program is not found.
+    // `md` has no program: it yields {"md", DIR} with DIR mapped.
+    std::vector<std::string> resolve(std::string_view commandLine) const;
+
+private:
+    bool launch(std::string_view commandLine, bool wait, std::chrono::seconds limit);
+
+    PathMap m_paths;
+    LauncherCommands m_commands;
+    Log m_log;
+};
+
+// Finds a program the way the launcher does: names with `\` or a drive through the path mapping;
+// otherwise the working directory, then PATH; a name ending in ".exe" is also found without it.
+// Empty when not found or not executable.
+std::filesystem::path findProgram(const PathMap& paths, std::string_view name);
+
+}  // namespace qx
