@@ -1,0 +1,56 @@
+#include "Environment.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "ProfileNames.h"
+
+namespace qx {
+
+LauncherCommands launcherCommands(Profile& profile) {
+    LauncherCommands commands;
+    commands.editor = profile.getString(ini::kMover, ini::kPlatform, "Editor", "", 512);
+    commands.print = profile.getString(ini::kMover, ini::kPlatform, "Print", "", 512);
+    commands.restart = profile.getString(ini::kMover, ini::kPlatform, "Restart", "", 512);
+    return commands;
+}
+
+namespace {
+
+PathMap makePaths(const GlobalOptions& o) {
+    if (!o.workdir.empty() && ::chdir(o.workdir.c_str()) != 0)
+        throw std::runtime_error("cannot change to the working directory " + o.workdir.string() + ": " +
+                                 std::strerror(errno));
+    std::filesystem::path root = std::filesystem::absolute(o.root);
+    std::filesystem::path windir = o.windir.empty() ? root / "windows" : std::filesystem::absolute(o.windir);
+    return PathMap(root, windir, o.drives);
+}
+
+}  // namespace
+
+Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> prompts)
+    : m_paths(makePaths(options)),
+      m_profile(
+          std::make_unique<Profile>([this](std::string_view file) { return m_paths.profileFile(file); })),
+      m_clock(options.clockStart ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>(*options.clockStart))
+                                 : std::unique_ptr<Clock>(std::make_unique<SystemClock>())),
+      m_virtual(dynamic_cast<VirtualClock*>(m_clock.get())),
+      m_log(std::make_unique<ActivityLog>(*m_clock, m_state)),
+      m_launcher(std::make_unique<PosixLauncher>(m_paths, launcherCommands(*m_profile),
+                                                 [this](const std::string& line) { m_log->note(line); })),
+      m_prompts(
+          prompts ? std::move(prompts)
+                  : std::make_unique<ConsolePrompts>([this](const std::string& line) { m_log->note(line); })),
+      m_threads(
+          std::make_unique<ThreadSet>(*m_clock, [this](const std::string& line) { m_log->write(line); })),
+      m_services{m_paths,    *m_profile, *m_clock, m_state,        *m_launcher,
+                 *m_prompts, m_strings,  *m_log,   m_threads.get()} {}
+
+Environment::~Environment() {
+    m_threads->stop();
+}
+
+}  // namespace qx

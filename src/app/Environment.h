@@ -1,0 +1,54 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Services.h"
+#include "ThreadSet.h"
+
+namespace qx {
+
+// The global options of every command.
+struct GlobalOptions {
+    std::filesystem::path root = "/";
+    std::filesystem::path windir;   // empty: ROOT/windows
+    std::filesystem::path workdir;  // empty: the current directory
+    std::map<char, std::filesystem::path> drives;
+    std::optional<SysTime> clockStart;  // a virtual clock from this local time
+};
+
+// Owns the objects behind Services for one process: path mapping, profiles, clock, shared state,
+// texts, activity log, launcher, prompts and the thread set.
+class Environment {
+public:
+    // `prompts` decides how boxes are shown; null gives the headless prompts (standard error and
+    // the activity log).
+    explicit Environment(const GlobalOptions& options, std::unique_ptr<Prompts> prompts = nullptr);
+    ~Environment();
+
+    Services& services() { return m_services; }
+    Clock& clock() { return *m_clock; }
+    VirtualClock* virtualClock() { return m_virtual; }
+
+private:
+    PathMap m_paths;
+    std::unique_ptr<Profile> m_profile;
+    std::unique_ptr<Clock> m_clock;
+    VirtualClock* m_virtual = nullptr;
+    SharedState m_state;
+    StringTable m_strings;
+    std::unique_ptr<ActivityLog> m_log;
+    std::unique_ptr<Launcher> m_launcher;
+    std::unique_ptr<Prompts> m_prompts;
+    std::unique_ptr<ThreadSet> m_threads;
+    Services m_services;
+};
+
+// Reads the replacements of the installation's editor, print and restart commands from [Platform]
+// of qxmover.ini (keys Editor, Print, Restart).
+LauncherCommands launcherCommands(Profile& profile);
+
+}  // namespace qx

@@ -1,0 +1,45 @@
+#include "HeadlessRunner.h"
+
+#include "SingleInstance.h"
+#include "ThreadSet.h"
+#include "WeekTimer.h"
+
+namespace qx {
+
+SysTime nextHourBoundary(SysTime time) {
+    LocalTime t = toLocal(time);
+    // Through the local calendar, so that a daylight saving change still lands on a full hour.
+    SysTime boundary = fromLocal(t.year, t.month, t.day, t.hour, 0, 0) + std::chrono::hours(1);
+    while (boundary <= time)
+        boundary += std::chrono::hours(1);
+    return boundary;
+}
+
+int HeadlessRunner::run(std::optional<SysTime> until) {
+    Services& s = m_services;
+    ThreadSet& threads = *s.threads;
+    std::stop_token stop = threads.token();
+    {
+        ClockMember member(s.clock);
+        for (;;) {
+            SysTime now = s.clock.now();
+            weekTimerTick(toLocal(now), s.state);
+            if (m_instance && m_instance->takeShowRequest())
+                s.log.note("Show mover");
+            if (until && now >= *until)
+                break;
+            SysTime wake = nextHourBoundary(now);
+            if (until && *until < wake)
+                wake = *until;
+            // Without a virtual clock, wake at least every minute to answer show requests promptly.
+            if (!until)
+                wake = std::min(wake, now + std::chrono::minutes(1));
+            if (!s.clock.sleepUntil(wake, stop))
+                break;
+        }
+    }
+    threads.stop();
+    return 0;
+}
+
+}  // namespace qx

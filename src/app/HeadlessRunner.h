@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+
+#include "Services.h"
+
+namespace qx {
+
+class SingleInstance;
+
+// Runs the service without a window: the clock timer's week work at every hour boundary, show
+// requests of later starts drained, until a stop is requested (SIGTERM, SIGINT) or, on a virtual
+// clock, the `until` time is reached. Then every thread is stopped and joined.
+class HeadlessRunner {
+public:
+    HeadlessRunner(Services& services, SingleInstance* instance)
+        : m_services(services), m_instance(instance) {}
+
+    // Returns the process exit code (0 on a clean stop).
+    int run(std::optional<SysTime> until);
+
+private:
+    Services& m_services;
+    SingleInstance* m_instance;
+};
+
+// The next full hour after `time` (local time).
+SysTime nextHourBoundary(SysTime time);
+
+}  // namespace qx

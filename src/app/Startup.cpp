@@ -1,0 +1,100 @@
+#include "Startup.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "AliveLogThread.h"
+#include "OnDemandThreads.h"
+#include "ProfileNames.h"
+#include "ThreadSet.h"
+
+namespace qx {
+
+std::string languageFileName(Profile& profile) {
+    std::string language = profile.getString(ini::kMover, ini::kConfig, "DefaultLanguage", "", 80);
+    if (language == "DT")
+        return "qxmovedt.lng";
+    if (language == "FR")
+        return "qxmovefr.lng";
+    return {};
+}
+
+void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, Prompts& prompts) {
+    std::string name = languageFileName(profile);
+    if (name.empty())
+        return;
+    if (!strings.loadLanguageFile(paths.profileFile(name)))
+        prompts.warn(strings.format(kStrLanguageMissing, name), strings.get(kStrErrorCaption));
+}
+
+void convertLegacyLaunchers(Profile& profile) {
+    char section[32], key[32];
+    for (int i = 1; i <= 4; ++i) {
+        std::snprintf(section, sizeof section, ini::kLauncher, i);
+        std::string program = profile.getString(ini::kMover, section, "StartProgram", "", 160);
+        int atHour = profile.getInt(ini::kMover, section, "AtHour", 0);
+        if (profile.getInt(ini::kMover, section, "Active", 0) != 1)
+            continue;
+        int free = 0;
+        for (int n = 1; n <= 49 && free == 0; ++n) {
+            std::snprintf(key, sizeof key, "Prog%d", n);
+            if (profile.getString(ini::kMover, ini::kStartMore, key, "", 128).empty())
+                free = n;
+        }
+        if (free == 0)
+            continue;
+        auto write = [&](const char* format, const std::string& value) {
+            std::snprintf(key, sizeof key, format, free);
+            profile.writeString(ini::kMover, ini::kStartMore, key, value);
+        };
+        write("Prog%d", program);
+        write("Day%d", "0");
+        write("Time%d", std::to_string(atHour));
+        write("Type%d", "0");
+        profile.writeString(ini::kMover, section, "Active", "0");
+    }
+}
+
+bool webTriggerWanted(Profile& profile, const PathMap& paths) {
+    int active = profile.getInt(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", -1);
+    std::string batch = profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
+    if (batch.empty()) {
+        batch = "\\qx_web\\bin\\qxphp.bat";
+        profile.writeString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", batch);
+    }
+    std::error_code ec;
+    if (active == 0 || !std::filesystem::exists(paths.native(batch), ec))
+        return false;
+    if (active < 0) {
+        profile.writeString(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", "1");
+        return true;
+    }
+    return active == 1;
+}
+
+bool jobWatcherWanted(Profile& profile) {
+    return profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob3", 0) == 1 ||
+           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob2", 0) != 0 ||
+           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob1", 0) != 0;
+}
+
+void Startup::run() {
+    Services& s = m_services;
+    m_settings = loadSettings(s.profile);
+    publishSettings(m_settings, s.state);
+
+    if (s.threads) {
+        auto alive = std::make_shared<AliveLogThread>(s.clock);
+        s.threads->start("AliveLogThread", [alive](std::stop_token stop) { alive->run(stop); });
+    }
+    m_webTrigger = webTriggerWanted(s.profile, s.paths);
+    if (jobWatcherWanted(s.profile))
+        startOnDemand(s, OnDemand::JobWatcher);
+    if (m_settings.printReport)
+        startOnDemand(s, OnDemand::AlarmReport);
+    convertLegacyLaunchers(s.profile);
+    publishSettings(m_settings, s.state);
+    s.log.note("Mover started");
+}
+
+}  // namespace qx

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+
+#include "MoverSettings.h"
+#include "Services.h"
+
+namespace qx {
+
+// The language file chosen by [Config] DefaultLanguage of qxmover.ini: "qxmovedt.lng" for exactly
+// "DT", "qxmovefr.lng" for exactly "FR", else empty (the built-in texts).
+std::string languageFileName(Profile& profile);
+
+// Replaces the string table's texts from the chosen language file, which lies in the profile
+// directory. A file that cannot be read gives message 109 naming it; the built-in texts stay.
+void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, Prompts& prompts);
+
+// Moves each active [Launcher1]..[Launcher4] entry into the first free timed task of [StartMore]
+// and deactivates the launcher, so that it is converted once. With all 49 tasks taken the entry
+// stays where it is and active (a task number 50 would never run).
+void convertLegacyLaunchers(Profile& profile);
+
+// The web trigger decision: writes the default batch name when none is set, and
+// ActivateWebTrigger=1 when the key is missing and the batch exists. True when the web trigger
+// thread is to run.
+bool webTriggerWanted(Profile& profile, const PathMap& paths);
+
+// True when [JobDirWatcher] asks for the job watcher (CheckJob3 = 1, or CheckJob2 or CheckJob1 not 0).
+bool jobWatcherWanted(Profile& profile);
+
+// The start-up of the service without its window: settings, threads, the decisions on the optional
+// threads, launcher conversion, alarm keys, and "Mover started".
+class Startup {
+public:
+    explicit Startup(Services& services) : m_services(services) {}
+
+    // Runs every step in order; the threads are started in services.threads.
+    void run();
+
+    const MoverSettings& settings() const { return m_settings; }
+    bool webTrigger() const { return m_webTrigger; }
+
+private:
+    Services& m_services;
+    MoverSettings m_settings;
+    bool m_webTrigger = false;
+};
+
+}  // namespace qx

@@ -1,0 +1,68 @@
+#include "StringTable.h"
+
+#include <fstream>
+
+#include "Profile.h"
+
+namespace qx {
+
+StringTable::StringTable()
+    : m_texts{
+          {kStrAbout, "About qxmover..."},
+          {kStrTrayTip, "Quillet statistic-file manager"},
+          {kStrDateTime, "%02d.%02d.%02d   %02d:%02d:%02d"},
+          {kStrWeek, "Week (%i)"},
+          {kStrWeeks, "weeks"},
+          {kStrMonths, "months"},
+          {kStrMoveFailed, "Failed to move statisticfiles !"},
+          {kStrErrorCaption, "Error !"},
+          {kStrLanguageMissing, "The resource dll %1 could not be loaded !"},
+          {kStrSecondBatchFailed, "Unable to start qxmove2.bat program !"},
+          {kStrConfirmCaption, "Please confirm ..."},
+          {kStrAskSecondBatch, "Start batchprogram qxmove2.bat with parameter: %1 ?"},
+          {kStrAskDelete, "Delete all logfiles in the directory: %1 ?"},
+          {kStrAskMove, "Move all logfiles to the directory %1 ?"},
+          {kStrOpenDatabaseFailed, "Failed to open the database %1 !"},
+          {kStrNoDrive, "No drive selected"},
+          {kStrSelectDrive, "Please select a harddisk to check for free diskspace !"},
+          {kStrTitle, "Quillet statisticfile manager and disk monitor"},
+      } {}
+
+std::string StringTable::get(int id) const {
+    auto it = m_texts.find(id);
+    return it == m_texts.end() ? std::string() : it->second;
+}
+
+std::string replacePlaceholder(std::string_view text, std::string_view argument) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '1') {
+            out.append(argument);
+            ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::string StringTable::format(int id, std::string_view argument) const {
+    return replacePlaceholder(get(id), argument);
+}
+
+bool StringTable::loadLanguageFile(const std::filesystem::path& file) {
+    std::ifstream probe(file);
+    if (!probe)
+        return false;
+    // The same rules as every other profile file; the ids present replace the built-in texts.
+    Profile profile([file](std::string_view) { return file; });
+    for (auto& [id, text] : m_texts) {
+        const std::string marker = "\x01missing";
+        std::string value = profile.getString("", "Strings", std::to_string(id), marker, 1024);
+        if (value != marker)
+            text = value;
+    }
+    return true;
+}
+
+}  // namespace qx

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+// Identifiers of the user-visible texts.
+enum StringId : int {
+    kStrAbout = 101,
+    kStrTrayTip = 102,
+    kStrDateTime = 103,
+    kStrWeek = 104,
+    kStrWeeks = 105,
+    kStrMonths = 106,
+    kStrMoveFailed = 107,
+    kStrErrorCaption = 108,
+    kStrLanguageMissing = 109,
+    kStrSecondBatchFailed = 110,
+    kStrConfirmCaption = 111,
+    kStrAskSecondBatch = 112,
+    kStrAskDelete = 113,
+    kStrAskMove = 114,
+    kStrOpenDatabaseFailed = 116,
+    kStrNoDrive = 117,
+    kStrSelectDrive = 118,
+    kStrTitle = 120,
+};
+
+// The string table: built-in English texts, replaced entry by entry by a language file.
+class StringTable {
+public:
+    StringTable();
+
+    // The text of `id`; empty for an unknown id.
+    std::string get(int id) const;
+
+    // The text of `id` with "%1" replaced by `argument`.
+    std::string format(int id, std::string_view argument) const;
+
+    // Replaces entries from a language file: section [Strings], lines id=text (quotes stripped like a
+    // profile value). False when the file cannot be read; the table is then unchanged.
+    bool loadLanguageFile(const std::filesystem::path& file);
+
+private:
+    std::map<int, std::string> m_texts;
+};
+
+// Replaces every "%1" of `text` with `argument`.
+std::string replacePlaceholder(std::string_view text, std::string_view argument);
+
+}  // namespace qx

@@ -1,0 +1,56 @@
+#include "OnDemandThreads.h"
+
+#include <atomic>
+
+#include "ThreadSet.h"
+
+namespace qx {
+
+namespace {
+
+std::atomic<bool>& markOf(SharedState& state, OnDemand which) {
+    switch (which) {
+        case OnDemand::LineWatchdog:
+            return state.lineWatchdogStarted;
+        case OnDemand::JobWatcher:
+            return state.jobWatcherStarted;
+        case OnDemand::AlarmReport:
+            break;
+    }
+    return state.alarmReportStarted;
+}
+
+// The body of each on-demand thread; empty while the thread is not part of the build.
+ThreadSet::Body bodyOf(Services&, OnDemand) {
+    return {};
+}
+
+const char* nameOf(OnDemand which) {
+    switch (which) {
+        case OnDemand::LineWatchdog:
+            return "LineWatchdogThread";
+        case OnDemand::JobWatcher:
+            return "JobWatcherThread";
+        case OnDemand::AlarmReport:
+            break;
+    }
+    return "AlarmReportThread";
+}
+
+}  // namespace
+
+bool startOnDemand(Services& services, OnDemand which) {
+    ThreadSet::Body body = bodyOf(services, which);
+    if (!body || !services.threads)
+        return false;
+    std::atomic<bool>& mark = markOf(services.state, which);
+    if (mark.exchange(true))
+        return false;
+    if (!services.threads->start(nameOf(which), std::move(body), [&mark] { mark = false; })) {
+        mark = false;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qx

@@ -1,0 +1,204 @@
+// qxmover: the housekeeping and monitoring service of the voice-alarm server, and its tools.
+
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include "Environment.h"
+#include "HeadlessRunner.h"
+#include "ProfileCommand.h"
+#include "ProfileNames.h"
+#include "RunCommand.h"
+#include "SingleInstance.h"
+#include "Startup.h"
+#include "TableCommands.h"
+#include "WeekCalendar.h"
+
+namespace {
+
+constexpr int kUsage = 2;
+
+int usageError(const std::string& message) {
+    std::cerr << "qxmover: " << message << std::endl;
+    return kUsage;
+}
+
+// SIGTERM and SIGINT are taken by one watcher thread, so that worker threads are never interrupted
+// and the stop reaches every thread through its stop token.
+class SignalWatcher {
+public:
+    SignalWatcher() {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGTERM);
+        sigaddset(&m_set, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
+    }
+    void watch(std::stop_source target) {
+        m_thread = std::jthread([this, target](std::stop_token self) mutable {
+            timespec period{0, 200'000'000};
+            while (!self.stop_requested()) {
+                if (sigtimedwait(&m_set, nullptr, &period) > 0) {
+                    target.request_stop();
+                    return;
+                }
+            }
+        });
+    }
+
+private:
+    sigset_t m_set;
+    std::jthread m_thread;
+};
+
+int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> until) {
+    SignalWatcher signals;
+    qx::Environment env(options);
+    qx::Services& s = env.services();
+    qx::loadLanguage(s.profile, s.paths, const_cast<qx::StringTable&>(s.strings), s.prompts);
+    qx::SingleInstance instance(s.paths.windir().string());
+    switch (instance.acquire()) {
+        case qx::SingleInstance::Result::AnotherRuns:
+            return 0;
+        case qx::SingleInstance::Result::Failed:
+            std::cerr << "qxmover: cannot create the single-instance lock; running anyway" << std::endl;
+            break;
+        case qx::SingleInstance::Result::First:
+            break;
+    }
+    signals.watch(s.threads->source());
+    qx::Startup startup(s);
+    startup.run();
+    qx::HeadlessRunner runner(s, &instance);
+    return runner.run(until);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "qxmover: keeps the voice-alarm server's directories from filling up and watches that the "
+        "server stays healthy.\nWithout a command it runs the service (headless: this build has "
+        "no window)."};
+    app.set_version_flag("--version", "qxmover 0.1.0");
+    qx::GlobalOptions options;
+    std::string root = "/", windir, workdir;
+    std::vector<std::string> drives;
+    bool headless = false;
+    std::string clockStart, clockUntil;
+    app.add_option("--root", root, "installation root, the \"current drive\" of \\ paths")
+        ->envname("QXMOVER_ROOT")
+        ->capture_default_str();
+    app.add_option("--windir", windir, "profile (INI) directory (default ROOT/windows)")
+        ->envname("QXMOVER_WINDIR");
+    app.add_option("--workdir", workdir,
+                   "working directory: relative paths such as log\\ (default: current)");
+    app.add_option("--drive", drives, "maps a drive letter: X=DIR (repeatable; C: is the root)");
+    app.add_flag("--headless", headless, "run the service without any window");
+    app.add_option("--clock-start", clockStart,
+                   "run on a virtual clock from this local time, \"YYYY-MM-DD HH:MM[:SS]\"");
+    app.add_option("--clock-until", clockUntil,
+                   "stop cleanly when the virtual clock reaches this local time");
+
+    auto* week = app.add_subcommand("week", "print the week number of a date (default: today)");
+    std::string weekDate;
+    week->add_option("date", weekDate, "YYYY-MM-DD");
+
+    auto* profile = app.add_subcommand("profile",
+                                       "read or write profile files: get FILE SECTION KEY [DEFAULT [SIZE]] | "
+                                       "get-int FILE SECTION KEY DEFAULT | "
+                                       "set FILE SECTION KEY VALUE | delete FILE SECTION [KEY]");
+    profile->prefix_command();
+
+    auto* alarms = app.add_subcommand("alarms", "print the alarm key list, one \"%d  %s\" line per alarm");
+
+    auto* dbf = app.add_subcommand("dbf", "print the fields and records of a dBASE table");
+    std::string dbfFile;
+    dbf->add_option("file", dbfFile, "the table")->required();
+
+    auto* run = app.add_subcommand("run", "run one job or one of the dialog's operations once");
+    qx::RunOptions runOptions;
+    std::string runAt;
+    run->add_option("job", runOptions.job, "the job")->required();
+    run->add_option("--at", runAt, "the time the job believes it is, \"YYYY-MM-DD HH:MM\"");
+    run->add_flag("--dry-run", runOptions.dryRun,
+                  "print what would be moved, deleted or started; change nothing");
+    run->add_flag("--yes", runOptions.yes, "answer the operation's question with Yes");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
+    }
+
+    options.root = root;
+    options.windir = windir;
+    options.workdir = workdir;
+    for (const auto& d : drives) {
+        if (d.size() < 3 || d[1] != '=' || !std::isalpha(static_cast<unsigned char>(d[0])))
+            return usageError("--drive wants X=DIR, not \"" + d + "\"");
+        options.drives[d[0]] = d.substr(2);
+    }
+
+    try {
+        if (*week) {
+            qx::LocalTime date = qx::toLocal(std::chrono::system_clock::now());
+            if (!weekDate.empty()) {
+                auto parsed = qx::parseLocalTime(weekDate);
+                if (!parsed || weekDate.size() != 10)
+                    return usageError("week wants a date YYYY-MM-DD, not \"" + weekDate + "\"");
+                date = qx::toLocal(*parsed);
+            }
+            std::cout << qx::weekNumber(date).week << std::endl;
+            return 0;
+        }
+        if (*profile) {
+            qx::Environment env(options);
+            return runProfileCommand(env.services().profile, profile->remaining(), std::cout, std::cerr);
+        }
+        if (*alarms) {
+            qx::Environment env(options);
+            qx::Services& s = env.services();
+            return printAlarmList(s.profile, s.paths, s.prompts, std::cout);
+        }
+        if (*dbf)
+            return printTable(dbfFile, std::cout, std::cerr);
+        if (*run) {
+            if (!runAt.empty()) {
+                runOptions.at = qx::parseLocalTime(runAt);
+                if (!runOptions.at)
+                    return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + runAt + "\"");
+            }
+            return qx::runJobCommand(options, runOptions, std::cout, std::cerr);
+        }
+
+        std::optional<qx::SysTime> until;
+        if (!clockStart.empty() || !clockUntil.empty()) {
+            if (clockStart.empty() || clockUntil.empty())
+                return usageError("--clock-start and --clock-until go together");
+            options.clockStart = qx::parseLocalTime(clockStart);
+            if (!options.clockStart)
+                return usageError("--clock-start wants \"YYYY-MM-DD HH:MM[:SS]\", not \"" + clockStart +
+                                  "\"");
+            until = qx::parseLocalTime(clockUntil);
+            if (!until)
+                return usageError("--clock-until wants \"YYYY-MM-DD HH:MM[:SS]\", not \"" + clockUntil +
+                                  "\"");
+            if (*until < *options.clockStart)
+                return usageError("--clock-until lies before --clock-start");
+        }
+        (void)headless;
+        return runService(options, until);
+    } catch (const std::exception& e) {
+        std::cerr << "qxmover: " << e.what() << std::endl;
+        return 1;
+    }
+}
