@@ -25,6 +25,8 @@ namespace qx {
 // the end; a new file (and new lines in a CRLF file) end lines with CRLF. A write replaces the file
 // atomically (temporary file + rename) under a per-file lock that serialises writers in this process
 // and between processes.
+//
+// All members may be called from many threads at once; the resolver must allow that too.
 class Profile {
 public:
     // `resolve` turns the file names given to every call into native paths (bare names lie in the
@@ -32,34 +34,50 @@ public:
     using Resolver = std::function<std::filesystem::path(std::string_view file)>;
 
     explicit Profile(Resolver resolve);
-    // Bare names resolve in `profileDir`, other names are taken as native paths.
+    // Bare names (without '/' or '\\') resolve in `profileDir`, other names are taken as native paths.
+    // With either constructor, a file that does not exist under the resolved name is looked for
+    // ignoring letter case, as Windows would find it.
     explicit Profile(std::filesystem::path profileDir);
     ~Profile();
     Profile(const Profile&) = delete;
     Profile& operator=(const Profile&) = delete;
 
     // The value as the Windows text read returns it: at most size - 1 characters (the default is cut
-    // likewise); size 0 gives the empty text. A missing file, section or key gives the default.
+    // likewise); size 0 gives the empty text. A missing file, section or key gives the default, with its
+    // trailing spaces removed as the Windows read does. Characters are bytes, except that a value from a
+    // UTF-16 file (held as UTF-8) is never cut inside a character.
     std::string getString(std::string_view file, std::string_view section, std::string_view key,
                           std::string_view defaultValue, std::size_t size) const;
 
     // The value as the Windows integer read parses it: optional blanks and sign, decimal (leading zeros
     // stay decimal) or 0x hex, stopping at the first non-digit ("42A" gives 42, "yes" gives 0, not the
-    // default), wrapping modulo 2^32. A missing file, section or key gives the default.
+    // default), wrapping modulo 2^32. A missing file, section or key gives the default, and so does an
+    // empty value ("Key="), as on Windows.
     int getInt(std::string_view file, std::string_view section, std::string_view key, int defaultValue) const;
 
-    // Writes key=value; a null value deletes the key. Returns false when the file cannot be written.
+    // Writes key=value into the first section of that name; a null value deletes the key (every line of
+    // it in that section, so that a read afterwards gives the default). A missing file is created with
+    // CRLF line ends; a deletion in a missing file creates nothing. Returns false, leaving the file as it
+    // was, when it cannot be written, and when the names or the value would not read back as written:
+    // a line break anywhere, ']' in the section, '=' in the key or a key beginning with ';' or '['.
     bool writeString(std::string_view file, std::string_view section, std::string_view key,
                      std::optional<std::string_view> value);
     bool writeInt(std::string_view file, std::string_view section, std::string_view key, int value);
 
-    // Deletes the whole section (the Windows write with a null key). Returns false on a write failure.
+    // Deletes the whole section (the Windows write with a null key), every section of that name, from
+    // its header to the next one. Returns false on a write failure.
     bool deleteSection(std::string_view file, std::string_view section);
 
     std::filesystem::path resolve(std::string_view file) const { return m_resolve(file); }
 
 private:
     struct Cache;
+    struct Parsed;
+    // The parsed file as it is now; nullptr when it is missing or cannot be read.
+    std::shared_ptr<const Parsed> load(std::string_view file) const;
+    // Replaces the file's text by change(text) under the write lock.
+    bool edit(std::string_view file, const std::function<std::string(std::string_view text)>& change);
+
     Resolver m_resolve;
     std::unique_ptr<Cache> m_cache;
 };

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+// The file side of profile writes: the lock between processes and the atomic replace.
+
+// Serialises the profile writers of all our processes (and of all Profile objects of one process) for
+// one directory. The lock is taken on the directory itself: the data file cannot carry it because every
+// write renames a new inode over it, and a directory lock leaves no extra files in a directory that the
+// installation's other programs share. Blocks until the lock is held.
+class ProfileDirectoryLock {
+public:
+    explicit ProfileDirectoryLock(const std::filesystem::path& directory);
+    ~ProfileDirectoryLock();
+    ProfileDirectoryLock(const ProfileDirectoryLock&) = delete;
+    ProfileDirectoryLock& operator=(const ProfileDirectoryLock&) = delete;
+
+    // False when the directory cannot be opened or locked (it does not exist, for example).
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+struct FileSnapshot {
+    bool exists = false;
+    struct stat status {};  // of the open file, so that it belongs to exactly these bytes
+    std::string bytes;
+};
+
+// Reads a whole file. A missing file gives a snapshot with `exists` false; nullopt when the file exists
+// but cannot be read or is not a regular file.
+std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path);
+
+// Replaces `target` by a file holding `bytes`: written and synced under a temporary name beside it, then
+// renamed over it, so that readers and a crash at any moment see the old or the new file, never a mix.
+// The temporary name is fixed per target, which is safe only under ProfileDirectoryLock. `previous`, the
+// status of the old file when there was one, gives the new file its mode and owner. Returns false and
+// leaves `target` alone on any failure.
+bool replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                           const struct stat* previous);
+
+}  // namespace qx
