@@ -4,6 +4,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -27,6 +29,15 @@ Sandbox::~Sandbox() {
     fs::remove_all(m_root, ec);
 }
 
+void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime) {
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(mtime.time_since_epoch()).count();
+    timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        throw std::runtime_error("cannot set the time of " + path.string());
+}
+
 fs::path Sandbox::file(std::string_view relative, std::string_view content,
                        std::optional<std::chrono::system_clock::time_point> mtime) const {
     fs::path p = path(relative);
@@ -36,7 +47,7 @@ fs::path Sandbox::file(std::string_view relative, std::string_view content,
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
     }
     if (mtime)
-        fs::last_write_time(p, std::chrono::clock_cast<fs::file_time_type::clock>(*mtime));
+        setMtime(p, *mtime);
     return p;
 }
 

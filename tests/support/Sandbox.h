@@ -36,4 +36,7 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 
+// Sets the last-write (and access) time of a file or directory.
+void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);
+
 }  // namespace qx::test
