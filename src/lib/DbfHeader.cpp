@@ -1,0 +1,122 @@
+#include "qxclass/DbfHeader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qx::dbf {
+namespace {
+
+std::uint32_t le16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+
+std::uint32_t le32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+
+// dBASE III/IV (also with memo or SQL flags), FoxPro (0xF5, 0xE5) and Visual FoxPro (0x30..0x32) all
+// share the 32-byte descriptor layout. dBASE II (0x02) and level 7 (0x04) do not.
+bool knownLayout(unsigned char version) {
+    if (version >= 0x30 && version <= 0x32)
+        return true;
+    unsigned level = version & 0x07;
+    return level == 3 || level == 5;
+}
+
+bool visualFoxPro(unsigned char version) {
+    return version >= 0x30 && version <= 0x32;
+}
+
+char asciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+std::uint32_t statedHeaderLength(std::span<const unsigned char> mainHeader) {
+    if (mainHeader.size() < kHeaderLengthAt + 2)
+        return 0;
+    return le16(mainHeader.data() + kHeaderLengthAt);
+}
+
+bool sameFieldName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiUpper(a[i]) != asciiUpper(b[i]))
+            return false;
+    return true;
+}
+
+std::optional<Header> parseHeader(std::span<const unsigned char> bytes) {
+    if (bytes.size() < kMainHeaderSize)
+        return std::nullopt;
+    const unsigned char* main = bytes.data();
+    Header header;
+    header.version = main[kVersionAt];
+    header.recordCount = le32(main + kRecordCountAt);
+    header.headerLength = le16(main + kHeaderLengthAt);
+    header.recordLength = le16(main + kRecordLengthAt);
+    header.productionIndex = (main[kTableFlagsAt] & kProductionIndexFlag) != 0;
+    if (!knownLayout(header.version) || header.recordLength < 2)
+        return std::nullopt;
+    if (header.headerLength < kMainHeaderSize + kDescriptorSize + 1 || bytes.size() < header.headerLength)
+        return std::nullopt;
+
+    // Extended character lengths are decided once all descriptors are known.
+    std::vector<std::uint32_t> extraLength;
+    bool terminated = false;
+    for (std::size_t at = kMainHeaderSize; at < header.headerLength; at += kDescriptorSize) {
+        if (main[at] == kDescriptorEnd) {
+            terminated = true;
+            break;
+        }
+        if (at + kDescriptorSize > header.headerLength)
+            break;
+        const unsigned char* d = main + at;
+        Field field;
+        std::size_t nameLength = 0;
+        while (nameLength < kFieldNameSize && d[nameLength] != 0)
+            ++nameLength;
+        while (nameLength > 0 && d[nameLength - 1] == ' ')
+            --nameLength;
+        std::memcpy(field.name, d, nameLength);
+        field.type = char(asciiUpper(char(d[11])));
+        field.length = d[16];
+        field.decimals = d[17];
+        if (nameLength == 0 || d[11] == 0)
+            return std::nullopt;
+        bool vfp = visualFoxPro(header.version);
+        field.memo = field.type == 'M' || field.type == 'G' || field.type == 'P';
+        field.binary = field.type == 'I' || (vfp && field.memo && field.length == 4);
+        extraLength.push_back(field.type == 'C' ? std::uint32_t(field.decimals) * 256 : 0);
+        header.fields.push_back(field);
+    }
+    if (!terminated || header.fields.empty())
+        return std::nullopt;
+
+    std::uint64_t plain = 1, extended = 1;
+    for (std::size_t i = 0; i < header.fields.size(); ++i) {
+        plain += header.fields[i].length;
+        extended += header.fields[i].length + extraLength[i];
+    }
+    bool useExtended = plain != header.recordLength && extended == header.recordLength;
+    std::uint32_t offset = 1;
+    for (std::size_t i = 0; i < header.fields.size(); ++i) {
+        Field& field = header.fields[i];
+        if (useExtended && extraLength[i] != 0) {
+            field.length += extraLength[i];
+            field.decimals = 0;
+        }
+        if (field.length == 0)
+            return std::nullopt;
+        field.offset = offset;
+        offset += field.length;
+        if (offset > header.recordLength)
+            return std::nullopt;
+    }
+    return header;
+}
+
+}  // namespace qx::dbf

@@ -1,0 +1,207 @@
+#include "qxclass/DbfTable.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "DbfIo.h"
+#include "qxclass/DbfValue.h"
+
+namespace qx::dbf {
+namespace {
+
+char asciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+// Upper-cases `name` into a fixed key; false when no field name can be that long.
+bool makeKey(std::string_view name, char (&key)[kFieldNameSize + 1]) {
+    if (name.size() > kFieldNameSize)
+        return false;
+    std::memset(key, 0, sizeof key);
+    for (std::size_t i = 0; i < name.size(); ++i)
+        key[i] = asciiUpper(name[i]);
+    return true;
+}
+
+int openTableFile(const std::filesystem::path& file, bool& writable) {
+    // O_NONBLOCK keeps a FIFO given as table name from hanging the open; it is refused below.
+    int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    writable = fd >= 0;
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY))
+        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<Table> Table::open(const std::filesystem::path& file, const TableOptions& options) {
+    bool writable = false;
+    int fd = openTableFile(file, writable);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    unsigned char main[kMainHeaderSize];
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        io::readAt(fd, main, sizeof main, 0) != ssize_t(sizeof main)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::uint32_t headerLength = statedHeaderLength(main);
+    if (headerLength < kMainHeaderSize || std::uint64_t(st.st_size) < headerLength) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::vector<unsigned char> headerBytes(headerLength);
+    if (io::readAt(fd, headerBytes.data(), headerLength, 0) != ssize_t(headerLength)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto header = parseHeader(headerBytes);
+    if (!header) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (header->productionIndex)
+        writable = false;
+    std::unique_ptr<Table> table(new Table(fd, writable, std::move(*header), options));
+    table->top();
+    return table;
+}
+
+Table::Table(int fd, bool writable, Header header, const TableOptions& options)
+    : m_fd(fd),
+      m_writable(writable),
+      m_header(std::move(header)),
+      m_locks(fd, options.locking, options.patience),
+      m_record(m_header.recordLength),
+      m_scratch(m_header.recordLength + 1) {
+    m_names.reserve(m_header.fields.size());
+    for (std::uint32_t i = 0; i < m_header.fields.size(); ++i) {
+        NameKey key{};
+        makeKey(m_header.fields[i].name, key.upper);
+        key.index = i;
+        m_names.push_back(key);
+    }
+    std::stable_sort(m_names.begin(), m_names.end(), [](const NameKey& a, const NameKey& b) {
+        return std::memcmp(a.upper, b.upper, sizeof a.upper) < 0;
+    });
+    blankInto(m_record.data());
+}
+
+Table::~Table() {
+    writePending();
+    m_locks.unlockAll();
+    ::close(m_fd);
+}
+
+int Table::fieldIndex(std::string_view name) const {
+    char key[kFieldNameSize + 1];
+    if (!makeKey(name, key))
+        return -1;
+    auto found =
+        std::lower_bound(m_names.begin(), m_names.end(), key, [](const NameKey& entry, const char* k) {
+            return std::memcmp(entry.upper, k, kFieldNameSize + 1) < 0;
+        });
+    if (found == m_names.end() || std::memcmp(found->upper, key, sizeof key) != 0)
+        return -1;
+    return int(found->index);
+}
+
+std::uint64_t Table::recordOffset(std::uint32_t recordNumber) const {
+    return m_header.headerLength + std::uint64_t(recordNumber - 1) * m_header.recordLength;
+}
+
+std::uint32_t Table::recordCount() const {
+    unsigned char count[4];
+    struct stat st {};
+    if (io::readAt(m_fd, count, sizeof count, kRecordCountAt) != 4 || ::fstat(m_fd, &st) != 0)
+        return 0;
+    std::uint64_t size = std::uint64_t(st.st_size);
+    std::uint64_t held =
+        size > m_header.headerLength ? (size - m_header.headerLength) / m_header.recordLength : 0;
+    std::uint64_t stated = io::loadLe32(count);
+    return std::uint32_t(std::min(stated, held));
+}
+
+bool Table::readRecord(std::uint32_t recordNumber, char* into) const {
+    return io::readAt(m_fd, into, m_header.recordLength, recordOffset(recordNumber)) ==
+           ssize_t(m_header.recordLength);
+}
+
+bool Table::go(std::uint32_t recordNumber) {
+    if (!writePending())
+        return false;
+    if (recordNumber == 0)
+        return false;
+    // The stated count decides; a record beyond it (bytes after the last record) does not exist, and
+    // one the file does not hold whole fails at the read.
+    unsigned char count[4];
+    if (io::readAt(m_fd, count, sizeof count, kRecordCountAt) != 4 || recordNumber > io::loadLe32(count))
+        return false;
+    if (!readRecord(recordNumber, m_scratch.data()))
+        return false;
+    std::memcpy(m_record.data(), m_scratch.data(), m_header.recordLength);
+    m_recNo = recordNumber;
+    return true;
+}
+
+bool Table::top() {
+    if (!writePending())
+        return false;
+    if (recordCount() == 0) {
+        m_recNo = 0;
+        blankInto(m_record.data());
+        return true;
+    }
+    return go(1);
+}
+
+bool Table::bottom() {
+    if (!writePending())
+        return false;
+    std::uint32_t count = recordCount();
+    if (count == 0) {
+        m_recNo = 0;
+        blankInto(m_record.data());
+        return true;
+    }
+    return go(count);
+}
+
+std::uint32_t Table::skip(std::int64_t count) {
+    if (m_recNo == 0 || !writePending())
+        return m_recNo;
+    std::int64_t last = recordCount();
+    std::int64_t target =
+        std::clamp<std::int64_t>(std::int64_t(m_recNo) + count, 1, std::max<std::int64_t>(last, 1));
+    if (last == 0 || target == std::int64_t(m_recNo))
+        return m_recNo;
+    go(std::uint32_t(target));
+    return m_recNo;
+}
+
+std::string_view Table::stored(std::size_t index) const {
+    const Field& f = m_header.fields[index];
+    return std::string_view(m_record.data() + f.offset, f.length);
+}
+
+std::size_t Table::readText(std::size_t index, char* out, std::size_t size) const {
+    if (size == 0 || out == nullptr)
+        return 0;
+    std::string_view value = stored(index);
+    std::size_t length = std::min(lengthWithoutTrailingBlanks(value), size - 1);
+    std::memcpy(out, value.data(), length);
+    out[length] = '\0';
+    return length;
+}
+
+std::int32_t Table::readInt(std::size_t index) const {
+    const Field& f = m_header.fields[index];
+    return f.binary ? storedBinaryToInt(stored(index)) : storedTextToInt(stored(index));
+}
+
+}  // namespace qx::dbf

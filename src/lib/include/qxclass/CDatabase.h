@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "qxclass/Export.h"
+
+// One field of a table to be created by CDatabase::Create. A list of them ends with an entry whose
+// name is null or empty.
+struct FIELD4INFO {
+    const char* name;   // 1 to 10 letters, digits or '_', starting with a letter
+    int type;           // 'C', 'N', 'F', 'D' or 'L'
+    unsigned length;    // ignored for 'D' (8) and 'L' (1)
+    unsigned decimals;  // 'N' and 'F' only
+};
+
+namespace qx::detail {
+struct OpenDatabase;
+}
+
+// A table of the alarm server (dBASE .dbf) opened by name; every operation works on the current record.
+//
+// Failures are results: 1 success and 0 failure for the int operations, 0 for "no record" where a
+// record number is returned. Positioning and flushing failures also show an error box naming the
+// operation ("CDatabase::Go") under the caption "Error" (see qx::showErrorBox); the caller goes on.
+//
+// The virtual operations keep their slot order: other programs of the installation call them
+// through the table. A copy shares the open table with its source; the table is closed when the last
+// object sharing it closes it or goes away, so closing both is harmless. Each object is used by one
+// thread at a time.
+class QXCLASS_API CDatabase {
+public:
+    // Makes the shared engine context on first use.
+    CDatabase();
+    CDatabase(const CDatabase& other);
+    CDatabase& operator=(const CDatabase& other);
+    // Not virtual (the class's binary layout has no such slot); writes a pending change of a table
+    // that no other object shares.
+    ~CDatabase();
+
+    // Closes a table still open, then opens `table` (a native path; ".dbf" is tried when the name has
+    // no extension). 0 without any message when the file is missing or not a readable table; the
+    // object then stays closed. The first record becomes current; flushing after each change is on.
+    virtual int Open(const char* table);
+    // Closes a table still open, removes any file called `table` and creates it with `fields` and no
+    // records, then opens it. Error box "CDatabase::Create" and 0 when the table cannot be made.
+    virtual int Create(const char* table, const FIELD4INFO* fields);
+    // Writes a pending change and closes the table. 1; 0 with the error box "CDatabase::Close" only
+    // when a pending change cannot be written (it is then lost).
+    virtual int Close();
+
+    // First / last record; an empty table leaves no current record (RecNo() 0) without a box. Error
+    // box "CDatabase::Top" / "CDatabase::Bottom" when no table is open or the record cannot be read.
+    virtual void Top();
+    virtual void Bottom();
+    // Goes to physical record `record` (1-based). Error box "CDatabase::Go" when it does not exist or
+    // cannot be read; the current record then stays as it was.
+    virtual void Go(unsigned record);
+    // Moves `count` records (backward when negative), stopping at the first and the last record.
+    // Returns the record number reached (0 when there is none); no message.
+    virtual unsigned Skip(int count);
+    virtual unsigned RecNo();
+    // The record count of the header now, never more records than the file holds. 0 when closed.
+    virtual unsigned RecCount();
+    // The table lock of the engine's locking convention; the result is not reported.
+    virtual void Lock();
+    virtual void Unlock();
+    // Non-zero: every change is written and made durable at once (the default after Open).
+    virtual void SetFlush(int flush);
+    // Writes and syncs pending changes (error box "CDatabase::Flush" on failure), then releases locks.
+    virtual void Flush();
+    // 1 when the table has a field called `name` (letter case ignored), else 0.
+    virtual int IsField(const char* name);
+    // Searches from the current record onward for the first record whose `field` equals `value` and
+    // leaves it current; returns its number. 0 when the field is unknown or nothing matches (the last
+    // record is then current). Text compares exactly, after cutting the field's trailing blanks.
+    virtual unsigned Find(const char* field, int value);
+    virtual unsigned Find(const char* field, const char* value);
+    // The field's value as an integer (blanks and '*' give 0). 0 for an unknown field, `value` untouched.
+    virtual int Read(const char* field, int& value);
+    // The field's text with trailing blanks cut, NUL-terminated, into `buffer` of `size` bytes: a longer
+    // text is cut at size - 1, never written past. 0 for an unknown field (buffer untouched), else 1.
+    virtual int Read(const char* field, char* buffer, std::size_t size);
+    // Assigns `value` to the field, then writes it at once when flushing is on (error box
+    // "CDatabase::Replace" when that fails) and releases locks. 0 and nothing changed for an unknown
+    // field, a memo field, a read-only table, no current record, or a number too wide for the field.
+    virtual int Replace(const char* field, int value);
+    virtual int Replace(const char* field, const char* value);
+    // Appends a blank record, which becomes current, and releases locks. 1 on success, else 0.
+    virtual int Append();
+    // Blank every field / mark deleted / unmark the current record, then as Replace (the error box
+    // names the operation, also when the change is refused).
+    virtual void Blank();
+    virtual void Delete();
+    virtual void Recall();
+    // Removes deleted records from the file and goes to the first record; releases locks; no message.
+    virtual void Pack();
+    // Copies every field, whole and untrimmed, from record `source` to record `target`, then as
+    // Replace ("CDatabase::CopyRecord"). Memo references are not copied: two records must never share
+    // a memo block. When either record cannot be reached (box of Go), nothing is copied.
+    virtual void CopyRecord(unsigned source, unsigned target);
+
+    // The name of field `number` (1-based, in table order); "" when there is no such field. The text
+    // stays valid while the table is open.
+    const char* Fieldname(unsigned number);
+    // The field's length in bytes; 0 for an unknown field.
+    unsigned FieldLength(const char* name);
+
+    // Beyond the classic interface (not virtual, so the slot order stays): the number of fields, the
+    // type letter and decimals of field `number` (0 when there is none), and whether the current
+    // record is marked deleted.
+    unsigned FieldCount();
+    char FieldType(unsigned number);
+    unsigned FieldDecimals(unsigned number);
+    int Deleted();
+
+private:
+    int GetFieldsAddrs();
+    void FlushStep(const char* operation);
+    int FieldIndex(const char* name) const;
+
+    std::shared_ptr<qx::detail::OpenDatabase> m_table;
+    unsigned m_fieldCount = 0;
+    int m_flush = 1;
+};
+
+// Cuts the trailing blanks (byte 32 only; tabs stay) of the NUL-terminated `text` in place and returns
+// `text`. A null pointer is returned as it is.
+QXCLASS_API char* TrimBlanks(char* text);

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "qxclass/Export.h"
+
+namespace qx::dbf {
+
+struct ByteRange {
+    std::uint64_t start = 0;
+    std::uint64_t length = 0;
+};
+
+// Where the programs sharing a table place their byte-range locks. Locks lie far past the data so that
+// they never stop a reader; another program sees ours only when both use the same convention.
+class QXCLASS_API LockConvention {
+public:
+    // Record n at base + n (downward: base - n), one byte each; the whole table is `tableLength` bytes
+    // from base upward (downward: ending at base). The append lock is the byte of record 0 (the base):
+    // two programs never place new records on the same number, and a table lock excludes appending.
+    LockConvention(std::uint64_t base, std::uint64_t tableLength, bool downward = false);
+
+    // Clipper's convention, the default: base 1,000,000,000, table length 1,000,000,000.
+    static LockConvention clipper();
+
+    ByteRange record(std::uint32_t recordNumber) const;
+    ByteRange table() const;
+    ByteRange append() const;
+
+    bool operator==(const LockConvention&) const = default;
+
+private:
+    std::uint64_t m_base;
+    std::uint64_t m_tableLength;
+    bool m_downward;
+};
+
+// How long a lock that another program holds is waited for before the operation gives up.
+struct LockPatience {
+    int attempts = 50;
+    std::chrono::milliseconds pause{10};
+};
+
+// The byte-range locks of one open table, taken as open-file-description locks (F_OFD_SETLK): they
+// belong to this open file, not to the process, so two tables open in one process exclude each other
+// just as two programs do, and closing another descriptor of the same file does not drop them.
+// Write locks need a descriptor opened for writing.
+class QXCLASS_API TableLocks {
+public:
+    TableLocks(int fd, LockConvention convention, LockPatience patience);
+
+    // Each returns false when another open file holds a conflicting lock after all attempts, or when
+    // the descriptor does not allow the lock.
+    bool lockTable();
+    bool lockRecord(std::uint32_t recordNumber);
+    bool lockAppend();
+
+    // A record or append lock is not released while the table lock is held: both are part of it, and
+    // unlocking their bytes would punch a hole into the table lock.
+    void unlockRecord(std::uint32_t recordNumber);
+    void unlockAppend();
+    void unlockAll();
+
+    bool holdsTable() const { return m_holdsTable; }
+    const LockConvention& convention() const { return m_convention; }
+
+private:
+    bool take(ByteRange range);
+    void release(ByteRange range);
+
+    int m_fd;
+    LockConvention m_convention;
+    LockPatience m_patience;
+    bool m_holdsTable = false;
+};
+
+}  // namespace qx::dbf

@@ -1,0 +1,156 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "qxclass/DbfHeader.h"
+#include "qxclass/DbfLock.h"
+#include "qxclass/Export.h"
+
+namespace qx::dbf {
+
+// A field of a table to be created.
+struct FieldSpec {
+    std::string_view name;  // 1 to 10 letters, digits or '_', starting with a letter; stored upper-cased
+    char type = 'C';        // 'C' (1-254), 'N' and 'F' (1-20), 'D' (always 8), 'L' (always 1)
+    std::uint32_t length = 0;
+    std::uint8_t decimals = 0;  // 'N' and 'F' only; at most length - 2 so that a digit and '.' fit
+};
+
+struct TableOptions {
+    LockConvention locking = LockConvention::clipper();
+    LockPatience patience;
+};
+
+// One open dBASE table, read and written in place with positioned reads and writes.
+//
+// Nothing is cached across positioning: every move to a record reads it from the file, so a record
+// read sees what another program wrote a moment before, and the record count is read from the header
+// each time it is asked for. Changes are made to the current record's buffer and written when the
+// table moves to another record, on flush() and at destruction.
+//
+// Tables that have a production index are opened read-only: we do not maintain index files, and a
+// change behind the index's back would corrupt it for the programs that use it.
+//
+// Not thread-safe: one thread at a time uses a table.
+class QXCLASS_API Table {
+public:
+    // Opens `file` for reading and writing, or read-only when it cannot be written. Returns null when
+    // the file cannot be opened, is not a regular file, or its header is not readable (parseHeader()).
+    // The first record (if any) becomes current.
+    static std::unique_ptr<Table> open(const std::filesystem::path& file, const TableOptions& options = {});
+
+    // Creates a new dBASE III table without records and opens it. Fails (null) when `file` exists, a
+    // field description is invalid, names repeat, or the file cannot be written; a half-written file is
+    // removed again.
+    static std::unique_ptr<Table> create(const std::filesystem::path& file, std::span<const FieldSpec> fields,
+                                         const TableOptions& options = {});
+
+    // Writes a pending change (its failure cannot be reported here: call flush() first to know).
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    bool writable() const { return m_writable; }
+    const Header& header() const { return m_header; }
+    std::size_t fieldCount() const { return m_header.fields.size(); }
+    const Field& field(std::size_t index) const { return m_header.fields[index]; }
+
+    // The index of the field called `name` (letter case ignored; the first of equal names); -1 if none.
+    int fieldIndex(std::string_view name) const;
+
+    // The record count stated in the header now, but never more records than the file holds whole.
+    std::uint32_t recordCount() const;
+
+    // The current record's number; 0 when there is none (an empty table).
+    std::uint32_t recNo() const { return m_recNo; }
+
+    // Positioning writes a pending change first and fails (false, nothing moves) when that fails.
+    // go() fails when the record does not exist or cannot be read whole; the record stays as it was.
+    bool go(std::uint32_t recordNumber);
+    // Move to the first or last record; on an empty table there is none and recNo() becomes 0.
+    bool top();
+    bool bottom();
+    // Moves `count` records (backward when negative) but never before the first or past the last
+    // record: at either end the record number stays. Returns the record number reached.
+    std::uint32_t skip(std::int64_t count);
+
+    bool isDeleted() const { return m_recNo != 0 && m_record[0] == kRecordDeleted; }
+
+    // The current record's field bytes exactly as stored (blanks when there is no current record).
+    std::string_view stored(std::size_t index) const;
+    // Copies the field, trailing blanks cut, into `out` as NUL-terminated text of at most size - 1
+    // bytes (a longer value is cut there). Returns the length written; nothing is written when size is 0.
+    std::size_t readText(std::size_t index, char* out, std::size_t size) const;
+    // The field's value as an integer (storedTextToInt(), or the binary value of binary fields).
+    std::int32_t readInt(std::size_t index) const;
+
+    // Changes of the current record. All fail (false, record unchanged) on a read-only table, when
+    // there is no current record, and for memo fields, whose references are never written.
+    //
+    // Text: character and date fields take it left-justified, blank-padded, cut at the field length;
+    // numeric fields right-justified, refused when wider than the field; logical fields its first byte.
+    bool assignText(std::size_t index, std::string_view text);
+    // Number: formatNumber() with the field's decimals (none for character and date fields), refused
+    // when too wide; logical fields 'T' for non-zero, 'F' for zero; binary fields the integer value.
+    bool assignNumber(std::size_t index, double value);
+    // Exactly `bytes`, which must be as long as the field (copying a field from another record).
+    bool assignStored(std::size_t index, std::string_view bytes);
+    // Blanks every field but memo references; the deletion flag stays.
+    bool blank();
+    bool setDeleted(bool deleted);
+
+    // Appends a blank record after the last whole record and makes it current. The record and the end
+    // byte are written, then the header count, under the append lock. False when read-only, when the
+    // lock is held elsewhere, or on a write failure (the header then still names the old count).
+    bool append();
+
+    // Writes a pending change and makes every change made through this table durable (fdatasync).
+    bool flush();
+
+    // Removes deleted records in place under the table lock, truncates the file behind the last record
+    // and its end byte, and moves to the first record. False when read-only, when the lock cannot be
+    // had, or on an I/O failure (records already moved stay moved; the count is only lowered at the end).
+    bool pack();
+
+    // The table lock of the locking convention (see TableLocks).
+    bool lockTable();
+    void unlock();
+
+    bool hasPendingChange() const { return m_pending; }
+
+private:
+    Table(int fd, bool writable, Header header, const TableOptions& options);
+
+    bool readRecord(std::uint32_t recordNumber, char* into) const;
+    bool writePending();
+    bool writeHeaderCount(std::uint32_t count);
+    void stampUpdateDate();
+    void blankInto(char* record) const;
+    bool changeable(std::size_t index) const;
+    std::uint64_t recordOffset(std::uint32_t recordNumber) const;
+
+    struct NameKey {
+        char upper[kFieldNameSize + 1];
+        std::uint32_t index;
+    };
+
+    int m_fd;
+    bool m_writable;
+    Header m_header;
+    TableLocks m_locks;
+    std::vector<NameKey> m_names;  // sorted by upper-cased name, ties in field order
+    std::vector<char> m_record;    // the current record
+    std::vector<char> m_scratch;   // a second record buffer for append and pack
+    std::uint32_t m_recNo = 0;
+    bool m_pending = false;
+    bool m_unsynced = false;
+    bool m_dateStamped = false;
+};
+
+}  // namespace qx::dbf
