@@ -138,7 +138,7 @@ fs::path findProgram(const PathMap& paths, std::string_view name) {
         }
         fs::path local = resolveCaseInsensitive(fs::path(".") / spelling);
         if (usable(local))
-            return fs::absolute(local);
+            return fs::absolute(local).lexically_normal();
     }
     if (hasDirectory)
         return {};

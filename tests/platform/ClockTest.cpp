@@ -1,0 +1,87 @@
+#include "Clock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace qx {
+namespace {
+
+class ClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+};
+
+TEST_F(ClockTest, ParsesLocalTimesStrictly) {
+    auto t = parseLocalTime("2026-12-07 08:05");
+    ASSERT_TRUE(t);
+    LocalTime local = toLocal(*t);
+    EXPECT_EQ(local.day, 7);
+    EXPECT_EQ(local.hour, 8);
+    EXPECT_EQ(local.minute, 5);
+    EXPECT_EQ(local.weekday, 1);
+    EXPECT_EQ(formatLocalTime(*parseLocalTime("2026-12-06 23:50:30")), "2026-12-06 23:50:30");
+    EXPECT_FALSE(parseLocalTime("2026-02-31 10:00"));
+    EXPECT_FALSE(parseLocalTime("2026-12-07 24:00"));
+    EXPECT_FALSE(parseLocalTime("2026-12-07 10:00 tomorrow"));
+    EXPECT_FALSE(parseLocalTime("yesterday"));
+}
+
+TEST_F(ClockTest, VirtualClockJumpsWhenEveryMemberSleeps) {
+    SysTime start = *parseLocalTime("2026-12-07 00:00");
+    VirtualClock clock(start);
+    std::stop_source stop;
+    std::vector<int> order;
+    std::mutex mutex;
+    auto worker = [&](int id, std::chrono::minutes period, int rounds) {
+        for (int i = 0; i < rounds; ++i) {
+            ASSERT_TRUE(clock.sleepFor(period, stop.get_token()));
+            std::lock_guard lock(mutex);
+            order.push_back(id);
+        }
+    };
+    {
+        ClockMember a(clock), b(clock);
+        std::thread first([&, member = std::move(a)]() mutable { worker(1, std::chrono::minutes(10), 3); });
+        std::thread second([&, member = std::move(b)]() mutable { worker(2, std::chrono::minutes(25), 1); });
+        first.join();
+        second.join();
+    }
+    // 10, 20, 25, 30 minutes: the order depends only on the deadlines.
+    EXPECT_EQ(order, (std::vector<int>{1, 1, 2, 1}));
+    EXPECT_EQ(clock.now(), start + std::chrono::minutes(30));
+}
+
+TEST_F(ClockTest, VirtualClockWaitsForAWorkingMember) {
+    SysTime start = *parseLocalTime("2026-12-07 00:00");
+    VirtualClock clock(start);
+    ClockMember busy(clock);  // this test thread: enrolled, never sleeping
+    std::atomic<bool> woke{false};
+    std::stop_source stop;
+    std::thread sleeper([&, member = ClockMember(clock)]() mutable {
+        woke = clock.sleepFor(std::chrono::hours(1), stop.get_token());
+    });
+    for (int i = 0; i < 100 && !woke; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(woke);
+    EXPECT_EQ(clock.now(), start);
+    stop.request_stop();
+    sleeper.join();
+    EXPECT_FALSE(woke);
+}
+
+TEST_F(ClockTest, StopEndsASystemClockSleepAtOnce) {
+    SystemClock clock;
+    std::stop_source stop;
+    std::thread stopper([&] { stop.request_stop(); });
+    EXPECT_FALSE(clock.sleepFor(std::chrono::hours(1), stop.get_token()));
+    stopper.join();
+}
+
+}  // namespace
+}  // namespace qx

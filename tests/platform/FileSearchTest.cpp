@@ -1,0 +1,56 @@
+#include "FileSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Sandbox.h"
+
+namespace qx {
+namespace {
+
+TEST(Wildcard, MatchesLikeTheWindowsSearch) {
+    EXPECT_TRUE(matchesWildcard("A.DBF", "*.dbf"));
+    EXPECT_TRUE(matchesWildcard("noext", "*.*"));
+    EXPECT_TRUE(matchesWildcard("a.b.c", "*.c"));
+    EXPECT_TRUE(matchesWildcard("job1.job", "job?.job"));
+    EXPECT_TRUE(matchesWildcard("readme", "readme.*"));
+    EXPECT_TRUE(matchesWildcard("qxaview.inf", "qxaview.inf"));
+    EXPECT_FALSE(matchesWildcard("a.dbf1", "*.dbf"));
+    EXPECT_FALSE(matchesWildcard("a.db", "*.dbf"));
+    EXPECT_FALSE(matchesWildcard("job10.job", "job?.job"));
+    EXPECT_TRUE(matchesWildcard("", "*"));
+}
+
+TEST(Wildcard, ManyStarsStayLinear) {
+    std::string name(5000, 'a');
+    EXPECT_FALSE(matchesWildcard(name, "*a*a*a*a*a*a*b"));
+}
+
+TEST(FindFiles, ReportsNamesTypesAndTimes) {
+    test::Sandbox sandbox;
+    auto when = std::chrono::system_clock::now() - std::chrono::hours(30);
+    sandbox.file("d/one.LOG", "1", when);
+    sandbox.file("d/two.log", "2");
+    sandbox.file("d/other.txt", "3");
+    sandbox.dir("d/sub.log");
+    std::filesystem::create_symlink(sandbox.path("d/other.txt"), sandbox.path("d/link.log"));
+
+    auto found = findFiles(sandbox.path("d"), "*.log");
+    std::sort(found.begin(), found.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found[0].name, "link.log");
+    EXPECT_TRUE(found[0].isSymlink);
+    EXPECT_EQ(found[1].name, "one.LOG");
+    EXPECT_LT(std::chrono::abs(found[1].lastWrite - when), std::chrono::seconds(1));
+    EXPECT_TRUE(found[2].isDirectory);
+    EXPECT_FALSE(found[3].isDirectory);
+}
+
+TEST(FindFiles, MissingDirectoryGivesNothing) {
+    test::Sandbox sandbox;
+    EXPECT_TRUE(findFiles(sandbox.path("none"), "*.*").empty());
+}
+
+}  // namespace
+}  // namespace qx

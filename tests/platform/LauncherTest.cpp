@@ -1,0 +1,115 @@
+#include "Launcher.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "Sandbox.h"
+
+using ::testing::ElementsAre;
+
+namespace qx {
+namespace {
+
+TEST(SplitCommandLine, FollowsTheWindowsRules) {
+    EXPECT_THAT(splitCommandLine("qxe  qxarun 1 -i4%d"), ElementsAre("qxe", "qxarun", "1", "-i4%d"));
+    EXPECT_THAT(splitCommandLine("prog \"a b\" c\"d e\"f"), ElementsAre("prog", "a b", "cd ef"));
+    EXPECT_THAT(splitCommandLine("prog \"\" x"), ElementsAre("prog", "", "x"));
+    EXPECT_THAT(splitCommandLine("md \\qxt\\log.\\log49"), ElementsAre("md", "\\qxt\\log.\\log49"));
+    EXPECT_THAT(splitCommandLine("a \\\"b\\\" c\\\\\"d e\""), ElementsAre("a", "\"b\"", "c\\d e"));
+    EXPECT_TRUE(splitCommandLine("   ").empty());
+}
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_oldCwd = std::filesystem::current_path();
+        std::filesystem::current_path(sandbox.dir("work"));
+    }
+    void TearDown() override { std::filesystem::current_path(m_oldCwd); }
+
+    std::string record() const { return sandbox.read("record.txt"); }
+    // Waits (bounded) for a detached child to leave its line.
+    std::string awaitRecord() const {
+        for (int i = 0; i < 500 && record().empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return record();
+    }
+
+    test::Sandbox sandbox;
+    PathMap paths{sandbox.path("root"), sandbox.path("root/windows")};
+    std::vector<std::string> logged;
+    PosixLauncher launcher{paths, {}, [this](const std::string& line) { logged.push_back(line); }};
+
+private:
+    std::filesystem::path m_oldCwd;
+};
+
+TEST_F(LauncherTest, MissingProgramFailsAndIsLogged) {
+    EXPECT_FALSE(launcher.run("no-such-program-here 1 2"));
+    EXPECT_FALSE(launcher.start("no-such-program-here", Show::Shown));
+    EXPECT_FALSE(launcher.run(""));
+    ASSERT_FALSE(logged.empty());
+    EXPECT_THAT(logged[0], ::testing::HasSubstr("no-such-program-here"));
+}
+
+TEST_F(LauncherTest, RunWaitsAndPassesShellTextLiterally) {
+    sandbox.recordingScript("work/qxe", sandbox.path("record.txt"));
+    EXPECT_TRUE(launcher.run("qxe.exe qxarun 1 -i4$(touch${IFS}pwned) ;rm \"a b\""));
+    EXPECT_EQ(record(), "qxe [qxarun] [1] [-i4$(touch${IFS}pwned)] [;rm] [a b]\n");
+    EXPECT_FALSE(sandbox.exists("work/pwned"));
+}
+
+TEST_F(LauncherTest, StartLinesAndDirectStartsDoNotWait) {
+    sandbox.recordingScript("root/qxt/qxe", sandbox.path("record.txt"));
+    EXPECT_TRUE(launcher.run("start /MIN \\qxt\\qxe qxarun 1 -i4%d -s8WatchDogAlarm"));
+    EXPECT_EQ(awaitRecord(), "qxe [qxarun] [1] [-i4%d] [-s8WatchDogAlarm]\n");
+}
+
+TEST_F(LauncherTest, WorkingDirectoryComesBeforePath) {
+    sandbox.recordingScript("work/true", sandbox.path("record.txt"));
+    EXPECT_TRUE(launcher.run("true x"));
+    EXPECT_EQ(record(), "true [x]\n");
+}
+
+TEST_F(LauncherTest, BatchFilesRunThroughShWithRemLinesSkipped) {
+    sandbox.file("work/QXMOVE2.BAT",
+                 "@echo off\r\nrem qxmove2.bat %1 %2 (comment with parentheses\r\nREM Example: move *.log\r\n"
+                 "echo \"$1-$2\" > '" +
+                     sandbox.path("record.txt").string() + "'\r\n");
+    EXPECT_TRUE(launcher.run("qxmove2.bat 49 50"));
+    EXPECT_EQ(record(), "49-50\n");
+}
+
+TEST_F(LauncherTest, ChildPastItsLimitIsKilled) {
+    sandbox.file("work/hang.bat", "sleep 30\n");
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(launcher.run("hang.bat", std::chrono::seconds(1)));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    ASSERT_FALSE(logged.empty());
+    EXPECT_THAT(logged.back(), ::testing::HasSubstr("Killed"));
+}
+
+TEST_F(LauncherTest, MdCreatesTheMappedDirectory) {
+    EXPECT_TRUE(launcher.run("md \\qxt\\log.\\log49"));
+    EXPECT_TRUE(std::filesystem::is_directory(sandbox.path("root/qxt/log/log49")));
+}
+
+TEST_F(LauncherTest, InstallationCommandsAreReplaced) {
+    for (const char* name : {"work/myedit", "work/myprint", "work/myreboot"})
+        sandbox.recordingScript(name, sandbox.path("record.txt"));
+    auto local = [](const char* name) { return std::filesystem::absolute(name).string(); };
+    PosixLauncher configured(paths, {"myedit --wait", "myprint -d office", "myreboot"});
+    EXPECT_THAT(configured.resolve("notepad \\qxt\\qxmove2.bat"),
+                ElementsAre(local("myedit"), "--wait", sandbox.path("root/qxt/qxmove2.bat").string()));
+    EXPECT_THAT(configured.resolve("notepad.exe /p \\rep\\a.txt"),
+                ElementsAre(local("myprint"), "-d", "office", sandbox.path("root/rep/a.txt").string()));
+    EXPECT_THAT(configured.resolve("shutdown /L /R /Y /C"), ElementsAre(local("myreboot")));
+    EXPECT_TRUE(configured.start("notepad x.txt", Show::Shown));
+    EXPECT_EQ(awaitRecord(), "myedit [--wait] [x.txt]\n");
+}
+
+}  // namespace
+}  // namespace qx
