@@ -1,0 +1,143 @@
+#include "Startup.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "Sandbox.h"
+#include "ThreadSet.h"
+
+using ::testing::ElementsAre;
+
+namespace qx {
+namespace {
+
+class NoLauncher : public Launcher {
+public:
+    bool run(std::string_view, std::chrono::seconds) override { return true; }
+    bool start(std::string_view, Show) override { return true; }
+};
+
+class RecordingPrompts : public Prompts {
+public:
+    void warn(std::string_view text, std::string_view caption) override {
+        warnings.push_back(std::string(caption) + "|" + std::string(text));
+    }
+    bool ask(std::string_view, std::string_view) override { return false; }
+    std::vector<std::string> warnings;
+};
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+        sandbox.dir("root/windows");
+        sandbox.dir("work/log");
+    }
+    std::string get(const char* file, const char* section, const char* key) {
+        return profile.getString(file, section, key, "<none>", 512);
+    }
+
+    test::Sandbox sandbox;
+    PathMap paths{sandbox.path("root"), sandbox.path("root/windows")};
+    Profile profile{[this](std::string_view f) { return paths.profileFile(f); }};
+    VirtualClock clock{fromLocal(2026, 12, 7, 8, 5)};
+    SharedState state;
+    NoLauncher launcher;
+    RecordingPrompts prompts;
+    StringTable strings;
+    ActivityLog log{clock, state, sandbox.path("work/log")};
+    Services services{paths, profile, clock, state, launcher, prompts, strings, log, nullptr};
+};
+
+TEST_F(StartupTest, LanguageIsChosenByExactCode) {
+    EXPECT_EQ(languageFileName(profile), "");
+    profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "dt");
+    EXPECT_EQ(languageFileName(profile), "");
+    profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "FR");
+    EXPECT_EQ(languageFileName(profile), "qxmovefr.lng");
+}
+
+TEST_F(StartupTest, MissingLanguageFileIsReportedAndBuiltInTextsStay) {
+    profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "DT");
+    loadLanguage(profile, paths, strings, prompts);
+    EXPECT_THAT(prompts.warnings, ElementsAre("Error !|The resource dll qxmovedt.lng could not be loaded !"));
+    sandbox.file("root/windows/qxmovedt.lng", "[Strings]\n108=Fehler !\n");
+    loadLanguage(profile, paths, strings, prompts);
+    EXPECT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_EQ(strings.get(kStrErrorCaption), "Fehler !");
+}
+
+TEST_F(StartupTest, ActiveLaunchersBecomeTimedTasksOnce) {
+    profile.writeString("qxmover.ini", "StartMore", "Prog1", "first.exe");
+    profile.writeString("qxmover.ini", "Launcher1", "StartProgram", "idle.exe");
+    profile.writeString("qxmover.ini", "Launcher2", "StartProgram", "backup.bat 1");
+    profile.writeString("qxmover.ini", "Launcher2", "AtHour", "5");
+    profile.writeString("qxmover.ini", "Launcher2", "Active", "1");
+    convertLegacyLaunchers(profile);
+    convertLegacyLaunchers(profile);
+    EXPECT_EQ(get("qxmover.ini", "StartMore", "Prog2"), "backup.bat 1");
+    EXPECT_EQ(get("qxmover.ini", "StartMore", "Day2"), "0");
+    EXPECT_EQ(get("qxmover.ini", "StartMore", "Time2"), "5");
+    EXPECT_EQ(get("qxmover.ini", "StartMore", "Type2"), "0");
+    EXPECT_EQ(get("qxmover.ini", "StartMore", "Prog3"), "<none>");
+    EXPECT_EQ(get("qxmover.ini", "Launcher2", "Active"), "0");
+    EXPECT_EQ(get("qxmover.ini", "Launcher1", "Active"), "<none>");
+}
+
+TEST_F(StartupTest, LauncherStaysActiveWhenEveryTaskIsTaken) {
+    for (int n = 1; n <= 49; ++n)
+        profile.writeString("qxmover.ini", "StartMore", "Prog" + std::to_string(n), "p");
+    profile.writeString("qxmover.ini", "Launcher1", "StartProgram", "late.exe");
+    profile.writeString("qxmover.ini", "Launcher1", "Active", "1");
+    convertLegacyLaunchers(profile);
+    EXPECT_EQ(get("qxmover.ini", "StartMore", "Prog50"), "<none>");
+    EXPECT_EQ(get("qxmover.ini", "Launcher1", "Active"), "1");
+}
+
+TEST_F(StartupTest, WebTriggerStartsOnlyWithItsBatch) {
+    EXPECT_FALSE(webTriggerWanted(profile, paths));
+    EXPECT_EQ(get("qxmover.ini", "WebTrigger", "WebTriggerBat"), "\\qx_web\\bin\\qxphp.bat");
+    EXPECT_EQ(get("qxmover.ini", "WebTrigger", "ActivateWebTrigger"), "<none>");
+
+    sandbox.file("root/qx_web/bin/qxphp.bat", "rem\n");
+    EXPECT_TRUE(webTriggerWanted(profile, paths));
+    EXPECT_EQ(get("qxmover.ini", "WebTrigger", "ActivateWebTrigger"), "1");
+
+    profile.writeString("qxmover.ini", "WebTrigger", "ActivateWebTrigger", "2");
+    EXPECT_FALSE(webTriggerWanted(profile, paths));
+    profile.writeString("qxmover.ini", "WebTrigger", "ActivateWebTrigger", "0");
+    EXPECT_FALSE(webTriggerWanted(profile, paths));
+}
+
+TEST_F(StartupTest, JobWatcherDecision) {
+    profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob3", "2");
+    EXPECT_FALSE(jobWatcherWanted(profile));
+    profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob1", "5");
+    EXPECT_TRUE(jobWatcherWanted(profile));
+}
+
+TEST_F(StartupTest, StartWritesMoverStartedWhenLoggingIsOn) {
+    Startup(services).run();
+    EXPECT_EQ(sandbox.read("work/log/qxmover_50.log"), "07.12, 08:05,  Mover started\n");
+    EXPECT_EQ(state.moveMode, 1);
+
+    profile.writeString("qxmover.ini", "Config", "WriteLogFile", "0");
+    Startup(services).run();
+    EXPECT_EQ(sandbox.read("work/log/qxmover_50.log"), "07.12, 08:05,  Mover started\n");
+}
+
+TEST_F(StartupTest, StartsTheAlwaysRunningThreads) {
+    ClockMember self(clock);  // keeps the virtual time still while the test looks
+    ThreadSet threads(clock);
+    services.threads = &threads;
+    Startup(services).run();
+    EXPECT_GE(threads.size(), 1u);
+    threads.stop();
+    EXPECT_EQ(threads.size(), 0u);
+}
+
+}  // namespace
+}  // namespace qx
