@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
@@ -43,18 +44,14 @@ struct FileStamp {
     }
 };
 
-// File times advance in ticks (a few milliseconds, a whole second on some file systems), so a file
-// changed shortly before we read it could change again within the same tick without its stamp showing
-// it. Its parsed copy is not reused until its last change lies this far back.
-constexpr std::chrono::nanoseconds kSettleTime = std::chrono::seconds(2);
-
-bool hasSettled(const FileStamp& stamp) {
+bool hasSettled(const FileStamp& stamp, std::chrono::nanoseconds settle) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    auto toDuration = [](const timespec& t) {
+    auto sinceEpoch = [](const timespec& t) {
         return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
     };
-    return toDuration(now) - toDuration(stamp.changed) >= kSettleTime;
+    // ctime, not mtime: it also moves when someone sets mtime back after changing the file.
+    return sinceEpoch(now) - sinceEpoch(stamp.changed) >= settle;
 }
 
 struct PathHash {
@@ -119,6 +116,9 @@ struct Profile::Cache {
     // Enough for every profile file of the installation; past it the cache starts afresh.
     static constexpr std::size_t kMaxFiles = 256;
 
+    std::atomic<std::chrono::nanoseconds::rep> settleTime{
+        std::chrono::nanoseconds(std::chrono::seconds(2)).count()};
+
     std::shared_mutex filesMutex;
     std::unordered_map<std::string, Entry, PathHash, std::equal_to<>> files;
 
@@ -145,6 +145,10 @@ Profile::Profile(fs::path profileDir)
 
 Profile::~Profile() = default;
 
+void Profile::setSettleTime(std::chrono::nanoseconds settle) {
+    m_cache->settleTime.store(settle.count(), std::memory_order_relaxed);
+}
+
 std::shared_ptr<const Profile::Parsed> Profile::load(std::string_view file) const {
     fs::path path = m_resolve(file);
     struct stat status {};
@@ -166,13 +170,14 @@ std::shared_ptr<const Profile::Parsed> Profile::load(std::string_view file) cons
     if (!snapshot || !snapshot->exists)
         return nullptr;
     FileStamp stamp(snapshot->status);
+    std::chrono::nanoseconds settle(m_cache->settleTime.load(std::memory_order_relaxed));
     ProfileContent content = decodeProfile(std::move(snapshot->bytes));
     auto parsed = std::make_shared<const Parsed>(
         Parsed{ProfileIndex(content.text), content.encoding == ProfileEncoding::Utf16Le});
     std::unique_lock lock(m_cache->filesMutex);
     if (m_cache->files.size() >= Cache::kMaxFiles)
         m_cache->files.clear();
-    m_cache->files.insert_or_assign(path.native(), Cache::Entry{stamp, hasSettled(stamp), parsed});
+    m_cache->files.insert_or_assign(path.native(), Cache::Entry{stamp, hasSettled(stamp, settle), parsed});
     return parsed;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -69,6 +70,11 @@ public:
     bool deleteSection(std::string_view file, std::string_view section);
 
     std::filesystem::path resolve(std::string_view file) const { return m_resolve(file); }
+
+    // A file whose last change lies less than this far back is read afresh on every call, because
+    // file times advance in ticks (up to a second on some file systems) and a second change within the
+    // tick would not show in the stamp. Default 2 s; tests set 0 to exercise the stamp alone.
+    void setSettleTime(std::chrono::nanoseconds settle);
 
 private:
     struct Cache;

@@ -1,0 +1,392 @@
+#include "Profile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "Sandbox.h"
+
+namespace fs = std::filesystem;
+using qx::Profile;
+using qx::test::Sandbox;
+
+namespace {
+
+class ProfileTest : public ::testing::Test {
+protected:
+    Sandbox sandbox;
+    Profile profile{sandbox.root()};
+
+    std::string get(std::string_view section, std::string_view key, std::string_view fallback = "<default>",
+                    std::size_t size = 256) {
+        return profile.getString("test.ini", section, key, fallback, size);
+    }
+    void put(std::string_view content) { sandbox.file("test.ini", content); }
+    std::string content() { return sandbox.read("test.ini"); }
+};
+
+// Runs `body` in a child process and returns its pid; the child exits 0 unless body throws.
+template <typename Body>
+pid_t runChild(Body body) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int code = 0;
+        try {
+            code = body() ? 0 : 1;
+        } catch (...) {
+            code = 2;
+        }
+        _exit(code);
+    }
+    return pid;
+}
+
+int waitExitCode(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string utf16le(std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (char16_t unit : text) {
+        out.push_back(static_cast<char>(unit & 0xFF));
+        out.push_back(static_cast<char>(unit >> 8));
+    }
+    return out;
+}
+
+}  // namespace
+
+// --- reading -------------------------------------------------------------------------------------
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(get("Config", "Key"), "<default>");
+    EXPECT_EQ(profile.getInt("test.ini", "Config", "Key", -9), -9);
+    put("[Config]\r\nOther=1\r\n");
+    EXPECT_EQ(get("Config", "Key"), "<default>");
+    EXPECT_EQ(get("Missing", "Other"), "<default>");
+    EXPECT_EQ(profile.getInt("test.ini", "Missing", "Other", -9), -9);
+}
+
+TEST_F(ProfileTest, NamesMatchIgnoringCaseAndSurroundingBlanks) {
+    put("[ CoNfIg ]\r\n\t WaitBeforeDel \t=  10  \r\n");
+    EXPECT_EQ(get("config", "WAITBEFOREDEL"), "10");
+    EXPECT_EQ(get(" CONFIG", "waitbeforedel "), "10");
+    sandbox.file("UPPER.INI", "[a]\nb=c\n");
+    EXPECT_EQ(profile.getString("upper.ini", "A", "B", "", 10), "c");
+}
+
+TEST_F(ProfileTest, FirstOfDuplicateSectionsAndKeysWins) {
+    put("[A]\nk=1\nk=2\n[B]\nk=5\n[a]\nk=3\nonlyInSecond=4\n");
+    EXPECT_EQ(get("A", "k"), "1");
+    EXPECT_EQ(get("A", "onlyInSecond"), "<default>");
+    EXPECT_EQ(get("B", "k"), "5");
+}
+
+TEST_F(ProfileTest, SemicolonStartsACommentOnlyAtTheStartOfALine) {
+    put("[A]\n;hidden=1\n   ;indented=2\nvalue=a ;b\n#hash=3\n");
+    EXPECT_EQ(get("A", ";hidden"), "<default>");
+    EXPECT_EQ(get("A", "hidden"), "<default>");
+    EXPECT_EQ(get("A", "indented"), "<default>");
+    EXPECT_EQ(get("A", "value"), "a ;b");
+    EXPECT_EQ(get("A", "#hash"), "3");
+}
+
+TEST_F(ProfileTest, OnePairOfMatchingOuterQuotesIsStripped) {
+    put("[Q]\ndouble=\"x y\"\nsingle='x'\nnested=\"\"x\"\"\nmixed=\"x'\nlone=\"\nempty=\"\"\n"
+        "padded=  \"  p  \"  \ninner=a\"b\"\n");
+    EXPECT_EQ(get("Q", "double"), "x y");
+    EXPECT_EQ(get("Q", "single"), "x");
+    EXPECT_EQ(get("Q", "nested"), "\"x\"");
+    EXPECT_EQ(get("Q", "mixed"), "\"x'");
+    EXPECT_EQ(get("Q", "lone"), "\"");
+    EXPECT_EQ(get("Q", "empty"), "");
+    EXPECT_EQ(get("Q", "padded"), "  p  ");
+    EXPECT_EQ(get("Q", "inner"), "a\"b\"");
+}
+
+TEST_F(ProfileTest, LinesOutsideSectionsOrWithoutEqualsHoldNoKeys) {
+    put("early=1\n[A]\nflag\n[broken\nlate=2\nnoEnd=3");
+    EXPECT_EQ(get("", "early"), "<default>");
+    EXPECT_EQ(get("A", "flag"), "<default>");
+    EXPECT_EQ(get("A", "late"), "2");  // "[broken" is no header, so the key still belongs to A
+    EXPECT_EQ(get("A", "noEnd"), "3");
+}
+
+TEST_F(ProfileTest, TextReadReturnsAtMostSizeMinusOneCharacters) {
+    put("[A]\nk=abcdef\n");
+    EXPECT_EQ(get("A", "k", "", 4), "abc");
+    EXPECT_EQ(get("A", "k", "", 7), "abcdef");
+    EXPECT_EQ(get("A", "k", "", 1), "");
+    EXPECT_EQ(get("A", "k", "", 0), "");
+    EXPECT_EQ(get("A", "missing", "xyz", 3), "xy");
+    EXPECT_EQ(get("A", "missing", "week   ", 40), "week");  // trailing spaces of a default go, as on Windows
+}
+
+TEST(ParseProfileIntTest, ParsesLikeTheWindowsIntegerRead) {
+    struct Case {
+        const char* text;
+        int expected;
+    } cases[] = {
+        {"42", 42},
+        {"  42", 42},
+        {"\t+42", 42},
+        {"-42", -42},
+        {"007", 7},
+        {"010", 10},
+        {"0x1F", 31},
+        {"0X1f", 31},
+        {"-0x10", -16},
+        {"42A", 42},
+        {"12 34", 12},
+        {"B42", 0},
+        {"yes", 0},
+        {"0x", 0},
+        {"0xZ", 0},
+        {"- 5", 0},
+        {"", 0},
+        {"4294967295", -1},
+        {"4294967296", 0},
+        {"2147483648", INT_MIN},
+        {"-2147483649", INT_MAX},
+        {"0xFFFFFFFF", -1},
+        {"0x100000001", 1},
+        {"99999999999", 1215752191},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(qx::parseProfileInt(c.text), c.expected) << "text: \"" << c.text << '"';
+}
+
+TEST_F(ProfileTest, IntegerReadGivesZeroForGarbageButTheDefaultForAnEmptyValue) {
+    put("[A]\ngarbage=yes\nempty=\nquoted=\"15\"\nhex=0x10\n");
+    EXPECT_EQ(profile.getInt("test.ini", "A", "garbage", -9), 0);
+    EXPECT_EQ(profile.getInt("test.ini", "A", "empty", -9), -9);
+    EXPECT_EQ(profile.getInt("test.ini", "A", "quoted", -9), 15);
+    EXPECT_EQ(profile.getInt("test.ini", "A", "hex", -9), 16);
+}
+
+// --- writing -------------------------------------------------------------------------------------
+
+TEST_F(ProfileTest, WriteChangesOnlyTheValueAndKeepsEveryOtherByte) {
+    const std::string before =
+        "; installation settings\r\n\r\n[CoNfIg]\r\n  WaitBeforeDel = 10  \r\nstray text\r\n"
+        "; note=1\r\n\r\n[HDCheck]\r\nActive=1\r\n";
+    put(before);
+    ASSERT_TRUE(profile.writeString("test.ini", "config", "WAITBEFOREDEL", "5"));
+    std::string expected = before;
+    expected.replace(expected.find("10  "), 2, "5");
+    EXPECT_EQ(content(), expected);
+}
+
+TEST_F(ProfileTest, NewKeyGoesAfterTheLastKeyLineOfItsSection) {
+    put("[A]\r\na=1\r\n\r\n; about B\r\n[B]\r\nb=1\r\n");
+    ASSERT_TRUE(profile.writeString("test.ini", "A", "c", "2"));
+    EXPECT_EQ(content(), "[A]\r\na=1\r\nc=2\r\n\r\n; about B\r\n[B]\r\nb=1\r\n");
+
+    put("[Empty]\n; only a comment\n[B]\n");
+    ASSERT_TRUE(profile.writeString("test.ini", "empty", "k", "v"));
+    EXPECT_EQ(content(), "[Empty]\nk=v\n; only a comment\n[B]\n");
+}
+
+TEST_F(ProfileTest, WriteTouchesOnlyTheFirstOfDuplicates) {
+    put("[A]\nk=1\nk=2\n[a]\nk=3\n");
+    ASSERT_TRUE(profile.writeString("test.ini", "A", "K", "9"));
+    EXPECT_EQ(content(), "[A]\nk=9\nk=2\n[a]\nk=3\n");
+}
+
+TEST_F(ProfileTest, NewSectionGoesAtTheEndInTheFilesLineEndStyle) {
+    put("[A]\na=1\n");
+    ASSERT_TRUE(profile.writeString("test.ini", "B", "b", "2"));
+    EXPECT_EQ(content(), "[A]\na=1\n[B]\nb=2\n");
+}
+
+TEST_F(ProfileTest, FileWithoutFinalLineEndGetsOneBeforeAppendedLines) {
+    put("[A]\r\na=1");
+    ASSERT_TRUE(profile.writeString("test.ini", "A", "b", "2"));
+    EXPECT_EQ(content(), "[A]\r\na=1\r\nb=2\r\n");
+    put("[A]\na=1");
+    ASSERT_TRUE(profile.writeString("test.ini", "C", "c", "3"));
+    EXPECT_EQ(content(), "[A]\na=1\n[C]\nc=3\n");
+}
+
+TEST_F(ProfileTest, NewFileEndsLinesWithCrlf) {
+    ASSERT_TRUE(profile.writeInt("test.ini", "Config", "Start2ndBatch", 0));
+    ASSERT_TRUE(profile.writeInt("test.ini", "Config", "Wait", -9));
+    EXPECT_EQ(content(), "[Config]\r\nStart2ndBatch=0\r\nWait=-9\r\n");
+    EXPECT_EQ(profile.getInt("test.ini", "Config", "Wait", 0), -9);
+}
+
+TEST_F(ProfileTest, NullValueDeletesEveryLineOfTheKeyInItsSection) {
+    put("[A]\r\nk=1\r\nj=2\r\nK=3\r\n[B]\r\nk=4\r\n");
+    ASSERT_TRUE(profile.writeString("test.ini", "a", "k", std::nullopt));
+    EXPECT_EQ(content(), "[A]\r\nj=2\r\n[B]\r\nk=4\r\n");
+    EXPECT_EQ(get("A", "k"), "<default>");
+}
+
+TEST_F(ProfileTest, DeleteSectionRemovesEverySectionOfThatName) {
+    put("; top\n[A]\na=1\n\n[B]\nb=1\n[a]\na=2\n");
+    ASSERT_TRUE(profile.deleteSection("test.ini", "A"));
+    EXPECT_EQ(content(), "; top\n[B]\nb=1\n");
+}
+
+TEST_F(ProfileTest, DeletionsInAMissingFileCreateNothing) {
+    EXPECT_TRUE(profile.writeString("test.ini", "A", "k", std::nullopt));
+    EXPECT_TRUE(profile.deleteSection("test.ini", "A"));
+    EXPECT_FALSE(sandbox.exists("test.ini"));
+}
+
+TEST_F(ProfileTest, RefusesNamesAndValuesThatWouldNotReadBack) {
+    put("[A]\na=1\n");
+    EXPECT_FALSE(profile.writeString("test.ini", "A", "a", "1\n[Evil]"));
+    EXPECT_FALSE(profile.writeString("test.ini", "A", "x=y", "1"));
+    EXPECT_FALSE(profile.writeString("test.ini", "A", ";x", "1"));
+    EXPECT_FALSE(profile.writeString("test.ini", "A]", "x", "1"));
+    EXPECT_EQ(content(), "[A]\na=1\n");
+}
+
+TEST_F(ProfileTest, WriteFailsWhenTheDirectoryIsMissing) {
+    EXPECT_FALSE(profile.writeString(sandbox.path("no/such/dir/x.ini").string(), "A", "k", "v"));
+}
+
+TEST_F(ProfileTest, WriteKeepsModeSymlinkAndExistingSpellingOfTheFileName) {
+    fs::path real = sandbox.file("real/QXMOVER.INI", "[A]\na=1\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, sandbox.path("link.ini"));
+
+    ASSERT_TRUE(profile.writeString("link.ini", "A", "a", "2"));
+    ASSERT_TRUE(profile.writeString(sandbox.path("real/qxmover.ini").string(), "A", "b", "3"));
+
+    EXPECT_TRUE(fs::is_symlink(sandbox.path("link.ini")));
+    EXPECT_EQ(sandbox.read("real/QXMOVER.INI"), "[A]\na=2\nb=3\n");
+    EXPECT_FALSE(sandbox.exists("real/qxmover.ini"));
+    EXPECT_EQ(fs::status(real).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// --- freshness -----------------------------------------------------------------------------------
+
+TEST_F(ProfileTest, ReadsSeeInPlaceChangesOfTheSameSizeAtOnce) {
+    for (int round = 0; round < 20; ++round) {
+        std::string value = std::to_string(round % 10);
+        put("[A]\nk=" + value + "\n");
+        ASSERT_EQ(get("A", "k"), value) << "round " << round;
+    }
+}
+
+TEST_F(ProfileTest, StampCatchesChangesThatKeepSizeAndSecond) {
+    profile.setSettleTime(std::chrono::nanoseconds(0));  // no re-reading: only the stamp can tell
+    auto base = std::chrono::system_clock::now() - std::chrono::hours(1);
+    put("[A]\nk=1\n");
+    fs::last_write_time(sandbox.path("test.ini"), fs::file_time_type::clock::from_sys(base));
+    ASSERT_EQ(get("A", "k"), "1");
+
+    // The same size, one nanosecond later.
+    sandbox.file("test.ini", "[A]\nk=2\n", base + std::chrono::nanoseconds(1));
+    EXPECT_EQ(get("A", "k"), "2");
+
+    // Replaced by rename: same size, a new inode.
+    sandbox.file("other.ini", "[A]\nk=3\n", base + std::chrono::nanoseconds(1));
+    fs::rename(sandbox.path("other.ini"), sandbox.path("test.ini"));
+    EXPECT_EQ(get("A", "k"), "3");
+}
+
+// --- UTF-16 --------------------------------------------------------------------------------------
+
+TEST_F(ProfileTest, Utf16FileIsReadAsUtf8AndWrittenBackAsUtf16) {
+    // A lone surrogate in a comment must survive the round trip untouched.
+    put(utf16le(u"; \xD800 \U0001F514\r\n[Grüße]\r\nName=Müller\r\n"));
+    EXPECT_EQ(get("Grüße", "Name"), "Müller");
+    EXPECT_EQ(get("Grüße", "Name", "", 3), "M");  // never half a character
+
+    ASSERT_TRUE(profile.writeString("test.ini", "Grüße", "Name", "Zoë"));
+    ASSERT_TRUE(profile.writeString("test.ini", "Grüße", "Ort", "Köln"));
+    EXPECT_EQ(content(), utf16le(u"; \xD800 \U0001F514\r\n[Grüße]\r\nName=Zoë\r\nOrt=Köln\r\n"));
+}
+
+TEST_F(ProfileTest, Utf8ByteOrderMarkIsKeptAndNotPartOfTheFirstLine) {
+    put("\xEF\xBB\xBF[A]\r\nk=1\r\n");
+    EXPECT_EQ(get("A", "k"), "1");
+    ASSERT_TRUE(profile.writeString("test.ini", "A", "k", "2"));
+    EXPECT_EQ(content(), "\xEF\xBB\xBF[A]\r\nk=2\r\n");
+}
+
+// --- concurrency ---------------------------------------------------------------------------------
+
+TEST_F(ProfileTest, ThreadsOfTwoProfileObjectsWritingAndReadingLoseNoWrite) {
+    Profile second(sandbox.root());
+    constexpr int kWriters = 4, kKeys = 100;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kWriters; ++t)
+        threads.emplace_back([&, t] {
+            Profile& mine = t % 2 ? second : profile;
+            for (int i = 0; i < kKeys; ++i) {
+                mine.writeInt("test.ini", "S", "t" + std::to_string(t) + "_" + std::to_string(i), i);
+                mine.getInt("test.ini", "S", "t0_0", -1);
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    for (int t = 0; t < kWriters; ++t)
+        for (int i = 0; i < kKeys; ++i)
+            EXPECT_EQ(profile.getInt("test.ini", "S", "t" + std::to_string(t) + "_" + std::to_string(i), -1),
+                      i);
+}
+
+TEST_F(ProfileTest, TwoProcessesWritingAThousandKeysEachLoseNoWrite) {
+    constexpr int kWrites = 1000;
+    auto writer = [&](const std::string& prefix) {
+        return runChild([&] {
+            Profile own(sandbox.root());
+            for (int i = 0; i < kWrites; ++i)
+                if (!own.writeInt("test.ini", "S", prefix + std::to_string(i), i))
+                    return false;
+            return true;
+        });
+    };
+    pid_t first = writer("a"), second = writer("b");
+    ASSERT_EQ(waitExitCode(first), 0);
+    ASSERT_EQ(waitExitCode(second), 0);
+    int missing = 0;
+    for (const char* prefix : {"a", "b"})
+        for (int i = 0; i < kWrites; ++i)
+            missing += profile.getInt("test.ini", "S", prefix + std::to_string(i), -1) != i;
+    EXPECT_EQ(missing, 0);
+}
+
+TEST_F(ProfileTest, WriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
+    // A large file makes the window of each write wide enough for kills to land inside it.
+    const std::string padding(512 * 1024, 'p');
+    const std::string head = "[S]\r\npad=" + padding + "\r\nn=";
+    put(head + "0\r\n");
+    std::mt19937 random(12345);
+    for (int round = 0; round < 15; ++round) {
+        pid_t child = runChild([&] {
+            Profile own(sandbox.root());
+            for (int i = 1;; ++i)
+                own.writeInt("test.ini", "S", "n", round * 1000000 + i);
+            return true;
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+
+        std::string bytes = content();
+        ASSERT_TRUE(bytes.starts_with(head) && bytes.ends_with("\r\n")) << "torn file in round " << round;
+        std::string number = bytes.substr(head.size(), bytes.size() - head.size() - 2);
+        ASSERT_FALSE(number.empty());
+        ASSERT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << number;
+        ASSERT_EQ(profile.getString("test.ini", "S", "n", "", 64), number);
+    }
+    // A temporary file left by a killed writer does not stand in the way of the next one.
+    ASSERT_TRUE(profile.writeInt("test.ini", "S", "n", 7));
+    EXPECT_EQ(content(), head + "7\r\n");
+}
