@@ -1,0 +1,82 @@
+#include "RunBinary.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "Sandbox.h"
+
+extern char** environ;
+
+namespace qx::test {
+
+namespace {
+
+pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
+            const std::vector<std::string>& env, const std::filesystem::path& out, const std::filesystem::path& err) {
+    std::vector<std::string> argStore{program.string()};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e)
+        envStore.emplace_back(*e);
+    envStore.insert(envStore.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (auto& e : envStore)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+}  // namespace
+
+int waitBinary(int pid, std::chrono::seconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+BinaryResult runBinary(const std::filesystem::path& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env, std::chrono::seconds limit) {
+    Sandbox scratch;
+    BinaryResult result;
+    pid_t pid = spawn(program, args, env, scratch.path("out"), scratch.path("err"));
+    if (pid < 0)
+        return result;
+    result.exitCode = waitBinary(pid, limit);
+    result.out = scratch.read("out");
+    result.err = scratch.read("err");
+    return result;
+}
+
+int spawnBinary(const std::filesystem::path& program, const std::vector<std::string>& args,
+                const std::filesystem::path& outFile) {
+    return spawn(program, args, {}, outFile, outFile.string() + ".err");
+}
+
+}  // namespace qx::test

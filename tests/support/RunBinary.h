@@ -1,0 +1,29 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qx::test {
+
+struct BinaryResult {
+    int exitCode = -1;  // -1 when it did not end by itself
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `args` (no shell), with `env` added to the environment and standard input
+// empty; kills it after `limit`.
+BinaryResult runBinary(const std::filesystem::path& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env = {},
+                       std::chrono::seconds limit = std::chrono::seconds(60));
+
+// Starts `program` in the background; returns its process id.
+int spawnBinary(const std::filesystem::path& program, const std::vector<std::string>& args,
+                const std::filesystem::path& outFile);
+
+// Waits for the child `pid` at most `limit`; its exit code, or -1 when it had to be killed.
+int waitBinary(int pid, std::chrono::seconds limit);
+
+}  // namespace qx::test
