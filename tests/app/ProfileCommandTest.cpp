@@ -1,0 +1,76 @@
+#include "ProfileCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "Sandbox.h"
+
+namespace {
+
+class ProfileCommandTest : public ::testing::Test {
+protected:
+    qx::test::Sandbox sandbox;
+    qx::Profile profile{sandbox.root()};
+    std::string out, err;
+
+    int run(std::vector<std::string> args) {
+        std::ostringstream outStream, errStream;
+        int code = qx::runProfileCommand(profile, args, outStream, errStream);
+        out = outStream.str();
+        err = errStream.str();
+        return code;
+    }
+};
+
+TEST_F(ProfileCommandTest, BadArgumentsGiveOneLineAndExitCodeTwo) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"frobnicate", "a.ini"},
+        {"get", "a.ini", "S"},
+        {"get", "a.ini", "S", "k", "d", "12", "extra"},
+        {"get", "a.ini", "S", "k", "d", "-1"},
+        {"get", "a.ini", "S", "k", "d", "12x"},
+        {"get-int", "a.ini", "S", "k"},
+        {"get-int", "a.ini", "S", "k", "ten"},
+        {"get-int", "a.ini", "S", "k", "4294967296"},
+        {"set", "a.ini", "S", "k"},
+        {"delete", "a.ini"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_EQ(run(args), 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_EQ(out, "");
+    }
+    EXPECT_FALSE(sandbox.exists("a.ini"));
+}
+
+TEST_F(ProfileCommandTest, FailedWriteGivesExitCodeOne) {
+    EXPECT_EQ(run({"set", sandbox.path("missing/dir/a.ini").string(), "S", "k", "v"}), 1);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST_F(ProfileCommandTest, ReadsAsWindowsDoesAndWritesInPlace) {
+    sandbox.file("a.ini", "; keep\r\n[S]\r\nk=\"0x1F rest\"\r\n");
+    EXPECT_EQ(run({"get", "a.ini", "s", "K"}), 0);
+    EXPECT_EQ(out, "0x1F rest\n");
+    run({"get", "a.ini", "S", "k", "", "4"});
+    EXPECT_EQ(out, "0x1\n");
+    run({"get", "a.ini", "S", "missing", "fallback", "5"});
+    EXPECT_EQ(out, "fall\n");
+    run({"get-int", "a.ini", "S", "k", "+7"});
+    EXPECT_EQ(out, "31\n");
+    run({"get-int", "a.ini", "S", "missing", "-9"});
+    EXPECT_EQ(out, "-9\n");
+
+    EXPECT_EQ(run({"set", "a.ini", "S", "n", "4294967295"}), 0);
+    run({"get-int", "a.ini", "S", "n", "0"});
+    EXPECT_EQ(out, "-1\n");
+    EXPECT_EQ(run({"delete", "a.ini", "S", "k"}), 0);
+    EXPECT_EQ(sandbox.read("a.ini"), "; keep\r\n[S]\r\nn=4294967295\r\n");
+    EXPECT_EQ(run({"delete", "a.ini", "S"}), 0);
+    EXPECT_EQ(sandbox.read("a.ini"), "; keep\r\n");
+}
+
+}  // namespace
