@@ -1,0 +1,75 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "Sandbox.h"
+
+namespace qx::test {
+
+// Runs the programs that our files are checked against (python3-dbf, shapelib's tools). A missing
+// peer fails the test instead of skipping it: scripts/install-deps.sh installs them all.
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string output;  // standard output and standard error together
+};
+
+inline std::string shellQuote(std::string_view text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+inline CommandResult runCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
+    int status = ::pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// True when `tool` is there; otherwise records a failure naming it.
+inline bool havePeer(const std::filesystem::path& tool) {
+    if (std::filesystem::exists(tool))
+        return true;
+    ADD_FAILURE() << tool << " is missing; run scripts/install-deps.sh";
+    return false;
+}
+
+// The interpreter that has the dbf and dbfread modules (the one on PATH may not).
+inline const std::filesystem::path kPython = "/usr/bin/python3";
+
+// Runs `script` with the Debian python3 and its dbf modules; `arguments` are appended quoted. Records
+// a failure when the interpreter or a module is missing.
+inline CommandResult runPython(const Sandbox& sandbox, std::string_view script,
+                               std::initializer_list<std::string> arguments = {}) {
+    if (!havePeer(kPython))
+        return {};
+    std::filesystem::path file = sandbox.file("peer_script.py", script);
+    std::string command = shellQuote(kPython.string()) + " " + shellQuote(file.string());
+    for (const std::string& argument : arguments)
+        command += " " + shellQuote(argument);
+    CommandResult result = runCommand(command);
+    if (result.output.find("ModuleNotFoundError") != std::string::npos)
+        ADD_FAILURE() << "python3-dbf or python3-dbfread missing; run scripts/install-deps.sh\n"
+                      << result.output;
+    return result;
+}
+
+}  // namespace qx::test
