@@ -1,0 +1,78 @@
+#include "DryRun.h"
+
+#include "SiblingCommands.h"
+
+namespace qx {
+
+void DryRunFileOperations::print(std::string_view verb, const std::filesystem::path& a,
+                                 const std::filesystem::path* b) {
+    std::lock_guard lock(m_mutex);
+    m_out << verb << ' ' << a.string();
+    if (b)
+        m_out << ' ' << b->string();
+    m_out << '\n';
+}
+
+std::error_code DryRunFileOperations::createDirectory(const std::filesystem::path& directory) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(directory, ec))
+        print("create-directory", directory);
+    return {};
+}
+
+std::error_code DryRunFileOperations::remove(const std::filesystem::path& file) {
+    print("delete", file);
+    return {};
+}
+
+std::error_code DryRunFileOperations::move(const std::filesystem::path& from,
+                                           const std::filesystem::path& to) {
+    print("move", from, &to);
+    return {};
+}
+
+std::error_code DryRunFileOperations::copy(const std::filesystem::path& from,
+                                           const std::filesystem::path& to) {
+    print("copy", from, &to);
+    return {};
+}
+
+std::error_code DryRunFileOperations::createFile(const std::filesystem::path& file, std::string_view) {
+    print("create-file", file);
+    return {};
+}
+
+bool DryRunLauncher::run(std::string_view commandLine, std::chrono::seconds) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_out << "run " << commandLine << '\n';
+    }
+    return !m_canStart || m_canStart(commandLine);
+}
+
+bool DryRunLauncher::start(std::string_view commandLine, Show) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_out << "start " << commandLine << '\n';
+    }
+    return !m_canStart || m_canStart(commandLine);
+}
+
+bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine) {
+    std::vector<std::string> args = splitCommandLine(commandLine);
+    std::size_t skip = 0;
+    if (!args.empty() && equalsIgnoreCase(args[0], "start")) {
+        skip = 1;
+        while (skip < args.size() &&
+               (equalsIgnoreCase(args[skip], "/MIN") || equalsIgnoreCase(args[skip], "/B")))
+            ++skip;
+    }
+    if (skip >= args.size())
+        return false;
+    std::string rest;
+    for (std::size_t i = skip; i < args.size(); ++i)
+        rest += (i > skip ? " " : "") + sibling::word(args[i]);
+    return !launcher.resolve(rest).empty();
+}
+
+}  // namespace qx

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <ostream>
+
+#include "FileOperations.h"
+#include "Launcher.h"
+
+namespace qx {
+
+// The dry run: the jobs run their real code, but these objects print what would change, one line each,
+// and change nothing. Directories are read for real, so the listing is what a real run would find.
+//
+// Lines: "create-directory DIR", "delete FILE", "move FROM TO", "copy FROM TO", "create-file FILE".
+class DryRunFileOperations : public FileOperations {
+public:
+    explicit DryRunFileOperations(std::ostream& out) : m_out(out) {}
+
+    std::error_code createDirectory(const std::filesystem::path& directory) override;
+    std::error_code remove(const std::filesystem::path& file) override;
+    std::error_code move(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    std::error_code copy(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    std::error_code createFile(const std::filesystem::path& file, std::string_view content) override;
+
+private:
+    void print(std::string_view verb, const std::filesystem::path& a,
+               const std::filesystem::path* b = nullptr);
+
+    std::ostream& m_out;
+    std::mutex m_mutex;
+};
+
+// Lines: "run COMMAND LINE" (through the command shell) and "start COMMAND LINE" (direct start). A start
+// succeeds when `canStart` says the program would be found (always, without it), so that a dry run
+// takes the same fallbacks as a real one.
+class DryRunLauncher : public Launcher {
+public:
+    using CanStart = std::function<bool(std::string_view commandLine)>;
+    explicit DryRunLauncher(std::ostream& out, CanStart canStart = {})
+        : m_out(out), m_canStart(std::move(canStart)) {}
+
+    bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
+    bool start(std::string_view commandLine, Show show) override;
+
+private:
+    std::ostream& m_out;
+    CanStart m_canStart;
+    std::mutex m_mutex;
+};
+
+// Whether `launcher` would find the program of `commandLine` (a leading "start [/MIN]" skipped): the
+// check a dry run makes instead of starting.
+bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine);
+
+}  // namespace qx
