@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+
+#include "Clock.h"
+#include "MoverSettings.h"
+#include "Profile.h"
+
+namespace qx {
+
+// The main settings as the jobs read them afresh before each use: the same keys, defaults and bounds
+// as the settings load, but nothing is written (start-up's load has written the missing defaults
+// already, and a dry run must change nothing). Keys read with the marker -9 give their default.
+MoverSettings readJobSettings(const Profile& profile);
+
+// qxaview.ini [Config] AlarmDBPath, the installation path of the statistic files ("\qxt\log").
+std::string readLogDirectory(const Profile& profile);
+
+// qxalarm.ini [qxaconf] ResultWavePath, the base of the wave directories ("\qxt\log\confwav").
+std::string readWaveDirectory(const Profile& profile);
+
+// The calendar values that a mover job acts on.
+struct MoverCalendar {
+    int currentWeek = 0;
+    int previousWeek = 0;
+    int dueWeek = 0;
+    int month = 1;  // of the moment the job runs
+    int year = 1970;
+    int rememberedMonth = 1;  // the month of the monthly mode whose files are handed on
+    int dueMonth = 1;
+};
+
+// The values at `now` by the clock timer's formula (52 weeks to a year), with `waitBeforeDel` weeks or
+// months of waiting.
+MoverCalendar calendarAt(SysTime now, int waitBeforeDel, int rememberedMonth);
+
+// Everything a mover job reads, taken once when it starts.
+struct MoverContext {
+    MoverSettings settings;
+    std::string logDirectory;   // installation path, as configured
+    std::string waveDirectory;  // installation path, as configured
+    bool delLogFiles = false;   // [Config] DelLogFiles = 1 exactly
+    MoverCalendar calendar;
+    SysTime now;
+};
+
+// The context of a job at `now`, settings read afresh.
+MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth);
+
+}  // namespace qx

@@ -1,0 +1,103 @@
+#include "ManualOperations.h"
+
+#include "SiblingCommands.h"
+
+namespace fs = std::filesystem;
+
+namespace qx {
+
+namespace {
+
+constexpr std::string_view kMoveNowPatterns[] = {"*.dbf", "*.l1",  "*.l2",  "*.log",
+                                                 "*.dlf", "*.alr", "*.vox", "qxaview.inf"};
+
+bool confirmed(Services& s, int question, std::string_view argument) {
+    return s.prompts.ask(s.strings.format(question, argument), s.strings.get(kStrConfirmCaption));
+}
+
+OperationResult resultOf(bool ok) {
+    return ok ? OperationResult::Done : OperationResult::Failed;
+}
+
+bool inWorkingDirectory(std::string_view name) {
+    std::error_code ec;
+    return fs::exists(resolveCaseInsensitive(fs::path(".") / name), ec);
+}
+
+}  // namespace
+
+OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
+    Services& s = mover.services();
+    const MoverCalendar& calendar = context.calendar;
+    bool weekly = context.settings.moveMode == 1;
+    int number = weekly ? calendar.previousWeek : calendar.rememberedMonth;
+    const auto directory = mover.periodDirectory(context.logDirectory, number);
+    if (!confirmed(s, kStrAskMove, directory.string()))
+        return OperationResult::Declined;
+    if (!weekly) {
+        std::string line = sibling::moveBatch(mover.native(context.logDirectory).string(), number);
+        return resultOf(mover.startBatch(line, kStrMoveFailed));
+    }
+    if (!mover.ensureWeekDirectory(context.logDirectory, number))
+        return OperationResult::Failed;
+    mover.deleteFiles(directory, kMoveNowPatterns);
+    return resultOf(mover.moveFiles(mover.native(context.logDirectory), kMoveNowPatterns, directory,
+                                    AgeCheck::Off, context.now));
+}
+
+OperationResult deleteNow(StatisticMover& mover, const MoverContext& context) {
+    Services& s = mover.services();
+    const MoverCalendar& calendar = context.calendar;
+    bool weekly = context.settings.moveMode == 1;
+    const auto directory =
+        mover.periodDirectory(context.logDirectory, weekly ? calendar.dueWeek : calendar.dueMonth);
+    if (!confirmed(s, kStrAskDelete, directory.string()))
+        return OperationResult::Declined;
+    if (!weekly)
+        return resultOf(mover.startBatch(sibling::logDeleteBatch(directory.string()), kStrMoveFailed));
+    mover.deleteFiles(directory, std::span(kStatisticPatterns).first(kStatisticPatterns.size() - 1));
+    return OperationResult::Done;
+}
+
+OperationResult startSecondBatchNow(StatisticMover& mover, const MoverContext& context) {
+    Services& s = mover.services();
+    const MoverCalendar& calendar = context.calendar;
+    if (!confirmed(s, kStrAskSecondBatch, std::to_string(calendar.previousWeek)))
+        return OperationResult::Declined;
+    std::string line = sibling::secondBatch(mover.secondBatchProgram(), calendar.previousWeek,
+                                            calendar.currentWeek, calendar.month, calendar.year);
+    if (s.launcher.start(line, Show::Shown))
+        return OperationResult::Done;
+    s.prompts.warn(s.strings.get(kStrSecondBatchFailed), s.strings.get(kStrErrorCaption));
+    return OperationResult::Failed;
+}
+
+OperationResult editSecondBatch(StatisticMover& mover) {
+    Services& s = mover.services();
+    std::string_view file = sibling::kSecondBatchOld;
+    if (!inWorkingDirectory(file)) {
+        file = sibling::kSecondBatch;
+        if (!inWorkingDirectory(file)) {
+            if (std::error_code ec = mover.files().createFile(file, secondBatchTemplate())) {
+                s.log.note("Cannot create " + std::string(file) + ": " + ec.message());
+                return OperationResult::Failed;
+            }
+        }
+    }
+    return resultOf(s.launcher.start(sibling::edit(file), Show::Shown));
+}
+
+std::string secondBatchTemplate() {
+    const std::string dashes = "rem " + std::string(62, '-') + "\n";
+    return "rem qxmove2.bat %1 %2 %3 %4\n"
+           "rem Last week    : %1\n"
+           "rem Current week : %2\n"
+           "rem Current month: %3\n"
+           "rem Current year : %4\n" +
+           dashes +
+           "rem Example: move \\qxt\\qxtest\\*.log \\qxt\\qxtest\\log%1\\*.log \n"
+           "rem Moves all logfiles at the end of the week to weekly logdir\n" +
+           dashes;
+}
+
+}  // namespace qx

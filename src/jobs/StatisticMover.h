@@ -1,0 +1,86 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "FileOperations.h"
+#include "JobHooks.h"
+#include "Services.h"
+
+namespace qx {
+
+// The alarm server's statistic files, in the order in which they are handled.
+inline constexpr std::array<std::string_view, 27> kStatisticPatterns = {
+    "*.dbf", "*.l1",  "*.l2",  "*.log", "*.dlf", "*.alr", "*.vox", "*.prt", "*.msg",
+    "*.rcf", "*.cnf", "*.cnr", "*.pag", "*.tts", "*.eml", "*.ein", "*.trp", "*.bmc",
+    "*.err", "*.txt", "*.res", "*.dle", "*.jpg", "*.gif", "*.png", "*.cip", "*.evt"};
+
+// What the scheduled deletion of a week directory removes: the statistic files and the viewer's .inf
+// files, which are moved in at midnight.
+inline constexpr std::array<std::string_view, 28> kDeletionPatterns = {
+    "*.dbf", "*.l1",  "*.l2",  "*.log", "*.dlf", "*.alr", "*.vox", "*.prt", "*.msg", "*.rcf",
+    "*.cnf", "*.cnr", "*.inf", "*.pag", "*.tts", "*.eml", "*.ein", "*.trp", "*.bmc", "*.err",
+    "*.txt", "*.res", "*.dle", "*.jpg", "*.gif", "*.png", "*.cip", "*.evt"};
+
+// A file younger than this is still being written; the age check copies it and leaves it in place.
+inline constexpr std::chrono::hours kYoungFileAge{12};
+
+enum class AgeCheck { Off, On };
+
+// Deleting and moving the statistic files, the work under every mover job. Each failure is written
+// to the activity log (when WriteLogFile is on) and the job goes on with the next file.
+class StatisticMover {
+public:
+    StatisticMover(Services& services, FileOperations& files, JobHooks& hooks)
+        : m_services(services), m_files(files), m_hooks(hooks) {}
+
+    // Deletes every file of `directory` that matches one of `patterns`. Subdirectories stay; symbolic
+    // links are removed themselves. A missing directory does nothing.
+    void deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns);
+
+    // Moves the files of `source` matching `patterns`, pattern by pattern, into `target`, replacing
+    // files of the same name there. With the age check, a file written less than kYoungFileAge before
+    // `now` is copied and stays where it is, except "*.log" files whose name is not 12 characters long
+    // or contains "qx" (the server's own rotated logs), which are moved whatever their age. The
+    // directory is read once. Returns false when a file could not be moved or copied.
+    bool moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
+                   const std::filesystem::path& target, AgeCheck ageCheck, SysTime now);
+
+    // The directory of week or month `number` below an installation path: "<base>.\logNN" and
+    // "<base>.\wavNN".
+    std::filesystem::path periodDirectory(std::string_view logDirectory, int number) const;
+    std::filesystem::path waveDirectory(std::string_view waveBase, int number) const;
+    std::filesystem::path native(std::string_view installationPath) const;
+
+    // Makes sure the week directory exists: created directly, else with the shell's "md". False (and
+    // logged) when it still does not exist, so that nothing is moved into a missing directory.
+    bool ensureWeekDirectory(std::string_view logDirectory, int week);
+    // The same for any directory (no shell fallback).
+    bool ensureDirectory(const std::filesystem::path& directory);
+
+    // The second batch that is there: qxmove2.bat, or qxmover2.bat when qxmove2.bat is missing.
+    std::string secondBatchProgram() const;
+
+    // Starts a batch program hidden. On failure shows `errorText` (a string id) and, when given, logs
+    // `failedNote` + the command; on success logs `startedNote` + the command. The box never holds
+    // the caller. Returns whether it started.
+    bool startBatch(const std::string& commandLine, int errorText, std::string_view startedNote = {},
+                    std::string_view failedNote = {});
+
+    Services& services() { return m_services; }
+    FileOperations& files() { return m_files; }
+    JobHooks& hooks() { return m_hooks; }
+
+private:
+    Services& m_services;
+    FileOperations& m_files;
+    JobHooks& m_hooks;
+};
+
+// Whether the age check looks at `name` for `pattern` (see StatisticMover::moveFiles).
+bool ageChecked(std::string_view pattern, std::string_view name);
+
+}  // namespace qx

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "JobSettings.h"
+#include "StatisticMover.h"
+
+namespace qx {
+
+// The weekly housekeeping of Monday's first two hours in weekly mode. Both halves work on the week
+// directory of the previous week, which they create when it is missing.
+
+// 00:00: the viewer's .inf files into the week directory; then the conference recordings (or the .wav
+// files into the wave directory of the previous week), the alarm recordings and the extra deletion as
+// their settings ask. Returns false when a file could not be moved.
+bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context);
+
+// 01:00: the statistic files into the week directory (with the age check, after the files of an
+// earlier year are deleted there); with DelLogFiles = 1 the due week's directory is emptied; then the
+// second batch and its deletion batch when Start2ndBatch is on. Returns false when a file could not be
+// moved or the second batch could not be started (which is shown in a box that does not hold the
+// caller).
+bool weeklyAtOne(StatisticMover& mover, const MoverContext& context);
+
+}  // namespace qx
