@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+#include "FileOperations.h"
+#include "JobHooks.h"
+#include "JobSettings.h"
+#include "Services.h"
+
+namespace qx {
+
+// The clock of the service. Every minute it makes sure the on-demand threads run and recomputes the
+// due month; at the top of every hour it starts the timed tasks and the disk check, and in hours 0 and
+// 1 the daily, weekly and monthly housekeeping and the weekly backup. Settings are read afresh on
+// every pass, so changes take effect without a restart.
+//
+// Writes SharedState's log directory, remembered month and due month; reads nothing else of it but
+// the started marks. The previous and due week are computed afresh at every top of the hour, by the
+// clock timer's formula but without its once-a-day latch, which can skip a midnight.
+class SchedulerThread {
+public:
+    static constexpr std::chrono::seconds kStartDelay{2};
+
+    // `hooks` and `files` default to no-op hooks and the real file operations. Both must outlive the
+    // thread.
+    explicit SchedulerThread(Services& services, JobHooks* hooks = nullptr, FileOperations* files = nullptr);
+    ~SchedulerThread();
+
+    // What happens once at the start: the current month becomes the remembered month; the log
+    // directory is read.
+    void begin(SysTime now);
+
+    // One round at `now`. The top of an hour (minute 0) is handled once, however often this runs in
+    // that minute.
+    void pass(SysTime now);
+
+    // begin(), a short wait, then one pass at the start of every minute until stopped. A pass that
+    // throws is logged and the next pass comes as usual.
+    void run(std::stop_token stop);
+
+private:
+    void startOnDemandThreads();
+    void topOfHour(SysTime now, const MoverContext& context);
+    void diskCheck(SysTime now, const MoverSettings& settings);
+    void housekeeping(SysTime now, const MoverContext& context);
+
+    Services& m_services;
+    std::unique_ptr<JobHooks> m_ownHooks;
+    std::unique_ptr<FileOperations> m_ownFiles;
+    JobHooks& m_hooks;
+    FileOperations& m_files;
+    std::optional<SysTime> m_lastTopOfHour;
+};
+
+// The start of the minute after `time`.
+SysTime nextMinute(SysTime time);
+
+}  // namespace qx

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "JobSettings.h"
+#include "Services.h"
+
+namespace qx {
+
+// The user's timed tasks of qxmover.ini [StartMore], numbered 1 to 49: programs, script-engine modules
+// and alarms started at a weekday and hour.
+struct TimedTask {
+    int number = 0;
+    std::string program;  // command line, module name or alarm number, by type
+    int day = 0;          // <= 0 every day, 1..6 Monday..Saturday, 7 Sunday, 8 Monday..Friday
+    int hour = 0;
+    int type = 0;  // 0 program, 1 script-engine module, 2 alarm; others are ignored
+    bool weekParameter = false;
+};
+
+// The tasks in order, up to the first empty Prog<n>.
+std::vector<TimedTask> readTimedTasks(const Profile& profile);
+
+// Whether a task of `day` runs on `weekday` (0 = Sunday .. 6 = Saturday).
+bool dayMatches(int day, int weekday);
+
+// The parameter text of a module task from [QxeTaskParameter<n>]: " -s<k>value" for each non-empty
+// s1..s9, then " -i<k>value" for each i1..i9 above 0.
+std::string moduleParameters(const Profile& profile, int number);
+
+// The command line that starts `task`; nullopt for an unknown type.
+std::optional<std::string> timedTaskCommand(const Profile& profile, const TimedTask& task,
+                                            const MoverCalendar& calendar);
+
+// Starts every task due at the hour of `now` (shown, results not checked: a failed start only loses
+// that start) and logs each.
+void runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar);
+
+}  // namespace qx
