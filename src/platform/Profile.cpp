@@ -122,12 +122,29 @@ struct Profile::Cache {
     std::shared_mutex filesMutex;
     std::unordered_map<std::string, Entry, PathHash, std::equal_to<>> files;
 
+    // Names asked for in another letter case than the file's, so that their reads do not scan the
+    // directory each time.
+    std::unordered_map<std::string, std::string, PathHash, std::equal_to<>> spellings;
+
     std::mutex writersMutex;
     std::unordered_map<std::string, std::mutex> writers;  // one per written path, never removed
 
     std::mutex& writerMutex(const std::string& path) {
         std::lock_guard lock(writersMutex);
         return writers.try_emplace(path).first->second;
+    }
+
+    std::string spellingOf(const std::string& asked) {
+        std::shared_lock lock(filesMutex);
+        auto it = spellings.find(asked);
+        return it == spellings.end() ? std::string() : it->second;
+    }
+
+    void rememberSpelling(const std::string& asked, const std::string& actual) {
+        std::unique_lock lock(filesMutex);
+        if (spellings.size() >= kMaxFiles)
+            spellings.clear();
+        spellings.insert_or_assign(asked, actual);
     }
 
     void forget(const std::string& path) {
@@ -155,9 +172,13 @@ std::shared_ptr<const Profile::Parsed> Profile::load(std::string_view file) cons
     if (::stat(path.c_str(), &status) != 0) {
         if (errno != ENOENT)
             return nullptr;
-        fs::path other = resolveCaseInsensitive(path);
-        if (other == path || ::stat(other.c_str(), &status) != 0)
-            return nullptr;
+        fs::path other = m_cache->spellingOf(path.native());
+        if (other.empty() || ::stat(other.c_str(), &status) != 0) {
+            other = resolveCaseInsensitive(path);
+            if (other == path || ::stat(other.c_str(), &status) != 0)
+                return nullptr;
+            m_cache->rememberSpelling(path.native(), other.native());
+        }
         path = std::move(other);
     }
     {

@@ -81,8 +81,15 @@ TEST_F(ProfileTest, NamesMatchIgnoringCaseAndSurroundingBlanks) {
     put("[ CoNfIg ]\r\n\t WaitBeforeDel \t=  10  \r\n");
     EXPECT_EQ(get("config", "WAITBEFOREDEL"), "10");
     EXPECT_EQ(get(" CONFIG", "waitbeforedel "), "10");
+}
+
+TEST_F(ProfileTest, FileNameInAnotherLetterCaseIsFoundEvenAfterARename) {
     sandbox.file("UPPER.INI", "[a]\nb=c\n");
     EXPECT_EQ(profile.getString("upper.ini", "A", "B", "", 10), "c");
+    fs::rename(sandbox.path("UPPER.INI"), sandbox.path("Upper.Ini"));
+    EXPECT_EQ(profile.getString("upper.ini", "A", "B", "", 10), "c");
+    fs::remove(sandbox.path("Upper.Ini"));
+    EXPECT_EQ(profile.getString("upper.ini", "A", "B", "gone", 10), "gone");
 }
 
 TEST_F(ProfileTest, FirstOfDuplicateSectionsAndKeysWins) {
