@@ -17,15 +17,17 @@ namespace qx {
 //
 // Reading: section and key names match case-insensitively; the first of duplicate sections or keys
 // wins; ';' starts a comment only at the start of a line; blanks around keys and values are cut and
-// one pair of matching outer quotes is stripped from a value. Every read sees the file as it is now
-// (a parsed copy is reused only while size, mtime and inode are unchanged). Bytes are not
-// transcoded; UTF-16LE files with a byte-order mark are read and written as such.
+// one pair of matching outer quotes is stripped from a value. Every read sees the file as it is now:
+// a parsed copy is reused only while inode, size, mtime and ctime (to the nanosecond) are unchanged
+// and the last change has settled (see setSettleTime), so a read of an unchanged file costs one stat.
+// Bytes are not transcoded; UTF-16LE files with a byte-order mark are read and written as such.
 //
 // Writing edits the file in place, byte for byte: other lines, comments, the spelling of names and
 // the line-end style stay. A new key goes after the last key line of its section, a new section at
 // the end; a new file (and new lines in a CRLF file) end lines with CRLF. A write replaces the file
-// atomically (temporary file + rename) under a per-file lock that serialises writers in this process
-// and between processes.
+// atomically (temporary file + rename, keeping mode and owner; through a symbolic link to its target)
+// under a lock that serialises writers in this process and between processes (see
+// ProfileDirectoryLock).
 //
 // All members may be called from many threads at once; the resolver must allow that too.
 class Profile {
