@@ -33,8 +33,12 @@ PathMap makePaths(const GlobalOptions& o) {
 
 Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> prompts)
     : m_paths(makePaths(options)),
-      m_profile(
-          std::make_unique<Profile>([this](std::string_view file) { return m_paths.profileFile(file); })),
+      // Profile finds other letter cases itself; resolving bare names here without a stat keeps a
+      // read of an unchanged file at one stat.
+      m_profile(std::make_unique<Profile>([this](std::string_view file) {
+          bool bare = file.find_first_of("\\/:") == std::string_view::npos;
+          return bare ? m_paths.windir() / std::string(file) : m_paths.native(file);
+      })),
       m_clock(options.clockStart ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>(*options.clockStart))
                                  : std::unique_ptr<Clock>(std::make_unique<SystemClock>())),
       m_virtual(dynamic_cast<VirtualClock*>(m_clock.get())),
