@@ -1,0 +1,124 @@
+#include "CAlarmTable.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "ProfileNames.h"
+
+namespace qx {
+namespace {
+
+struct MemberField {
+    const char* name;
+    std::size_t offset;
+    std::size_t size;  // 0 for integers
+};
+
+#define QX_INT(n) \
+    { "T" #n, offsetof(AlarmRecord, T##n), 0 }
+#define QX_TEXT(n) \
+    { "T" #n, offsetof(AlarmRecord, T##n), sizeof(AlarmRecord::T##n) }
+
+// Field order is member order, which is how the alarm server's programs read the record too.
+constexpr MemberField kMembers[] = {
+    QX_INT(01),  QX_INT(02),  QX_INT(03),  QX_INT(04),  QX_INT(05),  QX_INT(06),  QX_INT(07),  QX_INT(08),
+    QX_INT(09),  QX_INT(10),  QX_INT(11),  QX_INT(12),  QX_INT(13),  QX_INT(14),  QX_INT(15),  QX_INT(16),
+    QX_INT(17),  QX_INT(18),  QX_INT(19),  QX_INT(20),  QX_INT(21),  QX_INT(22),  QX_INT(23),  QX_INT(24),
+    QX_INT(25),  QX_INT(26),  QX_INT(27),  QX_INT(28),  QX_INT(29),  QX_INT(30),  QX_TEXT(31), QX_TEXT(32),
+    QX_TEXT(33), QX_TEXT(34), QX_TEXT(35), QX_TEXT(36), QX_TEXT(37), QX_TEXT(38), QX_TEXT(39), QX_TEXT(40),
+    QX_TEXT(41), QX_TEXT(42), QX_TEXT(43), QX_TEXT(44), QX_TEXT(45), QX_TEXT(46), QX_TEXT(47), QX_TEXT(48),
+    QX_TEXT(49), QX_TEXT(50), QX_TEXT(51), QX_TEXT(52), QX_TEXT(53), QX_TEXT(54), QX_TEXT(55), QX_TEXT(56),
+    QX_TEXT(57), QX_TEXT(58), QX_INT(59),  QX_INT(60),  QX_INT(61),  QX_INT(62),  QX_INT(63),  QX_INT(64),
+    QX_INT(65),  QX_INT(66),  QX_INT(67),  QX_INT(68),  QX_INT(69),  QX_INT(70),  QX_INT(71),  QX_INT(72),
+    QX_INT(73),  QX_INT(74),  QX_INT(75),  QX_INT(76),  QX_INT(77),  QX_INT(78),  QX_INT(79),  QX_INT(80),
+    QX_INT(81),  QX_INT(82),  QX_INT(83),  QX_INT(84),  QX_INT(85),  QX_INT(86),  QX_INT(87),  QX_INT(88),
+    QX_INT(89),  QX_INT(90),  QX_INT(91),  QX_INT(92),  QX_INT(93),  QX_INT(94),  QX_INT(95),  QX_INT(96),
+    QX_INT(97),  QX_INT(98),  QX_INT(99),
+};
+static_assert(std::size(kMembers) == 99);
+
+#undef QX_INT
+#undef QX_TEXT
+
+constexpr std::size_t kKeyTableNameLength = 39;
+
+}  // namespace
+
+int CAlarmTable::Open(const char* table) {
+    return CDatabase::Open(table);
+}
+
+int CAlarmTable::ReadRecord(unsigned recordNumber, AlarmRecord& record) {
+    // Checked here so that a number beyond the table's end costs no error box: the lists ask for whole
+    // ranges of numbers, most of which the table may not hold.
+    if (recordNumber < 1 || recordNumber > RecCount())
+        return 0;
+    Go(recordNumber);
+    if (RecNo() != recordNumber)
+        return 0;
+    char* base = reinterpret_cast<char*>(&record);
+    for (const MemberField& member : kMembers) {
+        if (member.size == 0) {
+            int value;
+            if (Read(member.name, value))
+                std::memcpy(base + member.offset, &value, sizeof value);
+        } else {
+            Read(member.name, base + member.offset, member.size);
+        }
+    }
+    return 1;
+}
+
+std::string alarmEntryText(int number, std::string_view name) {
+    return std::to_string(number) + "  " + std::string(name);
+}
+
+std::string alarmTablePath(const Profile& profile) {
+    std::string path = asciiLower(profile.getString(ini::kAconf, ini::kConfig, "Vm001Path", "\\db1", 80));
+    if (path.find("vm001.dbf") == std::string::npos)
+        path += ".\\vm001.dbf";
+    return path;
+}
+
+std::vector<AlarmListEntry> collectAlarms(CAlarmTable& table, int first, int last) {
+    std::vector<AlarmListEntry> alarms;
+    // Number k lives in record k + 1: only numbers from 0 to count - 1 can have a record, which also
+    // keeps an absurd range in the settings from running for hours.
+    long long from = std::max<long long>(first, 0);
+    long long to = std::min<long long>(last, static_cast<long long>(table.RecCount()) - 1);
+    for (long long number = from; number <= to; ++number) {
+        // A fresh record each time: a field the table lacks must not keep the previous alarm's value.
+        AlarmRecord record{};
+        if (!table.ReadRecord(static_cast<unsigned>(number + 1), record) ||
+            record.T02 != kAlarmDefinitionKind)
+            continue;
+        alarms.push_back({static_cast<int>(number), record.T33});
+    }
+    return alarms;
+}
+
+std::optional<std::vector<AlarmListEntry>> readAlarmList(const Profile& profile, const PathMap& paths,
+                                                         Prompts& prompts, const StringTable& strings) {
+    std::string path = alarmTablePath(profile);
+    CAlarmTable table;
+    if (!table.Open(paths.native(path).c_str())) {
+        prompts.warn(strings.format(kStrOpenDatabaseFailed, path), strings.get(kStrErrorCaption));
+        return std::nullopt;
+    }
+    int first = profile.getInt(ini::kAlarm, ini::kAlarmConfig, "FirstAlarmKey", 10);
+    int last = profile.getInt(ini::kAlarm, ini::kAlarmConfig, "LastAlarmKey", 9999);
+    std::vector<AlarmListEntry> alarms = collectAlarms(table, first, last);
+    table.Close();
+    return alarms;
+}
+
+std::vector<AlarmKeyEntry> alarmKeyTable(const std::vector<AlarmListEntry>& alarms) {
+    std::vector<AlarmKeyEntry> keys;
+    keys.reserve(alarms.size());
+    for (const AlarmListEntry& alarm : alarms)
+        keys.push_back({alarm.number, alarm.name.substr(0, kKeyTableNameLength)});
+    return keys;
+}
+
+}  // namespace qx
