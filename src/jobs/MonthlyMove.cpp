@@ -21,12 +21,8 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
                                "Start move batchprogram ", "FAILED to start move batchprogram ");
     if (settings.moveConferWavToSubDir) {
         const auto wave = mover.waveDirectory(context.waveDirectory, month);
-        if (mover.ensureDirectory(wave)) {
-            ok = mover.moveFiles(logDirectory, kWavePattern, wave, AgeCheck::Off, context.now) && ok;
-            s.log.note("Move wavfiles to directory " + wave.string());
-        } else {
-            ok = false;
-        }
+        ok = mover.moveFiles(logDirectory, kWavePattern, wave, AgeCheck::Off, context.now, true) && ok;
+        s.log.note("Move wavfiles to directory " + wave.string());
     }
     if (context.delLogFiles) {
         if (calendar.dueMonth == month) {

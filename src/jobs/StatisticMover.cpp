@@ -71,9 +71,16 @@ void StatisticMover::deleteFiles(const fs::path& directory, std::span<const std:
 }
 
 bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::string_view> patterns,
-                               const fs::path& target, AgeCheck ageCheck, SysTime now) {
+                               const fs::path& target, AgeCheck ageCheck, SysTime now, bool createTarget) {
     const SysTime youngSince = now - kYoungFileAge;
     auto groups = filesByPattern(m_files, source, patterns);
+    if (createTarget) {
+        bool any = false;
+        for (const auto& group : groups)
+            any = any || !group.empty();
+        if (any && !ensureDirectory(target))
+            return false;
+    }
     bool allMoved = true;
     for (std::size_t i = 0; i < patterns.size(); ++i) {
         for (const FoundFile& entry : groups[i]) {

@@ -45,9 +45,11 @@ public:
     // files of the same name there. With the age check, a file written less than kYoungFileAge before
     // `now` is copied and stays where it is, except "*.log" files whose name is not 12 characters long
     // or contains "qx" (the server's own rotated logs), which are moved whatever their age. The
-    // directory is read once. Returns false when a file could not be moved or copied.
+    // directory is read once. With `createTarget` a missing target is created first, but only when
+    // there is something to move. Returns false when a file could not be moved or copied.
     bool moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
-                   const std::filesystem::path& target, AgeCheck ageCheck, SysTime now);
+                   const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
+                   bool createTarget = false);
 
     // The directory of week or month `number` below an installation path: "<base>.\logNN" and
     // "<base>.\wavNN".

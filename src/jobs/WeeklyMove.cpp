@@ -30,12 +30,8 @@ bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
     } else if (settings.moveConferWavToSubDir) {
         // Numbered by the week like the deletion at 01:00, which empties the due week's wave directory.
         const auto wave = mover.waveDirectory(context.waveDirectory, calendar.previousWeek);
-        if (mover.ensureDirectory(wave)) {
-            ok = mover.moveFiles(logDirectory, kWavePattern, wave, AgeCheck::Off, context.now) && ok;
-            s.log.note("Move wavfiles to directory " + wave.string());
-        } else {
-            ok = false;
-        }
+        ok = mover.moveFiles(logDirectory, kWavePattern, wave, AgeCheck::Off, context.now, true) && ok;
+        s.log.note("Move wavfiles to directory " + wave.string());
     }
     if (settings.delAlarmWav)
         mover.hooks().alarmRecordings(context.now);
