@@ -1,0 +1,184 @@
+#include "FileOperations.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "DryRun.h"
+#include "Sandbox.h"
+
+using ::testing::ElementsAre;
+
+namespace qx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A sandbox on another file system (tmpfs), so that a move cannot be a rename.
+class OtherFileSystem {
+public:
+    OtherFileSystem() {
+        std::string pattern = "/dev/shm/qxtest-XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            m_root = pattern;
+    }
+    ~OtherFileSystem() {
+        std::error_code ec;
+        if (!m_root.empty())
+            fs::remove_all(m_root, ec);
+    }
+    // Empty when there is no second file system to use.
+    const fs::path& root() const { return m_root; }
+    bool differsFrom(const fs::path& other) const {
+        struct stat a {
+        }, b{};
+        return !m_root.empty() && ::stat(m_root.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0 &&
+               a.st_dev != b.st_dev;
+    }
+
+private:
+    fs::path m_root;
+};
+
+bool succeeded(std::error_code ec) {
+    return !ec;
+}
+
+std::vector<std::string> namesIn(const fs::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(directory))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FileOperationsTest : public ::testing::Test {
+protected:
+    SysTime written = std::chrono::system_clock::now() - std::chrono::hours(50);
+    Sandbox sandbox;
+    PosixFileOperations files;
+};
+
+TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesEveryByteWithTimeThenDeletes) {
+    OtherFileSystem shm;
+    if (!shm.differsFrom(sandbox.root()))
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    std::string content(300000, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 7);
+    fs::path source = shm.root() / "a.dbf";
+    {
+        std::ofstream out(source, std::ios::binary);
+        out << content;
+    }
+    fs::permissions(source, fs::perms::owner_read | fs::perms::group_read);
+    fs::last_write_time(source, fs::last_write_time(sandbox.file("stamp", "", written)));
+    sandbox.file("week/a.dbf", "last year");
+
+    EXPECT_TRUE(succeeded(files.move(source, sandbox.path("week/a.dbf"))));
+    EXPECT_FALSE(fs::exists(source));
+    EXPECT_EQ(sandbox.read("week/a.dbf"), content);
+    EXPECT_EQ(fs::last_write_time(sandbox.path("week/a.dbf")), fs::last_write_time(sandbox.path("stamp")));
+    EXPECT_EQ(fs::status(sandbox.path("week/a.dbf")).permissions(),
+              fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_THAT(namesIn(sandbox.path("week")), ElementsAre("a.dbf"));
+}
+
+TEST_F(FileOperationsTest, FailedCopyAcrossFileSystemsKeepsTheSourceAndLeavesNothing) {
+    OtherFileSystem shm;
+    if (!shm.differsFrom(sandbox.root()))
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    fs::path source = shm.root() / "a.dbf";
+    std::ofstream(source) << "abc";
+    sandbox.dir("week/a.dbf");  // a directory where the file should go
+
+    EXPECT_FALSE(succeeded(files.move(source, sandbox.path("week/a.dbf"))));
+    EXPECT_EQ(readFile(source), "abc");
+    EXPECT_TRUE(fs::is_directory(sandbox.path("week/a.dbf")));
+    EXPECT_THAT(namesIn(sandbox.path("week")), ElementsAre("a.dbf"));
+}
+
+TEST_F(FileOperationsTest, CopyKeepsSourceAndReplacesTargetWhole) {
+    sandbox.file("log/a.log", "line 1\nline 2\n", written);
+    sandbox.file("week/a.log", "an older and much longer text than the new one");
+    EXPECT_TRUE(succeeded(files.copy(sandbox.path("log/a.log"), sandbox.path("week/a.log"))));
+    EXPECT_EQ(sandbox.read("log/a.log"), "line 1\nline 2\n");
+    EXPECT_EQ(sandbox.read("week/a.log"), "line 1\nline 2\n");
+    EXPECT_EQ(fs::last_write_time(sandbox.path("week/a.log")),
+              fs::last_write_time(sandbox.path("log/a.log")));
+}
+
+TEST_F(FileOperationsTest, CopyIntoAMissingDirectoryFails) {
+    sandbox.file("log/a.log", "x");
+    EXPECT_FALSE(succeeded(files.copy(sandbox.path("log/a.log"), sandbox.path("nowhere/a.log"))));
+    EXPECT_EQ(sandbox.read("log/a.log"), "x");
+}
+
+TEST_F(FileOperationsTest, LinksAreMovedCopiedAndDeletedAsLinks) {
+    fs::path target = sandbox.file("precious.txt", "keep");
+    fs::create_symlink(target, sandbox.dir("log") / "l.log");
+    sandbox.dir("week");
+    EXPECT_TRUE(succeeded(files.copy(sandbox.path("log/l.log"), sandbox.path("week/l.log"))));
+    EXPECT_TRUE(fs::is_symlink(sandbox.path("week/l.log")));
+    EXPECT_EQ(fs::read_symlink(sandbox.path("week/l.log")), target);
+    EXPECT_TRUE(succeeded(files.remove(sandbox.path("week/l.log"))));
+    EXPECT_TRUE(succeeded(files.remove(sandbox.path("log/l.log"))));
+    EXPECT_EQ(sandbox.read("precious.txt"), "keep");
+}
+
+TEST_F(FileOperationsTest, CreateDirectoryFailsForAFileInTheWay) {
+    EXPECT_TRUE(succeeded(files.createDirectory(sandbox.path("a/b/log49"))));
+    sandbox.file("log50", "file");
+    EXPECT_FALSE(succeeded(files.createDirectory(sandbox.path("log50"))));
+}
+
+TEST_F(FileOperationsTest, CreateFileNeverOverwrites) {
+    EXPECT_TRUE(succeeded(files.createFile(sandbox.path("new.bat"), "rem x\n")));
+    EXPECT_EQ(sandbox.read("new.bat"), "rem x\n");
+    EXPECT_FALSE(succeeded(files.createFile(sandbox.path("new.bat"), "other")));
+    EXPECT_EQ(sandbox.read("new.bat"), "rem x\n");
+}
+
+TEST_F(FileOperationsTest, DryRunPrintsAndChangesNothing) {
+    sandbox.file("log/a.dbf", "a");
+    std::ostringstream out;
+    DryRunFileOperations dry(out);
+    EXPECT_EQ(dry.list(sandbox.path("log")).size(), 1u);
+    EXPECT_TRUE(succeeded(dry.createDirectory(sandbox.path("log/log49"))));
+    EXPECT_TRUE(succeeded(dry.createDirectory(sandbox.path("log"))));  // exists: nothing to say
+    EXPECT_TRUE(succeeded(dry.move(sandbox.path("log/a.dbf"), sandbox.path("log/log49/a.dbf"))));
+    EXPECT_TRUE(succeeded(dry.copy(sandbox.path("log/a.dbf"), sandbox.path("log/log49/a.dbf"))));
+    EXPECT_TRUE(succeeded(dry.remove(sandbox.path("log/a.dbf"))));
+    EXPECT_TRUE(succeeded(dry.createFile(sandbox.path("x.bat"), "x")));
+    std::string log = sandbox.path("log").string();
+    EXPECT_EQ(out.str(), "create-directory " + log + "/log49\nmove " + log + "/a.dbf " + log +
+                             "/log49/a.dbf\ncopy " + log + "/a.dbf " + log + "/log49/a.dbf\ndelete " + log +
+                             "/a.dbf\ncreate-file " + sandbox.path("x.bat").string() + "\n");
+    EXPECT_THAT(namesIn(sandbox.path("log")), ElementsAre("a.dbf"));
+    EXPECT_FALSE(sandbox.exists("x.bat"));
+}
+
+TEST_F(FileOperationsTest, DryRunLauncherStartsOnlyWhatWouldBeFound) {
+    std::ostringstream out;
+    fs::path old = fs::current_path();
+    fs::current_path(sandbox.dir("work"));
+    sandbox.file("work/qxmover2.bat", "rem\n");
+    PosixLauncher real(PathMap(sandbox.path("root"), sandbox.path("root/windows")));
+    DryRunLauncher dry(out, [&](std::string_view line) { return wouldStart(real, line); });
+    EXPECT_FALSE(dry.start("qxmove2.bat 49 50 12 2026", Show::Hidden));
+    EXPECT_TRUE(dry.start("qxmover2.bat 49 50 12 2026", Show::Hidden));
+    EXPECT_TRUE(dry.run("start /MIN qxmover2.bat \"a b\""));
+    EXPECT_TRUE(dry.run("md \\qxt\\log.\\log49"));
+    fs::current_path(old);
+    EXPECT_EQ(out.str(),
+              "start qxmove2.bat 49 50 12 2026\nstart qxmover2.bat 49 50 12 2026\n"
+              "run start /MIN qxmover2.bat \"a b\"\nrun md \\qxt\\log.\\log49\n");
+    EXPECT_FALSE(sandbox.exists("root/qxt"));
+}
+
+}  // namespace
+}  // namespace qx::test

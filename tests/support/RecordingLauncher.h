@@ -1,0 +1,54 @@
+#pragma once
+
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Launcher.h"
+
+namespace qx::test {
+
+// A launcher that records every command line ("run LINE" or "start LINE"). Alone it starts nothing and
+// fails the lines whose program (first word) is in `missing`. With an inner launcher it also hands each
+// line on, and turns a direct start into a waited-for run, so that a stub script has written its record
+// before the test looks.
+class RecordingLauncher : public Launcher {
+public:
+    explicit RecordingLauncher(Launcher* inner = nullptr) : m_inner(inner) {}
+
+    bool run(std::string_view line, std::chrono::seconds limit = kDefaultLimit) override {
+        record("run ", line);
+        return m_inner ? m_inner->run(line, limit) : succeeds(line);
+    }
+
+    bool start(std::string_view line, Show show) override {
+        record(show == Show::Shown ? "start shown " : "start hidden ", line);
+        return m_inner ? m_inner->run(line) : succeeds(line);
+    }
+
+    std::vector<std::string> calls() const {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+    std::set<std::string> missing;
+
+private:
+    void record(std::string_view kind, std::string_view line) {
+        std::lock_guard lock(m_mutex);
+        m_calls.push_back(std::string(kind) + std::string(line));
+    }
+
+    bool succeeds(std::string_view line) const {
+        std::vector<std::string> words = splitCommandLine(line);
+        return !words.empty() && !missing.count(words[0]);
+    }
+
+    Launcher* m_inner;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_calls;
+};
+
+}  // namespace qx::test
