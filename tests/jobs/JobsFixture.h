@@ -89,7 +89,7 @@ protected:
     Sandbox sandbox;
     PathMap paths{sandbox.path("root"), sandbox.path("root/windows")};
     Profile profile{[this](std::string_view f) { return paths.profileFile(f); }};
-    VirtualClock clock{at(2026, 12, 7, 0)};
+    VirtualClock clock{at(2026, 11, 30, 12)};  // tests move it forward to their time
     SharedState state;
     RecordingLauncher launcher;
     RecordingPrompts prompts;

@@ -47,6 +47,8 @@ private:
 
 class StatisticMoverTest : public JobsTest {
 protected:
+    StatisticMoverTest() { clock.advanceTo(now); }
+
     SysTime now = at(2026, 12, 7, 1);
     SysTime young = now - std::chrono::hours(2);
     SysTime old = now - std::chrono::hours(13);

@@ -16,16 +16,16 @@ namespace qx::test {
 // before the test looks.
 class RecordingLauncher : public Launcher {
 public:
-    explicit RecordingLauncher(Launcher* inner = nullptr) : m_inner(inner) {}
+    explicit RecordingLauncher(Launcher* inner = nullptr) : forwardTo(inner) {}
 
     bool run(std::string_view line, std::chrono::seconds limit = kDefaultLimit) override {
         record("run ", line);
-        return m_inner ? m_inner->run(line, limit) : succeeds(line);
+        return forwardTo ? forwardTo->run(line, limit) : succeeds(line);
     }
 
     bool start(std::string_view line, Show show) override {
         record(show == Show::Shown ? "start shown " : "start hidden ", line);
-        return m_inner ? m_inner->run(line) : succeeds(line);
+        return forwardTo ? forwardTo->run(line) : succeeds(line);
     }
 
     std::vector<std::string> calls() const {
@@ -34,6 +34,7 @@ public:
     }
 
     std::set<std::string> missing;
+    Launcher* forwardTo;
 
 private:
     void record(std::string_view kind, std::string_view line) {
@@ -46,7 +47,6 @@ private:
         return !words.empty() && !missing.count(words[0]);
     }
 
-    Launcher* m_inner;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_calls;
 };

@@ -1,0 +1,125 @@
+#include "WeeklyMove.h"
+
+#include <sstream>
+
+#include "DryRun.h"
+#include "JobsFixture.h"
+#include "MonthlyMove.h"
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace qx::test {
+namespace {
+
+class ScheduledMovesTest : public JobsTest {
+protected:
+    ScheduledMovesTest() {
+        clock.advanceTo(now);
+        ini("qxaview.ini", "Config", "AlarmSelectionRange", "week");
+        ini("qxmover.ini", "Config", "WaitBeforeDel", "2");
+        ini("qxmover.ini", "Config", "DelLogFiles", "1");
+    }
+    MoverContext context() { return readMoverContext(profile, now, 12); }
+
+    SysTime now = at(2026, 12, 7, 1);
+    SysTime old = at(2026, 12, 1, 10);
+};
+
+TEST_F(ScheduledMovesTest, LastYearsFilesOfTheWeekGoBeforeTheNewOnesComeIn) {
+    sandbox.file("root/qxt/log/a.dbf", "this year", old);
+    sandbox.file("root/qxt/log/log49/a.dbf", "last year");
+    sandbox.file("root/qxt/log/log49/gone.l1", "last year");
+    sandbox.file("root/qxt/log/log49/qxaview.inf", "moved in at midnight");
+    EXPECT_TRUE(weeklyAtOne(mover, context()));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this year");
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log49/gone.l1"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/log49/qxaview.inf"));
+}
+
+TEST_F(ScheduledMovesTest, AWaitOfAWholeYearKeepsTheWeekJustMoved) {
+    ini("qxmover.ini", "Config", "WaitBeforeDel", "52");
+    sandbox.file("root/qxt/log/a.dbf", "this year", old);
+    MoverContext c = context();
+    ASSERT_EQ(c.calendar.dueWeek, c.calendar.previousWeek);
+    EXPECT_TRUE(weeklyAtOne(mover, c));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this year");
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep directory " + logPath("log49"))));
+}
+
+TEST_F(ScheduledMovesTest, OnlyDelLogFilesOneDeletes) {
+    ini("qxmover.ini", "Config", "DelLogFiles", "2");
+    sandbox.file("root/qxt/log/log47/a.dbf", "old");
+    weeklyAtOne(mover, context());
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/a.dbf"));
+}
+
+TEST_F(ScheduledMovesTest, SecondBatchUsesTheOldNameWhenTheNewOneIsMissing) {
+    ini("qxmover.ini", "Config", "Start2ndBatch", "1");
+    sandbox.file("work/qxmover2.bat", "rem old name\n");
+    EXPECT_TRUE(weeklyAtOne(mover, context()));
+    EXPECT_THAT(launcher.calls(),
+                ElementsAre("start hidden qxmover2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
+}
+
+TEST_F(ScheduledMovesTest, MidnightHandsConferenceRecordingsToTheirJobOrMovesWaveFiles) {
+    sandbox.file("root/qxt/log/a.wav", "RIFF", old);
+    ini("qxmover.ini", "Config", "MoveConferWav", "1");
+    EXPECT_TRUE(weeklyAtMidnight(mover, context()));
+    EXPECT_THAT(hooks.calls(), ElementsAre("conferenceRecordings"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.wav"));
+
+    ini("qxmover.ini", "Config", "MoveConferWav", "0");
+    ini("qxmover.ini", "Config", "MoveToConferWav", "1");  // the sub-directory move is now off
+    EXPECT_TRUE(weeklyAtMidnight(mover, context()));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.wav"));
+
+    ini("qxmover.ini", "Config", "MoveConferWavToSubDir", "1");
+    ini("qxalarm.ini", "qxaconf", "ResultWavePath", "\\rec");
+    EXPECT_TRUE(weeklyAtMidnight(mover, context()));
+    EXPECT_EQ(sandbox.read("root/rec/wav49/a.wav"), "RIFF");
+}
+
+TEST_F(ScheduledMovesTest, DryRunPrintsWhatWouldBeDoneAndChangesNothing) {
+    ini("qxmover.ini", "Config", "Start2ndBatch", "1");
+    sandbox.file("root/qxt/log/a.dbf", "new", old);
+    sandbox.file("root/qxt/log/LINE0001.LOG", "young", now - std::chrono::hours(1));
+    sandbox.file("root/qxt/log/log47/z.txt", "old");
+    std::ostringstream out;
+    DryRunFileOperations dryFiles(out);
+    DryRunLauncher dryLauncher(out);
+    SharedState quiet;
+    quiet.writeLogFile = false;
+    ActivityLog noLog(clock, quiet, sandbox.path("work/log"));
+    Services dry{paths, profile, clock, state, dryLauncher, prompts, strings, noLog, nullptr};
+    StatisticMover dryMover(dry, dryFiles, hooks);
+    EXPECT_TRUE(weeklyAtOne(dryMover, context()));
+    std::string dir = logDir().string();
+    EXPECT_EQ(out.str(), "create-directory " + dir + "/log49\n" + "move " + dir + "/a.dbf " + dir +
+                             "/log49/a.dbf\ncopy " + dir + "/LINE0001.LOG " + dir +
+                             "/log49/LINE0001.LOG\ndelete " + dir +
+                             "/log47/z.txt\nstart qxmove2.bat 49 50 12 2026\nstart qxdel2.bat 47\n");
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/z.txt"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+    EXPECT_FALSE(sandbox.exists("work/log/qxmover_50.log"));
+}
+
+TEST_F(ScheduledMovesTest, MonthlyFailuresAreShownAndLogged) {
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "month");
+    ini("qxmover.ini", "Config", "WaitBeforeDel", "12");
+    launcher.missing.insert("qxmover.bat");
+    MoverContext c = readMoverContext(profile, now, 11);
+    EXPECT_FALSE(monthlyMove(mover, c));
+    EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Failed to move statisticfiles !"));
+    // A wait of twelve months names the month just handed on: not deleted.
+    EXPECT_THAT(launcher.calls(), ElementsAre("start hidden qxmover.bat " + logDir().string() + " log11"));
+    EXPECT_THAT(activity(50),
+                ElementsAre(HasSubstr("FAILED to start move batchprogram qxmover.bat"),
+                            HasSubstr("Move wavfiles to directory"), HasSubstr("Keep directory")));
+}
+
+}  // namespace
+}  // namespace qx::test

@@ -1,0 +1,246 @@
+#include "SchedulerThread.h"
+
+#include <algorithm>
+
+#include "JobsFixture.h"
+#include "ThreadSet.h"
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+namespace qx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> namesIn(const fs::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(directory))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class SchedulerThreadTest : public JobsTest {
+protected:
+    // The scheduler's own thread on the virtual clock, from `start` until `until`; `check` runs on the
+    // way at each of `stops` while the scheduler waits for the clock.
+    void rehearse(SysTime start, SysTime until,
+                  std::vector<std::pair<SysTime, std::function<void()>>> stops = {}) {
+        clock.advanceTo(start);
+        ThreadSet threads(clock);
+        threads.start("SchedulerThread", [this](std::stop_token stop) { scheduler.run(stop); });
+        {
+            ClockMember self(clock);
+            for (auto& [time, check] : stops) {
+                clock.sleepUntil(time, threads.token());
+                check();
+            }
+            clock.sleepUntil(until, threads.token());
+        }
+        threads.stop();
+    }
+
+    void weeklySettings() {
+        ini("qxaview.ini", "Config", "AlarmSelectionRange", "week");
+        ini("qxmover.ini", "Config", "WaitBeforeDel", "2");
+        ini("qxmover.ini", "Config", "DelLogFiles", "1");
+        ini("qxmover.ini", "Config", "Start2ndBatch", "1");
+    }
+
+    std::string record() const { return sandbox.exists("record.txt") ? sandbox.read("record.txt") : ""; }
+
+    SchedulerThread scheduler{services, &hooks, &files};
+};
+
+TEST_F(SchedulerThreadTest, WeeklyRehearsalFromSundayNightToMondayMorning) {
+    weeklySettings();
+    PosixLauncher real(paths);
+    launcher.forwardTo = &real;
+    sandbox.recordingScript("work/qxmove2.bat", sandbox.path("record.txt"));
+    sandbox.recordingScript("work/qxdel2.bat", sandbox.path("record.txt"));
+
+    const SysTime oldTime = at(2026, 12, 5, 10);
+    const SysTime youngTime = at(2026, 12, 6, 20);  // five hours before the move at 01:00
+    std::vector<std::string> moved;
+    for (std::string_view pattern : kStatisticPatterns) {
+        std::string name = "a" + std::string(pattern.substr(1));
+        sandbox.file("root/qxt/log/" + name, name, oldTime);
+        moved.push_back(name);
+    }
+    sandbox.file("root/qxt/log/LINE0001.LOG", "being written", youngTime);
+    sandbox.file("root/qxt/log/qxalarm.log", "rotated", youngTime);
+    sandbox.file("root/qxt/log/qxaview.inf", "viewer", oldTime);
+    sandbox.file("root/qxt/log/b.INF", "viewer", youngTime);
+    sandbox.file("root/qxt/log/keep.xyz", "not statistic", oldTime);
+    sandbox.dir("root/qxt/log/sub.log");
+    for (std::string_view pattern : kDeletionPatterns)
+        sandbox.file("root/qxt/log/log47/z" + std::string(pattern.substr(1)), "two weeks old", oldTime);
+    sandbox.file("root/qxt/log/log47/other.xyz", "not statistic", oldTime);
+
+    auto atMidnight = [&] {
+        EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAre("b.INF", "qxaview.inf"));
+        EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+        EXPECT_EQ(record(), "");
+    };
+    rehearse(at(2026, 12, 6, 23, 50), at(2026, 12, 7, 1, 5), {{at(2026, 12, 7, 0, 30), atMidnight}});
+
+    EXPECT_THAT(namesIn(logDir()), ElementsAre("LINE0001.LOG", "keep.xyz", "log47", "log49", "sub.log"));
+    moved.insert(moved.end(), {"LINE0001.LOG", "b.INF", "qxalarm.log", "qxaview.inf"});
+    std::sort(moved.begin(), moved.end());
+    EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAreArray(moved));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/LINE0001.LOG"), "being written");
+    EXPECT_EQ(sandbox.read("root/qxt/log/LINE0001.LOG"), "being written");
+    EXPECT_THAT(namesIn(logDir() / "log47"), ElementsAre("other.xyz"));
+    EXPECT_EQ(record(), "qxmove2.bat [49] [50] [12] [2026]\nqxdel2.bat [47]\n");
+    EXPECT_THAT(activity(50),
+                ElementsAre("07.12, 00:00,  Moved inf files to directory " + logPath("log49"),
+                            "07.12, 00:00,  Move wavfiles to directory " + logPath("confwav/wav49"),
+                            "07.12, 01:00,  Move all logfiles to directory " + logPath("log49"),
+                            "07.12, 01:00,  Delete all files in directory " + logPath("log47"),
+                            "07.12, 01:00,  Delete wavfiles from subdirectory " + logPath("confwav/wav47")));
+    EXPECT_THAT(activity(49), IsEmpty());
+    EXPECT_THAT(prompts.warnings(), IsEmpty());
+}
+
+TEST_F(SchedulerThreadTest, MonthlyBatchStartsOnceAtTheMonthChange) {
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "month");
+    ini("qxmover.ini", "Config", "WaitBeforeDel", "2");
+    ini("qxmover.ini", "Config", "DelLogFiles", "1");
+    ini("qxmover.ini", "Config", "Start2ndBatch", "1");
+    PosixLauncher real(paths);
+    launcher.forwardTo = &real;
+    for (const char* batch : {"work/qxmover.bat", "work/qxlogdel.bat", "work/qxmove2.bat"})
+        sandbox.recordingScript(batch, sandbox.path("record.txt"));
+
+    rehearse(at(2026, 11, 30, 23, 50), at(2026, 12, 1, 1, 5));
+
+    EXPECT_EQ(record(), "qxmover.bat [" + logDir().string() + "] [log11]\nqxlogdel.bat [" + logPath("log09") +
+                            "]\nqxmove2.bat [48]\n");
+    EXPECT_EQ(state.rememberedMonth.load(), 12);
+    EXPECT_EQ(state.dueMonth.load(), 10);
+    std::string logText = logDir().string();
+    EXPECT_THAT(activity(49),
+                ElementsAre("01.12, 00:00,  Start move batchprogram qxmover.bat " + logText + " log11",
+                            "01.12, 00:00,  Move wavfiles to directory " + logPath("confwav/wav11"),
+                            "01.12, 00:00,  Start del batchprogram qxlogdel.bat " + logPath("log09"),
+                            "01.12, 00:00,  Delete wavfiles from subdirectory " + logPath("confwav/wav09")));
+}
+
+TEST_F(SchedulerThreadTest, WeeksAreComputedAfreshNotTakenFromTheDayLatch) {
+    weeklySettings();
+    // The clock timer's values of last week: its latch skipped this midnight after a Sunday start.
+    state.previousWeek = 48;
+    state.dueWeek = 46;
+    sandbox.file("root/qxt/log/a.dbf", "this week", at(2026, 12, 5, 10));
+    sandbox.file("root/qxt/log/log48/a.dbf", "last week");
+    scheduler.begin(at(2026, 12, 6, 15));
+    clock.advanceTo(at(2026, 12, 7, 1));
+    scheduler.pass(at(2026, 12, 7, 1));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this week");
+    EXPECT_EQ(sandbox.read("root/qxt/log/log48/a.dbf"), "last week");
+    EXPECT_THAT(launcher.calls(),
+                ElementsAre("start hidden qxmove2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
+    EXPECT_EQ(state.previousWeek.load(), 48);  // the display's values stay the timer's
+}
+
+TEST_F(SchedulerThreadTest, TopOfTheHourIsHandledOnce) {
+    ini("qxmover.ini", "StartMore", "Prog1", "hourly.exe");
+    ini("qxmover.ini", "StartMore", "Time1", "9");
+    scheduler.begin(at(2026, 12, 9, 8, 58));
+    clock.advanceTo(at(2026, 12, 9, 9));
+    for (SysTime t : {at(2026, 12, 9, 8, 59), at(2026, 12, 9, 9),
+                      at(2026, 12, 9, 9) + std::chrono::seconds(40), at(2026, 12, 9, 9, 1)})
+        scheduler.pass(t);
+    EXPECT_THAT(launcher.calls(), ElementsAre("start shown hourly.exe"));
+}
+
+TEST_F(SchedulerThreadTest, SettingsTakeEffectAtTheNextPass) {
+    ini("qxmover.ini", "StartMore", "Prog1", "first.exe");
+    ini("qxmover.ini", "StartMore", "Time1", "9");
+    scheduler.begin(at(2026, 12, 9, 8));
+    clock.advanceTo(at(2026, 12, 9, 10));
+    scheduler.pass(at(2026, 12, 9, 9));
+    ini("qxmover.ini", "StartMore", "Prog1", "changed.exe");
+    ini("qxmover.ini", "StartMore", "Time1", "10");
+    scheduler.pass(at(2026, 12, 9, 10));
+    EXPECT_THAT(launcher.calls(), ElementsAre("start shown first.exe", "start shown changed.exe"));
+}
+
+TEST_F(SchedulerThreadTest, DiskCheckAtItsHourForTheChosenDrivesInOrder) {
+    ini("qxmover.ini", "HDCheck", "CheckTime", "7");
+    ini("qxmover.ini", "HDCheck", "CheckDrives", "f:d:c:");
+    scheduler.begin(at(2026, 12, 9, 6));
+    clock.advanceTo(at(2026, 12, 9, 8));
+    scheduler.pass(at(2026, 12, 9, 7));  // not active
+    ini("qxmover.ini", "HDCheck", "Active", "1");
+    scheduler.pass(at(2026, 12, 10, 7));
+    scheduler.pass(at(2026, 12, 10, 8));
+    EXPECT_THAT(hooks.calls(),
+                ElementsAre("checkDrive C:", "checkDrive D:", "checkDrive F:", "checkAdditionalDrives"));
+}
+
+TEST_F(SchedulerThreadTest, BackupOnMondayAtBothHousekeepingHours) {
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "none");
+    ini("qxmover.ini", "AutoBackup", "Active", "1");
+    std::string target = sandbox.path("root/qxsavebase").string();
+    scheduler.begin(at(2026, 12, 6, 12));
+    clock.advanceTo(at(2026, 12, 8, 2));
+    scheduler.pass(at(2026, 12, 7, 0));
+    ini("qxmover.ini", "Config", "StartSaveBaseAsPostjob", "1");
+    scheduler.pass(at(2026, 12, 7, 1));
+    scheduler.pass(at(2026, 12, 7, 2));
+    scheduler.pass(at(2026, 12, 8, 0));
+    EXPECT_THAT(launcher.calls(),
+                ElementsAre("start hidden qxsavebase.exe " + target,
+                            "run qxtque.exe postjob 1 _startprog -s1qxsavebase.exe -s2" + target));
+}
+
+TEST_F(SchedulerThreadTest, HousekeepingHooksFollowTheirSettings) {
+    ini("qxmover.ini", "Config", "MoveConferWav", "1");
+    ini("qxmover.ini", "Config", "MoveConferWavDaily", "1");
+    ini("qxmover.ini", "Config", "DelAlarmWav", "1");
+    ini("qxmover.ini", "Config", "DeleteMoreFiles", "1");
+    scheduler.begin(at(2026, 12, 6, 12));
+    clock.advanceTo(at(2026, 12, 8, 2));
+    scheduler.pass(at(2026, 12, 7, 0));  // Monday: daily conference job, then the weekly half's jobs
+    scheduler.pass(at(2026, 12, 7, 1));  // the daily job again
+    ini("qxmover.ini", "Config", "MoveConferWavDaily", "0");
+    scheduler.pass(at(2026, 12, 8, 0));  // Tuesday: nothing
+    EXPECT_THAT(hooks.calls(), ElementsAre("conferenceRecordings", "alarmRecordings", "extraDeletion",
+                                           "conferenceRecordings"));
+}
+
+TEST_F(SchedulerThreadTest, FailedSecondBatchShowsItsBoxAndTheWorkGoesOn) {
+    weeklySettings();
+    launcher.missing.insert("qxmove2.bat");
+    ini("qxmover.ini", "StartMore", "Prog1", "after.exe");
+    ini("qxmover.ini", "StartMore", "Time1", "2");
+    scheduler.begin(at(2026, 12, 6, 12));
+    clock.advanceTo(at(2026, 12, 7, 2));
+    scheduler.pass(at(2026, 12, 7, 1));
+    scheduler.pass(at(2026, 12, 7, 2));
+    EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Unable to start qxmove2.bat program !"));
+    EXPECT_THAT(launcher.calls(), ElementsAre("start hidden qxmove2.bat 49 50 12 2026",
+                                              "start hidden qxdel2.bat 47", "start shown after.exe"));
+}
+
+TEST_F(SchedulerThreadTest, ThreadGoesOnAfterAFailingPass) {
+    weeklySettings();
+    sandbox.file("root/qxt/log/a.dbf", "x", at(2026, 12, 1, 0));
+    // The week directory cannot be made: a file is in the way and md fails too.
+    sandbox.file("root/qxt/log/log49", "in the way");
+    launcher.missing.insert("md");
+    ini("qxmover.ini", "Config", "Start2ndBatch", "0");
+    ini("qxmover.ini", "StartMore", "Prog1", "later.exe");
+    ini("qxmover.ini", "StartMore", "Time1", "3");
+    rehearse(at(2026, 12, 7, 0, 30), at(2026, 12, 7, 3, 5));
+    EXPECT_EQ(sandbox.read("root/qxt/log/a.dbf"), "x");
+    EXPECT_THAT(launcher.calls(), Contains("start shown later.exe"));
+    EXPECT_THAT(activity(50), Contains(::testing::HasSubstr("Cannot create directory " + logPath("log49"))));
+}
+
+}  // namespace
+}  // namespace qx::test
