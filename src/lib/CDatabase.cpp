@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -223,15 +224,19 @@ int CDatabase::Read(const char* field, char* buffer, std::size_t size) {
     int index = FieldIndex(field);
     if (index < 0 || buffer == nullptr)
         return 0;
-    qx::detail::FieldCacheEntry& entry = m_table->cache[std::size_t(index)];
+    // The text as the field buffer would hold it after trimming (it ends at a NUL byte, then trailing
+    // blanks go), copied straight from the record: the alarm lists read every field of thousands of
+    // records.
     std::string_view whole = m_table->table->stored(std::size_t(index));
-    std::memcpy(entry.buffer.get(), whole.data(), whole.size());
-    entry.buffer[whole.size()] = '\0';
-    TrimBlanks(entry.buffer.get());
+    if (const void* nul = std::memchr(whole.data(), '\0', whole.size()))
+        whole = whole.substr(0, std::size_t(static_cast<const char*>(nul) - whole.data()));
+    std::size_t length = whole.size();
+    while (length > 0 && whole[length - 1] == ' ')
+        --length;
     if (size == 0)
         return 1;
-    std::size_t length = ::strnlen(entry.buffer.get(), size - 1);
-    std::memcpy(buffer, entry.buffer.get(), length);
+    length = std::min(length, size - 1);
+    std::memcpy(buffer, whole.data(), length);
     buffer[length] = '\0';
     return 1;
 }

@@ -86,9 +86,13 @@ Table::Table(int fd, bool writable, Header header, const TableOptions& options)
         key.index = i;
         m_names.push_back(key);
     }
+    m_byField = m_names;
     std::stable_sort(m_names.begin(), m_names.end(), [](const NameKey& a, const NameKey& b) {
         return std::memcmp(a.upper, b.upper, sizeof a.upper) < 0;
     });
+    // Each field-order entry names the field that a lookup of its name finds: the first of equal names.
+    for (NameKey& key : m_byField)
+        key.index = std::uint32_t(fieldIndexSearch(key.upper));
     blankInto(m_record.data());
 }
 
@@ -102,11 +106,24 @@ int Table::fieldIndex(std::string_view name) const {
     char key[kFieldNameSize + 1];
     if (!makeKey(name, key))
         return -1;
+    // Readers walk the fields in order (a whole record); trying the next field first saves the search.
+    if (m_nextGuess < m_byField.size() && std::memcmp(m_byField[m_nextGuess].upper, key, sizeof key) == 0) {
+        int found = int(m_byField[m_nextGuess].index);
+        m_nextGuess = std::uint32_t(found) + 1;
+        return found;
+    }
+    int found = fieldIndexSearch(key);
+    if (found >= 0)
+        m_nextGuess = std::uint32_t(found) + 1;
+    return found;
+}
+
+int Table::fieldIndexSearch(const char* key) const {
     auto found =
         std::lower_bound(m_names.begin(), m_names.end(), key, [](const NameKey& entry, const char* k) {
             return std::memcmp(entry.upper, k, kFieldNameSize + 1) < 0;
         });
-    if (found == m_names.end() || std::memcmp(found->upper, key, sizeof key) != 0)
+    if (found == m_names.end() || std::memcmp(found->upper, key, kFieldNameSize + 1) != 0)
         return -1;
     return int(found->index);
 }

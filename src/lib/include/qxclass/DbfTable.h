@@ -134,6 +134,7 @@ private:
     void blankInto(char* record) const;
     bool changeable(std::size_t index) const;
     std::uint64_t recordOffset(std::uint32_t recordNumber) const;
+    int fieldIndexSearch(const char* key) const;
 
     struct NameKey {
         char upper[kFieldNameSize + 1];
@@ -144,9 +145,11 @@ private:
     bool m_writable;
     Header m_header;
     TableLocks m_locks;
-    std::vector<NameKey> m_names;  // sorted by upper-cased name, ties in field order
-    std::vector<char> m_record;    // the current record
-    std::vector<char> m_scratch;   // a second record buffer for append and pack
+    std::vector<NameKey> m_names;           // sorted by upper-cased name, ties in field order
+    std::vector<NameKey> m_byField;         // the same keys in field order
+    mutable std::uint32_t m_nextGuess = 0;  // fields are mostly asked for in table order
+    std::vector<char> m_record;             // the current record
+    std::vector<char> m_scratch;            // a second record buffer for append and pack
     std::uint32_t m_recNo = 0;
     bool m_pending = false;
     bool m_unsynced = false;
