@@ -6,6 +6,7 @@
 #include "AliveLogThread.h"
 #include "OnDemandThreads.h"
 #include "ProfileNames.h"
+#include "SchedulerThread.h"
 #include "ThreadSet.h"
 
 namespace qx {
@@ -86,6 +87,8 @@ void Startup::run() {
     if (s.threads) {
         auto alive = std::make_shared<AliveLogThread>(s.clock);
         s.threads->start("AliveLogThread", [alive](std::stop_token stop) { alive->run(stop); });
+        auto scheduler = std::make_shared<SchedulerThread>(s);
+        s.threads->start("SchedulerThread", [scheduler](std::stop_token stop) { scheduler->run(stop); });
     }
     m_webTrigger = webTriggerWanted(s.profile, s.paths);
     if (jobWatcherWanted(s.profile))
