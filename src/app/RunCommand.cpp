@@ -1,17 +1,103 @@
 #include "RunCommand.h"
 
+#include <algorithm>
 #include <ostream>
+
+#include "DryRun.h"
+#include "FileOperations.h"
+#include "JobHooks.h"
+#include "JobSettings.h"
+#include "ManualOperations.h"
+#include "MonthlyMove.h"
+#include "StatisticMover.h"
+#include "TimedTasks.h"
+#include "WeeklyBackup.h"
+#include "WeeklyMove.h"
 
 namespace qx {
 
+namespace {
+
+int exitCodeOf(bool ok) {
+    return ok ? 0 : 1;
+}
+
+int exitCodeOf(OperationResult result, std::ostream& err) {
+    if (result == OperationResult::Declined)
+        err << "qxmover: not confirmed; nothing done" << std::endl;
+    return result == OperationResult::Done ? 0 : 1;
+}
+
+// The month the scheduler would remember when `job` runs at `now`: the month that has just ended for
+// the monthly job (which runs at a month change), the current month for everything else.
+int rememberedMonthFor(const std::string& job, SysTime now) {
+    int month = toLocal(now).month;
+    if (job != "monthly")
+        return month;
+    return month == 1 ? 12 : month - 1;
+}
+
+}  // namespace
+
 const std::vector<std::string>& runnableJobs() {
-    static const std::vector<std::string> jobs;
+    static const std::vector<std::string> jobs{"weekly-0",          "weekly-1",    "monthly",
+                                               "move-now",          "delete-now",  "second-batch",
+                                               "edit-second-batch", "timed-tasks", "backup"};
     return jobs;
 }
 
-int runJobCommand(const GlobalOptions&, const RunOptions& options, std::ostream&, std::ostream& err) {
-    err << "qxmover: unknown job \"" << options.job << "\"" << std::endl;
-    return 2;
+int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::ostream& out,
+                  std::ostream& err) {
+    const auto& jobs = runnableJobs();
+    if (std::find(jobs.begin(), jobs.end(), options.job) == jobs.end()) {
+        std::string known;
+        for (const auto& job : jobs)
+            known += (known.empty() ? "" : ", ") + job;
+        err << "qxmover: unknown job \"" << options.job << "\" (jobs: " << known << ")" << std::endl;
+        return 2;
+    }
+
+    GlobalOptions environmentOptions = global;
+    if (options.at)
+        environmentOptions.clockStart = options.at;
+    Environment environment(environmentOptions, std::make_unique<TerminalPrompts>(options.yes));
+    Services& s = environment.services();
+    const SysTime now = s.clock.now();
+    const MoverContext context = readMoverContext(s.profile, now, rememberedMonthFor(options.job, now));
+    // A dry run writes nothing, the activity log included.
+    s.state.writeLogFile = context.settings.writeLogFile && !options.dryRun;
+
+    const auto* posix = dynamic_cast<const PosixLauncher*>(&s.launcher);
+    DryRunLauncher dryLauncher(out,
+                               [posix](std::string_view line) { return !posix || wouldStart(*posix, line); });
+    DryRunFileOperations dryFiles(out);
+    PosixFileOperations realFiles;
+    Services job{s.paths,   s.profile, s.clock, s.state, options.dryRun ? dryLauncher : s.launcher,
+                 s.prompts, s.strings, s.log,   nullptr};
+    FileOperations& files = options.dryRun ? static_cast<FileOperations&>(dryFiles) : realFiles;
+    JobHooks hooks;
+    StatisticMover mover(job, files, hooks);
+
+    const std::string& name = options.job;
+    if (name == "weekly-0")
+        return exitCodeOf(weeklyAtMidnight(mover, context));
+    if (name == "weekly-1")
+        return exitCodeOf(weeklyAtOne(mover, context));
+    if (name == "monthly")
+        return exitCodeOf(monthlyMove(mover, context));
+    if (name == "move-now")
+        return exitCodeOf(moveNow(mover, context), err);
+    if (name == "delete-now")
+        return exitCodeOf(deleteNow(mover, context), err);
+    if (name == "second-batch")
+        return exitCodeOf(startSecondBatchNow(mover, context), err);
+    if (name == "edit-second-batch")
+        return exitCodeOf(editSecondBatch(mover), err);
+    if (name == "timed-tasks") {
+        runTimedTasks(job, now, context.calendar);
+        return 0;
+    }
+    return exitCodeOf(startBackup(job, context.settings));
 }
 
 }  // namespace qx

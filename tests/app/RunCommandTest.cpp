@@ -1,0 +1,154 @@
+#include "RunCommand.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <sstream>
+
+#include "Profile.h"
+#include "Sandbox.h"
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace qx {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RunCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+        m_oldCwd = fs::current_path();
+        sandbox.dir("work/log");
+        sandbox.dir("root/qxt/log");
+        sandbox.dir("root/windows");
+        ini("qxaview.ini", "Config", "AlarmSelectionRange", "week");
+        ini("qxmover.ini", "Config", "WaitBeforeDel", "2");
+        ini("qxmover.ini", "Config", "DelLogFiles", "1");
+        ini("qxmover.ini", "Config", "Start2ndBatch", "1");
+        global.root = sandbox.path("root");
+        global.workdir = sandbox.path("work");
+        old = fromLocal(2026, 12, 1, 10);
+    }
+    void TearDown() override { fs::current_path(m_oldCwd); }
+
+    void ini(const char* file, const char* section, const char* key, const char* value) {
+        ASSERT_TRUE(Profile(sandbox.path("root/windows")).writeString(file, section, key, value));
+    }
+
+    int run(const std::string& job, const char* at, bool dryRun = false, bool yes = false) {
+        out.str("");
+        err.str("");
+        RunOptions options;
+        options.job = job;
+        if (at)
+            options.at = parseLocalTime(at);
+        options.dryRun = dryRun;
+        options.yes = yes;
+        return runJobCommand(global, options, out, err);
+    }
+
+    std::string logDir() const { return sandbox.path("root/qxt/log").string(); }
+
+    test::Sandbox sandbox;
+    GlobalOptions global;
+    std::ostringstream out, err;
+    SysTime old;
+
+private:
+    fs::path m_oldCwd;
+};
+
+TEST_F(RunCommandTest, UnknownJobIsAUsageError) {
+    EXPECT_EQ(run("weekly-2", nullptr), 2);
+    std::string message = err.str();
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
+    EXPECT_THAT(message, HasSubstr("weekly-2"));
+    EXPECT_THAT(out.str(), IsEmpty());
+}
+
+TEST_F(RunCommandTest, DryRunPrintsTheRealRunsWorkAndChangesNothing) {
+    sandbox.file("root/qxt/log/a.dbf", "a", old);
+    sandbox.file("root/qxt/log/log47/z.inf", "z", old);
+    sandbox.file("work/qxmove2.bat", "rem\n");
+    sandbox.file("work/qxdel2.bat", "rem\n");
+    std::string iniBefore = sandbox.read("root/windows/qxmover.ini");
+
+    EXPECT_EQ(run("weekly-1", "2026-12-07 01:00", true), 0);
+    std::string dir = logDir();
+    EXPECT_EQ(out.str(), "create-directory " + dir + "/log49\nmove " + dir + "/a.dbf " + dir +
+                             "/log49/a.dbf\n" + "delete " + dir +
+                             "/log47/z.inf\nstart qxmove2.bat 49 50 12 2026\nstart qxdel2.bat 47\n");
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/z.inf"));
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
+    EXPECT_FALSE(sandbox.exists("work/log/qxmover_50.log"));
+    EXPECT_EQ(sandbox.read("root/windows/qxmover.ini"), iniBefore);
+}
+
+TEST_F(RunCommandTest, DryRunReportsAStartThatWouldFail) {
+    EXPECT_EQ(run("second-batch", "2026-12-09 10:00", true, true), 1);
+    EXPECT_EQ(out.str(), "start qxmove2.bat 49 50 12 2026\n");
+    EXPECT_THAT(err.str(), IsEmpty());  // the box goes to the terminal's own stream
+}
+
+TEST_F(RunCommandTest, JobsBelieveTheTimeTheyAreGiven) {
+    sandbox.file("root/qxt/log/a.dbf", "a", old);
+    sandbox.recordingScript("work/qxmove2.bat", sandbox.path("record.txt"));
+    sandbox.recordingScript("work/qxdel2.bat", sandbox.path("record.txt"));
+    EXPECT_EQ(run("weekly-1", "2026-12-07 01:00"), 0);
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a");
+    EXPECT_THAT(sandbox.read("work/log/qxmover_50.log"),
+                HasSubstr("07.12, 01:00,  Move all logfiles to directory " + logDir() + "/log49\n"));
+}
+
+TEST_F(RunCommandTest, MonthlyJobHandsOnTheMonthJustEnded) {
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "month");
+    sandbox.file("work/qxmover.bat", "rem\n");
+    sandbox.file("work/qxlogdel.bat", "rem\n");
+    sandbox.file("work/qxmove2.bat", "rem\n");
+    EXPECT_EQ(run("monthly", "2027-01-01 00:00", true), 0);
+    EXPECT_EQ(out.str(), "start qxmover.bat " + logDir() + " log12\nstart qxlogdel.bat " + logDir() +
+                             "/log10\nstart qxmove2.bat 52\n");
+}
+
+TEST_F(RunCommandTest, QuestionsAreAnsweredOnTheTerminalOrByYes) {
+    sandbox.file("root/qxt/log/a.dbf", "a", old);
+    std::istringstream answer("n\n");
+    std::streambuf* saved = std::cin.rdbuf(answer.rdbuf());
+    int declined = run("move-now", "2026-12-09 10:00");
+    std::cin.rdbuf(saved);
+    EXPECT_EQ(declined, 1);
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+
+    EXPECT_EQ(run("move-now", "2026-12-09 10:00", false, true), 0);
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a");
+}
+
+TEST_F(RunCommandTest, TimedTasksOfTheGivenHour) {
+    ini("qxmover.ini", "StartMore", "Prog1", "qxping");
+    ini("qxmover.ini", "StartMore", "Time1", "6");
+    ini("qxmover.ini", "StartMore", "Type1", "1");
+    ini("qxmover.ini", "QxeTaskParameter1", "s2", "x");
+    ini("qxmover.ini", "StartMore", "Prog2", "later.exe");
+    ini("qxmover.ini", "StartMore", "Time2", "7");
+    EXPECT_EQ(run("timed-tasks", "2026-12-09 06:00", true), 0);
+    EXPECT_EQ(out.str(), "start qxe qxping 1  -s2x\n");
+}
+
+TEST_F(RunCommandTest, BackupGoesToTheJobQueueWhenAsked) {
+    ini("qxmover.ini", "AutoBackup", "Path", "\\save");
+    ini("qxmover.ini", "Config", "StartSaveBaseAsPostjob", "1");
+    EXPECT_EQ(run("backup", nullptr, true), 1);  // no job queue here
+    EXPECT_EQ(out.str(), "run qxtque.exe postjob 1 _startprog -s1qxsavebase.exe -s2" +
+                             sandbox.path("root/save").string() + "\n");
+}
+
+}  // namespace
+}  // namespace qx
