@@ -32,7 +32,7 @@ inline constexpr unsigned char kProductionIndexFlag = 0x01;
 
 struct Field {
     char name[kFieldNameSize + 1] = {};  // as stored, NUL-terminated, trailing blanks cut
-    char type = 'C';                     // the type letter as stored ('C', 'N', 'F', 'D', 'L', 'M', ...)
+    char type = 'C';                     // the type letter, upper-cased ('C', 'N', 'F', 'D', 'L', 'M', ...)
     std::uint32_t offset = 0;            // first byte within the record; byte 0 is the deletion flag
     std::uint32_t length = 0;            // bytes in the record, never 0
     std::uint8_t decimals = 0;
