@@ -69,10 +69,11 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
             break;
     }
     signals.watch(s.threads->source());
+    qx::ClockMember self(s.clock);
     qx::Startup startup(s);
     startup.run();
     qx::HeadlessRunner runner(s, &instance);
-    return runner.run(until);
+    return runner.run(until, std::move(self));
 }
 
 }  // namespace

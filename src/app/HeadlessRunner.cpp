@@ -15,12 +15,12 @@ SysTime nextHourBoundary(SysTime time) {
     return boundary;
 }
 
-int HeadlessRunner::run(std::optional<SysTime> until) {
+int HeadlessRunner::run(std::optional<SysTime> until, ClockMember self) {
     Services& s = m_services;
     ThreadSet& threads = *s.threads;
     std::stop_token stop = threads.token();
     {
-        ClockMember member(s.clock);
+        ClockMember member = std::move(self);
         for (;;) {
             SysTime now = s.clock.now();
             weekTimerTick(toLocal(now), s.state);

@@ -16,8 +16,10 @@ public:
     HeadlessRunner(Services& services, SingleInstance* instance)
         : m_services(services), m_instance(instance) {}
 
+    // `self` is the calling thread's membership of the clock, taken before start-up so that a virtual
+    // clock stands still until the runner first sleeps; it ends before the threads are joined.
     // Returns the process exit code (0 on a clean stop).
-    int run(std::optional<SysTime> until);
+    int run(std::optional<SysTime> until, ClockMember self);
 
 private:
     Services& m_services;
