@@ -163,15 +163,15 @@ int main(int argc, char** argv) {
         }
         if (*profile) {
             qx::Environment env(options);
-            return runProfileCommand(env.services().profile, profile->remaining(), std::cout, std::cerr);
+            return qx::runProfileCommand(env.services().profile, profile->remaining(), std::cout, std::cerr);
         }
         if (*alarms) {
             qx::Environment env(options);
             qx::Services& s = env.services();
-            return printAlarmList(s.profile, s.paths, s.prompts, std::cout);
+            return qx::printAlarmList(s.profile, s.paths, s.prompts, std::cout);
         }
         if (*dbf)
-            return printTable(dbfFile, std::cout, std::cerr);
+            return qx::printTable(dbfFile, std::cout, std::cerr);
         if (*run) {
             if (!runAt.empty()) {
                 runOptions.at = qx::parseLocalTime(runAt);

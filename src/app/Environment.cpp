@@ -48,6 +48,7 @@ Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> 
       m_prompts(
           prompts ? std::move(prompts)
                   : std::make_unique<ConsolePrompts>([this](const std::string& line) { m_log->note(line); })),
+      m_tableErrors(*m_prompts),
       m_threads(
           std::make_unique<ThreadSet>(*m_clock, [this](const std::string& line) { m_log->write(line); })),
       m_services{m_paths,    *m_profile, *m_clock, m_state,        *m_launcher,

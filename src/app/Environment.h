@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "ErrorBoxBridge.h"
 #include "Services.h"
 #include "ThreadSet.h"
 
@@ -43,6 +44,7 @@ private:
     std::unique_ptr<ActivityLog> m_log;
     std::unique_ptr<Launcher> m_launcher;
     std::unique_ptr<Prompts> m_prompts;
+    ErrorBoxesToPrompts m_tableErrors;
     std::unique_ptr<ThreadSet> m_threads;
     Services m_services;
 };

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "AliveLogThread.h"
+#include "CAlarmTable.h"
 #include "OnDemandThreads.h"
 #include "ProfileNames.h"
 #include "SchedulerThread.h"
@@ -96,6 +97,9 @@ void Startup::run() {
     if (m_settings.printReport)
         startOnDemand(s, OnDemand::AlarmReport);
     convertLegacyLaunchers(s.profile);
+    // A table that cannot be opened has been reported; the lists stay empty and start-up goes on.
+    if (auto alarms = readAlarmList(s.profile, s.paths, s.prompts, s.strings))
+        s.state.setAlarmKeys(alarmKeyTable(*alarms));
     publishSettings(m_settings, s.state);
     s.log.note("Mover started");
 }

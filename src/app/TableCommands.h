@@ -22,7 +22,3 @@ int printTable(const std::filesystem::path& file, std::ostream& out, std::ostrea
 int printAlarmList(Profile& profile, const PathMap& paths, Prompts& prompts, std::ostream& out);
 
 }  // namespace qx
-
-// The command line calls the table printer unqualified (its argument is a std type, so lookup by
-// argument cannot find it in qx).
-using qx::printTable;

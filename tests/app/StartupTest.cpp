@@ -7,6 +7,7 @@
 
 #include "Sandbox.h"
 #include "ThreadSet.h"
+#include "qxclass/CDatabase.h"
 
 using ::testing::ElementsAre;
 
@@ -137,6 +138,35 @@ TEST_F(StartupTest, StartsTheAlwaysRunningThreads) {
     EXPECT_GE(threads.size(), 1u);
     threads.stop();
     EXPECT_EQ(threads.size(), 0u);
+}
+
+TEST_F(StartupTest, MissingAlarmTableIsReportedAndStartGoesOn) {
+    Startup(services).run();
+    EXPECT_THAT(prompts.warnings, ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
+    EXPECT_TRUE(state.alarmKeys().empty());
+    EXPECT_THAT(sandbox.read("work/log/qxmover_50.log"), ::testing::HasSubstr("Mover started"));
+}
+
+TEST_F(StartupTest, AlarmKeysOfTheTableAreShared) {
+    profile.writeString("qxalarm.ini", "config", "LastAlarmKey", "12");
+    sandbox.dir("root/DB1");
+    {
+        const FIELD4INFO fields[] = {{"T02", 'N', 4, 0}, {"T33", 'C', 49, 0}, {nullptr, 0, 0, 0}};
+        CDatabase table;
+        ASSERT_EQ(table.Create(sandbox.path("root/DB1/VM001.DBF").c_str(), fields), 1);
+        for (int number = 0; number <= 12; ++number) {
+            ASSERT_EQ(table.Append(), 1);
+            table.Replace("T02", number == 11 ? 91 : 0);
+            table.Replace("T33", number == 11 ? "Fire alarm hall 1" : "");
+        }
+        table.Close();
+    }
+    Startup(services).run();
+    EXPECT_TRUE(prompts.warnings.empty());
+    auto keys = state.alarmKeys();
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].key, 11);
+    EXPECT_EQ(keys[0].name, "Fire alarm hall 1");
 }
 
 }  // namespace
