@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "RecordingPrompts.h"
 #include "Sandbox.h"
 #include "ThreadSet.h"
 #include "qxclass/CDatabase.h"
@@ -18,15 +19,6 @@ class NoLauncher : public Launcher {
 public:
     bool run(std::string_view, std::chrono::seconds) override { return true; }
     bool start(std::string_view, Show) override { return true; }
-};
-
-class RecordingPrompts : public Prompts {
-public:
-    void warn(std::string_view text, std::string_view caption) override {
-        warnings.push_back(std::string(caption) + "|" + std::string(text));
-    }
-    bool ask(std::string_view, std::string_view) override { return false; }
-    std::vector<std::string> warnings;
 };
 
 class StartupTest : public ::testing::Test {
@@ -47,7 +39,7 @@ protected:
     VirtualClock clock{fromLocal(2026, 12, 7, 8, 5)};
     SharedState state;
     NoLauncher launcher;
-    RecordingPrompts prompts;
+    test::RecordingPrompts prompts;
     StringTable strings;
     ActivityLog log{clock, state, sandbox.path("work/log")};
     Services services{paths, profile, clock, state, launcher, prompts, strings, log, nullptr};
@@ -64,10 +56,10 @@ TEST_F(StartupTest, LanguageIsChosenByExactCode) {
 TEST_F(StartupTest, MissingLanguageFileIsReportedAndBuiltInTextsStay) {
     profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "DT");
     loadLanguage(profile, paths, strings, prompts);
-    EXPECT_THAT(prompts.warnings, ElementsAre("Error !|The resource dll qxmovedt.lng could not be loaded !"));
+    EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|The resource dll qxmovedt.lng could not be loaded !"));
     sandbox.file("root/windows/qxmovedt.lng", "[Strings]\n108=Fehler !\n");
     loadLanguage(profile, paths, strings, prompts);
-    EXPECT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_EQ(prompts.warnings().size(), 1u);
     EXPECT_EQ(strings.get(kStrErrorCaption), "Fehler !");
 }
 
@@ -142,7 +134,7 @@ TEST_F(StartupTest, StartsTheAlwaysRunningThreads) {
 
 TEST_F(StartupTest, MissingAlarmTableIsReportedAndStartGoesOn) {
     Startup(services).run();
-    EXPECT_THAT(prompts.warnings, ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
+    EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
     EXPECT_TRUE(state.alarmKeys().empty());
     EXPECT_THAT(sandbox.read("work/log/qxmover_50.log"), ::testing::HasSubstr("Mover started"));
 }
@@ -162,7 +154,7 @@ TEST_F(StartupTest, AlarmKeysOfTheTableAreShared) {
         table.Close();
     }
     Startup(services).run();
-    EXPECT_TRUE(prompts.warnings.empty());
+    EXPECT_TRUE(prompts.warnings().empty());
     auto keys = state.alarmKeys();
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0].key, 11);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "PeerTools.h"
+#include "RecordingPrompts.h"
 #include "Sandbox.h"
 
 namespace qx {
@@ -14,15 +15,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-class RecordingPrompts : public Prompts {
-public:
-    void warn(std::string_view text, std::string_view caption) override {
-        warnings.push_back(std::string(caption) + "|" + std::string(text));
-    }
-    bool ask(std::string_view, std::string_view) override { return false; }
-    std::vector<std::string> warnings;
-};
 
 class TableCommandsTest : public ::testing::Test {
 protected:
@@ -73,11 +65,11 @@ TEST_F(TableCommandsTest, DbfOfAFileThatIsNoTableFails) {
 TEST_F(TableCommandsTest, AlarmsPrintsOneLinePerDefinitionOrFailsWithMessage116) {
     PathMap paths{sandbox.dir("root"), sandbox.dir("root/windows")};
     Profile profile{sandbox.path("root/windows")};
-    RecordingPrompts prompts;
+    test::RecordingPrompts prompts;
     std::ostringstream missing;
     EXPECT_EQ(printAlarmList(profile, paths, prompts, missing), 1);
     EXPECT_EQ(missing.str(), "");
-    EXPECT_THAT(prompts.warnings, ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
+    EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
 
     makeTable(sandbox.dir("root/DB1").string() + "/VM001.DBF", R"(
 t = dbf.Table(sys.argv[1], 'T02 N(4,0); T33 C(49)', dbf_type='db3')
@@ -89,7 +81,7 @@ t.close()
     std::ostringstream listed;
     EXPECT_EQ(printAlarmList(profile, paths, prompts, listed), 0);
     EXPECT_EQ(listed.str(), "10  Alarm 10\n13  Alarm 13\n");
-    EXPECT_EQ(prompts.warnings.size(), 1u);
+    EXPECT_EQ(prompts.warnings().size(), 1u);
 }
 
 }  // namespace

@@ -5,20 +5,12 @@
 
 #include "Profile.h"
 #include "Prompts.h"
+#include "RecordingPrompts.h"
 #include "Sandbox.h"
 #include "StringTable.h"
 
 namespace qx {
 namespace {
-
-class RecordingPrompts : public Prompts {
-public:
-    void warn(std::string_view text, std::string_view caption) override {
-        warnings.push_back(std::string(caption) + "|" + std::string(text));
-    }
-    bool ask(std::string_view, std::string_view) override { return false; }
-    std::vector<std::string> warnings;
-};
 
 class MoverSettingsTest : public ::testing::Test {
 protected:
@@ -30,7 +22,7 @@ protected:
     test::Sandbox sandbox;
     Profile profile{sandbox.dir("windows")};
     SharedState state;
-    RecordingPrompts prompts;
+    test::RecordingPrompts prompts;
     StringTable strings;
 };
 
@@ -122,7 +114,7 @@ TEST_F(MoverSettingsTest, SavingNoMoveClearsDelLogFilesAndWarnsWithoutDrive) {
     saveSettings(profile, s, prompts, strings);
     EXPECT_EQ(profile.getString("qxaview.ini", "Config", "AlarmSelectionRange", "", 40), "none");
     EXPECT_EQ(profile.getInt("qxmover.ini", "Config", "DelLogFiles", 9), 0);
-    EXPECT_THAT(prompts.warnings,
+    EXPECT_THAT(prompts.warnings(),
                 ::testing::ElementsAre("Error !|Please select a harddisk to check for free diskspace !"));
     EXPECT_EQ(profile.getString("qxmover.ini", "HDCheck", "CheckDrives", "x", 256), "");
     EXPECT_EQ(profile.getString("qxmover.ini", "AutoBackup", "Active", "", 8), "0");
@@ -152,7 +144,7 @@ TEST_F(MoverSettingsTest, SaveThenLoadGivesTheSameSettings) {
     EXPECT_EQ(again.checkDrives, "C:D:");
     EXPECT_EQ(again.alarmKey, 42);
     EXPECT_EQ(again.autoBackupPath, "\\bak\\");
-    EXPECT_TRUE(prompts.warnings.empty());
+    EXPECT_TRUE(prompts.warnings().empty());
 }
 
 TEST(StringTableTest, LanguageFileReplacesEntries) {
