@@ -4,6 +4,42 @@
 
 namespace qx {
 
+namespace {
+
+class DryRunTransfer : public FileTransfer {
+public:
+    DryRunTransfer(DryRunFileOperations& owner, std::filesystem::path from, std::filesystem::path to)
+        : m_owner(owner),
+          m_real(PosixFileOperations().transfer(from, to)),
+          m_from(std::move(from)),
+          m_to(std::move(to)) {}
+
+    std::optional<SysTime> lastWrite(std::string_view name, std::error_code& error) override {
+        return m_real->lastWrite(name, error);
+    }
+    std::error_code move(std::string_view name) override { return print("move", name); }
+    std::error_code copy(std::string_view name) override { return print("copy", name); }
+
+private:
+    std::error_code print(std::string_view verb, std::string_view name) {
+        std::filesystem::path to = m_to / name;
+        m_owner.print(verb, m_from / name, &to);
+        return {};
+    }
+
+    DryRunFileOperations& m_owner;
+    std::unique_ptr<FileTransfer> m_real;
+    std::filesystem::path m_from;
+    std::filesystem::path m_to;
+};
+
+}  // namespace
+
+std::unique_ptr<FileTransfer> DryRunFileOperations::transfer(const std::filesystem::path& from,
+                                                             const std::filesystem::path& to) {
+    return std::make_unique<DryRunTransfer>(*this, from, to);
+}
+
 void DryRunFileOperations::print(std::string_view verb, const std::filesystem::path& a,
                                  const std::filesystem::path* b) {
     std::lock_guard lock(m_mutex);
@@ -22,18 +58,6 @@ std::error_code DryRunFileOperations::createDirectory(const std::filesystem::pat
 
 std::error_code DryRunFileOperations::remove(const std::filesystem::path& file) {
     print("delete", file);
-    return {};
-}
-
-std::error_code DryRunFileOperations::move(const std::filesystem::path& from,
-                                           const std::filesystem::path& to) {
-    print("move", from, &to);
-    return {};
-}
-
-std::error_code DryRunFileOperations::copy(const std::filesystem::path& from,
-                                           const std::filesystem::path& to) {
-    print("copy", from, &to);
     return {};
 }
 

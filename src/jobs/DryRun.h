@@ -17,16 +17,18 @@ class DryRunFileOperations : public FileOperations {
 public:
     explicit DryRunFileOperations(std::ostream& out) : m_out(out) {}
 
+    // Last-write times are read for real, so that the age check decides as in a real run.
+    std::unique_ptr<FileTransfer> transfer(const std::filesystem::path& from,
+                                           const std::filesystem::path& to) override;
     std::error_code createDirectory(const std::filesystem::path& directory) override;
     std::error_code remove(const std::filesystem::path& file) override;
-    std::error_code move(const std::filesystem::path& from, const std::filesystem::path& to) override;
-    std::error_code copy(const std::filesystem::path& from, const std::filesystem::path& to) override;
     std::error_code createFile(const std::filesystem::path& file, std::string_view content) override;
 
-private:
+    // Prints one line "VERB A [B]".
     void print(std::string_view verb, const std::filesystem::path& a,
                const std::filesystem::path* b = nullptr);
 
+private:
     std::ostream& m_out;
     std::mutex m_mutex;
 };

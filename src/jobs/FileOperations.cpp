@@ -1,11 +1,12 @@
 #include "FileOperations.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <string>
 #include <utility>
 
 namespace fs = std::filesystem;
@@ -18,10 +19,10 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
-// Closes on every path out; the close of the copy's target is checked separately.
+// Closes on every path out; the close of a copy's target is checked separately.
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0)
             ::close(m_fd);
@@ -38,7 +39,7 @@ private:
 
 std::error_code copyBytes(int in, int out, off_t size) {
     // copy_file_range lets the kernel (or the file system) do the work; plain reads and writes where
-    // it cannot.
+    // it cannot, and for whatever a writer appended while we copied.
     off_t done = 0;
     while (done < size) {
         ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(size - done), 0);
@@ -47,7 +48,7 @@ std::error_code copyBytes(int in, int out, off_t size) {
             continue;
         }
         if (n == 0)
-            break;  // the file shrank while we copied; the rest is read below
+            break;
         if (errno == EINTR)
             continue;
         if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
@@ -74,69 +75,152 @@ std::error_code copyBytes(int in, int out, off_t size) {
     }
 }
 
-// A name beside `to` that no other writer uses; the dot keeps it out of the statistic patterns' way
-// only as far as a name can, so it is always removed again.
-std::string temporaryName(const fs::path& to) {
-    return (to.parent_path() / ("." + to.filename().string() + ".qxcopy-XXXXXX")).string();
+// A name beside the target that no other writer uses; it never matches a statistic pattern, and it is
+// always removed again.
+std::string temporaryName(std::string_view name) {
+    static std::atomic<unsigned> counter{0};
+    return "." + std::string(name) + ".qxcopy-" + std::to_string(::getpid()) + "-" +
+           std::to_string(++counter);
 }
 
-std::error_code copySymlink(const fs::path& from, const fs::path& to) {
+// Creates a fresh temporary file beside `name` in `directory`; its name goes to `temp`.
+int createTemporary(int directory, std::string_view name, std::string& temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = temporaryName(name);
+        int fd = ::openat(directory, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+std::error_code copySymlink(int fromDir, const std::string& name, int toDir) {
     std::string target(4096, '\0');
-    ssize_t n = ::readlink(from.c_str(), target.data(), target.size());
+    ssize_t n = ::readlinkat(fromDir, name.c_str(), target.data(), target.size());
     if (n < 0)
         return lastError();
     target.resize(static_cast<std::size_t>(n));
-    std::string temp = temporaryName(to);
-    // mkstemp reserves the name; the link takes its place.
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
+    std::string temp = temporaryName(name);
+    if (::symlinkat(target.c_str(), toDir, temp.c_str()) != 0)
         return lastError();
-    ::close(fd);
-    ::unlink(temp.c_str());
-    if (::symlink(target.c_str(), temp.c_str()) != 0 || ::rename(temp.c_str(), to.c_str()) != 0) {
+    if (::renameat(toDir, temp.c_str(), toDir, name.c_str()) != 0) {
         std::error_code ec = lastError();
-        ::unlink(temp.c_str());
+        ::unlinkat(toDir, temp.c_str(), 0);
         return ec;
     }
     return {};
 }
 
-}  // namespace
-
-std::vector<FoundFile> FileOperations::list(const fs::path& directory) {
-    return findFiles(directory, "*");
-}
-
-std::error_code copyKeepingTime(const fs::path& from, const fs::path& to) {
+// The copy of a move across file systems and of a file that stays: every byte, the permission bits
+// and the last-write time reach the disk in a temporary file, which then replaces the target.
+std::error_code copyAt(int fromDir, const std::string& name, int toDir) {
     struct stat st {};
-    if (::lstat(from.c_str(), &st) != 0)
+    if (::fstatat(fromDir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError();
     if (S_ISLNK(st.st_mode))
-        return copySymlink(from, to);
+        return copySymlink(fromDir, name, toDir);
     if (!S_ISREG(st.st_mode))
         return std::make_error_code(std::errc::invalid_argument);
-    FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    FileDescriptor in(::openat(fromDir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!in.valid())
         return lastError();
-    std::string temp = temporaryName(to);
-    FileDescriptor out(::mkostemp(temp.data(), O_CLOEXEC));
+    std::string temp;
+    FileDescriptor out(createTemporary(toDir, name, temp));
     if (!out.valid())
         return lastError();
     std::error_code ec = copyBytes(in.get(), out.get(), st.st_size);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     if (!ec && ::fchmod(out.get(), st.st_mode & 07777) != 0)
         ec = lastError();
-    // The time last, after every write; fsync so that the source is never deleted before the copy is
+    // The time last, after every write; fsync so that a source is never deleted before its copy is
     // safely on the other file system.
     if (!ec && (::futimens(out.get(), times) != 0 || ::fsync(out.get()) != 0))
         ec = lastError();
     if (::close(out.release()) != 0 && !ec)
         ec = lastError();
-    if (!ec && ::rename(temp.c_str(), to.c_str()) != 0)
+    if (!ec && ::renameat(toDir, temp.c_str(), toDir, name.c_str()) != 0)
         ec = lastError();
     if (ec)
-        ::unlink(temp.c_str());
+        ::unlinkat(toDir, temp.c_str(), 0);
     return ec;
+}
+
+class PosixTransfer : public FileTransfer {
+public:
+    PosixTransfer(const fs::path& from, const fs::path& to)
+        : m_from(::open(from.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+          m_fromError(m_from.valid() ? std::error_code() : lastError()),
+          m_to(::open(to.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+          m_toError(m_to.valid() ? std::error_code() : lastError()) {}
+
+    std::optional<SysTime> lastWrite(std::string_view name, std::error_code& error) override {
+        if ((error = m_fromError))
+            return std::nullopt;
+        struct stat st {};
+        if (::fstatat(m_from.get(), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            error = lastError();
+            return std::nullopt;
+        }
+        error.clear();
+        return SysTime(std::chrono::duration_cast<SysTime::duration>(
+            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+    }
+
+    std::error_code move(std::string_view name) override {
+        if (std::error_code ec = opened())
+            return ec;
+        std::string file(name);
+        if (::renameat(m_from.get(), file.c_str(), m_to.get(), file.c_str()) == 0)
+            return {};
+        if (errno != EXDEV)
+            return lastError();
+        if (std::error_code ec = copyAt(m_from.get(), file, m_to.get()))
+            return ec;
+        if (::unlinkat(m_from.get(), file.c_str(), 0) != 0)
+            return lastError();
+        return {};
+    }
+
+    std::error_code copy(std::string_view name) override {
+        if (std::error_code ec = opened())
+            return ec;
+        return copyAt(m_from.get(), std::string(name), m_to.get());
+    }
+
+private:
+    std::error_code opened() const { return m_fromError ? m_fromError : m_toError; }
+
+    FileDescriptor m_from;
+    std::error_code m_fromError;
+    FileDescriptor m_to;
+    std::error_code m_toError;
+};
+
+}  // namespace
+
+std::vector<DirectoryEntry> FileOperations::list(const fs::path& directory) {
+    std::vector<DirectoryEntry> entries;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
+    if (!dir)
+        return entries;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        bool isDirectory = entry->d_type == DT_DIR;
+        // Only file systems that do not report the type cost a stat.
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isDirectory = ::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISDIR(st.st_mode);
+        }
+        entries.push_back({std::string(name), isDirectory});
+    }
+    return entries;
+}
+
+std::unique_ptr<FileTransfer> PosixFileOperations::transfer(const fs::path& from, const fs::path& to) {
+    return std::make_unique<PosixTransfer>(from, to);
 }
 
 std::error_code PosixFileOperations::createDirectory(const fs::path& directory) {
@@ -153,22 +237,6 @@ std::error_code PosixFileOperations::remove(const fs::path& file) {
     if (::unlink(file.c_str()) != 0)
         return lastError();
     return {};
-}
-
-std::error_code PosixFileOperations::move(const fs::path& from, const fs::path& to) {
-    if (::rename(from.c_str(), to.c_str()) == 0)
-        return {};
-    if (errno != EXDEV)
-        return lastError();
-    if (std::error_code ec = copyKeepingTime(from, to))
-        return ec;
-    if (::unlink(from.c_str()) != 0)
-        return lastError();
-    return {};
-}
-
-std::error_code PosixFileOperations::copy(const fs::path& from, const fs::path& to) {
-    return copyKeepingTime(from, to);
 }
 
 std::error_code PosixFileOperations::createFile(const fs::path& file, std::string_view content) {

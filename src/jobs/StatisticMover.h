@@ -37,16 +37,17 @@ public:
     StatisticMover(Services& services, FileOperations& files, JobHooks& hooks)
         : m_services(services), m_files(files), m_hooks(hooks) {}
 
-    // Deletes every file of `directory` that matches one of `patterns`. Subdirectories stay; symbolic
-    // links are removed themselves. A missing directory does nothing.
+    // Deletes every file of `directory` that matches one of `patterns`, in name order. Subdirectories stay;
+    // symbolic links are removed themselves. A missing directory does nothing.
     void deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns);
 
-    // Moves the files of `source` matching `patterns`, pattern by pattern, into `target`, replacing
-    // files of the same name there. With the age check, a file written less than kYoungFileAge before
-    // `now` is copied and stays where it is, except "*.log" files whose name is not 12 characters long
-    // or contains "qx" (the server's own rotated logs), which are moved whatever their age. The
-    // directory is read once. With `createTarget` a missing target is created first, but only when
-    // there is something to move. Returns false when a file could not be moved or copied.
+    // Moves the files of `source` that match `patterns` into `target`, replacing files of the same
+    // name there; each file is handled under the first pattern it matches, and the files go in name
+    // order. With the age check, a file written less than kYoungFileAge before `now` is copied and stays
+    // where it is, except "*.log" files whose name is not 12 characters long or contains "qx" (the
+    // server's own rotated logs), which are moved whatever their age. The directory is read once. With
+    // `createTarget` a missing target is created first, but only when there is something to move.
+    // Returns false when a file could not be moved or copied.
     bool moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
                    const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
                    bool createTarget = false);

@@ -58,6 +58,13 @@ std::vector<std::string> namesIn(const fs::path& directory) {
 
 class FileOperationsTest : public ::testing::Test {
 protected:
+    std::error_code move(const fs::path& from, const fs::path& to) {
+        return files.transfer(from.parent_path(), to.parent_path())->move(from.filename().string());
+    }
+    std::error_code copy(const fs::path& from, const fs::path& to) {
+        return files.transfer(from.parent_path(), to.parent_path())->copy(from.filename().string());
+    }
+
     SysTime written = std::chrono::system_clock::now() - std::chrono::hours(50);
     Sandbox sandbox;
     PosixFileOperations files;
@@ -79,7 +86,7 @@ TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesEveryByteWithTimeThenDelet
     fs::last_write_time(source, fs::last_write_time(sandbox.file("stamp", "", written)));
     sandbox.file("week/a.dbf", "last year");
 
-    EXPECT_TRUE(succeeded(files.move(source, sandbox.path("week/a.dbf"))));
+    EXPECT_TRUE(succeeded(move(source, sandbox.path("week/a.dbf"))));
     EXPECT_FALSE(fs::exists(source));
     EXPECT_EQ(sandbox.read("week/a.dbf"), content);
     EXPECT_EQ(fs::last_write_time(sandbox.path("week/a.dbf")), fs::last_write_time(sandbox.path("stamp")));
@@ -96,7 +103,7 @@ TEST_F(FileOperationsTest, FailedCopyAcrossFileSystemsKeepsTheSourceAndLeavesNot
     std::ofstream(source) << "abc";
     sandbox.dir("week/a.dbf");  // a directory where the file should go
 
-    EXPECT_FALSE(succeeded(files.move(source, sandbox.path("week/a.dbf"))));
+    EXPECT_FALSE(succeeded(move(source, sandbox.path("week/a.dbf"))));
     EXPECT_EQ(readFile(source), "abc");
     EXPECT_TRUE(fs::is_directory(sandbox.path("week/a.dbf")));
     EXPECT_THAT(namesIn(sandbox.path("week")), ElementsAre("a.dbf"));
@@ -105,7 +112,7 @@ TEST_F(FileOperationsTest, FailedCopyAcrossFileSystemsKeepsTheSourceAndLeavesNot
 TEST_F(FileOperationsTest, CopyKeepsSourceAndReplacesTargetWhole) {
     sandbox.file("log/a.log", "line 1\nline 2\n", written);
     sandbox.file("week/a.log", "an older and much longer text than the new one");
-    EXPECT_TRUE(succeeded(files.copy(sandbox.path("log/a.log"), sandbox.path("week/a.log"))));
+    EXPECT_TRUE(succeeded(copy(sandbox.path("log/a.log"), sandbox.path("week/a.log"))));
     EXPECT_EQ(sandbox.read("log/a.log"), "line 1\nline 2\n");
     EXPECT_EQ(sandbox.read("week/a.log"), "line 1\nline 2\n");
     EXPECT_EQ(fs::last_write_time(sandbox.path("week/a.log")),
@@ -114,7 +121,7 @@ TEST_F(FileOperationsTest, CopyKeepsSourceAndReplacesTargetWhole) {
 
 TEST_F(FileOperationsTest, CopyIntoAMissingDirectoryFails) {
     sandbox.file("log/a.log", "x");
-    EXPECT_FALSE(succeeded(files.copy(sandbox.path("log/a.log"), sandbox.path("nowhere/a.log"))));
+    EXPECT_FALSE(succeeded(copy(sandbox.path("log/a.log"), sandbox.path("nowhere/a.log"))));
     EXPECT_EQ(sandbox.read("log/a.log"), "x");
 }
 
@@ -122,12 +129,44 @@ TEST_F(FileOperationsTest, LinksAreMovedCopiedAndDeletedAsLinks) {
     fs::path target = sandbox.file("precious.txt", "keep");
     fs::create_symlink(target, sandbox.dir("log") / "l.log");
     sandbox.dir("week");
-    EXPECT_TRUE(succeeded(files.copy(sandbox.path("log/l.log"), sandbox.path("week/l.log"))));
+    EXPECT_TRUE(succeeded(copy(sandbox.path("log/l.log"), sandbox.path("week/l.log"))));
     EXPECT_TRUE(fs::is_symlink(sandbox.path("week/l.log")));
     EXPECT_EQ(fs::read_symlink(sandbox.path("week/l.log")), target);
     EXPECT_TRUE(succeeded(files.remove(sandbox.path("week/l.log"))));
     EXPECT_TRUE(succeeded(files.remove(sandbox.path("log/l.log"))));
     EXPECT_EQ(sandbox.read("precious.txt"), "keep");
+}
+
+TEST_F(FileOperationsTest, TransferReportsWhatItCannotOpenOrRead) {
+    sandbox.file("log/a.dbf", "x", written);
+    auto intoNowhere = files.transfer(sandbox.path("log"), sandbox.path("nowhere"));
+    std::error_code ec;
+    EXPECT_TRUE(intoNowhere->lastWrite("a.dbf", ec).has_value());
+    EXPECT_EQ(intoNowhere->move("a.dbf"), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(sandbox.read("log/a.dbf"), "x");
+    auto fromNowhere = files.transfer(sandbox.path("nowhere"), sandbox.path("log"));
+    EXPECT_FALSE(fromNowhere->lastWrite("a.dbf", ec).has_value());
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+    auto both = files.transfer(sandbox.path("log"), sandbox.path("log"));
+    EXPECT_FALSE(both->lastWrite("gone.dbf", ec).has_value());
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+    EXPECT_EQ(*both->lastWrite("a.dbf", ec), std::chrono::floor<std::chrono::nanoseconds>(written));
+}
+
+TEST_F(FileOperationsTest, ListingTellsDirectoriesFromFilesAndLinks) {
+    sandbox.file("log/a.dbf");
+    sandbox.dir("log/sub.dbf");
+    fs::create_symlink(sandbox.path("log/sub.dbf"), sandbox.path("log/link.dbf"));
+    auto entries = files.list(sandbox.path("log"));
+    std::sort(entries.begin(), entries.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].name, "a.dbf");
+    EXPECT_FALSE(entries[0].isDirectory);
+    EXPECT_EQ(entries[1].name, "link.dbf");
+    EXPECT_FALSE(entries[1].isDirectory);
+    EXPECT_EQ(entries[2].name, "sub.dbf");
+    EXPECT_TRUE(entries[2].isDirectory);
+    EXPECT_TRUE(files.list(sandbox.path("nowhere")).empty());
 }
 
 TEST_F(FileOperationsTest, CreateDirectoryFailsForAFileInTheWay) {
@@ -150,8 +189,11 @@ TEST_F(FileOperationsTest, DryRunPrintsAndChangesNothing) {
     EXPECT_EQ(dry.list(sandbox.path("log")).size(), 1u);
     EXPECT_TRUE(succeeded(dry.createDirectory(sandbox.path("log/log49"))));
     EXPECT_TRUE(succeeded(dry.createDirectory(sandbox.path("log"))));  // exists: nothing to say
-    EXPECT_TRUE(succeeded(dry.move(sandbox.path("log/a.dbf"), sandbox.path("log/log49/a.dbf"))));
-    EXPECT_TRUE(succeeded(dry.copy(sandbox.path("log/a.dbf"), sandbox.path("log/log49/a.dbf"))));
+    auto transfer = dry.transfer(sandbox.path("log"), sandbox.path("log/log49"));
+    std::error_code ec;
+    EXPECT_TRUE(transfer->lastWrite("a.dbf", ec).has_value());
+    EXPECT_TRUE(succeeded(transfer->move("a.dbf")));
+    EXPECT_TRUE(succeeded(transfer->copy("a.dbf")));
     EXPECT_TRUE(succeeded(dry.remove(sandbox.path("log/a.dbf"))));
     EXPECT_TRUE(succeeded(dry.createFile(sandbox.path("x.bat"), "x")));
     std::string log = sandbox.path("log").string();

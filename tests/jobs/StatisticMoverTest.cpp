@@ -16,29 +16,55 @@ namespace fs = std::filesystem;
 // Lists a prepared directory in a chosen order and records what is done to it.
 class ScriptedFiles : public FileOperations {
 public:
-    std::vector<FoundFile> list(const fs::path&) override {
+    struct Entry {
+        std::string name;
+        SysTime written;
+    };
+
+    std::vector<DirectoryEntry> list(const fs::path&) override {
         ++lists;
-        return entries;
+        std::vector<DirectoryEntry> listed;
+        for (const auto& e : entries)
+            listed.push_back({e.name, false});
+        return listed;
+    }
+    std::unique_ptr<FileTransfer> transfer(const fs::path&, const fs::path&) override {
+        return std::make_unique<Transfer>(*this);
     }
     std::error_code createDirectory(const fs::path& d) override {
         return add("mkdir " + d.filename().string());
     }
     std::error_code remove(const fs::path& f) override { return add("delete " + f.filename().string()); }
-    std::error_code move(const fs::path& f, const fs::path&) override {
-        return add("move " + f.filename().string());
-    }
-    std::error_code copy(const fs::path& f, const fs::path&) override {
-        return add("copy " + f.filename().string());
-    }
     std::error_code createFile(const fs::path& f, std::string_view) override {
         return add("create " + f.filename().string());
     }
 
-    std::vector<FoundFile> entries;
+    std::vector<Entry> entries;
     std::vector<std::string> done;
     int lists = 0;
 
 private:
+    class Transfer : public FileTransfer {
+    public:
+        explicit Transfer(ScriptedFiles& files) : m_files(files) {}
+        std::optional<SysTime> lastWrite(std::string_view name, std::error_code&) override {
+            m_files.done.push_back("stat " + std::string(name));
+            for (const auto& e : m_files.entries)
+                if (e.name == name)
+                    return e.written;
+            return std::nullopt;
+        }
+        std::error_code move(std::string_view name) override {
+            return m_files.add("move " + std::string(name));
+        }
+        std::error_code copy(std::string_view name) override {
+            return m_files.add("copy " + std::string(name));
+        }
+
+    private:
+        ScriptedFiles& m_files;
+    };
+
     std::error_code add(std::string what) {
         done.push_back(std::move(what));
         return {};
@@ -53,26 +79,24 @@ protected:
     SysTime young = now - std::chrono::hours(2);
     SysTime old = now - std::chrono::hours(13);
 
-    FoundFile entry(std::string name, SysTime written) {
-        FoundFile f;
-        f.name = std::move(name);
-        f.lastWrite = written;
-        return f;
+    static ScriptedFiles::Entry entry(std::string name, SysTime written) {
+        return {std::move(name), written};
     }
 };
 
 TEST_F(StatisticMoverTest, AgeCheckIsDecidedForEachFile) {
     ScriptedFiles scripted;
-    // An exempt name first: it must not switch the check off for the young names after it.
-    scripted.entries = {entry("qxalarm.log", young), entry("LINE0001.LOG", young), entry("short.log", young),
-                        entry("LINE0002.log", old),  entry("qxsrv001.log", young), entry("t.dbf", young),
-                        entry("u.dbf", old)};
+    // Files go in name order, so the exempt ALARM.LOG comes first: it must not switch the check off
+    // for the young names after it.
+    scripted.entries = {entry("u.dbf", old),        entry("QXSRV001.LOG", young),
+                        entry("LINE0002.log", old), entry("LINE0001.LOG", young),
+                        entry("ALARM.LOG", young),  entry("t.dbf", young)};
     StatisticMover scriptedMover(services, scripted, hooks);
     const std::string_view patterns[] = {"*.dbf", "*.log"};
     EXPECT_TRUE(scriptedMover.moveFiles(logDir(), patterns, logDir() / "log49", AgeCheck::On, now));
-    EXPECT_THAT(scripted.done,
-                ElementsAre("copy t.dbf", "move u.dbf", "move qxalarm.log", "copy LINE0001.LOG",
-                            "move short.log", "move LINE0002.log", "move qxsrv001.log"));
+    EXPECT_THAT(scripted.done, ElementsAre("move ALARM.LOG", "stat LINE0001.LOG", "copy LINE0001.LOG",
+                                           "stat LINE0002.log", "move LINE0002.log", "move QXSRV001.LOG",
+                                           "stat t.dbf", "copy t.dbf", "stat u.dbf", "move u.dbf"));
     EXPECT_EQ(scripted.lists, 1);
 }
 
@@ -127,8 +151,8 @@ TEST_F(StatisticMoverTest, FailedMoveKeepsTheSourceAndIsLogged) {
     EXPECT_EQ(sandbox.read("root/qxt/log/LINE0001.LOG"), "young");
     auto lines = activity(50);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_THAT(lines[0], HasSubstr("Cannot move " + logPath("a.dbf")));
-    EXPECT_THAT(lines[1], HasSubstr("Cannot copy " + logPath("LINE0001.LOG")));
+    EXPECT_THAT(lines[0], HasSubstr("Cannot copy " + logPath("LINE0001.LOG")));
+    EXPECT_THAT(lines[1], HasSubstr("Cannot move " + logPath("a.dbf")));
 }
 
 TEST_F(StatisticMoverTest, MissingTargetIsCreatedOnlyWhenAskedAndNeeded) {
