@@ -26,6 +26,16 @@ bool inWorkingDirectory(std::string_view name) {
 
 }  // namespace
 
+MoverContext buttonContext(Services& services, SysTime now, int moveMode) {
+    const SharedState& state = services.state;
+    MoverContext context = readMoverContext(services.profile, now, state.rememberedMonth.load());
+    context.settings.moveMode = moveMode;
+    context.calendar.previousWeek = state.previousWeek.load();
+    context.calendar.dueWeek = state.dueWeek.load();
+    context.calendar.dueMonth = state.dueMonth.load();
+    return context;
+}
+
 OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
     Services& s = mover.services();
     const MoverCalendar& calendar = context.calendar;

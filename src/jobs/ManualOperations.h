@@ -12,6 +12,11 @@ namespace qx {
 // dialog passes its radio buttons' mode and the clock timer's weeks.
 enum class OperationResult { Done, Failed, Declined };
 
+// The context of the dialog's buttons at `now`: settings read afresh but with the move mode of the
+// dialog's radio buttons, the clock timer's previous and due week (the weeks the dialog shows) and the
+// scheduler's remembered and due month.
+MoverContext buttonContext(Services& services, SysTime now, int moveMode);
+
 // Weekly mode: the previous week's directory gets the files of the core patterns (the tables, the line
 // logs, the logs, the voice files and the viewer's qxaview.inf), without the age check, after the files of
 // the same names there are deleted. Other modes: qxmover.bat for the remembered month. A failed start

@@ -142,13 +142,5 @@ TEST_F(RunCommandTest, TimedTasksOfTheGivenHour) {
     EXPECT_EQ(out.str(), "start qxe qxping 1  -s2x\n");
 }
 
-TEST_F(RunCommandTest, BackupGoesToTheJobQueueWhenAsked) {
-    ini("qxmover.ini", "AutoBackup", "Path", "\\save");
-    ini("qxmover.ini", "Config", "StartSaveBaseAsPostjob", "1");
-    EXPECT_EQ(run("backup", nullptr, true), 1);  // no job queue here
-    EXPECT_EQ(out.str(), "run qxtque.exe postjob 1 _startprog -s1qxsavebase.exe -s2" +
-                             sandbox.path("root/save").string() + "\n");
-}
-
 }  // namespace
 }  // namespace qx

@@ -3,6 +3,7 @@
 #include "JobsFixture.h"
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 namespace qx::test {
@@ -81,6 +82,19 @@ TEST_F(ManualOperationsTest, MonthlyModeHandsBothToTheBatchPrograms) {
         ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log12") + " ?",
                     "Please confirm ...|Delete all logfiles in the directory: " + logPath("log09") + " ?"));
     EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Failed to move statisticfiles !"));
+}
+
+TEST_F(ManualOperationsTest, ButtonsActOnTheWeeksTheDialogShows) {
+    state.previousWeek = 48;
+    state.dueWeek = 45;
+    state.rememberedMonth = 11;
+    state.dueMonth = 8;
+    prompts.answer = false;
+    deleteNow(mover, buttonContext(services, now, 1));
+    moveNow(mover, buttonContext(services, now, 1));
+    deleteNow(mover, buttonContext(services, now, 2));
+    EXPECT_THAT(prompts.questions(), ElementsAre(HasSubstr(logPath("log45")), HasSubstr(logPath("log48")),
+                                                 HasSubstr(logPath("log08"))));
 }
 
 TEST_F(ManualOperationsTest, SecondBatchIsStartedShownWithTheFourValues) {

@@ -27,18 +27,10 @@ TEST(SiblingCommandsTest, ScriptEngineLines) {
     EXPECT_EQ(sibling::timedAlarm("120"), "qxe qxarun 1 -i4120 -s8Mover");
 }
 
-TEST(SiblingCommandsTest, BatchAndBackupLines) {
-    EXPECT_EQ(sibling::withWeekParameters("prog.exe -x", 52, 1, 1, 2027), "prog.exe -x 52 01 01 2027 ");
-    EXPECT_EQ(sibling::secondBatch(sibling::kSecondBatch, 49, 50, 12, 2026), "qxmove2.bat 49 50 12 2026");
-    EXPECT_EQ(sibling::secondBatchMonthly(sibling::kSecondBatchOld, 5), "qxmover2.bat 05");
-    EXPECT_EQ(sibling::secondDeleteBatch(7), "qxdel2.bat 07");
+TEST(SiblingCommandsTest, PathsWithBlanksStayOneArgument) {
     EXPECT_EQ(sibling::moveBatch("/srv/qx log", 3), "qxmover.bat \"/srv/qx log\" log03");
-    EXPECT_EQ(sibling::logDeleteBatch("/srv/log/log09"), "qxlogdel.bat /srv/log/log09");
-    EXPECT_EQ(sibling::makeWeekDirectory("\\qxt\\log", 9), "md \\qxt\\log.\\log09");
-    EXPECT_EQ(sibling::backupPostjob("/srv/save"),
-              "qxtque.exe postjob 1 _startprog -s1qxsavebase.exe -s2/srv/save");
     EXPECT_EQ(sibling::backupDirect("/srv/my save"), "qxsavebase.exe \"/srv/my save\"");
-    EXPECT_EQ(sibling::edit("qxmove2.bat"), "notepad qxmove2.bat");
+    EXPECT_EQ(sibling::makeWeekDirectory("\\qxt\\log", 9), "md \\qxt\\log.\\log09");
 }
 
 }  // namespace

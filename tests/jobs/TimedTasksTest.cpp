@@ -93,17 +93,5 @@ TEST_F(TimedTasksTest, FailedStartOnlyLosesThatStart) {
     EXPECT_THAT(activity(50), IsEmpty());
 }
 
-TEST_F(TimedTasksTest, DayMatching) {
-    EXPECT_TRUE(dayMatches(-1, 3));
-    EXPECT_TRUE(dayMatches(1, 1));
-    EXPECT_FALSE(dayMatches(1, 2));
-    EXPECT_TRUE(dayMatches(7, 0));
-    EXPECT_FALSE(dayMatches(7, 6));
-    EXPECT_TRUE(dayMatches(8, 5));
-    EXPECT_FALSE(dayMatches(8, 6));
-    EXPECT_FALSE(dayMatches(8, 0));
-    EXPECT_FALSE(dayMatches(10, 3));
-}
-
 }  // namespace
 }  // namespace qx::test
