@@ -66,7 +66,8 @@ void SchedulerThread::pass(SysTime now) {
     state.dueMonth = context.calendar.dueMonth;
     if (local.minute != 0)
         return;
-    const SysTime hour = std::chrono::floor<std::chrono::minutes>(now);
+    // By the local hour, so that the hour repeated when daylight saving time ends runs only once.
+    const long hour = ((local.year * 100L + local.month) * 100 + local.day) * 100 + local.hour;
     if (m_lastTopOfHour == hour)
         return;
     m_lastTopOfHour = hour;

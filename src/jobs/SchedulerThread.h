@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <stop_token>
 
 #include "FileOperations.h"
@@ -34,7 +33,7 @@ public:
     void begin(SysTime now);
 
     // One round at `now`. The top of an hour (minute 0) is handled once, however often this runs in
-    // that minute.
+    // that minute, and once for the local hour that repeats when daylight saving time ends.
     void pass(SysTime now);
 
     // begin(), a short wait, then one pass at the start of every minute until stopped. A pass that
@@ -52,7 +51,7 @@ private:
     std::unique_ptr<FileOperations> m_ownFiles;
     JobHooks& m_hooks;
     FileOperations& m_files;
-    std::optional<SysTime> m_lastTopOfHour;
+    long m_lastTopOfHour = -1;  // local date and hour of the last top of the hour handled
 };
 
 // The start of the minute after `time`.

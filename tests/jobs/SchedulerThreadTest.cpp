@@ -148,12 +148,15 @@ TEST_F(SchedulerThreadTest, WeeksAreComputedAfreshNotTakenFromTheDayLatch) {
 
 TEST_F(SchedulerThreadTest, TopOfTheHourIsHandledOnce) {
     ini("qxmover.ini", "StartMore", "Prog1", "hourly.exe");
-    ini("qxmover.ini", "StartMore", "Time1", "9");
-    scheduler.begin(at(2026, 12, 9, 8, 58));
-    clock.advanceTo(at(2026, 12, 9, 9));
-    for (SysTime t : {at(2026, 12, 9, 8, 59), at(2026, 12, 9, 9),
-                      at(2026, 12, 9, 9) + std::chrono::seconds(40), at(2026, 12, 9, 9, 1)})
+    ini("qxmover.ini", "StartMore", "Time1", "2");
+    // 25 October 2026: at 03:00 summer time the clocks go back to 02:00, so 02:00 comes twice.
+    const SysTime one = at(2026, 10, 25, 1);
+    scheduler.begin(one);
+    for (SysTime t : {one + std::chrono::minutes(59), one + std::chrono::hours(1),
+                      one + std::chrono::hours(1) + std::chrono::seconds(40), one + std::chrono::minutes(61),
+                      one + std::chrono::hours(2)})
         scheduler.pass(t);
+    EXPECT_EQ(toLocal(one + std::chrono::hours(2)).hour, 2);
     EXPECT_THAT(launcher.calls(), ElementsAre("start shown hourly.exe"));
 }
 
