@@ -8,7 +8,6 @@
 #include "ProfileNames.h"
 #include "StatisticMover.h"
 #include "TimedTasks.h"
-#include "WeekCalendar.h"
 #include "WeeklyBackup.h"
 #include "WeeklyMove.h"
 
@@ -61,6 +60,9 @@ void SchedulerThread::run(std::stop_token stop) {
 void SchedulerThread::pass(SysTime now) {
     SharedState& state = m_services.state;
     const LocalTime local = toLocal(now);
+    // The weeks come from the calendar at every pass, not from the clock timer's once-a-day latch: the
+    // latch skips the first midnight after a start later than 01:59 (Monday's move would then empty last
+    // week's directory and fill it with this week's files), and at midnight it races this thread.
     MoverContext context = readMoverContext(m_services.profile, now, state.rememberedMonth.load());
     startOnDemandThreads();
     state.dueMonth = context.calendar.dueMonth;

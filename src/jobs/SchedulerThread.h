@@ -21,6 +21,7 @@ namespace qx {
 // clock timer's formula but without its once-a-day latch, which can skip a midnight.
 class SchedulerThread {
 public:
+    // Lets the start-up finish its own work before the first pass.
     static constexpr std::chrono::seconds kStartDelay{2};
 
     // `hooks` and `files` default to no-op hooks and the real file operations. Both must outlive the
