@@ -122,7 +122,10 @@ int main(int argc, char** argv) {
     auto* run = app.add_subcommand("run", "run one job or one of the dialog's operations once");
     qx::RunOptions runOptions;
     std::string runAt;
-    run->add_option("job", runOptions.job, "the job")->required();
+    std::string jobNames;
+    for (const auto& job : qx::runnableJobs())
+        jobNames += (jobNames.empty() ? "" : ", ") + job;
+    run->add_option("job", runOptions.job, "the job: " + jobNames)->required();
     run->add_option("--at", runAt, "the time the job believes it is, \"YYYY-MM-DD HH:MM\"");
     run->add_flag("--dry-run", runOptions.dryRun,
                   "print what would be moved, deleted or started; change nothing");
