@@ -75,8 +75,8 @@ done
 if /usr/bin/python3 -c 'import dbf' 2>/dev/null; then
   /usr/bin/python3 - "$dir/root/db1/vm001.dbf" <<'PY'
 import sys, dbf
-spec = "; ".join(["T%02d N(9,0)" % i for i in range(1, 31)] + ["T31 C(49)", "T32 C(49)", "T33 C(49)"])
-table = dbf.Table(sys.argv[1], spec, codepage="cp1252")
+fields = "; ".join(["T%02d N(9,0)" % i for i in range(1, 31)] + ["T31 C(49)", "T32 C(49)", "T33 C(49)"])
+table = dbf.Table(sys.argv[1], fields, codepage="cp1252")
 table.open(dbf.READ_WRITE)
 names = {11: "Fire alarm hall 1", 12: "Lift emergency", 15: "Server room temperature"}
 for key in range(0, 21):

@@ -93,18 +93,18 @@ int CDatabase::GetFieldsAddrs() {
 
 int CDatabase::Create(const char* table, const FIELD4INFO* fields) {
     Close();
-    std::vector<qx::dbf::FieldSpec> specs;
+    std::vector<qx::dbf::FieldSpec> descriptions;
     for (const FIELD4INFO* f = fields; f != nullptr && f->name != nullptr && f->name[0] != '\0'; ++f) {
         if (f->length > 0xFFFF || f->decimals > 0xFF) {
-            specs.clear();
+            descriptions.clear();
             break;
         }
-        specs.push_back({f->name, char(f->type), f->length, std::uint8_t(f->decimals)});
+        descriptions.push_back({f->name, char(f->type), f->length, std::uint8_t(f->decimals)});
     }
     bool created = false;
-    if (table != nullptr && *table != '\0' && !specs.empty()) {
+    if (table != nullptr && *table != '\0' && !descriptions.empty()) {
         ::unlink(table);
-        created = qx::dbf::Table::create(table, specs, qx::dbf::Context::shared().options()) != nullptr;
+        created = qx::dbf::Table::create(table, descriptions, qx::dbf::Context::shared().options()) != nullptr;
     }
     if (!created) {
         errorBox("CDatabase::Create");

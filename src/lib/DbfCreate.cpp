@@ -27,10 +27,10 @@ bool validName(std::string_view name) {
 }
 
 // The field as it will be stored, or false when the description cannot be stored faithfully.
-bool normalise(const FieldSpec& spec, char& type, std::uint32_t& length, std::uint8_t& decimals) {
-    type = spec.type >= 'a' && spec.type <= 'z' ? char(spec.type - 'a' + 'A') : spec.type;
-    length = spec.length;
-    decimals = spec.decimals;
+bool normalise(const FieldSpec& field, char& type, std::uint32_t& length, std::uint8_t& decimals) {
+    type = field.type >= 'a' && field.type <= 'z' ? char(field.type - 'a' + 'A') : field.type;
+    length = field.length;
+    decimals = field.decimals;
     switch (type) {
         case 'C':
             return length >= 1 && length <= 254 && decimals == 0;
@@ -61,19 +61,19 @@ std::unique_ptr<Table> Table::create(const std::filesystem::path& file, std::spa
     std::vector<unsigned char> bytes(headerLength + 1, 0);
     std::uint32_t recordLength = 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldSpec& spec = fields[i];
+        const FieldSpec& field = fields[i];
         char type;
         std::uint32_t length;
         std::uint8_t decimals;
-        if (!validName(spec.name) || !normalise(spec, type, length, decimals))
+        if (!validName(field.name) || !normalise(field, type, length, decimals))
             return nullptr;
         for (std::size_t j = 0; j < i; ++j)
-            if (sameFieldName(fields[j].name, spec.name))
+            if (sameFieldName(fields[j].name, field.name))
                 return nullptr;
         unsigned char* d = bytes.data() + kMainHeaderSize + i * kDescriptorSize;
-        for (std::size_t k = 0; k < spec.name.size(); ++k)
+        for (std::size_t k = 0; k < field.name.size(); ++k)
             d[k] = static_cast<unsigned char>(
-                spec.name[k] >= 'a' && spec.name[k] <= 'z' ? spec.name[k] - 'a' + 'A' : spec.name[k]);
+                field.name[k] >= 'a' && field.name[k] <= 'z' ? field.name[k] - 'a' + 'A' : field.name[k]);
         d[11] = static_cast<unsigned char>(type);
         d[16] = static_cast<unsigned char>(length);
         d[17] = decimals;

@@ -25,7 +25,7 @@ for n in range(54, 59):
     TEXT_LENGTHS[n] = 21
 
 
-def spec():
+def field_list():
     fields = []
     for n in range(1, 100):
         if n in TEXT_LENGTHS:
@@ -52,7 +52,7 @@ def values(r):
 
 def main():
     path, count = sys.argv[1], int(sys.argv[2])
-    table = dbf.Table(path, spec(), dbf_type='db3')
+    table = dbf.Table(path, field_list(), dbf_type='db3')
     table.open(dbf.READ_WRITE)
     for r in range(1, count + 1):
         table.append(values(r))
