@@ -21,12 +21,17 @@ LauncherCommands launcherCommands(Profile& profile) {
 namespace {
 
 PathMap makePaths(const GlobalOptions& o) {
+    // Paths given on the command line are taken from where the command was given, before the
+    // change to the working directory.
+    std::filesystem::path root = std::filesystem::absolute(o.root);
+    std::filesystem::path windir = o.windir.empty() ? root / "windows" : std::filesystem::absolute(o.windir);
+    std::map<char, std::filesystem::path> drives;
+    for (const auto& [letter, dir] : o.drives)
+        drives[letter] = std::filesystem::absolute(dir);
     if (!o.workdir.empty() && ::chdir(o.workdir.c_str()) != 0)
         throw std::runtime_error("cannot change to the working directory " + o.workdir.string() + ": " +
                                  std::strerror(errno));
-    std::filesystem::path root = std::filesystem::absolute(o.root);
-    std::filesystem::path windir = o.windir.empty() ? root / "windows" : std::filesystem::absolute(o.windir);
-    return PathMap(root, windir, o.drives);
+    return PathMap(root, windir, drives);
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ test::BinaryResult qxmover(const std::vector<std::string>& args) {
 
 TEST(WeekCommand, PrintsTheInstallationsWeek) {
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"2026-01-04", "1\n"},  {"2026-01-05", "2\n"},  {"2026-12-31", "53\n"}, {"2027-01-03", "0\n"},
-        {"2027-01-04", "1\n"},  {"2029-01-07", "2\n"},  {"2029-12-31", "54\n"}, {"2026-12-07", "50\n"}};
+        {"2026-01-04", "1\n"}, {"2026-01-05", "2\n"}, {"2026-12-31", "53\n"}, {"2027-01-03", "0\n"},
+        {"2027-01-04", "1\n"}, {"2029-01-07", "2\n"}, {"2029-12-31", "54\n"}, {"2026-12-07", "50\n"}};
     for (const auto& [date, week] : cases) {
         auto result = qxmover({"week", date});
         EXPECT_EQ(result.exitCode, 0) << date;
@@ -68,8 +68,12 @@ protected:
         sandbox.dir("root/windows");
         sandbox.dir("work/log");
     }
+    // Relative paths, as an administrator types them: taken from where the command is given, not
+    // from the working directory.
     std::vector<std::string> global() const {
-        return {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string()};
+        auto here = std::filesystem::current_path();
+        return {"--root", std::filesystem::relative(sandbox.path("root"), here).string(), "--workdir",
+                std::filesystem::relative(sandbox.path("work"), here).string()};
     }
     test::Sandbox sandbox;
 };
