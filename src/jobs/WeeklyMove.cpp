@@ -1,5 +1,7 @@
 #include "WeeklyMove.h"
 
+#include <span>
+
 #include "SiblingCommands.h"
 
 namespace qx {
@@ -9,6 +11,21 @@ namespace {
 constexpr std::string_view kInfPattern[] = {"*.inf"};
 constexpr std::string_view kWavePattern[] = {"*.wav"};
 
+// Empties the previous week's directory of `patterns` (last year's files of the same week number go
+// first) and moves the log directory's files of `patterns` into it; notes `message` and the directory.
+bool moveIntoWeekDirectory(StatisticMover& mover, const MoverContext& context,
+                           std::span<const std::string_view> patterns, AgeCheck ageCheck,
+                           const char* message) {
+    const int previousWeek = context.calendar.previousWeek;
+    if (!mover.ensureWeekDirectory(context.logDirectory, previousWeek))
+        return false;
+    const auto week = mover.periodDirectory(context.logDirectory, previousWeek);
+    mover.deleteFiles(week, patterns);
+    bool ok = mover.moveFiles(mover.native(context.logDirectory), patterns, week, ageCheck, context.now);
+    mover.services().log.note(message + week.string());
+    return ok;
+}
+
 }  // namespace
 
 bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
@@ -16,13 +33,8 @@ bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
     const MoverCalendar& calendar = context.calendar;
     Services& s = mover.services();
     const auto logDirectory = mover.native(context.logDirectory);
-    bool ok = mover.ensureWeekDirectory(context.logDirectory, calendar.previousWeek);
-    if (ok) {
-        const auto week = mover.periodDirectory(context.logDirectory, calendar.previousWeek);
-        mover.deleteFiles(week, kInfPattern);
-        ok = mover.moveFiles(logDirectory, kInfPattern, week, AgeCheck::Off, context.now);
-        s.log.note("Moved inf files to directory " + week.string());
-    }
+    bool ok =
+        moveIntoWeekDirectory(mover, context, kInfPattern, AgeCheck::Off, "Moved inf files to directory ");
     if (settings.moveConferWav) {
         // The daily run of the scheduler has done it already.
         if (!settings.moveConferWavDaily)
@@ -44,15 +56,8 @@ bool weeklyAtOne(StatisticMover& mover, const MoverContext& context) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
     Services& s = mover.services();
-    const auto logDirectory = mover.native(context.logDirectory);
-    bool ok = mover.ensureWeekDirectory(context.logDirectory, calendar.previousWeek);
-    if (ok) {
-        const auto week = mover.periodDirectory(context.logDirectory, calendar.previousWeek);
-        // Last year's files of the same week number go first.
-        mover.deleteFiles(week, kStatisticPatterns);
-        ok = mover.moveFiles(logDirectory, kStatisticPatterns, week, AgeCheck::On, context.now);
-        s.log.note("Move all logfiles to directory " + week.string());
-    }
+    bool ok = moveIntoWeekDirectory(mover, context, kStatisticPatterns, AgeCheck::On,
+                                    "Move all logfiles to directory ");
     if (context.delLogFiles) {
         const auto due = mover.periodDirectory(context.logDirectory, calendar.dueWeek);
         if (calendar.dueWeek == calendar.previousWeek) {
