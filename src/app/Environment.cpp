@@ -46,7 +46,6 @@ Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> 
       })),
       m_clock(options.clockStart ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>(*options.clockStart))
                                  : std::unique_ptr<Clock>(std::make_unique<SystemClock>())),
-      m_virtual(dynamic_cast<VirtualClock*>(m_clock.get())),
       m_log(std::make_unique<ActivityLog>(*m_clock, m_state)),
       m_launcher(std::make_unique<PosixLauncher>(m_paths, launcherCommands(*m_profile),
                                                  [this](const std::string& line) { m_log->note(line); })),

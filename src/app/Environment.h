@@ -32,13 +32,11 @@ public:
 
     Services& services() { return m_services; }
     Clock& clock() { return *m_clock; }
-    VirtualClock* virtualClock() { return m_virtual; }
 
 private:
     PathMap m_paths;
     std::unique_ptr<Profile> m_profile;
     std::unique_ptr<Clock> m_clock;
-    VirtualClock* m_virtual = nullptr;
     SharedState m_state;
     StringTable m_strings;
     std::unique_ptr<ActivityLog> m_log;

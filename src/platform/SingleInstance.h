@@ -26,9 +26,6 @@ public:
     // Drains the show requests of later starts without blocking; true when there was at least one.
     bool takeShowRequest();
 
-    // The socket's descriptor, for an event loop that wants to watch it; -1 when not listening.
-    int socketFd() const { return m_socket; }
-
 private:
     std::filesystem::path m_lockPath;
     std::filesystem::path m_socketPath;
