@@ -13,11 +13,14 @@ namespace {
 
 constexpr int kMissing = -9;
 
-// A key read with the marker -9 counts as missing (a stored -9 too): its default is written at once.
-int readWriteBack(Profile& profile, const char* section, const char* key, int defaultValue) {
+// A key read with the marker -9 counts as missing (a stored -9 too): its default is written at once
+// into `writeBack`, when there is one.
+int readMarked(const Profile& profile, Profile* writeBack, const char* section, const char* key,
+               int defaultValue) {
     int value = profile.getInt(ini::kMover, section, key, kMissing);
     if (value == kMissing) {
-        profile.writeInt(ini::kMover, section, key, defaultValue);
+        if (writeBack)
+            writeBack->writeInt(ini::kMover, section, key, defaultValue);
         return defaultValue;
     }
     return value;
@@ -27,9 +30,10 @@ bool flag(int value) {
     return value != 0;
 }
 
-}  // namespace
-
-MoverSettings loadSettings(Profile& profile, const MoverSettings& previous) {
+MoverSettings read(const Profile& profile, Profile* writeBack, const MoverSettings& previous) {
+    auto readWriteBack = [&](const char* section, const char* key, int defaultValue) {
+        return readMarked(profile, writeBack, section, key, defaultValue);
+    };
     MoverSettings s;
     const char* cfg = ini::kConfig;
     s.delLogFiles = flag(profile.getInt(ini::kMover, cfg, "DelLogFiles", 0));
@@ -46,17 +50,17 @@ MoverSettings loadSettings(Profile& profile, const MoverSettings& previous) {
         s.waitBeforeDel = wait < 1 ? 1 : wait > upper ? clampTo : wait;
     }
 
-    s.start2ndBatch = flag(readWriteBack(profile, cfg, "Start2ndBatch", 0));
-    s.deleteMoreFiles = flag(readWriteBack(profile, cfg, "DeleteMoreFiles", 0));
-    s.moveConferWav = flag(readWriteBack(profile, cfg, "MoveConferWav", 0));
-    s.moveConferWavDaily = flag(readWriteBack(profile, cfg, "MoveConferWavDaily", 0));
-    s.delAlarmWav = flag(readWriteBack(profile, cfg, "DelAlarmWav", 0));
-    s.delAlarmWavAfterWeeks = readWriteBack(profile, cfg, "DelAlarmWavAfterWeeks", 4);
-    s.moveConferWavToSubDir = flag(readWriteBack(profile, cfg, "MoveConferWavToSubDir", 0));
+    s.start2ndBatch = flag(readWriteBack(cfg, "Start2ndBatch", 0));
+    s.deleteMoreFiles = flag(readWriteBack(cfg, "DeleteMoreFiles", 0));
+    s.moveConferWav = flag(readWriteBack(cfg, "MoveConferWav", 0));
+    s.moveConferWavDaily = flag(readWriteBack(cfg, "MoveConferWavDaily", 0));
+    s.delAlarmWav = flag(readWriteBack(cfg, "DelAlarmWav", 0));
+    s.delAlarmWavAfterWeeks = readWriteBack(cfg, "DelAlarmWavAfterWeeks", 4);
+    s.moveConferWavToSubDir = flag(readWriteBack(cfg, "MoveConferWavToSubDir", 0));
     if (profile.getInt(ini::kMover, cfg, "MoveToConferWav", 0) == 0 &&
         profile.getInt(ini::kMover, cfg, "DelConferWav", 0) == 0)
         s.moveConferWavToSubDir = true;
-    s.printReport = flag(readWriteBack(profile, cfg, "PrintReport", 0));
+    s.printReport = flag(readWriteBack(cfg, "PrintReport", 0));
     s.reportType = profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
 
     const char* hd = ini::kHDCheck;
@@ -77,10 +81,20 @@ MoverSettings loadSettings(Profile& profile, const MoverSettings& previous) {
     s.autoBackupPath = profile.getString(ini::kMover, ini::kAutoBackup, "Path", "\\qxsavebase\\", 128);
     s.writeLogFile = flag(profile.getInt(ini::kMover, cfg, "WriteLogFile", 1));
     int postjob = profile.getInt(ini::kMover, cfg, "StartSaveBaseAsPostjob", 0);
-    if (postjob == 0)
-        profile.writeString(ini::kMover, cfg, "StartSaveBaseAsPostjob", "0");
+    if (postjob == 0 && writeBack)
+        writeBack->writeString(ini::kMover, cfg, "StartSaveBaseAsPostjob", "0");
     s.startSaveBaseAsPostjob = flag(postjob);
     return s;
+}
+
+}  // namespace
+
+MoverSettings loadSettings(Profile& profile, const MoverSettings& previous) {
+    return read(profile, &profile, previous);
+}
+
+MoverSettings readSettings(const Profile& profile, const MoverSettings& previous) {
+    return read(profile, nullptr, previous);
 }
 
 void saveSettings(Profile& profile, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {

@@ -49,6 +49,10 @@ struct MoverSettings {
 // "no move" mode keeps.
 MoverSettings loadSettings(Profile& profile, const MoverSettings& previous = {});
 
+// The same reading without writing anything, for jobs that read the settings afresh on every pass:
+// a missing write-back key gives the default that the load would have written.
+MoverSettings readSettings(const Profile& profile, const MoverSettings& previous = {});
+
 // Writes the settings in the save order. With the disk monitor on and no drive selected, warns with
 // text 118 and still saves. Does not publish (see publishSettings).
 void saveSettings(Profile& profile, const MoverSettings& settings, Prompts& prompts,

@@ -8,11 +8,6 @@
 
 namespace qx {
 
-// The main settings as the jobs read them afresh before each use: the same keys, defaults and bounds
-// as the settings load, but nothing is written (start-up's load has written the missing defaults
-// already, and a dry run must change nothing). Keys read with the marker -9 give their default.
-MoverSettings readJobSettings(const Profile& profile);
-
 // qxaview.ini [Config] AlarmDBPath, the installation path of the statistic files ("\qxt\log").
 std::string readLogDirectory(const Profile& profile);
 

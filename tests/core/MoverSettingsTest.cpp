@@ -147,6 +147,35 @@ TEST_F(MoverSettingsTest, SaveThenLoadGivesTheSameSettings) {
     EXPECT_TRUE(prompts.warnings().empty());
 }
 
+TEST_F(MoverSettingsTest, ReadingForTheJobsWritesNothing) {
+    EXPECT_FALSE(readSettings(profile).start2ndBatch);
+    EXPECT_FALSE(sandbox.exists("windows/qxmover.ini"));
+
+    set("qxaview.ini", "Config", "AlarmSelectionRange", "month");
+    set("qxmover.ini", "Config", "WaitBeforeDel", "13");
+    set("qxmover.ini", "Config", "Start2ndBatch", "1");
+    set("qxmover.ini", "Config", "DelAlarmWavAfterWeeks", "-9");
+    set("qxmover.ini", "Config", "MoveToConferWav", "1");
+    set("qxmover.ini", "HDCheck", "Active", "1");
+    set("qxmover.ini", "HDCheck", "CheckDrives", "c:d:");
+    set("qxmover.ini", "AutoBackup", "Path", "\\save");
+    std::string before = ini("qxmover.ini");
+    MoverSettings read = readSettings(profile);
+    EXPECT_EQ(ini("qxmover.ini"), before);
+
+    MoverSettings loaded = loadSettings(profile);
+    EXPECT_EQ(read.moveMode, loaded.moveMode);
+    EXPECT_EQ(read.waitBeforeDel, 12);
+    EXPECT_EQ(read.waitBeforeDel, loaded.waitBeforeDel);
+    EXPECT_EQ(read.start2ndBatch, loaded.start2ndBatch);
+    EXPECT_EQ(read.delAlarmWavAfterWeeks, loaded.delAlarmWavAfterWeeks);
+    EXPECT_EQ(read.moveConferWavToSubDir, loaded.moveConferWavToSubDir);
+    EXPECT_EQ(read.hdActive, loaded.hdActive);
+    EXPECT_EQ(read.checkDrives, loaded.checkDrives);
+    EXPECT_EQ(read.autoBackupPath, loaded.autoBackupPath);
+    EXPECT_EQ(read.writeLogFile, loaded.writeLogFile);
+}
+
 TEST(StringTableTest, LanguageFileReplacesEntries) {
     test::Sandbox sandbox;
     StringTable strings;
