@@ -74,12 +74,6 @@ bool webTriggerWanted(Profile& profile, const PathMap& paths) {
     return active == 1;
 }
 
-bool jobWatcherWanted(Profile& profile) {
-    return profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob3", 0) == 1 ||
-           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob2", 0) != 0 ||
-           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob1", 0) != 0;
-}
-
 void Startup::run() {
     Services& s = m_services;
     m_settings = loadSettings(s.profile);

@@ -25,9 +25,6 @@ void convertLegacyLaunchers(Profile& profile);
 // thread is to run.
 bool webTriggerWanted(Profile& profile, const PathMap& paths);
 
-// True when [JobDirWatcher] asks for the job watcher (CheckJob3 = 1, or CheckJob2 or CheckJob1 not 0).
-bool jobWatcherWanted(Profile& profile);
-
 // The start-up of the service without its window: settings, threads, the decisions on the optional
 // threads, launcher conversion, alarm keys, and "Mover started".
 class Startup {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "ProfileNames.h"
 #include "ThreadSet.h"
 
 namespace qx {
@@ -38,6 +39,12 @@ const char* nameOf(OnDemand which) {
 }
 
 }  // namespace
+
+bool jobWatcherWanted(const Profile& profile) {
+    return profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob3", 0) == 1 ||
+           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob2", 0) != 0 ||
+           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob1", 0) != 0;
+}
 
 bool startOnDemand(Services& services, OnDemand which) {
     ThreadSet::Body body = bodyOf(services, which);

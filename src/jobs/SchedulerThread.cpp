@@ -82,9 +82,7 @@ void SchedulerThread::startOnDemandThreads() {
     if (p.getInt(ini::kAlarm, ini::kLineWatchDog, "WDogActive", 0) == 1 ||
         p.getInt(ini::kAlarm, ini::kWatchDog, "Active", 0) == 1)
         startOnDemand(s, OnDemand::LineWatchdog);
-    if (p.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob3", 0) == 1 ||
-        p.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob2", 0) != 0 ||
-        p.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob1", 0) != 0)
+    if (jobWatcherWanted(p))
         startOnDemand(s, OnDemand::JobWatcher);
     if (p.getInt(ini::kMover, ini::kConfig, "PrintReport", 0) == 1)
         startOnDemand(s, OnDemand::AlarmReport);

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "OnDemandThreads.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
 #include "ThreadSet.h"
