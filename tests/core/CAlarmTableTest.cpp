@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "PeerTools.h"
 #include "Profile.h"
 #include "Prompts.h"
+#include "RecordingPrompts.h"
 #include "Sandbox.h"
 #include "StringTable.h"
 #include "qxclass/ErrorBox.h"
@@ -26,15 +28,6 @@ using ::testing::IsEmpty;
 
 const fs::path kMakeAlarmTable = fs::path(QX_SOURCE_DIR) / "tests/support/make_alarm_table.py";
 
-class RecordingPrompts : public Prompts {
-public:
-    void warn(std::string_view text, std::string_view caption) override {
-        warnings.push_back(std::string(caption) + "|" + std::string(text));
-    }
-    bool ask(std::string_view, std::string_view) override { return false; }
-    std::vector<std::string> warnings;
-};
-
 std::vector<std::string> texts(const std::vector<AlarmListEntry>& alarms) {
     std::vector<std::string> lines;
     for (const AlarmListEntry& alarm : alarms)
@@ -44,17 +37,30 @@ std::vector<std::string> texts(const std::vector<AlarmListEntry>& alarms) {
 
 class CAlarmTableTest : public ::testing::Test {
 protected:
-    // The 10,000-record table takes python3-dbf seconds to write: it is made once and copied.
-    static void SetUpTestSuite() {
-        bigTableDir = std::make_unique<test::Sandbox>();
-        bigTable = bigTableDir->path("vm001.dbf");
-        test::CommandResult made = test::runCommand(test::shellQuote(test::kPython.string()) + " " +
-                                                    test::shellQuote(kMakeAlarmTable.string()) + " " +
-                                                    test::shellQuote(bigTable.string()) + " 10000");
-        if (made.exitCode != 0)
-            bigTableError = made.output.empty() ? "python3-dbf missing" : made.output;
+    // The 10,000-record table takes python3-dbf seconds to write: it is made once for the build tree
+    // (beside the test executables, replaced atomically, so parallel test processes share it) and
+    // copied into each test's own directory.
+    static const fs::path& bigTable() {
+        static const fs::path table = [] {
+            fs::path cache = fs::path(QX_TEST_CACHE_DIR) / "alarm-table-10000.dbf";
+            if (fs::exists(cache) && fs::last_write_time(cache) >= fs::last_write_time(kMakeAlarmTable))
+                return cache;
+            fs::create_directories(cache.parent_path());
+            // The writer wants the .dbf ending on its file name.
+            fs::path partial =
+                cache.parent_path() / ("alarm-table-10000." + std::to_string(::getpid()) + ".dbf");
+            test::CommandResult made = test::runCommand(test::shellQuote(test::kPython.string()) + " " +
+                                                        test::shellQuote(kMakeAlarmTable.string()) + " " +
+                                                        test::shellQuote(partial.string()) + " 10000");
+            if (made.exitCode != 0) {
+                bigTableError = made.output.empty() ? "python3-dbf missing" : made.output;
+                return fs::path();
+            }
+            fs::rename(partial, cache);
+            return cache;
+        }();
+        return table;
     }
-    static void TearDownTestSuite() { bigTableDir.reset(); }
 
     void SetUp() override {
         previousBoxHandler = setErrorBoxHandler([this](const char* text, const char* caption) {
@@ -65,8 +71,9 @@ protected:
 
     // The big table where the alarm server keeps it, spelled as a Windows installation may spell it.
     void installBigTable() {
+        const fs::path& table = bigTable();
         ASSERT_TRUE(bigTableError.empty()) << bigTableError;
-        fs::copy_file(bigTable, sandbox.dir("root/DB1") / "VM001.DBF");
+        fs::copy_file(table, sandbox.dir("root/DB1") / "VM001.DBF");
     }
 
     // A table of `records` records with the given fields; every record gets `row`'s values except the
@@ -95,14 +102,12 @@ t.close()
         return readAlarmList(profile, paths, prompts, strings);
     }
 
-    static inline std::unique_ptr<test::Sandbox> bigTableDir;
-    static inline fs::path bigTable;
     static inline std::string bigTableError;
 
     test::Sandbox sandbox;
     PathMap paths{sandbox.dir("root"), sandbox.dir("root/windows")};
     Profile profile{sandbox.path("root/windows")};
-    RecordingPrompts prompts;
+    test::RecordingPrompts prompts;
     StringTable strings;
     std::vector<std::string> boxes;
     ErrorBoxHandler previousBoxHandler;
@@ -118,7 +123,7 @@ TEST_F(CAlarmTableTest, TheTablePathFollowsVm001Path) {
 
 TEST_F(CAlarmTableTest, ATableThatCannotBeOpenedIsNamedInMessage116) {
     EXPECT_EQ(list(), std::nullopt);
-    EXPECT_THAT(prompts.warnings, ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
+    EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
 }
 
 TEST_F(CAlarmTableTest, ListsTheAlarmDefinitionsOfTheWholeTable) {
@@ -134,7 +139,7 @@ TEST_F(CAlarmTableTest, ListsTheAlarmDefinitionsOfTheWholeTable) {
     ASSERT_NE(longName, alarms->end());
     EXPECT_EQ(longName->name, std::string(49, 'N'));
     EXPECT_EQ(alarmKeyTable(*alarms)[(longName - alarms->begin())].name, std::string(39, 'N'));
-    EXPECT_THAT(prompts.warnings, IsEmpty());
+    EXPECT_THAT(prompts.warnings(), IsEmpty());
     EXPECT_THAT(boxes, IsEmpty());
 }
 
