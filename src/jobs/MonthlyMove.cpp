@@ -4,12 +4,6 @@
 
 namespace qx {
 
-namespace {
-
-constexpr std::string_view kWavePattern[] = {"*.wav"};
-
-}  // namespace
-
 bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
@@ -19,11 +13,8 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
 
     bool ok = mover.startBatch(sibling::moveBatch(logDirectory.string(), month), kStrMoveFailed,
                                "Start move batchprogram ", "FAILED to start move batchprogram ");
-    if (settings.moveConferWavToSubDir) {
-        const auto wave = mover.waveDirectory(context.waveDirectory, month);
-        ok = mover.moveFiles(logDirectory, kWavePattern, wave, AgeCheck::Off, context.now, true) && ok;
-        s.log.note("Move wavfiles to directory " + wave.string());
-    }
+    if (settings.moveConferWavToSubDir)
+        ok = mover.moveWaveFiles(context.logDirectory, context.waveDirectory, month, context.now) && ok;
     if (context.delLogFiles) {
         if (calendar.dueMonth == month) {
             // A wait of twelve months names the month just handed to qxmover.bat, which runs beside us.
@@ -34,11 +25,8 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
             ok = mover.startBatch(sibling::logDeleteBatch(due.string()), kStrMoveFailed,
                                   "Start del batchprogram ", "FAILED to start del batchprogram ") &&
                  ok;
-            if (settings.moveConferWavToSubDir) {
-                const auto wave = mover.waveDirectory(context.waveDirectory, calendar.dueMonth);
-                mover.deleteFiles(wave, kWavePattern);
-                s.log.note("Delete wavfiles from subdirectory " + wave.string());
-            }
+            if (settings.moveConferWavToSubDir)
+                mover.deleteWaveFiles(context.waveDirectory, calendar.dueMonth);
         }
     }
     if (settings.start2ndBatch) {

@@ -122,6 +122,26 @@ fs::path StatisticMover::waveDirectory(std::string_view waveBase, int number) co
     return native(numbered(waveBase, "wav", number));
 }
 
+namespace {
+
+constexpr std::string_view kWavePattern[] = {"*.wav"};
+
+}  // namespace
+
+bool StatisticMover::moveWaveFiles(std::string_view logDirectory, std::string_view waveBase, int number,
+                                   SysTime now) {
+    const fs::path wave = waveDirectory(waveBase, number);
+    bool ok = moveFiles(native(logDirectory), kWavePattern, wave, AgeCheck::Off, now, true);
+    m_services.log.note("Move wavfiles to directory " + wave.string());
+    return ok;
+}
+
+void StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
+    const fs::path wave = waveDirectory(waveBase, number);
+    deleteFiles(wave, kWavePattern);
+    m_services.log.note("Delete wavfiles from subdirectory " + wave.string());
+}
+
 bool StatisticMover::ensureDirectory(const fs::path& directory) {
     if (std::error_code ec = m_files.createDirectory(directory)) {
         m_services.log.note("Cannot create directory " + directory.string() + ": " + ec.message());

@@ -52,6 +52,12 @@ public:
                    const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
                    bool createTarget = false);
 
+    // Moves the *.wav files of the log directory into wave directory `number` below `waveBase` (created
+    // only when there is something to move) and notes it. False when a file could not be moved.
+    bool moveWaveFiles(std::string_view logDirectory, std::string_view waveBase, int number, SysTime now);
+    // Deletes the *.wav files of wave directory `number` below `waveBase` and notes it.
+    void deleteWaveFiles(std::string_view waveBase, int number);
+
     // The directory of week or month `number` below an installation path: "<base>.\logNN" and
     // "<base>.\wavNN".
     std::filesystem::path periodDirectory(std::string_view logDirectory, int number) const;

@@ -9,7 +9,6 @@ namespace qx {
 namespace {
 
 constexpr std::string_view kInfPattern[] = {"*.inf"};
-constexpr std::string_view kWavePattern[] = {"*.wav"};
 
 // Empties the previous week's directory of `patterns` (last year's files of the same week number go
 // first) and moves the log directory's files of `patterns` into it; notes `message` and the directory.
@@ -31,8 +30,6 @@ bool moveIntoWeekDirectory(StatisticMover& mover, const MoverContext& context,
 bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
-    Services& s = mover.services();
-    const auto logDirectory = mover.native(context.logDirectory);
     bool ok =
         moveIntoWeekDirectory(mover, context, kInfPattern, AgeCheck::Off, "Moved inf files to directory ");
     if (settings.moveConferWav) {
@@ -41,9 +38,9 @@ bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
             mover.hooks().conferenceRecordings(context.now);
     } else if (settings.moveConferWavToSubDir) {
         // Numbered by the week like the deletion at 01:00, which empties the due week's wave directory.
-        const auto wave = mover.waveDirectory(context.waveDirectory, calendar.previousWeek);
-        ok = mover.moveFiles(logDirectory, kWavePattern, wave, AgeCheck::Off, context.now, true) && ok;
-        s.log.note("Move wavfiles to directory " + wave.string());
+        ok = mover.moveWaveFiles(context.logDirectory, context.waveDirectory, calendar.previousWeek,
+                                 context.now) &&
+             ok;
     }
     if (settings.delAlarmWav)
         mover.hooks().alarmRecordings(context.now);
@@ -67,11 +64,8 @@ bool weeklyAtOne(StatisticMover& mover, const MoverContext& context) {
         } else {
             mover.deleteFiles(due, kDeletionPatterns);
             s.log.note("Delete all files in directory " + due.string());
-            if (settings.moveConferWavToSubDir) {
-                const auto wave = mover.waveDirectory(context.waveDirectory, calendar.dueWeek);
-                mover.deleteFiles(wave, kWavePattern);
-                s.log.note("Delete wavfiles from subdirectory " + wave.string());
-            }
+            if (settings.moveConferWavToSubDir)
+                mover.deleteWaveFiles(context.waveDirectory, calendar.dueWeek);
         }
     }
     if (settings.start2ndBatch) {
