@@ -11,6 +11,7 @@
 #include "HeadlessRunner.h"
 #include "ProfileCommand.h"
 #include "ProfileNames.h"
+#include "ReportCommand.h"
 #include "RunCommand.h"
 #include "SingleInstance.h"
 #include "Startup.h"
@@ -131,6 +132,12 @@ int main(int argc, char** argv) {
                   "print what would be moved, deleted or started; change nothing");
     run->add_flag("--yes", runOptions.yes, "answer the operation's question with Yes");
 
+    auto* report = app.add_subcommand("report", "write the alarm report without printing it");
+    qx::ReportOptions reportOptions;
+    std::string reportAt, reportOutput;
+    report->add_option("--at", reportAt, "the time the report believes it is, \"YYYY-MM-DD HH:MM\"");
+    report->add_option("-o,--output", reportOutput, "write it to this file (default: standard output)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -182,6 +189,15 @@ int main(int argc, char** argv) {
                     return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + runAt + "\"");
             }
             return qx::runJobCommand(options, runOptions, std::cout, std::cerr);
+        }
+        if (*report) {
+            if (!reportAt.empty()) {
+                reportOptions.at = qx::parseLocalTime(reportAt);
+                if (!reportOptions.at)
+                    return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + reportAt + "\"");
+            }
+            reportOptions.output = reportOutput;
+            return qx::runReportCommand(options, reportOptions, std::cout, std::cerr);
         }
 
         std::optional<qx::SysTime> until;

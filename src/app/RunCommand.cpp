@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <ostream>
 
+#include "AdditionalDeletion.h"
+#include "AlarmReport.h"
+#include "AlarmWavs.h"
+#include "ConferenceRecordings.h"
+#include "DeletionDirectory.h"
 #include "DryRun.h"
 #include "FileOperations.h"
-#include "JobHooks.h"
+#include "HousekeepingHooks.h"
 #include "JobSettings.h"
 #include "ManualOperations.h"
 #include "MonthlyMove.h"
@@ -40,9 +45,10 @@ int rememberedMonthFor(const std::string& job, SysTime now) {
 }  // namespace
 
 const std::vector<std::string>& runnableJobs() {
-    static const std::vector<std::string> jobs{"weekly-0",          "weekly-1",    "monthly",
-                                               "move-now",          "delete-now",  "second-batch",
-                                               "edit-second-batch", "timed-tasks", "backup"};
+    static const std::vector<std::string> jobs{
+        "weekly-0",     "weekly-1",          "monthly",     "move-now", "delete-now",
+        "second-batch", "edit-second-batch", "timed-tasks", "backup",   "conference",
+        "alarm-wavs",   "extra-delete",      "report"};
     return jobs;
 }
 
@@ -75,7 +81,10 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
     Services job{s.paths,   s.profile, s.clock, s.state, options.dryRun ? dryLauncher : s.launcher,
                  s.prompts, s.strings, s.log,   nullptr};
     FileOperations& files = options.dryRun ? static_cast<FileOperations&>(dryFiles) : realFiles;
-    JobHooks hooks;
+    DryRunDeleter dryDeleter(out);
+    Deleter realDeleter;
+    Deleter& deleter = options.dryRun ? static_cast<Deleter&>(dryDeleter) : realDeleter;
+    HousekeepingHooks hooks(job, files, deleter);
     StatisticMover mover(job, files, hooks);
 
     const std::string& name = options.job;
@@ -93,6 +102,20 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
         return exitCodeOf(startSecondBatchNow(mover, context), err);
     if (name == "edit-second-batch")
         return exitCodeOf(editSecondBatch(mover), err);
+    if (name == "conference") {
+        processConferenceWavs(job, files, deleter, now);
+        return 0;
+    }
+    if (name == "alarm-wavs") {
+        deleteOldAlarmWavs(job, deleter, now);
+        return 0;
+    }
+    if (name == "extra-delete") {
+        deleteAdditionalFiles(job, deleter, now);
+        return 0;
+    }
+    if (name == "report")
+        return exitCodeOf(produceAlarmReport(job, files, context.settings.reportType, now));
     if (name == "timed-tasks") {
         runTimedTasks(job, now, context.calendar);
         return 0;

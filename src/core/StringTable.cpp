@@ -26,6 +26,19 @@ StringTable::StringTable()
           {kStrNoDrive, "No drive selected"},
           {kStrSelectDrive, "Please select a harddisk to check for free diskspace !"},
           {kStrTitle, "Quillet statisticfile manager and disk monitor"},
+          {kStrNoName, "No name"},
+          {kStrReportWeek, "\nReport from week %02d / %04d\n" + std::string(56, '*') + "\n\n"},
+          {kStrReportMonth, "\nReport from month %02d / %04d\n" + std::string(56, '*') + "\n\n"},
+          {kStrReportCustomer, "\nAlarmreport for: %1\n\n"},
+          {kStrNoAlarmsToPrint, "No alarms to print in this week !"},
+          {kStrReportDay, "\nAlarm-report from day %s\n" + std::string(58, '_') + "\n\n"},
+          {kStrReportAlarm, "Alarm:"},
+          {kStrReportGroup, "Group:"},
+          {kStrReportMessage, "Message:"},
+          {kStrReportDisplayMessage, "Display-message:"},
+          {kStrReportLaunchedBy, "Launched by:"},
+          {kStrListedWavfiles, "Listed Wavfiles are older then %d weeks and would be deleted:"},
+          {kStrNoWavfiles, "No wavfiles found to delete"},
       } {}
 
 std::string StringTable::get(int id) const {

@@ -27,6 +27,19 @@ enum StringId : int {
     kStrNoDrive = 117,
     kStrSelectDrive = 118,
     kStrTitle = 120,
+    kStrNoName = 121,
+    kStrReportWeek = 122,
+    kStrReportMonth = 123,
+    kStrReportCustomer = 124,
+    kStrNoAlarmsToPrint = 126,
+    kStrReportDay = 177,
+    kStrReportAlarm = 178,
+    kStrReportGroup = 179,
+    kStrReportMessage = 180,
+    kStrReportDisplayMessage = 181,
+    kStrReportLaunchedBy = 182,
+    kStrListedWavfiles = 183,
+    kStrNoWavfiles = 184,
 };
 
 // The string table: built-in English texts, replaced entry by entry by a language file.

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "AlarmReportThread.h"
 #include "ProfileNames.h"
 #include "ThreadSet.h"
 
@@ -22,7 +23,14 @@ std::atomic<bool>& markOf(SharedState& state, OnDemand which) {
 }
 
 // The body of each on-demand thread; empty while the thread is not part of the build.
-ThreadSet::Body bodyOf(Services&, OnDemand) {
+ThreadSet::Body bodyOf(Services& services, OnDemand which) {
+    switch (which) {
+        case OnDemand::AlarmReport:
+            return [&services](std::stop_token stop) { AlarmReportThread(services).run(stop); };
+        case OnDemand::LineWatchdog:
+        case OnDemand::JobWatcher:
+            break;
+    }
     return {};
 }
 

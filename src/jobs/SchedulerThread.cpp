@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "HousekeepingHooks.h"
 #include "MonthlyMove.h"
 #include "OnDemandThreads.h"
 #include "PathMap.h"
@@ -27,7 +28,7 @@ SysTime nextMinute(SysTime time) {
 
 SchedulerThread::SchedulerThread(Services& services, JobHooks* hooks, FileOperations* files)
     : m_services(services),
-      m_ownHooks(hooks ? nullptr : std::make_unique<JobHooks>()),
+      m_ownHooks(hooks ? nullptr : std::make_unique<HousekeepingHooks>(services)),
       m_ownFiles(files ? nullptr : std::make_unique<PosixFileOperations>()),
       m_hooks(hooks ? *hooks : *m_ownHooks),
       m_files(files ? *files : *m_ownFiles) {}

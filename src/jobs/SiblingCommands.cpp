@@ -100,4 +100,12 @@ std::string edit(std::string_view file) {
     return "notepad " + word(file);
 }
 
+std::string printFile(std::string_view file) {
+    return "notepad.exe /p " + word(file);
+}
+
+std::string deleteDatabaseEntries(std::string_view stamp) {
+    return "qxe.exe qxdelmysqlentry 1 -s1" + word(stamp);
+}
+
 }  // namespace qx::sibling

@@ -64,4 +64,11 @@ std::string secondDeleteBatch(int dueWeek);
 // "notepad <file>": the platform's editor.
 std::string edit(std::string_view file);
 
+// "notepad.exe /p <file>": the platform's way of printing a text file.
+std::string printFile(std::string_view file);
+
+// "qxe.exe qxdelmysqlentry 1 -s1<stamp>": the script engine removes the conference entries of the
+// database that are older than `stamp` (YYYYMMDDhhmmss).
+std::string deleteDatabaseEntries(std::string_view stamp);
+
 }  // namespace qx::sibling

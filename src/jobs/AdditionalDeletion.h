@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DeletionDirectory.h"
+#include "Services.h"
+
+namespace qx {
+
+// One rule of qxmover.ini [DeleteAddtionalLogs]: DelPath<n>, DelExt<n>, DelAfterWeeks<n>.
+struct DeletionRule {
+    std::string directory;              // installation path
+    std::vector<std::string> patterns;  // DelExt split at ";", blanks cut, empty parts left out
+    int weeks = 1;                      // less than 1 counts as 1
+};
+
+// Rules 1 to 49, up to the first empty DelPath.
+std::vector<DeletionRule> readDeletionRules(const Profile& profile);
+
+// Deletes, rule by rule and pattern by pattern, the files of the rule's directory that match the
+// pattern and are older than the rule's weeks. Directories stay; links are removed as links; a
+// pattern naming another directory (holding '\' or '/') is refused and logged, as is a directory that
+// resolves to a protected place. Failed deletions are ignored. Each pattern that found at least one
+// entry logs "Delete files P which are older then N weeks from directory D".
+void deleteAdditionalFiles(Services& services, Deleter& deleter, SysTime now);
+
+}  // namespace qx

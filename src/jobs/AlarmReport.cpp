@@ -1,0 +1,214 @@
+#include "AlarmReport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "GroupList.h"
+#include "JobSettings.h"
+#include "MoverSettings.h"
+#include "ProfileNames.h"
+#include "ReportIndex.h"
+#include "SiblingCommands.h"
+#include "WeekCalendar.h"
+
+namespace fs = std::filesystem;
+
+namespace qx {
+
+namespace {
+
+constexpr int kWeekly = 1;
+
+struct Argument {
+    bool isNumber = false;
+    int number = 0;
+    std::string_view text;
+};
+
+std::string formatWith(std::string_view format, const Argument (&arguments)[2]) {
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%' || i + 1 >= format.size() || next >= 2) {
+            out.push_back(format[i]);
+            continue;
+        }
+        // "%s", "%d" or "%0Nd" / "%Nd" with a one-digit width.
+        std::size_t j = i + 1;
+        bool zero = false;
+        int width = 0;
+        if (format[j] == '0') {
+            zero = true;
+            ++j;
+        }
+        if (j < format.size() && format[j] >= '1' && format[j] <= '9')
+            width = format[j++] - '0';
+        if (j >= format.size() || (format[j] != 's' && format[j] != 'd')) {
+            out.push_back(format[i]);
+            continue;
+        }
+        const Argument& argument = arguments[next++];
+        std::string value;
+        if (argument.isNumber)
+            value = std::to_string(argument.number);
+        else
+            value = std::string(argument.text);
+        if (static_cast<int>(value.size()) < width) {
+            const std::size_t pad = static_cast<std::size_t>(width) - value.size();
+            if (zero && argument.isNumber && argument.number < 0)
+                value.insert(1, pad, '0');
+            else
+                value.insert(0, pad, zero ? '0' : ' ');
+        }
+        out += value;
+        i = j;
+    }
+    return out;
+}
+
+std::string twoDigits(int first, int second) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d", first, second);
+    return text;
+}
+
+bool readWhole(const fs::path& file, std::string& content) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    content = std::move(buffer).str();
+    return true;
+}
+
+// The first section sign becomes "|", the installation's mark for a line break in a display; in a
+// UTF-8 file both of its bytes give way.
+void markFirstBreak(std::string& text) {
+    const std::size_t at = text.find('\xA7');
+    if (at == std::string::npos)
+        return;
+    if (at > 0 && text[at - 1] == '\xC2')
+        text.replace(at - 1, 2, "|");
+    else
+        text[at] = '|';
+}
+
+struct RunDetails {
+    std::string key, name, group, launchedBy, display, message;
+};
+
+RunDetails readRun(const Profile& runLogs, const std::string& runName) {
+    const std::string file = "log\\" + runName + ".log";
+    auto get = [&](const char* key, std::size_t size) {
+        return runLogs.getString(file, "Alarm", key, "", size);
+    };
+    RunDetails run;
+    run.key = get("AlarmKey", 10);
+    run.name = get("AlarmName", 80);
+    run.group = get("AlarmGroup", 10);
+    run.launchedBy = get("LaunchedBy", 80);
+    run.display = get("DisplayMessage", 128);
+    run.message = get("SMSPagerUUIMessage", 256);
+    return run;
+}
+
+}  // namespace
+
+std::string formatText(std::string_view format, std::string_view first, std::string_view second) {
+    return formatWith(format, {{false, 0, first}, {false, 0, second}});
+}
+
+std::string formatText(std::string_view format, int first, int second) {
+    return formatWith(format, {{true, first, {}}, {true, second, {}}});
+}
+
+ReportFiles reportFiles(const Services& services) {
+    const std::string folder = readLogDirectory(services.profile);
+    ReportFiles files;
+    files.index = services.paths.native(folder + ".\\qxaview.inf");
+    files.reportName = folder + ".\\qxareport.prt";
+    files.report = services.paths.native(files.reportName);
+    return files;
+}
+
+std::optional<std::string> composeAlarmReport(Services& services, int reportType, SysTime now,
+                                              bool interactive) {
+    const StringTable& strings = services.strings;
+    const LocalTime today = toLocal(now);
+    const std::string todaysDate = twoDigits(today.day, today.month);
+    const std::string groupTable =
+        services.profile.getString(ini::kAconf, ini::kConfig, "GroupDataBase", "\\db1\\qxgroups.dbf", 128);
+    const std::vector<AlarmGroup> groups = loadGroupList(services.paths.native(groupTable));
+
+    std::string index;
+    if (!readWhole(reportFiles(services).index, index)) {
+        if (!interactive)
+            services.prompts.warn(strings.get(kStrNoAlarmsToPrint), strings.get(kStrErrorCaption));
+        return std::nullopt;
+    }
+
+    std::string report;
+    const std::string customer = services.profile.getString(ini::kInfo, ini::kAddresses, "Customer", "", 80);
+    if (!customer.empty())
+        report += strings.format(kStrReportCustomer, customer);
+    if (reportType == kDailyReport)
+        report += formatText(strings.get(kStrReportDay), todaysDate);
+    else if (readSettings(services.profile).moveMode == kWeekly)
+        report += formatText(strings.get(kStrReportWeek), weekNumber(today).week, today.year);
+    else
+        report += formatText(strings.get(kStrReportMonth), today.month, today.year);
+
+    const std::string alarm = strings.get(kStrReportAlarm), group = strings.get(kStrReportGroup),
+                      message = strings.get(kStrReportMessage),
+                      display = strings.get(kStrReportDisplayMessage),
+                      launchedBy = strings.get(kStrReportLaunchedBy), noName = strings.get(kStrNoName);
+    // The run logs are read through a profile object of this report alone, so that a night's
+    // hundreds of them do not crowd the service's own files out of the shared cache.
+    const Profile runLogs([&services](std::string_view file) { return services.profile.resolve(file); });
+    for (const std::string& line : collectIndexLines(index)) {
+        const IndexFields fields = splitIndexLine(line);
+        if (reportType == kDailyReport && fields.date != todaysDate)
+            continue;
+        RunDetails run = readRun(runLogs, fields.runName);
+        markFirstBreak(run.display);
+        const std::string* groupName = nullptr;
+        if (!run.group.empty())
+            groupName =
+                qx::groupName(groups, static_cast<std::int32_t>(std::strtol(run.group.c_str(), nullptr, 10)));
+        report += fields.date + " " + fields.time + "\n";
+        report += alarm + " " + run.key + " " + (run.name.empty() ? noName : run.name) + "\n";
+        report += group + " " + run.group + " " + (groupName ? *groupName : noName) + "\n";
+        report += message + " " + run.message + "\n";
+        report += display + " " + run.display + "\n";
+        report += launchedBy + " " + run.launchedBy + "\n\n";
+    }
+    return report;
+}
+
+bool produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
+                        bool interactive) {
+    std::optional<std::string> report = composeAlarmReport(services, reportType, now, interactive);
+    if (!report)
+        return false;
+    const ReportFiles names = reportFiles(services);
+    // Replaced rather than written through: a link planted under the report's name is removed, never
+    // followed.
+    std::error_code ec, ignored;
+    if (fs::exists(fs::symlink_status(names.report, ignored)))
+        ec = files.remove(names.report);
+    if (!ec)
+        ec = files.createFile(names.report, *report);
+    if (ec) {
+        services.log.note("Cannot write report " + names.report.string() + ": " + ec.message());
+        return false;
+    }
+    services.launcher.start(sibling::printFile(names.reportName), Show::Hidden);
+    services.log.note("Printing of report " + names.reportName + " automatically started");
+    return true;
+}
+
+}  // namespace qx

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <stop_token>
+
+#include "FileOperations.h"
+#include "Services.h"
+
+namespace qx {
+
+// Prints the alarm report at midnight: every night when [AlarmReport] ReportType is not 0, otherwise
+// on Mondays only. ReportType is read afresh each night. At most one report per local date, also when
+// a daylight saving change repeats the hour after midnight.
+class AlarmReportThread {
+public:
+    // `files` defaults to the real file operations; it must outlive the thread.
+    explicit AlarmReportThread(Services& services, FileOperations* files = nullptr);
+    ~AlarmReportThread();
+
+    // One look at the clock at `now`: in minute 0 of hour 0 the report is made when it is due.
+    // Returns when to look next: the next minute while not in minute 0, else the next full hour.
+    SysTime pass(SysTime now);
+
+    // pass() and sleep until stopped. A pass that throws is logged and the next one comes as usual.
+    void run(std::stop_token stop);
+
+private:
+    Services& m_services;
+    std::unique_ptr<FileOperations> m_ownFiles;
+    FileOperations& m_files;
+    long m_lastReportDate = -1;  // YYYYMMDD of the last report made
+};
+
+// The start of the local hour after `time`.
+SysTime nextFullHour(SysTime time);
+
+}  // namespace qx

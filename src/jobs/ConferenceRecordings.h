@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DeletionDirectory.h"
+#include "FileOperations.h"
+#include "Services.h"
+
+namespace qx {
+
+// The conference job's settings: qxalarm.ini [qxaconf] ResultWavePath and the conference keys of
+// qxmover.ini [Config], read afresh for every run.
+struct ConferenceSettings {
+    std::string resultDirectory;         // where the recordings appear
+    bool moveStep = true;                // MoveToConferWav
+    bool deleteStep = true;              // DelConferWav
+    int moveWeeks = 10;                  // MoveConferWavAfterWeeks
+    std::string archiveDirectory;        // MoveConferWavTo
+    int deleteWeeks = 20;                // DelConferWavAfterWeeks
+    std::string deleteDirectory;         // DelConferWavFrom, or the archive when that is empty
+    bool deleteEventFiles = false;       // DelConferEvtFiles
+    bool deleteDatabaseEntries = false;  // DelEntriesInSqlDb
+};
+
+// Reads the settings. Weeks are read as text, the number at its start; a negative number counts as 0.
+ConferenceSettings readConferenceSettings(const Profile& profile);
+
+// The conference job: with the move step, recordings (*.wav) of the result directory older than the
+// move limit go to the archive directory (replacing files of the same name, keeping their time);
+// with the delete step, recordings (and with DelConferEvtFiles the *.evt files) older than the delete
+// limit are removed from the delete directory, and with DelEntriesInSqlDb the script engine is asked to
+// remove the database entries before the delete limit. Every step writes its lines to the activity
+// log; a failed file only costs its own line.
+//
+// Never touches the working directory by accident: with no archive and no delete directory set the job
+// does nothing but log why, a step whose directory is empty is skipped with a line, and a directory
+// that resolves to a protected place (see openForDeletion) is not cleared.
+void processConferenceWavs(Services& services, FileOperations& files, Deleter& deleter, SysTime now);
+
+// The listing of the "Test delete" dialog: the native path of every *.wav of `directory` (an
+// installation path, as typed in the dialog) that the delete step would remove with a limit of `weeks`
+// at `now`, in name order. Reads only; empty when there is nothing to delete or the directory cannot
+// be read.
+std::vector<std::string> listConferenceDeletions(const Services& services, int weeks,
+                                                 std::string_view directory, SysTime now);
+
+// The time stamp handed to the script engine: the local time of `threshold` as "YYYYMMDDhhmmss".
+std::string databaseStamp(SysTime threshold);
+
+}  // namespace qx

@@ -1,0 +1,204 @@
+#include "ConferenceRecordings.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "DryRun.h"
+#include "FileAge.h"
+#include "ProfileNames.h"
+
+#include "JobsFixture.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace qx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Recordings appear in root/qxt/log/confwav and are archived in root/archive.
+class ConferenceTest : public JobsTest {
+protected:
+    ConferenceTest() {
+        clock.advanceTo(now);
+        sandbox.dir("root/qxt/log/confwav");
+        sandbox.dir("root/archive");
+        ini(ini::kMover, "Config", "MoveConferWavTo", "\\archive");
+    }
+
+    void run() { processConferenceWavs(services, files, deleter, now); }
+    std::vector<std::string> lines() { return activity(49); }
+    static std::string body(const std::string& line) { return line.substr(15); }  // without "DD.MM, HH:MM,  "
+    std::vector<std::string> bodies() {
+        std::vector<std::string> out;
+        for (const auto& line : lines())
+            out.push_back(body(line));
+        return out;
+    }
+
+    SysTime now = at(2026, 12, 1, 0);
+    SysTime weeksAgo(int weeks, int extraSeconds = 1) {
+        return now - weeks * kWeek - std::chrono::seconds(extraSeconds);
+    }
+    Deleter deleter;
+};
+
+TEST_F(ConferenceTest, BothSwitchesOffDoNothingAndLogNothing) {
+    ini(ini::kMover, "Config", "MoveToConferWav", "0");
+    ini(ini::kMover, "Config", "DelConferWav", "0");
+    sandbox.file("root/qxt/log/confwav/a.wav", "", weeksAgo(30));
+    run();
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/a.wav"));
+    EXPECT_FALSE(sandbox.exists("work/log/qxmover_49.log"));
+}
+
+TEST_F(ConferenceTest, NoDirectoriesRefusesToRunInsteadOfUsingTheWorkingDirectory) {
+    ini(ini::kMover, "Config", "MoveConferWavTo", "");
+    sandbox.file("work/old.wav", "", weeksAgo(30));
+    sandbox.file("root/qxt/log/confwav/a.wav", "", weeksAgo(30));
+    run();
+    EXPECT_TRUE(sandbox.exists("work/old.wav"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/a.wav"));
+    EXPECT_THAT(bodies(),
+                ElementsAre("Conference wavfiles not processed: MoveConferWavTo and DelConferWavFrom "
+                            "name no directory"));
+}
+
+TEST_F(ConferenceTest, MovesOldRecordingsOverExistingTargetsKeepingTheirTime) {
+    ini(ini::kMover, "Config", "DelConferWav", "0");
+    // Absent MoveConferWavAfterWeeks: ten weeks.
+    sandbox.file("root/qxt/log/confwav/b.wav", "new bytes", weeksAgo(10));
+    sandbox.file("root/qxt/log/confwav/a.wav", "young", weeksAgo(10, -1));
+    sandbox.file("root/qxt/log/confwav/c.evt", "", weeksAgo(30));
+    sandbox.file("root/archive/b.wav", "old bytes");
+    run();
+    EXPECT_EQ(sandbox.read("root/archive/b.wav"), "new bytes");
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/confwav/b.wav"));
+    EXPECT_EQ(fs::last_write_time(sandbox.path("root/archive/b.wav")),
+              fs::file_time_type::clock::from_sys(weeksAgo(10)));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/a.wav"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/c.evt"));
+    EXPECT_THAT(bodies(),
+                ElementsAre("Move conf-wavfiles which are older then 10 weeks to directory \\archive",
+                            "Move conf-wavfile b.wav", "1 conf-wavfiles successfully moved"));
+}
+
+TEST_F(ConferenceTest, FailedMoveIsLoggedAndTheSourceStays) {
+    ini(ini::kMover, "Config", "DelConferWav", "0");
+    ini(ini::kMover, "Config", "MoveConferWavTo", "\\missing");
+    sandbox.file("root/qxt/log/confwav/a.wav", "keep", weeksAgo(11));
+    run();
+    EXPECT_EQ(sandbox.read("root/qxt/log/confwav/a.wav"), "keep");
+    std::string source = (sandbox.path("root/qxt/log/confwav") / "a.wav").string();
+    EXPECT_THAT(bodies(), ElementsAre(HasSubstr("older then 10 weeks"), "Move conf-wavfile a.wav",
+                                      "Failed to move conf-wavfile " + source + " to " +
+                                          (sandbox.path("root/missing") / "a.wav").string(),
+                                      "0 conf-wavfiles successfully moved"));
+}
+
+TEST_F(ConferenceTest, DeletesRecordingsAndEventFilesCountingEach) {
+    ini(ini::kMover, "Config", "MoveToConferWav", "0");
+    ini(ini::kMover, "Config", "DelConferEvtFiles", "1");
+    // Absent DelConferWavAfterWeeks: twenty weeks; a file in the threshold's own second stays.
+    for (const char* name : {"r1.wav", "r2.WAV", "r3.wav"})
+        sandbox.file(std::string("root/archive/") + name, "", weeksAgo(20));
+    sandbox.file("root/archive/e1.evt", "", weeksAgo(25));
+    sandbox.file("root/archive/e2.evt", "", weeksAgo(25));
+    sandbox.file("root/archive/edge.wav", "", weeksAgo(20, 0) + std::chrono::milliseconds(500));
+    sandbox.dir("root/archive/dir.wav");
+    setMtime(sandbox.path("root/archive/dir.wav"), weeksAgo(40));
+    run();
+    EXPECT_TRUE(sandbox.exists("root/archive/edge.wav"));
+    EXPECT_TRUE(sandbox.exists("root/archive/dir.wav"));
+    EXPECT_FALSE(sandbox.exists("root/archive/r2.WAV"));
+    EXPECT_FALSE(sandbox.exists("root/archive/e1.evt"));
+    EXPECT_THAT(bodies(),
+                ElementsAre("Del conf-wavfiles which are older then 20 weeks in directory \\archive",
+                            "Deleted file:r1.wav", "Deleted file:r2.WAV", "Deleted file:r3.wav",
+                            "3 conf-wavfiles successfully deleted", "Deleted file:e1.evt",
+                            "Deleted file:e2.evt", "2 event-files successfully deleted"));
+}
+
+TEST_F(ConferenceTest, DatabaseEntriesGoUpToTheDeleteThreshold) {
+    EXPECT_EQ(databaseStamp(fromLocal(2024, 3, 5, 14, 7, 9)), "20240305140709");
+    ini(ini::kMover, "Config", "MoveToConferWav", "0");
+    ini(ini::kMover, "Config", "DelEntriesInSqlDb", "1");
+    ini(ini::kMover, "Config", "DelConferWavAfterWeeks", "2");
+    run();
+    // Two weeks before 1 December 2026, 00:00 (a winter time on both sides).
+    EXPECT_THAT(launcher.calls(), ElementsAre("run qxe.exe qxdelmysqlentry 1 -s120261117000000"));
+}
+
+TEST_F(ConferenceTest, LinksAreDeletedAsLinksAndLinkedDirectoriesRefused) {
+    ini(ini::kMover, "Config", "MoveToConferWav", "0");
+    sandbox.file("root/precious/keep.wav", "data", weeksAgo(30));
+    fs::create_symlink(sandbox.path("root/precious/keep.wav"), sandbox.path("root/archive/link.wav"));
+    // The link's own time decides: an old link goes, as itself.
+    const timespec times[2] = {{0, UTIME_OMIT}, {std::chrono::system_clock::to_time_t(weeksAgo(30)), 0}};
+    ASSERT_EQ(
+        ::utimensat(AT_FDCWD, sandbox.path("root/archive/link.wav").c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+    run();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sandbox.path("root/archive/link.wav"))));
+    EXPECT_EQ(sandbox.read("root/precious/keep.wav"), "data");
+
+    // A delete directory that is itself a link is not followed.
+    fs::create_directory_symlink(sandbox.path("root/precious"), sandbox.path("root/linked"));
+    ini(ini::kMover, "Config", "DelConferWavFrom", "\\linked");
+    run();
+    EXPECT_EQ(sandbox.read("root/precious/keep.wav"), "data");
+    EXPECT_THAT(bodies(), ::testing::Contains(HasSubstr("symbolic link, which is never followed")));
+}
+
+TEST_F(ConferenceTest, ProtectedDirectoriesAreNeverCleared) {
+    ini(ini::kMover, "Config", "MoveToConferWav", "0");
+    sandbox.file("root/old.wav", "", weeksAgo(30));
+    sandbox.file("root/windows/old.wav", "", weeksAgo(30));
+    sandbox.file("work/old.wav", "", weeksAgo(30));
+    for (const char* directory : {"\\", "\\windows", "\\archive\\..\\archive\\..", "."}) {
+        ini(ini::kMover, "Config", "DelConferWavFrom", directory);
+        run();
+    }
+    EXPECT_TRUE(sandbox.exists("root/old.wav"));
+    EXPECT_TRUE(sandbox.exists("root/windows/old.wav"));
+    EXPECT_TRUE(sandbox.exists("work/old.wav"));
+    std::string all;
+    for (const auto& line : bodies())
+        all += line + "\n";
+    EXPECT_THAT(all, HasSubstr("it is the installation root"));
+    EXPECT_THAT(all, HasSubstr("it is the profile directory"));
+    EXPECT_THAT(all, HasSubstr("it is the working directory"));
+}
+
+TEST_F(ConferenceTest, DryRunListsWhatTheRealRunWouldDo) {
+    ini(ini::kMover, "Config", "DelConferWavFrom", "\\qxt\\log\\confwav");
+    sandbox.file("root/qxt/log/confwav/a.wav", "", weeksAgo(25));
+    std::ostringstream out;
+    DryRunFileOperations dryFiles(out);
+    DryRunDeleter dryDeleter(out);
+    processConferenceWavs(services, dryFiles, dryDeleter, now);
+    fs::path dir = sandbox.path("root/qxt/log/confwav");
+    EXPECT_EQ(out.str(), "move " + (dir / "a.wav").string() + " " +
+                             (sandbox.path("root/archive") / "a.wav").string() + "\ndelete " +
+                             (dir / "a.wav").string() + "\n");
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/a.wav"));
+}
+
+TEST_F(ConferenceTest, TestDeleteListingShowsTheOldRecordingsOfTheTypedDirectory) {
+    sandbox.file("root/typed/b.wav", "", weeksAgo(3));
+    sandbox.file("root/typed/a.wav", "", weeksAgo(3));
+    sandbox.file("root/typed/young.wav", "", weeksAgo(2));
+    sandbox.file("root/typed/c.evt", "", weeksAgo(9));
+    fs::path dir = sandbox.path("root/typed");
+    EXPECT_THAT(listConferenceDeletions(services, 3, "\\typed", now),
+                ElementsAre((dir / "a.wav").string(), (dir / "b.wav").string()));
+    EXPECT_THAT(listConferenceDeletions(services, 3, "\\nothing", now), IsEmpty());
+    EXPECT_THAT(listConferenceDeletions(services, 3, "", now), IsEmpty());
+    EXPECT_TRUE(sandbox.exists("root/typed/a.wav"));
+}
+
+}  // namespace
+}  // namespace qx::test
