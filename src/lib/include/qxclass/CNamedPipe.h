@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "qxclass/Export.h"
+
+namespace qx::detail {
+struct PipeEnd;
+}
+
+// One end of a named pipe over which two processes of the installation exchange NUL-terminated strings.
+//
+// A server end (InitServer) is one instance of the pipe `name`; up to `maxInstances` server ends of one
+// name serve one client each at the same time. A client end (InitClient) takes a free instance, or finds
+// the pipe busy when every instance has its client. The pipe lives as Unix domain sockets in the pipe
+// directory: $QXCLASS_PIPE_DIR, else /tmp/.qxpipe (made world-writable and sticky, like /tmp, so that
+// the programs of every user account meet there). Pipe names ignore letter case, as on Windows.
+//
+// The wire format is the bytes of each string followed by its NUL byte; what arrives is kept in the
+// received buffer until the caller takes it out. Results are 1 for success and 0 for failure; a failed
+// call leaves the object usable and no error code is reported. One object is used by one thread at a
+// time, except Abort. Objects cannot be copied.
+class QXCLASS_API CNamedPipe {
+public:
+    CNamedPipe();
+    // Closes the connection; a server end also removes its instance.
+    ~CNamedPipe();
+    CNamedPipe(const CNamedPipe&) = delete;
+    CNamedPipe& operator=(const CNamedPipe&) = delete;
+
+    // Makes this object a server end of pipe `name` (at most 39 characters). 0 for a null name.
+    int InitServer(const char* name);
+    // Makes this object a client end of pipe `name` on machine `host` (null, "", "." or this machine's
+    // own name: here; no other machine can be reached, and Connect then fails). 0 for a null name.
+    int InitClient(const char* host, const char* name);
+    // A server end made public accepts clients of every user account; otherwise only clients of its
+    // own account (and root). Takes effect when the instance is made at the next Connect.
+    void SetPublic();
+
+    // Server end: makes the instance when there is none and takes a client that has come; `wait`
+    // non-zero waits for one without limit, 0 asks once (0 when none has come yet; a later call asks
+    // again). 1 at once while the client taken earlier is still there. 0 when the instance cannot be
+    // made (all `maxInstances` instances of the name exist, or the pipe directory is unusable).
+    // Client end: takes a free instance of the pipe. When every instance is busy, `wait` 0 gives 0,
+    // non-zero waits without limit for a free instance; 0 when the pipe does not exist (or stops
+    // existing while waiting), the account may not use it, or the host is another machine.
+    int Connect(int maxInstances, int wait);
+    // As above with a time limit in steps of 100 ms (-1: no limit). A server end that sees no client
+    // in time disconnects and returns 0; a client end gives up when no instance became free in time
+    // (at once for 0). `reserved` is not used.
+    int Connect(int maxInstances, const char* reserved, int timeout);
+    // Ends the conversation: closes the connection (a server end keeps its instance for the next
+    // Connect) and forgets what was received and not yet taken, so the next client never sees bytes of
+    // the last one. State 0. 0 when the object was never initialised.
+    int Disconnect();
+    // 1 while connected and the other end has not gone (bytes it sent before going still count).
+    int IsConnected();
+
+    // Takes what has arrived into the received buffer; 1 when `ch` occurs in it. The two forms behave
+    // the same here.
+    int TestChar(char ch);
+    int TestCharOvl(char ch);
+    // Takes the oldest received byte. 0 without a connection or when nothing has arrived.
+    int ReadChar(char& ch);
+    // Copies the oldest complete string into `buf` of `size` bytes and removes it with its NUL from the
+    // received buffer. A string longer than size - 1 bytes is cut to fit (NUL-terminated, never written
+    // past `size`) and its rest is dropped, so the next call still gets the next whole string. When no
+    // complete string has arrived: `wait` 0 returns 0 at once (partial bytes stay buffered), otherwise
+    // waits without limit. 0 without a connection, for a null buffer or size 0, and when the other end
+    // has gone without completing a string.
+    int ReadString(char* buf, std::size_t size, int wait);
+    // As above, waiting at most `timeout` steps of 100 ms (0: not at all, -1: without limit).
+    int ReadString(char* buf, std::size_t size, const char* reserved, int timeout);
+
+    // Write one byte / the string with its NUL / exactly `len` bytes, waiting while the pipe is full.
+    // A server end returns only when the client has taken everything written. 0 without a connection
+    // or when the other end has gone.
+    int WriteChar(char ch);
+    int WriteString(const char* str);
+    int WriteBuffer(const void* buf, std::size_t len);
+
+    // 0 not initialised, 1 server end, 2 client end.
+    int Mode() const;
+    // 0 not connected, 1 instance made or waiting for a free instance, 2 connected.
+    int State() const;
+    // Number of successful connects so far.
+    unsigned ConnectionCount() const;
+    // Bytes received and not yet taken.
+    std::size_t ReceivedLength() const;
+
+    // May be called from any thread: cuts the connection and ends every wait of this object at once
+    // (they return 0), also those that would wait without limit, until the next InitServer/InitClient.
+    void Abort();
+
+private:
+    int ConnectWithin(int maxInstances, int ms, bool giveUpDisconnects);
+
+    std::unique_ptr<qx::detail::PipeEnd> m;
+};

@@ -1,0 +1,30 @@
+#!/bin/sh
+# Installs the build tree into a scratch prefix, then builds and runs a program outside the tree
+# against it: once through find_package(QxClass), once through pkg-config.
+# Usage: check-installed.sh BUILD_DIR CONSUMER_SOURCE_DIR WORK_DIR CXX "CXXFLAGS"
+set -eu
+build=$1 source=$2 work=$3 cxx=$4 flags=${5:-}
+
+rm -rf "$work"
+mkdir -p "$work/pipes"
+export QXCLASS_PIPE_DIR="$work/pipes"
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+
+for header in CDosFile.h CNamedPipe.h CPipeService.h CCommPort.h; do
+  test -f "$prefix/include/qxclass/$header" || { echo "missing header $header"; exit 1; }
+done
+ls "$prefix"/lib*/libqxclass.so.0 >/dev/null
+
+cmake -S "$source" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" \
+  -DCMAKE_CXX_FLAGS="$flags" >"$work/configure.log"
+cmake --build "$work/cmake" >"$work/build.log"
+"$work/cmake/ping"
+
+pcdir=$(dirname "$(ls "$prefix"/lib*/pkgconfig/qxclass.pc)")
+export PKG_CONFIG_PATH="$pcdir"
+libdir=$(pkg-config --variable=libdir qxclass)
+# shellcheck disable=SC2046,SC2086
+"$cxx" -std=c++20 $flags "$source/main.cpp" -o "$work/ping-pc" $(pkg-config --cflags --libs qxclass) \
+  -Wl,-rpath,"$libdir"
+"$work/ping-pc"
