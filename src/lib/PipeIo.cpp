@@ -30,14 +30,13 @@ bool fillAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-std::string instancePath(const std::string& stem, int instance) {
-    return pipeDirectory() + "/" + stem + "." + std::to_string(instance);
+std::string instancePath(const std::string& dir, const std::string& stem, int instance) {
+    return dir + "/" + stem + "." + std::to_string(instance);
 }
 
 // Instance numbers of `stem` whose socket file exists, ascending.
-std::vector<int> existingInstances(const std::string& stem) {
+std::vector<int> existingInstances(const std::string& dir, const std::string& stem) {
     std::vector<int> instances;
-    std::string dir = pipeDirectory();
     DIR* d = dir.empty() ? nullptr : ::opendir(dir.c_str());
     if (!d)
         return instances;
@@ -111,11 +110,12 @@ bool isLocalHost(const char* host) {
 }
 
 bool makeInstance(const std::string& stem, int maxInstances, bool isPublic, ServerInstance& out) {
-    if (pipeDirectory().empty() || stem.empty())
+    std::string dir = pipeDirectory();
+    if (dir.empty() || stem.empty())
         return false;
     int limit = std::clamp(maxInstances, 1, 255);
     for (int instance = 0; instance < limit; ++instance) {
-        std::string path = instancePath(stem, instance);
+        std::string path = instancePath(dir, stem, instance);
         int owner = ::open((path + ".srv").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (owner < 0)
             continue;
@@ -175,8 +175,9 @@ int acceptClient(int listenFd, bool isPublic) {
 
 ClientAttempt connectClient(const std::string& stem, int& fd, int& claimFd) {
     bool sawInstance = false;
-    for (int instance : existingInstances(stem)) {
-        std::string path = instancePath(stem, instance);
+    std::string dir = pipeDirectory();
+    for (int instance : existingInstances(dir, stem)) {
+        std::string path = instancePath(dir, stem, instance);
         int claim = ::open((path + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
         if (claim < 0) {
             if (errno == EACCES)

@@ -119,6 +119,25 @@ TEST_F(NamedPipeTest, ConnectFailsCleanlyForMissingPipesAndOtherMachines) {
     EXPECT_EQ(uninitialised.WriteString("x"), 0);
 }
 
+TEST_F(NamedPipeTest, ServerThatDiedLeavesNoInstanceBehind) {
+    pid_t child = forkChild([]() -> int {
+        CNamedPipe server;
+        bool made = server.InitServer("crash") && server.Connect(1, 0) == 0 && server.State() == 1;
+        ::_exit(made ? 0 : 1);  // no destructor: the socket file stays as a crash leaves it
+    });
+    ASSERT_EQ(waitChild(child), 0);
+
+    CNamedPipe client;
+    ASSERT_EQ(client.InitClient(nullptr, "crash"), 1);
+    EXPECT_EQ(client.Connect(1, nullptr, 10), 0);  // not found, not busy
+    EXPECT_EQ(client.State(), 0);
+
+    CNamedPipe successor;
+    listen(successor, "crash");  // takes the dead server's instance over
+    ASSERT_EQ(client.Connect(1, 0), 1);
+    ASSERT_EQ(successor.Connect(1, nullptr, 300), 1);
+}
+
 TEST_F(NamedPipeTest, InstancesBeyondTheMaximumAreRefused) {
     CNamedPipe first, second, third;
     listen(first, "two", 2);

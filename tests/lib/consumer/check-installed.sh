@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs the build tree into a scratch prefix, then builds and runs a program outside the tree
+# Installs the library component of the build tree into a scratch prefix, then builds and runs a program outside the tree
 # against it: once through find_package(QxClass), once through pkg-config.
 # Usage: check-installed.sh BUILD_DIR CONSUMER_SOURCE_DIR WORK_DIR CXX "CXXFLAGS"
 set -eu
@@ -9,7 +9,7 @@ rm -rf "$work"
 mkdir -p "$work/pipes"
 export QXCLASS_PIPE_DIR="$work/pipes"
 prefix="$work/prefix"
-cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+cmake --install "$build" --prefix "$prefix" --component qxclass >"$work/install.log"
 
 for header in CDosFile.h CNamedPipe.h CPipeService.h CCommPort.h; do
   test -f "$prefix/include/qxclass/$header" || { echo "missing header $header"; exit 1; }
