@@ -218,6 +218,24 @@ TEST_F(NamedPipeTest, WaitsWithLimitsGiveUp) {
     EXPECT_EQ(server.IsConnected(), 1);
 }
 
+TEST_F(NamedPipeTest, WaitingConnectsAndReadsMeetTheOtherEnd) {
+    CNamedPipe server, client;
+    ASSERT_EQ(server.InitServer("meet"), 1);
+    int accepted = -1;
+    std::thread serverThread([&] { accepted = server.Connect(1, 1); });
+    ASSERT_EQ(client.InitClient(nullptr, "meet"), 1);
+    // The pipe does not exist until the server thread has made its instance; that is no busy wait.
+    ASSERT_TRUE(waitUntil([&] { return client.Connect(1, 1) == 1; }));
+    serverThread.join();
+    ASSERT_EQ(accepted, 1);
+    ASSERT_EQ(client.WriteString("hello"), 1);
+    char buf[16];
+    ASSERT_EQ(server.ReadString(buf, sizeof buf, 1), 1);
+    EXPECT_STREQ(buf, "hello");
+    EXPECT_EQ(server.Connect(1, 0), 1);  // still the same client
+    EXPECT_EQ(server.ConnectionCount(), 2u);
+}
+
 TEST_F(NamedPipeTest, AbortEndsAWaitWithoutLimit) {
     CNamedPipe server, client;
     connectPair(server, client, "abort");
