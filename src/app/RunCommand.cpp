@@ -10,12 +10,18 @@
 #include "DeletionDirectory.h"
 #include "DryRun.h"
 #include "FileOperations.h"
-#include "HousekeepingHooks.h"
 #include "JobSettings.h"
+#include "JobWatcherThread.h"
+#include "LineTestCall.h"
+#include "LineWatchdogThread.h"
 #include "ManualOperations.h"
 #include "MonthlyMove.h"
+#include "ProfileNames.h"
+#include "ServiceHooks.h"
+#include "Startup.h"
 #include "StatisticMover.h"
 #include "TimedTasks.h"
+#include "WebTriggerThread.h"
 #include "WeeklyBackup.h"
 #include "WeeklyMove.h"
 
@@ -42,13 +48,46 @@ int rememberedMonthFor(const std::string& job, SysTime now) {
     return month == 1 ? 12 : month - 1;
 }
 
+// One check or test call of the monitors, now.
+int runMonitor(const std::string& name, Services& s, FileOperations& files, ServiceHooks& hooks, bool dryRun,
+               std::ostream& err) {
+    const SysTime now = s.clock.now();
+    if (name == "disk-check") {
+        const MoverSettings settings = readSettings(s.profile);
+        const std::string drives = asciiUpper(settings.checkDrives);
+        for (const char* drive : {"C:", "D:", "E:", "F:"})
+            if (drives.find(drive) != std::string::npos)
+                hooks.diskMonitor().checkDrive(drive, diskMonitorOf(settings));
+        return 0;
+    }
+    if (name == "extra-drives") {
+        hooks.diskMonitor().checkAdditionalDrives();
+        return 0;
+    }
+    if (name == "job-check") {
+        JobWatcherThread(s, files).checkAll(now);
+        return 0;
+    }
+    if (name == "watchdog-call") {
+        auto pause = [&] { return dryRun || s.clock.sleepFor(LineWatchdogThread::kPauseAfterCall, {}); };
+        if (placeLineTestCall(s, pause, !dryRun).haveNumber)
+            return 0;
+        err << "qxmover: no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed" << std::endl;
+        return 1;
+    }
+    std::string batch = s.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
+    return exitCodeOf(
+        WebTriggerThread(s, batch.empty() ? kDefaultWebTriggerBatch : batch, !dryRun).fire(now));
+}
+
 }  // namespace
 
 const std::vector<std::string>& runnableJobs() {
     static const std::vector<std::string> jobs{
-        "weekly-0",     "weekly-1",          "monthly",     "move-now", "delete-now",
-        "second-batch", "edit-second-batch", "timed-tasks", "backup",   "conference",
-        "alarm-wavs",   "extra-delete",      "report"};
+        "weekly-0",     "weekly-1",          "monthly",     "move-now",   "delete-now",
+        "second-batch", "edit-second-batch", "timed-tasks", "backup",     "conference",
+        "alarm-wavs",   "extra-delete",      "report",      "disk-check", "extra-drives",
+        "job-check",    "watchdog-call",     "web-trigger"};
     return jobs;
 }
 
@@ -84,7 +123,7 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
     DryRunDeleter dryDeleter(out);
     Deleter realDeleter;
     Deleter& deleter = options.dryRun ? static_cast<Deleter&>(dryDeleter) : realDeleter;
-    HousekeepingHooks hooks(job, files, deleter);
+    ServiceHooks hooks(job, files, deleter, {}, !options.dryRun);
     StatisticMover mover(job, files, hooks);
 
     const std::string& name = options.job;
@@ -116,6 +155,9 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
     }
     if (name == "report")
         return exitCodeOf(produceAlarmReport(job, files, context.settings.reportType, now));
+    if (name == "disk-check" || name == "extra-drives" || name == "job-check" || name == "watchdog-call" ||
+        name == "web-trigger")
+        return runMonitor(name, job, files, hooks, options.dryRun, err);
     if (name == "timed-tasks") {
         runTimedTasks(job, now, context.calendar);
         return 0;

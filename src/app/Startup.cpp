@@ -5,10 +5,12 @@
 
 #include "AliveLogThread.h"
 #include "CAlarmTable.h"
+#include "EventWatchdogThread.h"
 #include "OnDemandThreads.h"
 #include "ProfileNames.h"
 #include "SchedulerThread.h"
 #include "ThreadSet.h"
+#include "WebTriggerThread.h"
 
 namespace qx {
 
@@ -61,7 +63,7 @@ bool webTriggerWanted(Profile& profile, const PathMap& paths) {
     int active = profile.getInt(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", -1);
     std::string batch = profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
     if (batch.empty()) {
-        batch = "\\qx_web\\bin\\qxphp.bat";
+        batch = kDefaultWebTriggerBatch;
         profile.writeString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", batch);
     }
     std::error_code ec;
@@ -84,8 +86,15 @@ void Startup::run() {
         s.threads->start("AliveLogThread", [alive](std::stop_token stop) { alive->run(stop); });
         auto scheduler = std::make_shared<SchedulerThread>(s);
         s.threads->start("SchedulerThread", [scheduler](std::stop_token stop) { scheduler->run(stop); });
+        auto events = std::make_shared<EventWatchdogThread>(s);
+        s.threads->start("EventWatchdogThread", [events](std::stop_token stop) { events->run(stop); });
     }
     m_webTrigger = webTriggerWanted(s.profile, s.paths);
+    if (m_webTrigger && s.threads) {
+        auto trigger = std::make_shared<WebTriggerThread>(
+            s, s.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128));
+        s.threads->start("WebTriggerThread", [trigger](std::stop_token stop) { trigger->run(stop); });
+    }
     if (jobWatcherWanted(s.profile))
         startOnDemand(s, OnDemand::JobWatcher);
     if (m_settings.printReport)

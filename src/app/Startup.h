@@ -20,6 +20,9 @@ void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, 
 // stays where it is and active (a task number 50 would never run).
 void convertLegacyLaunchers(Profile& profile);
 
+// The batch program of the web trigger when WebTriggerBat is empty.
+inline constexpr const char* kDefaultWebTriggerBatch = "\\qx_web\\bin\\qxphp.bat";
+
 // The web trigger decision: writes the default batch name when none is set, and
 // ActivateWebTrigger=1 when the key is missing and the batch exists. True when the web trigger
 // thread is to run.

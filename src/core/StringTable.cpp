@@ -25,6 +25,7 @@ StringTable::StringTable()
           {kStrOpenDatabaseFailed, "Failed to open the database %1 !"},
           {kStrNoDrive, "No drive selected"},
           {kStrSelectDrive, "Please select a harddisk to check for free diskspace !"},
+          {kStrLowDiskSms, "ALARM: Harddisk %1 on alarmserver has not enough free space!"},
           {kStrTitle, "Quillet statisticfile manager and disk monitor"},
           {kStrNoName, "No name"},
           {kStrReportWeek, "\nReport from week %02d / %04d\n" + std::string(56, '*') + "\n\n"},
@@ -39,6 +40,9 @@ StringTable::StringTable()
           {kStrReportLaunchedBy, "Launched by:"},
           {kStrListedWavfiles, "Listed Wavfiles are older then %d weeks and would be deleted:"},
           {kStrNoWavfiles, "No wavfiles found to delete"},
+          {kStrLineWatchdogWarning,
+           "The alarmserver line watchdog failed to dial number !\nPlease check the lines on the "
+           "alarmserver."},
       } {}
 
 std::string StringTable::get(int id) const {

@@ -26,6 +26,7 @@ enum StringId : int {
     kStrOpenDatabaseFailed = 116,
     kStrNoDrive = 117,
     kStrSelectDrive = 118,
+    kStrLowDiskSms = 119,
     kStrTitle = 120,
     kStrNoName = 121,
     kStrReportWeek = 122,
@@ -40,6 +41,7 @@ enum StringId : int {
     kStrReportLaunchedBy = 182,
     kStrListedWavfiles = 183,
     kStrNoWavfiles = 184,
+    kStrLineWatchdogWarning = 130,
 };
 
 // The string table: built-in English texts, replaced entry by entry by a language file.

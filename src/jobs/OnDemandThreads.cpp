@@ -3,6 +3,9 @@
 #include <atomic>
 
 #include "AlarmReportThread.h"
+#include "FileOperations.h"
+#include "JobWatcherThread.h"
+#include "LineWatchdogThread.h"
 #include "ProfileNames.h"
 #include "ThreadSet.h"
 
@@ -22,16 +25,24 @@ std::atomic<bool>& markOf(SharedState& state, OnDemand which) {
     return state.alarmReportStarted;
 }
 
-// The body of each on-demand thread; empty while the thread is not part of the build.
+// The body of each on-demand thread. Each holds its own copy of the bundle (its references), so that
+// the caller's bundle may be a temporary.
 ThreadSet::Body bodyOf(Services& services, OnDemand which) {
     switch (which) {
-        case OnDemand::AlarmReport:
-            return [&services](std::stop_token stop) { AlarmReportThread(services).run(stop); };
         case OnDemand::LineWatchdog:
+            return [services](std::stop_token stop) mutable {
+                PosixFileOperations files;
+                LineWatchdogThread(services, files).run(stop);
+            };
         case OnDemand::JobWatcher:
+            return [services](std::stop_token stop) mutable {
+                PosixFileOperations files;
+                JobWatcherThread(services, files).run(stop);
+            };
+        case OnDemand::AlarmReport:
             break;
     }
-    return {};
+    return [services](std::stop_token stop) mutable { AlarmReportThread(services).run(stop); };
 }
 
 const char* nameOf(OnDemand which) {

@@ -2,11 +2,11 @@
 
 #include <exception>
 
-#include "HousekeepingHooks.h"
 #include "MonthlyMove.h"
 #include "OnDemandThreads.h"
 #include "PathMap.h"
 #include "ProfileNames.h"
+#include "ServiceHooks.h"
 #include "StatisticMover.h"
 #include "TimedTasks.h"
 #include "WeeklyBackup.h"
@@ -28,7 +28,7 @@ SysTime nextMinute(SysTime time) {
 
 SchedulerThread::SchedulerThread(Services& services, JobHooks* hooks, FileOperations* files)
     : m_services(services),
-      m_ownHooks(hooks ? nullptr : std::make_unique<HousekeepingHooks>(services)),
+      m_ownHooks(hooks ? nullptr : std::make_unique<ServiceHooks>(services)),
       m_ownFiles(files ? nullptr : std::make_unique<PosixFileOperations>()),
       m_hooks(hooks ? *hooks : *m_ownHooks),
       m_files(files ? *files : *m_ownFiles) {}

@@ -24,8 +24,8 @@ public:
     // Lets the start-up finish its own work before the first pass.
     static constexpr std::chrono::seconds kStartDelay{2};
 
-    // `hooks` and `files` default to the housekeeping jobs and the real file operations. Both must
-    // outlive the thread.
+    // `hooks` and `files` default to the service's jobs (housekeeping and disk monitor) and the real
+    // file operations. Both must outlive the thread.
     explicit SchedulerThread(Services& services, JobHooks* hooks = nullptr, FileOperations* files = nullptr);
     ~SchedulerThread();
 

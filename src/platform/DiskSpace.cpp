@@ -21,6 +21,7 @@ std::optional<DiskSpace> queryDiskSpace(const std::filesystem::path& path, std::
         DiskSpace space;
         space.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
         space.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
+        space.readOnly = (st.f_flag & ST_RDONLY) != 0;
         promise->set_value(space);
     }).detach();
     if (result.wait_for(limit) != std::future_status::ready)

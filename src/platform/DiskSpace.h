@@ -10,6 +10,7 @@ namespace qx {
 struct DiskSpace {
     std::uint64_t freeBytes = 0;  // available to the caller
     std::uint64_t totalBytes = 0;
+    bool readOnly = false;  // mounted read-only (a CD, a write-protected medium): nothing can fill it
 };
 
 // The space of the file system that holds `path`. nullopt when it cannot be queried, including a

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "FileOperations.h"
+#include "Services.h"
+
+namespace qx {
+
+// One slot of the job directory watcher, as [JobDirWatcher] of qxmover.ini holds it.
+struct JobSlot {
+    std::string directory;  // CheckDir<n>: a directory, or a search pattern holding "*."
+    int moveFiles = 0;      // MoveFiles<n>: non-zero moves the stale files to moveDirectory
+    std::string moveDirectory;
+};
+
+// Slot `n` (1..3) read afresh. `watched` is true only for CheckJob<n> exactly 1; the slot's texts are
+// read only then.
+struct JobSlotSetting {
+    bool watched = false;
+    JobSlot slot;
+};
+JobSlotSetting readJobSlot(const Profile& profile, int n);
+
+// A job file lying unprocessed for more than this many minutes shows that processing has stalled.
+inline constexpr int kStaleJobMinutes = 20;
+
+enum class JobDirResult { Clean, StaleFound };
+
+// Looks for stale job files in the slot's directory and reacts once however many there are.
+//
+// The directory text is lower-cased; a text holding "*." is a complete search pattern, otherwise the
+// slot's "*.job" files are searched. Entries are examined in name order, files and directories alike;
+// an entry is stale when more than 20 minutes lie between the minute of its last write and the minute
+// of `now`, whole dates included. Without moving, the scan stops at the first stale entry; with moving
+// and an existing move directory, every stale entry is moved there (a failed move is found again next
+// time). A pattern's entries are moved from the pattern's directory.
+//
+// When anything was stale, [JobDirWatcher] StartOnErrorType decides the one reaction: non-zero starts
+// the alarm StartOnErrorAlarm, zero runs StartOnErrorProg; either is logged with the directory text.
+// A missing directory counts as clean. Every file step goes through `files`.
+JobDirResult CheckJobDir(Services& services, FileOperations& files, const JobSlot& slot, SysTime now);
+
+// Minutes between the minute of `written` and the minute of `now` (negative for a time ahead of now).
+long minutesBetween(SysTime written, SysTime now);
+
+}  // namespace qx

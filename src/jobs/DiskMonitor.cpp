@@ -1,0 +1,146 @@
+#include "DiskMonitor.h"
+
+#include <system_error>
+
+#include "MonitorCommands.h"
+#include "ProfileNames.h"
+#include "WarningFile.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kFirstAlarm = 10;
+constexpr int kAdditionalDrives = 50;
+constexpr int kMissing = -9;
+
+std::string numbered(const char* name, int n) {
+    return name + std::to_string(n);
+}
+
+std::optional<DiskSpace> platformQuery(const std::filesystem::path& root) {
+    return queryDiskSpace(root);
+}
+
+}  // namespace
+
+bool isLow(const DiskSpace& space, int minSpaceMb) {
+    if (space.readOnly)
+        return false;
+    const std::uint64_t freeMb = space.freeBytes >> 20;
+    return freeMb < static_cast<std::uint32_t>(minSpaceMb);
+}
+
+std::optional<int> usedPercent(const DiskSpace& space) {
+    const std::uint64_t freeMb = space.freeBytes >> 20;
+    const std::uint64_t totalMb = space.totalBytes >> 20;
+    if (totalMb == 0 || freeMb > totalMb)
+        return std::nullopt;
+    return static_cast<int>((totalMb * 100 - freeMb * 100) / totalMb);
+}
+
+std::string voiceFolder(const Profile& profile) {
+    std::string language = profile.getString(ini::kMover, ini::kConfig, "DefaultLanguage", "", 80);
+    if (language == "DT")
+        return "\\dtvox\\";
+    if (language == "FR")
+        return "\\frvox\\";
+    return "\\gbvox\\";
+}
+
+std::string voiceFile(std::string_view drive) {
+    return "qxahdko" + std::string(drive.substr(0, 1)) + ".vox";
+}
+
+DiskMonitor::DiskMonitor(Services& services, FileOperations& files, SpaceQuery query, bool writeBack)
+    : m_services(services),
+      m_files(files),
+      m_query(query ? std::move(query) : SpaceQuery(platformQuery)),
+      m_writeBack(writeBack) {}
+
+std::optional<std::filesystem::path> DiskMonitor::rootOf(std::string_view drive) const {
+    const bool hasLetter = drive.size() >= 2 && drive[1] == ':';
+    if (hasLetter && !m_services.paths.drive(drive[0]))
+        return std::nullopt;
+    return m_services.paths.native(std::string(drive) + "\\");
+}
+
+bool DiskMonitor::checkDrive(std::string_view drive, const DiskMonitorSettings& settings) {
+    auto root = rootOf(drive);
+    if (!root)
+        return false;
+    auto space = m_query(*root);
+    if (!space || !isLow(*space, settings.minSpaceMb))
+        return false;
+    alarm(drive, settings);
+    sms(drive, settings);
+    if (!settings.batchProgram.empty())
+        m_services.launcher.run(settings.batchProgram);
+    call(drive, settings);
+    return true;
+}
+
+void DiskMonitor::alarm(std::string_view drive, const DiskMonitorSettings& settings) {
+    if (settings.alarmKey < kFirstAlarm)
+        return;
+    m_services.launcher.run(
+        sibling::diskAlarm(settings.alarmKey, voiceFile(drive), voiceFolder(m_services.profile)));
+    m_services.log.note("Alarm " + std::to_string(settings.alarmKey) + " started because drive " +
+                        std::string(drive) + " has not enough space left");
+}
+
+bool DiskMonitor::writeSmsFile(std::string_view drive) {
+    std::string dbPath =
+        m_services.profile.getString(ini::kAlarm, ini::kQxawrdb, "DbPath", "\\qxt\\log", 256);
+    std::filesystem::path file = m_services.paths.native(dbPath + ".\\qxahdko.msg");
+    return writeWarningFile(m_files, file, m_services.strings.format(kStrLowDiskSms, drive) + "\n");
+}
+
+void DiskMonitor::sms(std::string_view drive, const DiskMonitorSettings& settings) {
+    if (settings.smsNumber.empty() || !writeSmsFile(drive))
+        return;
+    m_services.launcher.run(sibling::diskSms(settings.smsNumber));
+    m_services.log.note("Send SMS to " + settings.smsNumber + ", because drive " + std::string(drive) +
+                        " has not enough space left");
+}
+
+void DiskMonitor::call(std::string_view drive, const DiskMonitorSettings& settings) {
+    if (settings.phoneNumber.empty())
+        return;
+    Profile& profile = m_services.profile;
+    int retries = profile.getInt(ini::kMover, ini::kHDCheck, "DialPhoneRetry", kMissing);
+    if (retries == kMissing) {
+        retries = 4;
+        if (m_writeBack)
+            profile.writeString(ini::kMover, ini::kHDCheck, "DialPhoneRetry", "4");
+    }
+    m_services.launcher.run(
+        sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(profile), retries));
+    m_services.log.note("Call number " + settings.phoneNumber + ", because drive " + std::string(drive) +
+                        " has not enough space left");
+}
+
+int DiskMonitor::checkAdditionalDrives() {
+    const Profile& profile = m_services.profile;
+    const char* section = ini::kMonitorAdditionalDrives;
+    int started = 0;
+    for (int n = 1; n <= kAdditionalDrives; ++n) {
+        std::string drive = profile.getString(ini::kMover, section, numbered("Drive", n), "", 128);
+        if (drive.size() < 2)
+            break;
+        int limit = profile.getInt(ini::kMover, section, numbered("Space", n), 0);
+        int alarmNumber = profile.getInt(ini::kMover, section, numbered("StartAlarm", n), 0);
+        auto root = rootOf(drive);
+        auto space = root ? m_query(*root) : std::nullopt;
+        auto used = space ? usedPercent(*space) : std::nullopt;
+        if (!used || *used < limit)
+            continue;
+        m_services.launcher.run(sibling::driveAlarm(alarmNumber));
+        m_services.log.note("Alarm " + std::to_string(alarmNumber) + " started because drive " + drive +
+                            " has reached " + std::to_string(*used) + " %");
+        ++started;
+    }
+    return started;
+}
+
+}  // namespace qx

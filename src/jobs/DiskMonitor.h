@@ -1,0 +1,70 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "DiskSpace.h"
+#include "FileOperations.h"
+#include "Services.h"
+
+namespace qx {
+
+// The disk space monitor: the free-space check of the drives C: to F: with its four reactions (alarm,
+// SMS, batch program, call) and the used-space check of the further drives of [MonitorAddtionalDrives].
+// Drives are the directories mapped by --drive (C: is the installation root); a drive that is not
+// mapped, or whose space cannot be queried within a few seconds, is skipped without a message.
+class DiskMonitor {
+public:
+    using SpaceQuery = std::function<std::optional<DiskSpace>(const std::filesystem::path& root)>;
+
+    // `files` writes the SMS text file; `query` asks for the space of a drive root (the platform's
+    // query when empty). Both must outlive the monitor. Without `writeBack` (a dry run) a missing
+    // DialPhoneRetry is used as 4 but not written.
+    DiskMonitor(Services& services, FileOperations& files, SpaceQuery query = {}, bool writeBack = true);
+
+    // Tests `drive` ("C:") against the minimum of `settings` and, when it is low, runs the reactions
+    // in order: alarm (alarm key 10 or more), SMS, batch program, call. Returns true when the drive
+    // was low.
+    bool checkDrive(std::string_view drive, const DiskMonitorSettings& settings);
+
+    // Tests the further drives Drive1.. (up to 50, ending at the first value shorter than two
+    // characters) and starts the alarm of each drive whose used share has reached its Space value.
+    // Returns the number of alarms started.
+    int checkAdditionalDrives();
+
+    // The native root of a drive or path root such as "G:" or "G:\data"; nullopt for a drive letter
+    // that is not mapped.
+    std::optional<std::filesystem::path> rootOf(std::string_view drive) const;
+
+private:
+    void alarm(std::string_view drive, const DiskMonitorSettings& settings);
+    void sms(std::string_view drive, const DiskMonitorSettings& settings);
+    void call(std::string_view drive, const DiskMonitorSettings& settings);
+    bool writeSmsFile(std::string_view drive);
+
+    Services& m_services;
+    FileOperations& m_files;
+    SpaceQuery m_query;
+    bool m_writeBack;
+};
+
+// Whether a drive is too low on space: fewer whole megabytes free than `minSpaceMb` (compared
+// unsigned, as the settings are stored). A writable drive with less than one megabyte free is low; a
+// read-only medium, which reports nothing free, never is.
+bool isLow(const DiskSpace& space, int minSpaceMb);
+
+// The used share in whole per cent (rounded down), computed in 64 bits; nullopt for a drive smaller
+// than one megabyte, which has no share to speak of.
+std::optional<int> usedPercent(const DiskSpace& space);
+
+// The voice file folder of the alarm and the call: "\dtvox\" for DefaultLanguage exactly "DT",
+// "\frvox\" for exactly "FR", else "\gbvox\".
+std::string voiceFolder(const Profile& profile);
+
+// "qxahdko<letter>.vox": the voice file that names the drive.
+std::string voiceFile(std::string_view drive);
+
+}  // namespace qx

@@ -1,0 +1,147 @@
+#include "EventWatchdogThread.h"
+
+#include <climits>
+#include <cstdlib>
+#include <exception>
+
+#include "CAlarmTable.h"
+#include "MonitorCommands.h"
+#include "ProfileNames.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kFirstAlarm = 10;
+constexpr int kLastAlarm = 9999;
+constexpr std::size_t kMarkerEnd = 8;
+constexpr std::size_t kMaxDigits = 20;
+// The list is written with up to 127 characters; it is read with the same room.
+constexpr std::size_t kListRoom = 128;
+constexpr const char* kMarker = "QXAWDOG ";
+
+// The run of up to 20 digits at `pos` as a number (capped), and the position behind it.
+int leadingNumber(std::string_view text, std::size_t& pos) {
+    long long value = 0;
+    std::size_t digits = 0;
+    while (pos < text.size() && digits < kMaxDigits && text[pos] >= '0' && text[pos] <= '9') {
+        if (value < INT_MAX)
+            value = value * 10 + (text[pos] - '0');
+        ++pos;
+        ++digits;
+    }
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+// Seconds since 1970 of a stored time: exactly 8 hexadecimal digits, else nothing (a value caught
+// half-written by its writer counts as missing).
+std::optional<long long> storedTime(const std::string& text) {
+    if (text.size() != 8)
+        return std::nullopt;
+    char* end = nullptr;
+    unsigned long value = std::strtoul(text.c_str(), &end, 16);
+    if (end != text.c_str() + text.size())
+        return std::nullopt;
+    return static_cast<long long>(value);
+}
+
+long long secondsOf(SysTime time) {
+    return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
+}
+
+}  // namespace
+
+std::optional<WatchdogMarker> parseWatchdogMarker(std::string_view t33) {
+    if (t33.find(kMarker) == std::string_view::npos)
+        return std::nullopt;
+    WatchdogMarker marker;
+    std::size_t pos = kMarkerEnd;
+    marker.windowMinutes = leadingNumber(t33, pos);
+    ++pos;
+    marker.pauseMinutes = leadingNumber(t33, pos);
+    return marker;
+}
+
+EventWatchdogThread::EventWatchdogThread(Services& services)
+    : m_services(services), m_tablePath(services.paths.native(alarmTablePath(services.profile))) {}
+
+int EventWatchdogThread::pass(SysTime now) {
+    Profile& p = m_services.profile;
+    const std::string list = p.getString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", "", kListRoom);
+    if (list.empty())
+        return 0;
+    if (!m_table)
+        m_table = std::make_unique<CDatabase>();
+    if (!m_table->Open(m_tablePath.c_str()))
+        return 0;
+
+    std::string kept;
+    int started = 0;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find(';', start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string item = list.substr(start, end - start);
+        start = end + 1;
+        if (item.empty())
+            continue;
+        const int alarm = std::atoi(item.c_str());
+        // An alarm beyond the table has no definition; going there would only raise an error box.
+        if (alarm < kFirstAlarm || alarm > kLastAlarm ||
+            static_cast<unsigned>(alarm) + 1 > m_table->RecCount())
+            continue;
+        m_table->Go(static_cast<unsigned>(alarm) + 1);
+        char t33[256] = {};
+        if (!m_table->Read("T33", t33, sizeof t33))
+            continue;
+        auto marker = parseWatchdogMarker(t33);
+        if (!marker)
+            continue;
+        kept += std::to_string(alarm) + ";";
+        if (marker->windowMinutes > m_largestWindow)
+            m_largestWindow = marker->windowMinutes;
+        if (m_elapsedMinutes < marker->windowMinutes)
+            continue;
+
+        const std::string key = std::to_string(alarm);
+        const long long nowSeconds = secondsOf(now);
+        auto event = storedTime(p.getString(ini::kAwdog, ini::kQxaWDog, key, "", 64));
+        if (event && (nowSeconds - *event) / 60 <= marker->windowMinutes)
+            continue;
+        auto lastAlarm = storedTime(p.getString(ini::kAlog, ini::kLastAlarm, key, "", 64));
+        const long long sinceAlarm = lastAlarm ? (nowSeconds - *lastAlarm) / 60 : marker->pauseMinutes + 1LL;
+        if (sinceAlarm <= marker->pauseMinutes)
+            continue;
+        // Without a stored event, the thread has seen none for as long as it has watched.
+        const long long sinceEvent = event ? (nowSeconds - *event) / 60 : m_elapsedMinutes;
+        m_services.launcher.run(sibling::eventWatchdogAlarm(alarm));
+        m_services.log.note("WatchDog Alarm " + key + " started because no event received in the last " +
+                            std::to_string(sinceEvent) + " minutes");
+        ++started;
+    }
+    p.writeString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
+    m_table->Close();
+    return started;
+}
+
+void EventWatchdogThread::minutePassed() {
+    if (m_elapsedMinutes <= m_largestWindow)
+        ++m_elapsedMinutes;
+}
+
+void EventWatchdogThread::run(std::stop_token stop) {
+    Clock& clock = m_services.clock;
+    for (;;) {
+        try {
+            pass(clock.now());
+        } catch (const std::exception& e) {
+            m_services.log.write(std::string("EventWatchdogThread: ") + e.what());
+        }
+        if (!clock.sleepFor(kPassLength, stop))
+            return;
+        minutePassed();
+    }
+}
+
+}  // namespace qx

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string_view>
+
+#include "Services.h"
+#include "qxclass/CDatabase.h"
+
+namespace qx {
+
+// The two numbers a watchdog alarm carries in T33 behind its marker "QXAWDOG ": the event window and
+// the repeat pause, both in minutes.
+struct WatchdogMarker {
+    int windowMinutes = 0;
+    int pauseMinutes = 0;
+};
+
+// Reads T33 of a watchdog alarm: nullopt when it does not contain "QXAWDOG ". The window is the run of
+// up to 20 digits from position 8, then one separator character of any kind, then the pause.
+std::optional<WatchdogMarker> parseWatchdogMarker(std::string_view t33);
+
+// Starts each watchdog alarm of [Config] ActiveWdogAlarms (qxawdog.ini) whose last event ([QxaWDog] of
+// qxawdog.ini, seconds since 1970 as 8 hexadecimal digits) lies further back than its window, unless
+// the alarm itself was started ([LastAlarm] of qxalog.ini) within its repeat pause. No alarm is
+// checked before its window has passed since the thread started. The list is rewritten at every pass
+// with the items that still carry the marker, so alarms that lost it drop out.
+class EventWatchdogThread {
+public:
+    static constexpr std::chrono::milliseconds kPassLength{60'000};
+
+    // The alarm table's path is taken from Vm001Path of qxaconf.ini now, once.
+    explicit EventWatchdogThread(Services& services);
+
+    // One pass at `now`. Returns the number of alarms started.
+    int pass(SysTime now);
+
+    // Counts one pass's minute for the grace after start; stops counting one past the largest window.
+    void minutePassed();
+
+    // Passes once a minute until stopped.
+    void run(std::stop_token stop);
+
+private:
+    Services& m_services;
+    std::filesystem::path m_tablePath;
+    std::unique_ptr<CDatabase> m_table;  // made on first use, kept for the thread's life
+    int m_elapsedMinutes = 0;
+    int m_largestWindow = 0;
+};
+
+}  // namespace qx

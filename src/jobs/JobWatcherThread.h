@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <stop_token>
+
+#include "CheckJobDir.h"
+#include "FileOperations.h"
+#include "Services.h"
+
+namespace qx {
+
+// Watches the three job directory slots of [JobDirWatcher]: each pass checks the watched slots in
+// order, pausing an hour after a slot whose check started a reaction (so a stalled directory raises
+// one alarm an hour, not one per pass), then waits the pass interval.
+class JobWatcherThread {
+public:
+    static constexpr std::chrono::hours kPauseAfterReaction{1};
+    static constexpr std::chrono::minutes kDefaultInterval{5};
+
+    // `files` must outlive the thread.
+    JobWatcherThread(Services& services, FileOperations& files);
+
+    // The pass interval, read once when the thread starts: CheckJobIntervalMin, where 0 (or a missing
+    // key) is written back as "5" and used as 5 minutes. A negative value is used as 5 minutes too,
+    // so that the thread never spins.
+    std::chrono::minutes readInterval();
+
+    // Checks slot `n` (1..3) at `now` if it is watched. True when stale job files started a reaction.
+    bool checkSlot(int n, SysTime now);
+
+    // The three slots at `now` without the pauses; returns the number of reactions started.
+    int checkAll(SysTime now);
+
+    // readInterval(), then passes until stopped.
+    void run(std::stop_token stop);
+
+private:
+    Services& m_services;
+    FileOperations& m_files;
+};
+
+}  // namespace qx

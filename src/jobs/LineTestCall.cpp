@@ -1,0 +1,74 @@
+#include "LineTestCall.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "MonitorCommands.h"
+#include "ProfileNames.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kFirstLine = 1;
+constexpr int kLastLine = 60;
+
+// The items of a list separated by ",", empty items left out.
+std::vector<std::string> splitItems(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(',', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            items.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+}  // namespace
+
+LineCallOutcome placeLineTestCall(Services& s, const std::function<bool()>& afterCall, bool writeBack) {
+    Profile& p = s.profile;
+    const char* file = ini::kAlarm;
+    const char* section = ini::kLineWatchDog;
+    LineCallOutcome outcome;
+    const std::string number = p.getString(file, section, "NumberToDial", "", 80);
+    const std::string extension = p.getString(file, section, "WithDDIForDial", "", 80);
+    const int postType = p.getInt(file, section, "PostType", 0);
+    if (number.empty()) {
+        if (writeBack)
+            p.writeString(file, section, "NumberToDial", "");
+        return outcome;
+    }
+    outcome.haveNumber = true;
+    if (extension.empty() && writeBack)
+        p.writeString(file, section, "WithDDIForDial", "");
+
+    if (postType == 1) {
+        for (const std::string& item : splitItems(p.getString(file, section, "CheckLines", "", 80))) {
+            const int line = std::atoi(item.c_str());
+            bool goOn = true;
+            if (line >= kFirstLine && line <= kLastLine) {
+                s.launcher.run(sibling::lineTestCallOnLine(line, number, extension));
+                ++outcome.posted;
+                goOn = afterCall();
+            }
+            s.log.note("Start WatchDog call to number " + number + " on line " + std::to_string(line));
+            if (!goOn)
+                break;
+        }
+        return outcome;
+    }
+    std::error_code ec;
+    const bool testcallModule = std::filesystem::exists("_testcall.qxe", ec);
+    s.launcher.run(sibling::lineTestCall(testcallModule, number, extension));
+    ++outcome.posted;
+    afterCall();
+    s.log.note("Start WatchDog call to number " + number);
+    return outcome;
+}
+
+}  // namespace qx

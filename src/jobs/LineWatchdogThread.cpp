@@ -1,0 +1,184 @@
+#include "LineWatchdogThread.h"
+
+#include <exception>
+
+#include "CAlarmTable.h"
+#include "LineTestCall.h"
+#include "MonitorCommands.h"
+#include "ProfileNames.h"
+#include "WarningFile.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kFirstAlarm = 10;
+constexpr int kMissing = -9;
+constexpr const char* kAlarmFile = ini::kAlarm;
+
+int readWrittenBack(Profile& p, const char* key) {
+    int value = p.getInt(kAlarmFile, ini::kLineWatchDog, key, kMissing);
+    if (value == kMissing) {
+        p.writeString(kAlarmFile, ini::kLineWatchDog, key, "0");
+        return 0;
+    }
+    return value;
+}
+
+int readDeltaHours(Profile& p) {
+    int hours = p.getInt(kAlarmFile, ini::kLineWatchDog, "DeltaHours", 0);
+    if (hours > 0)
+        return hours;
+    p.writeString(kAlarmFile, ini::kLineWatchDog, "DeltaHours", "1");
+    return 1;
+}
+
+}  // namespace
+
+LineWatchdogThread::LineWatchdogThread(Services& services, FileOperations& files)
+    : m_services(services),
+      m_files(files),
+      m_servers(services, services.paths.native(alarmTablePath(services.profile))) {}
+
+void LineWatchdogThread::begin() {
+    Profile& p = m_services.profile;
+    m_hourCounter = p.getInt(kAlarmFile, ini::kLineWatchDog, "DeltaHours", 0);
+    p.writeString(kAlarmFile, ini::kLineWatchDog, "CheckCounter", "0");
+    m_services.log.note("WatchDog thread started");
+    m_boxCounter = p.getInt(kAlarmFile, ini::kWatchDog, "Intervall", 1) / 10;
+}
+
+bool LineWatchdogThread::callDue(int minute, int deltaHours, int minuteInterval) {
+    switch (minuteInterval) {
+        case 0:
+            if (minute >= 10)
+                return false;
+            if (m_hourCounter >= deltaHours) {
+                m_hourCounter = 1;
+                return true;
+            }
+            ++m_hourCounter;
+            return false;
+        case 1:
+            return true;
+        case 2:
+            return minute < 10 || (minute >= 20 && minute < 30) || (minute >= 40 && minute < 50);
+        case 3:
+            return minute < 10 || (minute >= 30 && minute < 40);
+        default:
+            return minute < 10;
+    }
+}
+
+bool LineWatchdogThread::pass(std::stop_token stop) {
+    Profile& p = m_services.profile;
+    Clock& clock = m_services.clock;
+    const int lineChecks = p.getInt(kAlarmFile, ini::kLineWatchDog, "WDogActive", 0);
+    const int boxCalls = p.getInt(kAlarmFile, ini::kWatchDog, "Active", 0);
+    if (lineChecks == 0 && boxCalls == 0)
+        return false;
+    const int minute = toLocal(clock.now()).minute;
+    m_slept = std::chrono::milliseconds(0);
+
+    if (lineChecks != 0) {
+        const int deltaHours = readDeltaHours(p);
+        const int minuteInterval = readWrittenBack(p, "MinuteInterval");
+        const int startAlarmImmediately = readWrittenBack(p, "StartAlarmImmediately");
+        if (p.getInt(kAlarmFile, ini::kLineWatchDog, "DeactivateDial", 0) != 1 &&
+            callDue(minute, deltaHours, minuteInterval)) {
+            placeLineTestCall(m_services, [&] {
+                if (!clock.sleepFor(kPauseAfterCall, stop))
+                    return false;
+                m_slept += kPauseAfterCall;
+                return true;
+            });
+        }
+        if (stop.stop_requested())
+            return true;
+        if (p.getInt(kAlarmFile, ini::kLineWatchDog, "MultiSrvCallBack", 0) == 1)
+            m_servers.check(startAlarmImmediately, clock.now());
+        else
+            singleCounterCheck(singleCounterLimit(deltaHours, minuteInterval, startAlarmImmediately),
+                               clock.now());
+    }
+    if (boxCalls != 0)
+        boxDuty();
+    return true;
+}
+
+void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
+    Profile& p = m_services.profile;
+    const int counter = p.getInt(kAlarmFile, ini::kLineWatchDog, "CheckCounter", 0);
+    if (counter < limit) {
+        p.writeString(kAlarmFile, ini::kLineWatchDog, "CheckCounter", std::to_string(counter + 1));
+        return;
+    }
+    const int alarm = p.getInt(kAlarmFile, ini::kLineWatchDog, "StartAlarm", 0);
+    if (alarm >= kFirstAlarm) {
+        m_services.launcher.run(sibling::lineWatchdogAlarm(alarm));
+        m_services.log.note("WatchDog call not received (Counter in qxalarm.ini/LineWatchDog/CheckCounter=" +
+                            std::to_string(counter) + ") start Alarm " + std::to_string(alarm));
+    }
+    if (p.getInt(kAlarmFile, ini::kLineWatchDog, "WriteWarningFile", 0) == 1)
+        writeLineWarning();
+    recordLineFailure(p, kAlarmFile, ini::kLineWatchDog, now, limit);
+    if (p.getInt(kAlarmFile, ini::kLineWatchDog, "RestartSystem", 0) == 1) {
+        m_services.log.note("Restart system with program shutdown.exe");
+        m_services.launcher.run(sibling::restartSystem());
+    } else {
+        p.writeString(kAlarmFile, ini::kLineWatchDog, "RestartSystem", "0");
+    }
+}
+
+void LineWatchdogThread::writeLineWarning() {
+    std::string path = m_services.profile.getString(ini::kWdir, ini::kPathnames, "WatchDogFiles", "", 128);
+    if (path.empty())
+        return;
+    // The warning lies beside the file that WatchDogFiles names: everything after its last backslash
+    // (not counting a backslash in the first place) is cut.
+    std::size_t slash = path.rfind('\\');
+    if (slash != std::string::npos && slash >= 1)
+        path.resize(slash + 1);
+    writeWarningFile(m_files, m_services.paths.native(path + "qxa.war"),
+                     m_services.strings.get(kStrLineWatchdogWarning));
+}
+
+void LineWatchdogThread::boxDuty() {
+    Profile& p = m_services.profile;
+    if (m_boxCounter < p.getInt(kAlarmFile, ini::kWatchDog, "Intervall", 1) / 10) {
+        ++m_boxCounter;
+        return;
+    }
+    std::string number = p.getString(kAlarmFile, ini::kWatchDog, "NumberToDial", "", 256);
+    if (!number.empty()) {
+        m_services.launcher.run(sibling::watchdogBoxCall(), kBoxCallLimit);
+        m_services.log.note("Start WatchDog call to number " + number);
+    }
+    if (p.getInt(kAlarmFile, ini::kWatchDog, "WriteWarningOnNoAnsw", 0) == 1) {
+        std::string watchPath = p.getString(ini::kWdir, ini::kPathnames, "WatchPath", "", 80);
+        writeWarningFile(m_files, m_services.paths.native(watchPath + ".\\qxa.war"),
+                         p.getString(kAlarmFile, ini::kWatchDog, "WarningMessage", "", 128));
+    }
+    m_boxCounter = 1;
+}
+
+void LineWatchdogThread::run(std::stop_token stop) {
+    Clock& clock = m_services.clock;
+    begin();
+    for (;;) {
+        bool goOn = true;
+        try {
+            goOn = pass(stop);
+        } catch (const std::exception& e) {
+            m_services.log.write(std::string("LineWatchdogThread: ") + e.what());
+        }
+        if (!goOn) {
+            m_services.log.note("Stop WatchDog thread both not active anymore");
+            return;
+        }
+        if (!clock.sleepFor(restOfPass(), stop))
+            return;
+    }
+}
+
+}  // namespace qx

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+#include "DiskMonitor.h"
+#include "FileOperations.h"
+#include "HousekeepingHooks.h"
+#include "Services.h"
+
+namespace qx {
+
+// Every job the scheduler and the weekly move call out to, as the service runs them: the housekeeping
+// jobs and the disk monitor. Settings are read afresh at each call, like every other job of the
+// scheduler.
+class ServiceHooks : public HousekeepingHooks {
+public:
+    // With the real file operations, deleter and disk space query.
+    explicit ServiceHooks(Services& services);
+    // With `files` and `deleter` (a dry run's, together with `writeBack` false, so that no missing
+    // default is written into a profile) and `query` in place of the platform's disk space query
+    // (tests). All must outlive this object.
+    ServiceHooks(Services& services, FileOperations& files, Deleter& deleter,
+                 DiskMonitor::SpaceQuery query = {}, bool writeBack = true);
+    ~ServiceHooks() override;
+
+    // The free-space check of one drive with the disk monitor's settings as saved now.
+    void checkDrive(std::string_view drive, SysTime now) override;
+    // The used-space check of the further drives.
+    void checkAdditionalDrives(SysTime now) override;
+
+    DiskMonitor& diskMonitor() { return m_diskMonitor; }
+
+private:
+    Services& m_services;
+    std::unique_ptr<FileOperations> m_ownFiles;
+    DiskMonitor m_diskMonitor;
+};
+
+}  // namespace qx

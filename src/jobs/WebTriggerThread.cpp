@@ -1,0 +1,74 @@
+#include "WebTriggerThread.h"
+
+#include <exception>
+
+#include "MonitorCommands.h"
+#include "ProfileNames.h"
+#include "WeekCalendar.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kDefaultMinute = 7;
+constexpr int kMonday = 1;
+
+SysTime nextMinuteStart(SysTime time) {
+    return std::chrono::floor<std::chrono::minutes>(time) + std::chrono::minutes(1);
+}
+
+}  // namespace
+
+std::string webTriggerPeriods(const LocalTime& t) {
+    std::string periods;
+    if (t.hour == 0) {
+        if (t.yearDay == 1)
+            periods += "y" + std::to_string(t.year) + " ";
+        if (t.day == 1)
+            periods += "m" + std::to_string(t.month) + " ";
+        if (t.weekday == kMonday)
+            periods += "w" + std::to_string(weekNumber(t).week) + " ";
+        periods += "d" + std::to_string(t.day) + " ";
+    }
+    return periods + "h" + std::to_string(t.hour);
+}
+
+WebTriggerThread::WebTriggerThread(Services& services, std::string batch, bool writeBack)
+    : m_services(services), m_batch(std::move(batch)), m_writeBack(writeBack) {}
+
+int WebTriggerThread::startMinute() {
+    Profile& p = m_services.profile;
+    int minute = p.getInt(ini::kMover, ini::kWebTrigger, "StartOnMin", -1);
+    if (minute >= 0)
+        return minute;
+    if (m_writeBack)
+        p.writeString(ini::kMover, ini::kWebTrigger, "StartOnMin", "7");
+    return kDefaultMinute;
+}
+
+bool WebTriggerThread::pass(SysTime now) {
+    return toLocal(now).minute == startMinute() && fire(now);
+}
+
+bool WebTriggerThread::fire(SysTime now) {
+    const std::string command = sibling::webTrigger(m_batch, webTriggerPeriods(toLocal(now)));
+    const bool started = m_services.launcher.start(command, Show::Hidden);
+    m_services.log.note((started ? "Successfully started trigger: " : "FAILED to started trigger: ") +
+                        command);
+    return started;
+}
+
+void WebTriggerThread::run(std::stop_token stop) {
+    Clock& clock = m_services.clock;
+    for (;;) {
+        try {
+            pass(clock.now());
+        } catch (const std::exception& e) {
+            m_services.log.write(std::string("WebTriggerThread: ") + e.what());
+        }
+        if (!clock.sleepUntil(nextMinuteStart(clock.now()), stop))
+            return;
+    }
+}
+
+}  // namespace qx

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <stop_token>
+#include <string>
+
+#include "Services.h"
+
+namespace qx {
+
+// Runs the web component's batch program once an hour, at minute StartOnMin of [WebTrigger] in
+// qxmover.ini, telling it which calendar periods have just begun.
+class WebTriggerThread {
+public:
+    // `batch` is WebTriggerBat as the start-up decision left it. Without `writeBack` (a dry run) a
+    // missing StartOnMin is used as 7 but not written.
+    WebTriggerThread(Services& services, std::string batch, bool writeBack = true);
+
+    // The minute of the hour at which the trigger fires: StartOnMin, with "7" written when it is
+    // missing or negative.
+    int startMinute();
+
+    // Fires when the minute of `now` is the start minute. True when it fired.
+    bool pass(SysTime now);
+
+    // Starts the batch with the period arguments of `now` and logs the outcome ("Successfully started
+    // trigger: ..." or "FAILED to started trigger: ..."). True when it started.
+    bool fire(SysTime now);
+
+    // A pass at the start of every minute until stopped. Waking at the minute's start, not a fixed
+    // minute after the last pass, keeps drift from ever skipping the firing minute.
+    void run(std::stop_token stop);
+
+private:
+    Services& m_services;
+    std::string m_batch;
+    bool m_writeBack;
+};
+
+// The period arguments at `time`: "y<year> " on 1 January, "m<month> " on the first of a month,
+// "w<week> " on a Monday and "d<day> " on any day, each only in hour 0, then always "h<hour>".
+std::string webTriggerPeriods(const LocalTime& time);
+
+}  // namespace qx

@@ -1,0 +1,148 @@
+#include "JobWatcherThread.h"
+
+#include "JobsFixture.h"
+#include "ThreadSet.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace qx::test {
+namespace {
+
+class JobWatcherTest : public JobsTest {
+protected:
+    void slot(int n, const std::string& directory, int moveFiles = 0, const std::string& moveDir = "") {
+        const std::string number = std::to_string(n);
+        ini("qxmover.ini", "JobDirWatcher", ("CheckJob" + number).c_str(), "1");
+        ini("qxmover.ini", "JobDirWatcher", ("CheckDir" + number).c_str(), directory);
+        ini("qxmover.ini", "JobDirWatcher", ("MoveFiles" + number).c_str(), std::to_string(moveFiles));
+        ini("qxmover.ini", "JobDirWatcher", ("MoveDir" + number).c_str(), moveDir);
+    }
+    void alarmReaction(const std::string& alarm) {
+        ini("qxmover.ini", "JobDirWatcher", "StartOnErrorType", "1");
+        ini("qxmover.ini", "JobDirWatcher", "StartOnErrorAlarm", alarm);
+    }
+    JobDirResult check(const std::string& directory, SysTime now, int moveFiles = 0,
+                       const std::string& moveDir = "") {
+        clock.advanceTo(now);
+        return CheckJobDir(services, files, JobSlot{directory, moveFiles, moveDir}, now);
+    }
+
+    JobWatcherThread watcher{services, files};
+};
+
+TEST_F(JobWatcherTest, AgeAcrossMidnightAndAcrossDays) {
+    alarmReaction("12");
+    sandbox.file("root/qxt/jobs/a.job", "", at(2026, 12, 8, 23, 50));
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 5)), JobDirResult::Clean);   // 15 minutes
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 10)), JobDirResult::Clean);  // exactly 20
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 11)), JobDirResult::StaleFound);
+    EXPECT_THAT(launcher.calls(), ElementsAre("run qxe qxarun 1 -i412"));
+    EXPECT_THAT(activity(50),
+                ElementsAre("09.12, 00:11,  Alarm 12 started because old JOB files found in \\qxt\\jobs"));
+
+    // Left since yesterday morning: stale, not ten minutes old.
+    sandbox.file("root/qxt/old/b.job", "", at(2026, 12, 8, 9, 0));
+    EXPECT_EQ(check("\\qxt\\old", at(2026, 12, 9, 9, 10)), JobDirResult::StaleFound);
+}
+
+TEST_F(JobWatcherTest, WithoutMovingTheScanStopsAtTheFirstStaleFile) {
+    for (const char* name : {"a.job", "b.job", "c.job"})
+        sandbox.file(std::string("root/qxt/jobs/") + name, "", at(2026, 12, 9, 8));
+    sandbox.dir("root/qxt/stale");
+    ini("qxmover.ini", "JobDirWatcher", "StartOnErrorProg", "notify.exe \"jobs stuck\"");
+
+    EXPECT_EQ(check("\\QXT\\Jobs\\", at(2026, 12, 9, 9), 0, "\\qxt\\stale"), JobDirResult::StaleFound);
+
+    EXPECT_TRUE(sandbox.exists("root/qxt/jobs/a.job"));
+    EXPECT_THAT(launcher.calls(), ElementsAre("run notify.exe \"jobs stuck\""));
+    // The directory text is lower-cased for everything, the log line included.
+    EXPECT_THAT(activity(50),
+                ElementsAre("09.12, 09:00,  Program notify.exe \"jobs stuck\" started because old "
+                            "JOB files found in \\qxt\\jobs\\"));
+}
+
+TEST_F(JobWatcherTest, MovingTakesEveryStaleEntryThenReactsOnce) {
+    alarmReaction("15");
+    sandbox.file("root/qxt/jobs/a.job", "a", at(2026, 12, 9, 8));
+    sandbox.file("root/qxt/jobs/b.job", "b", at(2026, 12, 9, 8));
+    sandbox.file("root/qxt/jobs/young.job", "y", at(2026, 12, 9, 8, 50));
+    sandbox.file("root/qxt/jobs/other.tmp", "t", at(2026, 12, 9, 8));
+    sandbox.dir("root/qxt/stale");
+
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), JobDirResult::StaleFound);
+
+    EXPECT_EQ(sandbox.read("root/qxt/stale/a.job"), "a");
+    EXPECT_EQ(sandbox.read("root/qxt/stale/b.job"), "b");
+    EXPECT_TRUE(sandbox.exists("root/qxt/jobs/young.job"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/jobs/other.tmp"));
+    EXPECT_THAT(launcher.calls(), ElementsAre("run qxe qxarun 1 -i415"));
+
+    // Nothing stale is left, so nothing happens.
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 5), 1, "\\qxt\\stale"), JobDirResult::Clean);
+    EXPECT_EQ(launcher.calls().size(), 1u);
+}
+
+TEST_F(JobWatcherTest, MissingMoveDirectoryMovesNothingButStillReacts) {
+    alarmReaction("15");
+    sandbox.file("root/qxt/jobs/a.job", "a", at(2026, 12, 9, 8));
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\missing"), JobDirResult::StaleFound);
+    EXPECT_TRUE(sandbox.exists("root/qxt/jobs/a.job"));
+    EXPECT_EQ(launcher.calls().size(), 1u);
+}
+
+TEST_F(JobWatcherTest, PatternSlotSearchesItsOwnFilesAndMovesFromItsDirectory) {
+    alarmReaction("15");
+    sandbox.file("root/qxt/spool/a.tmp", "t", at(2026, 12, 9, 8));
+    sandbox.file("root/qxt/spool/b.job", "j", at(2026, 12, 9, 8));
+    sandbox.dir("root/qxt/stale");
+
+    EXPECT_EQ(check("\\qxt\\spool\\*.TMP", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), JobDirResult::StaleFound);
+
+    EXPECT_TRUE(sandbox.exists("root/qxt/stale/a.tmp"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/spool/b.job"));
+    EXPECT_EQ(check("\\qxt\\nowhere", at(2026, 12, 9, 9)), JobDirResult::Clean);
+}
+
+TEST_F(JobWatcherTest, OnlyOneEnablesASlotAndTheIntervalIsWrittenBack) {
+    slot(1, "\\qxt\\one");
+    slot(2, "\\qxt\\two");
+    ini("qxmover.ini", "JobDirWatcher", "CheckJob2", "2");
+    alarmReaction("15");
+    sandbox.file("root/qxt/one/a.job", "", at(2026, 12, 9, 8));
+    sandbox.file("root/qxt/two/a.job", "", at(2026, 12, 9, 8));
+
+    EXPECT_EQ(watcher.checkAll(at(2026, 12, 9, 9)), 1);
+    EXPECT_EQ(watcher.readInterval(), std::chrono::minutes(5));
+    EXPECT_EQ(profile.getString("qxmover.ini", "JobDirWatcher", "CheckJobIntervalMin", "", 8), "5");
+    ini("qxmover.ini", "JobDirWatcher", "CheckJobIntervalMin", "-3");
+    EXPECT_EQ(watcher.readInterval(), std::chrono::minutes(5));
+}
+
+// The thread on the virtual clock: a slot that reacted holds the next slot back an hour.
+TEST_F(JobWatcherTest, NextSlotIsExaminedAnHourAfterAReaction) {
+    slot(1, "\\qxt\\one");
+    slot(3, "\\qxt\\three");
+    ini("qxmover.ini", "JobDirWatcher", "CheckJobIntervalMin", "10");
+    alarmReaction("15");
+    sandbox.file("root/qxt/one/a.job", "", at(2026, 12, 9, 8));
+    sandbox.file("root/qxt/three/a.job", "", at(2026, 12, 9, 8));
+
+    clock.advanceTo(at(2026, 12, 9, 9));
+    ThreadSet threads(clock);
+    threads.start("JobWatcherThread", [this](std::stop_token stop) { watcher.run(stop); });
+    {
+        ClockMember self(clock);
+        clock.sleepUntil(at(2026, 12, 9, 11, 30), threads.token());
+        threads.stop();  // before leaving the clock, which would let it run on
+    }
+
+    // 09:00 slot 1, 10:00 slot 3, 11:10 slot 1 again after the pass interval.
+    EXPECT_THAT(activity(50),
+                ElementsAre("09.12, 09:00,  Alarm 15 started because old JOB files found in \\qxt\\one",
+                            "09.12, 10:00,  Alarm 15 started because old JOB files found in \\qxt\\three",
+                            "09.12, 11:10,  Alarm 15 started because old JOB files found in \\qxt\\one"));
+}
+
+}  // namespace
+}  // namespace qx::test
