@@ -11,8 +11,10 @@ export QXCLASS_PIPE_DIR="$work/pipes"
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" --component qxclass >"$work/install.log"
 
-for header in CDosFile.h CNamedPipe.h CPipeService.h CCommPort.h; do
-  test -f "$prefix/include/qxclass/$header" || { echo "missing header $header"; exit 1; }
+# Each public header stands on its own.
+for header in CDatabase.h CDosFile.h CNamedPipe.h CPipeService.h CCommPort.h PlainClasses.h; do
+  echo "#include <qxclass/$header>" | "$cxx" -std=c++20 $flags -fsyntax-only -x c++ - -I"$prefix/include" ||
+    { echo "header $header does not compile on its own"; exit 1; }
 done
 ls "$prefix"/lib*/libqxclass.so.0 >/dev/null
 
