@@ -12,6 +12,7 @@
 
 #include "PipeTestSupport.h"
 #include "ProcessSupport.h"
+#include "RunBinary.h"
 #include "qxclass/CNamedPipe.h"
 
 namespace {
@@ -104,6 +105,28 @@ TEST_F(PipeServiceTest, ThreeInstancesServeTenClientsOneAtATimeEach) {
     std::vector<std::string> console = service.console();
     for (const char* line : {"boot...", "InitServer OK.", "Exit."})
         EXPECT_EQ(std::count(console.begin(), console.end(), line), 3) << line;
+}
+
+TEST_F(PipeServiceTest, ClientsInProcessesOfTheirOwnAreServed) {
+    EchoService service(3);
+    ASSERT_EQ(service.Start(), 1);
+    std::vector<int> clients;
+    for (int i = 0; i < 10; ++i) {
+        std::string request = "process " + std::to_string(i);
+        clients.push_back(qx::test::spawnBinary(QX_PIPE_CLIENT, {"echo", request, "re: " + request},
+                                                sandbox.path("client" + std::to_string(i) + ".out")));
+        ASSERT_GT(clients.back(), 0);
+    }
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(qx::test::waitBinary(clients[i], std::chrono::seconds(120)), 0)
+            << sandbox.read("client" + std::to_string(i) + ".out.err");
+
+    EXPECT_EQ(service.Stop(30000, 0), 1);
+    EXPECT_FALSE(service.m_overlap.load());
+    int served = 0;
+    for (auto& count : service.m_served)
+        served += count.load();
+    EXPECT_EQ(served, 10);
 }
 
 // Holds each handler call until the test lets it go.
