@@ -120,7 +120,10 @@ int EventWatchdogThread::pass(SysTime now) {
                             std::to_string(sinceEvent) + " minutes");
         ++started;
     }
-    p.writeString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
+    // An unchanged list is left alone: rewriting the file every minute would only wear the disk and
+    // could undo an item that another program added in between.
+    if (kept != list)
+        p.writeString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
     m_table->Close();
     return started;
 }

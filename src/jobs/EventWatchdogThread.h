@@ -26,8 +26,9 @@ std::optional<WatchdogMarker> parseWatchdogMarker(std::string_view t33);
 // Starts each watchdog alarm of [Config] ActiveWdogAlarms (qxawdog.ini) whose last event ([QxaWDog] of
 // qxawdog.ini, seconds since 1970 as 8 hexadecimal digits) lies further back than its window, unless
 // the alarm itself was started ([LastAlarm] of qxalog.ini) within its repeat pause. No alarm is
-// checked before its window has passed since the thread started. The list is rewritten at every pass
-// with the items that still carry the marker, so alarms that lost it drop out.
+// checked before its window has passed since the thread started. At every pass the list keeps only
+// the items that still carry the marker (and is written only when that changes it), so alarms that
+// lost it drop out.
 class EventWatchdogThread {
 public:
     static constexpr std::chrono::milliseconds kPassLength{60'000};

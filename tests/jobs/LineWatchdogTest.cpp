@@ -6,6 +6,7 @@
 #include "JobsFixture.h"
 #include "OnDemandThreads.h"
 #include "ThreadSet.h"
+#include "WatchdogBoxTestCall.h"
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -234,6 +235,22 @@ TEST_F(LineWatchdogTest, ThreadEndsWhenSwitchedOffAndStartsAgain) {
     EXPECT_THAT(activity(50), ElementsAre("09.12, 08:00,  WatchDog thread started",
                                           "09.12, 08:29,  Stop WatchDog thread both not active anymore",
                                           "09.12, 08:45,  WatchDog thread started"));
+}
+
+TEST_F(LineWatchdogTest, BoxTestCallNeedsTheModuleAndANumber) {
+    EXPECT_EQ(watchdogBoxTestCall(services, "0800"), BoxTestCall::ModuleMissing);
+    sandbox.file("work/qxawdcall.qxe");
+    EXPECT_EQ(watchdogBoxTestCall(services, ""), BoxTestCall::NoNumber);
+    EXPECT_EQ(boxTestCallMessage(BoxTestCall::NoNumber),
+              "ERROR ! No phonenumber defined for line watchdog to dial !");
+    EXPECT_THAT(launcher.calls(), IsEmpty());
+    EXPECT_EQ(profile.getString(kAlarmIni, "WatchDog", "NumberToDial", "none", 64), "none");
+
+    EXPECT_EQ(watchdogBoxTestCall(services, "0800"), BoxTestCall::Started);
+    EXPECT_THAT(launcher.calls(), ElementsAre("run qxtque.exe postjob 1 qxawdcall -i51"));
+    EXPECT_EQ(profile.getString(kAlarmIni, "WatchDog", "NumberToDial", "none", 64), "0800");
+    launcher.missing.insert("qxtque.exe");
+    EXPECT_EQ(watchdogBoxTestCall(services, "0800"), BoxTestCall::StartFailed);
 }
 
 }  // namespace
