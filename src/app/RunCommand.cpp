@@ -55,9 +55,14 @@ int runMonitor(const std::string& name, Services& s, FileOperations& files, Serv
     if (name == "disk-check") {
         const MoverSettings settings = readSettings(s.profile);
         const std::string drives = asciiUpper(settings.checkDrives);
-        for (const char* drive : {"C:", "D:", "E:", "F:"})
-            if (drives.find(drive) != std::string::npos)
-                hooks.diskMonitor().checkDrive(drive, diskMonitorOf(settings));
+        for (const char* drive : {"C:", "D:", "E:", "F:"}) {
+            if (drives.find(drive) == std::string::npos)
+                continue;
+            if (!hooks.diskMonitor().rootOf(drive))
+                err << "qxmover: drive " << drive << " is not mapped (--drive " << drive[0]
+                    << "=DIR); skipped" << std::endl;
+            hooks.diskMonitor().checkDrive(drive, diskMonitorOf(settings));
+        }
         return 0;
     }
     if (name == "extra-drives") {
