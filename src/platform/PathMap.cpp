@@ -55,18 +55,30 @@ std::optional<fs::path> PathMap::drive(char letter) const {
 
 namespace {
 
-// Splits on both separators and applies the Windows component rules.
-std::vector<std::string> components(std::string_view path) {
+// Splits on both separators and applies the Windows component rules. `..` takes back the component
+// before it; in a path below a drive's root (`anchored`) it stops at that root, as Windows does, so that
+// no profile value can name a file above the directory of its drive. A relative path keeps its leading
+// `..`: it is taken from the working directory.
+std::vector<std::string> components(std::string_view path, bool anchored) {
     std::vector<std::string> parts;
     std::string current;
     auto flush = [&] {
+        if (current != "..") {
+            // Windows drops the trailing dots of a name; a name of dots only ("...") is then ".".
+            while (current.size() > 1 && current.back() == '.')
+                current.pop_back();
+        }
         if (current.empty() || current == ".") {
             current.clear();
             return;
         }
-        if (current != "..") {
-            while (current.size() > 1 && current.back() == '.')
-                current.pop_back();
+        if (current == "..") {
+            current.clear();
+            if (!parts.empty() && parts.back() != "..")
+                parts.pop_back();
+            else if (!anchored)
+                parts.push_back("..");
+            return;
         }
         parts.push_back(std::move(current));
         current.clear();
@@ -98,7 +110,7 @@ fs::path PathMap::native(std::string_view windowsPath) const {
         absolute = true;
     }
     fs::path out = base;
-    for (auto& part : components(rest))
+    for (auto& part : components(rest, absolute))
         out /= part;
     if (!absolute && out.empty())
         out = ".";

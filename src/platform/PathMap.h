@@ -15,6 +15,7 @@ namespace qx {
 //  - a trailing dot of a component is dropped and `.` components vanish, so the joints
 //    "dir.\name" and "dir\.\name" both name dir/name;
 //  - a path that does not exist as written is resolved component by component ignoring letter case;
+//  - `..` never climbs above the root of its drive (`\..\x` is `\x`, `D:\..\x` is `D:\x`);
 //  - relative paths stay relative: they are taken from the working directory.
 class PathMap {
 public:

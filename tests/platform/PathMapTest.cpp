@@ -30,7 +30,23 @@ TEST_F(PathMapTest, DotJointsNameTheSameDirectory) {
     EXPECT_EQ(paths.native("\\qxt\\log\\.\\*.job"), sandbox.path("root/qxt/log/*.job"));
 }
 
+TEST_F(PathMapTest, DotDotStopsAtTheRootOfItsDrive) {
+    EXPECT_EQ(paths.native("\\..\\escaped.ini"), sandbox.path("root/escaped.ini"));
+    EXPECT_EQ(paths.native("\\..\\..\\..\\outside"), sandbox.path("root/outside"));
+    EXPECT_EQ(paths.native("C:\\qxt\\..\\..\\x"), sandbox.path("root/x"));
+    EXPECT_EQ(paths.native("d:\\..\\x"), sandbox.path("data/x"));
+    EXPECT_EQ(paths.native("D:\\rec\\..\\..\\..\\x"), sandbox.path("data/x"));
+    EXPECT_EQ(paths.native("X:\\..\\..\\a").parent_path(), sandbox.path("root/drive_x"));
+    // Within the drive `..` takes back one component, also after a dotted joint.
+    EXPECT_EQ(paths.native("\\qxt\\log.\\..\\db"), sandbox.path("root/qxt/db"));
+    // A name of dots only is no way up.
+    EXPECT_EQ(paths.native("\\...\\x"), sandbox.path("root/x"));
+    EXPECT_EQ(paths.native("\\..."), sandbox.path("root"));
+    EXPECT_EQ(paths.profileFile("\\..\\escaped.ini"), sandbox.path("root/escaped.ini"));
+}
+
 TEST_F(PathMapTest, RelativePathsStayRelative) {
+    EXPECT_EQ(paths.native("..\\a\\..\\b"), std::filesystem::path("../b"));
     EXPECT_EQ(paths.native("log\\qxmover_50.log"), std::filesystem::path("log/qxmover_50.log"));
 }
 
