@@ -21,6 +21,19 @@ LocalTime toLocal(SysTime time) {
     return local;
 }
 
+SysTime fromUnixTime(std::int64_t seconds, std::int64_t nanoseconds) {
+    using Ticks = SysTime::duration;
+    constexpr std::int64_t perSecond = std::chrono::duration_cast<Ticks>(std::chrono::seconds(1)).count();
+    constexpr std::int64_t maxSeconds = Ticks::max().count() / perSecond;
+    constexpr std::int64_t minSeconds = Ticks::min().count() / perSecond;
+    if (seconds >= maxSeconds)
+        return SysTime::max();
+    if (seconds <= minSeconds)
+        return SysTime::min();
+    return SysTime(std::chrono::duration_cast<Ticks>(std::chrono::seconds(seconds) +
+                                                     std::chrono::nanoseconds(nanoseconds)));
+}
+
 SysTime fromLocal(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};
     tm.tm_year = year - 1900;
@@ -30,7 +43,7 @@ SysTime fromLocal(int year, int month, int day, int hour, int minute, int second
     tm.tm_min = minute;
     tm.tm_sec = second;
     tm.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+    return fromUnixTime(std::mktime(&tm));
 }
 
 std::optional<SysTime> parseLocalTime(std::string_view text) {
@@ -53,7 +66,8 @@ std::optional<SysTime> parseLocalTime(std::string_view text) {
         hour < 0 || minute < 0 || second < 0 || year < 1970)
         return std::nullopt;
     SysTime time = fromLocal(year, month, day, hour, minute, second);
-    if (toLocal(time).day != day)  // 31 February and the like
+    // 31 February and the like; a date past the clock's range is held at its end.
+    if (time != SysTime::max() && toLocal(time).day != day)
         return std::nullopt;
     return time;
 }

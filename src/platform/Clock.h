@@ -32,6 +32,11 @@ struct LocalTime {
 
 LocalTime toLocal(SysTime time);
 
+// The instant `seconds` + `nanoseconds` after 1970-01-01 UTC (a file time, a time_t), clamped to the
+// range the clock can hold (about 1678 to 2262): a file dated 2300 is later than every other time,
+// never wrapped round into the past. The one conversion of file and calendar times.
+SysTime fromUnixTime(std::int64_t seconds, std::int64_t nanoseconds = 0);
+
 // The instant of a local date and time; daylight saving time is decided by the time zone.
 SysTime fromLocal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 

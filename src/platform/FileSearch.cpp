@@ -69,8 +69,7 @@ std::vector<FoundFile> findFiles(const std::filesystem::path& directory, std::st
         file.isSymlink = S_ISLNK(st.st_mode);
         file.isDirectory = S_ISDIR(st.st_mode);
         file.isReadOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-        file.lastWrite = SysTime(std::chrono::duration_cast<SysTime::duration>(
-            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+        file.lastWrite = fromUnixTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
         found.push_back(std::move(file));
     }
     return found;

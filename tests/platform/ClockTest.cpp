@@ -32,6 +32,20 @@ TEST_F(ClockTest, ParsesLocalTimesStrictly) {
     EXPECT_FALSE(parseLocalTime("yesterday"));
 }
 
+TEST_F(ClockTest, TimesPastTheClocksRangeAreHeldAtItsEnds) {
+    // 2300 and 1600 do not fit the nanosecond clock: they stay the latest and earliest times.
+    EXPECT_EQ(fromUnixTime(10'413'792'000), SysTime::max());
+    EXPECT_EQ(fromUnixTime(-11'676'096'000), SysTime::min());
+    const SysTime y2200 = fromUnixTime(7'258'118'400, 5);
+    EXPECT_LT(y2200, fromUnixTime(10'413'792'000));
+    EXPECT_GT(y2200, fromLocal(2026, 12, 7));
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::nanoseconds>(y2200.time_since_epoch()).count() % 10, 5);
+    EXPECT_EQ(fromLocal(2300, 1, 1), SysTime::max());
+    ASSERT_TRUE(parseLocalTime("2300-01-01 00:00").has_value());
+    EXPECT_EQ(*parseLocalTime("2300-01-01 00:00"), SysTime::max());
+    EXPECT_EQ(toLocal(*parseLocalTime("2200-01-01 00:00")).year, 2200);
+}
+
 TEST_F(ClockTest, VirtualClockJumpsWhenEveryMemberSleeps) {
     SysTime start = *parseLocalTime("2026-12-07 00:00");
     VirtualClock clock(start);
