@@ -19,6 +19,12 @@ public:
     }
     std::error_code move(std::string_view name) override { return print("move", name); }
     std::error_code copy(std::string_view name) override { return print("copy", name); }
+    std::vector<std::string> clearPartialCopies() override {
+        std::vector<std::string> dead = deadPartialCopies(m_owner.list(m_to));
+        for (const std::string& name : dead)
+            m_owner.print("delete", m_to / name);
+        return dead;
+    }
 
 private:
     std::error_code print(std::string_view verb, std::string_view name) {
@@ -33,7 +39,35 @@ private:
     std::filesystem::path m_to;
 };
 
+class DryRunCleaner : public DirectoryCleaner {
+public:
+    DryRunCleaner(DryRunFileOperations& owner, std::filesystem::path directory)
+        : m_owner(owner),
+          m_real(owner.FileOperations::openForDeletion(directory)),
+          m_directory(std::move(directory)) {}
+
+    std::error_code openError() const override { return m_real->openError(); }
+    std::vector<DirectoryEntry> list() override { return m_real->list(); }
+    std::optional<SysTime> lastWrite(std::string_view name) override { return m_real->lastWrite(name); }
+    std::error_code remove(std::string_view name) override {
+        if (std::error_code ec = m_real->openError())
+            return ec;
+        m_owner.print("delete", m_directory / name);
+        return {};
+    }
+
+private:
+    DryRunFileOperations& m_owner;
+    std::unique_ptr<DirectoryCleaner> m_real;
+    std::filesystem::path m_directory;
+};
+
 }  // namespace
+
+std::unique_ptr<DirectoryCleaner> DryRunFileOperations::openForDeletion(
+    const std::filesystem::path& directory) {
+    return std::make_unique<DryRunCleaner>(*this, directory);
+}
 
 std::unique_ptr<FileTransfer> DryRunFileOperations::transfer(const std::filesystem::path& from,
                                                              const std::filesystem::path& to) {

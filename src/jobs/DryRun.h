@@ -20,6 +20,8 @@ public:
     // Last-write times are read for real, so that the age check decides as in a real run.
     std::unique_ptr<FileTransfer> transfer(const std::filesystem::path& from,
                                            const std::filesystem::path& to) override;
+    // Lists for real; a deletion is printed.
+    std::unique_ptr<DirectoryCleaner> openForDeletion(const std::filesystem::path& directory) override;
     std::error_code createDirectory(const std::filesystem::path& directory) override;
     std::error_code remove(const std::filesystem::path& file) override;
     std::error_code createFile(const std::filesystem::path& file, std::string_view content) override;

@@ -1,0 +1,268 @@
+#include "PosixTransfer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace fs = std::filesystem;
+
+namespace qx {
+
+namespace {
+
+std::error_code copyBytes(int in, int out, off_t size) {
+    // copy_file_range lets the kernel (or the file system) do the work; plain reads and writes where
+    // it cannot, and for whatever a writer appended while we copied.
+    off_t done = 0;
+    while (done < size) {
+        ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(size - done), 0);
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return lastError();
+        break;
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return lastError();
+        if (n == 0)
+            return {};
+        for (ssize_t written = 0; written < n;) {
+            ssize_t w = ::write(out, buffer + written, static_cast<std::size_t>(n - written));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w < 0)
+                return lastError();
+            written += w;
+        }
+    }
+}
+
+// A name beside the target that no other writer uses; it never matches a statistic pattern. It is
+// removed again, or by a later move when this process was killed (see deadPartialCopies()).
+std::string temporaryName(std::string_view name) {
+    static std::atomic<unsigned> counter{0};
+    return "." + std::string(name) + ".qxcopy-" + std::to_string(::getpid()) + "-" +
+           std::to_string(++counter);
+}
+
+// Creates a fresh temporary file beside `name` in `directory`; its name goes to `temp`.
+int createTemporary(int directory, std::string_view name, std::string& temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = temporaryName(name);
+        int fd = ::openat(directory, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+bool sameState(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+std::error_code copySymlink(int fromDir, const std::string& name, int toDir) {
+    std::string target(4096, '\0');
+    ssize_t n = ::readlinkat(fromDir, name.c_str(), target.data(), target.size());
+    if (n < 0)
+        return lastError();
+    target.resize(static_cast<std::size_t>(n));
+    std::string temp = temporaryName(name);
+    if (::symlinkat(target.c_str(), toDir, temp.c_str()) != 0)
+        return lastError();
+    if (::renameat(toDir, temp.c_str(), toDir, name.c_str()) != 0) {
+        std::error_code ec = lastError();
+        ::unlinkat(toDir, temp.c_str(), 0);
+        return ec;
+    }
+    return {};
+}
+
+// The error a copy reports when its source changed while it was read.
+const std::error_code kChanged = std::make_error_code(std::errc::resource_unavailable_try_again);
+
+// Copies every byte, the permission bits and the last-write time into a temporary file, which then
+// replaces the target. `before` receives the source as it was when the copy began. A source that was
+// written to meanwhile (its size or change time moved) gives kChanged and no copy: what it has now
+// would not be the file that the copy holds. Nothing is waited for here: with `startWriteback` the
+// copy's bytes only start on their way to the disk, and the caller syncs.
+std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct stat& before,
+                       bool startWriteback) {
+    if (::fstatat(fromDir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0)
+        return lastError();
+    if (S_ISLNK(before.st_mode))
+        return copySymlink(fromDir, name, toDir);
+    if (!S_ISREG(before.st_mode))
+        return std::make_error_code(std::errc::invalid_argument);
+    FileDescriptor in(::openat(fromDir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!in.valid())
+        return lastError();
+    if (::fstat(in.get(), &before) != 0)
+        return lastError();
+    std::string temp;
+    FileDescriptor out(createTemporary(toDir, name, temp));
+    if (!out.valid())
+        return lastError();
+    std::error_code ec = copyBytes(in.get(), out.get(), before.st_size);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    if (!ec && ::fchmod(out.get(), before.st_mode & 07777) != 0)
+        ec = lastError();
+    // The time last, after every write.
+    if (!ec && ::futimens(out.get(), times) != 0)
+        ec = lastError();
+    if (!ec && startWriteback)
+        ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: failure costs only time
+    if (::close(out.release()) != 0 && !ec)
+        ec = lastError();
+    struct stat after {};
+    if (!ec && (::fstat(in.get(), &after) != 0 || !sameState(before, after)))
+        ec = kChanged;
+    if (!ec && ::renameat(toDir, temp.c_str(), toDir, name.c_str()) != 0)
+        ec = lastError();
+    if (ec)
+        ::unlinkat(toDir, temp.c_str(), 0);
+    return ec;
+}
+
+}  // namespace
+
+PosixTransfer::PosixTransfer(const fs::path& from, const fs::path& to, PosixFileOperations::StepHook hook,
+                             std::size_t batchFiles)
+    : m_from(::open(from.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      m_fromError(m_from.valid() ? std::error_code() : lastError()),
+      m_to(::open(to.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      m_toError(m_to.valid() ? std::error_code() : lastError()),
+      m_hook(std::move(hook)),
+      m_batchFiles(batchFiles < 1 ? 1 : batchFiles) {}
+
+PosixTransfer::~PosixTransfer() {
+    completeBatch();
+}
+
+void PosixTransfer::step(std::string_view what, std::string_view name) const {
+    if (m_hook)
+        m_hook(what, name);
+}
+
+std::optional<SysTime> PosixTransfer::lastWrite(std::string_view name, std::error_code& error) {
+    if ((error = m_fromError))
+        return std::nullopt;
+    struct stat st {};
+    if (::fstatat(m_from.get(), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        error = lastError();
+        return std::nullopt;
+    }
+    error.clear();
+    return fromUnixTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+}
+
+std::error_code PosixTransfer::move(std::string_view name) {
+    if (std::error_code ec = opened())
+        return ec;
+    Pending pending{std::string(name), {}};
+    const char* file = pending.name.c_str();
+    if (::renameat(m_from.get(), file, m_to.get(), file) == 0)
+        return {};
+    if (errno != EXDEV)
+        return lastError();
+    if (std::error_code ec = copyAt(m_from.get(), pending.name, m_to.get(), pending.before, true)) {
+        if (ec != kChanged)
+            return ec;
+        m_problems.push_back({pending.name, {}, true});
+        return {};
+    }
+    step("copied", pending.name);
+    m_pendingBytes += pending.before.st_size;
+    m_pending.push_back(std::move(pending));
+    if (m_pending.size() >= m_batchFiles || m_pendingBytes >= kBatchBytes)
+        completeBatch();
+    return {};
+}
+
+std::error_code PosixTransfer::copy(std::string_view name) {
+    if (std::error_code ec = opened())
+        return ec;
+    struct stat before {};
+    std::error_code ec = copyAt(m_from.get(), std::string(name), m_to.get(), before, false);
+    // The source stays, so a copy of a file being written is as good as any: it is renewed next time.
+    return ec == kChanged ? std::error_code() : ec;
+}
+
+void PosixTransfer::completeBatch() {
+    if (m_pending.empty())
+        return;
+    std::vector<Pending> batch = std::move(m_pending);
+    m_pending.clear();
+    m_pendingBytes = 0;
+    // One pass makes the batch durable: each copy's bytes (on their way since the copy), then the
+    // target directory with the names and every inode change. A source is deleted only after that.
+    std::vector<bool> durable(batch.size(), true);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (!S_ISREG(batch[i].before.st_mode))
+            continue;  // a link lives in its inode, which the directory's sync commits
+        FileDescriptor copy(::openat(m_to.get(), batch[i].name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (!copy.valid() || ::fdatasync(copy.get()) != 0) {
+            m_problems.push_back({batch[i].name, lastError(), false});
+            durable[i] = false;
+        }
+    }
+    FileDescriptor target(::openat(m_to.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!target.valid() || ::fsync(target.get()) != 0) {
+        std::error_code ec = lastError();
+        for (std::size_t i = 0; i < batch.size(); ++i)
+            if (durable[i])
+                m_problems.push_back({batch[i].name, ec, false});
+        return;
+    }
+    step("synced", {});
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const Pending& p = batch[i];
+        if (!durable[i])
+            continue;
+        struct stat now {};
+        if (::fstatat(m_from.get(), p.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT)  // gone: another program took it; its copy is safe
+                m_problems.push_back({p.name, lastError(), false});
+            continue;
+        }
+        if (!sameState(p.before, now)) {
+            m_problems.push_back({p.name, {}, true});
+            continue;
+        }
+        if (::unlinkat(m_from.get(), p.name.c_str(), 0) != 0 && errno != ENOENT) {
+            m_problems.push_back({p.name, lastError(), false});
+            continue;
+        }
+        step("deleted", p.name);
+    }
+}
+
+std::vector<TransferProblem> PosixTransfer::complete() {
+    completeBatch();
+    return std::exchange(m_problems, {});
+}
+
+std::vector<std::string> PosixTransfer::clearPartialCopies() {
+    std::vector<std::string> cleared;
+    if (opened())
+        return cleared;
+    auto directory = openCleaner(m_to.get(), ".");
+    for (std::string& name : deadPartialCopies(directory->list()))
+        if (!directory->remove(name))
+            cleared.push_back(std::move(name));
+    return cleared;
+}
+
+}  // namespace qx
