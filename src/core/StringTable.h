@@ -42,6 +42,7 @@ enum StringId : int {
     kStrListedWavfiles = 183,
     kStrNoWavfiles = 184,
     kStrLineWatchdogWarning = 130,
+    kStrMovePlan = 125,
 };
 
 // The string table: built-in English texts, replaced entry by entry by a language file.

@@ -28,6 +28,22 @@ MoverCalendar calendarAt(SysTime now, int waitBeforeDel, int rememberedMonth) {
     return c;
 }
 
+SysTime weekStart(SysTime time) {
+    LocalTime local = toLocal(time);
+    // Through the calendar, so that a change of daylight saving time in between costs nothing.
+    return fromLocal(local.year, local.month, local.day - (local.isoWeekday() - 1));
+}
+
+SysTime earlierCycleBefore(SysTime now) {
+    LocalTime monday = toLocal(weekStart(now));
+    return fromLocal(monday.year, monday.month, monday.day - 7 - 50 * 7);
+}
+
+bool keepsWholeCycle(const MoverContext& context) {
+    const int wait = context.settings.waitBeforeDel;
+    return context.settings.moveMode == 2 ? wait >= 12 : wait >= 52;
+}
+
 MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth) {
     MoverContext context;
     context.settings = readSettings(profile);

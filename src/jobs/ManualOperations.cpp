@@ -24,6 +24,14 @@ bool inWorkingDirectory(std::string_view name) {
     return fs::exists(resolveCaseInsensitive(fs::path(".") / name), ec);
 }
 
+// What "move now" will do, for its question: text 125 with the two counts.
+std::string movePlan(Services& s, std::size_t moving, std::size_t deleting) {
+    std::string text = s.strings.format(kStrMovePlan, std::to_string(moving));
+    if (std::size_t at = text.find("%2"); at != std::string::npos)
+        text.replace(at, 2, std::to_string(deleting));
+    return text;
+}
+
 }  // namespace
 
 MoverContext buttonContext(Services& services, SysTime now, int moveMode) {
@@ -42,15 +50,24 @@ OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
     bool weekly = context.settings.moveMode == 1;
     int number = weekly ? calendar.previousWeek : calendar.rememberedMonth;
     const auto directory = mover.periodDirectory(context.logDirectory, number);
-    if (!confirmed(s, kStrAskMove, directory.string()))
-        return OperationResult::Declined;
     if (!weekly) {
+        if (!confirmed(s, kStrAskMove, directory.string()))
+            return OperationResult::Declined;
         std::string line = sibling::moveBatch(mover.native(context.logDirectory).string(), number);
         return resultOf(mover.startBatch(line, kStrMoveFailed));
     }
+    // Only what an earlier cycle of this week number left is deleted, so a second press, or a press
+    // after the scheduled move, loses nothing that this week filed.
+    const SysTime earlier = earlierCycleBefore(context.now);
+    const std::size_t moving = mover.filesToMove(mover.native(context.logDirectory), kMoveNowPatterns).size();
+    const std::size_t deleting = mover.filesToDelete(directory, kMoveNowPatterns, earlier).size();
+    std::string question =
+        s.strings.format(kStrAskMove, directory.string()) + "\n" + movePlan(s, moving, deleting);
+    if (!s.prompts.ask(question, s.strings.get(kStrConfirmCaption)))
+        return OperationResult::Declined;
     if (!mover.ensureWeekDirectory(context.logDirectory, number))
         return OperationResult::Failed;
-    mover.deleteFiles(directory, kMoveNowPatterns);
+    mover.deleteFiles(directory, kMoveNowPatterns, earlier);
     return resultOf(mover.moveFiles(mover.native(context.logDirectory), kMoveNowPatterns, directory,
                                     AgeCheck::Off, context.now));
 }

@@ -18,9 +18,10 @@ enum class OperationResult { Done, Failed, Declined };
 MoverContext buttonContext(Services& services, SysTime now, int moveMode);
 
 // Weekly mode: the previous week's directory gets the files of the core patterns (the tables, the line
-// logs, the logs, the voice files and the viewer's qxaview.inf), without the age check, after the files of
-// the same names there are deleted. Other modes: qxmover.bat for the remembered month. A failed start
-// is shown (text 107).
+// logs, the logs, the voice files and the viewer's qxaview.inf), without the age check, after the files
+// of these patterns that an earlier cycle of the week number left there are deleted. The question
+// names the directory and says how many files are moved and deleted (text 125). Other modes:
+// qxmover.bat for the remembered month. A failed start is shown (text 107).
 OperationResult moveNow(StatisticMover& mover, const MoverContext& context);
 
 // Weekly mode: deletes the statistic files but the event files in the due week's directory. Other modes:

@@ -16,7 +16,7 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
     if (settings.moveConferWavToSubDir)
         ok = mover.moveWaveFiles(context.logDirectory, context.waveDirectory, month, context.now) && ok;
     if (context.delLogFiles) {
-        if (calendar.dueMonth == month) {
+        if (context.settings.waitBeforeDel >= 12 || calendar.dueMonth == month) {
             // A wait of twelve months names the month just handed to qxmover.bat, which runs beside us.
             s.log.note("Keep directory " + mover.periodDirectory(context.logDirectory, month).string() +
                        ": it holds the month just moved");

@@ -69,13 +69,71 @@ bool ageChecked(std::string_view pattern, std::string_view name) {
     return name.size() == 12 && !containsIgnoreCase(name, "qx");
 }
 
-void StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::string_view> patterns) {
-    for (const MatchedFile& entry : matchingFiles(m_files, directory, patterns)) {
-        fs::path file = directory / entry.name;
-        std::error_code ec = m_files.remove(file);
-        if (ec && !vanished(ec, file))
-            m_services.log.note("Cannot delete " + file.string() + ": " + ec.message());
+namespace {
+
+// The entries of an opened directory that match `patterns`, in name order, written before
+// `writtenBefore` when given.
+std::vector<std::string> deletable(DirectoryCleaner& directory, std::span<const std::string_view> patterns,
+                                   std::optional<SysTime> writtenBefore) {
+    std::vector<std::string> names;
+    for (DirectoryEntry& entry : directory.list()) {
+        if (entry.isDirectory)
+            continue;
+        bool matches = false;
+        for (std::string_view pattern : patterns)
+            matches = matches || matchesWildcard(entry.name, pattern);
+        if (!matches)
+            continue;
+        if (writtenBefore) {
+            std::optional<SysTime> written = directory.lastWrite(entry.name);
+            // A time that cannot be read keeps the file.
+            if (!written || *written >= *writtenBefore)
+                continue;
+        }
+        names.push_back(std::move(entry.name));
     }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+std::vector<std::string> StatisticMover::filesToDelete(const fs::path& directory,
+                                                       std::span<const std::string_view> patterns,
+                                                       std::optional<SysTime> writtenBefore) {
+    std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
+    return deletable(*open, patterns, writtenBefore);
+}
+
+std::vector<std::string> StatisticMover::filesToMove(const fs::path& source,
+                                                     std::span<const std::string_view> patterns) {
+    std::vector<std::string> names;
+    for (MatchedFile& entry : matchingFiles(m_files, source, patterns))
+        names.push_back(std::move(entry.name));
+    return names;
+}
+
+int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::string_view> patterns,
+                                std::optional<SysTime> writtenBefore) {
+    std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
+    if (std::error_code ec = open->openError()) {
+        if (ec == std::errc::too_many_symbolic_link_levels || ec == std::errc::not_a_directory)
+            m_services.log.note("Not deleting in " + directory.string() + ": it is a link or no directory");
+        else if (ec != std::errc::no_such_file_or_directory)
+            m_services.log.note("Cannot delete in " + directory.string() + ": " + ec.message());
+        return 0;
+    }
+    int deleted = 0;
+    for (const std::string& name : deletable(*open, patterns, writtenBefore)) {
+        if (m_stop.stop_requested())
+            break;
+        std::error_code ec = open->remove(name);
+        if (!ec)
+            ++deleted;
+        else if (ec != std::errc::no_such_file_or_directory)
+            m_services.log.note("Cannot delete " + (directory / name).string() + ": " + ec.message());
+    }
+    return deleted;
 }
 
 bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::string_view> patterns,
@@ -88,7 +146,14 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
         return false;
     bool allMoved = true;
     std::unique_ptr<FileTransfer> transfer = m_files.transfer(source, target);
+    for (const std::string& name : transfer->clearPartialCopies())
+        m_services.log.note("Deleted partial copy " + (target / name).string() + " of a stopped move");
     for (const MatchedFile& entry : matched) {
+        if (m_stop.stop_requested()) {
+            allMoved = false;
+            m_services.log.note("Move to " + target.string() + " stopped before " + entry.name);
+            break;
+        }
         // Decided for each file: one old or exempt name must not let a younger file go.
         bool young = false;
         if (ageCheck == AgeCheck::On && ageChecked(entry.pattern, entry.name)) {
@@ -106,6 +171,17 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
                                 (source / entry.name).string() + " to " + (target / entry.name).string() +
                                 ": " + ec.message());
         }
+    }
+    for (const TransferProblem& problem : transfer->complete()) {
+        if (problem.changed) {
+            // Not a failure: the file is still being written, as when a young file is only copied.
+            m_services.log.note("Keep " + (source / problem.name).string() +
+                                ": it changed while it was copied; it goes at the next run");
+            continue;
+        }
+        allMoved = false;
+        m_services.log.note("Cannot move " + (source / problem.name).string() + " to " +
+                            (target / problem.name).string() + ": " + problem.error.message());
     }
     return allMoved;
 }

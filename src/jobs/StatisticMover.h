@@ -2,9 +2,12 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "FileOperations.h"
 #include "JobHooks.h"
@@ -34,12 +37,24 @@ enum class AgeCheck { Off, On };
 // to the activity log (when WriteLogFile is on) and the job goes on with the next file.
 class StatisticMover {
 public:
-    StatisticMover(Services& services, FileOperations& files, JobHooks& hooks)
-        : m_services(services), m_files(files), m_hooks(hooks) {}
+    // A stop requested through `stop` ends a move or deletion between two files.
+    StatisticMover(Services& services, FileOperations& files, JobHooks& hooks, std::stop_token stop = {})
+        : m_services(services), m_files(files), m_hooks(hooks), m_stop(std::move(stop)) {}
 
-    // Deletes every file of `directory` that matches one of `patterns`, in name order. Subdirectories stay;
-    // symbolic links are removed themselves. A missing directory does nothing.
-    void deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns);
+    // Deletes every file of `directory` that matches one of `patterns`, in name order; with
+    // `writtenBefore` only those last written before that time. Subdirectories stay; symbolic links are
+    // removed themselves. A directory that is a symbolic link is not followed: nothing is deleted there,
+    // and that is logged. A missing directory does nothing. Returns the number of files deleted.
+    int deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns,
+                    std::optional<SysTime> writtenBefore = std::nullopt);
+
+    // The files that deleteFiles() would delete, without deleting them.
+    std::vector<std::string> filesToDelete(const std::filesystem::path& directory,
+                                           std::span<const std::string_view> patterns,
+                                           std::optional<SysTime> writtenBefore = std::nullopt);
+    // The files of `source` that moveFiles() would take for `patterns`.
+    std::vector<std::string> filesToMove(const std::filesystem::path& source,
+                                         std::span<const std::string_view> patterns);
 
     // Moves the files of `source` that match `patterns` into `target`, replacing files of the same
     // name there; each file is handled under the first pattern it matches, and the files go in name
@@ -47,7 +62,9 @@ public:
     // where it is, except "*.log" files whose name is not 12 characters long or contains "qx" (the
     // server's own rotated logs), which are moved whatever their age. The directory is read once. With
     // `createTarget` a missing target is created first, but only when there is something to move.
-    // Returns false when a file could not be moved or copied.
+    // Partial copies that killed processes left in the target are deleted first. A file written to
+    // while it was copied to another file system stays where it is, for the next run (logged). Returns
+    // false when a file could not be moved or copied, or a stop came before the last file.
     bool moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
                    const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
                    bool createTarget = false);
@@ -87,6 +104,7 @@ private:
     Services& m_services;
     FileOperations& m_files;
     JobHooks& m_hooks;
+    std::stop_token m_stop;
 };
 
 // Whether the age check looks at `name` for `pattern` (see StatisticMover::moveFiles).

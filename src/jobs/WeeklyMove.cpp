@@ -10,8 +10,9 @@ namespace {
 
 constexpr std::string_view kInfPattern[] = {"*.inf"};
 
-// Empties the previous week's directory of `patterns` (last year's files of the same week number go
-// first) and moves the log directory's files of `patterns` into it; notes `message` and the directory.
+// Empties the previous week's directory of what an earlier cycle of that week number left there
+// (`patterns` only) and moves the log directory's files of `patterns` into it; notes `message` and the
+// directory. What this cycle filed stays, so running it again harms nothing.
 bool moveIntoWeekDirectory(StatisticMover& mover, const MoverContext& context,
                            std::span<const std::string_view> patterns, AgeCheck ageCheck,
                            const char* message) {
@@ -19,7 +20,7 @@ bool moveIntoWeekDirectory(StatisticMover& mover, const MoverContext& context,
     if (!mover.ensureWeekDirectory(context.logDirectory, previousWeek))
         return false;
     const auto week = mover.periodDirectory(context.logDirectory, previousWeek);
-    mover.deleteFiles(week, patterns);
+    mover.deleteFiles(week, patterns, earlierCycleBefore(context.now));
     bool ok = mover.moveFiles(mover.native(context.logDirectory), patterns, week, ageCheck, context.now);
     mover.services().log.note(message + week.string());
     return ok;
@@ -55,12 +56,14 @@ bool weeklyAtOne(StatisticMover& mover, const MoverContext& context) {
     Services& s = mover.services();
     bool ok = moveIntoWeekDirectory(mover, context, kStatisticPatterns, AgeCheck::On,
                                     "Move all logfiles to directory ");
+    // A wait of a whole cycle (52 weeks, or the 53 that the settings allow) keeps every week: it would
+    // name the week just filled or the one before it.
+    const bool keepAll = keepsWholeCycle(context);
     if (context.delLogFiles) {
         const auto due = mover.periodDirectory(context.logDirectory, calendar.dueWeek);
-        if (calendar.dueWeek == calendar.previousWeek) {
-            // A wait of a whole 52-week year names the week just filled; its files of a year ago were
-            // deleted above before the move.
-            s.log.note("Keep directory " + due.string() + ": it holds the week just moved");
+        if (keepAll) {
+            s.log.note("Keep directory " + due.string() + ": WaitBeforeDel " +
+                       std::to_string(settings.waitBeforeDel) + " keeps every week");
         } else {
             mover.deleteFiles(due, kDeletionPatterns);
             s.log.note("Delete all files in directory " + due.string());
@@ -72,7 +75,11 @@ bool weeklyAtOne(StatisticMover& mover, const MoverContext& context) {
         std::string line = sibling::secondBatch(mover.secondBatchProgram(), calendar.previousWeek,
                                                 calendar.currentWeek, calendar.month, calendar.year);
         ok = mover.startBatch(line, kStrSecondBatchFailed) && ok;
-        s.launcher.start(sibling::secondDeleteBatch(calendar.dueWeek), Show::Hidden);
+        if (keepAll)
+            s.log.note("Skip " + sibling::secondDeleteBatch(calendar.dueWeek) + ": WaitBeforeDel " +
+                       std::to_string(settings.waitBeforeDel) + " keeps every week");
+        else
+            s.launcher.start(sibling::secondDeleteBatch(calendar.dueWeek), Show::Hidden);
     }
     return ok;
 }

@@ -30,23 +30,34 @@ protected:
 
 TEST_F(ScheduledMovesTest, LastYearsFilesOfTheWeekGoBeforeTheNewOnesComeIn) {
     sandbox.file("root/qxt/log/a.dbf", "this year", old);
-    sandbox.file("root/qxt/log/log49/a.dbf", "last year");
-    sandbox.file("root/qxt/log/log49/gone.l1", "last year");
-    sandbox.file("root/qxt/log/log49/qxaview.inf", "moved in at midnight");
+    const SysTime lastYear = at(2025, 12, 3, 10);
+    sandbox.file("root/qxt/log/log49/a.dbf", "last year", lastYear);
+    sandbox.file("root/qxt/log/log49/gone.l1", "last year", lastYear);
+    sandbox.file("root/qxt/log/log49/qxaview.inf", "moved in at midnight", lastYear);
     EXPECT_TRUE(weeklyAtOne(mover, context()));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this year");
     EXPECT_FALSE(sandbox.exists("root/qxt/log/log49/gone.l1"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log49/qxaview.inf"));
 }
 
-TEST_F(ScheduledMovesTest, AWaitOfAWholeYearKeepsTheWeekJustMoved) {
-    ini("qxmover.ini", "Config", "WaitBeforeDel", "52");
+TEST_F(ScheduledMovesTest, AWaitOfAWholeYearOrMoreDeletesNothing) {
+    ini("qxmover.ini", "Config", "Start2ndBatch", "1");
     sandbox.file("root/qxt/log/a.dbf", "this year", old);
-    MoverContext c = context();
-    ASSERT_EQ(c.calendar.dueWeek, c.calendar.previousWeek);
-    EXPECT_TRUE(weeklyAtOne(mover, c));
-    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this year");
-    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep directory " + logPath("log49"))));
+    sandbox.file("root/qxt/log/log48/b.dbf", "the week before");
+    for (const char* wait : {"52", "53"}) {
+        ini("qxmover.ini", "Config", "WaitBeforeDel", wait);
+        MoverContext c = context();
+        // 52 names the week just filled, 53 the week before it.
+        ASSERT_EQ(c.calendar.dueWeek, std::string(wait) == "52" ? 49 : 48);
+        EXPECT_TRUE(weeklyAtOne(mover, c));
+        EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this year");
+        EXPECT_EQ(sandbox.read("root/qxt/log/log48/b.dbf"), "the week before");
+    }
+    // The deletion batch is skipped, with a line that says so.
+    EXPECT_THAT(launcher.calls(), ElementsAre("start hidden qxmove2.bat 49 50 12 2026",
+                                              "start hidden qxmove2.bat 49 50 12 2026"));
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep directory " + logPath("log48"))));
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Skip qxdel2.bat 48: WaitBeforeDel 53 keeps every week")));
 }
 
 TEST_F(ScheduledMovesTest, OnlyDelLogFilesOneDeletes) {
