@@ -16,8 +16,6 @@ namespace qx {
 
 namespace {
 
-constexpr int kMonday = 1;
-constexpr int kWeekly = 1;
 constexpr int kMonthly = 2;
 
 }  // namespace
@@ -31,16 +29,32 @@ SchedulerThread::SchedulerThread(Services& services, JobHooks* hooks, FileOperat
       m_ownHooks(hooks ? nullptr : std::make_unique<ServiceHooks>(services)),
       m_ownFiles(files ? nullptr : std::make_unique<PosixFileOperations>()),
       m_hooks(hooks ? *hooks : *m_ownHooks),
-      m_files(files ? *files : *m_ownFiles) {}
+      m_files(files ? *files : *m_ownFiles),
+      m_stateFile(schedulerStateFile(services.log.fileFor(services.clock.now()).parent_path())) {}
 
 SchedulerThread::~SchedulerThread() = default;
 
 void SchedulerThread::begin(SysTime now) {
     m_services.state.rememberedMonth = toLocal(now).month;
     m_services.state.setLogDirectory(readLogDirectory(m_services.profile));
+    loadRecord(now);
+}
+
+void SchedulerThread::loadRecord(SysTime now) {
+    bool unreadable = false;
+    m_record = m_stateFile.load(&unreadable);
+    if (m_record)
+        return;
+    // Without a record of what was done, catching up could repeat it: start from now.
+    if (unreadable)
+        m_services.log.write("Cannot read " + m_stateFile.file().string() + "; nothing is caught up");
+    m_record = firstStartRecord(now);
+    if (!m_stateFile.save(*m_record))
+        m_services.log.write("Cannot write " + m_stateFile.file().string());
 }
 
 void SchedulerThread::run(std::stop_token stop) {
+    m_stop = stop;
     Clock& clock = m_services.clock;
     begin(clock.now());
     if (!clock.sleepFor(kStartDelay, stop))
@@ -64,17 +78,24 @@ void SchedulerThread::pass(SysTime now) {
     // The weeks come from the calendar at every pass, not from the clock timer's once-a-day latch: the
     // latch skips the first midnight after a start later than 01:59 (Monday's move would then empty last
     // week's directory and fill it with this week's files), and at midnight it races this thread.
+    if (!m_record)
+        loadRecord(now);
     MoverContext context = readMoverContext(m_services.profile, now, state.rememberedMonth.load());
+    // Outside monthly mode the remembered month follows the calendar, so that a switch to monthly
+    // mode hands on the month that has just ended, not the one in which weekly mode began.
+    if (context.settings.moveMode != kMonthly && context.calendar.rememberedMonth != local.month) {
+        state.rememberedMonth = local.month;
+        context.calendar = calendarAt(now, context.settings.waitBeforeDel, local.month);
+    }
     startOnDemandThreads();
     state.dueMonth = context.calendar.dueMonth;
-    if (local.minute != 0)
-        return;
     // By the local hour, so that the hour repeated when daylight saving time ends runs only once.
     const long hour = ((local.year * 100L + local.month) * 100 + local.day) * 100 + local.hour;
-    if (m_lastTopOfHour == hour)
-        return;
-    m_lastTopOfHour = hour;
-    topOfHour(now, context);
+    if (local.minute == 0 && m_lastTopOfHour != hour) {
+        m_lastTopOfHour = hour;
+        topOfHour(now, context);
+    }
+    owedWork(now, context.settings);
 }
 
 void SchedulerThread::startOnDemandThreads() {
@@ -93,8 +114,11 @@ void SchedulerThread::topOfHour(SysTime now, const MoverContext& context) {
     m_services.state.setLogDirectory(context.logDirectory);
     runTimedTasks(m_services, now, context.calendar);
     diskCheck(now, context.settings);
-    if (toLocal(now).hour <= 1)
-        housekeeping(now, context);
+    // The daily conference recordings job runs at 00:00 and again at 01:00; the rest of the
+    // housekeeping of these hours is owed once per period (owedWork()).
+    const MoverSettings& settings = context.settings;
+    if (toLocal(now).hour <= 1 && settings.moveConferWavDaily && settings.moveConferWav)
+        m_hooks.conferenceRecordings(now);
 }
 
 void SchedulerThread::diskCheck(SysTime now, const MoverSettings& settings) {
@@ -108,24 +132,50 @@ void SchedulerThread::diskCheck(SysTime now, const MoverSettings& settings) {
     m_hooks.checkAdditionalDrives(now);
 }
 
-void SchedulerThread::housekeeping(SysTime now, const MoverContext& context) {
-    const MoverSettings& settings = context.settings;
-    const LocalTime local = toLocal(now);
-    StatisticMover mover(m_services, m_files, m_hooks);
-    if (settings.moveConferWavDaily && settings.moveConferWav)
-        m_hooks.conferenceRecordings(now);
-    if (local.weekday == kMonday && settings.moveMode == kWeekly) {
-        if (local.hour == 0)
-            weeklyAtMidnight(mover, context);
-        else
-            weeklyAtOne(mover, context);
+void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
+    const SchedulerRecord before = *m_record;
+    markNotWanted(*m_record, now, settings.moveMode, settings.autoBackupActive);
+    for (const DueWork& due : dueWork(*m_record, now)) {
+        if (m_stop.stop_requested())
+            break;
+        if (now - due.hour >= std::chrono::minutes(1))
+            m_services.log.note("Catching up " + describe(due.work, due.hour) +
+                                ", missed while the service was down");
+        runWork(due, now, settings);
+        // Cut short by a stop: it runs again at the next start (what it did already stays done).
+        if (m_stop.stop_requested())
+            break;
+        markDone(*m_record, due.work, due.hour);
+        if (!m_stateFile.save(*m_record))
+            m_services.log.write("Cannot write " + m_stateFile.file().string());
     }
-    if (local.month != context.calendar.rememberedMonth && settings.moveMode == kMonthly) {
-        monthlyMove(mover, context);
-        m_services.state.rememberedMonth = local.month;
+    if (*m_record != before && !m_stateFile.save(*m_record))
+        m_services.log.write("Cannot write " + m_stateFile.file().string());
+}
+
+void SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettings& settings) {
+    SharedState& state = m_services.state;
+    StatisticMover mover(m_services, m_files, m_hooks, m_stop);
+    switch (due.work) {
+        case Housework::WeekMidnight:
+            weeklyAtMidnight(mover,
+                             readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()));
+            return;
+        case Housework::WeekOne:
+            weeklyAtOne(mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()));
+            return;
+        case Housework::Month: {
+            // The month that ended when this one began, whatever was remembered before a restart.
+            const LocalTime begun = toLocal(due.hour);
+            const int ended = begun.month == 1 ? 12 : begun.month - 1;
+            monthlyMove(mover, readMoverContext(m_services.profile, due.hour, ended));
+            state.rememberedMonth = toLocal(now).month;
+            return;
+        }
+        case Housework::Backup:
+            startBackup(m_services, settings);
+            return;
     }
-    if (local.weekday == kMonday && settings.autoBackupActive)
-        startBackup(m_services, settings);
 }
 
 }  // namespace qx

@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <stop_token>
 
 #include "FileOperations.h"
+#include "HousekeepingPlan.h"
 #include "JobHooks.h"
 #include "JobSettings.h"
 #include "Services.h"
@@ -16,9 +18,16 @@ namespace qx {
 // 1 the daily, weekly and monthly housekeeping and the weekly backup. Settings are read afresh on
 // every pass, so changes take effect without a restart.
 //
+// The weekly, monthly and backup work is owed once per period and kept in the state file beside the
+// activity logs (SchedulerState): at start and at every pass, work of the current period that is due
+// and not done runs, once, with the weeks and month of its hour, and the activity log says that it was
+// caught up. So a restart, a reboot or a clock step over 00:00 or 01:00 loses nothing, and a second
+// start in the same minute repeats nothing. Without a state file (a first start) nothing is caught up.
+//
 // Writes SharedState's log directory, remembered month and due month; reads nothing else of it but
-// the started marks. The previous and due week are computed afresh at every top of the hour, by the
-// clock timer's formula but without its once-a-day latch, which can skip a midnight.
+// the started marks. The remembered month follows the calendar outside monthly mode. The previous
+// and due week are computed afresh, by the clock timer's formula but without its once-a-day latch,
+// which can skip a midnight.
 class SchedulerThread {
 public:
     // Lets the start-up finish its own work before the first pass.
@@ -30,7 +39,7 @@ public:
     ~SchedulerThread();
 
     // What happens once at the start: the current month becomes the remembered month; the log
-    // directory is read.
+    // directory is read; the state file is read (or, at a first start, written).
     void begin(SysTime now);
 
     // One round at `now`. The top of an hour (minute 0) is handled once, however often this runs in
@@ -38,14 +47,17 @@ public:
     void pass(SysTime now);
 
     // begin(), a short wait, then one pass at the start of every minute until stopped. A pass that
-    // throws is logged and the next pass comes as usual.
+    // throws is logged and the next pass comes as usual. A stop ends a move between two files; work
+    // that a stop cut short is not recorded as done, so it runs again at the next start.
     void run(std::stop_token stop);
 
 private:
     void startOnDemandThreads();
     void topOfHour(SysTime now, const MoverContext& context);
     void diskCheck(SysTime now, const MoverSettings& settings);
-    void housekeeping(SysTime now, const MoverContext& context);
+    void loadRecord(SysTime now);
+    void owedWork(SysTime now, const MoverSettings& settings);
+    void runWork(const DueWork& due, SysTime now, const MoverSettings& settings);
 
     Services& m_services;
     std::unique_ptr<JobHooks> m_ownHooks;
@@ -53,6 +65,9 @@ private:
     JobHooks& m_hooks;
     FileOperations& m_files;
     long m_lastTopOfHour = -1;  // local date and hour of the last top of the hour handled
+    SchedulerState m_stateFile;
+    std::optional<SchedulerRecord> m_record;  // read at the first pass
+    std::stop_token m_stop;
 };
 
 // The start of the minute after `time`.

@@ -185,20 +185,40 @@ TEST_F(SchedulerThreadTest, DiskCheckAtItsHourForTheChosenDrivesInOrder) {
                 ElementsAre("checkDrive C:", "checkDrive D:", "checkDrive F:", "checkAdditionalDrives"));
 }
 
-TEST_F(SchedulerThreadTest, BackupOnMondayAtBothHousekeepingHours) {
+TEST_F(SchedulerThreadTest, BackupStartsOncePerMonday) {
     ini("qxaview.ini", "Config", "AlarmSelectionRange", "none");
     ini("qxmover.ini", "AutoBackup", "Active", "1");
     std::string target = sandbox.path("root/qxsavebase").string();
     scheduler.begin(at(2026, 12, 6, 12));
-    clock.advanceTo(at(2026, 12, 8, 2));
+    clock.advanceTo(at(2026, 12, 15, 2));
     scheduler.pass(at(2026, 12, 7, 0));
     ini("qxmover.ini", "Config", "StartSaveBaseAsPostjob", "1");
+    // Not again at 01:00, where two backups would run into one target at once.
     scheduler.pass(at(2026, 12, 7, 1));
     scheduler.pass(at(2026, 12, 7, 2));
     scheduler.pass(at(2026, 12, 8, 0));
+    scheduler.pass(at(2026, 12, 14, 0));
+    scheduler.pass(at(2026, 12, 14, 1));
     EXPECT_THAT(launcher.calls(),
                 ElementsAre("start hidden qxsavebase.exe " + target,
                             "run qxtque.exe postjob 1 _startprog -s1qxsavebase.exe -s2" + target));
+}
+
+TEST_F(SchedulerThreadTest, RememberedMonthFollowsTheCalendarOutsideMonthlyMode) {
+    // Weekly since October; switched to monthly in November: the first monthly job hands on November.
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "week");
+    ini("qxmover.ini", "Config", "WaitBeforeDel", "2");
+    scheduler.begin(at(2026, 10, 20, 12));
+    clock.advanceTo(at(2026, 12, 2, 0));
+    scheduler.pass(at(2026, 11, 2, 12, 30));
+    EXPECT_EQ(state.rememberedMonth.load(), 11);
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "month");
+    scheduler.pass(at(2026, 11, 16, 12, 30));
+    EXPECT_EQ(state.dueMonth.load(), 9);
+    scheduler.pass(at(2026, 12, 1, 0));
+    scheduler.pass(at(2026, 12, 1, 1));
+    EXPECT_THAT(launcher.calls(), ElementsAre("start hidden qxmover.bat " + logDir().string() + " log11"));
+    EXPECT_EQ(state.rememberedMonth.load(), 12);
 }
 
 TEST_F(SchedulerThreadTest, HousekeepingHooksFollowTheirSettings) {

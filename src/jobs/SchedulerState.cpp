@@ -1,0 +1,110 @@
+#include "SchedulerState.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "FileDescriptor.h"
+
+namespace fs = std::filesystem;
+
+namespace qx {
+
+namespace {
+
+constexpr const char* kHeader = "[Scheduler]";
+
+bool writeAll(int fd, const std::string& text) {
+    for (std::size_t written = 0; written < text.size();) {
+        ssize_t w = ::write(fd, text.data() + written, text.size() - written);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0)
+            return false;
+        written += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool plausibleDate(const std::string& value, std::size_t length) {
+    if (value.empty())
+        return true;
+    if (value.size() != length)
+        return false;
+    for (std::size_t i = 0; i < value.size(); ++i)
+        if (i == 4 || i == 7 ? value[i] != '-' : (value[i] < '0' || value[i] > '9'))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+fs::path schedulerStateFile(const fs::path& logDirectory) {
+    return logDirectory / "qxmover.state";
+}
+
+std::optional<SchedulerRecord> SchedulerState::load(bool* unreadable) const {
+    if (unreadable)
+        *unreadable = false;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(m_file, ec)))
+        return std::nullopt;
+    auto fail = [&]() -> std::optional<SchedulerRecord> {
+        if (unreadable)
+            *unreadable = true;
+        return std::nullopt;
+    };
+    if (!fs::is_regular_file(fs::symlink_status(m_file, ec)))
+        return fail();
+    std::ifstream in(m_file);
+    std::string line;
+    if (!in || !std::getline(in, line) || line != kHeader)
+        return fail();
+    SchedulerRecord record;
+    while (std::getline(in, line)) {
+        std::size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        std::string key = line.substr(0, equals), value = line.substr(equals + 1);
+        if (key == "WeekMidnight")
+            record.weekMidnight = value;
+        else if (key == "WeekOne")
+            record.weekOne = value;
+        else if (key == "Backup")
+            record.backup = value;
+        else if (key == "Month")
+            record.month = value;
+    }
+    if (!plausibleDate(record.weekMidnight, 10) || !plausibleDate(record.weekOne, 10) ||
+        !plausibleDate(record.backup, 10) || !plausibleDate(record.month, 7))
+        return fail();
+    return record;
+}
+
+bool SchedulerState::save(const SchedulerRecord& record) const {
+    std::ostringstream text;
+    text << kHeader << '\n'
+         << "WeekMidnight=" << record.weekMidnight << '\n'
+         << "WeekOne=" << record.weekOne << '\n'
+         << "Backup=" << record.backup << '\n'
+         << "Month=" << record.month << '\n';
+    fs::path directory = m_file.parent_path().empty() ? fs::path(".") : m_file.parent_path();
+    fs::path temp = m_file;
+    temp += ".new-" + std::to_string(::getpid());
+    FileDescriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!out.valid())
+        return false;
+    bool ok = writeAll(out.get(), text.str()) && ::fsync(out.get()) == 0;
+    ok = ::close(out.release()) == 0 && ok;
+    if (!ok || ::rename(temp.c_str(), m_file.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.valid() && ::fsync(dir.get()) == 0;
+}
+
+}  // namespace qx

@@ -1,0 +1,222 @@
+// Housework owed once per period: caught up after a stop, never repeated, never owed for an older
+// period; the state file that remembers it.
+
+#include <algorithm>
+#include <fstream>
+
+#include "HousekeepingPlan.h"
+#include "JobsFixture.h"
+#include "SchedulerState.h"
+#include "SchedulerThread.h"
+#include "ThreadSet.h"
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace qx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> namesIn(const fs::path& directory) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(directory, ec))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class CatchUpTest : public JobsTest {
+protected:
+    CatchUpTest() {
+        ini("qxaview.ini", "Config", "AlarmSelectionRange", "week");
+        ini("qxmover.ini", "Config", "WaitBeforeDel", "2");
+        ini("qxmover.ini", "Config", "DelLogFiles", "1");
+        ini("qxmover.ini", "Config", "Start2ndBatch", "1");
+    }
+
+    // One run of the service's scheduler on the virtual clock from `start` to `until`, as a start and a
+    // stop of the service would give it: a new SchedulerThread each time.
+    void serviceRuns(SysTime start, SysTime until) {
+        clock.advanceTo(start);
+        SchedulerThread scheduler(services, &hooks, &files);
+        ThreadSet threads(clock);
+        threads.start("SchedulerThread", [&scheduler](std::stop_token stop) { scheduler.run(stop); });
+        {
+            ClockMember self(clock);
+            clock.sleepUntil(until, threads.token());
+        }
+        threads.stop();
+    }
+
+    std::vector<std::string> allActivity() const {
+        std::vector<std::string> lines = activity(49);
+        for (const std::string& line : activity(50))
+            lines.push_back(line);
+        return lines;
+    }
+
+    SchedulerState stateFile{schedulerStateFile(sandbox.path("work/log"))};
+    SysTime week49 = at(2026, 12, 3, 10);
+};
+
+TEST_F(CatchUpTest, MondayMoveMissedOvernightRunsOnceAtTheNextStart) {
+    sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
+    sandbox.file("root/qxt/log/log47/z.dbf", "two weeks old", at(2026, 11, 18, 10));
+    // Stopped on Sunday at 23:00, started again on Monday at 09:00.
+    serviceRuns(at(2026, 12, 6, 22), at(2026, 12, 6, 23));
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
+    serviceRuns(at(2026, 12, 7, 9), at(2026, 12, 7, 9, 30));
+
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "week 49");
+    EXPECT_THAT(namesIn(logDir() / "log47"), IsEmpty());
+    EXPECT_THAT(launcher.calls(),
+                ElementsAre("start hidden qxmove2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
+    EXPECT_THAT(activity(50),
+                ElementsAre("07.12, 09:00,  Catching up the weekly 00:00 work of Monday 07.12, missed while "
+                            "the service was down",
+                            "07.12, 09:00,  Moved inf files to directory " + logPath("log49"),
+                            "07.12, 09:00,  Move wavfiles to directory " + logPath("confwav/wav49"),
+                            "07.12, 09:00,  Catching up the weekly 01:00 work of Monday 07.12, missed while "
+                            "the service was down",
+                            "07.12, 09:00,  Move all logfiles to directory " + logPath("log49"),
+                            "07.12, 09:00,  Delete all files in directory " + logPath("log47"),
+                            "07.12, 09:00,  Delete wavfiles from subdirectory " + logPath("confwav/wav47")));
+
+    // A second restart at 10:00 runs nothing and deletes nothing.
+    sandbox.file("root/qxt/log/b.dbf", "week 50", at(2026, 12, 7, 9, 45));
+    sandbox.file("root/qxt/log/log47/y.dbf", "put back");
+    const auto before = activity(50);
+    serviceRuns(at(2026, 12, 7, 10), at(2026, 12, 7, 10, 30));
+    EXPECT_EQ(launcher.calls().size(), 2u);
+    EXPECT_EQ(activity(50), before);
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/b.dbf"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/y.dbf"));
+    EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAre("a.dbf"));
+}
+
+TEST_F(CatchUpTest, FirstStartCatchesNothingUp) {
+    sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
+    serviceRuns(at(2026, 12, 7, 9), at(2026, 12, 7, 9, 30));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+    EXPECT_THAT(launcher.calls(), IsEmpty());
+    ASSERT_TRUE(stateFile.load().has_value());
+    EXPECT_EQ(stateFile.load()->weekOne, "2026-12-07");
+}
+
+TEST_F(CatchUpTest, StartWithinTheHourOfTheWorkRunsItOnTime) {
+    // A first start at 00:00 itself, and a restart in the minute of 01:00: both on time, once.
+    sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
+    serviceRuns(at(2026, 12, 7, 0), at(2026, 12, 7, 0, 40));
+    serviceRuns(at(2026, 12, 7, 1), at(2026, 12, 7, 1) + std::chrono::seconds(30));
+    serviceRuns(at(2026, 12, 7, 1) + std::chrono::seconds(40), at(2026, 12, 7, 1, 10));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "week 49");
+    EXPECT_THAT(launcher.calls(),
+                ElementsAre("start hidden qxmove2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
+    EXPECT_THAT(allActivity(), Not(Contains(HasSubstr("Catching up"))));
+}
+
+TEST_F(CatchUpTest, OnlyTheCurrentPeriodIsOwed) {
+    // Last done two weeks ago; started on Tuesday: this week's move (week 49) runs, week 48's never.
+    ASSERT_TRUE(stateFile.save({"2026-11-23", "2026-11-23", "2026-11-23", "2026-11"}));
+    sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
+    serviceRuns(at(2026, 12, 8, 15), at(2026, 12, 8, 15, 5));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "week 49");
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log48"));
+    EXPECT_EQ(launcher.calls().size(), 2u);
+}
+
+TEST_F(CatchUpTest, MonthlyWorkMissedAtTheMonthChangeHandsOnTheMonthThatEnded) {
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "month");
+    ini("qxmover.ini", "Config", "Start2ndBatch", "0");
+    serviceRuns(at(2026, 11, 30, 20), at(2026, 11, 30, 23));
+    serviceRuns(at(2026, 12, 1, 8), at(2026, 12, 1, 8, 5));
+    serviceRuns(at(2026, 12, 1, 9), at(2026, 12, 1, 9, 5));
+    EXPECT_THAT(launcher.calls(), ElementsAre("start hidden qxmover.bat " + logDir().string() + " log11",
+                                              "start hidden qxlogdel.bat " + logPath("log09")));
+    EXPECT_EQ(state.rememberedMonth.load(), 12);
+}
+
+TEST_F(CatchUpTest, WorkCutShortByAStopRunsAgainAtTheNextStart) {
+    ASSERT_TRUE(stateFile.save({"2026-11-30", "2026-11-30", "2026-11-30", "2026-11"}));
+    ini("qxmover.ini", "Config", "DelAlarmWav", "1");
+    sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
+    clock.advanceTo(at(2026, 12, 7, 9));
+    {
+        ThreadSet threads(clock);
+        // The service is stopped while the 00:00 half runs its alarm recordings job.
+        struct StopInTheMiddle : RecordingHooks {
+            std::stop_source* stop = nullptr;
+            void alarmRecordings(SysTime) override { stop->request_stop(); }
+        } stopping;
+        stopping.stop = &threads.source();
+        SchedulerThread scheduler(services, &stopping, &files);
+        threads.start("SchedulerThread", [&scheduler](std::stop_token stop) { scheduler.run(stop); });
+        {
+            ClockMember self(clock);
+            clock.sleepUntil(at(2026, 12, 7, 9, 30), threads.token());
+        }
+        threads.stop();
+    }
+    ASSERT_TRUE(stateFile.load().has_value());
+    EXPECT_EQ(stateFile.load()->weekMidnight, "2026-11-30");
+    EXPECT_EQ(stateFile.load()->weekOne, "2026-11-30");
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+
+    serviceRuns(at(2026, 12, 7, 9, 40), at(2026, 12, 7, 9, 45));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "week 49");
+    EXPECT_EQ(stateFile.load()->weekOne, "2026-12-07");
+}
+
+TEST_F(CatchUpTest, StateFileIsWholeOrAbsent) {
+    EXPECT_FALSE(stateFile.load().has_value());
+    SchedulerRecord record{"2026-12-07", "2026-12-07", "", "2026-12"};
+    ASSERT_TRUE(stateFile.save(record));
+    EXPECT_EQ(stateFile.load(), record);
+    EXPECT_THAT(namesIn(sandbox.path("work/log")), ElementsAre("qxmover.state"));
+
+    bool unreadable = false;
+    std::ofstream(stateFile.file()) << "[Scheduler]\nWeekOne=07.12.2026\n";
+    EXPECT_FALSE(stateFile.load(&unreadable).has_value());
+    EXPECT_TRUE(unreadable);
+    std::ofstream(stateFile.file()) << "garbage";
+    EXPECT_FALSE(stateFile.load(&unreadable).has_value());
+    EXPECT_TRUE(unreadable);
+
+    // An unreadable record is never taken as "nothing done": nothing is caught up, and it is said.
+    sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
+    serviceRuns(at(2026, 12, 7, 9), at(2026, 12, 7, 9, 5));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+    EXPECT_THAT(activity(50), Contains(HasSubstr("nothing is caught up")));
+    EXPECT_TRUE(stateFile.load().has_value());
+
+    SchedulerState nowhere(sandbox.path("missing/qxmover.state"));
+    EXPECT_FALSE(nowhere.save(record));
+}
+
+TEST(HousekeepingPlan, PeriodsBeginOnMondayAndOnTheFirst) {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    EXPECT_EQ(mondayKey(fromLocal(2026, 12, 6, 23, 59)), "2026-11-30");
+    EXPECT_EQ(mondayKey(fromLocal(2026, 12, 7, 0, 0)), "2026-12-07");
+    EXPECT_EQ(mondayKey(fromLocal(2027, 1, 2, 12)), "2026-12-28");
+    EXPECT_EQ(monthKey(fromLocal(2027, 1, 2, 12)), "2027-01");
+    // Sunday of the change to summer time, and the Monday after it.
+    EXPECT_EQ(mondayKey(fromLocal(2027, 3, 28, 12)), "2027-03-22");
+    const SysTime mondayOne = fromLocal(2026, 12, 7, 1);
+    SchedulerRecord record = firstStartRecord(mondayOne);
+    EXPECT_EQ(record.weekMidnight, "2026-12-07");
+    EXPECT_EQ(record.weekOne, "");  // due this very minute: runs on time
+    EXPECT_EQ(record.month, "2026-12");
+    ASSERT_EQ(dueWork(record, mondayOne).size(), 1u);
+    EXPECT_EQ(dueWork(record, mondayOne)[0].work, Housework::WeekOne);
+    markNotWanted(record, mondayOne, 2, false);
+    EXPECT_THAT(dueWork(record, mondayOne), IsEmpty());
+}
+
+}  // namespace
+}  // namespace qx::test
