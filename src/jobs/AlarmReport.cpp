@@ -21,6 +21,7 @@ namespace qx {
 namespace {
 
 constexpr int kWeekly = 1;
+constexpr int kMonday = 1;
 
 struct Argument {
     bool isNumber = false;
@@ -97,6 +98,23 @@ void markFirstBreak(std::string& text) {
         text[at] = '|';
 }
 
+// At midnight on Mondays the weekly move takes the index into last week's directory at the very moment
+// that the report reads it. When the move came first, the index is read where it went, provided it is
+// last week's and not the file of the same week a year ago, which the move has not replaced yet.
+bool readMovedIndex(const Services& services, SysTime now, std::string& content) {
+    const LocalTime local = toLocal(now);
+    if (local.weekday != kMonday || local.hour != 0)
+        return false;
+    char week[16];
+    std::snprintf(week, sizeof week, ".\\log%02d", calendarAt(now, 0, local.month).previousWeek);
+    const fs::path moved = services.paths.native(readLogDirectory(services.profile) + week + "\\qxaview.inf");
+    std::error_code ec;
+    const auto written = fs::last_write_time(moved, ec);
+    if (ec || std::chrono::file_clock::to_sys(written) < now - std::chrono::days(7))
+        return false;
+    return readWhole(moved, content);
+}
+
 struct RunDetails {
     std::string key, name, group, launchedBy, display, message;
 };
@@ -144,8 +162,9 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
         services.profile.getString(ini::kAconf, ini::kConfig, "GroupDataBase", "\\db1\\qxgroups.dbf", 128);
     const std::vector<AlarmGroup> groups = loadGroupList(services.paths.native(groupTable));
 
+    const bool weekly = readSettings(services.profile).moveMode == kWeekly;
     std::string index;
-    if (!readWhole(reportFiles(services).index, index)) {
+    if (!readWhole(reportFiles(services).index, index) && !(weekly && readMovedIndex(services, now, index))) {
         if (!interactive)
             services.prompts.warn(strings.get(kStrNoAlarmsToPrint), strings.get(kStrErrorCaption));
         return std::nullopt;
@@ -157,7 +176,7 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
         report += strings.format(kStrReportCustomer, customer);
     if (reportType == kDailyReport)
         report += formatText(strings.get(kStrReportDay), todaysDate);
-    else if (readSettings(services.profile).moveMode == kWeekly)
+    else if (weekly)
         report += formatText(strings.get(kStrReportWeek), weekNumber(today).week, today.year);
     else
         report += formatText(strings.get(kStrReportMonth), today.month, today.year);

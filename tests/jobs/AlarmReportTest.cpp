@@ -127,6 +127,20 @@ TEST_F(AlarmReportTest, MissingIndexWarnsAndWritesAndPrintsNothing) {
     EXPECT_THAT(launcher.calls(), IsEmpty());
 }
 
+TEST_F(AlarmReportTest, MondayMidnightReadsTheIndexThatTheWeeklyMoveTookAway) {
+    const SysTime monday = at(2026, 12, 7, 0);  // the previous week is 49
+    sandbox.dir("root/qxt/log/log49");
+    fs::rename(logDir() / "qxaview.inf", logDir() / "log49/qxaview.inf");
+    setMtime(logDir() / "log49/qxaview.inf", monday - std::chrono::hours(30));
+    auto text = composeAlarmReport(services, 0, monday);
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->find("Alarm: 17 Fire hall"), std::string::npos);
+    // Not on another night, and not the same week's index of a year ago.
+    EXPECT_FALSE(composeAlarmReport(services, 0, at(2026, 12, 8, 0)));
+    setMtime(logDir() / "log49/qxaview.inf", monday - std::chrono::days(364));
+    EXPECT_FALSE(composeAlarmReport(services, 0, monday));
+}
+
 TEST_F(AlarmReportTest, DryRunWritesNothing) {
     std::ostringstream out;
     DryRunFileOperations dry(out);
