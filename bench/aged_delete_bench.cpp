@@ -3,10 +3,11 @@
 // `find DIR -maxdepth 1 -name '*.log' ! -newermt TIME -delete` on the same files, measured in the same
 // run. Goal: at most 1.0 of find's time for the same work. Both do the same system calls (a directory
 // read, a stat of each matching name, an unlink of each old one), so on a busy machine the disk's
-// journal decides more than either program: run it on a tmpfs (for example /dev/shm) to see the
-// programs themselves.
+// journal decides more than either program, so it runs on a tmpfs by default to show the programs
+// themselves.
 //
-// usage: aged_delete_bench [DIRECTORY]   (without DIRECTORY a temporary one is used)
+// usage: aged_delete_bench [DIRECTORY]   (default /dev/shm when it is there, else the temporary
+// directory)
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -82,7 +83,10 @@ double timeFind(const fs::path& directory, qx::SysTime threshold) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    fs::path base = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path();
+    std::error_code shm;
+    fs::path base = argc > 1                            ? fs::path(argv[1])
+                    : fs::is_directory("/dev/shm", shm) ? fs::path("/dev/shm")
+                                                        : fs::temp_directory_path();
     std::string pattern = (base / "qxdelete-bench-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) {
         std::perror("mkdtemp");

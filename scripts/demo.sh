@@ -22,5 +22,9 @@ echo "== commands started (work/started.txt)"
 cat "$demo/work/started.txt" 2>/dev/null || echo "(none)"
 echo "== statistic-file directory (root/qxt/log)"
 (cd "$demo/root/qxt/log" && find . -type f | sort)
+echo "== alarm report printed at midnight (root/qxt/log/qxareport.prt)"
+cat "$demo/root/qxt/log/qxareport.prt" 2>/dev/null || echo "(none)"
+echo "== conference recordings, archive, alarm recordings, trace logs"
+(cd "$demo/root" && find qxt/log/confwav qxt/confarchive dbv1 qxt/trace -type f | sort)
 echo "== alarm key list (qxmover alarms)"
 "${qx[@]}" alarms || true
