@@ -7,7 +7,8 @@
 namespace qx {
 
 // The jobs of the monitors and the further housekeeping that the scheduler and the weekly move call out
-// to. Each does nothing until the job it stands for is built; an implementation overrides what it has.
+// to. These defaults do nothing, for tests that record the calls; the service runs ServiceHooks, which
+// overrides every one.
 class JobHooks {
 public:
     virtual ~JobHooks() = default;

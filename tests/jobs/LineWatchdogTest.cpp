@@ -103,6 +103,18 @@ TEST_F(LineWatchdogTest, CallsOnTheListedLinesOnly) {
     EXPECT_EQ(lineValue("WithDDIForDial"), "");
 }
 
+TEST_F(LineWatchdogTest, StopEndsThePauseBetweenLineCalls) {
+    line("PostType", "1");
+    line("CheckLines", "1,2,3");
+    line("MinuteInterval", "1");
+    watchdog.begin();
+    std::stop_source stop;
+    stop.request_stop();
+    watchdog.pass(stop.get_token());
+    EXPECT_EQ(launcher.calls().size(), 1u);
+    EXPECT_EQ(lineValue("CheckCounter"), "0");  // a stopped pass counts nothing
+}
+
 TEST_F(LineWatchdogTest, SingleQueuedCallUsesTheTestCallModuleWhenInstalled) {
     line("MinuteInterval", "1");
     line("WithDDIForDial", "22");
