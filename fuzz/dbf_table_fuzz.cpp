@@ -9,7 +9,7 @@
 #include <string>
 
 #include "qxclass/CDatabase.h"
-#include "qxclass/DbfContext.h"
+#include "qxclass/DbfSettings.h"
 #include "qxclass/ErrorBox.h"
 
 namespace {
@@ -59,9 +59,9 @@ void exercise(CDatabase& db) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     qx::setErrorBoxHandler([](const char*, const char*) {});
-    qx::dbf::TableOptions options;
-    options.patience.attempts = 1;
-    qx::dbf::Context::shared().setOptions(options);
+    qx::dbf::LockSettings settings;
+    settings.attempts = 1;
+    qx::dbf::setLockSettings(settings);
     return 0;
 }
 

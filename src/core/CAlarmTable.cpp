@@ -50,12 +50,10 @@ int CAlarmTable::Open(const char* table) {
 }
 
 int CAlarmTable::ReadRecord(unsigned recordNumber, AlarmRecord& record) {
-    // Checked here so that a number beyond the table's end costs no error box: the lists ask for whole
-    // ranges of numbers, most of which the table may not hold.
-    if (recordNumber < 1 || recordNumber > RecCount())
-        return 0;
-    Go(recordNumber);
-    if (RecNo() != recordNumber)
+    // Seek rather than Go: a number beyond the table's end costs no error box (the lists ask for whole
+    // ranges of numbers, most of which the table may not hold), and a record inside the count known
+    // to the table costs one read and nothing more.
+    if (recordNumber < 1 || !Seek(recordNumber))
         return 0;
     char* base = reinterpret_cast<char*>(&record);
     for (const MemberField& member : kMembers) {

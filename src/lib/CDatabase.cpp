@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "qxclass/DbfContext.h"
-#include "qxclass/DbfTable.h"
+#include "DbfSettingsInternal.h"
+#include "DbfTable.h"
 #include "qxclass/ErrorBox.h"
 
 namespace qx::detail {
@@ -20,9 +20,16 @@ struct FieldCacheEntry {
     std::unique_ptr<char[]> buffer;
 };
 
+// The open table with its field cache, shared by an object and its copies.
 struct OpenDatabase {
     std::unique_ptr<qx::dbf::Table> table;
     std::vector<FieldCacheEntry> cache;
+};
+
+struct DatabaseState {
+    std::shared_ptr<OpenDatabase> open;
+    unsigned fieldCount = 0;
+    int flush = 1;
 };
 
 }  // namespace qx::detail
@@ -43,13 +50,16 @@ bool hasExtension(const char* name) {
 
 }  // namespace
 
-CDatabase::CDatabase() {
-    qx::dbf::Context::shared();
+CDatabase::CDatabase() : m_state(std::make_unique<qx::detail::DatabaseState>()) {}
+
+CDatabase::CDatabase(const CDatabase& other)
+    : m_state(std::make_unique<qx::detail::DatabaseState>(*other.m_state)) {}
+
+CDatabase& CDatabase::operator=(const CDatabase& other) {
+    if (this != &other)
+        *m_state = *other.m_state;
+    return *this;
 }
-
-CDatabase::CDatabase(const CDatabase& other) = default;
-
-CDatabase& CDatabase::operator=(const CDatabase& other) = default;
 
 CDatabase::~CDatabase() = default;
 
@@ -57,43 +67,43 @@ int CDatabase::Open(const char* table) {
     Close();
     if (table == nullptr || *table == '\0')
         return 0;
-    auto options = qx::dbf::Context::shared().options();
+    auto options = qx::dbf::tableOptions();
     auto opened = qx::dbf::Table::open(table, options);
     if (!opened && !hasExtension(table))
         opened = qx::dbf::Table::open(std::string(table) + ".dbf", options);
     if (!opened)
         return 0;
-    m_table = std::make_shared<qx::detail::OpenDatabase>();
-    m_table->table = std::move(opened);
+    m_state->open = std::make_shared<qx::detail::OpenDatabase>();
+    m_state->open->table = std::move(opened);
     if (!GetFieldsAddrs()) {
         Close();
         return 0;
     }
-    m_flush = 1;
+    m_state->flush = 1;
     return 1;
 }
 
 int CDatabase::GetFieldsAddrs() {
-    if (!m_table || !m_table->cache.empty())
+    if (!m_state->open || !m_state->open->cache.empty())
         return 0;
-    const qx::dbf::Table& table = *m_table->table;
+    const qx::dbf::Table& table = *m_state->open->table;
     try {
-        m_table->cache.resize(table.fieldCount());
+        m_state->open->cache.resize(table.fieldCount());
         for (std::size_t i = 0; i < table.fieldCount(); ++i) {
-            m_table->cache[i].length = table.field(i).length;
-            m_table->cache[i].buffer = std::make_unique<char[]>(table.field(i).length + 1);
+            m_state->open->cache[i].length = table.field(i).length;
+            m_state->open->cache[i].buffer = std::make_unique<char[]>(table.field(i).length + 1);
         }
     } catch (const std::bad_alloc&) {
-        m_table->cache.clear();
+        m_state->open->cache.clear();
         return 0;
     }
-    m_fieldCount = unsigned(table.fieldCount());
+    m_state->fieldCount = unsigned(table.fieldCount());
     return 1;
 }
 
 int CDatabase::Create(const char* table, const FIELD4INFO* fields) {
     Close();
-    std::vector<qx::dbf::FieldSpec> descriptions;
+    std::vector<qx::dbf::FieldDescription> descriptions;
     for (const FIELD4INFO* f = fields; f != nullptr && f->name != nullptr && f->name[0] != '\0'; ++f) {
         if (f->length > 0xFFFF || f->decimals > 0xFF) {
             descriptions.clear();
@@ -104,7 +114,7 @@ int CDatabase::Create(const char* table, const FIELD4INFO* fields) {
     bool created = false;
     if (table != nullptr && *table != '\0' && !descriptions.empty()) {
         ::unlink(table);
-        created = qx::dbf::Table::create(table, descriptions, qx::dbf::Context::shared().options()) != nullptr;
+        created = qx::dbf::Table::create(table, descriptions, qx::dbf::tableOptions()) != nullptr;
     }
     if (!created) {
         errorBox("CDatabase::Create");
@@ -115,69 +125,73 @@ int CDatabase::Create(const char* table, const FIELD4INFO* fields) {
 
 int CDatabase::Close() {
     int result = 1;
-    if (m_table && m_table.use_count() == 1 && m_table->table->hasPendingChange() &&
-        !m_table->table->flush()) {
+    if (m_state->open && m_state->open.use_count() == 1 && m_state->open->table->hasPendingChange() &&
+        !m_state->open->table->flush()) {
         errorBox("CDatabase::Close");
         result = 0;
     }
-    m_table.reset();
-    m_fieldCount = 0;
+    m_state->open.reset();
+    m_state->fieldCount = 0;
     return result;
 }
 
 void CDatabase::Top() {
-    if (!m_table || !m_table->table->top())
+    if (!m_state->open || !m_state->open->table->top())
         errorBox("CDatabase::Top");
 }
 
 void CDatabase::Bottom() {
-    if (!m_table || !m_table->table->bottom())
+    if (!m_state->open || !m_state->open->table->bottom())
         errorBox("CDatabase::Bottom");
 }
 
 void CDatabase::Go(unsigned record) {
-    if (!m_table || !m_table->table->go(record))
+    if (!m_state->open || !m_state->open->table->go(record))
         errorBox("CDatabase::Go");
 }
 
+int CDatabase::Seek(unsigned record) {
+    return m_state->open && m_state->open->table->go(record) ? 1 : 0;
+}
+
 unsigned CDatabase::Skip(int count) {
-    return m_table ? m_table->table->skip(count) : 0;
+    return m_state->open ? m_state->open->table->skip(count) : 0;
 }
 
 unsigned CDatabase::RecNo() {
-    return m_table ? m_table->table->recNo() : 0;
+    return m_state->open ? m_state->open->table->recNo() : 0;
 }
 
 unsigned CDatabase::RecCount() {
-    return m_table ? m_table->table->recordCount() : 0;
+    return m_state->open ? m_state->open->table->recordCount() : 0;
 }
 
 void CDatabase::Lock() {
-    if (m_table)
-        m_table->table->lockTable();
+    if (m_state->open)
+        m_state->open->table->lockTable();
 }
 
 void CDatabase::Unlock() {
-    if (m_table)
-        m_table->table->unlock();
+    if (m_state->open)
+        m_state->open->table->unlock();
 }
 
 void CDatabase::SetFlush(int flush) {
-    m_flush = flush;
+    m_state->flush = flush;
 }
 
 void CDatabase::Flush() {
-    if (!m_table)
+    if (!m_state->open)
         return;
-    if (!m_table->table->flush())
+    if (!m_state->open->table->flush())
         errorBox("CDatabase::Flush");
-    m_table->table->unlock();
+    m_state->open->table->unlock();
 }
 
 int CDatabase::FieldIndex(const char* name) const {
-    if (!m_table || name == nullptr)
+    if (!m_state->open || name == nullptr)
         return -1;
-    return m_table->table->fieldIndex(name);
+    return m_state->open->table->fieldIndex(name);
 }
 
 int CDatabase::IsField(const char* name) {
@@ -186,12 +200,12 @@ int CDatabase::IsField(const char* name) {
 
 unsigned CDatabase::Find(const char* field, int value) {
     int index = FieldIndex(field);
-    if (index < 0 || m_table->table->recNo() == 0)
+    if (index < 0 || m_state->open->table->recNo() == 0)
         return 0;
     for (;;) {
-        if (m_table->table->readInt(std::size_t(index)) == value)
-            return m_table->table->recNo();
-        unsigned noted = m_table->table->recNo();
+        if (m_state->open->table->readInt(std::size_t(index)) == value)
+            return m_state->open->table->recNo();
+        unsigned noted = m_state->open->table->recNo();
         if (Skip(1) == noted)
             return 0;
     }
@@ -199,14 +213,14 @@ unsigned CDatabase::Find(const char* field, int value) {
 
 unsigned CDatabase::Find(const char* field, const char* value) {
     int index = FieldIndex(field);
-    if (index < 0 || value == nullptr || m_table->table->recNo() == 0)
+    if (index < 0 || value == nullptr || m_state->open->table->recNo() == 0)
         return 0;
-    qx::detail::FieldCacheEntry& work = m_table->cache[std::size_t(index)];
+    qx::detail::FieldCacheEntry& work = m_state->open->cache[std::size_t(index)];
     for (;;) {
-        m_table->table->readText(std::size_t(index), work.buffer.get(), work.length + 1);
+        m_state->open->table->readText(std::size_t(index), work.buffer.get(), work.length + 1);
         if (std::strcmp(work.buffer.get(), value) == 0)
-            return m_table->table->recNo();
-        unsigned noted = m_table->table->recNo();
+            return m_state->open->table->recNo();
+        unsigned noted = m_state->open->table->recNo();
         if (Skip(1) == noted)
             return 0;
     }
@@ -216,7 +230,7 @@ int CDatabase::Read(const char* field, int& value) {
     int index = FieldIndex(field);
     if (index < 0)
         return 0;
-    value = m_table->table->readInt(std::size_t(index));
+    value = m_state->open->table->readInt(std::size_t(index));
     return 1;
 }
 
@@ -224,55 +238,62 @@ int CDatabase::Read(const char* field, char* buffer, std::size_t size) {
     int index = FieldIndex(field);
     if (index < 0 || buffer == nullptr)
         return 0;
-    // The text as the field buffer would hold it after trimming (it ends at a NUL byte, then trailing
-    // blanks go), copied straight from the record: the alarm lists read every field of thousands of
-    // records.
-    std::string_view whole = m_table->table->stored(std::size_t(index));
-    if (const void* nul = std::memchr(whole.data(), '\0', whole.size()))
-        whole = whole.substr(0, std::size_t(static_cast<const char*>(nul) - whole.data()));
-    std::size_t length = whole.size();
-    while (length > 0 && whole[length - 1] == ' ')
-        --length;
-    if (size == 0)
-        return 1;
-    length = std::min(length, size - 1);
-    std::memcpy(buffer, whole.data(), length);
-    buffer[length] = '\0';
+    m_state->open->table->readText(std::size_t(index), buffer, size);
+    return 1;
+}
+
+int CDatabase::ReadField(unsigned number, char* buffer, std::size_t size) {
+    if (!m_state->open || buffer == nullptr || number < 1 || number > m_state->open->table->fieldCount())
+        return 0;
+    m_state->open->table->readText(number - 1, buffer, size);
     return 1;
 }
 
 void CDatabase::FlushStep(const char* operation) {
-    if (m_flush && !m_table->table->flush())
+    if (m_state->flush && !m_state->open->table->flush())
         errorBox(operation);
-    m_table->table->unlock();
+    m_state->open->table->unlock();
+}
+
+int CDatabase::Changed(int change, const char* operation) {
+    switch (qx::dbf::Change(change)) {
+        case qx::dbf::Change::Made:
+            FlushStep(operation);
+            return 1;
+        case qx::dbf::Change::Refused:
+            errorBox(operation);
+            return 0;
+        case qx::dbf::Change::NotAllowed:
+            break;
+    }
+    return 0;
 }
 
 int CDatabase::Replace(const char* field, int value) {
     int index = FieldIndex(field);
-    if (index < 0 || !m_table->table->assignNumber(std::size_t(index), double(value)))
+    if (index < 0)
         return 0;
-    FlushStep("CDatabase::Replace");
-    return 1;
+    return Changed(int(m_state->open->table->assignNumber(std::size_t(index), double(value))),
+                   "CDatabase::Replace");
 }
 
 int CDatabase::Replace(const char* field, const char* value) {
     int index = FieldIndex(field);
-    if (index < 0 || value == nullptr || !m_table->table->assignText(std::size_t(index), value))
+    if (index < 0 || value == nullptr)
         return 0;
-    FlushStep("CDatabase::Replace");
-    return 1;
+    return Changed(int(m_state->open->table->assignText(std::size_t(index), value)), "CDatabase::Replace");
 }
 
 int CDatabase::Append() {
-    if (!m_table)
+    if (!m_state->open)
         return 0;
-    bool appended = m_table->table->append();
-    m_table->table->unlock();
+    bool appended = m_state->open->table->append();
+    m_state->open->table->unlock();
     return appended ? 1 : 0;
 }
 
 void CDatabase::Blank() {
-    if (!m_table || !m_table->table->blank()) {
+    if (!m_state->open || !m_state->open->table->blank()) {
         errorBox("CDatabase::Blank");
         return;
     }
@@ -280,7 +301,7 @@ void CDatabase::Blank() {
 }
 
 void CDatabase::Delete() {
-    if (!m_table || !m_table->table->setDeleted(true)) {
+    if (!m_state->open || !m_state->open->table->setDeleted(true)) {
         errorBox("CDatabase::Delete");
         return;
     }
@@ -288,7 +309,7 @@ void CDatabase::Delete() {
 }
 
 void CDatabase::Recall() {
-    if (!m_table || !m_table->table->setDeleted(false)) {
+    if (!m_state->open || !m_state->open->table->setDeleted(false)) {
         errorBox("CDatabase::Recall");
         return;
     }
@@ -296,25 +317,25 @@ void CDatabase::Recall() {
 }
 
 void CDatabase::Pack() {
-    if (!m_table)
+    if (!m_state->open)
         return;
-    m_table->table->pack();
-    m_table->table->unlock();
+    m_state->open->table->pack();
+    m_state->open->table->unlock();
 }
 
 void CDatabase::CopyRecord(unsigned source, unsigned target) {
-    if (!m_table) {
+    if (!m_state->open) {
         errorBox("CDatabase::CopyRecord");
         return;
     }
     Go(source);
     if (RecNo() != source)
         return;
-    qx::dbf::Table& table = *m_table->table;
+    qx::dbf::Table& table = *m_state->open->table;
     for (std::size_t i = 0; i < table.fieldCount(); ++i) {
         std::string_view whole = table.stored(i);
-        std::memcpy(m_table->cache[i].buffer.get(), whole.data(), whole.size());
-        m_table->cache[i].buffer[whole.size()] = '\0';
+        std::memcpy(m_state->open->cache[i].buffer.get(), whole.data(), whole.size());
+        m_state->open->cache[i].buffer[whole.size()] = '\0';
     }
     Go(target);
     if (RecNo() != target)
@@ -323,7 +344,7 @@ void CDatabase::CopyRecord(unsigned source, unsigned target) {
     for (std::size_t i = 0; i < table.fieldCount(); ++i)
         if (!table.field(i).memo)
             copied = table.assignStored(
-                         i, std::string_view(m_table->cache[i].buffer.get(), m_table->cache[i].length)) &&
+                         i, std::string_view(m_state->open->cache[i].buffer.get(), m_state->open->cache[i].length)) &&
                      copied;
     if (!copied) {
         errorBox("CDatabase::CopyRecord");
@@ -334,34 +355,34 @@ void CDatabase::CopyRecord(unsigned source, unsigned target) {
 }
 
 const char* CDatabase::Fieldname(unsigned number) {
-    if (!m_table || number < 1 || number > m_table->table->fieldCount())
+    if (!m_state->open || number < 1 || number > m_state->open->table->fieldCount())
         return "";
-    return m_table->table->field(number - 1).name;
+    return m_state->open->table->field(number - 1).name;
 }
 
 unsigned CDatabase::FieldLength(const char* name) {
     int index = FieldIndex(name);
-    return index < 0 ? 0 : m_table->cache[std::size_t(index)].length;
+    return index < 0 ? 0 : m_state->open->cache[std::size_t(index)].length;
 }
 
 unsigned CDatabase::FieldCount() {
-    return m_fieldCount;
+    return m_state->fieldCount;
 }
 
 char CDatabase::FieldType(unsigned number) {
-    if (!m_table || number < 1 || number > m_table->table->fieldCount())
+    if (!m_state->open || number < 1 || number > m_state->open->table->fieldCount())
         return 0;
-    return m_table->table->field(number - 1).type;
+    return m_state->open->table->field(number - 1).type;
 }
 
 unsigned CDatabase::FieldDecimals(unsigned number) {
-    if (!m_table || number < 1 || number > m_table->table->fieldCount())
+    if (!m_state->open || number < 1 || number > m_state->open->table->fieldCount())
         return 0;
-    return m_table->table->field(number - 1).decimals;
+    return m_state->open->table->field(number - 1).decimals;
 }
 
 int CDatabase::Deleted() {
-    return m_table && m_table->table->isDeleted() ? 1 : 0;
+    return m_state->open && m_state->open->table->isDeleted() ? 1 : 0;
 }
 
 char* TrimBlanks(char* text) {

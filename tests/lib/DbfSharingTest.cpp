@@ -9,8 +9,8 @@
 #include "PeerTools.h"
 #include "Sandbox.h"
 #include "qxclass/CDatabase.h"
-#include "qxclass/DbfContext.h"
-#include "qxclass/DbfTable.h"
+#include "DbfTable.h"
+#include "qxclass/DbfSettings.h"
 
 namespace {
 
@@ -24,10 +24,10 @@ class DbfSharingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         // A lock held elsewhere is tried once, so refusals are immediate.
-        saved = qx::dbf::Context::shared().options();
-        qx::dbf::TableOptions impatient = saved;
-        impatient.patience.attempts = 1;
-        qx::dbf::Context::shared().setOptions(impatient);
+        saved = qx::dbf::lockSettings();
+        qx::dbf::LockSettings impatient = saved;
+        impatient.attempts = 1;
+        qx::dbf::setLockSettings(impatient);
         file = sandbox.path("shared.dbf").string();
         CommandResult made = runPython(sandbox, R"(
 import sys, dbf
@@ -40,7 +40,7 @@ t.close()
                                        {file});
         ASSERT_EQ(made.exitCode, 0) << made.output;
     }
-    void TearDown() override { qx::dbf::Context::shared().setOptions(saved); }
+    void TearDown() override { qx::dbf::setLockSettings(saved); }
 
     // The lock type another open file of the table would meet at `offset` (F_UNLCK when free).
     short lockAt(off_t offset) {
@@ -64,7 +64,7 @@ t.close()
     Sandbox sandbox;
     ErrorBoxRecorder boxes;
     std::string file;
-    qx::dbf::TableOptions saved;
+    qx::dbf::LockSettings saved;
 };
 
 TEST_F(DbfSharingTest, RecordsAppendedAndChangedByAnotherProcessAreSeen) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "qxclass/CDatabase.h"
-#include "qxclass/DbfValue.h"
+#include "DbfValue.h"
 
 namespace {
 

@@ -15,7 +15,7 @@ struct FIELD4INFO {
 };
 
 namespace qx::detail {
-struct OpenDatabase;
+struct DatabaseState;
 }
 
 // A table of the alarm server (dBASE .dbf) opened by name; every operation works on the current record.
@@ -77,16 +77,31 @@ public:
     virtual unsigned Find(const char* field, int value);
     virtual unsigned Find(const char* field, const char* value);
     // The field's value as an integer (blanks and '*' give 0). 0 for an unknown field, `value` untouched.
+    // FoxPro's binary fields: integers as they are, doubles and currency cut toward zero, date-times
+    // as the date YYYYMMDD.
     virtual int Read(const char* field, int& value);
-    // The field's text with trailing blanks cut, NUL-terminated, into `buffer` of `size` bytes: a longer
-    // text is cut at size - 1, never written past. 0 for an unknown field (buffer untouched), else 1.
+    // The field's text, NUL-terminated, into `buffer` of `size` bytes: a longer text is cut at
+    // size - 1, never written past. 0 for an unknown field (buffer untouched), else 1. Text fields give
+    // their bytes up to a NUL with trailing blanks cut; FoxPro's binary fields give 'I' as an integer
+    // ("-42"), 'B' as the shortest text of the double ("3.5"), 'Y' with four decimals ("12.3400"),
+    // 'T' as "YYYYMMDDhhmmss" (".mmm" added for milliseconds; "" when blank), a 4-byte memo reference
+    // as its block number ("" for none).
     virtual int Read(const char* field, char* buffer, std::size_t size);
     // Assigns `value` to the field, then writes it at once when flushing is on (error box
     // "CDatabase::Replace" when that fails) and releases locks. 0 and nothing changed for an unknown
-    // field, a memo field, a read-only table, no current record, or a number too wide for the field.
+    // field, a memo field, a read-only table or no current record; 0 with the error box
+    // "CDatabase::Replace" and nothing changed for a value that does not fit the field:
+    //  - 'N', 'F': a decimal number ("-12.5"), stored right-aligned with the field's decimals,
+    //    rounded half away from zero ("12.5" in N(10,2) is "     12.50"), refused when too wide;
+    //  - 'D': a date "YYYYMMDD" (or the integer 20240229); 'L': T, F, Y, N or ? (non-zero / zero);
+    //  - 'I': a 32-bit integer; 'B': a number; 'Y': a decimal number, kept to four decimals;
+    //  - 'T': "YYYYMMDD[hhmmss[.mmm]]" (or the integer date);
+    //  - 'C' and other types: any text, cut at the field length.
+    // Empty text stores the field's blank value. A nullable field given a value is no longer NULL.
     virtual int Replace(const char* field, int value);
     virtual int Replace(const char* field, const char* value);
-    // Appends a blank record, which becomes current, and releases locks. 1 on success, else 0.
+    // Appends a blank record, which becomes current, and releases locks. 1 on success, else 0. Binary
+    // fields and null flags of the new record are zero bytes: no field is NULL.
     virtual int Append();
     // Blank every field / mark deleted / unmark the current record, then as Replace (the error box
     // names the operation, also when the change is refused).
@@ -94,6 +109,9 @@ public:
     virtual void Delete();
     virtual void Recall();
     // Removes deleted records from the file and goes to the first record; releases locks; no message.
+    // Refused (nothing changes) while another CDatabase, in this process or another, has the table
+    // open: records never move under a reader or writer of ours. An Open made while a pack runs waits
+    // for its end.
     virtual void Pack();
     // Copies every field, whole and untrimmed, from record `source` to record `target`, then as
     // Replace ("CDatabase::CopyRecord"). Memo references are not copied: two records must never share
@@ -113,15 +131,21 @@ public:
     char FieldType(unsigned number);
     unsigned FieldDecimals(unsigned number);
     int Deleted();
+    // As Read (text) of field `number` (1-based, in table order), so that fields of the same name are
+    // each read. 0 when there is no such field (buffer untouched).
+    int ReadField(unsigned number, char* buffer, std::size_t size);
+    // As Go, but a record that does not exist or cannot be read is a result, not a box: 1 when record
+    // `record` is current, else 0 (the current record stays as it was).
+    int Seek(unsigned record);
 
 private:
     int GetFieldsAddrs();
     void FlushStep(const char* operation);
     int FieldIndex(const char* name) const;
+    int Changed(int change, const char* operation);
 
-    std::shared_ptr<qx::detail::OpenDatabase> m_table;
-    unsigned m_fieldCount = 0;
-    int m_flush = 1;
+    // Everything else lives here, so that the engine can change without changing this class's size.
+    std::unique_ptr<qx::detail::DatabaseState> m_state;
 };
 
 // Cuts the trailing blanks (byte 32 only; tabs stay) of the NUL-terminated `text` in place and returns

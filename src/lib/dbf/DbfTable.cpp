@@ -1,4 +1,4 @@
-#include "qxclass/DbfTable.h"
+#include "DbfTable.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "DbfFieldValue.h"
 #include "DbfIo.h"
-#include "qxclass/DbfValue.h"
+#include "DbfValue.h"
 
 namespace qx::dbf {
 namespace {
@@ -27,6 +28,9 @@ bool makeKey(std::string_view name, char (&key)[kFieldNameSize + 1]) {
     return true;
 }
 
+// Pack reads and writes records a buffer of this size at a time.
+constexpr std::size_t kScratchBytes = 64 * 1024;
+
 int openTableFile(const std::filesystem::path& file, bool& writable) {
     // O_NONBLOCK keeps a FIFO given as table name from hanging the open; it is refused below.
     int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
@@ -38,36 +42,47 @@ int openTableFile(const std::filesystem::path& file, bool& writable) {
 
 }  // namespace
 
-std::unique_ptr<Table> Table::open(const std::filesystem::path& file, const TableOptions& options) {
+std::unique_ptr<Table> Table::open(const std::filesystem::path& file, const TableOptions& options,
+                                   OpenError* why) {
+    OpenError ignored;
+    OpenError& error = why ? *why : ignored;
+    error = OpenError::None;
     bool writable = false;
     int fd = openTableFile(file, writable);
-    if (fd < 0)
+    if (fd < 0) {
+        error = errno == ENOENT || errno == ENOTDIR ? OpenError::NoFile : OpenError::NotReadable;
         return nullptr;
+    }
+    auto fail = [&](OpenError reason) {
+        ::close(fd);
+        error = reason;
+        return nullptr;
+    };
     struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(OpenError::NotReadable);
+    if (!S_ISREG(st.st_mode))
+        return fail(OpenError::NotRegular);
     unsigned char main[kMainHeaderSize];
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        io::readAt(fd, main, sizeof main, 0) != ssize_t(sizeof main)) {
-        ::close(fd);
-        return nullptr;
-    }
+    ssize_t got = io::readAt(fd, main, sizeof main, 0);
+    if (got < 0)
+        return fail(OpenError::NotReadable);
+    if (got != ssize_t(sizeof main))
+        return fail(OpenError::NotATable);
     std::uint32_t headerLength = statedHeaderLength(main);
-    if (headerLength < kMainHeaderSize || std::uint64_t(st.st_size) < headerLength) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (headerLength < kMainHeaderSize || std::uint64_t(st.st_size) < headerLength)
+        return fail(OpenError::NotATable);
     std::vector<unsigned char> headerBytes(headerLength);
-    if (io::readAt(fd, headerBytes.data(), headerLength, 0) != ssize_t(headerLength)) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (io::readAt(fd, headerBytes.data(), headerLength, 0) != ssize_t(headerLength))
+        return fail(OpenError::NotReadable);
     auto header = parseHeader(headerBytes);
-    if (!header) {
-        ::close(fd);
-        return nullptr;
-    }
+    if (!header)
+        return fail(OpenError::NotATable);
     if (header->productionIndex)
         writable = false;
     std::unique_ptr<Table> table(new Table(fd, writable, std::move(*header), options));
+    // Without lock support (some network file systems) the table still reads; pack then refuses.
+    table->m_locks.markInUse();
     table->top();
     return table;
 }
@@ -78,7 +93,7 @@ Table::Table(int fd, bool writable, Header header, const TableOptions& options)
       m_header(std::move(header)),
       m_locks(fd, options.locking, options.patience),
       m_record(m_header.recordLength),
-      m_scratch(m_header.recordLength + 1) {
+      m_scratch(std::max<std::size_t>(m_header.recordLength + 1, kScratchBytes)) {
     m_names.reserve(m_header.fields.size());
     for (std::uint32_t i = 0; i < m_header.fields.size(); ++i) {
         NameKey key{};
@@ -132,7 +147,7 @@ std::uint64_t Table::recordOffset(std::uint32_t recordNumber) const {
     return m_header.headerLength + std::uint64_t(recordNumber - 1) * m_header.recordLength;
 }
 
-std::uint32_t Table::recordCount() const {
+std::uint32_t Table::readCount() const {
     unsigned char count[4];
     struct stat st {};
     if (io::readAt(m_fd, count, sizeof count, kRecordCountAt) != 4 || ::fstat(m_fd, &st) != 0)
@@ -142,6 +157,11 @@ std::uint32_t Table::recordCount() const {
         size > m_header.headerLength ? (size - m_header.headerLength) / m_header.recordLength : 0;
     std::uint64_t stated = io::loadLe32(count);
     return std::uint32_t(std::min(stated, held));
+}
+
+std::uint32_t Table::recordCount() {
+    m_knownCount = readCount();
+    return m_knownCount;
 }
 
 bool Table::readRecord(std::uint32_t recordNumber, char* into) const {
@@ -154,13 +174,14 @@ bool Table::go(std::uint32_t recordNumber) {
         return false;
     if (recordNumber == 0)
         return false;
-    // The stated count decides; a record beyond it (bytes after the last record) does not exist, and
-    // one the file does not hold whole fails at the read.
-    unsigned char count[4];
-    if (io::readAt(m_fd, count, sizeof count, kRecordCountAt) != 4 || recordNumber > io::loadLe32(count))
+    // The count decides; a record beyond it (bytes after the last record) does not exist. Past the
+    // count known so far, the header is asked again: another program may have appended.
+    if (recordNumber > m_knownCount && recordNumber > recordCount())
         return false;
-    if (!readRecord(recordNumber, m_scratch.data()))
+    if (!readRecord(recordNumber, m_scratch.data())) {
+        recordCount();  // the file was cut behind our back
         return false;
+    }
     std::memcpy(m_record.data(), m_scratch.data(), m_header.recordLength);
     m_recNo = recordNumber;
     return true;
@@ -192,7 +213,9 @@ bool Table::bottom() {
 std::uint32_t Table::skip(std::int64_t count) {
     if (m_recNo == 0 || !writePending())
         return m_recNo;
-    std::int64_t last = recordCount();
+    std::int64_t last = m_knownCount;
+    if (std::int64_t(m_recNo) + count > last)
+        last = recordCount();
     std::int64_t target =
         std::clamp<std::int64_t>(std::int64_t(m_recNo) + count, 1, std::max<std::int64_t>(last, 1));
     if (last == 0 || target == std::int64_t(m_recNo))
@@ -207,18 +230,11 @@ std::string_view Table::stored(std::size_t index) const {
 }
 
 std::size_t Table::readText(std::size_t index, char* out, std::size_t size) const {
-    if (size == 0 || out == nullptr)
-        return 0;
-    std::string_view value = stored(index);
-    std::size_t length = std::min(lengthWithoutTrailingBlanks(value), size - 1);
-    std::memcpy(out, value.data(), length);
-    out[length] = '\0';
-    return length;
+    return fieldText(m_header.fields[index], stored(index), out, size);
 }
 
 std::int32_t Table::readInt(std::size_t index) const {
-    const Field& f = m_header.fields[index];
-    return f.binary ? storedBinaryToInt(stored(index)) : storedTextToInt(stored(index));
+    return fieldInt(m_header.fields[index], stored(index));
 }
 
 }  // namespace qx::dbf

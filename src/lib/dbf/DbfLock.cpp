@@ -1,4 +1,4 @@
-#include "qxclass/DbfLock.h"
+#include "DbfLock.h"
 
 #include <fcntl.h>
 
@@ -84,9 +84,40 @@ void TableLocks::unlockAppend() {
 }
 
 void TableLocks::unlockAll() {
-    // Length 0 reaches to the end of any file size: every lock of this open file goes.
-    release({0, 0});
+    // Every lock of the conventions goes, but not the in-use lock, which lives as long as the table.
+    release({0, kInUseLockAt});
+    release({kInUseLockAt + 1, 0});
     m_holdsTable = false;
+}
+
+namespace {
+
+bool setInUse(int fd, short type, int command) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = off_t(kInUseLockAt);
+    lock.l_len = 1;
+    for (;;) {
+        if (fcntl(fd, command, &lock) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+}  // namespace
+
+bool TableLocks::markInUse() {
+    return setInUse(m_fd, F_RDLCK, F_OFD_SETLKW);
+}
+
+bool TableLocks::takeSole() {
+    return setInUse(m_fd, F_WRLCK, F_OFD_SETLK);
+}
+
+void TableLocks::releaseSole() {
+    setInUse(m_fd, F_RDLCK, F_OFD_SETLK);
 }
 
 }  // namespace qx::dbf

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "DbfIo.h"
-#include "qxclass/DbfTable.h"
+#include "DbfTable.h"
 
 namespace qx::dbf {
 namespace {
@@ -27,7 +27,7 @@ bool validName(std::string_view name) {
 }
 
 // The field as it will be stored, or false when the description cannot be stored faithfully.
-bool normalise(const FieldSpec& field, char& type, std::uint32_t& length, std::uint8_t& decimals) {
+bool normalise(const FieldDescription& field, char& type, std::uint32_t& length, std::uint8_t& decimals) {
     type = field.type >= 'a' && field.type <= 'z' ? char(field.type - 'a' + 'A') : field.type;
     length = field.length;
     decimals = field.decimals;
@@ -53,7 +53,7 @@ bool normalise(const FieldSpec& field, char& type, std::uint32_t& length, std::u
 
 }  // namespace
 
-std::unique_ptr<Table> Table::create(const std::filesystem::path& file, std::span<const FieldSpec> fields,
+std::unique_ptr<Table> Table::create(const std::filesystem::path& file, std::span<const FieldDescription> fields,
                                      const TableOptions& options) {
     if (fields.empty() || fields.size() > (65535 - kMainHeaderSize - 1) / kDescriptorSize)
         return nullptr;
@@ -61,7 +61,7 @@ std::unique_ptr<Table> Table::create(const std::filesystem::path& file, std::spa
     std::vector<unsigned char> bytes(headerLength + 1, 0);
     std::uint32_t recordLength = 1;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const FieldSpec& field = fields[i];
+        const FieldDescription& field = fields[i];
         char type;
         std::uint32_t length;
         std::uint8_t decimals;

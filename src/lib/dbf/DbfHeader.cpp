@@ -1,4 +1,4 @@
-#include "qxclass/DbfHeader.h"
+#include "DbfHeader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,12 +24,43 @@ bool knownLayout(unsigned char version) {
     return level == 3 || level == 5;
 }
 
-bool visualFoxPro(unsigned char version) {
-    return version >= 0x30 && version <= 0x32;
-}
-
 char asciiUpper(char c) {
     return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+// Binary storage goes by type and length, as FoxPro's readers decide it: a field of an unexpected
+// length is read as text rather than misread as a number.
+void classify(Field& field) {
+    switch (field.type) {
+        case 'I':
+            field.storage = field.length == 4 ? Storage::Integer : Storage::Text;
+            break;
+        case 'Y':
+            field.storage = field.length == 8 ? Storage::Currency : Storage::Text;
+            break;
+        case 'T':
+            field.storage = field.length == 8 ? Storage::DateTime : Storage::Text;
+            break;
+        case 'B':
+            // Visual FoxPro's double; dBASE's binary memo holds a 10-digit block number instead.
+            if (field.length == 8)
+                field.storage = Storage::Double;
+            else
+                field.memo = true;
+            break;
+        case 'M':
+        case 'G':
+        case 'P':
+            field.memo = true;
+            break;
+        case '0':
+            field.storage = Storage::NullFlags;
+            break;
+        default:
+            break;
+    }
+    if (field.memo && field.length == 4)
+        field.storage = Storage::MemoBlock;
 }
 
 }  // namespace
@@ -59,13 +90,14 @@ std::optional<Header> parseHeader(std::span<const unsigned char> bytes) {
     header.headerLength = le16(main + kHeaderLengthAt);
     header.recordLength = le16(main + kRecordLengthAt);
     header.productionIndex = (main[kTableFlagsAt] & kProductionIndexFlag) != 0;
-    if (!knownLayout(header.version) || header.recordLength < 2)
+    if (!knownLayout(header.version) || header.recordLength < 1)
         return std::nullopt;
     if (header.headerLength < kMainHeaderSize + kDescriptorSize + 1 || bytes.size() < header.headerLength)
         return std::nullopt;
 
     // Extended character lengths are decided once all descriptors are known.
     std::vector<std::uint32_t> extraLength;
+    std::vector<std::size_t> nullable;
     bool terminated = false;
     for (std::size_t at = kMainHeaderSize; at < header.headerLength; at += kDescriptorSize) {
         if (main[at] == kDescriptorEnd) {
@@ -82,14 +114,13 @@ std::optional<Header> parseHeader(std::span<const unsigned char> bytes) {
         while (nameLength > 0 && d[nameLength - 1] == ' ')
             --nameLength;
         std::memcpy(field.name, d, nameLength);
-        field.type = char(asciiUpper(char(d[11])));
-        field.length = d[16];
-        field.decimals = d[17];
-        if (nameLength == 0 || d[11] == 0)
+        field.type = char(asciiUpper(char(d[kFieldTypeAt])));
+        field.length = d[kFieldLengthAt];
+        field.decimals = d[kFieldDecimalsAt];
+        if (nameLength == 0 || d[kFieldTypeAt] == 0)
             return std::nullopt;
-        bool vfp = visualFoxPro(header.version);
-        field.memo = field.type == 'M' || field.type == 'G' || field.type == 'P';
-        field.binary = field.type == 'I' || (vfp && field.memo && field.length == 4);
+        if ((d[kFieldFlagsAt] & kNullableFlag) != 0)
+            nullable.push_back(header.fields.size());
         extraLength.push_back(field.type == 'C' ? std::uint32_t(field.decimals) * 256 : 0);
         header.fields.push_back(field);
     }
@@ -109,12 +140,21 @@ std::optional<Header> parseHeader(std::span<const unsigned char> bytes) {
             field.length += extraLength[i];
             field.decimals = 0;
         }
-        if (field.length == 0)
-            return std::nullopt;
         field.offset = offset;
         offset += field.length;
         if (offset > header.recordLength)
             return std::nullopt;
+        classify(field);
+        if (field.storage == Storage::NullFlags && header.nullFlagsField < 0)
+            header.nullFlagsField = int(i);
+    }
+    // Visual FoxPro numbers the null bits of the nullable fields in field order. Bits that the
+    // _NullFlags field cannot hold are not used.
+    if (header.nullFlagsField >= 0) {
+        std::size_t bits = std::size_t(header.fields[std::size_t(header.nullFlagsField)].length) * 8;
+        for (std::size_t n = 0; n < nullable.size() && n < bits; ++n)
+            if (header.fields[nullable[n]].storage != Storage::NullFlags)
+                header.fields[nullable[n]].nullBit = int(n);
     }
     return header;
 }

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 
-#include "qxclass/Export.h"
 
 namespace qx::dbf {
 
@@ -14,7 +13,7 @@ struct ByteRange {
 
 // Where the programs sharing a table place their byte-range locks. Locks lie far past the data so that
 // they never stop a reader; another program sees ours only when both use the same convention.
-class QXCLASS_API LockConvention {
+class LockConvention {
 public:
     // Record n at base + n (downward: base - n), one byte each; the whole table is `tableLength` bytes
     // from base upward (downward: ending at base). The append lock is the byte of record 0 (the base):
@@ -36,6 +35,10 @@ private:
     bool m_downward;
 };
 
+// Where every table of this engine holds a shared lock while it is open, far beyond the locks of any
+// convention: pack needs it alone, so that it never moves records under a reader or writer of ours.
+inline constexpr std::uint64_t kInUseLockAt = std::uint64_t(1) << 40;
+
 // How long a lock that another program holds is waited for before the operation gives up.
 struct LockPatience {
     int attempts = 50;
@@ -46,7 +49,7 @@ struct LockPatience {
 // belong to this open file, not to the process, so two tables open in one process exclude each other
 // just as two programs do, and closing another descriptor of the same file does not drop them.
 // Write locks need a descriptor opened for writing.
-class QXCLASS_API TableLocks {
+class TableLocks {
 public:
     TableLocks(int fd, LockConvention convention, LockPatience patience);
 
@@ -61,6 +64,14 @@ public:
     void unlockRecord(std::uint32_t recordNumber);
     void unlockAppend();
     void unlockAll();
+
+    // The shared in-use lock, taken at open. Waits while a pack holds it alone (a pack ends by itself:
+    // it never waits for anything while holding it). False when the descriptor does not allow it.
+    bool markInUse();
+    // Makes the in-use lock exclusive: true only when no other open table of ours shares it. Never
+    // waits. releaseSole() makes it shared again.
+    bool takeSole();
+    void releaseSole();
 
     bool holdsTable() const { return m_holdsTable; }
     const LockConvention& convention() const { return m_convention; }

@@ -1,6 +1,9 @@
-#include "qxclass/DbfValue.h"
+#include "DbfValue.h"
+
+#include <string>
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -91,6 +94,55 @@ bool formatNumber(double value, std::uint32_t width, unsigned decimals, char* ou
         return false;
     std::memset(out, ' ', width - length);
     std::memcpy(out + (width - length), text, length);
+    return true;
+}
+
+bool formatDecimalText(std::string_view text, std::uint32_t width, unsigned decimals, char* out) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    text = text.substr(0, lengthWithoutTrailingBlanks(text));
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    std::size_t point = text.find('.');
+    std::string_view whole = text.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    if (whole.empty() && fraction.empty())
+        return false;
+    for (std::string_view part : {whole, fraction})
+        for (char c : part)
+            if (!isDigit(c))
+                return false;
+    // The digits without the point, cut or padded to `decimals` places, then rounded at the cut.
+    std::string digits(whole);
+    digits += fraction.substr(0, decimals);
+    digits.append(decimals - std::min<std::size_t>(fraction.size(), decimals), '0');
+    if (fraction.size() > decimals && fraction[decimals] >= '5') {
+        std::size_t at = digits.size();
+        while (at > 0 && digits[at - 1] == '9')
+            digits[--at] = '0';
+        if (at == 0)
+            digits.insert(digits.begin(), '1');
+        else
+            ++digits[at - 1];
+    }
+    std::size_t leadingZeros = 0;
+    while (leadingZeros + decimals + 1 < digits.size() && digits[leadingZeros] == '0')
+        ++leadingZeros;
+    digits.erase(0, leadingZeros);
+    if (digits.size() < decimals + 1)
+        digits.insert(0, decimals + 1 - digits.size(), '0');
+    bool zero = digits.find_first_not_of('0') == std::string::npos;
+    std::string result = negative && !zero ? "-" : "";
+    result += digits.substr(0, digits.size() - decimals);
+    if (decimals > 0)
+        result += '.' + digits.substr(digits.size() - decimals);
+    if (result.size() > width)
+        return false;
+    std::memset(out, ' ', width - result.size());
+    std::memcpy(out + (width - result.size()), result.data(), result.size());
     return true;
 }
 

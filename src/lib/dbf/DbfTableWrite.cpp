@@ -7,78 +7,48 @@
 #include <ctime>
 #include <limits>
 
+#include "DbfFieldValue.h"
 #include "DbfIo.h"
-#include "qxclass/DbfTable.h"
-#include "qxclass/DbfValue.h"
+#include "DbfTable.h"
+#include "DbfValue.h"
 
 namespace qx::dbf {
 
 void Table::blankInto(char* record) const {
-    std::memset(record, ' ', m_header.recordLength);
     record[0] = kRecordValid;
     for (const Field& f : m_header.fields)
-        if (f.binary)
-            std::memset(record + f.offset, 0, f.length);
+        blankField(f, record + f.offset);
 }
 
 bool Table::changeable(std::size_t index) const {
     return m_writable && m_recNo != 0 && index < m_header.fields.size() && !m_header.fields[index].memo;
 }
 
-bool Table::assignText(std::size_t index, std::string_view text) {
-    if (!changeable(index))
-        return false;
-    const Field& f = m_header.fields[index];
-    char* to = m_record.data() + f.offset;
-    switch (f.type) {
-        case 'N':
-        case 'F': {
-            while (!text.empty() && text.front() == ' ')
-                text.remove_prefix(1);
-            text = text.substr(0, lengthWithoutTrailingBlanks(text));
-            if (text.size() > f.length)
-                return false;
-            std::memset(to, ' ', f.length - text.size());
-            std::memcpy(to + (f.length - text.size()), text.data(), text.size());
-            break;
-        }
-        case 'L':
-            std::memset(to, ' ', f.length);
-            if (!text.empty())
-                to[0] = text[0];
-            break;
-        default: {
-            if (f.binary)
-                return false;
-            std::size_t n = std::min<std::size_t>(text.size(), f.length);
-            std::memcpy(to, text.data(), n);
-            std::memset(to + n, ' ', f.length - n);
-        }
+Change Table::assigned(std::size_t index, bool stored) {
+    if (!stored)
+        return Change::Refused;
+    // A field given a value is no longer NULL for the programs that keep null flags.
+    int bit = m_header.fields[index].nullBit;
+    if (bit >= 0 && m_header.nullFlagsField >= 0) {
+        const Field& flags = m_header.fields[std::size_t(m_header.nullFlagsField)];
+        m_record[flags.offset + std::size_t(bit / 8)] &= char(~(1u << (bit % 8)));
     }
     m_pending = true;
-    return true;
+    return Change::Made;
 }
 
-bool Table::assignNumber(std::size_t index, double value) {
+Change Table::assignText(std::size_t index, std::string_view text) {
     if (!changeable(index))
-        return false;
+        return Change::NotAllowed;
     const Field& f = m_header.fields[index];
-    char* to = m_record.data() + f.offset;
-    if (f.type == 'L') {
-        std::memset(to, ' ', f.length);
-        to[0] = value != 0 ? 'T' : 'F';
-    } else if (f.binary) {
-        if (f.length != 4 || !(value >= std::numeric_limits<std::int32_t>::min()) ||
-            !(value <= std::numeric_limits<std::int32_t>::max()) || value != std::trunc(value))
-            return false;
-        io::storeLe32(reinterpret_cast<unsigned char*>(to), std::uint32_t(std::int32_t(value)));
-    } else {
-        unsigned decimals = (f.type == 'N' || f.type == 'F') ? f.decimals : 0;
-        if (!formatNumber(value, f.length, decimals, to))
-            return false;
-    }
-    m_pending = true;
-    return true;
+    return assigned(index, encodeText(f, text, m_record.data() + f.offset));
+}
+
+Change Table::assignNumber(std::size_t index, double value) {
+    if (!changeable(index))
+        return Change::NotAllowed;
+    const Field& f = m_header.fields[index];
+    return assigned(index, encodeNumber(f, value, m_record.data() + f.offset));
 }
 
 bool Table::assignStored(std::size_t index, std::string_view bytes) {
@@ -94,7 +64,7 @@ bool Table::blank() {
         return false;
     for (const Field& f : m_header.fields)
         if (!f.memo)
-            std::memset(m_record.data() + f.offset, f.binary ? 0 : ' ', f.length);
+            blankField(f, m_record.data() + f.offset);
     m_pending = true;
     return true;
 }
@@ -185,19 +155,39 @@ bool Table::flush() {
 bool Table::pack() {
     if (!m_writable || !writePending())
         return false;
-    bool hadTableLock = m_locks.holdsTable();
-    if (!m_locks.lockTable())
+    // Records move only while no other table of ours has the file open; the table lock keeps the
+    // programs of the locking convention out as well.
+    if (!m_locks.takeSole())
         return false;
+    bool hadTableLock = m_locks.holdsTable();
+    if (!m_locks.lockTable()) {
+        m_locks.releaseSole();
+        return false;
+    }
     std::uint32_t count = recordCount();
     std::uint32_t kept = 0;
     bool ok = true;
-    for (std::uint32_t from = 1; ok && from <= count; ++from) {
-        ok = readRecord(from, m_scratch.data());
-        if (!ok || m_scratch[0] == kRecordDeleted)
-            continue;
-        ++kept;
-        if (kept != from)
-            ok = io::writeAt(m_fd, m_scratch.data(), m_header.recordLength, recordOffset(kept));
+    // A buffer of whole records at a time; kept records only ever move toward the front, so what is
+    // written never overwrites records not yet read.
+    const std::uint32_t perRead = std::uint32_t(m_scratch.size() / m_header.recordLength);
+    for (std::uint32_t first = 1; ok && first <= count; first += perRead) {
+        std::uint32_t n = std::min(perRead, count - first + 1);
+        std::size_t bytes = std::size_t(n) * m_header.recordLength;
+        ok = io::readAt(m_fd, m_scratch.data(), bytes, recordOffset(first)) == ssize_t(bytes);
+        std::uint32_t keptBefore = kept;
+        std::size_t to = 0;
+        for (std::uint32_t i = 0; ok && i < n; ++i) {
+            const char* record = m_scratch.data() + std::size_t(i) * m_header.recordLength;
+            if (record[0] == kRecordDeleted)
+                continue;
+            if (to != std::size_t(i) * m_header.recordLength)
+                std::memmove(m_scratch.data() + to, record, m_header.recordLength);
+            to += m_header.recordLength;
+            ++kept;
+        }
+        bool moved = keptBefore != first - 1 || kept - keptBefore != n;
+        if (ok && moved && to > 0)
+            ok = io::writeAt(m_fd, m_scratch.data(), to, recordOffset(keptBefore + 1));
     }
     if (ok) {
         unsigned char end = kEndOfData;
@@ -207,6 +197,7 @@ bool Table::pack() {
     }
     if (!hadTableLock)
         m_locks.unlockAll();
+    m_locks.releaseSole();
     m_recNo = 0;
     top();
     return ok;

@@ -8,14 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "qxclass/DbfHeader.h"
-#include "qxclass/DbfLock.h"
-#include "qxclass/Export.h"
+#include "DbfHeader.h"
+#include "DbfLock.h"
 
 namespace qx::dbf {
 
-// A field of a table to be created.
-struct FieldSpec {
+// The description of one field of a table to be created.
+struct FieldDescription {
     std::string_view name;  // 1 to 10 letters, digits or '_', starting with a letter; stored upper-cased
     char type = 'C';        // 'C' (1-254), 'N' and 'F' (1-20), 'D' (always 8), 'L' (always 1)
     std::uint32_t length = 0;
@@ -27,28 +26,45 @@ struct TableOptions {
     LockPatience patience;
 };
 
+// What became of a change asked for.
+enum class Change {
+    Made,
+    NotAllowed,  // read-only table, no current record, a memo reference
+    Refused,     // the value does not fit the field's type or width; nothing was changed
+};
+
 // One open dBASE table, read and written in place with positioned reads and writes.
 //
-// Nothing is cached across positioning: every move to a record reads it from the file, so a record
-// read sees what another program wrote a moment before, and the record count is read from the header
-// each time it is asked for. Changes are made to the current record's buffer and written when the
-// table moves to another record, on flush() and at destruction.
+// Every move to a record reads it from the file, so a record read sees what another program wrote a
+// moment before. The record count is read from the header when the table is opened, by top(),
+// bottom() and recordCount(), and whenever a move goes past the count known so far, so a scan costs
+// one read per record and still sees the records that other programs append. Changes are made to the
+// current record's buffer and written when the table moves to another record, on flush() and at
+// destruction.
+//
+// While open, a table holds a shared in-use lock (TableLocks::markInUse): pack() runs only when no
+// other table of ours has the file open, and an open waits while a pack runs.
 //
 // Tables that have a production index are opened read-only: we do not maintain index files, and a
 // change behind the index's back would corrupt it for the programs that use it.
 //
 // Not thread-safe: one thread at a time uses a table.
-class QXCLASS_API Table {
+class Table {
 public:
+    // Why open() failed.
+    enum class OpenError { None, NoFile, NotReadable, NotRegular, NotATable };
+
     // Opens `file` for reading and writing, or read-only when it cannot be written. Returns null when
-    // the file cannot be opened, is not a regular file, or its header is not readable (parseHeader()).
-    // The first record (if any) becomes current.
-    static std::unique_ptr<Table> open(const std::filesystem::path& file, const TableOptions& options = {});
+    // the file cannot be opened, is not a regular file, or its header is not readable (parseHeader());
+    // `why` then says which. The first record (if any) becomes current.
+    static std::unique_ptr<Table> open(const std::filesystem::path& file, const TableOptions& options = {},
+                                       OpenError* why = nullptr);
 
     // Creates a new dBASE III table without records and opens it. Fails (null) when `file` exists, a
     // field description is invalid, names repeat, or the file cannot be written; a half-written file is
     // removed again.
-    static std::unique_ptr<Table> create(const std::filesystem::path& file, std::span<const FieldSpec> fields,
+    static std::unique_ptr<Table> create(const std::filesystem::path& file,
+                                         std::span<const FieldDescription> fields,
                                          const TableOptions& options = {});
 
     // Writes a pending change (its failure cannot be reported here: call flush() first to know).
@@ -65,7 +81,8 @@ public:
     int fieldIndex(std::string_view name) const;
 
     // The record count stated in the header now, but never more records than the file holds whole.
-    std::uint32_t recordCount() const;
+    // Also becomes the count known to the moves.
+    std::uint32_t recordCount();
 
     // The current record's number; 0 when there is none (an empty table).
     std::uint32_t recNo() const { return m_recNo; }
@@ -84,24 +101,21 @@ public:
 
     // The current record's field bytes exactly as stored (blanks when there is no current record).
     std::string_view stored(std::size_t index) const;
-    // Copies the field, trailing blanks cut, into `out` as NUL-terminated text of at most size - 1
-    // bytes (a longer value is cut there). Returns the length written; nothing is written when size is 0.
+    // The field's text form (fieldText()) into `out` of `size` bytes. Returns the length written.
     std::size_t readText(std::size_t index, char* out, std::size_t size) const;
-    // The field's value as an integer (storedTextToInt(), or the binary value of binary fields).
+    // The field's value as an integer (fieldInt()).
     std::int32_t readInt(std::size_t index) const;
 
-    // Changes of the current record. All fail (false, record unchanged) on a read-only table, when
-    // there is no current record, and for memo fields, whose references are never written.
-    //
-    // Text: character and date fields take it left-justified, blank-padded, cut at the field length;
-    // numeric fields right-justified, refused when wider than the field; logical fields its first byte.
-    bool assignText(std::size_t index, std::string_view text);
-    // Number: formatNumber() with the field's decimals (none for character and date fields), refused
-    // when too wide; logical fields 'T' for non-zero, 'F' for zero; binary fields the integer value.
-    bool assignNumber(std::size_t index, double value);
-    // Exactly `bytes`, which must be as long as the field (copying a field from another record).
+    // Changes of the current record: NotAllowed on a read-only table, when there is no current
+    // record, and for memo fields, whose references are never written; Refused when the value does
+    // not fit (encodeText(), encodeNumber()). Giving a nullable field a value clears its null flag.
+    Change assignText(std::size_t index, std::string_view text);
+    Change assignNumber(std::size_t index, double value);
+    // Exactly `bytes`, which must be as long as the field (copying a field from another record),
+    // null flags included; false otherwise.
     bool assignStored(std::size_t index, std::string_view bytes);
-    // Blanks every field but memo references; the deletion flag stays.
+    // Blanks every field but memo references, binary fields and null flags to zero bytes; the
+    // deletion flag stays.
     bool blank();
     bool setDeleted(bool deleted);
 
@@ -114,8 +128,10 @@ public:
     bool flush();
 
     // Removes deleted records in place under the table lock, truncates the file behind the last record
-    // and its end byte, and moves to the first record. False when read-only, when the lock cannot be
-    // had, or on an I/O failure (records already moved stay moved; the count is only lowered at the end).
+    // and its end byte, and moves to the first record. Refused (false, nothing changed) while another
+    // table of ours has the file open, so that no reader or writer of ours ever sees records move;
+    // also false when read-only, when the table lock cannot be had, or on an I/O failure (records
+    // already moved stay moved; the count is only lowered at the end).
     bool pack();
 
     // The table lock of the locking convention (see TableLocks).
@@ -128,6 +144,8 @@ private:
     Table(int fd, bool writable, Header header, const TableOptions& options);
 
     bool readRecord(std::uint32_t recordNumber, char* into) const;
+    std::uint32_t readCount() const;
+    Change assigned(std::size_t index, bool stored);
     bool writePending();
     bool writeHeaderCount(std::uint32_t count);
     void stampUpdateDate();
@@ -151,6 +169,7 @@ private:
     std::vector<char> m_record;             // the current record
     std::vector<char> m_scratch;            // a second record buffer for append and pack
     std::uint32_t m_recNo = 0;
+    std::uint32_t m_knownCount = 0;  // the record count last read (see recordCount())
     bool m_pending = false;
     bool m_unsynced = false;
     bool m_dateStamped = false;
