@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev
+  libcli11-dev nlohmann-json3-dev
   clang-format
   # peers for the table tests and benchmarks
-  shapelib python3 python3-dbf python3-dbfread
+  shapelib python3 python3-dbf python3-dbfread gdal-bin
   # fuzzing the table engine
   clang libclang-rt-14-dev
 )

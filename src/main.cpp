@@ -119,6 +119,8 @@ int main(int argc, char** argv) {
     auto* dbf = app.add_subcommand("dbf", "print the fields and records of a dBASE table");
     std::string dbfFile;
     dbf->add_option("file", dbfFile, "the table")->required();
+    bool dbfJson = false;
+    dbf->add_flag("--json", dbfJson, "one JSON object per line: the fields, then one per record");
 
     auto* run = app.add_subcommand("run", "run one job or one of the dialog's operations once");
     qx::RunOptions runOptions;
@@ -181,7 +183,8 @@ int main(int argc, char** argv) {
             return qx::printAlarmList(s.profile, s.paths, s.prompts, std::cout);
         }
         if (*dbf)
-            return qx::printTable(dbfFile, std::cout, std::cerr);
+            return qx::printTable(dbfFile, std::cout, std::cerr,
+                                  dbfJson ? qx::TableFormat::Json : qx::TableFormat::Text);
         if (*run) {
             if (!runAt.empty()) {
                 runOptions.at = qx::parseLocalTime(runAt);

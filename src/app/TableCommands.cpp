@@ -1,6 +1,8 @@
 #include "TableCommands.h"
 
 #include <algorithm>
+#include <charconv>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -8,6 +10,7 @@
 #include "CAlarmTable.h"
 #include "ErrorBoxBridge.h"
 #include "StringTable.h"
+#include "TableDiagnosis.h"
 #include "qxclass/CDatabase.h"
 #include "qxclass/ErrorBox.h"
 
@@ -29,42 +32,108 @@ private:
 
 }  // namespace
 
-int printTable(const std::filesystem::path& file, std::ostream& out, std::ostream& err) {
+namespace {
+
+// Output goes out in blocks: a table of a million records makes tens of megabytes of text.
+constexpr std::size_t kOutputBlock = 64 * 1024;
+
+std::filesystem::path resolvedTable(const std::filesystem::path& file) {
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !file.has_extension()) {
+        std::filesystem::path withExtension = file;
+        withExtension += ".dbf";
+        if (std::filesystem::exists(withExtension, error))
+            return withExtension;
+    }
+    return file;
+}
+
+struct FieldInfo {
+    std::string name;
+    char type;
+    unsigned length;
+    unsigned decimals;
+};
+
+}  // namespace
+
+int printTable(const std::filesystem::path& file, std::ostream& out, std::ostream& err, TableFormat format) {
     ErrorBoxesToStream boxes(err);
     CDatabase table;
     if (!table.Open(file.c_str())) {
-        err << "qxmover: cannot open the table " << file.string() << '\n';
+        err << "qxmover: cannot open the table " << file.string() << ": " << tableOpenFailure(file) << '\n';
         return 1;
     }
+    if (auto warning = tableSizeWarning(resolvedTable(file)))
+        err << "qxmover: warning: " << file.string() << ": " << *warning << '\n';
+
     unsigned fields = table.FieldCount();
+    std::vector<FieldInfo> info;
     std::size_t longest = 0;
-    std::vector<const char*> names;
     for (unsigned f = 1; f <= fields; ++f) {
         const char* name = table.Fieldname(f);
-        names.push_back(name);
-        longest = std::max<std::size_t>(longest, table.FieldLength(name));
-        out << name << ' ' << table.FieldType(f) << ' ' << table.FieldLength(name) << ' '
-            << table.FieldDecimals(f) << '\n';
+        // By position: the length of the first field of a repeated name would be the wrong one.
+        info.push_back({name, table.FieldType(f), 0, table.FieldDecimals(f)});
+        longest = std::max<std::size_t>(longest, table.FieldLengthAt(f));
+        info.back().length = table.FieldLengthAt(f);
     }
-    out << '\n';
-    std::vector<char> text(longest + 1);
+    // Binary fields are shown longer than they are stored ("-2147483648" from 4 bytes).
+    std::vector<char> text(longest + 64);
+    std::string block;
+    block.reserve(kOutputBlock + 1024);
+    if (format == TableFormat::Json) {
+        nlohmann::json header = {{"fields", nlohmann::json::array()}};
+        for (const FieldInfo& field : info)
+            header["fields"].push_back({{"name", asUtf8(field.name)},
+                                        {"type", std::string(1, field.type)},
+                                        {"length", field.length},
+                                        {"decimals", field.decimals}});
+        block += header.dump() + '\n';
+    } else {
+        for (const FieldInfo& field : info) {
+            appendEscaped(block, field.name);
+            block += ' ';
+            block += field.type;
+            block += ' ' + std::to_string(field.length) + ' ' + std::to_string(field.decimals) + '\n';
+        }
+        block += '\n';
+    }
     unsigned count = table.RecCount();
+    char number[16];
     for (unsigned record = 1; record <= count; ++record) {
-        table.Go(record);
-        if (table.RecNo() != record) {
+        if (!table.Seek(record)) {
+            out.write(block.data(), std::streamsize(block.size()));
             err << "qxmover: cannot read record " << record << " of " << file.string() << '\n';
             table.Close();
             return 1;
         }
-        out << record << ' ' << (table.Deleted() ? '*' : '-') << ' ';
-        for (unsigned f = 0; f < fields; ++f) {
-            table.Read(names[f], text.data(), text.size());
-            if (f > 0)
-                out << '|';
-            out << text.data();
+        bool deleted = table.Deleted() != 0;
+        if (format == TableFormat::Json) {
+            nlohmann::json values = nlohmann::json::array();
+            for (unsigned f = 1; f <= fields; ++f) {
+                table.ReadField(f, text.data(), text.size());
+                values.push_back(asUtf8(text.data()));
+            }
+            nlohmann::json line = {{"record", record}, {"deleted", deleted}, {"values", std::move(values)}};
+            block += line.dump() + '\n';
+        } else {
+            auto end = std::to_chars(number, number + sizeof number, record).ptr;
+            block.append(number, end);
+            block += deleted ? " * " : " - ";
+            for (unsigned f = 1; f <= fields; ++f) {
+                table.ReadField(f, text.data(), text.size());
+                if (f > 1)
+                    block += '|';
+                appendEscaped(block, text.data());
+            }
+            block += '\n';
         }
-        out << '\n';
+        if (block.size() >= kOutputBlock) {
+            out.write(block.data(), std::streamsize(block.size()));
+            block.clear();
+        }
     }
+    out.write(block.data(), std::streamsize(block.size()));
     table.Close();
     out.flush();
     return out ? 0 : 1;

@@ -369,6 +369,12 @@ unsigned CDatabase::FieldCount() {
     return m_state->fieldCount;
 }
 
+unsigned CDatabase::FieldLengthAt(unsigned number) {
+    if (!m_state->open || number < 1 || number > m_state->open->table->fieldCount())
+        return 0;
+    return m_state->open->table->field(number - 1).length;
+}
+
 char CDatabase::FieldType(unsigned number) {
     if (!m_state->open || number < 1 || number > m_state->open->table->fieldCount())
         return 0;

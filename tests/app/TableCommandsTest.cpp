@@ -3,9 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 
+#include "../lib/DbfTestSupport.h"
 #include "PeerTools.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
@@ -55,11 +60,65 @@ t.close()
     EXPECT_EQ(err, "");
 }
 
-TEST_F(TableCommandsTest, DbfOfAFileThatIsNoTableFails) {
+TEST_F(TableCommandsTest, DbfSaysWhyATableCannotBeOpened) {
     EXPECT_EQ(dbf(sandbox.path("missing.dbf")), 1);
-    EXPECT_THAT(err, HasSubstr("missing.dbf"));
+    EXPECT_EQ(err, "qxmover: cannot open the table " + sandbox.path("missing.dbf").string() + ": no such file\n");
     EXPECT_EQ(out, "");
+    EXPECT_EQ(dbf(sandbox.dir("folder.dbf")), 1);
+    EXPECT_THAT(err, HasSubstr("folder.dbf: not a regular file"));
+    std::filesystem::path fifo = sandbox.path("fifo.dbf");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(dbf(fifo), 1);
+    EXPECT_THAT(err, HasSubstr("fifo.dbf: not a regular file"));
     EXPECT_EQ(dbf(sandbox.file("text.dbf", "just some text, long enough to look like a header")), 1);
+    EXPECT_THAT(err, HasSubstr("text.dbf: not a dBASE table"));
+    if (geteuid() != 0) {  // root reads every file
+        std::filesystem::path locked = sandbox.file("locked.dbf", test::rawTable({{"A", 'C', 1}}, {"  "}));
+        std::filesystem::permissions(locked, std::filesystem::perms::none);
+        EXPECT_EQ(dbf(locked), 1);
+        EXPECT_THAT(err, HasSubstr("locked.dbf: Permission denied"));
+    }
+}
+
+TEST_F(TableCommandsTest, DbfPrintsFieldsByPositionAndEscapesWhatWouldBreakTheLine) {
+    std::string record = std::string(" a|b") + "x\\y" + "1\n2" + "t\tu" + "\x01\x7f;";
+    std::filesystem::path file = sandbox.file(
+        "odd.dbf", test::rawTable({{"NAME", 'C', 3}, {"NAME", 'C', 3}, {"LINES", 'C', 3}, {"CTRL", 'C', 6}},
+                                  {record}));
+    ASSERT_EQ(dbf(file), 0) << err;
+    EXPECT_EQ(out,
+              "NAME C 3 0\nNAME C 3 0\nLINES C 3 0\nCTRL C 6 0\n\n"
+              "1 - a\\|b|x\\\\y|1\\n2|t\\tu\\x01\\x7f;\n");
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(TableCommandsTest, DbfJsonGivesOneObjectPerRecordWithTheValuesUnescaped) {
+    std::filesystem::path file = sandbox.file(
+        "json.dbf", test::rawTable({{"NAME", 'C', 5}, {"NAME", 'C', 3}, {"N", 'N', 4, 1}},
+                                   {std::string(" a|\"\n ") + "\xfc  " + " 1.5", "*     xy     "}));
+    std::ostringstream outStream, errStream;
+    ASSERT_EQ(printTable(file, outStream, errStream, TableFormat::Json), 0) << errStream.str();
+    std::istringstream lines(outStream.str());
+    std::vector<nlohmann::json> objects;
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(objects[0]["fields"][1], nlohmann::json({{"name", "NAME"}, {"type", "C"}, {"length", 3}, {"decimals", 0}}));
+    EXPECT_EQ(objects[0]["fields"][2]["decimals"], 1);
+    EXPECT_EQ(objects[1], nlohmann::json::parse(R"({"record":1,"deleted":false,"values":["a|\"\n","\u00fc"," 1.5"]})"));
+    EXPECT_EQ(objects[2], nlohmann::json::parse(R"({"record":2,"deleted":true,"values":["","xy",""]})"));
+}
+
+TEST_F(TableCommandsTest, DbfWarnsWhenTheHeaderDisagreesWithTheFileSize) {
+    std::string bytes = test::rawTable({{"A", 'C', 2}}, {" ab", " cd"}, true, 5);
+    ASSERT_EQ(dbf(sandbox.file("long.dbf", bytes)), 0);
+    EXPECT_THAT(err, HasSubstr("qxmover: warning: "));
+    EXPECT_THAT(err, HasSubstr("the header states 5 records of 3 bytes"));
+    EXPECT_THAT(out, HasSubstr("1 - ab\n2 - cd\n"));
+    ASSERT_EQ(dbf(sandbox.file("extra.dbf", test::rawTable({{"A", 'C', 2}}, {" ab"}, false) + "junk!")), 0);
+    EXPECT_THAT(err, HasSubstr("and 2 bytes more"));
+    ASSERT_EQ(dbf(sandbox.file("fine.dbf", test::rawTable({{"A", 'C', 2}}, {" ab"}, true))), 0);
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(TableCommandsTest, AlarmsPrintsOneLinePerDefinitionOrFailsWithMessage116) {

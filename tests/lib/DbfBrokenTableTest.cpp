@@ -1,9 +1,12 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 
 #include "DbfTestSupport.h"
+#include "PeerTools.h"
 #include "Sandbox.h"
 #include "qxclass/CDatabase.h"
 
@@ -106,11 +109,36 @@ TEST_F(DbfBrokenTableTest, LongCharacterFieldsInClipperStyleAreRead) {
     EXPECT_EQ(std::string(text), std::string(299, 'x') + 'y');
 }
 
-TEST_F(DbfBrokenTableTest, RandomBytesNeverCrashTheReader) {
+TEST_F(DbfBrokenTableTest, AFieldOfLengthZeroHoldsNothingAndTheOthersAreRead) {
+    std::string file =
+        sandbox.file("zero.dbf", rawTable({{"EMPTY", 'C', 0}, {"NAME", 'C', 3}, {"NONE", 'N', 0}}, {" abc", " xyz"}))
+            .string();
+    ASSERT_EQ(db.Open(file.c_str()), 1);
+    EXPECT_EQ(db.FieldCount(), 3u);
+    EXPECT_EQ(db.FieldLength("EMPTY"), 0u);
+    char text[8] = "unread";
+    ASSERT_EQ(db.Read("EMPTY", text, sizeof text), 1);
+    EXPECT_STREQ(text, "");
+    ASSERT_EQ(db.Read("NAME", text, sizeof text), 1);
+    EXPECT_STREQ(text, "abc");
+    db.Go(2);
+    EXPECT_EQ(db.Replace("NAME", "new"), 1);
+    EXPECT_EQ(db.Replace("EMPTY", ""), 1);
+    EXPECT_THAT(boxes.boxes(), ::testing::IsEmpty());
+    EXPECT_EQ(db.Replace("NONE", 5), 0);  // no digit fits
+    db.Close();
+    auto peer = qx::test::runPython(sandbox, R"(
+import sys, dbfread
+print([list(r.values()) for r in dbfread.DBF(sys.argv[1])])
+)",
+                                    {file});
+    EXPECT_EQ(peer.output, "[['', 'abc', None], ['', 'new', None]]\n");
+}
+
+TEST_F(DbfBrokenTableTest, RandomBytesNeverCrashTheReaderNorChangeTheFile) {
     std::mt19937 random(20240229);
     std::string base = good();
-    char text[16];
-    int value;
+    int opened = 0;
     for (int round = 0; round < 3000; ++round) {
         // Half the rounds start from a sound header and damage it; the others are noise.
         std::string bytes;
@@ -125,17 +153,43 @@ TEST_F(DbfBrokenTableTest, RandomBytesNeverCrashTheReader) {
             if (bytes.size() > 12)
                 bytes[0] = 0x03;
         }
-        if (!open(bytes))
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::string file = sandbox.file("t.dbf", bytes).string();
+        if (!db.Open(file.c_str())) {
+            EXPECT_EQ(db.FieldCount(), 0u);  // a refused table leaves the object closed
+            EXPECT_EQ(db.RecCount(), 0u);
             continue;
+        }
+        ++opened;
+        // What was opened is a table whose records lie inside the file and whose fields fit a record.
+        std::size_t headerLength = std::uint8_t(bytes[8]) | std::uint8_t(bytes[9]) << 8;
+        std::size_t recordLength = std::uint8_t(bytes[10]) | std::uint8_t(bytes[11]) << 8;
+        ASSERT_GE(bytes.size(), headerLength);
+        EXPECT_LE(db.RecCount(), (bytes.size() - headerLength) / recordLength);
+        std::size_t fieldBytes = 1;
+        for (unsigned f = 1; f <= db.FieldCount(); ++f)
+            fieldBytes += db.FieldLengthAt(f);
+        EXPECT_LE(fieldBytes, recordLength);
+        boxes.clear();
         for (unsigned n = 1; n <= db.RecCount() && n <= 10; ++n) {
             db.Go(n);
+            EXPECT_EQ(db.RecNo(), n);
             for (unsigned f = 1; f <= db.FieldCount(); ++f) {
-                db.Read(db.Fieldname(f), text, sizeof text);
-                db.Read(db.Fieldname(f), value);
+                // A text is cut at the size given and never written past it.
+                char text[24];
+                std::memset(text, '#', sizeof text);
+                EXPECT_EQ(db.Read(db.Fieldname(f), text, 16), 1);
+                EXPECT_LT(std::strlen(text), 16u);
+                EXPECT_EQ(std::string(text + 16, 8), std::string(8, '#'));
+                int value;
+                EXPECT_EQ(db.Read(db.Fieldname(f), value), 1);
             }
         }
+        EXPECT_TRUE(boxes.boxes().empty());  // every record within the count is read whole
         db.Close();
+        EXPECT_EQ(qx::test::readFile(file), bytes);  // reading never writes
     }
+    EXPECT_GT(opened, 200);  // the damage leaves enough tables to read
 }
 
 }  // namespace

@@ -125,9 +125,10 @@ public:
     unsigned FieldLength(const char* name);
 
     // Beyond the classic interface (not virtual, so the slot order stays): the number of fields, the
-    // type letter and decimals of field `number` (0 when there is none), and whether the current
-    // record is marked deleted.
+    // length in bytes, type letter and decimals of field `number` (0 when there is none), and whether
+    // the current record is marked deleted.
     unsigned FieldCount();
+    unsigned FieldLengthAt(unsigned number);
     char FieldType(unsigned number);
     unsigned FieldDecimals(unsigned number);
     int Deleted();

@@ -1,0 +1,145 @@
+#include "TableDiagnosis.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace qx {
+namespace {
+
+std::uint32_t le(const unsigned char* p, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= std::uint32_t(p[i]) << (8 * i);
+    return value;
+}
+
+// The length of the UTF-8 sequence starting at `at`, or 0 when none starts there.
+std::size_t utf8Sequence(std::string_view text, std::size_t at) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || at + length > text.size())
+        return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+    // Overlong forms, surrogates and values past U+10FFFF are no valid UTF-8.
+    std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    static const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string tableOpenFailure(const std::filesystem::path& file) {
+    std::filesystem::path candidate = file;
+    struct stat st {};
+    if (::stat(candidate.c_str(), &st) != 0 && !file.has_extension()) {
+        candidate += ".dbf";
+        if (::stat(candidate.c_str(), &st) != 0)
+            candidate = file;
+    }
+    if (::stat(candidate.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
+    if (!S_ISREG(st.st_mode))
+        return "not a regular file";
+    int fd = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::strerror(errno);
+    char byte;
+    ssize_t got = ::read(fd, &byte, 1);
+    int readError = errno;
+    ::close(fd);
+    if (got < 0)
+        return std::strerror(readError);
+    return "not a dBASE table";
+}
+
+std::optional<std::string> tableSizeWarning(const std::filesystem::path& file) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    unsigned char header[12];
+    struct stat st {};
+    bool read = ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) && ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!read)
+        return std::nullopt;
+    std::uint64_t stated = le(header + 4, 4);
+    std::uint64_t headerLength = le(header + 8, 2);
+    std::uint64_t recordLength = le(header + 10, 2);
+    std::uint64_t size = std::uint64_t(st.st_size);
+    if (recordLength == 0 || size < headerLength)
+        return std::nullopt;
+    std::uint64_t held = (size - headerLength) / recordLength;
+    std::uint64_t rest = (size - headerLength) % recordLength;
+    if (stated == held && rest <= 1)
+        return std::nullopt;
+    std::string warning = "the header states " + std::to_string(stated) + " records of " +
+                          std::to_string(recordLength) + " bytes after " + std::to_string(headerLength) +
+                          " header bytes, but the file's " + std::to_string(size) + " bytes hold " +
+                          std::to_string(held) + " records";
+    if (rest > 1)
+        warning += " and " + std::to_string(rest) + " bytes more";
+    return warning;
+}
+
+void appendEscaped(std::string& out, std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    for (char c : text) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '|':
+                out += "\\|";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (byte < 32 || byte == 127) {
+                    out += "\\x";
+                    out += hex[byte >> 4];
+                    out += hex[byte & 15];
+                } else {
+                    out += c;
+                }
+        }
+    }
+}
+
+std::string asUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t length = utf8Sequence(text, at);
+        if (length > 0) {
+            out.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        unsigned char byte = static_cast<unsigned char>(text[at++]);
+        out += char(0xC0 | (byte >> 6));
+        out += char(0x80 | (byte & 0x3F));
+    }
+    return out;
+}
+
+}  // namespace qx
