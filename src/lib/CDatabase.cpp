@@ -343,8 +343,8 @@ void CDatabase::CopyRecord(unsigned source, unsigned target) {
     bool copied = true;
     for (std::size_t i = 0; i < table.fieldCount(); ++i)
         if (!table.field(i).memo)
-            copied = table.assignStored(
-                         i, std::string_view(m_state->open->cache[i].buffer.get(), m_state->open->cache[i].length)) &&
+            copied = table.assignStored(i, std::string_view(m_state->open->cache[i].buffer.get(),
+                                                            m_state->open->cache[i].length)) &&
                      copied;
     if (!copied) {
         errorBox("CDatabase::CopyRecord");

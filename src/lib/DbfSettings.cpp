@@ -34,7 +34,8 @@ TableOptions tableOptions() {
     TableOptions options;
     options.locking = LockConvention(settings.base, settings.tableLength, settings.downward);
     options.patience.attempts = settings.attempts;
-    options.patience.pause = std::chrono::milliseconds(settings.pauseMilliseconds < 0 ? 0 : settings.pauseMilliseconds);
+    options.patience.pause =
+        std::chrono::milliseconds(settings.pauseMilliseconds < 0 ? 0 : settings.pauseMilliseconds);
     return options;
 }
 

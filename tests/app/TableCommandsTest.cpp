@@ -62,7 +62,8 @@ t.close()
 
 TEST_F(TableCommandsTest, DbfSaysWhyATableCannotBeOpened) {
     EXPECT_EQ(dbf(sandbox.path("missing.dbf")), 1);
-    EXPECT_EQ(err, "qxmover: cannot open the table " + sandbox.path("missing.dbf").string() + ": no such file\n");
+    EXPECT_EQ(err,
+              "qxmover: cannot open the table " + sandbox.path("missing.dbf").string() + ": no such file\n");
     EXPECT_EQ(out, "");
     EXPECT_EQ(dbf(sandbox.dir("folder.dbf")), 1);
     EXPECT_THAT(err, HasSubstr("folder.dbf: not a regular file"));
@@ -83,8 +84,8 @@ TEST_F(TableCommandsTest, DbfSaysWhyATableCannotBeOpened) {
 TEST_F(TableCommandsTest, DbfPrintsFieldsByPositionAndEscapesWhatWouldBreakTheLine) {
     std::string record = std::string(" a|b") + "x\\y" + "1\n2" + "t\tu" + "\x01\x7f;";
     std::filesystem::path file = sandbox.file(
-        "odd.dbf", test::rawTable({{"NAME", 'C', 3}, {"NAME", 'C', 3}, {"LINES", 'C', 3}, {"CTRL", 'C', 6}},
-                                  {record}));
+        "odd.dbf",
+        test::rawTable({{"NAME", 'C', 3}, {"NAME", 'C', 3}, {"LINES", 'C', 3}, {"CTRL", 'C', 6}}, {record}));
     ASSERT_EQ(dbf(file), 0) << err;
     EXPECT_EQ(out,
               "NAME C 3 0\nNAME C 3 0\nLINES C 3 0\nCTRL C 6 0\n\n"
@@ -103,9 +104,11 @@ TEST_F(TableCommandsTest, DbfJsonGivesOneObjectPerRecordWithTheValuesUnescaped) 
     for (std::string line; std::getline(lines, line);)
         objects.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(objects.size(), 3u);
-    EXPECT_EQ(objects[0]["fields"][1], nlohmann::json({{"name", "NAME"}, {"type", "C"}, {"length", 3}, {"decimals", 0}}));
+    EXPECT_EQ(objects[0]["fields"][1],
+              nlohmann::json({{"name", "NAME"}, {"type", "C"}, {"length", 3}, {"decimals", 0}}));
     EXPECT_EQ(objects[0]["fields"][2]["decimals"], 1);
-    EXPECT_EQ(objects[1], nlohmann::json::parse(R"({"record":1,"deleted":false,"values":["a|\"\n","\u00fc"," 1.5"]})"));
+    EXPECT_EQ(objects[1],
+              nlohmann::json::parse(R"({"record":1,"deleted":false,"values":["a|\"\n","\u00fc"," 1.5"]})"));
     EXPECT_EQ(objects[2], nlohmann::json::parse(R"({"record":2,"deleted":true,"values":["","xy",""]})"));
 }
 

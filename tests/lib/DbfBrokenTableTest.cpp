@@ -110,9 +110,10 @@ TEST_F(DbfBrokenTableTest, LongCharacterFieldsInClipperStyleAreRead) {
 }
 
 TEST_F(DbfBrokenTableTest, AFieldOfLengthZeroHoldsNothingAndTheOthersAreRead) {
-    std::string file =
-        sandbox.file("zero.dbf", rawTable({{"EMPTY", 'C', 0}, {"NAME", 'C', 3}, {"NONE", 'N', 0}}, {" abc", " xyz"}))
-            .string();
+    std::string file = sandbox
+                           .file("zero.dbf", rawTable({{"EMPTY", 'C', 0}, {"NAME", 'C', 3}, {"NONE", 'N', 0}},
+                                                      {" abc", " xyz"}))
+                           .string();
     ASSERT_EQ(db.Open(file.c_str()), 1);
     EXPECT_EQ(db.FieldCount(), 3u);
     EXPECT_EQ(db.FieldLength("EMPTY"), 0u);

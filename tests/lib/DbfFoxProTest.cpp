@@ -152,15 +152,16 @@ TEST_F(DbfFoxProTest, ValuesWeWriteArePeersValuesAndNoLongerNull) {
 
     CommandResult peers = runPython(sandbox, kPeerDump, {file});
     ASSERT_EQ(peers.exitCode, 0) << peers.output;
-    EXPECT_EQ(peers.output,
-              "dbf False ['Bob', -17, 0.125, Decimal('1234.5679'), datetime.datetime(1999, 12, 31, 23, 59, 59), "
-              "datetime.date(2000, 2, 29), False, <null>]\n"
-              "dbf False ['', 2000000000, -3.0, Decimal('7.0000'), datetime.datetime(2024, 3, 1, 0, 0), None, "
-              "None, '']\n"
-              "dbfread ['Bob', -17, 0.125, Decimal('1234.5679'), datetime.datetime(1999, 12, 31, 23, 59, 59), "
-              "datetime.date(2000, 2, 29), False, None]\n"
-              "dbfread ['', 2000000000, -3.0, Decimal('7'), datetime.datetime(2024, 3, 1, 0, 0), None, None, "
-              "None]\n");
+    EXPECT_EQ(
+        peers.output,
+        "dbf False ['Bob', -17, 0.125, Decimal('1234.5679'), datetime.datetime(1999, 12, 31, 23, 59, 59), "
+        "datetime.date(2000, 2, 29), False, <null>]\n"
+        "dbf False ['', 2000000000, -3.0, Decimal('7.0000'), datetime.datetime(2024, 3, 1, 0, 0), None, "
+        "None, '']\n"
+        "dbfread ['Bob', -17, 0.125, Decimal('1234.5679'), datetime.datetime(1999, 12, 31, 23, 59, 59), "
+        "datetime.date(2000, 2, 29), False, None]\n"
+        "dbfread ['', 2000000000, -3.0, Decimal('7'), datetime.datetime(2024, 3, 1, 0, 0), None, None, "
+        "None]\n");
 }
 
 }  // namespace

@@ -145,8 +145,8 @@ TEST_F(DbfPackTest, PackWaitsForOtherTablesOfOursToClose) {
 TEST_F(DbfPackTest, AReaderAndAnAppenderBesideAPackNeverSeeARecordTwiceTornOrMissing) {
     std::string file = sandbox.file("big.dbf", bigTable()).string();
     Pipe readerGo, appenderGo, report;
-    std::initializer_list<int> ends = {readerGo.fds[0], readerGo.fds[1], appenderGo.fds[0], appenderGo.fds[1],
-                                       report.fds[0], report.fds[1]};
+    std::initializer_list<int> ends = {readerGo.fds[0],   readerGo.fds[1], appenderGo.fds[0],
+                                       appenderGo.fds[1], report.fds[0],   report.fds[1]};
     pid_t reader = child(readerGo.fds[0], report.fds[1], ends, [&] { return scan(file); });
     long nextId = kRecords + 1;
     pid_t appender = child(appenderGo.fds[0], report.fds[1], ends, [&]() -> std::string {
@@ -155,7 +155,8 @@ TEST_F(DbfPackTest, AReaderAndAnAppenderBesideAPackNeverSeeARecordTwiceTornOrMis
             return "appender cannot open";
         db.SetFlush(0);
         for (int i = 0; i < kAppendsPerRound; ++i, ++nextId)
-            if (!db.Append() || !db.Replace("ID", int(nextId)) || !db.Replace("CHECK", checkOf(nextId).c_str()))
+            if (!db.Append() || !db.Replace("ID", int(nextId)) ||
+                !db.Replace("CHECK", checkOf(nextId).c_str()))
                 return "cannot append id " + std::to_string(nextId);
         return db.Close() ? "" : "appended records not written";
     });

@@ -210,8 +210,8 @@ TEST_F(DbfPeerTest, TablesWeWriteAreReadRightByPeers) {
         const char* day;
         int ok;
     };
-    for (Row row : {Row{"Smith", "42", "20260101", 1}, Row{"gone", "-7", "", 0}, Row{"  Lee", "12345", "19991231", 0},
-                    Row{"blanked", "1", "20000101", 1}}) {
+    for (Row row : {Row{"Smith", "42", "20260101", 1}, Row{"gone", "-7", "", 0},
+                    Row{"  Lee", "12345", "19991231", 0}, Row{"blanked", "1", "20000101", 1}}) {
         ASSERT_EQ(db.Append(), 1);
         EXPECT_EQ(db.Replace("NAME", row.name), 1);
         EXPECT_EQ(db.Replace("AMOUNT", row.amount), 1);

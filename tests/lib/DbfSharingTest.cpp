@@ -5,11 +5,11 @@
 
 #include <string>
 
+#include "DbfTable.h"
 #include "DbfTestSupport.h"
 #include "PeerTools.h"
 #include "Sandbox.h"
 #include "qxclass/CDatabase.h"
-#include "DbfTable.h"
 #include "qxclass/DbfSettings.h"
 
 namespace {

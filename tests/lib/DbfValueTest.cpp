@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "qxclass/CDatabase.h"
 #include "DbfValue.h"
+#include "qxclass/CDatabase.h"
 
 namespace {
 

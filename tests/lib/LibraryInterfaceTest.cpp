@@ -38,7 +38,8 @@ TEST(LibraryInterfaceTest, ExportsTheTableClassButNoneOfTheEngine) {
     EXPECT_THAT(symbols, Contains(HasSubstr("qx::dbf::setLockSettings")));
     std::vector<std::string> engine;
     for (const std::string& symbol : symbols)
-        if ((symbol.find("qx::dbf::") != std::string::npos && symbol.find("LockSettings") == std::string::npos &&
+        if ((symbol.find("qx::dbf::") != std::string::npos &&
+             symbol.find("LockSettings") == std::string::npos &&
              symbol.find("lockSettings") == std::string::npos) ||
             symbol.find("qx::detail::") != std::string::npos)
             engine.push_back(symbol);

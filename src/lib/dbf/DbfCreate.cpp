@@ -53,8 +53,8 @@ bool normalise(const FieldDescription& field, char& type, std::uint32_t& length,
 
 }  // namespace
 
-std::unique_ptr<Table> Table::create(const std::filesystem::path& file, std::span<const FieldDescription> fields,
-                                     const TableOptions& options) {
+std::unique_ptr<Table> Table::create(const std::filesystem::path& file,
+                                     std::span<const FieldDescription> fields, const TableOptions& options) {
     if (fields.empty() || fields.size() > (65535 - kMainHeaderSize - 1) / kDescriptorSize)
         return nullptr;
     std::uint32_t headerLength = std::uint32_t(kMainHeaderSize + fields.size() * kDescriptorSize + 1);

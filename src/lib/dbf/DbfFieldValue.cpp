@@ -76,7 +76,8 @@ std::string_view trimmed(std::string_view text) {
 }
 
 bool digitsOnly(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int number(std::string_view digits) {
@@ -98,7 +99,8 @@ std::optional<chrono::year_month_day> dateOf(double yyyymmdd) {
 std::optional<chrono::year_month_day> dateOf(long long yyyymmdd) {
     if (yyyymmdd < 10101 || yyyymmdd > 99991231)
         return std::nullopt;
-    chrono::year_month_day date{chrono::year(int(yyyymmdd / 10000)), chrono::month(unsigned(yyyymmdd / 100 % 100)),
+    chrono::year_month_day date{chrono::year(int(yyyymmdd / 10000)),
+                                chrono::month(unsigned(yyyymmdd / 100 % 100)),
                                 chrono::day(unsigned(yyyymmdd % 100))};
     if (!date.ok())
         return std::nullopt;
@@ -108,7 +110,8 @@ std::optional<chrono::year_month_day> dateOf(long long yyyymmdd) {
 std::optional<chrono::year_month_day> dateOf(std::string_view text) {
     if (text.size() != 8 || !digitsOnly(text))
         return std::nullopt;
-    return dateOf(number(text.substr(0, 4)) * 10000LL + number(text.substr(4, 2)) * 100 + number(text.substr(6, 2)));
+    return dateOf(number(text.substr(0, 4)) * 10000LL + number(text.substr(4, 2)) * 100 +
+                  number(text.substr(6, 2)));
 }
 
 std::int64_t julianDay(chrono::year_month_day date) {
@@ -139,10 +142,12 @@ bool encodeDateTime(std::string_view text, char* to) {
         }
         if (time.size() != 6 || !digitsOnly(time) || (!fraction.empty() && !digitsOnly(fraction)))
             return false;
-        int hour = number(time.substr(0, 2)), minute = number(time.substr(2, 2)), second = number(time.substr(4, 2));
+        int hour = number(time.substr(0, 2)), minute = number(time.substr(2, 2)),
+            second = number(time.substr(4, 2));
         if (hour > 23 || minute > 59 || second > 59)
             return false;
-        milliseconds = ((hour * 60 + minute) * 60 + second) * 1000LL + (fraction.empty() ? 0 : number(fraction));
+        milliseconds =
+            ((hour * 60 + minute) * 60 + second) * 1000LL + (fraction.empty() ? 0 : number(fraction));
     }
     storeDateTime(to, *date, milliseconds);
     return true;
@@ -163,17 +168,19 @@ std::size_t dateTimeText(std::string_view stored, char* out, std::size_t size) {
     long long seconds = milliseconds / 1000;
     char text[64];
     int length = std::snprintf(text, sizeof text, "%04d%02u%02u%02lld%02lld%02lld", int(date.year()),
-                               unsigned(date.month()), unsigned(date.day()), seconds / 3600, seconds / 60 % 60,
-                               seconds % 60);
+                               unsigned(date.month()), unsigned(date.day()), seconds / 3600,
+                               seconds / 60 % 60, seconds % 60);
     if (milliseconds % 1000 != 0)
-        length += std::snprintf(text + length, sizeof text - std::size_t(length), ".%03lld", static_cast<long long>(milliseconds % 1000));
+        length += std::snprintf(text + length, sizeof text - std::size_t(length), ".%03lld",
+                                static_cast<long long>(milliseconds % 1000));
     return copyOut(std::string_view(text, std::size_t(length)), out, size);
 }
 
 bool encodeInteger(std::string_view text, char* to) {
     text = trimmed(text);
     std::int64_t value = 0;
-    auto result = std::from_chars(text.data() + (!text.empty() && text.front() == '+'), text.data() + text.size(), value);
+    auto result = std::from_chars(text.data() + (!text.empty() && text.front() == '+'),
+                                  text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
         value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
         return false;

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 
-
 namespace qx::dbf {
 
 struct ByteRange {

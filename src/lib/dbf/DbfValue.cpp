@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include <charconv>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
