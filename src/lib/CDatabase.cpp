@@ -216,9 +216,14 @@ unsigned CDatabase::Find(const char* field, const char* value) {
     if (index < 0 || value == nullptr || m_state->open->table->recNo() == 0)
         return 0;
     qx::detail::FieldCacheEntry& work = m_state->open->cache[std::size_t(index)];
+    // The text of a binary field is longer than its bytes ("-2147483648" from four).
+    char binaryText[64];
+    bool binary = m_state->open->table->field(std::size_t(index)).binary();
+    char* text = binary ? binaryText : work.buffer.get();
+    std::size_t size = binary ? sizeof binaryText : work.length + 1;
     for (;;) {
-        m_state->open->table->readText(std::size_t(index), work.buffer.get(), work.length + 1);
-        if (std::strcmp(work.buffer.get(), value) == 0)
+        m_state->open->table->readText(std::size_t(index), text, size);
+        if (std::strcmp(text, value) == 0)
             return m_state->open->table->recNo();
         unsigned noted = m_state->open->table->recNo();
         if (Skip(1) == noted)

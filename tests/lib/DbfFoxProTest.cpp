@@ -92,6 +92,13 @@ TEST_F(DbfFoxProTest, BinaryFieldsAreReadAsTheirWriterMeantThem) {
     EXPECT_EQ(text("AT"), "");
     EXPECT_EQ(number("AT"), 0);
     EXPECT_EQ(text("NOTE"), "");
+    // Searching compares the same texts.
+    db.Top();
+    EXPECT_EQ(db.Find("QTY", "2000000001"), 2u);
+    db.Top();
+    EXPECT_EQ(db.Find("COST", "-0.0100"), 2u);
+    db.Top();
+    EXPECT_EQ(db.Find("QTY", -42), 1u);
     EXPECT_THAT(boxes.boxes(), IsEmpty());
 }
 

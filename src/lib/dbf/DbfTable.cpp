@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 
 #include "DbfFieldValue.h"
 #include "DbfIo.h"
@@ -178,13 +179,50 @@ bool Table::go(std::uint32_t recordNumber) {
     // count known so far, the header is asked again: another program may have appended.
     if (recordNumber > m_knownCount && recordNumber > recordCount())
         return false;
-    if (!readRecord(recordNumber, m_scratch.data())) {
+    const char* read = nullptr;
+    if (m_recNo != 0 && recordNumber == m_recNo + 1)
+        read = readAhead(recordNumber);
+    else if (readRecord(recordNumber, m_scratch.data()))
+        read = m_scratch.data();
+    if (read == nullptr) {
         recordCount();  // the file was cut behind our back
         return false;
     }
-    std::memcpy(m_record.data(), m_scratch.data(), m_header.recordLength);
+    std::memcpy(m_record.data(), read, m_header.recordLength);
     m_recNo = recordNumber;
     return true;
+}
+
+namespace {
+
+std::chrono::steady_clock::time_point coarseNow() {
+    // The coarse clock costs no system call; its few milliseconds of resolution are enough here.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
+                                                 std::chrono::nanoseconds(now.tv_nsec));
+}
+
+}  // namespace
+
+const char* Table::readAhead(std::uint32_t recordNumber) {
+    auto now = coarseNow();
+    if (recordNumber >= m_aheadFirst && recordNumber - m_aheadFirst < m_aheadCount &&
+        now - m_aheadReadAt < kReadAheadLifetime)
+        return m_ahead.data() + std::size_t(recordNumber - m_aheadFirst) * m_header.recordLength;
+    if (m_ahead.empty())
+        m_ahead.resize(std::max<std::size_t>(kScratchBytes, m_header.recordLength));
+    std::uint32_t wanted = std::min<std::uint32_t>(std::uint32_t(m_ahead.size() / m_header.recordLength),
+                                                   m_knownCount - recordNumber + 1);
+    m_aheadCount = 0;
+    ssize_t got = io::readAt(m_fd, m_ahead.data(), std::size_t(wanted) * m_header.recordLength,
+                             recordOffset(recordNumber));
+    if (got < ssize_t(m_header.recordLength))
+        return nullptr;
+    m_aheadFirst = recordNumber;
+    m_aheadCount = std::uint32_t(std::size_t(got) / m_header.recordLength);
+    m_aheadReadAt = now;
+    return m_ahead.data();
 }
 
 bool Table::top() {

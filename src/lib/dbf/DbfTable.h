@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -26,6 +27,9 @@ struct TableOptions {
     LockPatience patience;
 };
 
+// How long records read ahead for a scan may be served: "a moment".
+inline constexpr std::chrono::milliseconds kReadAheadLifetime{20};
+
 // What became of a change asked for.
 enum class Change {
     Made,
@@ -35,12 +39,14 @@ enum class Change {
 
 // One open dBASE table, read and written in place with positioned reads and writes.
 //
-// Every move to a record reads it from the file, so a record read sees what another program wrote a
-// moment before. The record count is read from the header when the table is opened, by top(),
-// bottom() and recordCount(), and whenever a move goes past the count known so far, so a scan costs
-// one read per record and still sees the records that other programs append. Changes are made to the
-// current record's buffer and written when the table moves to another record, on flush() and at
-// destruction.
+// A move to a record reads it from the file, so a record read sees what another program wrote a
+// moment before. Only a move to the next record (a scan) may be served from a block of up to 64 KiB
+// of records read ahead with an earlier one, and only while that block is younger than
+// kReadAheadLifetime; any write through this table drops the block. The record count is read from the
+// header when the table is opened, by top(), bottom() and recordCount(), and whenever a move goes past
+// the count known so far, so a scan costs one read per block and still sees the records that other
+// programs append. Changes are made to the current record's buffer and written when the table moves to
+// another record, on flush() and at destruction.
 //
 // While open, a table holds a shared in-use lock (TableLocks::markInUse): pack() runs only when no
 // other table of ours has the file open, and an open waits while a pack runs.
@@ -144,6 +150,8 @@ private:
     Table(int fd, bool writable, Header header, const TableOptions& options);
 
     bool readRecord(std::uint32_t recordNumber, char* into) const;
+    const char* readAhead(std::uint32_t recordNumber);
+    void dropReadAhead() { m_aheadCount = 0; }
     std::uint32_t readCount() const;
     Change assigned(std::size_t index, bool stored);
     bool writePending();
@@ -170,6 +178,10 @@ private:
     std::vector<char> m_scratch;            // a second record buffer for append and pack
     std::uint32_t m_recNo = 0;
     std::uint32_t m_knownCount = 0;  // the record count last read (see recordCount())
+    std::vector<char> m_ahead;       // records read ahead for a scan, made at the first scan
+    std::uint32_t m_aheadFirst = 0;  // the record number of the first of them
+    std::uint32_t m_aheadCount = 0;
+    std::chrono::steady_clock::time_point m_aheadReadAt;
     bool m_pending = false;
     bool m_unsynced = false;
     bool m_dateStamped = false;

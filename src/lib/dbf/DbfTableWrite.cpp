@@ -113,6 +113,7 @@ bool Table::writePending() {
     if (!written)
         return false;
     stampUpdateDate();
+    dropReadAhead();
     m_pending = false;
     m_unsynced = true;
     return true;
@@ -134,6 +135,7 @@ bool Table::append() {
                writeHeaderCount(count + 1);
     }
     m_locks.unlockAppend();
+    dropReadAhead();
     if (!done)
         return false;
     std::memcpy(m_record.data(), m_scratch.data(), m_header.recordLength);
@@ -198,6 +200,7 @@ bool Table::pack() {
     if (!hadTableLock)
         m_locks.unlockAll();
     m_locks.releaseSole();
+    dropReadAhead();
     m_recNo = 0;
     top();
     return ok;
