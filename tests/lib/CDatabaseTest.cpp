@@ -196,6 +196,30 @@ TEST_F(CDatabaseTest, ReplaceRefusesNumbersTooWideAndUnknownFields) {
     EXPECT_EQ(boxes.boxes(), std::vector<std::string>(3, "Error: CDatabase::Replace"));
 }
 
+TEST_F(CDatabaseTest, AScanSeesWhatItWroteItselfAndRecordsAppendedMeanwhile) {
+    std::string file = people();
+    ASSERT_EQ(db.Open(file.c_str()), 1);
+    CDatabase other;
+    ASSERT_EQ(other.Open(file.c_str()), 1);
+    EXPECT_EQ(db.Skip(1), 2u);
+    ASSERT_EQ(db.Replace("NAME", "changed"), 1);
+    ASSERT_EQ(other.Append(), 1);
+    ASSERT_EQ(other.Replace("NAME", "appended"), 1);
+    char text[16];
+    std::vector<std::string> names;
+    for (unsigned n = db.Skip(1); names.size() < 10; n = db.Skip(1)) {
+        db.Read("NAME", text, sizeof text);
+        names.push_back(std::to_string(n) + ":" + text);
+        if (n == db.RecCount())
+            break;
+    }
+    EXPECT_THAT(names, ElementsAre("3:", "4:b", "5:appended"));
+    db.Go(2);
+    db.Read("NAME", text, sizeof text);
+    EXPECT_STREQ(text, "changed");
+    other.Close();
+}
+
 TEST_F(CDatabaseTest, CopyRecordCopiesFieldsUntrimmedButNotTheDeletedMark) {
     std::string file = people();
     ASSERT_EQ(db.Open(file.c_str()), 1);
