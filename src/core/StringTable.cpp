@@ -43,7 +43,7 @@ StringTable::StringTable()
           {kStrLineWatchdogWarning,
            "The alarmserver line watchdog failed to dial number !\nPlease check the lines on the "
            "alarmserver."},
-          {kStrMovePlan, "%1 files are moved there; %2 files of an earlier year are deleted there first."},
+          {kStrMovePlan, "Moves %1 file(s) there; first deletes %2 file(s) of an earlier year there."},
       } {}
 
 std::string StringTable::get(int id) const {

@@ -81,7 +81,8 @@ TEST_F(MoverScenarios, RunningTheWeeklyMoveAgainKeepsWhatItFiled) {
     }
     auto later = qxmover({"run", "move-now", "--yes", "--at", "2026-12-07 09:00"});
     ASSERT_EQ(later.exitCode, 0) << later.err;
-    EXPECT_THAT(later.out + later.err, HasSubstr("0 files are moved there; 0 files of an earlier year"));
+    EXPECT_THAT(later.out + later.err,
+                HasSubstr("Moves 0 file(s) there; first deletes 0 file(s) of an earlier year"));
     EXPECT_THAT(namesIn(sandbox.path("root/qxt/log/log49")),
                 ElementsAre("a.dbf", "b.l1", "c.log", "d.txt", "e.evt"));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a.dbf");

@@ -32,10 +32,9 @@ TEST_F(ManualOperationsTest, MoveNowMovesTheCoreFilesWhateverTheirAge) {
     sandbox.file("root/qxt/log/g.txt", "stays", young);
     sandbox.file("root/qxt/log/log49/a.dbf", "last year", at(2025, 12, 3, 10));
     EXPECT_EQ(moveNow(mover, context("week")), OperationResult::Done);
-    EXPECT_THAT(
-        prompts.questions(),
-        ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +
-                    " ?\n8 files are moved there; 1 files of an earlier year are deleted there first."));
+    EXPECT_THAT(prompts.questions(),
+                ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +
+                            " ?\nMoves 8 file(s) there; first deletes 1 file(s) of an earlier year there."));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a.dbf");
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/LINE0001.LOG"), "LINE0001.LOG");
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log49/QXAVIEW.INF"));

@@ -110,10 +110,9 @@ TEST_F(MoverSafetyTest, RerunsDeleteOnlyWhatAnEarlierYearLeft) {
     EXPECT_EQ(moveNow(mover, context(now + std::chrono::hours(9))), OperationResult::Done);
     EXPECT_THAT(namesIn(logDir() / "log49"), ::testing::ElementsAreArray(filed));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a.dbf");
-    EXPECT_THAT(
-        prompts.questions(),
-        ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +
-                    " ?\n0 files are moved there; 0 files of an earlier year are deleted there first."));
+    EXPECT_THAT(prompts.questions(),
+                ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +
+                            " ?\nMoves 0 file(s) there; first deletes 0 file(s) of an earlier year there."));
 }
 
 TEST_F(MoverSafetyTest, MoveNowSaysWhatItMovesAndDeletes) {
@@ -124,8 +123,9 @@ TEST_F(MoverSafetyTest, MoveNowSaysWhatItMovesAndDeletes) {
     sandbox.file("root/qxt/log/log49/old.txt", "not a core file", lastYear);
     prompts.answer = false;
     EXPECT_EQ(moveNow(mover, context(now)), OperationResult::Declined);
-    EXPECT_THAT(prompts.questions(),
-                ElementsAre(HasSubstr("\n2 files are moved there; 1 files of an earlier year are deleted")));
+    EXPECT_THAT(
+        prompts.questions(),
+        ElementsAre(HasSubstr("\nMoves 2 file(s) there; first deletes 1 file(s) of an earlier year")));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log49/old.dbf"));
 }
 
