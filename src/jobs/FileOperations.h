@@ -33,9 +33,7 @@ struct TransferProblem {
 // A move across file systems copies the file into a hidden temporary ".NAME.qxcopy-PID-N" beside the
 // target, which then takes the file's name. The copies go in batches: one sync of the target file
 // system makes a whole batch durable, and only then are the batch's sources deleted. A crash at any
-// point leaves every file whole in at least one of the two places. The sync is one pass: each copy has
-// started its way to the disk when it was made, so the batch costs one wait for the disk and one
-// journal commit, where a sync per file waited for each.
+// point leaves every file whole in at least one of the two places.
 class FileTransfer {
 public:
     virtual ~FileTransfer() = default;
@@ -120,7 +118,8 @@ public:
     using StepHook = std::function<void(std::string_view step, std::string_view name)>;
 
     // A batch of moves across file systems is made durable when it holds this many files (or 256 MiB):
-    // enough for the sync to cost little per file, few enough that a crash leaves little copied twice.
+    // enough for the one sync to cost little per file, few enough that a crash leaves little copied
+    // twice.
     static constexpr std::size_t kBatchFiles = 1000;
 
     PosixFileOperations() = default;

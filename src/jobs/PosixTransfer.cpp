@@ -96,10 +96,8 @@ const std::error_code kChanged = std::make_error_code(std::errc::resource_unavai
 // Copies every byte, the permission bits and the last-write time into a temporary file, which then
 // replaces the target. `before` receives the source as it was when the copy began. A source that was
 // written to meanwhile (its size or change time moved) gives kChanged and no copy: what it has now
-// would not be the file that the copy holds. Nothing is waited for here: with `startWriteback` the
-// copy's bytes only start on their way to the disk, and the caller syncs.
-std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct stat& before,
-                       bool startWriteback) {
+// would not be the file that the copy holds. Nothing is synced here; the caller decides.
+std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct stat& before) {
     if (::fstatat(fromDir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError();
     if (S_ISLNK(before.st_mode))
@@ -122,8 +120,6 @@ std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct s
     // The time last, after every write.
     if (!ec && ::futimens(out.get(), times) != 0)
         ec = lastError();
-    if (!ec && startWriteback)
-        ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: failure costs only time
     if (::close(out.release()) != 0 && !ec)
         ec = lastError();
     struct stat after {};
@@ -177,7 +173,7 @@ std::error_code PosixTransfer::move(std::string_view name) {
         return {};
     if (errno != EXDEV)
         return lastError();
-    if (std::error_code ec = copyAt(m_from.get(), pending.name, m_to.get(), pending.before, true)) {
+    if (std::error_code ec = copyAt(m_from.get(), pending.name, m_to.get(), pending.before)) {
         if (ec != kChanged)
             return ec;
         m_problems.push_back({pending.name, {}, true});
@@ -195,7 +191,7 @@ std::error_code PosixTransfer::copy(std::string_view name) {
     if (std::error_code ec = opened())
         return ec;
     struct stat before {};
-    std::error_code ec = copyAt(m_from.get(), std::string(name), m_to.get(), before, false);
+    std::error_code ec = copyAt(m_from.get(), std::string(name), m_to.get(), before);
     // The source stays, so a copy of a file being written is as good as any: it is renewed next time.
     return ec == kChanged ? std::error_code() : ec;
 }
@@ -206,31 +202,18 @@ void PosixTransfer::completeBatch() {
     std::vector<Pending> batch = std::move(m_pending);
     m_pending.clear();
     m_pendingBytes = 0;
-    // One pass makes the batch durable: each copy's bytes (on their way since the copy), then the
-    // target directory with the names and every inode change. A source is deleted only after that.
-    std::vector<bool> durable(batch.size(), true);
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-        if (!S_ISREG(batch[i].before.st_mode))
-            continue;  // a link lives in its inode, which the directory's sync commits
-        FileDescriptor copy(::openat(m_to.get(), batch[i].name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!copy.valid() || ::fdatasync(copy.get()) != 0) {
-            m_problems.push_back({batch[i].name, lastError(), false});
-            durable[i] = false;
-        }
-    }
+    // One sync of the target's file system makes every copy of the batch, its name and its inode
+    // durable; a source is deleted only after that. (A sync per file waits for the disk once per file;
+    // this waits once per batch.)
     FileDescriptor target(::openat(m_to.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!target.valid() || ::fsync(target.get()) != 0) {
+    if (!target.valid() || ::syncfs(target.get()) != 0) {
         std::error_code ec = lastError();
-        for (std::size_t i = 0; i < batch.size(); ++i)
-            if (durable[i])
-                m_problems.push_back({batch[i].name, ec, false});
+        for (const Pending& p : batch)
+            m_problems.push_back({p.name, ec, false});
         return;
     }
     step("synced", {});
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-        const Pending& p = batch[i];
-        if (!durable[i])
-            continue;
+    for (const Pending& p : batch) {
         struct stat now {};
         if (::fstatat(m_from.get(), p.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)  // gone: another program took it; its copy is safe

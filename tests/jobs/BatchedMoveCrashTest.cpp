@@ -60,7 +60,7 @@ protected:
         fs::create_directories(source());
         fs::create_directories(target());
         m_sums.clear();
-        std::uniform_int_distribution<int> size(0, 200000), byte(0, 255);
+        std::uniform_int_distribution<int> size(0, 50000), byte(0, 255);
         for (std::size_t i = 0; i < kFiles; ++i) {
             std::string name = "s" + std::to_string(10000 + i) + ".dbf";
             std::string content(static_cast<std::size_t>(size(random)), '\0');
@@ -138,7 +138,7 @@ TEST_F(BatchedMoveCrashTest, KilledBetweenAnyTwoStepsEveryFileIsWholeSomewhere) 
     // The edges of a batch, and random points.
     const int batch = static_cast<int>(kBatch);
     std::vector<int> killPoints = {1, batch, batch + 1, batch + 2, 2 * batch + batch + 1};
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 4; ++i)
         killPoints.push_back(step(random));
     for (int killAt : killPoints) {
         const std::string trial =
@@ -156,7 +156,7 @@ TEST_F(BatchedMoveCrashTest, KilledAtARandomMomentEveryFileIsWholeSomewhere) {
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> micros(0, 3000);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 3; ++i) {
         prepare(random);
         const int delay = micros(random);
         const std::string trial =
