@@ -41,8 +41,7 @@ Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> 
       // Profile finds other letter cases itself; resolving bare names here without a stat keeps a
       // read of an unchanged file at one stat.
       m_profile(std::make_unique<Profile>([this](std::string_view file) {
-          bool bare = file.find_first_of("\\/:") == std::string_view::npos;
-          return bare ? m_paths.windir() / std::string(file) : m_paths.native(file);
+          return isBareProfileName(file) ? m_paths.windir() / std::string(file) : m_paths.native(file);
       })),
       m_clock(options.clockStart ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>(*options.clockStart))
                                  : std::unique_ptr<Clock>(std::make_unique<SystemClock>())),

@@ -31,8 +31,13 @@ void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, 
         prompts.warn(strings.format(kStrLanguageMissing, name), strings.get(kStrErrorCaption));
 }
 
-void convertLegacyLaunchers(Profile& profile) {
+void convertLegacyLaunchers(Profile& profile, const ActivityLog* log) {
     char section[32], key[32];
+    auto written = [&](const char* sectionName, const std::string& keyName, ProfileWriteResult result) {
+        if (!result && log)
+            log->write(profileWriteFailure(ini::kMover, sectionName, keyName, result));
+        return static_cast<bool>(result);
+    };
     for (int i = 1; i <= 4; ++i) {
         std::snprintf(section, sizeof section, ini::kLauncher, i);
         std::string program = profile.getString(ini::kMover, section, "StartProgram", "", 160);
@@ -49,28 +54,35 @@ void convertLegacyLaunchers(Profile& profile) {
             continue;
         auto write = [&](const char* format, const std::string& value) {
             std::snprintf(key, sizeof key, format, free);
-            profile.writeString(ini::kMover, ini::kStartMore, key, value);
+            return written(ini::kStartMore, key,
+                           profile.writeString(ini::kMover, ini::kStartMore, key, value));
         };
-        write("Prog%d", program);
-        write("Day%d", "0");
-        write("Time%d", std::to_string(atHour));
-        write("Type%d", "0");
-        profile.writeString(ini::kMover, section, "Active", "0");
+        // The Prog line last: it is what makes the task exist, so a failure before it leaves the slot
+        // free. The launcher is deactivated only once its task is complete, or it would be lost.
+        bool task = write("Day%d", "0") && write("Time%d", std::to_string(atHour)) && write("Type%d", "0") &&
+                    write("Prog%d", program);
+        if (task)
+            (void)written(section, "Active", profile.writeString(ini::kMover, section, "Active", "0"));
     }
 }
 
-bool webTriggerWanted(Profile& profile, const PathMap& paths) {
+bool webTriggerWanted(Profile& profile, const PathMap& paths, const ActivityLog* log) {
+    auto report = [&](const char* key, ProfileWriteResult result) {
+        if (!result && log)
+            log->write(profileWriteFailure(ini::kMover, ini::kWebTrigger, key, result));
+    };
     int active = profile.getInt(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", -1);
     std::string batch = profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
     if (batch.empty()) {
         batch = kDefaultWebTriggerBatch;
-        profile.writeString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", batch);
+        report("WebTriggerBat", profile.writeString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", batch));
     }
     std::error_code ec;
     if (active == 0 || !std::filesystem::exists(paths.native(batch), ec))
         return false;
     if (active < 0) {
-        profile.writeString(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", "1");
+        report("ActivateWebTrigger",
+               profile.writeString(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", "1"));
         return true;
     }
     return active == 1;
@@ -78,7 +90,7 @@ bool webTriggerWanted(Profile& profile, const PathMap& paths) {
 
 void Startup::run() {
     Services& s = m_services;
-    m_settings = loadSettings(s.profile);
+    m_settings = loadSettings(s.profile, {}, &s.log);
     publishSettings(m_settings, s.state);
 
     if (s.threads) {
@@ -89,7 +101,7 @@ void Startup::run() {
         auto events = std::make_shared<EventWatchdogThread>(s);
         s.threads->start("EventWatchdogThread", [events](std::stop_token stop) { events->run(stop); });
     }
-    m_webTrigger = webTriggerWanted(s.profile, s.paths);
+    m_webTrigger = webTriggerWanted(s.profile, s.paths, &s.log);
     if (m_webTrigger && s.threads) {
         auto trigger = std::make_shared<WebTriggerThread>(
             s, s.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128));
@@ -99,7 +111,7 @@ void Startup::run() {
         startOnDemand(s, OnDemand::JobWatcher);
     if (m_settings.printReport)
         startOnDemand(s, OnDemand::AlarmReport);
-    convertLegacyLaunchers(s.profile);
+    convertLegacyLaunchers(s.profile, &s.log);
     // A table that cannot be opened has been reported; the lists stay empty and start-up goes on.
     if (auto alarms = readAlarmList(s.profile, s.paths, s.prompts, s.strings))
         s.state.setAlarmKeys(alarmKeyTable(*alarms));

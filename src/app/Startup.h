@@ -17,16 +17,17 @@ void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, 
 
 // Moves each active [Launcher1]..[Launcher4] entry into the first free timed task of [StartMore]
 // and deactivates the launcher, so that it is converted once. With all 49 tasks taken the entry
-// stays where it is and active (a task number 50 would never run).
-void convertLegacyLaunchers(Profile& profile);
+// stays where it is and active (a task number 50 would never run). A launcher whose task could not be
+// written completely stays active too; the failed write is logged in `log`.
+void convertLegacyLaunchers(Profile& profile, const ActivityLog* log = nullptr);
 
 // The batch program of the web trigger when WebTriggerBat is empty.
 inline constexpr const char* kDefaultWebTriggerBatch = "\\qx_web\\bin\\qxphp.bat";
 
 // The web trigger decision: writes the default batch name when none is set, and
 // ActivateWebTrigger=1 when the key is missing and the batch exists. True when the web trigger
-// thread is to run.
-bool webTriggerWanted(Profile& profile, const PathMap& paths);
+// thread is to run. A failed write is logged in `log`.
+bool webTriggerWanted(Profile& profile, const PathMap& paths, const ActivityLog* log = nullptr);
 
 // The start-up of the service without its window: settings, threads, the decisions on the optional
 // threads, launcher conversion, alarm keys, and "Mover started".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ActivityLog.h"
 #include "Profile.h"
 #include "ProfileNames.h"
 #include "Prompts.h"
@@ -13,14 +14,26 @@ namespace {
 
 constexpr int kMissing = -9;
 
+// Where the load writes the defaults of missing keys, and where a failed write is told.
+struct WriteBack {
+    Profile& profile;
+    const ActivityLog* log;
+
+    void check(const char* section, const char* key, const ProfileWriteResult& result) const {
+        if (!result && log)
+            log->write(profileWriteFailure(ini::kMover, section, key, result));
+    }
+};
+
 // A key read with the marker -9 counts as missing (a stored -9 too): its default is written at once
 // into `writeBack`, when there is one.
-int readMarked(const Profile& profile, Profile* writeBack, const char* section, const char* key,
+int readMarked(const Profile& profile, const WriteBack* writeBack, const char* section, const char* key,
                int defaultValue) {
     int value = profile.getInt(ini::kMover, section, key, kMissing);
     if (value == kMissing) {
         if (writeBack)
-            writeBack->writeInt(ini::kMover, section, key, defaultValue);
+            writeBack->check(section, key,
+                             writeBack->profile.writeInt(ini::kMover, section, key, defaultValue));
         return defaultValue;
     }
     return value;
@@ -30,7 +43,7 @@ bool flag(int value) {
     return value != 0;
 }
 
-MoverSettings read(const Profile& profile, Profile* writeBack, const MoverSettings& previous) {
+MoverSettings read(const Profile& profile, const WriteBack* writeBack, const MoverSettings& previous) {
     auto readWriteBack = [&](const char* section, const char* key, int defaultValue) {
         return readMarked(profile, writeBack, section, key, defaultValue);
     };
@@ -82,22 +95,44 @@ MoverSettings read(const Profile& profile, Profile* writeBack, const MoverSettin
     s.writeLogFile = flag(profile.getInt(ini::kMover, cfg, "WriteLogFile", 1));
     int postjob = profile.getInt(ini::kMover, cfg, "StartSaveBaseAsPostjob", 0);
     if (postjob == 0 && writeBack)
-        writeBack->writeString(ini::kMover, cfg, "StartSaveBaseAsPostjob", "0");
+        writeBack->check(cfg, "StartSaveBaseAsPostjob",
+                         writeBack->profile.writeString(ini::kMover, cfg, "StartSaveBaseAsPostjob", "0"));
     s.startSaveBaseAsPostjob = flag(postjob);
     return s;
 }
 
+// The writes of a save: each is tried, the first failure is kept for the user.
+struct SavingWrites {
+    Profile& profile;
+    std::string failure;
+
+    void check(std::string_view file, std::string_view section, std::string_view key,
+               const ProfileWriteResult& result) {
+        if (!result && failure.empty())
+            failure = profileWriteFailure(file, section, key, result);
+    }
+    void writeString(std::string_view file, std::string_view section, std::string_view key,
+                     std::string_view value) {
+        check(file, section, key, profile.writeString(file, section, key, value));
+    }
+    void writeInt(std::string_view file, std::string_view section, std::string_view key, int value) {
+        check(file, section, key, profile.writeInt(file, section, key, value));
+    }
+};
+
 }  // namespace
 
-MoverSettings loadSettings(Profile& profile, const MoverSettings& previous) {
-    return read(profile, &profile, previous);
+MoverSettings loadSettings(Profile& profile, const MoverSettings& previous, const ActivityLog* log) {
+    WriteBack writeBack{profile, log};
+    return read(profile, &writeBack, previous);
 }
 
 MoverSettings readSettings(const Profile& profile, const MoverSettings& previous) {
     return read(profile, nullptr, previous);
 }
 
-void saveSettings(Profile& profile, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {
+void saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {
+    SavingWrites profile{target, {}};
     const char* cfg = ini::kConfig;
     auto writeFlag = [&](const char* section, const char* key, bool value) {
         profile.writeString(ini::kMover, section, key, value ? "1" : "0");
@@ -140,6 +175,9 @@ void saveSettings(Profile& profile, const MoverSettings& s, Prompts& prompts, co
     } else {
         profile.writeString(ini::kMover, ini::kAutoBackup, "Active", "0");
     }
+    // Every key is tried; the first failure is told, as the user's settings did not all arrive.
+    if (!profile.failure.empty())
+        prompts.warn(profile.failure, strings.get(kStrErrorCaption));
 }
 
 DiskMonitorSettings diskMonitorOf(const MoverSettings& s) {

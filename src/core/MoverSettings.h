@@ -6,6 +6,7 @@
 
 namespace qx {
 
+class ActivityLog;
 class Profile;
 class Prompts;
 class StringTable;
@@ -46,15 +47,17 @@ struct MoverSettings {
 
 // Reads every setting in the file order of the main dialog and writes the defaults of the keys
 // that must exist ("write-back" keys read as -9) into the file. `previous` supplies the wait that
-// "no move" mode keeps.
-MoverSettings loadSettings(Profile& profile, const MoverSettings& previous = {});
+// "no move" mode keeps. A default that cannot be written is logged in `log`.
+MoverSettings loadSettings(Profile& profile, const MoverSettings& previous = {},
+                           const ActivityLog* log = nullptr);
 
 // The same reading without writing anything, for jobs that read the settings afresh on every pass:
 // a missing write-back key gives the default that the load would have written.
 MoverSettings readSettings(const Profile& profile, const MoverSettings& previous = {});
 
 // Writes the settings in the save order. With the disk monitor on and no drive selected, warns with
-// text 118 and still saves. Does not publish (see publishSettings).
+// text 118 and still saves. A key that cannot be written is shown with a warning naming it and why;
+// the other keys are still written. Does not publish (see publishSettings).
 void saveSettings(Profile& profile, const MoverSettings& settings, Prompts& prompts,
                   const StringTable& strings);
 

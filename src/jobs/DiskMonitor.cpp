@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 #include "WarningFile.h"
@@ -112,7 +113,7 @@ void DiskMonitor::call(std::string_view drive, const DiskMonitorSettings& settin
     if (retries == kMissing) {
         retries = 4;
         if (m_writeBack)
-            profile.writeString(ini::kMover, ini::kHDCheck, "DialPhoneRetry", "4");
+            writeProfileLogged(profile, m_services.log, ini::kMover, ini::kHDCheck, "DialPhoneRetry", "4");
     }
     m_services.launcher.run(
         sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(profile), retries));

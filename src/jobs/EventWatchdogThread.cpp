@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "CAlarmTable.h"
+#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 
@@ -123,7 +124,7 @@ int EventWatchdogThread::pass(SysTime now) {
     // An unchanged list is left alone: rewriting the file every minute would only wear the disk and
     // could undo an item that another program added in between.
     if (kept != list)
-        p.writeString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
+        writeProfileLogged(p, m_services.log, ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
     m_table->Close();
     return started;
 }

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "LoggedProfileWrite.h"
 #include "ProfileNames.h"
 
 namespace qx {
@@ -13,7 +14,7 @@ std::chrono::minutes JobWatcherThread::readInterval() {
     Profile& p = m_services.profile;
     int minutes = p.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJobIntervalMin", 0);
     if (minutes == 0)
-        p.writeString(ini::kMover, ini::kJobDirWatcher, "CheckJobIntervalMin", "5");
+        writeProfileLogged(p, m_services.log, ini::kMover, ini::kJobDirWatcher, "CheckJobIntervalMin", "5");
     return minutes > 0 ? std::chrono::minutes(minutes) : kDefaultInterval;
 }
 

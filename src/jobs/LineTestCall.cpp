@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 
@@ -40,12 +41,12 @@ LineCallOutcome placeLineTestCall(Services& s, const std::function<bool()>& afte
     const int postType = p.getInt(file, section, "PostType", 0);
     if (number.empty()) {
         if (writeBack)
-            p.writeString(file, section, "NumberToDial", "");
+            writeProfileLogged(p, s.log, file, section, "NumberToDial", "");
         return outcome;
     }
     outcome.haveNumber = true;
     if (extension.empty() && writeBack)
-        p.writeString(file, section, "WithDDIForDial", "");
+        writeProfileLogged(p, s.log, file, section, "WithDDIForDial", "");
 
     if (postType == 1) {
         for (const std::string& item : splitItems(p.getString(file, section, "CheckLines", "", 80))) {

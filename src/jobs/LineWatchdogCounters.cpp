@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 
@@ -30,11 +31,11 @@ std::string hexTime(SysTime time) {
     return buffer;
 }
 
-void recordLineFailure(Profile& profile, std::string_view file, std::string_view section, SysTime now,
-                       int limit) {
-    profile.writeString(file, section, "Status", "1");
-    profile.writeString(file, section, "LastAlarm", hexTime(now));
-    profile.writeString(file, section, "CheckCounter", "-" + std::to_string(limit));
+void recordLineFailure(Profile& profile, const ActivityLog& log, std::string_view file,
+                       std::string_view section, SysTime now, int limit) {
+    writeProfileLogged(profile, log, file, section, "Status", "1");
+    writeProfileLogged(profile, log, file, section, "LastAlarm", hexTime(now));
+    writeProfileLogged(profile, log, file, section, "CheckCounter", "-" + std::to_string(limit));
 }
 
 ServerCallbackCheck::ServerCallbackCheck(Services& services, std::filesystem::path table)
@@ -65,7 +66,8 @@ int ServerCallbackCheck::check(int startAlarmImmediately, SysTime now) {
         const std::string section = "WDog" + std::to_string(key);
         const int counter = profile.getInt(ini::kAwdog, section, "CheckCounter", 0);
         if (counter < limit) {
-            profile.writeString(ini::kAwdog, section, "CheckCounter", std::to_string(counter + 1));
+            writeProfileLogged(profile, m_services.log, ini::kAwdog, section, "CheckCounter",
+                               std::to_string(counter + 1));
             continue;
         }
         m_table->Read("T69", alarm);
@@ -75,7 +77,7 @@ int ServerCallbackCheck::check(int startAlarmImmediately, SysTime now) {
                                 " not received (Counter in qxalarm.ini/LineWatchDog/CheckCounter=" +
                                 std::to_string(counter) + ") start Alarm " + std::to_string(alarm));
         }
-        recordLineFailure(profile, ini::kAwdog, section, now, limit);
+        recordLineFailure(profile, m_services.log, ini::kAwdog, section, now, limit);
         ++failures;
     }
     m_table->Close();

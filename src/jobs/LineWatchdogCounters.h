@@ -19,8 +19,8 @@ std::string hexTime(SysTime time);
 
 // Records a failed line check in `section` of `file`: Status "1", LastAlarm the time, CheckCounter the
 // negative limit, so that without a call the next failure comes 2 × limit + 1 passes later.
-void recordLineFailure(Profile& profile, std::string_view file, std::string_view section, SysTime now,
-                       int limit);
+void recordLineFailure(Profile& profile, const ActivityLog& log, std::string_view file,
+                       std::string_view section, SysTime now, int limit);
 
 // The per-server counters of the line watchdog: every alarm key Key1.. of [Settings] in qxawdog.ini
 // (up to 99, ending at the first below 10) whose alarm definition is a call-back check (T02 92, T30 6)

@@ -4,6 +4,7 @@
 
 #include "CAlarmTable.h"
 #include "LineTestCall.h"
+#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 #include "WarningFile.h"
@@ -16,20 +17,20 @@ constexpr int kFirstAlarm = 10;
 constexpr int kMissing = -9;
 constexpr const char* kAlarmFile = ini::kAlarm;
 
-int readWrittenBack(Profile& p, const char* key) {
+int readWrittenBack(Profile& p, const ActivityLog& log, const char* key) {
     int value = p.getInt(kAlarmFile, ini::kLineWatchDog, key, kMissing);
     if (value == kMissing) {
-        p.writeString(kAlarmFile, ini::kLineWatchDog, key, "0");
+        writeProfileLogged(p, log, kAlarmFile, ini::kLineWatchDog, key, "0");
         return 0;
     }
     return value;
 }
 
-int readDeltaHours(Profile& p) {
+int readDeltaHours(Profile& p, const ActivityLog& log) {
     int hours = p.getInt(kAlarmFile, ini::kLineWatchDog, "DeltaHours", 0);
     if (hours > 0)
         return hours;
-    p.writeString(kAlarmFile, ini::kLineWatchDog, "DeltaHours", "1");
+    writeProfileLogged(p, log, kAlarmFile, ini::kLineWatchDog, "DeltaHours", "1");
     return 1;
 }
 
@@ -43,7 +44,7 @@ LineWatchdogThread::LineWatchdogThread(Services& services, FileOperations& files
 void LineWatchdogThread::begin() {
     Profile& p = m_services.profile;
     m_hourCounter = p.getInt(kAlarmFile, ini::kLineWatchDog, "DeltaHours", 0);
-    p.writeString(kAlarmFile, ini::kLineWatchDog, "CheckCounter", "0");
+    writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "CheckCounter", "0");
     m_services.log.note("WatchDog thread started");
     m_boxCounter = p.getInt(kAlarmFile, ini::kWatchDog, "Intervall", 1) / 10;
 }
@@ -81,9 +82,9 @@ bool LineWatchdogThread::pass(std::stop_token stop) {
     m_slept = std::chrono::milliseconds(0);
 
     if (lineChecks != 0) {
-        const int deltaHours = readDeltaHours(p);
-        const int minuteInterval = readWrittenBack(p, "MinuteInterval");
-        const int startAlarmImmediately = readWrittenBack(p, "StartAlarmImmediately");
+        const int deltaHours = readDeltaHours(p, m_services.log);
+        const int minuteInterval = readWrittenBack(p, m_services.log, "MinuteInterval");
+        const int startAlarmImmediately = readWrittenBack(p, m_services.log, "StartAlarmImmediately");
         if (p.getInt(kAlarmFile, ini::kLineWatchDog, "DeactivateDial", 0) != 1 &&
             callDue(minute, deltaHours, minuteInterval)) {
             placeLineTestCall(m_services, [&] {
@@ -110,7 +111,8 @@ void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
     Profile& p = m_services.profile;
     const int counter = p.getInt(kAlarmFile, ini::kLineWatchDog, "CheckCounter", 0);
     if (counter < limit) {
-        p.writeString(kAlarmFile, ini::kLineWatchDog, "CheckCounter", std::to_string(counter + 1));
+        writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "CheckCounter",
+                           std::to_string(counter + 1));
         return;
     }
     const int alarm = p.getInt(kAlarmFile, ini::kLineWatchDog, "StartAlarm", 0);
@@ -121,12 +123,12 @@ void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
     }
     if (p.getInt(kAlarmFile, ini::kLineWatchDog, "WriteWarningFile", 0) == 1)
         writeLineWarning();
-    recordLineFailure(p, kAlarmFile, ini::kLineWatchDog, now, limit);
+    recordLineFailure(p, m_services.log, kAlarmFile, ini::kLineWatchDog, now, limit);
     if (p.getInt(kAlarmFile, ini::kLineWatchDog, "RestartSystem", 0) == 1) {
         m_services.log.note("Restart system with program shutdown.exe");
         m_services.launcher.run(sibling::restartSystem());
     } else {
-        p.writeString(kAlarmFile, ini::kLineWatchDog, "RestartSystem", "0");
+        writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "RestartSystem", "0");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 
@@ -13,7 +14,7 @@ BoxTestCall watchdogBoxTestCall(Services& services, std::string_view number) {
         return BoxTestCall::ModuleMissing;
     if (number.empty())
         return BoxTestCall::NoNumber;
-    services.profile.writeString(ini::kAlarm, ini::kWatchDog, "NumberToDial", number);
+    writeProfileLogged(services.profile, services.log, ini::kAlarm, ini::kWatchDog, "NumberToDial", number);
     return services.launcher.run(sibling::watchdogBoxTestCall()) ? BoxTestCall::Started
                                                                  : BoxTestCall::StartFailed;
 }

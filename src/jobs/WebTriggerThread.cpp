@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 #include "WeekCalendar.h"
@@ -42,7 +43,7 @@ int WebTriggerThread::startMinute() {
     if (minute >= 0)
         return minute;
     if (m_writeBack)
-        p.writeString(ini::kMover, ini::kWebTrigger, "StartOnMin", "7");
+        writeProfileLogged(p, m_services.log, ini::kMover, ini::kWebTrigger, "StartOnMin", "7");
     return kDefaultMinute;
 }
 

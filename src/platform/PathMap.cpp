@@ -3,6 +3,8 @@
 #include <system_error>
 #include <vector>
 
+#include "Profile.h"
+
 namespace fs = std::filesystem;
 
 namespace qx {
@@ -120,8 +122,7 @@ fs::path PathMap::native(std::string_view windowsPath) const {
 }
 
 fs::path PathMap::profileFile(std::string_view name) const {
-    if (name.find('\\') == std::string_view::npos && name.find('/') == std::string_view::npos &&
-        name.find(':') == std::string_view::npos)
+    if (isBareProfileName(name))
         return resolveCaseInsensitive(m_windir / std::string(name));
     return native(name);
 }

@@ -1,10 +1,13 @@
 #include "Profile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <shared_mutex>
@@ -44,14 +47,26 @@ struct FileStamp {
     }
 };
 
-bool hasSettled(const FileStamp& stamp, std::chrono::nanoseconds settle) {
+timespec coarseNow() {
     timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+// Whether `stamp`, taken by a read that began at `readStart`, tells this version from every later one.
+// File times come from the kernel's coarse clock: any change after the read began is stamped at least
+// `readStart`. Once that lies past the version's ctime, a later change can no longer carry the same
+// stamp. A file system that keeps whole seconds only (no nanoseconds in either time) truncates
+// later changes to the same second, so its versions are trusted once `settle` has passed.
+bool hasSettled(const FileStamp& stamp, const timespec& readStart, std::chrono::nanoseconds settle) {
     auto sinceEpoch = [](const timespec& t) {
         return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
     };
     // ctime, not mtime: it also moves when someone sets mtime back after changing the file.
-    return sinceEpoch(now) - sinceEpoch(stamp.changed) >= settle;
+    auto age = sinceEpoch(readStart) - sinceEpoch(stamp.changed);
+    if (stamp.changed.tv_nsec != 0 || stamp.modified.tv_nsec != 0)
+        return age > std::chrono::nanoseconds(0);
+    return age >= settle;
 }
 
 struct PathHash {
@@ -60,10 +75,6 @@ struct PathHash {
         return std::hash<std::string_view>{}(path);
     }
 };
-
-bool isBareName(std::string_view file) {
-    return file.find('/') == std::string_view::npos && file.find('\\') == std::string_view::npos;
-}
 
 // Where a write goes: through a symbolic link to its target (a rename over the link would replace the
 // link), and to the existing spelling of a name that differs only in letter case.
@@ -78,6 +89,13 @@ fs::path writeTarget(const fs::path& resolved) {
             return target;
     }
     return path;
+}
+
+// Whether a write may change the file: its read-only attribute (no write bit at all) holds even for
+// root, as it does on Windows for an administrator.
+bool mayWrite(const fs::path& path, const struct stat& status) {
+    return (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 &&
+           ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 bool hasLineBreak(std::string_view text) {
@@ -102,20 +120,65 @@ std::string cut(std::string_view text, std::size_t limit, bool wholeCharacters) 
 
 }  // namespace
 
+std::string ProfileWriteResult::reason() const {
+    switch (m_error) {
+        case ProfileWriteError::None:
+            return {};
+        case ProfileWriteError::NotReadBack:
+            return "the name or value would not read back (line break, ']' in the section, '=' in the key, "
+                   "or a key beginning with ';' or '[')";
+        case ProfileWriteError::NotRegular:
+            return "not a regular file";
+        case ProfileWriteError::ReadOnly:
+            return "the file is read-only";
+        case ProfileWriteError::Failed:
+            break;
+    }
+    return m_systemError ? std::strerror(m_systemError) : "cannot be written";
+}
+
+std::string profileWriteFailure(std::string_view file, std::string_view section, std::string_view key,
+                                const ProfileWriteResult& result) {
+    std::string line = "Cannot write ";
+    if (!key.empty())
+        line.append(key).append(" in ");
+    line.append("[").append(section).append("] of ").append(file).append(": ").append(result.reason());
+    return line;
+}
+
+bool isBareProfileName(std::string_view file) {
+    return file.find_first_of("\\/:") == std::string_view::npos;
+}
+
 struct Profile::Parsed {
-    ProfileIndex index;
+    std::string text;
     bool fromUtf16 = false;
+    // The first lookup in a version scans the text; the index is built only when the same version is
+    // read again, so that a single read of a large file costs nothing beyond its text.
+    mutable std::atomic<bool> lookedUp{false};
+    mutable std::once_flag indexOnce;
+    mutable std::unique_ptr<const ProfileIndex> index;
+
+    Parsed(std::string content, bool utf16) : text(std::move(content)), fromUtf16(utf16) {}
+
+    std::optional<std::string_view> find(std::string_view section, std::string_view key) const {
+        if (!lookedUp.exchange(true))
+            return findProfileValue(text, section, key);
+        std::call_once(indexOnce, [this] { index = std::make_unique<const ProfileIndex>(text); });
+        return index->find(section, key);
+    }
 };
 
 struct Profile::Cache {
     struct Entry {
         FileStamp stamp;
-        bool settled = false;
+        bool trusted = false;  // this stamp alone tells the version (see hasSettled)
         std::shared_ptr<const Parsed> parsed;
     };
     // Enough for every profile file of the installation; past it the cache starts afresh.
     static constexpr std::size_t kMaxFiles = 256;
 
+    std::atomic<std::uint64_t> parses{0};
     std::atomic<std::chrono::nanoseconds::rep> settleTime{
         std::chrono::nanoseconds(std::chrono::seconds(2)).count()};
 
@@ -147,17 +210,51 @@ struct Profile::Cache {
         spellings.insert_or_assign(asked, actual);
     }
 
+    void store(const std::string& path, Entry entry) {
+        std::unique_lock lock(filesMutex);
+        if (files.size() >= kMaxFiles)
+            files.clear();
+        files.insert_or_assign(path, std::move(entry));
+    }
+
     void forget(const std::string& path) {
         std::unique_lock lock(filesMutex);
         files.erase(path);
     }
 };
 
+struct Profile::Pass::Files {
+    const Profile* owner = nullptr;
+    Files* outer = nullptr;
+    // By the name as asked for, so that a read in the pass does not even resolve it again; null for a
+    // file that is missing.
+    std::unordered_map<std::string, std::shared_ptr<const Parsed>, PathHash, std::equal_to<>> files;
+};
+
+namespace {
+thread_local Profile::Pass::Files* t_pass = nullptr;
+}  // namespace
+
+Profile::Pass::Pass(const Profile& profile) {
+    for (Files* f = t_pass; f; f = f->outer)
+        if (f->owner == &profile)
+            return;  // an outer scope of this thread serves
+    m_files = std::make_unique<Files>();
+    m_files->owner = &profile;
+    m_files->outer = t_pass;
+    t_pass = m_files.get();
+}
+
+Profile::Pass::~Pass() {
+    if (m_files)
+        t_pass = m_files->outer;
+}
+
 Profile::Profile(Resolver resolve) : m_resolve(std::move(resolve)), m_cache(std::make_unique<Cache>()) {}
 
 Profile::Profile(fs::path profileDir)
     : Profile([dir = std::move(profileDir)](std::string_view file) {
-          return isBareName(file) ? dir / file : fs::path(file);
+          return isBareProfileName(file) ? dir / file : fs::path(file);
       }) {}
 
 Profile::~Profile() = default;
@@ -166,7 +263,25 @@ void Profile::setSettleTime(std::chrono::nanoseconds settle) {
     m_cache->settleTime.store(settle.count(), std::memory_order_relaxed);
 }
 
+std::uint64_t Profile::parseCount() const {
+    return m_cache->parses.load(std::memory_order_relaxed);
+}
+
 std::shared_ptr<const Profile::Parsed> Profile::load(std::string_view file) const {
+    Pass::Files* pass = t_pass;
+    while (pass && pass->owner != this)
+        pass = pass->outer;
+    if (!pass)
+        return loadNow(file);
+    auto it = pass->files.find(file);
+    if (it != pass->files.end())
+        return it->second;
+    std::shared_ptr<const Parsed> parsed = loadNow(file);
+    pass->files.emplace(std::string(file), parsed);
+    return parsed;
+}
+
+std::shared_ptr<const Profile::Parsed> Profile::loadNow(std::string_view file) const {
     fs::path path = m_resolve(file);
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
@@ -181,24 +296,26 @@ std::shared_ptr<const Profile::Parsed> Profile::load(std::string_view file) cons
         }
         path = std::move(other);
     }
+    if (!S_ISREG(status.st_mode))
+        return nullptr;  // a FIFO or device is never opened: it could block the reader for ever
     {
         std::shared_lock lock(m_cache->filesMutex);
         auto it = m_cache->files.find(path.native());
-        if (it != m_cache->files.end() && it->second.settled && it->second.stamp == FileStamp(status))
+        if (it != m_cache->files.end() && it->second.trusted && it->second.stamp == FileStamp(status))
             return it->second.parsed;
     }
+    const timespec readStart = coarseNow();
     std::optional<FileSnapshot> snapshot = readFileSnapshot(path);
     if (!snapshot || !snapshot->exists)
         return nullptr;
     FileStamp stamp(snapshot->status);
     std::chrono::nanoseconds settle(m_cache->settleTime.load(std::memory_order_relaxed));
+    bool trusted = hasSettled(stamp, readStart, settle);
+    m_cache->parses.fetch_add(1, std::memory_order_relaxed);
     ProfileContent content = decodeProfile(std::move(snapshot->bytes));
-    auto parsed = std::make_shared<const Parsed>(
-        Parsed{ProfileIndex(content.text), content.encoding == ProfileEncoding::Utf16Le});
-    std::unique_lock lock(m_cache->filesMutex);
-    if (m_cache->files.size() >= Cache::kMaxFiles)
-        m_cache->files.clear();
-    m_cache->files.insert_or_assign(path.native(), Cache::Entry{stamp, hasSettled(stamp, settle), parsed});
+    auto parsed =
+        std::make_shared<const Parsed>(std::move(content.text), content.encoding == ProfileEncoding::Utf16Le);
+    m_cache->store(path.native(), Cache::Entry{stamp, trusted, parsed});
     return parsed;
 }
 
@@ -207,7 +324,7 @@ std::string Profile::getString(std::string_view file, std::string_view section, 
     if (size == 0)
         return {};
     std::shared_ptr<const Parsed> parsed = load(file);
-    const std::string* value = parsed ? parsed->index.find(section, key) : nullptr;
+    std::optional<std::string_view> value = parsed ? parsed->find(section, key) : std::nullopt;
     if (!value)
         return cut(trimTrailingSpaces(defaultValue), size - 1, false);
     return cut(*value, size - 1, parsed->fromUtf16);
@@ -216,49 +333,76 @@ std::string Profile::getString(std::string_view file, std::string_view section, 
 int Profile::getInt(std::string_view file, std::string_view section, std::string_view key,
                     int defaultValue) const {
     std::shared_ptr<const Parsed> parsed = load(file);
-    const std::string* value = parsed ? parsed->index.find(section, key) : nullptr;
+    std::optional<std::string_view> value = parsed ? parsed->find(section, key) : std::nullopt;
     if (!value || value->empty())
         return defaultValue;
     return parseProfileInt(*value);
 }
 
-bool Profile::edit(std::string_view file, const std::function<std::string(std::string_view text)>& change) {
+ProfileWriteResult Profile::edit(std::string_view file,
+                                 const std::function<std::string(std::string_view text)>& change) {
+    // The reads of this thread's pass see the write (or the unchanged file) afresh.
+    for (Pass::Files* pass = t_pass; pass; pass = pass->outer)
+        if (pass->owner == this)
+            pass->files.clear();
     fs::path path = writeTarget(m_resolve(file));
+    // Checked before any lock: something that is not a regular file must not hold other writers.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) == 0) {
+        if (!S_ISREG(before.st_mode))
+            return ProfileWriteError::NotRegular;
+        if (!mayWrite(path, before))
+            return ProfileWriteError::ReadOnly;
+    }
     std::lock_guard threadLock(m_cache->writerMutex(path.native()));
     ProfileDirectoryLock processLock(path.parent_path());
     if (!processLock.held())
-        return false;
+        return {ProfileWriteError::Failed, errno};
     std::optional<FileSnapshot> snapshot = readFileSnapshot(path);
-    if (!snapshot)
-        return false;
+    if (!snapshot) {
+        int error = errno;
+        struct stat now {};
+        if (::stat(path.c_str(), &now) == 0 && !S_ISREG(now.st_mode))
+            return ProfileWriteError::NotRegular;
+        return {ProfileWriteError::Failed, error};
+    }
+    if (snapshot->exists && !mayWrite(path, snapshot->status))
+        return ProfileWriteError::ReadOnly;  // changed to read-only since the check above
     ProfileContent content = decodeProfile(std::move(snapshot->bytes));
     std::string edited = change(content.text);
     if (edited == content.text)
-        return true;  // nothing to write, and a deletion in a missing file creates none
+        return {};  // nothing to write, and a deletion in a missing file creates none
     content.text = std::move(edited);
-    bool written =
-        replaceFileAtomically(path, encodeProfile(content), snapshot->exists ? &snapshot->status : nullptr);
+    std::string bytes = encodeProfile(content);
+    FileWrite written = replaceFileAtomically(path, bytes, snapshot->exists ? &snapshot->status : nullptr);
+    // No temporary can be created beside a file in a read-only directory; the file itself may still be
+    // writable, and is then written in place.
+    if (!written.ok && snapshot->exists && (written.error == EACCES || written.error == EPERM))
+        written = rewriteFileInPlace(path, bytes);
+    if (!written.ok)
+        return {ProfileWriteError::Failed, written.error};
     m_cache->forget(path.native());
-    return written;
+    return {};
 }
 
-bool Profile::writeString(std::string_view file, std::string_view section, std::string_view key,
-                          std::optional<std::string_view> value) {
+ProfileWriteResult Profile::writeString(std::string_view file, std::string_view section, std::string_view key,
+                                        std::optional<std::string_view> value) {
     std::string_view keyName = trimProfileBlanks(key);
     if (hasLineBreak(section) || section.find(']') != std::string_view::npos || hasLineBreak(key) ||
         key.find('=') != std::string_view::npos || keyName.starts_with(';') || keyName.starts_with('[') ||
         (value && hasLineBreak(*value)))
-        return false;
+        return ProfileWriteError::NotReadBack;
     return edit(file, [&](std::string_view text) {
         return value ? setProfileValue(text, section, key, *value) : removeProfileKey(text, section, key);
     });
 }
 
-bool Profile::writeInt(std::string_view file, std::string_view section, std::string_view key, int value) {
+ProfileWriteResult Profile::writeInt(std::string_view file, std::string_view section, std::string_view key,
+                                     int value) {
     return writeString(file, section, key, std::to_string(value));
 }
 
-bool Profile::deleteSection(std::string_view file, std::string_view section) {
+ProfileWriteResult Profile::deleteSection(std::string_view file, std::string_view section) {
     return edit(file, [&](std::string_view text) { return removeProfileSection(text, section); });
 }
 

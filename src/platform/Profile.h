@@ -12,14 +12,54 @@
 
 namespace qx {
 
+// Why a profile write did not happen.
+enum class ProfileWriteError {
+    None,
+    NotReadBack,  // a name or the value would not read back as written
+    NotRegular,   // something other than a regular file is in the file's place
+    ReadOnly,     // the file has no write permission bits, or this process may not write it
+    Failed,       // the directory is missing, or the file system refused (see systemError)
+};
+
+// The outcome of a write: true when the file holds what was asked for. Failures must be looked at
+// (logged by the caller), because a lost setting or task shows nowhere else.
+class [[nodiscard]] ProfileWriteResult {
+public:
+    ProfileWriteResult(ProfileWriteError error = ProfileWriteError::None, int systemError = 0)
+        : m_error(error), m_systemError(systemError) {}
+
+    operator bool() const noexcept { return m_error == ProfileWriteError::None; }
+    ProfileWriteError error() const noexcept { return m_error; }
+    int systemError() const noexcept { return m_systemError; }  // errno of a Failed write, or 0
+
+    // Why, in words for a message or a log line ("the file is read-only"); empty when written.
+    std::string reason() const;
+
+private:
+    ProfileWriteError m_error;
+    int m_systemError;
+};
+
+// "Cannot write KEY in [SECTION] of FILE: REASON", the line a caller logs for a failed write.
+std::string profileWriteFailure(std::string_view file, std::string_view section, std::string_view key,
+                                const ProfileWriteResult& result);
+
+// The one rule for a profile file name: a name without '\\', '/' or a drive colon ("qxmover.ini") is
+// bare and lies in the profile directory; "C:x.ini" and every path are mapped like other paths.
+bool isBareProfileName(std::string_view file);
+
 // Reads and writes INI files with the semantics of the Windows private-profile functions, because
 // the installation's other programs read and write the same files.
 //
 // Reading: section and key names match case-insensitively; the first of duplicate sections or keys
 // wins; ';' starts a comment only at the start of a line; blanks around keys and values are cut and
-// one pair of matching outer quotes is stripped from a value. Every read sees the file as it is now:
-// a parsed copy is reused only while inode, size, mtime and ctime (to the nanosecond) are unchanged
-// and the last change has settled (see setSettleTime), so a read of an unchanged file costs one stat.
+// one pair of matching outer quotes is stripped from a value; lines may end in CRLF, LF or CR alone.
+// Every read sees the file as it is now: a parsed copy is reused only while inode, size, mtime and
+// ctime (to the nanosecond) are unchanged, so a read of an unchanged file costs one stat. A version
+// that another program wrote is trusted that way only once its last change has settled (see
+// setSettleTime); one that this object wrote itself at once, as it knows that version's stamp. Within
+// a Pass, each file costs one stat for all the reads of the pass. Parsing costs a small multiple of the
+// file's size; a single read of a file scans it without building an index.
 // Bytes are not transcoded; UTF-16LE files with a byte-order mark are read and written as such.
 //
 // Writing edits the file in place, byte for byte: other lines, comments, the spelling of names and
@@ -37,7 +77,7 @@ public:
     using Resolver = std::function<std::filesystem::path(std::string_view file)>;
 
     explicit Profile(Resolver resolve);
-    // Bare names (without '/' or '\\') resolve in `profileDir`, other names are taken as native paths.
+    // Bare names (see isBareProfileName) resolve in `profileDir`, other names are taken as native paths.
     // With either constructor, a file that does not exist under the resolved name is looked for
     // ignoring letter case, as Windows would find it.
     explicit Profile(std::filesystem::path profileDir);
@@ -60,31 +100,60 @@ public:
 
     // Writes key=value into the first section of that name; a null value deletes the key (every line of
     // it in that section, so that a read afterwards gives the default). A missing file is created with
-    // CRLF line ends; a deletion in a missing file creates nothing. Returns false, leaving the file as it
-    // was, when it cannot be written, and when the names or the value would not read back as written:
-    // a line break anywhere, ']' in the section, '=' in the key or a key beginning with ';' or '['.
-    bool writeString(std::string_view file, std::string_view section, std::string_view key,
-                     std::optional<std::string_view> value);
-    bool writeInt(std::string_view file, std::string_view section, std::string_view key, int value);
+    // CRLF line ends; a deletion in a missing file creates nothing. Fails, leaving the file as it was:
+    //  - when the names or the value would not read back as written: a line break anywhere, ']' in the
+    //    section, '=' in the key or a key beginning with ';' or '[';
+    //  - when something other than a regular file (a FIFO, a device, a directory) is in the file's place:
+    //    it is never opened, and refused before any lock is taken, so it cannot hang the writer;
+    //  - when the file has no write permission bits (the Windows read-only attribute), also for root,
+    //    or is not writable by this process;
+    //  - when it cannot be written. A file in a directory where no temporary file can be created (a
+    //    read-only directory) is rewritten in place and synced instead of replaced.
+    ProfileWriteResult writeString(std::string_view file, std::string_view section, std::string_view key,
+                                   std::optional<std::string_view> value);
+    ProfileWriteResult writeInt(std::string_view file, std::string_view section, std::string_view key,
+                                int value);
 
     // Deletes the whole section (the Windows write with a null key), every section of that name, from
-    // its header to the next one. Returns false on a write failure.
-    bool deleteSection(std::string_view file, std::string_view section);
+    // its header to the next one. Fails as writeString does.
+    ProfileWriteResult deleteSection(std::string_view file, std::string_view section);
 
     std::filesystem::path resolve(std::string_view file) const { return m_resolve(file); }
 
-    // A file whose last change lies less than this far back is read afresh on every call, because
-    // file times advance in ticks (up to a second on some file systems) and a second change within the
-    // tick would not show in the stamp. Default 2 s; tests set 0 to exercise the stamp alone.
+    // A file whose last change by another program lies less than this far back is read afresh on
+    // every call, because file times advance in ticks and a second change within the tick would not
+    // show in the stamp. Default 2 s; tests set 0 to exercise the stamp alone.
     void setSettleTime(std::chrono::nanoseconds settle);
+
+    // How many times a file has been read and parsed, for the tests and benchmarks of the cache.
+    std::uint64_t parseCount() const;
+
+    // A scope in which the reads of this thread see each file as at its first read in the scope: one
+    // stat (and at most one parse) per file for a whole scheduler pass, however many keys it reads.
+    // A write through this object in the scope shows in the scope's later reads. Nested scopes of the
+    // same thread join the outer one.
+    class Pass {
+    public:
+        explicit Pass(const Profile& profile);
+        ~Pass();
+        Pass(const Pass&) = delete;
+        Pass& operator=(const Pass&) = delete;
+
+        struct Files;  // what the scope has read, by file name
+
+    private:
+        std::unique_ptr<Files> m_files;  // null when an outer scope serves
+    };
 
 private:
     struct Cache;
     struct Parsed;
-    // The parsed file as it is now; nullptr when it is missing or cannot be read.
+    // The parsed file as it is now; nullptr when it is missing, not a regular file or unreadable.
     std::shared_ptr<const Parsed> load(std::string_view file) const;
+    std::shared_ptr<const Parsed> loadNow(std::string_view file) const;
     // Replaces the file's text by change(text) under the write lock.
-    bool edit(std::string_view file, const std::function<std::string(std::string_view text)>& change);
+    ProfileWriteResult edit(std::string_view file,
+                            const std::function<std::string(std::string_view text)>& change);
 
     Resolver m_resolve;
     std::unique_ptr<Cache> m_cache;

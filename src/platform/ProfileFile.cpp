@@ -55,7 +55,8 @@ ProfileDirectoryLock::~ProfileDirectoryLock() {
 
 std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path) {
     FileSnapshot snapshot;
-    int fd = openRetrying(path.c_str(), O_RDONLY);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever.
+    int fd = openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return snapshot;
@@ -63,18 +64,23 @@ std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path) 
     }
     bool ok = ::fstat(fd, &snapshot.status) == 0 && S_ISREG(snapshot.status.st_mode);
     if (ok) {
-        snapshot.bytes.reserve(static_cast<std::size_t>(snapshot.status.st_size));
-        char buffer[16384];
+        // One read for the whole file when it does not grow meanwhile; the buffer is the file's size.
+        std::size_t size = static_cast<std::size_t>(snapshot.status.st_size);
+        snapshot.bytes.resize(size + 1);
+        std::size_t have = 0;
         for (;;) {
-            ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (have == snapshot.bytes.size())
+                snapshot.bytes.resize(snapshot.bytes.size() * 2);
+            ssize_t got = ::read(fd, snapshot.bytes.data() + have, snapshot.bytes.size() - have);
             if (got < 0 && errno == EINTR)
                 continue;
             if (got < 0)
                 ok = false;
             if (got <= 0)
                 break;
-            snapshot.bytes.append(buffer, static_cast<std::size_t>(got));
+            have += static_cast<std::size_t>(got);
         }
+        snapshot.bytes.resize(have);
     }
     ::close(fd);
     if (!ok)
@@ -83,16 +89,19 @@ std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path) 
     return snapshot;
 }
 
-bool replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                           const struct stat* previous) {
+FileWrite replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                                const struct stat* previous) {
+    FileWrite result;
     std::filesystem::path temporary = target;
     temporary.replace_filename("." + target.filename().string() + ".qxtmp");
     // A temporary left by a writer that was killed is stale; removing it lets O_EXCL give us a fresh
     // file whose mode comes from the umask, not from the leftover.
     ::unlink(temporary.c_str());
     int fd = openRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        result.error = errno;
+        return result;
+    }
     bool ok = true;
     if (previous) {
         ok = ::fchmod(fd, previous->st_mode & 07777) == 0;
@@ -101,11 +110,45 @@ bool replaceFileAtomically(const std::filesystem::path& target, std::string_view
     }
     // Synced before the rename, so that a power loss cannot leave an empty file under the old name.
     ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok)
+        result.error = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        result.error = errno;
+        ok = false;
+    }
+    if (!ok) {
         ::unlink(temporary.c_str());
-    return ok;
+        if (result.error == 0)
+            result.error = EIO;
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+FileWrite rewriteFileInPlace(const std::filesystem::path& target, std::string_view bytes) {
+    FileWrite result;
+    int fd = openRetrying(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+    if (fd < 0) {
+        result.error = errno;
+        return result;
+    }
+    struct stat status {};
+    bool ok = ::fstat(fd, &status) == 0;
+    if (ok && !S_ISREG(status.st_mode)) {
+        errno = EINVAL;
+        ok = false;
+    }
+    ok = ok && writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+         ::fsync(fd) == 0;
+    if (!ok)
+        result.error = errno ? errno : EIO;
+    ok = ::close(fd) == 0 && ok;
+    result.ok = ok;
+    if (!ok && result.error == 0)
+        result.error = EIO;
+    return result;
 }
 
 }  // namespace qx

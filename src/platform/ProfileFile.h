@@ -36,15 +36,27 @@ struct FileSnapshot {
 };
 
 // Reads a whole file. A missing file gives a snapshot with `exists` false; nullopt when the file exists
-// but cannot be read or is not a regular file.
+// but cannot be read or is not a regular file. Opens without blocking and checks the type before
+// reading, so a FIFO or a device in the file's place never hangs the reader.
 std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path);
+
+// The outcome of a write: on failure, the errno.
+struct FileWrite {
+    bool ok = false;
+    int error = 0;
+};
 
 // Replaces `target` by a file holding `bytes`: written and synced under a temporary name beside it, then
 // renamed over it, so that readers and a crash at any moment see the old or the new file, never a mix.
 // The temporary name is fixed per target, which is safe only under ProfileDirectoryLock. `previous`, the
-// status of the old file when there was one, gives the new file its mode and owner. Returns false and
-// leaves `target` alone on any failure.
-bool replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                           const struct stat* previous);
+// status of the old file when there was one, gives the new file its mode and owner. On failure `target`
+// is left alone.
+FileWrite replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                                const struct stat* previous);
+
+// Overwrites the existing regular file `target` with `bytes` on its own inode and syncs it: for a
+// writable file in a directory where no temporary file can be created. Not atomic: a crash during the
+// write can leave a mix, which is why it is only the fallback.
+FileWrite rewriteFileInPlace(const std::filesystem::path& target, std::string_view bytes);
 
 }  // namespace qx

@@ -9,8 +9,6 @@ namespace qx {
 
 namespace {
 
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
 char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -24,13 +22,11 @@ void classify(std::string_view text, ProfileLine& line) {
         return;
     }
     if (content.front() == '[') {
+        // Without its ']' the header still opens the section named by the rest of the line, as the
+        // installation's other programs read it.
         std::size_t close = content.find(']');
-        if (close == std::string_view::npos) {
-            line.kind = ProfileLineKind::Text;
-            return;
-        }
         line.kind = ProfileLineKind::Section;
-        line.name = trimProfileBlanks(content.substr(1, close - 1));
+        line.name = trimProfileBlanks(content.substr(1, close == std::string_view::npos ? close : close - 1));
         return;
     }
     std::size_t equals = content.find('=');
@@ -45,29 +41,59 @@ void classify(std::string_view text, ProfileLine& line) {
     line.valueEnd = line.valueBegin + value.size();
 }
 
+// The line end of the text's first line: LF alone keeps LF; CRLF, a CR alone and a text without any
+// line end get CRLF, what the installation's other programs write.
 std::string_view lineEndOf(std::string_view text) {
-    std::size_t newline = text.find('\n');
-    if (newline == std::string_view::npos)
-        return "\r\n";  // what the installation's other programs write
-    return newline > 0 && text[newline - 1] == '\r' ? "\r\n" : "\n";
+    for (char c : text) {
+        if (c == '\n')
+            return "\n";
+        if (c == '\r')
+            break;
+    }
+    return "\r\n";
 }
 
-std::size_t findSection(const std::vector<ProfileLine>& lines, std::string_view section,
-                        std::size_t from = 0) {
-    for (std::size_t i = from; i < lines.size(); ++i)
-        if (lines[i].kind == ProfileLineKind::Section && equalsIgnoreCase(lines[i].name, section))
-            return i;
-    return kNone;
+bool endsWithLineEnd(std::string_view text) {
+    return !text.empty() && (text.back() == '\n' || text.back() == '\r');
 }
 
-std::size_t sectionEnd(const std::vector<ProfileLine>& lines, std::size_t header) {
-    std::size_t i = header + 1;
-    while (i < lines.size() && lines[i].kind != ProfileLineKind::Section)
-        ++i;
-    return i;
+// Moves `cursor` past the first header named `section`; false when there is none.
+bool seekSection(ProfileLineCursor& cursor, std::string_view section, ProfileLine& header) {
+    while (cursor.next(header))
+        if (header.kind == ProfileLineKind::Section && equalsIgnoreCase(header.name, section))
+            return true;
+    return false;
 }
 
 }  // namespace
+
+bool ProfileLineCursor::next(ProfileLine& line) {
+    const std::size_t size = m_text.size();
+    if (m_pos >= size)
+        return false;
+    line = ProfileLine{};
+    line.begin = m_pos;
+    std::size_t end = m_pos;
+    while (end < size && m_text[end] != '\n' && m_text[end] != '\r')
+        ++end;
+    line.end = end;
+    if (end == size)
+        line.next = size;
+    else if (m_text[end] == '\r' && end + 1 < size && m_text[end + 1] == '\n')
+        line.next = end + 2;
+    else
+        line.next = end + 1;
+    classify(m_text, line);
+    m_pos = line.next;
+    return true;
+}
+
+ProfileLine profileLineAt(std::string_view text, std::size_t begin) {
+    ProfileLine line;
+    ProfileLineCursor cursor(text, begin);
+    cursor.next(line);
+    return line;
+}
 
 bool isProfileBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\x1a';
@@ -87,26 +113,6 @@ std::string_view stripProfileQuotes(std::string_view value) {
     return value;
 }
 
-std::vector<ProfileLine> splitProfileLines(std::string_view text) {
-    std::vector<ProfileLine> lines;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        ProfileLine line;
-        line.begin = pos;
-        std::size_t newline = text.find('\n', pos);
-        if (newline == std::string_view::npos) {
-            line.end = line.next = text.size();
-        } else {
-            line.end = newline > pos && text[newline - 1] == '\r' ? newline - 1 : newline;
-            line.next = newline + 1;
-        }
-        classify(text, line);
-        lines.push_back(line);
-        pos = line.next;
-    }
-    return lines;
-}
-
 std::size_t NoCaseHash::operator()(std::string_view text) const noexcept {
     std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
     for (char c : text) {
@@ -120,77 +126,67 @@ bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const noexc
     return equalsIgnoreCase(a, b);
 }
 
-ProfileIndex::ProfileIndex(std::string_view text) {
-    Keys* current = nullptr;
-    for (const ProfileLine& line : splitProfileLines(text)) {
-        if (line.kind == ProfileLineKind::Section) {
-            // Only the first of duplicate sections counts, as it does for writes.
-            auto [it, inserted] = m_sections.try_emplace(std::string(line.name));
-            current = inserted ? &it->second : nullptr;
-        } else if (line.kind == ProfileLineKind::Key && current) {
-            std::string_view value = text.substr(line.valueBegin, line.valueEnd - line.valueBegin);
-            current->try_emplace(std::string(line.name), stripProfileQuotes(value));
-        }
-    }
-}
-
-const std::string* ProfileIndex::find(std::string_view section, std::string_view key) const {
-    auto sectionIt = m_sections.find(trimProfileBlanks(section));
-    if (sectionIt == m_sections.end())
-        return nullptr;
-    auto keyIt = sectionIt->second.find(trimProfileBlanks(key));
-    return keyIt == sectionIt->second.end() ? nullptr : &keyIt->second;
+std::optional<std::string_view> findProfileValue(std::string_view text, std::string_view section,
+                                                 std::string_view key) {
+    section = trimProfileBlanks(section);
+    key = trimProfileBlanks(key);
+    ProfileLineCursor cursor(text);
+    ProfileLine line;
+    if (!seekSection(cursor, section, line))
+        return std::nullopt;
+    while (cursor.next(line) && line.kind != ProfileLineKind::Section)
+        if (line.kind == ProfileLineKind::Key && equalsIgnoreCase(line.name, key))
+            return stripProfileQuotes(text.substr(line.valueBegin, line.valueEnd - line.valueBegin));
+    return std::nullopt;
 }
 
 std::string setProfileValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value) {
     section = trimProfileBlanks(section);
     key = trimProfileBlanks(key);
-    std::string_view lineEnd = lineEndOf(text);
-    std::vector<ProfileLine> lines = splitProfileLines(text);
-    std::size_t header = findSection(lines, section);
+    const std::string_view lineEnd = lineEndOf(text);
     std::string out;
     out.reserve(text.size() + section.size() + key.size() + value.size() + 8);
-    if (header == kNone) {
+    ProfileLineCursor cursor(text);
+    ProfileLine last;
+    if (!seekSection(cursor, section, last)) {
         out = text;
-        if (!out.empty() && out.back() != '\n')
+        if (!out.empty() && !endsWithLineEnd(out))
             out += lineEnd;
         out.append("[").append(section).append("]").append(lineEnd);
         out.append(key).append("=").append(value).append(lineEnd);
         return out;
     }
-    std::size_t end = sectionEnd(lines, header);
-    std::size_t last = header;
-    for (std::size_t i = header + 1; i < end; ++i) {
-        const ProfileLine& line = lines[i];
+    ProfileLine line;
+    while (cursor.next(line) && line.kind != ProfileLineKind::Section) {
         if (line.kind == ProfileLineKind::Key && equalsIgnoreCase(line.name, key)) {
             out.append(text.substr(0, line.valueBegin)).append(value).append(text.substr(line.valueEnd));
+            if (line.next == line.end)
+                out += lineEnd;  // the changed line was the last, without a line end
             return out;
         }
         if (line.kind == ProfileLineKind::Key || line.kind == ProfileLineKind::Text)
-            last = i;
+            last = line;
     }
-    const ProfileLine& after = lines[last];
-    out.append(text.substr(0, after.next));
-    if (after.next == after.end)
+    out.append(text.substr(0, last.next));
+    if (last.next == last.end)
         out += lineEnd;  // the last line of a file without a final line end
     out.append(key).append("=").append(value).append(lineEnd);
-    out.append(text.substr(after.next));
+    out.append(text.substr(last.next));
     return out;
 }
 
 std::string removeProfileKey(std::string_view text, std::string_view section, std::string_view key) {
     section = trimProfileBlanks(section);
     key = trimProfileBlanks(key);
-    std::vector<ProfileLine> lines = splitProfileLines(text);
-    std::size_t header = findSection(lines, section);
-    if (header == kNone)
+    ProfileLineCursor cursor(text);
+    ProfileLine line;
+    if (!seekSection(cursor, section, line))
         return std::string(text);
     std::string out;
     out.reserve(text.size());
     std::size_t kept = 0;  // text before this offset is copied
-    for (std::size_t i = header + 1, end = sectionEnd(lines, header); i < end; ++i) {
-        const ProfileLine& line = lines[i];
+    while (cursor.next(line) && line.kind != ProfileLineKind::Section) {
         if (line.kind == ProfileLineKind::Key && equalsIgnoreCase(line.name, key)) {
             out.append(text.substr(kept, line.begin - kept));
             kept = line.next;
@@ -202,17 +198,24 @@ std::string removeProfileKey(std::string_view text, std::string_view section, st
 
 std::string removeProfileSection(std::string_view text, std::string_view section) {
     section = trimProfileBlanks(section);
-    std::vector<ProfileLine> lines = splitProfileLines(text);
     std::string out;
     out.reserve(text.size());
     std::size_t kept = 0;
-    for (std::size_t header = findSection(lines, section); header != kNone;) {
-        std::size_t end = sectionEnd(lines, header);
-        out.append(text.substr(kept, lines[header].begin - kept));
-        kept = end < lines.size() ? lines[end].begin : text.size();
-        header = findSection(lines, section, end);
+    bool dropping = false;
+    ProfileLineCursor cursor(text);
+    ProfileLine line;
+    while (cursor.next(line)) {
+        if (line.kind != ProfileLineKind::Section)
+            continue;
+        bool match = equalsIgnoreCase(line.name, section);
+        if (match && !dropping)
+            out.append(text.substr(kept, line.begin - kept));
+        else if (!match && dropping)
+            kept = line.begin;
+        dropping = match;
     }
-    out.append(text.substr(kept));
+    if (!dropping)
+        out.append(text.substr(kept));
     return out;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace qx {
@@ -11,8 +12,9 @@ namespace qx {
 // The reading of a profile text shared by lookups and edits, so that a write finds exactly the line
 // that a read takes its value from.
 //
-// A line is blank, a comment (';' as its first non-blank character), a section header ("[name]",
-// anything after ']' ignored), a key line ("name=value") or other text (no '=', a '[' without ']').
+// A line ends at LF, CRLF or a CR alone (files written on old systems). A line is blank, a comment
+// (';' as its first non-blank character), a section header ("[name]", anything after ']' ignored; a
+// header without ']' names the rest of the line), a key line ("name=value") or other text (no '=').
 // Blanks (space, tab, CR, VT, FF and the old end-of-file mark ^Z) around names and values are cut.
 // Lines before the first header belong to no section.
 enum class ProfileLineKind { Blank, Comment, Section, Key, Text };
@@ -26,7 +28,24 @@ struct ProfileLine {
     std::size_t valueBegin = 0, valueEnd = 0;  // of a key line's value, blanks cut
 };
 
-std::vector<ProfileLine> splitProfileLines(std::string_view text);
+// Walks the lines of a text one at a time without storing them, so that parsing a file costs no
+// memory beyond the text itself. Linear in the text's size whatever its line ends.
+class ProfileLineCursor {
+public:
+    explicit ProfileLineCursor(std::string_view text, std::size_t from = 0) : m_text(text), m_pos(from) {}
+
+    // The next line; false at the end of the text.
+    bool next(ProfileLine& line);
+
+private:
+    std::string_view m_text;
+    std::size_t m_pos;
+    std::size_t m_nextLf = 0, m_nextCr = 0;  // positions found ahead, valid while >= m_pos
+    bool m_searched = false;
+};
+
+// The line that begins at `begin`, classified.
+ProfileLine profileLineAt(std::string_view text, std::size_t begin);
 
 bool isProfileBlank(char c);
 std::string_view trimProfileBlanks(std::string_view text);
@@ -44,25 +63,40 @@ struct NoCaseEqual {
     bool operator()(std::string_view a, std::string_view b) const noexcept;
 };
 
-// The values of a parsed profile text, for lookups that cost a hash each.
+// One lookup by a scan that stops at the key: no memory beyond the text. The value of the first `key`
+// in the first section named `section` (quotes stripped, a view into `text`); nullopt when either is
+// missing. Names match ignoring case and surrounding blanks.
+std::optional<std::string_view> findProfileValue(std::string_view text, std::string_view section,
+                                                 std::string_view key);
+
+// Lookups that cost a binary search each, for texts read many times. Holds views into `text`, which
+// must outlive the index. Sixteen bytes per section and per key line, whatever the names' lengths.
 class ProfileIndex {
 public:
     explicit ProfileIndex(std::string_view text);
 
-    // The value of the first `key` in the first section named `section` (quotes stripped); nullptr
-    // when either is missing. Names match ignoring case and surrounding blanks.
-    const std::string* find(std::string_view section, std::string_view key) const;
+    // As findProfileValue.
+    std::optional<std::string_view> find(std::string_view section, std::string_view key) const;
 
 private:
-    using Keys = std::unordered_map<std::string, std::string, NoCaseHash, NoCaseEqual>;
-    std::unordered_map<std::string, Keys, NoCaseHash, NoCaseEqual> m_sections;
+    struct Entry {
+        std::uint64_t hash;
+        std::size_t line;  // offset of the header or key line; ties are ordered by it
+        bool operator<(const Entry& other) const {
+            return hash != other.hash ? hash < other.hash : line < other.line;
+        }
+    };
+    std::string_view m_text;
+    std::vector<Entry> m_sections;  // first headers of each name only, sorted
+    std::vector<Entry> m_keys;      // key lines of those sections, hashed with their header's offset
 };
 
 // Edits of a profile text that keep every byte they do not need to change. The new line end is the
-// text's own (that of its first line), CRLF in a text without any.
+// text's own (LF when its first line ends in LF alone), CRLF otherwise.
 //
 // Sets the value of the first `key` in the first `section`; a new key goes after the last key (or
-// other text) line of the section, a new section at the end of the text.
+// other text) line of the section, a new section at the end of the text. A changed or new line that
+// was the last line without a line end gets one.
 std::string setProfileValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value);
 // Removes every line of `key` from the first `section`, so that a read afterwards gives the default.

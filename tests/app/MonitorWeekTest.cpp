@@ -26,7 +26,8 @@ public:
 
     bool run(std::string_view line, std::chrono::seconds limit) override {
         if (line.find("-s8WatchDogAlarm") != std::string_view::npos)
-            m_profile.writeString("qxalog.ini", "LastAlarm", "12", hexTime(m_clock.now()));
+            if (!m_profile.writeString("qxalog.ini", "LastAlarm", "12", hexTime(m_clock.now())))
+                return false;
         return RecordingLauncher::run(line, limit);
     }
 

@@ -48,16 +48,17 @@ protected:
 
 TEST_F(StartupTest, LanguageIsChosenByExactCode) {
     EXPECT_EQ(languageFileName(profile), "");
-    profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "dt");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "dt"));
     EXPECT_EQ(languageFileName(profile), "");
-    profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "FR");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "FR"));
     EXPECT_EQ(languageFileName(profile), "qxmovefr.lng");
 }
 
 TEST_F(StartupTest, MissingLanguageFileIsReportedAndBuiltInTextsStay) {
-    profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "DT");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Config", "DefaultLanguage", "DT"));
     loadLanguage(profile, paths, strings, prompts);
-    EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|The resource dll qxmovedt.lng could not be loaded !"));
+    EXPECT_THAT(prompts.warnings(),
+                ElementsAre("Error !|The resource dll qxmovedt.lng could not be loaded !"));
     sandbox.file("root/windows/qxmovedt.lng", "[Strings]\n108=Fehler !\n");
     loadLanguage(profile, paths, strings, prompts);
     EXPECT_EQ(prompts.warnings().size(), 1u);
@@ -65,11 +66,11 @@ TEST_F(StartupTest, MissingLanguageFileIsReportedAndBuiltInTextsStay) {
 }
 
 TEST_F(StartupTest, ActiveLaunchersBecomeTimedTasksOnce) {
-    profile.writeString("qxmover.ini", "StartMore", "Prog1", "first.exe");
-    profile.writeString("qxmover.ini", "Launcher1", "StartProgram", "idle.exe");
-    profile.writeString("qxmover.ini", "Launcher2", "StartProgram", "backup.bat 1");
-    profile.writeString("qxmover.ini", "Launcher2", "AtHour", "5");
-    profile.writeString("qxmover.ini", "Launcher2", "Active", "1");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "StartMore", "Prog1", "first.exe"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher1", "StartProgram", "idle.exe"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher2", "StartProgram", "backup.bat 1"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher2", "AtHour", "5"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher2", "Active", "1"));
     convertLegacyLaunchers(profile);
     convertLegacyLaunchers(profile);
     EXPECT_EQ(get("qxmover.ini", "StartMore", "Prog2"), "backup.bat 1");
@@ -83,9 +84,9 @@ TEST_F(StartupTest, ActiveLaunchersBecomeTimedTasksOnce) {
 
 TEST_F(StartupTest, LauncherStaysActiveWhenEveryTaskIsTaken) {
     for (int n = 1; n <= 49; ++n)
-        profile.writeString("qxmover.ini", "StartMore", "Prog" + std::to_string(n), "p");
-    profile.writeString("qxmover.ini", "Launcher1", "StartProgram", "late.exe");
-    profile.writeString("qxmover.ini", "Launcher1", "Active", "1");
+        ASSERT_TRUE(profile.writeString("qxmover.ini", "StartMore", "Prog" + std::to_string(n), "p"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher1", "StartProgram", "late.exe"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher1", "Active", "1"));
     convertLegacyLaunchers(profile);
     EXPECT_EQ(get("qxmover.ini", "StartMore", "Prog50"), "<none>");
     EXPECT_EQ(get("qxmover.ini", "Launcher1", "Active"), "1");
@@ -100,16 +101,16 @@ TEST_F(StartupTest, WebTriggerStartsOnlyWithItsBatch) {
     EXPECT_TRUE(webTriggerWanted(profile, paths));
     EXPECT_EQ(get("qxmover.ini", "WebTrigger", "ActivateWebTrigger"), "1");
 
-    profile.writeString("qxmover.ini", "WebTrigger", "ActivateWebTrigger", "2");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "WebTrigger", "ActivateWebTrigger", "2"));
     EXPECT_FALSE(webTriggerWanted(profile, paths));
-    profile.writeString("qxmover.ini", "WebTrigger", "ActivateWebTrigger", "0");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "WebTrigger", "ActivateWebTrigger", "0"));
     EXPECT_FALSE(webTriggerWanted(profile, paths));
 }
 
 TEST_F(StartupTest, JobWatcherDecision) {
-    profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob3", "2");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob3", "2"));
     EXPECT_FALSE(jobWatcherWanted(profile));
-    profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob1", "5");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob1", "5"));
     EXPECT_TRUE(jobWatcherWanted(profile));
 }
 
@@ -118,7 +119,7 @@ TEST_F(StartupTest, StartWritesMoverStartedWhenLoggingIsOn) {
     EXPECT_EQ(sandbox.read("work/log/qxmover_50.log"), "07.12, 08:05,  Mover started\n");
     EXPECT_EQ(state.moveMode, 1);
 
-    profile.writeString("qxmover.ini", "Config", "WriteLogFile", "0");
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Config", "WriteLogFile", "0"));
     Startup(services).run();
     EXPECT_EQ(sandbox.read("work/log/qxmover_50.log"), "07.12, 08:05,  Mover started\n");
 }
@@ -141,7 +142,7 @@ TEST_F(StartupTest, MissingAlarmTableIsReportedAndStartGoesOn) {
 }
 
 TEST_F(StartupTest, AlarmKeysOfTheTableAreShared) {
-    profile.writeString("qxalarm.ini", "config", "LastAlarmKey", "12");
+    ASSERT_TRUE(profile.writeString("qxalarm.ini", "config", "LastAlarmKey", "12"));
     sandbox.dir("root/DB1");
     {
         const FIELD4INFO fields[] = {{"T02", 'N', 4, 0}, {"T33", 'C', 49, 0}, {nullptr, 0, 0, 0}};

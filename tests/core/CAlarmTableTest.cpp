@@ -94,8 +94,8 @@ t.close()
     }
 
     void setRange(int first, int last) {
-        profile.writeInt("qxalarm.ini", "config", "FirstAlarmKey", first);
-        profile.writeInt("qxalarm.ini", "config", "LastAlarmKey", last);
+        ASSERT_TRUE(profile.writeInt("qxalarm.ini", "config", "FirstAlarmKey", first));
+        ASSERT_TRUE(profile.writeInt("qxalarm.ini", "config", "LastAlarmKey", last));
     }
 
     std::optional<std::vector<AlarmListEntry>> list() {
@@ -115,9 +115,9 @@ t.close()
 
 TEST_F(CAlarmTableTest, TheTablePathFollowsVm001Path) {
     EXPECT_EQ(alarmTablePath(profile), "\\db1.\\vm001.dbf");
-    profile.writeString("qxaconf.ini", "Config", "Vm001Path", "\\ALARM\\DB\\");
+    ASSERT_TRUE(profile.writeString("qxaconf.ini", "Config", "Vm001Path", "\\ALARM\\DB\\"));
     EXPECT_EQ(alarmTablePath(profile), "\\alarm\\db\\.\\vm001.dbf");
-    profile.writeString("qxaconf.ini", "Config", "Vm001Path", "D:\\Data\\VM001.DBF");
+    ASSERT_TRUE(profile.writeString("qxaconf.ini", "Config", "Vm001Path", "D:\\Data\\VM001.DBF"));
     EXPECT_EQ(alarmTablePath(profile), "d:\\data\\vm001.dbf");
 }
 

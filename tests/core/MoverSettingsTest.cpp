@@ -16,7 +16,7 @@ class MoverSettingsTest : public ::testing::Test {
 protected:
     std::string ini(const char* name) { return sandbox.read(std::string("windows/") + name); }
     void set(const char* file, const char* section, const char* key, const char* value) {
-        profile.writeString(file, section, key, value);
+        ASSERT_TRUE(profile.writeString(file, section, key, value));
     }
 
     test::Sandbox sandbox;

@@ -125,8 +125,10 @@ TEST_F(ProfileTest, LinesOutsideSectionsOrWithoutEqualsHoldNoKeys) {
     put("early=1\n[A]\nflag\n[broken\nlate=2\nnoEnd=3");
     EXPECT_EQ(get("", "early"), "<default>");
     EXPECT_EQ(get("A", "flag"), "<default>");
-    EXPECT_EQ(get("A", "late"), "2");  // "[broken" is no header, so the key still belongs to A
-    EXPECT_EQ(get("A", "noEnd"), "3");
+    // "[broken" opens section "broken", as the installation's other programs read it.
+    EXPECT_EQ(get("A", "late"), "<default>");
+    EXPECT_EQ(get("broken", "late"), "2");
+    EXPECT_EQ(get("broken", "noEnd"), "3");
 }
 
 TEST_F(ProfileTest, TextReadReturnsAtMostSizeMinusOneCharacters) {
@@ -336,7 +338,8 @@ TEST_F(ProfileTest, ThreadsOfTwoProfileObjectsWritingAndReadingLoseNoWrite) {
         threads.emplace_back([&, t] {
             Profile& mine = t % 2 ? second : profile;
             for (int i = 0; i < kKeys; ++i) {
-                mine.writeInt("test.ini", "S", "t" + std::to_string(t) + "_" + std::to_string(i), i);
+                EXPECT_TRUE(
+                    mine.writeInt("test.ini", "S", "t" + std::to_string(t) + "_" + std::to_string(i), i));
                 mine.getInt("test.ini", "S", "t0_0", -1);
             }
         });
@@ -379,8 +382,8 @@ TEST_F(ProfileTest, WriterKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
         pid_t child = runChild([&] {
             Profile own(sandbox.root());
             for (int i = 1;; ++i)
-                own.writeInt("test.ini", "S", "n", round * 1000000 + i);
-            return true;
+                if (!own.writeInt("test.ini", "S", "n", round * 1000000 + i))
+                    return false;
         });
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
         kill(child, SIGKILL);

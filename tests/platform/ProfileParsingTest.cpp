@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "Profile.h"
+#include "ProfileParser.h"
+#include "Sandbox.h"
+
+using qx::Profile;
+using qx::test::Sandbox;
+
+namespace {
+
+class ProfileParsingTest : public ::testing::Test {
+protected:
+    Sandbox sandbox;
+    Profile profile{sandbox.root()};
+
+    std::string get(std::string_view section, std::string_view key) {
+        return profile.getString("test.ini", section, key, "<default>", 256);
+    }
+    void put(std::string_view content) { sandbox.file("test.ini", content); }
+    std::string content() { return sandbox.read("test.ini"); }
+};
+
+// --- how the installation's other programs' files read -------------------------------------------
+
+TEST_F(ProfileParsingTest, LinesEndingInCrAloneReadLikeCrlfLines) {
+    put("[A]\rone=1\rtwo = 2 \r[B]\rone=3\r");
+    EXPECT_EQ(get("A", "one"), "1");
+    EXPECT_EQ(get("A", "two"), "2");
+    EXPECT_EQ(get("B", "one"), "3");
+    EXPECT_EQ(profile.getInt("test.ini", "B", "one", -1), 3);
+    // Mixed ends, as a file edited by hand on several systems has them.
+    put("[A]\r\none=1\rtwo=2\nthree=3");
+    EXPECT_EQ(get("A", "one"), "1");
+    EXPECT_EQ(get("A", "two"), "2");
+    EXPECT_EQ(get("A", "three"), "3");
+}
+
+TEST_F(ProfileParsingTest, WritesIntoACrFileChangeOnlyTheirLine) {
+    put("[A]\rone=1\rtwo=2\r");
+    ASSERT_TRUE(profile.writeString("test.ini", "A", "one", "9"));
+    EXPECT_EQ(content(), "[A]\rone=9\rtwo=2\r");
+    ASSERT_TRUE(profile.writeString("test.ini", "A", "two", std::nullopt));
+    EXPECT_EQ(content(), "[A]\rone=9\r");
+    ASSERT_TRUE(profile.deleteSection("test.ini", "A"));
+    EXPECT_EQ(content(), "");
+}
+
+TEST_F(ProfileParsingTest, HeaderWithoutClosingBracketStillOpensItsSection) {
+    put("[Config   \r\nKey=5\r\n[Other\r\nKey=6\r\n");
+    EXPECT_EQ(get("Config", "Key"), "5");
+    EXPECT_EQ(get("Other", "Key"), "6");
+    // A write finds the same section rather than appending a second one.
+    ASSERT_TRUE(profile.writeString("test.ini", "Config", "Key", "7"));
+    EXPECT_EQ(content(), "[Config   \r\nKey=7\r\n[Other\r\nKey=6\r\n");
+    ASSERT_TRUE(profile.writeString("test.ini", "config", "New", "1"));
+    EXPECT_EQ(content(), "[Config   \r\nKey=7\r\nNew=1\r\n[Other\r\nKey=6\r\n");
+}
+
+TEST_F(ProfileParsingTest, UpdatingAKeyOnALastLineWithoutLineEndGivesItOne) {
+    put("[S]\r\nA=1");
+    ASSERT_TRUE(profile.writeString("test.ini", "S", "A", "22"));
+    EXPECT_EQ(content(), "[S]\r\nA=22\r\n");
+    put("[S]\nA=1   ");
+    ASSERT_TRUE(profile.writeString("test.ini", "S", "A", "2"));
+    EXPECT_EQ(content(), "[S]\nA=2   \n");  // the file's own line end; trailing blanks stay
+    put("A=1");                             // a single line: CRLF, as the installation writes
+    ASSERT_TRUE(profile.writeString("test.ini", "S", "B", "2"));
+    EXPECT_EQ(content(), "A=1\r\n[S]\r\nB=2\r\n");
+}
+
+// --- the scan and the index agree ----------------------------------------------------------------
+
+// Random texts of few names, so that duplicates, unclosed headers, odd line ends and keys before any
+// section all occur; every lookup must give the same answer through the scan and through the index.
+TEST(ProfileIndexTest, AgreesWithTheScanOnRandomTexts) {
+    std::mt19937 random(4242);
+    const char* pieces[] = {"[a]",  "[A ]", "[b", " [c] x", "k=1", "K = 2", "k2='q'", "j=\"3\"",
+                            ";k=4", "x",    "",   "=5",     "k =", "j=6",   " b=7"};
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    const char* names[] = {"a", "b", "c", "k", "K", "k2", "j", "x", "", " a "};
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        int lines = static_cast<int>(random() % 12);
+        for (int i = 0; i < lines; ++i)
+            text.append(pieces[random() % std::size(pieces)]).append(ends[random() % std::size(ends)]);
+        if (random() % 2 && !text.empty())
+            text.pop_back();
+        qx::ProfileIndex index(text);
+        for (const char* section : names)
+            for (const char* key : names)
+                ASSERT_EQ(index.find(section, key), qx::findProfileValue(text, section, key))
+                    << "[" << section << "] " << key << " in:\n"
+                    << text;
+    }
+}
+
+TEST(ProfileIndexTest, FirstOfDuplicateSectionsAndKeysWinsAlsoAmongThousands) {
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "[S" + std::to_string(i % 700) + "]\r\nk" + std::to_string(i % 3) + "=" + std::to_string(i) +
+                "\r\n";
+    qx::ProfileIndex index(text);
+    // [S5] first holds k2=5 (i = 5); its repetitions at i = 705 and 1405 do not count.
+    EXPECT_EQ(index.find("s5", "K2"), "5");
+    EXPECT_EQ(index.find("S5", "k0"), std::nullopt);
+    EXPECT_EQ(index.find("S699", "k0"), "699");
+    EXPECT_EQ(index.find("S700", "k0"), std::nullopt);
+}
+
+}  // namespace
