@@ -75,6 +75,8 @@ void SchedulerThread::run(std::stop_token stop) {
 void SchedulerThread::pass(SysTime now) {
     SharedState& state = m_services.state;
     const LocalTime local = toLocal(now);
+    // One look at each profile file for the whole pass, however many keys it reads.
+    Profile::Pass profiles(m_services.profile);
     // The weeks come from the calendar at every pass, not from the clock timer's once-a-day latch: the
     // latch skips the first midnight after a start later than 01:59 (Monday's move would then empty last
     // week's directory and fill it with this week's files), and at midnight it races this thread.
