@@ -112,14 +112,12 @@ void VirtualClock::advanceTo(SysTime time) {
 }
 
 void VirtualClock::wakeDue() {
-    bool any = false;
     while (!m_sleepers.empty() && m_sleepers.begin()->first <= m_now) {
-        m_sleepers.begin()->second->woken = true;
+        Sleeper* sleeper = m_sleepers.begin()->second;
+        sleeper->woken = true;
         m_sleepers.erase(m_sleepers.begin());
-        any = true;
+        sleeper->wake.notify_one();  // under the mutex: the sleeper cannot have gone yet
     }
-    if (any)
-        m_changed.notify_all();
 }
 
 void VirtualClock::advanceIfAllAsleep() {
@@ -138,10 +136,10 @@ bool VirtualClock::sleepUntil(SysTime deadline, std::stop_token stop) {
         return false;
     if (deadline <= m_now)
         return true;
-    Sleeper self{deadline};
+    Sleeper self{deadline, false, {}};
     auto entry = m_sleepers.emplace(deadline, &self);
     advanceIfAllAsleep();
-    m_changed.wait(lock, stop, [&] { return self.woken; });
+    self.wake.wait(lock, stop, [&] { return self.woken; });
     if (!self.woken) {
         m_sleepers.erase(entry);
         advanceIfAllAsleep();
