@@ -37,8 +37,10 @@ int HeadlessRunner::run(std::optional<SysTime> until, ClockMember self) {
             if (!s.clock.sleepUntil(wake, stop))
                 break;
         }
+        // Stopped while still a member of the clock: once this thread leaves it, the others' time
+        // would run on past the end of a rehearsal until they see the stop.
+        threads.stop();
     }
-    threads.stop();
     return 0;
 }
 
