@@ -10,7 +10,6 @@ packages=(
   clang-format
   # peers for the table tests and benchmarks
   shapelib python3 python3-dbf python3-dbfread gdal-bin
-  shapelib python3 python3-dbf python3-dbfread
   # peers and meters of the profile and rehearsal benchmarks
   mawk bc time strace
   # fuzzing the table engine
