@@ -99,9 +99,12 @@ int main(int argc, char** argv) {
 
     qx::PathMap paths(root, root / "windows");
     qx::Profile profile(root / "windows");
-    profile.writeString("qxmover.ini", "DeleteAddtionalLogs", "DelPath1", "\\extra");
-    profile.writeString("qxmover.ini", "DeleteAddtionalLogs", "DelExt1", "*.log");
-    profile.writeString("qxmover.ini", "DeleteAddtionalLogs", "DelAfterWeeks1", "1");
+    if (!profile.writeString("qxmover.ini", "DeleteAddtionalLogs", "DelPath1", "\\extra") ||
+        !profile.writeString("qxmover.ini", "DeleteAddtionalLogs", "DelExt1", "*.log") ||
+        !profile.writeString("qxmover.ini", "DeleteAddtionalLogs", "DelAfterWeeks1", "1")) {
+        std::fprintf(stderr, "cannot write the bench's qxmover.ini\n");
+        return 1;
+    }
     qx::SystemClock clock;
     qx::SharedState state;
     state.writeLogFile = false;
