@@ -1,11 +1,8 @@
 // qxmover: the housekeeping and monitoring service of the voice-alarm server, and its tools.
 
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
-#include <thread>
 
 #include "Environment.h"
 #include "HeadlessRunner.h"
@@ -13,6 +10,8 @@
 #include "ProfileNames.h"
 #include "ReportCommand.h"
 #include "RunCommand.h"
+#include "ServiceStart.h"
+#include "SignalWatcher.h"
 #include "SingleInstance.h"
 #include "Startup.h"
 #include "TableCommands.h"
@@ -27,49 +26,35 @@ int usageError(const std::string& message) {
     return kUsage;
 }
 
-// SIGTERM and SIGINT are taken by one watcher thread, so that worker threads are never interrupted
-// and the stop reaches every thread through its stop token.
-class SignalWatcher {
-public:
-    SignalWatcher() {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGTERM);
-        sigaddset(&m_set, SIGINT);
-        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
-    }
-    void watch(std::stop_source target) {
-        m_thread = std::jthread([this, target](std::stop_token self) mutable {
-            timespec period{0, 200'000'000};
-            while (!self.stop_requested()) {
-                if (sigtimedwait(&m_set, nullptr, &period) > 0) {
-                    target.request_stop();
-                    return;
-                }
-            }
-        });
-    }
-
-private:
-    sigset_t m_set;
-    std::jthread m_thread;
-};
-
 int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> until) {
-    SignalWatcher signals;
     qx::Environment env(options);
     qx::Services& s = env.services();
+    if (auto problem = qx::missingServiceDirectory(s.paths, s.log, s.clock.now())) {
+        std::cerr << "qxmover: " << *problem << std::endl;
+        return 1;
+    }
     qx::loadLanguage(s.profile, s.paths, const_cast<qx::StringTable&>(s.strings), s.prompts);
     qx::SingleInstance instance(s.paths.windir().string());
     switch (instance.acquire()) {
         case qx::SingleInstance::Result::AnotherRuns:
+            std::cerr << "qxmover: another instance is running for " << s.paths.windir().string()
+                      << "; it was asked to show itself" << std::endl;
             return 0;
         case qx::SingleInstance::Result::Failed:
-            std::cerr << "qxmover: cannot create the single-instance lock; running anyway" << std::endl;
+            std::cerr << "qxmover: cannot take the single-instance lock (" << instance.problem()
+                      << "); running anyway" << std::endl;
             break;
         case qx::SingleInstance::Result::First:
             break;
     }
-    signals.watch(s.threads->source());
+    std::cerr << qx::serviceStartLine(s.paths, s.log, s.clock.now(), until) << std::endl;
+    // Before any thread starts, so that every thread inherits the blocked signals; ended before the
+    // instance whose show requests it takes.
+    qx::SignalWatcher signals;
+    signals.watch(s.threads->source(), instance.showRequestFd(), [&instance, &s] {
+        if (instance.takeShowRequest())
+            s.log.note("Show mover");
+    });
     qx::ClockMember self(s.clock);
     qx::Startup startup(s);
     startup.run();
@@ -90,23 +75,24 @@ int main(int argc, char** argv) {
     std::vector<std::string> drives;
     bool headless = false;
     std::string clockStart, clockUntil;
-    app.add_option("--root", root, "installation root, the \"current drive\" of \\ paths")
-        ->envname("QXMOVER_ROOT")
-        ->capture_default_str();
+    auto* rootOption = app.add_option("--root", root, "installation root, the \"current drive\" of \\ paths")
+                           ->envname("QXMOVER_ROOT")
+                           ->capture_default_str();
     app.add_option("--windir", windir, "profile (INI) directory (default ROOT/windows)")
         ->envname("QXMOVER_WINDIR");
     app.add_option("--workdir", workdir,
                    "working directory: relative paths such as log\\ (default: current)");
     app.add_option("--drive", drives, "maps a drive letter: X=DIR (repeatable; C: is the root)");
     app.add_flag("--headless", headless, "run the service without any window");
-    app.add_option("--clock-start", clockStart,
-                   "run on a virtual clock from this local time, \"YYYY-MM-DD HH:MM[:SS]\"");
-    app.add_option("--clock-until", clockUntil,
-                   "stop cleanly when the virtual clock reaches this local time");
+    auto* clockStartOption =
+        app.add_option("--clock-start", clockStart,
+                       "run on a virtual clock from this local time, \"YYYY-MM-DD HH:MM[:SS]\"");
+    auto* clockUntilOption = app.add_option("--clock-until", clockUntil,
+                                            "stop cleanly when the virtual clock reaches this local time");
 
     auto* week = app.add_subcommand("week", "print the week number of a date (default: today)");
     std::string weekDate;
-    week->add_option("date", weekDate, "YYYY-MM-DD");
+    auto* weekDateOption = week->add_option("date", weekDate, "YYYY-MM-DD");
 
     auto* profile = app.add_subcommand("profile",
                                        "read or write profile files: get FILE SECTION KEY [DEFAULT [SIZE]] | "
@@ -129,7 +115,9 @@ int main(int argc, char** argv) {
     for (const auto& job : qx::runnableJobs())
         jobNames += (jobNames.empty() ? "" : ", ") + job;
     run->add_option("job", runOptions.job, "the job: " + jobNames)->required();
-    run->add_option("--at", runAt, "the time the job believes it is, \"YYYY-MM-DD HH:MM\"");
+    run->footer(qx::jobListHelp());
+    auto* runAtOption =
+        run->add_option("--at", runAt, "the time the job believes it is, \"YYYY-MM-DD HH:MM\"");
     run->add_flag("--dry-run", runOptions.dryRun,
                   "print what would be moved, deleted or started; change nothing");
     run->add_flag("--yes", runOptions.yes, "answer the operation's question with Yes");
@@ -149,7 +137,20 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        return usageError(e.what());
+        return usageError(std::string(e.what()) + " (see qxmover --help)");
+    }
+
+    // An empty text given for a time or a directory is a mistake (an unset shell variable, say), not
+    // "now" or "here": the service would otherwise run on the real clock or the wrong root.
+    const std::pair<const CLI::Option*, const char*> mustNotBeEmpty[] = {
+        {rootOption, "--root wants a directory, not an empty text"},
+        {clockStartOption, "--clock-start wants \"YYYY-MM-DD HH:MM[:SS]\", not an empty text"},
+        {clockUntilOption, "--clock-until wants \"YYYY-MM-DD HH:MM[:SS]\", not an empty text"},
+        {weekDateOption, "week wants a date YYYY-MM-DD, not an empty text"},
+        {runAtOption, "--at wants \"YYYY-MM-DD HH:MM\", not an empty text"}};
+    for (const auto& [option, problem] : mustNotBeEmpty) {
+        if (option->count() > 0 && option->as<std::string>().empty())
+            return usageError(problem);
     }
 
     options.root = root;

@@ -46,16 +46,17 @@ Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> 
       m_clock(options.clockStart ? std::unique_ptr<Clock>(std::make_unique<VirtualClock>(*options.clockStart))
                                  : std::unique_ptr<Clock>(std::make_unique<SystemClock>())),
       m_log(std::make_unique<ActivityLog>(*m_clock, m_state)),
-      m_launcher(std::make_unique<PosixLauncher>(m_paths, launcherCommands(*m_profile),
-                                                 [this](const std::string& line) { m_log->note(line); })),
+      m_threads(
+          std::make_unique<ThreadSet>(*m_clock, [this](const std::string& line) { m_log->write(line); })),
+      m_launcher(std::make_unique<PosixLauncher>(
+          m_paths, launcherCommands(*m_profile), [this](const std::string& line) { m_log->note(line); },
+          ChildPolicy{m_threads->token()})),
       m_prompts(
           prompts ? std::move(prompts)
                   : std::make_unique<ConsolePrompts>([this](const std::string& line) { m_log->note(line); })),
       m_tableErrors(*m_prompts),
-      m_threads(
-          std::make_unique<ThreadSet>(*m_clock, [this](const std::string& line) { m_log->write(line); })),
-      m_services{m_paths,    *m_profile, *m_clock, m_state,        *m_launcher,
-                 *m_prompts, m_strings,  *m_log,   m_threads.get()} {}
+      m_services{m_paths,    *m_profile, *m_clock, m_state,         *m_launcher,
+                 *m_prompts, m_strings,  *m_log,   m_threads.get(), m_threads->token()} {}
 
 Environment::~Environment() {
     m_threads->stop();

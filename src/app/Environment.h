@@ -40,10 +40,11 @@ private:
     SharedState m_state;
     StringTable m_strings;
     std::unique_ptr<ActivityLog> m_log;
+    // Before the launcher, whose waits for children end with the set's stop.
+    std::unique_ptr<ThreadSet> m_threads;
     std::unique_ptr<Launcher> m_launcher;
     std::unique_ptr<Prompts> m_prompts;
     ErrorBoxesToPrompts m_tableErrors;
-    std::unique_ptr<ThreadSet> m_threads;
     Services m_services;
 };
 

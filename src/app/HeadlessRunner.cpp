@@ -31,9 +31,6 @@ int HeadlessRunner::run(std::optional<SysTime> until, ClockMember self) {
             SysTime wake = nextHourBoundary(now);
             if (until && *until < wake)
                 wake = *until;
-            // Without a virtual clock, wake at least every minute to answer show requests promptly.
-            if (!until)
-                wake = std::min(wake, now + std::chrono::minutes(1));
             if (!s.clock.sleepUntil(wake, stop))
                 break;
         }

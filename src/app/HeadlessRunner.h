@@ -8,9 +8,10 @@ namespace qx {
 
 class SingleInstance;
 
-// Runs the service without a window: the clock timer's week work at every hour boundary, show
-// requests of later starts drained, until a stop is requested (SIGTERM, SIGINT) or, on a virtual
-// clock, the `until` time is reached. Then every thread is stopped and joined.
+// Runs the service without a window: the clock timer's week work at every hour boundary (show requests
+// of later starts that came meanwhile are drained then; the signal watcher answers them at once), until a
+// stop is requested (SIGTERM, SIGINT) or, on a virtual clock, the `until` time is reached. Then every thread
+// is stopped and joined.
 class HeadlessRunner {
 public:
     HeadlessRunner(Services& services, SingleInstance* instance)

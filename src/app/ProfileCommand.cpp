@@ -1,6 +1,9 @@
 #include "ProfileCommand.h"
 
+#include <unistd.h>
+
 #include <charconv>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <ostream>
@@ -29,12 +32,51 @@ int usage(std::ostream& err, const std::string& problem) {
     return 2;
 }
 
-// Names the place, because a write also fails for names that would not read back as written.
-int written(std::ostream& err, bool ok, const std::vector<std::string>& args) {
+bool hasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Which rule refused a write: the names first (they are the caller's to mend), then the file.
+std::string whyRefused(const Profile& profile, const std::vector<std::string>& args) {
+    const std::string& section = args[2];
+    if (hasLineBreak(section) || (args.size() > 3 && hasLineBreak(args[3])) ||
+        (args.size() > 4 && hasLineBreak(args[4])))
+        return "a line break in a name or value would not read back as written";
+    if (section.find(']') != std::string::npos)
+        return "a section name with ']' would not read back as written";
+    if (args.size() > 3) {
+        const std::string& key = args[3];
+        if (key.find('=') != std::string::npos)
+            return "a key with '=' would not read back as written";
+        std::size_t first = key.find_first_not_of(" \t");
+        if (first != std::string::npos && (key[first] == ';' || key[first] == '['))
+            return "a key beginning with ';' or '[' would not read back as written";
+    }
+    const std::filesystem::path file = profile.resolve(args[1]);
+    std::error_code ec;
+    auto status = std::filesystem::symlink_status(file, ec);
+    if (std::filesystem::exists(status) &&
+        !std::filesystem::is_regular_file(std::filesystem::status(file, ec)))
+        return file.string() + " is not a regular file";
+    if (std::filesystem::exists(status) &&
+        (std::filesystem::status(file, ec).permissions() & std::filesystem::perms::owner_write) ==
+            std::filesystem::perms::none)
+        return file.string() + " is read-only";
+    const std::filesystem::path directory = file.parent_path();
+    if (!std::filesystem::is_directory(directory, ec))
+        return "the directory " + directory.string() + " does not exist";
+    if (::access(directory.c_str(), W_OK) != 0 && ::access(file.c_str(), W_OK) != 0)
+        return "neither " + directory.string() + " nor the file in it may be written";
+    return "writing " + file.string() + " failed";
+}
+
+// Names the place and the rule, because a write also fails for names that would not read back as
+// written.
+int written(std::ostream& err, bool ok, const Profile& profile, const std::vector<std::string>& args) {
     if (ok)
         return 0;
     err << "qxmover profile: cannot " << args[0] << (args.size() > 3 ? " \"" + args[3] + "\" in" : "") << " ["
-        << args[2] << "] of " << args[1] << '\n';
+        << args[2] << "] of " << args[1] << ": " << whyRefused(profile, args) << '\n';
     return 1;
 }
 
@@ -73,14 +115,14 @@ int runProfileCommand(Profile& profile, const std::vector<std::string>& args, st
     if (verb == "set") {
         if (operands != 4)
             return usage(err, "set wants FILE SECTION KEY VALUE");
-        return written(err, profile.writeString(args[1], args[2], args[3], args[4]), args);
+        return written(err, profile.writeString(args[1], args[2], args[3], args[4]), profile, args);
     }
     if (verb == "delete") {
         if (operands != 2 && operands != 3)
             return usage(err, "delete wants FILE SECTION [KEY]");
         bool ok = operands == 3 ? profile.writeString(args[1], args[2], args[3], std::nullopt)
                                 : profile.deleteSection(args[1], args[2]);
-        return written(err, ok, args);
+        return written(err, ok, profile, args);
     }
     return usage(err, "unknown command \"" + verb + "\" (get, get-int, set or delete)");
 }

@@ -1,7 +1,11 @@
 #include "RunCommand.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <ostream>
+#include <streambuf>
 
 #include "AdditionalDeletion.h"
 #include "AlarmReport.h"
@@ -96,8 +100,121 @@ const std::vector<std::string>& runnableJobs() {
     return jobs;
 }
 
+std::string jobListHelp() {
+    static const std::map<std::string, std::string> what{
+        {"weekly-0", "Monday 00:00, weekly: viewer files and recordings into last week; deletes as set"},
+        {"weekly-1", "Monday 01:00, weekly: statistic files into last week; deletes last year's there, the due week"},
+        {"monthly", "first hour of a month, monthly: qxmover.bat files last month; deletes the due month"},
+        {"move-now", "the dialog's move: core files into last week's directory; deletes their namesakes there"},
+        {"delete-now", "the dialog's delete: deletes the statistic files of the due week's directory"},
+        {"second-batch", "starts the second batch (qxmove2.bat) with the weeks, month and year"},
+        {"edit-second-batch", "opens the second batch in the editor, made from the template when missing"},
+        {"timed-tasks", "starts the timed tasks of [StartMore] due at this hour"},
+        {"backup", "starts the backup tool for the backup path"},
+        {"conference", "files the conference recordings; deletes those past their weeks"},
+        {"alarm-wavs", "deletes alarm sound files older than DelAlarmWavAfterWeeks"},
+        {"extra-delete", "deletes the files of the extra deletion rules older than their weeks"},
+        {"report", "writes the alarm report and starts printing it"},
+        {"disk-check", "checks the free space of the chosen drives, alarm when low"},
+        {"extra-drives", "checks the used share of the further drives"},
+        {"job-check", "checks the job directories once"},
+        {"watchdog-call", "places the line watchdog's test call"},
+        {"web-trigger", "starts the web trigger batch for this hour"},
+    };
+    std::string text = "Jobs:\n";
+    for (const auto& job : runnableJobs()) {
+        auto it = what.find(job);
+        std::string name = job;
+        name.resize(std::max<std::size_t>(name.size(), 18), ' ');
+        text += "  " + name + (it == what.end() ? std::string() : " " + it->second) + "\n";
+    }
+    return text;
+}
+
+namespace {
+
+std::uintmax_t sizeOf(const std::filesystem::path& file) {
+    std::error_code ec;
+    std::uintmax_t size = std::filesystem::file_size(file, ec);
+    return ec ? 0 : size;
+}
+
+// Passes everything on to `target` and counts it, so that we know whether a job said anything.
+class CountingBuffer : public std::streambuf {
+public:
+    explicit CountingBuffer(std::streambuf* target) : m_target(target) {}
+    std::size_t written() const { return m_written; }
+
+protected:
+    int overflow(int c) override {
+        if (c == traits_type::eof())
+            return traits_type::not_eof(c);
+        ++m_written;
+        return m_target->sputc(static_cast<char>(c));
+    }
+    std::streamsize xsputn(const char* text, std::streamsize n) override {
+        m_written += static_cast<std::size_t>(n);
+        return m_target->sputn(text, n);
+    }
+    int sync() override { return m_target->pubsync(); }
+
+private:
+    std::streambuf* m_target;
+    std::size_t m_written = 0;
+};
+
+// The activity log a job run at `time` writes to (the one the Environment's log picks, with the working
+// directory taken before the run changes to it).
+std::filesystem::path activityLogOf(const GlobalOptions& global, SysTime time) {
+    std::error_code ec;
+    std::filesystem::path workdir = std::filesystem::absolute(global.workdir.empty() ? "." : global.workdir, ec);
+    SystemClock clock;
+    SharedState state;
+    return ActivityLog(clock, state, workdir / "log").fileFor(time);
+}
+
+// A job that failed without a word on the terminal: what it wrote to the activity log says why.
+void reportFailure(const std::string& job, const std::filesystem::path& logFile, std::uintmax_t from,
+                   std::ostream& err) {
+    std::ifstream in(logFile, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from));
+    std::string line;
+    bool any = false;
+    while (in && std::getline(in, line)) {
+        if (line.empty())
+            continue;
+        if (!any)
+            err << "qxmover: " << job << " failed:\n";
+        err << "  " << line << '\n';
+        any = true;
+    }
+    if (!any)
+        err << "qxmover: " << job << " failed; its activity log " << logFile.string()
+            << " has no reason (WriteLogFile=0 keeps them out)\n";
+    err << std::flush;
+}
+
+int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace
+
 int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::ostream& out,
                   std::ostream& err) {
+    const std::filesystem::path logFile =
+        activityLogOf(global, options.at.value_or(std::chrono::system_clock::now()));
+    const std::uintmax_t logSizeBefore = sizeOf(logFile);
+    CountingBuffer counted(err.rdbuf());
+    std::ostream countedErr(&counted);
+    const int code = runJobOnce(global, options, out, countedErr);
+    // A dry run writes no log; what it would do is on standard output already.
+    if (code == 1 && counted.written() == 0 && !options.dryRun)
+        reportFailure(options.job, logFile, logSizeBefore, err);
+    return code;
+}
+
+namespace {
+
+int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err) {
     const auto& jobs = runnableJobs();
     if (std::find(jobs.begin(), jobs.end(), options.job) == jobs.end()) {
         std::string known;
@@ -169,5 +286,7 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
     }
     return exitCodeOf(startBackup(job, context.settings));
 }
+
+}  // namespace
 
 }  // namespace qx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stop_token>
+
 #include "ActivityLog.h"
 #include "Clock.h"
 #include "Launcher.h"
@@ -25,6 +27,8 @@ struct Services {
     const StringTable& strings;
     const ActivityLog& log;
     ThreadSet* threads = nullptr;  // where on-demand threads are started; null in one-shot commands
+    // Requested when the service stops: long work (a move of many files) ends between two steps.
+    std::stop_token stop = {};
 };
 
 }  // namespace qx

@@ -101,19 +101,18 @@ std::error_code DryRunFileOperations::createFile(const std::filesystem::path& fi
 }
 
 bool DryRunLauncher::run(std::string_view commandLine, std::chrono::seconds) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_out << "run " << commandLine << '\n';
-    }
-    return !m_canStart || m_canStart(commandLine);
+    return report("run", commandLine);
 }
 
 bool DryRunLauncher::start(std::string_view commandLine, Show) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_out << "start " << commandLine << '\n';
-    }
-    return !m_canStart || m_canStart(commandLine);
+    return report("start", commandLine);
+}
+
+bool DryRunLauncher::report(std::string_view verb, std::string_view commandLine) {
+    bool found = !m_canStart || m_canStart(commandLine);
+    std::lock_guard lock(m_mutex);
+    m_out << verb << ' ' << commandLine << (found ? "" : "   [program not found]") << '\n';
+    return found;
 }
 
 bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine) {

@@ -37,7 +37,8 @@ private:
 
 // Lines: "run COMMAND LINE" (through the command shell) and "start COMMAND LINE" (direct start). A start
 // succeeds when `canStart` says the program would be found (always, without it), so that a dry run
-// takes the same fallbacks as a real one.
+// takes the same fallbacks as a real one; a line whose program would not be found ends in
+// "   [program not found]".
 class DryRunLauncher : public Launcher {
 public:
     using CanStart = std::function<bool(std::string_view commandLine)>;
@@ -48,6 +49,8 @@ public:
     bool start(std::string_view commandLine, Show show) override;
 
 private:
+    bool report(std::string_view verb, std::string_view commandLine);
+
     std::ostream& m_out;
     CanStart m_canStart;
     std::mutex m_mutex;

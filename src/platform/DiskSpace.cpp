@@ -2,31 +2,71 @@
 
 #include <sys/statvfs.h>
 
-#include <future>
-#include <memory>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <string>
 #include <thread>
 
 namespace qx {
 
-std::optional<DiskSpace> queryDiskSpace(const std::filesystem::path& path, std::chrono::milliseconds limit) {
-    auto promise = std::make_shared<std::promise<std::optional<DiskSpace>>>();
-    auto result = promise->get_future();
-    // A hung statvfs cannot be cancelled; the thread is left to finish on its own.
-    std::thread([promise, path] {
-        struct statvfs st {};
-        if (::statvfs(path.c_str(), &st) != 0) {
-            promise->set_value(std::nullopt);
-            return;
-        }
-        DiskSpace space;
-        space.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
-        space.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
-        space.readOnly = (st.f_flag & ST_RDONLY) != 0;
-        promise->set_value(space);
-    }).detach();
-    if (result.wait_for(limit) != std::future_status::ready)
+std::optional<DiskSpace> statDiskSpace(const std::filesystem::path& path) {
+    struct statvfs st {};
+    if (::statvfs(path.c_str(), &st) != 0)
         return std::nullopt;
-    return result.get();
+    DiskSpace space;
+    space.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+    space.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
+    space.readOnly = (st.f_flag & ST_RDONLY) != 0;
+    return space;
+}
+
+// Shared with the query threads, which may outlive the probe.
+struct DiskSpaceProbe::Shared {
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::set<std::string> busyPaths;
+};
+
+DiskSpaceProbe::DiskSpaceProbe(Query query, std::size_t maxHanging)
+    : m_query(std::move(query)), m_maxHanging(maxHanging), m_shared(std::make_shared<Shared>()) {}
+
+std::optional<DiskSpace> DiskSpaceProbe::query(const std::filesystem::path& path,
+                                               std::chrono::milliseconds limit) {
+    struct Answer {
+        bool ready = false;
+        std::optional<DiskSpace> space;
+    };
+    auto answer = std::make_shared<Answer>();
+    const std::string key = path.string();
+    {
+        std::lock_guard lock(m_shared->mutex);
+        if (m_shared->busyPaths.count(key) || m_shared->busyPaths.size() >= m_maxHanging)
+            return std::nullopt;
+        m_shared->busyPaths.insert(key);
+    }
+    std::thread([shared = m_shared, query = m_query, path, key, answer] {
+        std::optional<DiskSpace> space = query(path);
+        std::lock_guard lock(shared->mutex);
+        answer->space = space;
+        answer->ready = true;
+        shared->busyPaths.erase(key);
+        shared->ended.notify_all();
+    }).detach();
+    std::unique_lock lock(m_shared->mutex);
+    if (!m_shared->ended.wait_for(lock, limit, [&] { return answer->ready; }))
+        return std::nullopt;
+    return answer->space;
+}
+
+std::size_t DiskSpaceProbe::running() const {
+    std::lock_guard lock(m_shared->mutex);
+    return m_shared->busyPaths.size();
+}
+
+std::optional<DiskSpace> queryDiskSpace(const std::filesystem::path& path, std::chrono::milliseconds limit) {
+    static DiskSpaceProbe probe;
+    return probe.query(path, limit);
 }
 
 }  // namespace qx

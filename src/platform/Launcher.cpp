@@ -1,11 +1,9 @@
 #include "Launcher.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +12,6 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 extern char** environ;
 
@@ -158,10 +155,30 @@ fs::path findProgram(const PathMap& paths, std::string_view name) {
     return {};
 }
 
-PosixLauncher::PosixLauncher(PathMap paths, LauncherCommands commands, Log log)
-    : m_paths(std::move(paths)), m_commands(std::move(commands)), m_log(std::move(log)) {}
+PosixLauncher::PosixLauncher(PathMap paths, LauncherCommands commands, Log log, ChildPolicy policy)
+    : m_paths(std::move(paths)),
+      m_commands(std::move(commands)),
+      m_log(std::move(log)),
+      m_policy(std::move(policy)),
+      m_reaper(std::make_shared<ChildReaper>(m_policy.usePidfd)) {}
 
 std::vector<std::string> PosixLauncher::resolve(std::string_view commandLine) const {
+    std::vector<std::string> args = translate(commandLine);
+    if (args.empty() || args[0] == "md")
+        return args;
+    fs::path resolved = findProgram(m_paths, args[0]);
+    if (resolved.empty())
+        return {};
+    if (isScriptName(resolved.filename().string())) {
+        std::vector<std::string> out{"/bin/sh", "-c", scriptText(resolved), resolved.string()};
+        out.insert(out.end(), args.begin() + 1, args.end());
+        return out;
+    }
+    args[0] = resolved.string();
+    return args;
+}
+
+std::vector<std::string> PosixLauncher::translate(std::string_view commandLine) const {
     std::vector<std::string> args = splitCommandLine(commandLine);
     if (args.empty())
         return {};
@@ -204,61 +221,32 @@ std::vector<std::string> PosixLauncher::resolve(std::string_view commandLine) co
     } else if (equalsIgnoreCase(program, "shutdown") || equalsIgnoreCase(program, "shutdown.exe")) {
         args = replaced(m_commands.restart, {"systemctl", "reboot"}, {});
     }
-    fs::path resolved = findProgram(m_paths, args[0]);
-    if (resolved.empty())
-        return {};
-    if (isScriptName(resolved.filename().string())) {
-        std::vector<std::string> out{"/bin/sh", "-c", scriptText(resolved), resolved.string()};
-        out.insert(out.end(), args.begin() + 1, args.end());
-        return out;
-    }
-    args[0] = resolved.string();
     return args;
 }
-
-namespace {
-
-int pidfdOpen(pid_t pid) {
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-}
-
-// Waits for `pid` at most `limit`; kills its process group after that. True when it ended by itself.
-bool waitWithLimit(pid_t pid, std::chrono::seconds limit) {
-    int fd = pidfdOpen(pid);
-    bool inTime = true;
-    if (fd >= 0) {
-        pollfd p{fd, POLLIN, 0};
-        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(limit).count();
-        int r;
-        do {
-            r = ::poll(&p, 1, static_cast<int>(std::min<long long>(ms, 0x7fffffff)));
-        } while (r < 0 && errno == EINTR);
-        ::close(fd);
-        if (r == 0) {
-            inTime = false;
-            ::kill(-pid, SIGKILL);
-            ::kill(pid, SIGKILL);
-        }
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return inTime;
-}
-
-}  // namespace
 
 bool PosixLauncher::launch(std::string_view commandLine, bool wait, std::chrono::seconds limit) {
     std::vector<std::string> args = resolve(commandLine);
     if (args.empty()) {
-        if (m_log)
-            m_log("Cannot start \"" + std::string(commandLine) + "\": program not found");
+        if (m_log) {
+            // Name the program looked for when it is not the one written (the editor for notepad).
+            std::vector<std::string> written = splitCommandLine(commandLine);
+            std::vector<std::string> wanted = translate(commandLine);
+            std::string program = wanted.empty() || (!written.empty() && written[0] == wanted[0])
+                                      ? std::string()
+                                      : " \"" + wanted[0] + "\"";
+            m_log("Cannot start \"" + std::string(commandLine) + "\": program" + program + " not found");
+        }
         return false;
     }
     if (args[0] == "md") {
         std::error_code ec;
         fs::create_directories(args[1], ec);
         return !ec;
+    }
+    if (wait && m_policy.stop.stop_requested()) {
+        if (m_log)
+            m_log("Not started \"" + std::string(commandLine) + "\": the service stops");
+        return false;
     }
     std::vector<char*> argv;
     for (auto& a : args)
@@ -293,17 +281,16 @@ bool PosixLauncher::launch(std::string_view commandLine, bool wait, std::chrono:
         return false;
     }
     if (wait) {
-        if (!waitWithLimit(pid, limit) && m_log)
+        ChildEnd end = waitForChild(pid, limit, m_policy);
+        if (end == ChildEnd::TimedOut && m_log)
             m_log("Killed \"" + std::string(commandLine) + "\" after " + std::to_string(limit.count()) +
                   " s");
+        if (end == ChildEnd::Stopped && m_log)
+            m_log("Ended \"" + std::string(commandLine) + "\" because the service stops");
         return true;
     }
     // Nobody waits for a detached program, but it must not stay a zombie.
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    m_reaper->adopt(pid);
     return true;
 }
 

@@ -3,11 +3,14 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ChildReaper.h"
+#include "ChildWait.h"
 #include "PathMap.h"
 
 namespace qx {
@@ -48,10 +51,11 @@ struct LauncherCommands {
 
 class PosixLauncher : public Launcher {
 public:
-    // `log` receives one line for each child killed after its limit and each start that failed.
+    // `log` receives one line for each child killed after its limit or at a stop, and each start that
+    // failed. `policy` says how waits end: its stop token ends every wait at once.
     using Log = std::function<void(const std::string& line)>;
 
-    PosixLauncher(PathMap paths, LauncherCommands commands = {}, Log log = {});
+    PosixLauncher(PathMap paths, LauncherCommands commands = {}, Log log = {}, ChildPolicy policy = {});
 
     bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
     bool start(std::string_view commandLine, Show show) override;
@@ -63,10 +67,16 @@ public:
 
 private:
     bool launch(std::string_view commandLine, bool wait, std::chrono::seconds limit);
+    // The argument vector after the translations of the installation's commands, before the program
+    // is looked for.
+    std::vector<std::string> translate(std::string_view commandLine) const;
 
     PathMap m_paths;
     LauncherCommands m_commands;
     Log m_log;
+    ChildPolicy m_policy;
+    // Shared by copies of this launcher, so that one thread reaps every detached child.
+    std::shared_ptr<ChildReaper> m_reaper;
 };
 
 // Finds a program the way the launcher does: names with `\` or a drive through the path mapping;

@@ -51,6 +51,24 @@ TEST_F(ProfileCommandTest, FailedWriteGivesExitCodeOne) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
+TEST_F(ProfileCommandTest, RefusedWritesSayWhichRule) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"set", "a.ini", "S]x", "k", "v"}, "section name with ']'"},
+        {{"set", "a.ini", "S", "k=1", "v"}, "key with '='"},
+        {{"set", "a.ini", "S", ";k", "v"}, "key beginning with ';' or '['"},
+        {{"set", "a.ini", "S", "k", "two\nlines"}, "line break"},
+        {{"set", sandbox.path("missing/a.ini").string(), "S", "k", "v"}, "missing does not exist"},
+        {{"set", "dir.ini", "S", "k", "v"}, "dir.ini is not a regular file"},
+    };
+    sandbox.dir("dir.ini");
+    for (const auto& [args, rule] : cases) {
+        EXPECT_EQ(run(args), 1) << args[2];
+        EXPECT_NE(err.find(rule), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+    EXPECT_FALSE(sandbox.exists("a.ini"));
+}
+
 TEST_F(ProfileCommandTest, ReadsAsWindowsDoesAndWritesInPlace) {
     sandbox.file("a.ini", "; keep\r\n[S]\r\nk=\"0x1F rest\"\r\n");
     EXPECT_EQ(run({"get", "a.ini", "s", "K"}), 0);

@@ -94,7 +94,7 @@ TEST_F(RunCommandTest, DryRunPrintsTheRealRunsWorkAndChangesNothing) {
 
 TEST_F(RunCommandTest, DryRunReportsAStartThatWouldFail) {
     EXPECT_EQ(run("second-batch", "2026-12-09 10:00", true, true), 1);
-    EXPECT_EQ(out.str(), "start qxmove2.bat 49 50 12 2026\n");
+    EXPECT_EQ(out.str(), "start qxmove2.bat 49 50 12 2026   [program not found]\n");
     EXPECT_THAT(err.str(), IsEmpty());  // the box goes to the terminal's own stream
 }
 
@@ -139,7 +139,7 @@ TEST_F(RunCommandTest, TimedTasksOfTheGivenHour) {
     ini("qxmover.ini", "StartMore", "Prog2", "later.exe");
     ini("qxmover.ini", "StartMore", "Time2", "7");
     EXPECT_EQ(run("timed-tasks", "2026-12-09 06:00", true), 0);
-    EXPECT_EQ(out.str(), "start qxe qxping 1  -s2x\n");
+    EXPECT_EQ(out.str(), "start qxe qxping 1  -s2x   [program not found]\n");
 }
 
 }  // namespace

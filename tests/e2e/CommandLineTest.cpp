@@ -10,6 +10,7 @@
 #include "Sandbox.h"
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace qx {
 namespace {
@@ -62,11 +63,70 @@ TEST(ProfileCommand, ReadsAndWritesProfilesOfTheInstallation) {
     EXPECT_EQ(with({"profile", "frobnicate"}).exitCode, 2);
 }
 
+TEST(CommandLine, MistakesPointToTheFix) {
+    auto bogus = qxmover({"bogus"});
+    EXPECT_EQ(bogus.exitCode, 2);
+    EXPECT_THAT(bogus.err, HasSubstr("bogus"));
+    EXPECT_THAT(bogus.err, HasSubstr("--help"));
+
+    // An empty text (an unset shell variable) must not mean "now" or "here".
+    const std::vector<std::vector<std::string>> empty{
+        {"--root", "", "week"},
+        {"week", ""},
+        {"--headless", "--clock-start", "", "--clock-until", "2026-12-07 08:30"},
+        {"--headless", "--clock-start", "2026-12-07 08:05", "--clock-until", ""},
+        {"run", "timed-tasks", "--dry-run", "--at", ""}};
+    for (const auto& args : empty) {
+        auto result = qxmover(args);
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_THAT(result.err, HasSubstr("not an empty text"));
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+}
+
+TEST(CommandLine, RunHelpSaysWhatEachJobDoesAndWhichDelete) {
+    auto help = qxmover({"run", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    auto lineOf = [&](const std::string& job) {
+        std::size_t at = help.out.find("\n  " + job + " ");
+        return at == std::string::npos ? std::string()
+                                       : help.out.substr(at + 1, help.out.find('\n', at + 1) - at - 1);
+    };
+    for (const char* job : {"weekly-0", "weekly-1", "monthly", "move-now", "delete-now"})
+        EXPECT_THAT(lineOf(job), HasSubstr("deletes")) << job;
+    for (const char* job : {"second-batch", "edit-second-batch", "timed-tasks", "backup"}) {
+        EXPECT_GT(lineOf(job).size(), 40u) << job << ": " << lineOf(job);
+        EXPECT_THAT(lineOf(job), Not(HasSubstr("deletes"))) << job;
+    }
+}
+
 class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         sandbox.dir("root/windows");
         sandbox.dir("work/log");
+        sandbox.dir("run");
+    }
+    // The service's runtime directory lies in the sandbox, so that its lock files are seen to go.
+    std::vector<std::string> env() const {
+        return {"TZ=Europe/Berlin", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()};
+    }
+    test::BinaryResult service(const std::vector<std::string>& args) const {
+        return test::runBinary(kBinary, args, env());
+    }
+    int spawnService(const std::vector<std::string>& args) const {
+        return test::spawnBinary(kBinary, args, sandbox.path("out"), env());
+    }
+    bool await(std::string_view relative) const {
+        for (int i = 0; i < 2000 && !sandbox.exists(relative); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return sandbox.exists(relative);
+    }
+    std::size_t runtimeFiles() const {
+        std::size_t n = 0;
+        for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(sandbox.path("run")))
+            ++n;
+        return n;
     }
     // Relative paths, as an administrator types them: taken from where the command is given, not
     // from the working directory.
@@ -82,8 +142,15 @@ TEST_F(ServiceTest, FirstStartWritesDefaultsAndRehearsesTwentyFiveMinutes) {
     auto args = global();
     args.insert(args.end(),
                 {"--headless", "--clock-start", "2026-12-07 08:05", "--clock-until", "2026-12-07 08:30"});
-    auto result = qxmover(args);
+    auto result = service(args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
+    // One start-up line on standard error, for journald.
+    auto root = std::filesystem::absolute(sandbox.path("root")).lexically_normal().string();
+    EXPECT_EQ(result.err.substr(0, result.err.find('\n') + 1),
+              "qxmover: root " + root + ", profile directory " + root + "/windows, activity log " +
+                  sandbox.path("work/log/qxmover_50.log").string() +
+                  ", clock virtual 2026-12-07 08:05:00 until 2026-12-07 08:30:00\n");
+    EXPECT_EQ(runtimeFiles(), 0u);
     std::string ini = sandbox.read("root/windows/qxmover.ini");
     EXPECT_THAT(ini, HasSubstr("[Config]\r\nStart2ndBatch=0\r\nDeleteMoreFiles=0\r\nMoveConferWav=0\r\n"
                                "MoveConferWavDaily=0\r\nDelAlarmWav=0\r\nDelAlarmWavAfterWeeks=4\r\n"
@@ -97,18 +164,67 @@ TEST_F(ServiceTest, FirstStartWritesDefaultsAndRehearsesTwentyFiveMinutes) {
 TEST_F(ServiceTest, SigtermStopsTheServiceCleanly) {
     auto args = global();
     args.push_back("--headless");
-    int pid = test::spawnBinary(kBinary, args, sandbox.path("out"));
+    int pid = spawnService(args);
     ASSERT_GT(pid, 0);
-    for (int i = 0; i < 500 && !sandbox.exists("work/log/qxlive.log"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(sandbox.exists("work/log/qxlive.log"));
+    ASSERT_TRUE(await("work/log/qxlive.log"));
+    EXPECT_EQ(runtimeFiles(), 2u);  // the lock and the socket
 
-    // A second start for the same installation hands over and ends at once.
-    auto second = qxmover(args);
+    // A second start for the same installation hands over, says so and ends at once.
+    auto second = service(args);
     EXPECT_EQ(second.exitCode, 0);
+    EXPECT_THAT(second.err, HasSubstr("another instance is running"));
 
     kill(pid, SIGTERM);
     EXPECT_EQ(test::waitBinary(pid, std::chrono::seconds(10)), 0);
+    EXPECT_EQ(runtimeFiles(), 0u);
+}
+
+TEST_F(ServiceTest, StopEndsAHungSiblingProgramAndExitsCleanly) {
+    // Monday's backup as a job-queue post job, started through the command shell and waited for: the
+    // stub ignores SIGTERM and would sleep for five minutes.
+    sandbox.file("root/windows/qxmover.ini",
+                 "[AutoBackup]\r\nActive=1\r\n[Config]\r\nStartSaveBaseAsPostjob=1\r\n");
+    sandbox.file("work/qxtque", "#!/bin/sh\ntrap '' TERM\necho $$ > '" + sandbox.path("hung.pid").string() +
+                                    ".tmp'\nmv '" + sandbox.path("hung.pid").string() + ".tmp' '" +
+                                    sandbox.path("hung.pid").string() + "'\nexec sleep 300\n");
+    std::filesystem::permissions(sandbox.path("work/qxtque"), std::filesystem::perms::owner_all);
+    auto args = global();
+    args.insert(args.end(),
+                {"--headless", "--clock-start", "2026-12-06 23:59:30", "--clock-until", "2026-12-07 02:00"});
+    int pid = spawnService(args);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(await("hung.pid")) << test::readFile(sandbox.path("out.err"));
+    pid_t hung = std::stoi(sandbox.read("hung.pid"));
+
+    kill(pid, SIGTERM);
+    // The grace between SIGTERM and SIGKILL is two seconds; the unit allows ten.
+    EXPECT_EQ(test::waitBinary(pid, std::chrono::seconds(8)), 0);
+    EXPECT_NE(kill(hung, 0), 0) << "the hung program is still there";
+    EXPECT_THAT(sandbox.read("work/log/qxmover_50.log"), HasSubstr("because the service stops"));
+    EXPECT_EQ(runtimeFiles(), 0u);
+}
+
+TEST_F(ServiceTest, MissingDirectoriesEndTheServiceWithTheReason) {
+    auto args = global();
+    args.insert(args.end(),
+                {"--headless", "--clock-start", "2026-12-07 08:05", "--clock-until", "2026-12-07 08:30"});
+    std::filesystem::remove(sandbox.path("work/log"));
+    auto noLog = service(args);
+    EXPECT_EQ(noLog.exitCode, 1);
+    EXPECT_THAT(noLog.err, HasSubstr("log directory"));
+    EXPECT_THAT(noLog.err, HasSubstr(sandbox.path("work/log").string()));
+
+    sandbox.dir("work/log");
+    std::filesystem::remove(sandbox.path("root/windows"));
+    auto noProfiles = service(args);
+    EXPECT_EQ(noProfiles.exitCode, 1);
+    EXPECT_THAT(noProfiles.err, HasSubstr("profile directory"));
+
+    std::filesystem::remove(sandbox.path("root"));
+    auto noRoot = service(args);
+    EXPECT_EQ(noRoot.exitCode, 1);
+    EXPECT_THAT(noRoot.err, HasSubstr("installation root"));
+    EXPECT_FALSE(sandbox.exists("root"));
 }
 
 TEST_F(ServiceTest, RehearsalNeedsBothEnds) {

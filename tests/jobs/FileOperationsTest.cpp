@@ -188,7 +188,7 @@ TEST_F(FileOperationsTest, DryRunLauncherStartsOnlyWhatWouldBeFound) {
     EXPECT_TRUE(dry.run("md \\qxt\\log.\\log49"));
     fs::current_path(old);
     EXPECT_EQ(out.str(),
-              "start qxmove2.bat 49 50 12 2026\nstart qxmover2.bat 49 50 12 2026\n"
+              "start qxmove2.bat 49 50 12 2026   [program not found]\nstart qxmover2.bat 49 50 12 2026\n"
               "run start /MIN qxmover2.bat \"a b\"\nrun md \\qxt\\log.\\log49\n");
     EXPECT_FALSE(sandbox.exists("root/qxt"));
 }

@@ -2,8 +2,11 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "Sandbox.h"
@@ -31,9 +34,10 @@ protected:
     void TearDown() override { std::filesystem::current_path(m_oldCwd); }
 
     std::string record() const { return sandbox.read("record.txt"); }
-    // Waits (bounded) for a detached child to leave its line.
+    // Waits (bounded) for a detached child to leave its whole line; its last write, so that it does not
+    // write into the sandbox while it is being removed.
     std::string awaitRecord() const {
-        for (int i = 0; i < 500 && record().empty(); ++i)
+        for (int i = 0; i < 500 && (record().empty() || record().back() != '\n'); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return record();
     }
@@ -90,6 +94,110 @@ TEST_F(LauncherTest, ChildPastItsLimitIsKilled) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     ASSERT_FALSE(logged.empty());
     EXPECT_THAT(logged.back(), ::testing::HasSubstr("Killed"));
+}
+
+// Children that hang: they ignore SIGTERM, note their process id and sleep far past every bound here.
+class HungChildTest : public LauncherTest {
+protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        sandbox.file("work/hang.bat",
+                     "trap '' TERM\necho $$ > '" + sandbox.path("pid").string() + "'\nexec sleep 300\n");
+    }
+    pid_t awaitChild() const {
+        for (int i = 0; i < 2000 && sandbox.read("pid").empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::string text = sandbox.read("pid");
+        return text.empty() ? 0 : static_cast<pid_t>(std::stol(text));
+    }
+    // Reaped children have left the process table; a zombie would still answer.
+    static bool gone(pid_t pid) { return pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+    // Runs hang.bat with `policy` in a thread, requests the stop once the child runs, and gives the
+    // launcher's answer. The child would sleep five minutes; the test's time limit catches a wait that
+    // does not end.
+    bool runAndStop(ChildPolicy policy, std::stop_source& stop, pid_t& child) {
+        policy.stop = stop.get_token();
+        PosixLauncher stoppable{
+            paths, {}, [this](const std::string& line) { logged.push_back(line); }, policy};
+        bool result = false;
+        std::thread runner([&] { result = stoppable.run("hang.bat"); });
+        child = awaitChild();
+        stop.request_stop();
+        runner.join();
+        return result;
+    }
+};
+
+TEST_F(HungChildTest, StopEndsTheWaitAndTheChild) {
+    std::stop_source stop;
+    pid_t child = 0;
+    EXPECT_TRUE(runAndStop({{}, std::chrono::milliseconds(100), true}, stop, child));
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(gone(child));
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_THAT(logged[0], ::testing::HasSubstr("because the service stops"));
+}
+
+TEST_F(HungChildTest, StopEndsTheWaitWithoutPidfd) {
+    std::stop_source stop;
+    pid_t child = 0;
+    EXPECT_TRUE(runAndStop({{}, std::chrono::milliseconds(100), false}, stop, child));
+    EXPECT_TRUE(gone(child));
+}
+
+TEST_F(HungChildTest, LimitHoldsWithoutPidfd) {
+    PosixLauncher old{paths,
+                      {},
+                      [this](const std::string& line) { logged.push_back(line); },
+                      ChildPolicy{{}, std::chrono::milliseconds(100), false}};
+    EXPECT_TRUE(old.run("hang.bat", std::chrono::seconds(1)));
+    EXPECT_TRUE(gone(awaitChild()));
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_THAT(logged[0], ::testing::HasSubstr("Killed \"hang.bat\" after 1 s"));
+}
+
+TEST_F(HungChildTest, NothingIsStartedToWaitForAfterTheStop) {
+    std::stop_source stop;
+    stop.request_stop();
+    PosixLauncher stopped{paths,
+                          {},
+                          [this](const std::string& line) { logged.push_back(line); },
+                          ChildPolicy{stop.get_token()}};
+    EXPECT_FALSE(stopped.run("hang.bat"));
+    EXPECT_FALSE(sandbox.exists("pid"));
+}
+
+std::size_t threadCount() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++n;
+    return n;
+}
+
+TEST_F(LauncherTest, DetachedChildrenShareOneReaper) {
+    // Each child waits for the "go" file, so that all of them run at the same time.
+    sandbox.file("work/wait.bat", "echo $$ >> '" + sandbox.path("pids").string() + "'\nwhile [ ! -e '" +
+                                      sandbox.path("go").string() + "' ]; do sleep 0.01; done\n");
+    const std::size_t before = threadCount();
+    constexpr int kChildren = 8;
+    for (int i = 0; i < kChildren; ++i)
+        ASSERT_TRUE(launcher.start("wait.bat", Show::Hidden));
+    EXPECT_LE(threadCount(), before + 1);
+
+    std::vector<pid_t> pids;
+    for (int i = 0; i < 2000 && pids.size() < kChildren; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::istringstream in(sandbox.read("pids"));
+        pids.assign(std::istream_iterator<pid_t>(in), std::istream_iterator<pid_t>());
+    }
+    ASSERT_EQ(pids.size(), static_cast<std::size_t>(kChildren));
+    sandbox.file("go");
+    for (pid_t pid : pids) {
+        for (int i = 0; i < 2000 && ::kill(pid, 0) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_NE(::kill(pid, 0), 0) << "child " << pid << " was not reaped";
+    }
 }
 
 TEST_F(LauncherTest, MdCreatesTheMappedDirectory) {

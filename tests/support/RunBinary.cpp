@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string_view>
 #include <thread>
 
 #include "Sandbox.h"
@@ -17,16 +18,26 @@ namespace qx::test {
 namespace {
 
 pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>& args,
-            const std::vector<std::string>& env, const std::filesystem::path& out, const std::filesystem::path& err) {
+            const std::vector<std::string>& env, const std::filesystem::path& out,
+            const std::filesystem::path& err) {
     std::vector<std::string> argStore{program.string()};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argStore)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    // The given variables replace inherited ones of the same name (the first of two would win).
+    auto overridden = [&env](std::string_view entry) {
+        std::string_view name = entry.substr(0, entry.find('='));
+        for (const auto& e : env)
+            if (std::string_view(e).substr(0, e.find('=')) == name)
+                return true;
+        return false;
+    };
     std::vector<std::string> envStore;
     for (char** e = environ; *e; ++e)
-        envStore.emplace_back(*e);
+        if (!overridden(*e))
+            envStore.emplace_back(*e);
     envStore.insert(envStore.end(), env.begin(), env.end());
     std::vector<char*> envp;
     for (auto& e : envStore)
@@ -75,8 +86,8 @@ BinaryResult runBinary(const std::filesystem::path& program, const std::vector<s
 }
 
 int spawnBinary(const std::filesystem::path& program, const std::vector<std::string>& args,
-                const std::filesystem::path& outFile) {
-    return spawn(program, args, {}, outFile, outFile.string() + ".err");
+                const std::filesystem::path& outFile, const std::vector<std::string>& env) {
+    return spawn(program, args, env, outFile, outFile.string() + ".err");
 }
 
 }  // namespace qx::test

@@ -19,9 +19,10 @@ BinaryResult runBinary(const std::filesystem::path& program, const std::vector<s
                        const std::vector<std::string>& env = {},
                        std::chrono::seconds limit = std::chrono::seconds(60));
 
-// Starts `program` in the background; returns its process id.
+// Starts `program` in the background with `env` added to the environment; standard output goes to
+// `outFile`, standard error to `outFile` + ".err". Returns its process id.
 int spawnBinary(const std::filesystem::path& program, const std::vector<std::string>& args,
-                const std::filesystem::path& outFile);
+                const std::filesystem::path& outFile, const std::vector<std::string>& env = {});
 
 // Waits for the child `pid` at most `limit`; its exit code, or -1 when it had to be killed.
 int waitBinary(int pid, std::chrono::seconds limit);

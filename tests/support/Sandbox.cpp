@@ -1,12 +1,12 @@
 #include "Sandbox.h"
 
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -22,11 +22,14 @@ Sandbox::Sandbox() {
 Sandbox::~Sandbox() {
     std::error_code ec;
     // Read-only directories made by a test would stop the removal.
-    for (auto it = fs::recursive_directory_iterator(m_root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec))
+    for (auto it = fs::recursive_directory_iterator(m_root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(m_root, ec);
+    // A child a test started may still be writing its last line while the tree is removed; a second
+    // pass takes what it wrote.
+    for (int pass = 0; pass < 3 && fs::exists(m_root, ec); ++pass)
+        fs::remove_all(m_root, ec);
 }
 
 void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime) {
@@ -66,16 +69,20 @@ fs::path Sandbox::recordingScript(std::string_view relative, const fs::path& rec
     return p;
 }
 
-std::string Sandbox::read(std::string_view relative) const { return readFile(path(relative)); }
+std::string Sandbox::read(std::string_view relative) const {
+    return readFile(path(relative));
+}
 
-bool Sandbox::exists(std::string_view relative) const { return fs::exists(path(relative)); }
+bool Sandbox::exists(std::string_view relative) const {
+    return fs::exists(path(relative));
+}
 
 void Sandbox::makeReadOnly(std::string_view relative) const {
     fs::path p = path(relative);
     if (!fs::exists(p))
         fs::create_directories(p);
-    fs::permissions(p, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                           fs::perms::others_read);
+    fs::permissions(
+        p, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::others_read);
 }
 
 std::string readFile(const fs::path& path) {
