@@ -10,7 +10,7 @@ packages=(
   clang-format
   # peers for the table tests and benchmarks
   shapelib python3 python3-dbf python3-dbfread gdal-bin
-  # peers and meters of the profile and rehearsal benchmarks
+  # peers and meters of the profile, rehearsal and idle benchmarks
   mawk bc time strace
   # fuzzing the table engine
   clang libclang-rt-14-dev
