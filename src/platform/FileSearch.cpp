@@ -15,10 +15,12 @@ char fold(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool match(std::string_view name, std::string_view pattern) {
+bool match(std::string_view name, std::string_view pattern, std::size_t* steps = nullptr) {
     // Iterative wildcard match with single backtracking point: linear for the patterns in use.
     std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
     while (n < name.size()) {
+        if (steps)
+            ++*steps;
         if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
             ++n;
             ++p;
@@ -49,6 +51,12 @@ bool matchesWildcard(std::string_view name, std::string_view pattern) {
         name.find('.') == std::string_view::npos)
         return match(name, pattern.substr(0, pattern.size() - 2));
     return false;
+}
+
+std::size_t wildcardSteps(std::string_view name, std::string_view pattern) {
+    std::size_t steps = 0;
+    match(name, pattern, &steps);
+    return steps;
 }
 
 std::vector<FoundFile> findFiles(const std::filesystem::path& directory, std::string_view pattern) {

@@ -23,6 +23,10 @@ struct FoundFile {
 // extension.
 bool matchesWildcard(std::string_view name, std::string_view pattern);
 
+// The steps matchesWildcard(name, pattern) takes: its cost, which grows linearly with the name for a
+// given pattern (names come from directories that others fill).
+std::size_t wildcardSteps(std::string_view name, std::string_view pattern);
+
 // Every entry of `directory` whose name matches `pattern`, without "." and "..". The directory is read
 // once; a missing or unreadable directory gives an empty list.
 std::vector<FoundFile> findFiles(const std::filesystem::path& directory, std::string_view pattern);

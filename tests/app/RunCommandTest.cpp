@@ -98,6 +98,26 @@ TEST_F(RunCommandTest, DryRunReportsAStartThatWouldFail) {
     EXPECT_THAT(err.str(), IsEmpty());  // the box goes to the terminal's own stream
 }
 
+TEST_F(RunCommandTest, AFailedJobSaysWhyOnTheTerminal) {
+    const char* saved = std::getenv("VISUAL");
+    std::string savedVisual = saved ? saved : "";
+    setenv("VISUAL", "no-such-editor-here", 1);
+    int code = run("edit-second-batch", nullptr);
+    saved ? setenv("VISUAL", savedVisual.c_str(), 1) : unsetenv("VISUAL");
+    EXPECT_EQ(code, 1);
+    EXPECT_THAT(err.str(), HasSubstr("edit-second-batch failed"));
+    EXPECT_THAT(err.str(), HasSubstr("program \"no-such-editor-here\" not found"));
+    EXPECT_TRUE(sandbox.exists("work/qxmove2.bat"));
+
+    // Without the activity log the terminal still hears that it failed, and where the reason went.
+    ini("qxmover.ini", "Config", "WriteLogFile", "0");
+    setenv("VISUAL", "no-such-editor-here", 1);
+    code = run("edit-second-batch", nullptr);
+    saved ? setenv("VISUAL", savedVisual.c_str(), 1) : unsetenv("VISUAL");
+    EXPECT_EQ(code, 1);
+    EXPECT_THAT(err.str(), HasSubstr("WriteLogFile=0"));
+}
+
 TEST_F(RunCommandTest, JobsBelieveTheTimeTheyAreGiven) {
     sandbox.file("root/qxt/log/a.dbf", "a", old);
     sandbox.recordingScript("work/qxmove2.bat", sandbox.path("record.txt"));

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -89,12 +94,34 @@ TEST_F(ClockTest, VirtualClockWaitsForAWorkingMember) {
     EXPECT_FALSE(woke);
 }
 
+// Whether the thread `tid` of this process is blocked in the kernel (state S), as a sleeper is.
+bool blocked(pid_t tid) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'S';
+}
+
 TEST_F(ClockTest, StopEndsASystemClockSleepAtOnce) {
     SystemClock clock;
     std::stop_source stop;
-    std::thread stopper([&] { stop.request_stop(); });
-    EXPECT_FALSE(clock.sleepFor(std::chrono::hours(1), stop.get_token()));
-    stopper.join();
+    const SysTime deadline = clock.now() + std::chrono::hours(1);
+    std::atomic<pid_t> sleeperTid{0};
+    std::atomic<bool> result{true};
+    std::thread sleeper([&] {
+        sleeperTid = static_cast<pid_t>(::gettid());
+        result = clock.sleepUntil(deadline, stop.get_token());
+    });
+    // The stop must reach a sleep under way, not one that has not begun: wait (a bounded number of
+    // looks) until the sleeper is blocked.
+    for (int i = 0; i < 20000 && (sleeperTid == 0 || !blocked(sleeperTid)); ++i)
+        std::this_thread::yield();
+    ASSERT_TRUE(blocked(sleeperTid));
+    stop.request_stop();
+    sleeper.join();
+    EXPECT_FALSE(result);
+    // Bound by the clock itself: the sleep ended long before its deadline.
+    EXPECT_LT(clock.now(), deadline - std::chrono::minutes(59));
 }
 
 }  // namespace
