@@ -103,9 +103,11 @@ const std::vector<std::string>& runnableJobs() {
 std::string jobListHelp() {
     static const std::map<std::string, std::string> what{
         {"weekly-0", "Monday 00:00, weekly: viewer files and recordings into last week; deletes as set"},
-        {"weekly-1", "Monday 01:00, weekly: statistic files into last week; deletes last year's there, the due week"},
+        {"weekly-1",
+         "Monday 01:00, weekly: statistic files into last week; deletes last year's there, the due week"},
         {"monthly", "first hour of a month, monthly: qxmover.bat files last month; deletes the due month"},
-        {"move-now", "the dialog's move: core files into last week's directory; deletes their namesakes there"},
+        {"move-now",
+         "the dialog's move: core files into last week's directory; deletes their namesakes there"},
         {"delete-now", "the dialog's delete: deletes the statistic files of the due week's directory"},
         {"second-batch", "starts the second batch (qxmove2.bat) with the weeks, month and year"},
         {"edit-second-batch", "opens the second batch in the editor, made from the template when missing"},
@@ -167,7 +169,8 @@ private:
 // directory taken before the run changes to it).
 std::filesystem::path activityLogOf(const GlobalOptions& global, SysTime time) {
     std::error_code ec;
-    std::filesystem::path workdir = std::filesystem::absolute(global.workdir.empty() ? "." : global.workdir, ec);
+    std::filesystem::path workdir =
+        std::filesystem::absolute(global.workdir.empty() ? "." : global.workdir, ec);
     SystemClock clock;
     SharedState state;
     return ActivityLog(clock, state, workdir / "log").fileFor(time);

@@ -129,8 +129,9 @@ TEST_F(StartupTest, StartsTheAlwaysRunningThreads) {
     ThreadSet threads(clock);
     services.threads = &threads;
     Startup(services).run();
-    // The alive log and the scheduler, and nothing more while no setting asks for the others.
-    EXPECT_EQ(threads.size(), 2u);
+    // The alive log, the scheduler and the event watchdog, and nothing more while no setting asks for
+    // the others.
+    EXPECT_EQ(threads.size(), 3u);
     threads.stop();
     EXPECT_EQ(threads.size(), 0u);
 }
