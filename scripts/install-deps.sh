@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   clang-format
+  # the settings dialog and tray (Qt 6 Widgets), its offscreen tests and the screenshot script
+  qt6-base-dev libgl-dev xvfb xauth
   # peers for the table tests and benchmarks
   shapelib python3 python3-dbf python3-dbfread gdal-bin
   # peers and meters of the profile, rehearsal and idle benchmarks

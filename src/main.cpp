@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "DialogJobs.h"
 #include "Environment.h"
+#include "GuiSession.h"
 #include "HeadlessRunner.h"
 #include "ProfileCommand.h"
 #include "ProfileNames.h"
@@ -26,8 +28,16 @@ int usageError(const std::string& message) {
     return kUsage;
 }
 
-int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> until) {
-    qx::Environment env(options);
+// The service, with its window when `window` is set.
+int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> until, bool window, int& argc,
+               char** argv, const std::string& screenshots) {
+    // Before any thread starts (the window's toolkit starts some of its own), so that every thread
+    // inherits the blocked signals.
+    qx::SignalWatcher signals;
+    std::unique_ptr<qx::GuiSession> gui;
+    if (window)
+        gui = std::make_unique<qx::GuiSession>(argc, argv);
+    qx::Environment env(options, gui ? gui->makePrompts() : nullptr);
     qx::Services& s = env.services();
     if (auto problem = qx::missingServiceDirectory(s.paths, s.log, s.clock.now())) {
         std::cerr << "qxmover: " << *problem << std::endl;
@@ -48,16 +58,26 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
             break;
     }
     std::cerr << qx::serviceStartLine(s.paths, s.log, s.clock.now(), until) << std::endl;
-    // Before any thread starts, so that every thread inherits the blocked signals; ended before the
-    // instance whose show requests it takes.
-    qx::SignalWatcher signals;
-    signals.watch(s.threads->source(), instance.showRequestFd(), [&instance, &s] {
-        if (instance.takeShowRequest())
-            s.log.note("Show mover");
-    });
+    // Without a window the watcher answers show requests of later starts; the window takes them itself
+    // and shows the dialog.
+    if (gui) {
+        signals.watch(s.threads->source());
+    } else {
+        signals.watch(s.threads->source(), instance.showRequestFd(), [&instance, &s] {
+            if (instance.takeShowRequest())
+                qx::answerShowRequest(s);
+        });
+    }
+    // The watch ends before `instance`, whose show requests it takes, goes.
+    struct EndWatch {
+        qx::SignalWatcher& watcher;
+        ~EndWatch() { watcher.stopWatching(); }
+    } endWatch{signals};
     qx::ClockMember self(s.clock);
     qx::Startup startup(s);
     startup.run();
+    if (gui)
+        return gui->run(s, qx::dialogJobs(), &instance, std::move(self), screenshots);
     qx::HeadlessRunner runner(s, &instance);
     return runner.run(until, std::move(self));
 }
@@ -67,14 +87,15 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
 int main(int argc, char** argv) {
     CLI::App app{
         "qxmover: keeps the voice-alarm server's directories from filling up and watches that the "
-        "server stays healthy.\nWithout a command it runs the service (headless: this build has "
-        "no window)."};
+        "server stays healthy.\nWithout a command it runs the service: with its settings dialog and tray "
+        "icon when there is a display, else headless."};
     app.set_version_flag("--version", "qxmover 0.1.0");
     qx::GlobalOptions options;
     std::string root = "/", windir, workdir;
     std::vector<std::string> drives;
     bool headless = false;
     std::string clockStart, clockUntil;
+    std::string screenshots;
     auto* rootOption = app.add_option("--root", root, "installation root, the \"current drive\" of \\ paths")
                            ->envname("QXMOVER_ROOT")
                            ->capture_default_str();
@@ -89,6 +110,9 @@ int main(int argc, char** argv) {
                        "run on a virtual clock from this local time, \"YYYY-MM-DD HH:MM[:SS]\"");
     auto* clockUntilOption = app.add_option("--clock-until", clockUntil,
                                             "stop cleanly when the virtual clock reaches this local time");
+
+    // For reviewing the windows: saves a picture of every dialog into DIR and ends.
+    app.add_option("--screenshots", screenshots, "save PNG pictures of every dialog into DIR")->group("");
 
     auto* week = app.add_subcommand("week", "print the week number of a date (default: today)");
     std::string weekDate;
@@ -219,8 +243,8 @@ int main(int argc, char** argv) {
             if (*until < *options.clockStart)
                 return usageError("--clock-until lies before --clock-start");
         }
-        (void)headless;
-        return runService(options, until);
+        bool window = !headless && !until && (!screenshots.empty() || qx::displayAvailable());
+        return runService(options, until, window, argc, argv, screenshots);
     } catch (const std::exception& e) {
         std::cerr << "qxmover: " << e.what() << std::endl;
         return 1;

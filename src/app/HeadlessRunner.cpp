@@ -1,5 +1,6 @@
 #include "HeadlessRunner.h"
 
+#include "MoverSettings.h"
 #include "SingleInstance.h"
 #include "ThreadSet.h"
 #include "WeekTimer.h"
@@ -15,6 +16,13 @@ SysTime nextHourBoundary(SysTime time) {
     return boundary;
 }
 
+void answerShowRequest(Services& s) {
+    MoverSettings previous;
+    previous.waitBeforeDel = s.state.waitBeforeDel.load();
+    publishSettings(loadSettings(s.profile, previous), s.state);
+    s.log.note("Show mover");
+}
+
 int HeadlessRunner::run(std::optional<SysTime> until, ClockMember self) {
     Services& s = m_services;
     ThreadSet& threads = *s.threads;
@@ -25,7 +33,7 @@ int HeadlessRunner::run(std::optional<SysTime> until, ClockMember self) {
             SysTime now = s.clock.now();
             weekTimerTick(toLocal(now), s.state);
             if (m_instance && m_instance->takeShowRequest())
-                s.log.note("Show mover");
+                answerShowRequest(s);
             if (until && now >= *until)
                 break;
             SysTime wake = nextHourBoundary(now);

@@ -27,6 +27,11 @@ private:
     SingleInstance* m_instance;
 };
 
+// What a windowless service does when a later start asks it to show itself: it takes up the settings as
+// they are in the profile now, as the dialog does when it is shown, and notes "Show mover". Safe to
+// call from any thread.
+void answerShowRequest(Services& services);
+
 // The next full hour after `time` (local time).
 SysTime nextHourBoundary(SysTime time);
 

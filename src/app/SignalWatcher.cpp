@@ -18,15 +18,19 @@ SignalWatcher::SignalWatcher() {
 }
 
 SignalWatcher::~SignalWatcher() {
+    stopWatching();
+    if (m_signalFd >= 0)
+        ::close(m_signalFd);
+    if (m_quitFd >= 0)
+        ::close(m_quitFd);
+}
+
+void SignalWatcher::stopWatching() {
     if (m_thread.joinable()) {
         std::uint64_t one = 1;
         [[maybe_unused]] auto n = ::write(m_quitFd, &one, sizeof one);
         m_thread.join();
     }
-    if (m_signalFd >= 0)
-        ::close(m_signalFd);
-    if (m_quitFd >= 0)
-        ::close(m_quitFd);
 }
 
 bool SignalWatcher::watch(std::stop_source target, int showFd, std::function<void()> onShow) {

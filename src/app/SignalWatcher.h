@@ -26,6 +26,8 @@ public:
     // `onShow` runs in the watcher thread whenever it becomes readable. False when the signal
     // descriptor cannot be made (the signals are then left blocked and unwatched).
     bool watch(std::stop_source target, int showFd = -1, std::function<void()> onShow = {});
+    // Ends the watching thread now (the destructor does it otherwise); `onShow` runs no more after it.
+    void stopWatching();
 
 private:
     void loop(std::stop_source target, int showFd, const std::function<void()>& onShow);

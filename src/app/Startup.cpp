@@ -27,7 +27,14 @@ void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, 
     std::string name = languageFileName(profile);
     if (name.empty())
         return;
-    if (!strings.loadLanguageFile(paths.profileFile(name)))
+    // A file in the profile directory overrides the one that comes with the program.
+    std::filesystem::path file = paths.profileFile(name);
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+        if (std::filesystem::path shipped = shippedLanguageFile(name); !shipped.empty())
+            file = shipped;
+    }
+    if (!strings.loadLanguageFile(file))
         prompts.warn(strings.format(kStrLanguageMissing, name), strings.get(kStrErrorCaption));
 }
 

@@ -11,8 +11,9 @@ namespace qx {
 // "DT", "qxmovefr.lng" for exactly "FR", else empty (the built-in texts).
 std::string languageFileName(Profile& profile);
 
-// Replaces the string table's texts from the chosen language file, which lies in the profile
-// directory. A file that cannot be read gives message 109 naming it; the built-in texts stay.
+// Replaces the string table's texts from the chosen language file: the one in the profile directory,
+// else the one that comes with the program. A file that cannot be read gives message 109 naming it; the
+// built-in texts stay.
 void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, Prompts& prompts);
 
 // Moves each active [Launcher1]..[Launcher4] entry into the first free timed task of [StartMore]

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "DialogTexts.h"
 #include "Profile.h"
 
 namespace qx {
@@ -44,7 +45,46 @@ StringTable::StringTable()
            "The alarmserver line watchdog failed to dial number !\nPlease check the lines on the "
            "alarmserver."},
           {kStrMovePlan, "Moves %1 file(s) there; first deletes %2 file(s) of an earlier year there."},
-      } {}
+      } {
+    // The windows' texts; an id given above stays as it is.
+    m_texts.insert(dialogTexts().begin(), dialogTexts().end());
+}
+
+namespace {
+
+// A language file keeps each text on one line: "\n" stands for a line break.
+std::string unescapeLineBreaks(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+            out.push_back('\n');
+            ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<int> StringTable::ids() const {
+    std::vector<int> ids;
+    for (const auto& entry : m_texts)
+        ids.push_back(entry.first);
+    return ids;
+}
+
+std::filesystem::path shippedLanguageFile(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    for (auto candidate : {exe.parent_path() / "lang" / name, exe.parent_path() / "../share/qxmover" / name})
+        if (std::filesystem::exists(candidate, ec))
+            return candidate;
+    return {};
+}
 
 std::string StringTable::get(int id) const {
     auto it = m_texts.find(id);
@@ -78,7 +118,7 @@ bool StringTable::loadLanguageFile(const std::filesystem::path& file) {
         const std::string marker = "\x01missing";
         std::string value = profile.getString("", "Strings", std::to_string(id), marker, 1024);
         if (value != marker)
-            text = value;
+            text = unescapeLineBreaks(value);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qx {
 
@@ -60,9 +61,16 @@ public:
     // profile value). False when the file cannot be read; the table is then unchanged.
     bool loadLanguageFile(const std::filesystem::path& file);
 
+    // Every id that has a text, ascending.
+    std::vector<int> ids() const;
+
 private:
     std::map<int, std::string> m_texts;
 };
+
+// The language files that come with the program: "lang/NAME" beside the executable (a build tree),
+// then "../share/qxmover/NAME" (an installation). Empty when neither exists.
+std::filesystem::path shippedLanguageFile(const std::string& name);
 
 // Replaces every "%1" of `text` with `argument`.
 std::string replacePlaceholder(std::string_view text, std::string_view argument);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "Profile.h"
+
+namespace qx {
+
+// The conference recordings' keys of [Config] in qxmover.ini that their settings dialog edits.
+struct ConferenceForm {
+    bool moveToConferWav = true;
+    std::string moveAfterWeeks = "10";
+    std::string moveTo;
+    bool delConferWav = true;
+    std::string delAfterWeeks = "20";
+    std::string delFrom;  // empty: the move directory
+    bool daily = false;   // MoveConferWavDaily
+};
+
+ConferenceForm readConferenceForm(const Profile& profile);
+void writeConferenceForm(Profile& profile, const ConferenceForm& settings);
+
+// The two keys that "Delete now" of the test dialog stores before it runs the job.
+void writeConferenceDeleteSettings(Profile& profile, int weeks, const std::string& directory);
+
+// A week count typed into a text field: its leading digits, 0 for none.
+int weeksOf(const std::string& text);
+
+}  // namespace qx

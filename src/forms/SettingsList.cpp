@@ -1,0 +1,145 @@
+#include "SettingsList.h"
+
+#include <cstdio>
+
+#include "DialogTexts.h"
+#include "ProfileNames.h"
+#include "TimedTasks.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int kPrimaryKeySize = 256;
+
+std::string numberedKey(const char* key, int number) {
+    return std::string(key) + std::to_string(number);
+}
+
+}  // namespace
+
+const ListSpec& listSpec(ListKind kind) {
+    static const ListSpec tasks{
+        ini::kStartMore,
+        {"Prog", "Day", "Time", "Type", "WeekParameter"},
+        {{kTxtColProgram, 220}, {kTxtColDay, 100}, {kTxtColTime, 100}, {kTxtColType, 132}},
+        kTxtTaskListTitle,
+        kTxtTaskEditorTitle,
+        kTxtEditTask,
+        kTxtAddTask,
+        kTxtSelectTaskFirst,
+        kTxtAskDeleteTask};
+    static const ListSpec deletion{ini::kDeleteAdditionalLogs,
+                                   {"DelPath", "DelExt", "DelAfterWeeks"},
+                                   {{kTxtColDelPath, 210}, {kTxtColDelFiles, 170}, {kTxtColDelAfter, 120}},
+                                   kTxtDeleteListTitle,
+                                   kTxtDeleteEditorTitle,
+                                   kTxtEditDeleteRule,
+                                   kTxtAddDeleteRule,
+                                   kTxtSelectEntryFirst,
+                                   kTxtAskDeleteRule};
+    static const ListSpec drives{ini::kMonitorAdditionalDrives,
+                                 {"Drive", "Space", "StartAlarm"},
+                                 {{kTxtColDrive, 110}, {kTxtColUsedSpace, 170}, {kTxtColStartAlarm, 220}},
+                                 kTxtDriveListTitle,
+                                 kTxtDriveEditorTitle,
+                                 kTxtEditDrive,
+                                 kTxtAddDrive,
+                                 kTxtSelectEntryFirst,
+                                 kTxtAskDeleteDrive};
+    switch (kind) {
+        case ListKind::TimedTasks:
+            return tasks;
+        case ListKind::ExtraDeletion:
+            return deletion;
+        case ListKind::Drives:
+            break;
+    }
+    return drives;
+}
+
+std::string SettingsList::key(std::size_t index, int number) const {
+    return numberedKey(m_spec.keys[index], number);
+}
+
+std::string SettingsList::value(int number, std::size_t index) const {
+    return m_profile.getString(ini::kMover, m_spec.section, key(index, number), "", kPrimaryKeySize);
+}
+
+std::string dayText(const StringTable& strings, int day) {
+    if (day >= 0 && day <= 7)
+        return strings.get(kTxtEveryDay + day);
+    if (day == 8)
+        return strings.get(kTxtEveryWeekday);
+    return std::to_string(day);
+}
+
+std::vector<std::vector<std::string>> SettingsList::rows(const StringTable& strings) const {
+    std::vector<std::vector<std::string>> rows;
+    for (int n = 1; n <= kShownEntries; ++n) {
+        std::string primary = value(n, 0);
+        if (primary.empty())
+            break;
+        std::vector<std::string> row{primary};
+        if (m_kind == ListKind::TimedTasks) {
+            int type = m_profile.getInt(ini::kMover, m_spec.section, key(3, n), 0);
+            if (type == 1)
+                row[0] += moduleParameters(m_profile, n);
+            row.push_back(dayText(strings, m_profile.getInt(ini::kMover, m_spec.section, key(1, n), 0)));
+            char time[16];
+            std::snprintf(time, sizeof time, "%02d:00",
+                          m_profile.getInt(ini::kMover, m_spec.section, key(2, n), 0));
+            row.push_back(time);
+            row.push_back(type >= 0 && type <= 2 ? strings.get(kTxtTypeProgram + type)
+                                                 : std::to_string(type));
+        } else if (m_kind == ListKind::ExtraDeletion) {
+            std::string extension = value(n, 1);
+            row.push_back(extension == "*.*" ? strings.get(kTxtAllFiles) : extension);
+            int weeks = m_profile.getInt(ini::kMover, m_spec.section, key(2, n), 0);
+            row.push_back(std::to_string(weeks) + " " + strings.get(weeks == 1 ? kTxtWeek : kTxtWeeksPlural));
+        } else {
+            row.push_back(value(n, 1));
+            row.push_back(value(n, 2));
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+int SettingsList::newEntryNumber() const {
+    for (int n = 1; n <= kShownEntries; ++n)
+        if (value(n, 0).empty())
+            return n;
+    return kShownEntries + 1;
+}
+
+void SettingsList::removeEntry(int number) {
+    for (int n = number; n <= kShownEntries + 1; ++n) {
+        bool last = false;
+        for (std::size_t k = 0; k < m_spec.keys.size(); ++k) {
+            std::string next = value(n + 1, k);
+            if (k == 0)
+                last = next.empty();
+            // An empty value is written as empty rather than deleted, as the keys were copied.
+            m_profile.writeString(ini::kMover, m_spec.section, key(k, n), next);
+        }
+        if (last)
+            break;
+    }
+}
+
+std::string formatArguments(std::string_view format, const std::vector<std::string>& arguments) {
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && next < arguments.size()) {
+            out += arguments[next++];
+            ++i;
+        } else {
+            out.push_back(format[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace qx

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "Services.h"
+#include "WatchdogBoxTestCall.h"
+
+namespace qx {
+
+// The watchdog-box call settings, [WatchDog] of qxalarm.ini.
+struct WatchdogBoxSettings {
+    bool active = false;
+    std::string numberToDial;
+    int interval = 60;  // minutes
+    bool startAlarmActive = false;
+    int startAlarmOnNoAnswer = -1;  // alarm number; -1: none chosen
+    bool sendConfCode = false;
+    std::string sendCode;
+    bool getConfCode = false;
+    std::string confCode;
+    int alarmOnNoConf = -1;
+    bool writeWarning = false;
+    std::string warningMessage;
+};
+
+WatchdogBoxSettings readWatchdogBox(const Profile& profile);
+
+// Writes every key in the dialog's order. An alarm of -1 (none chosen) leaves its key as it is.
+void writeWatchdogBox(Profile& profile, const WatchdogBoxSettings& settings);
+
+// The interval list: the minutes of choice 0 to 23 (choice 19, "24 hours", is 1560 minutes, as the
+// watchdog box has always been configured).
+inline constexpr std::array<int, 24> kWatchdogIntervals = {10,  20,  30,   40,   50,   60,   120,  180,
+                                                           240, 300, 360,  420,  480,  540,  600,  660,
+                                                           720, 960, 1200, 1560, 2160, 2880, 3600, 4320};
+
+// The choice that shows `minutes`; -1 for a value that is not in the list.
+int intervalIndex(int minutes);
+
+// The text of choice `index`: "10 minutes" .. "50 minutes", "hour", "2 hours" .. "72 hours".
+std::string intervalText(const StringTable& strings, int index);
+
+// "Test call" (see watchdogBoxTestCall), with the reason shown when the call was not placed
+// (texts 2313, 2314, 2316).
+BoxTestCall testWatchdogCall(Services& services, const std::string& number);
+
+// "Logfile": opens qxawdcall.log of the statistic-file directory in the editor, without waiting.
+bool openWatchdogLog(Services& services);
+
+// OK: warns (text 2315) when \qxt\qxawdcall.qxe is missing, then writes the settings in any case.
+void saveWatchdogBox(Services& services, const WatchdogBoxSettings& settings);
+
+}  // namespace qx

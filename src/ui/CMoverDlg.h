@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "DialogJobs.h"
+#include "MoverSettings.h"
+#include "Services.h"
+
+class QAbstractButton;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class QTimer;
+
+namespace qx {
+
+class OperationRunner;
+
+// The main settings dialog: shows and edits the main settings, opens the sub-dialogs, runs the
+// test operations, and shows the clock and the week. Its controls carry the ids of ctl:: and their
+// texts come from the string table by the same ids.
+//
+// It never ends by its own controls: Close, Cancel and Save minimise it, and minimising hides it
+// while a tray icon can bring it back (without a tray it stays in the task bar).
+class CMoverDlg : public QDialog {
+    Q_OBJECT
+public:
+    CMoverDlg(Services& services, DialogJobs jobs, QWidget* parent = nullptr);
+    ~CMoverDlg() override;
+
+    // Loads the settings (writing back the missing defaults), publishes them and shows them.
+    void load();
+    // Takes the controls' values, writes them in the save order, publishes them and minimises.
+    void save();
+
+    // Shows the dialog again from the tray or a second start: reloads, restores, brings it forward
+    // and notes "Show mover".
+    void showFromTray();
+
+    // The clock timer's work (every second): clock and week labels; once a day the weeks.
+    void tick();
+
+    // Whether minimising hides the window (a tray icon can show it again).
+    void setTrayAvailable(bool available) { m_trayAvailable = available; }
+
+    // Called at every tick; true asks the dialog to show itself (a second start asked for it).
+    void setShowRequestPoll(std::function<bool()> poll) { m_showRequested = std::move(poll); }
+
+    // The settings as the controls hold them now.
+    MoverSettings fromControls() const;
+
+    QWidget* control(int id) const;
+    QAbstractButton* button(int id) const;
+    QComboBox* list(int id) const;
+    OperationRunner& runner() { return *m_runner; }
+
+    // Opens the sub-dialog of a button as a modal dialog (the buttons' action).
+    void openSubDialog(int buttonId);
+    // Every sub-dialog, created but not shown, for the screenshots.
+    std::vector<std::pair<std::string, QDialog*>> subDialogs();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void reject() override;
+
+private:
+    void build();
+    QWidget* buildStatisticGroup();
+    QWidget* buildMonitorGroup();
+    QWidget* buildBackupGroup();
+    QWidget* buildButtonRow();
+    void connectRules();
+    void applyRules();
+    void chooseMoveMode(int mode);
+    void fillWaitList(int mode);
+    void toControls(const MoverSettings& settings);
+    void fillAlarmList();
+    void showDriveList();
+    void minimise();
+    void runOperation(int buttonId);
+    void setBusy(bool busy);
+
+    template <class T>
+    T* add(int id, T* widget);
+
+    Services& m_services;
+    DialogJobs m_jobs;
+    MoverSettings m_settings;
+    std::string m_driveList;
+    int m_moveMode = 1;
+    bool m_trayAvailable = false;
+    std::function<bool()> m_showRequested;
+    std::map<int, QWidget*> m_controls;
+    QLabel* m_busyLabel = nullptr;
+    QTimer* m_clockTimer = nullptr;
+    OperationRunner* m_runner = nullptr;
+};
+
+}  // namespace qx

@@ -1,0 +1,174 @@
+#include "ConferenceDialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "AlarmReport.h"
+#include "ConferenceRecordings.h"
+#include "DialogTexts.h"
+#include "OperationRunner.h"
+#include "PathPicker.h"
+#include "UiText.h"
+
+namespace qx {
+
+namespace {
+
+QSpinBox* weeksField(const std::string& text) {
+    auto* spin = new QSpinBox;
+    spin->setRange(0, 999);
+    spin->setValue(weeksOf(text));
+    return spin;
+}
+
+}  // namespace
+
+ConferenceDialog::ConferenceDialog(Services& s, DialogJobs jobs, QWidget* parent)
+    : QDialog(parent), m_services(s), m_jobs(std::move(jobs)) {
+    const StringTable& t = s.strings;
+    auto text = [&](int id) { return uiText(t, id); };
+    setWindowTitle(text(kTxtConferenceTitle));
+    ConferenceForm c = readConferenceForm(s.profile);
+    auto* top = new QVBoxLayout(this);
+    top->setSizeConstraint(QLayout::SetFixedSize);
+    auto* grid = new QGridLayout;
+    m_move = new QCheckBox(text(kTxtConfMove));
+    m_moveWeeks = weeksField(c.moveAfterWeeks);
+    m_moveTo = new QLineEdit(qs(c.moveTo));
+    grid->addWidget(m_move, 0, 0);
+    grid->addWidget(m_moveWeeks, 0, 1);
+    grid->addWidget(new QLabel(text(kTxtConfMoveTo)), 0, 2);
+    grid->addWidget(withFolderPicker(m_moveTo, text(kTxtSelectPath), s.paths), 1, 0, 1, 3);
+    m_delete = new QCheckBox(text(kTxtConfDelete));
+    m_deleteWeeks = weeksField(c.delAfterWeeks);
+    m_deleteFrom = new QLineEdit(qs(c.delFrom));
+    grid->addWidget(m_delete, 2, 0);
+    grid->addWidget(m_deleteWeeks, 2, 1);
+    grid->addWidget(new QLabel(text(kTxtConfDeleteFrom)), 2, 2);
+    grid->addWidget(withFolderPicker(m_deleteFrom, text(kTxtSelectPath), s.paths), 3, 0, 1, 3);
+    auto* hint = new QLabel(text(kTxtConfEmptyDelete));
+    hint->setIndent(4);
+    grid->addWidget(hint, 4, 0, 1, 3);
+    m_daily = new QCheckBox(text(kTxtConfDaily));
+    grid->addWidget(m_daily, 5, 0, 1, 3);
+    top->addLayout(grid);
+
+    m_move->setChecked(c.moveToConferWav);
+    m_delete->setChecked(c.delConferWav);
+    m_daily->setChecked(c.daily);
+    connect(m_move, &QCheckBox::toggled, this, [this] { applyRules(); });
+    connect(m_delete, &QCheckBox::toggled, this, [this] { applyRules(); });
+
+    auto* buttons = new QHBoxLayout;
+    auto* test = new QPushButton(text(kTxtTestDeleteTitle));
+    auto* save = new QPushButton(text(kTxtSave));
+    auto* cancel = new QPushButton(text(kTxtCancel));
+    save->setDefault(true);
+    buttons->addWidget(test);
+    buttons->addStretch(1);
+    buttons->addWidget(save);
+    buttons->addWidget(cancel);
+    top->addLayout(buttons);
+    connect(test, &QPushButton::clicked, this, [this] {
+        ConferenceForm now = fromControls();
+        std::unique_ptr<QDialog> dialog(testDeleteDialog(m_services, m_jobs, this, &now));
+        dialog->exec();
+    });
+    connect(save, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    applyRules();
+}
+
+void ConferenceDialog::applyRules() {
+    m_moveWeeks->setEnabled(m_move->isChecked());
+    m_moveTo->parentWidget()->setEnabled(m_move->isChecked());
+    m_deleteWeeks->setEnabled(m_delete->isChecked());
+    m_deleteFrom->parentWidget()->setEnabled(m_delete->isChecked());
+}
+
+ConferenceForm ConferenceDialog::fromControls() const {
+    ConferenceForm c;
+    c.moveToConferWav = m_move->isChecked();
+    c.moveAfterWeeks = std::to_string(m_moveWeeks->value());
+    c.moveTo = ss(m_moveTo->text());
+    c.delConferWav = m_delete->isChecked();
+    c.delAfterWeeks = std::to_string(m_deleteWeeks->value());
+    c.delFrom = ss(m_deleteFrom->text());
+    c.daily = m_daily->isChecked();
+    return c;
+}
+
+void ConferenceDialog::accept() {
+    writeConferenceForm(m_services.profile, fromControls());
+    QDialog::accept();
+}
+
+QDialog* ConferenceDialog::testDeleteDialog(Services& s, DialogJobs jobs, QWidget* parent,
+                                            const ConferenceForm* settings) {
+    ConferenceForm c = settings ? *settings : readConferenceForm(s.profile);
+    std::string directory = c.delFrom.empty() ? c.moveTo : c.delFrom;
+    return new TestDeleteDialog(s, std::move(jobs), weeksOf(c.delAfterWeeks), directory, parent);
+}
+
+TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std::string directory,
+                                   QWidget* parent)
+    : QDialog(parent),
+      m_services(s),
+      m_jobs(std::move(jobs)),
+      m_weeks(weeks),
+      m_directory(std::move(directory)) {
+    const StringTable& t = s.strings;
+    setWindowTitle(uiText(t, kTxtTestDeleteTitle));
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(new QLabel(qs(formatText(t.get(kStrListedWavfiles), weeks, 0))));
+    m_files = new QListWidget;
+    m_files->setMinimumSize(460, 220);
+    auto found = listConferenceDeletions(s, weeks, m_directory, s.clock.now());
+    if (found.empty())
+        m_files->addItem(uiText(t, kStrNoWavfiles));
+    for (const auto& file : found)
+        m_files->addItem(qs(file));
+    top->addWidget(m_files, 1);
+    auto* busy = new QLabel(uiText(t, kTxtWorking));
+    busy->setVisible(false);
+    auto* buttons = new QHBoxLayout;
+    auto* now = new QPushButton(uiText(t, kTxtDeleteNow));
+    auto* close = new QPushButton(uiText(t, kTxtClose));
+    buttons->addWidget(now);
+    buttons->addWidget(busy);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    top->addLayout(buttons);
+    m_runner = new OperationRunner(this);
+    connect(m_runner, &OperationRunner::busyChanged, this, [this, busy, now, close](bool working) {
+        busy->setVisible(working);
+        now->setEnabled(!working);
+        close->setEnabled(!working);
+        if (!working)
+            accept();
+    });
+    connect(now, &QPushButton::clicked, this, &TestDeleteDialog::deleteNow);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TestDeleteDialog::deleteNow() {
+    writeConferenceDeleteSettings(m_services.profile, m_weeks, m_directory);
+    Services& s = m_services;
+    auto job = m_jobs.conferenceRecordings;
+    m_runner->start([&s, job] {
+        if (job)
+            job(s, s.clock.now());
+        else
+            s.log.note("Delete now: the conference recordings job is not part of this build");
+    });
+}
+
+}  // namespace qx

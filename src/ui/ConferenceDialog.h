@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDialog>
+
+#include "ConferenceForm.h"
+#include "DialogJobs.h"
+#include "Services.h"
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QSpinBox;
+
+namespace qx {
+
+class OperationRunner;
+
+// "Conference wavfiles settings": the move and delete steps of the conference recordings, with the
+// "Test delete" dialog. Writes only on Save.
+class ConferenceDialog : public QDialog {
+    Q_OBJECT
+public:
+    ConferenceDialog(Services& services, DialogJobs jobs, QWidget* parent = nullptr);
+    void accept() override;
+
+    ConferenceForm fromControls() const;
+
+    // The "Test delete" dialog for the weeks and directory of `settings` (the fields, not the file).
+    static QDialog* testDeleteDialog(Services& services, DialogJobs jobs, QWidget* parent,
+                                     const ConferenceForm* settings = nullptr);
+
+private:
+    void applyRules();
+
+    Services& m_services;
+    DialogJobs m_jobs;
+    QCheckBox* m_move;
+    QSpinBox* m_moveWeeks;
+    QLineEdit* m_moveTo;
+    QCheckBox* m_delete;
+    QSpinBox* m_deleteWeeks;
+    QLineEdit* m_deleteFrom;
+    QCheckBox* m_daily;
+};
+
+// "Test delete": lists the recordings the delete step would remove; "Delete now" stores the weeks
+// and the directory and runs the whole conference job beside the window's thread, then closes.
+class TestDeleteDialog : public QDialog {
+    Q_OBJECT
+public:
+    TestDeleteDialog(Services& services, DialogJobs jobs, int weeks, std::string directory, QWidget* parent);
+
+    QListWidget* files() const { return m_files; }
+    void deleteNow();
+
+private:
+    Services& m_services;
+    DialogJobs m_jobs;
+    int m_weeks;
+    std::string m_directory;
+    QListWidget* m_files;
+    OperationRunner* m_runner;
+};
+
+}  // namespace qx

@@ -1,0 +1,109 @@
+#include "SettingsList.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ListEntries.h"
+#include "ServiceBundle.h"
+
+using ::testing::ElementsAre;
+
+namespace qx {
+namespace {
+
+class SettingsListTest : public ::testing::Test {
+protected:
+    void addDrives(int count) {
+        for (int n = 1; n <= count; ++n)
+            writeDriveEntry(s.profile, n, {std::string(1, char('c' + n)) + ":", 80 + n, std::to_string(n)});
+    }
+    std::string drive(int n) {
+        return s.get("qxmover.ini", "MonitorAddtionalDrives", ("Drive" + std::to_string(n)).c_str());
+    }
+
+    test::ServiceBundle s;
+};
+
+TEST_F(SettingsListTest, DeletingEntryTwoOfFourShiftsTheLaterOnesDown) {
+    addDrives(4);
+    SettingsList list(s.profile, ListKind::Drives);
+    list.removeEntry(2);
+    EXPECT_EQ(drive(1), "d:");
+    EXPECT_EQ(drive(2), "f:");
+    EXPECT_EQ(drive(3), "g:");
+    EXPECT_EQ(drive(4), "");
+    EXPECT_EQ(s.get("qxmover.ini", "MonitorAddtionalDrives", "Space2"), "83");
+    EXPECT_EQ(list.rows(s.strings).size(), 3u);
+    EXPECT_EQ(list.newEntryNumber(), 4);
+}
+
+TEST_F(SettingsListTest, EntriesFrom51UpAreNeverShifted) {
+    for (int n = 1; n <= 52; ++n)
+        s.set("qxmover.ini", "StartMore", ("Prog" + std::to_string(n)).c_str(),
+              ("p" + std::to_string(n)).c_str());
+    SettingsList list(s.profile, ListKind::TimedTasks);
+    EXPECT_EQ(list.rows(s.strings).size(), 49u);
+    EXPECT_EQ(list.newEntryNumber(), 50);
+    list.removeEntry(48);
+    EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog48"), "p49");
+    EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog50"), "p51");
+    EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog51"), "p51");
+    EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog52"), "p52");
+}
+
+TEST_F(SettingsListTest, TimedTaskRowsNameDayTimeAndTypeWithModuleParameters) {
+    writeTaskEntry(s.profile, 1, {"backup.bat", 8, 5, 0, true});
+    writeTaskEntry(s.profile, 2, {"qxarun", 7, 23, 1, false});
+    s.set("qxmover.ini", "QxeTaskParameter2", "s2", "nightly");
+    s.set("qxmover.ini", "QxeTaskParameter2", "i3", "4");
+    writeTaskEntry(s.profile, 3, {"11 Fire", 0, 0, 2, false});
+    auto rows = SettingsList(s.profile, ListKind::TimedTasks).rows(s.strings);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_THAT(rows[0], ElementsAre("backup.bat", "Every weekday", "05:00", "Program"));
+    EXPECT_THAT(rows[1], ElementsAre("qxarun -s2nightly -i34", "Sunday", "23:00", "QXE Module"));
+    EXPECT_THAT(rows[2], ElementsAre("11 Fire", "every day", "00:00", "Alarm"));
+    // WeekParameter is written for program tasks only.
+    EXPECT_EQ(s.get("qxmover.ini", "StartMore", "WeekParameter1"), "1");
+    EXPECT_EQ(s.get("qxmover.ini", "StartMore", "WeekParameter2"), "<none>");
+}
+
+TEST_F(SettingsListTest, DeletionRowsNameAllFilesAndTheWeeks) {
+    writeDeletionRule(s.profile, 1, {"\\qxt\\tmp", "*.*", 1});
+    writeDeletionRule(s.profile, 2, {"\\qxt\\err", "*.err;*.log", 3});
+    auto rows = SettingsList(s.profile, ListKind::ExtraDeletion).rows(s.strings);
+    EXPECT_THAT(rows[0], ElementsAre("\\qxt\\tmp", "All files", "1 week"));
+    EXPECT_THAT(rows[1], ElementsAre("\\qxt\\err", "*.err;*.log", "3 weeks"));
+}
+
+TEST(ListEntriesTest, DriveTextIsALetterAndAColon) {
+    EXPECT_FALSE(validDriveText("d"));
+    EXPECT_FALSE(validDriveText("dd"));
+    EXPECT_FALSE(validDriveText("d:\\"));
+    EXPECT_TRUE(validDriveText("d:"));
+}
+
+TEST_F(SettingsListTest, DeletionRuleForTheWorkingDirectoryIsRecognisedInAnyCase) {
+    auto work = s.sandbox.path("work");
+    EXPECT_TRUE(namesWorkingDirectory(work, work));
+    EXPECT_TRUE(namesWorkingDirectory(work.string() + "/", work));
+    EXPECT_TRUE(namesWorkingDirectory(s.sandbox.path("WORK"), work));
+    EXPECT_TRUE(namesWorkingDirectory(".", work));
+    EXPECT_FALSE(namesWorkingDirectory(s.sandbox.path("work/log"), work));
+}
+
+TEST_F(SettingsListTest, DeletionQuestionNamesPatternPathAndWeeks) {
+    EXPECT_EQ(deletionQuestion(s.strings, {"\\tmp", "*.*", 2}),
+              "Delete all files from directory \\tmp which are older than 2 weeks ?");
+    EXPECT_EQ(deletionQuestion(s.strings, {"\\tmp", "*.log", 3}),
+              "Delete files with the extension *.log from directory \\tmp which are older than 3 weeks ?");
+}
+
+TEST_F(SettingsListTest, ModuleChoicesAreTheQxeFilesOfTheWorkingDirectory) {
+    s.sandbox.file("work/zeta.qxe");
+    s.sandbox.file("work/alpha.QXE");
+    s.sandbox.file("work/other.exe");
+    EXPECT_THAT(moduleNames("."), ElementsAre("alpha", "zeta"));
+}
+
+}  // namespace
+}  // namespace qx

@@ -1,0 +1,158 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "ConferenceForm.h"
+#include "DriveSelectionForm.h"
+#include "InstallationPath.h"
+#include "JobWatcherForm.h"
+#include "ServiceBundle.h"
+#include "WatchdogBoxForm.h"
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace qx {
+namespace {
+
+class SubDialogFormsTest : public ::testing::Test {
+protected:
+    test::ServiceBundle s;
+};
+
+TEST_F(SubDialogFormsTest, IntervalOf24HoursIs1560MinutesBothWays) {
+    WatchdogBoxSettings w;
+    w.interval = kWatchdogIntervals[19];
+    writeWatchdogBox(s.profile, w);
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "Intervall"), "1560");
+    int index = intervalIndex(readWatchdogBox(s.profile).interval);
+    EXPECT_EQ(index, 19);
+    EXPECT_EQ(intervalText(s.strings, index), "24 hours");
+    EXPECT_EQ(intervalText(s.strings, 0), "10 minutes");
+    EXPECT_EQ(intervalText(s.strings, 5), "hour");
+    EXPECT_EQ(intervalText(s.strings, 16), "12 hours");
+    EXPECT_EQ(intervalText(s.strings, 23), "72 hours");
+    EXPECT_EQ(intervalIndex(1440), -1);
+}
+
+TEST_F(SubDialogFormsTest, WatchdogKeysAreWrittenAsFlagsAndTextsAndNoChosenAlarmKeepsTheKey) {
+    s.set("qxalarm.ini", "WatchDog", "AlarmOnNoConf", "17");
+    WatchdogBoxSettings w;
+    w.active = true;
+    w.numberToDial = "0815";
+    w.startAlarmOnNoAnswer = 12;
+    w.warningMessage = "no answer";
+    writeWatchdogBox(s.profile, w);
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "Active"), "1");
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "NumberToDial"), "0815");
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "StartAlarmOnNoAnsw"), "12");
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "SendConfCode"), "0");
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "AlarmOnNoConf"), "17");
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "WarningMessage"), "no answer");
+}
+
+TEST_F(SubDialogFormsTest, TestCallNeedsTheModuleAndANumber) {
+    EXPECT_EQ(testWatchdogCall(s.services, "0815"), BoxTestCall::ModuleMissing);
+    s.sandbox.file("work/qxawdcall.qxe");
+    EXPECT_EQ(testWatchdogCall(s.services, ""), BoxTestCall::NoNumber);
+    EXPECT_THAT(
+        s.prompts.warnings(),
+        ElementsAre(
+            "Error !|The qxe module qxawdcall.qxe, which is needed for this function, does not exist!",
+            "Error !|ERROR ! No phonenumber defined for line watchdog to dial !"));
+    EXPECT_THAT(s.launcher.calls(), IsEmpty());
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "NumberToDial"), "<none>");
+
+    EXPECT_EQ(testWatchdogCall(s.services, "0815"), BoxTestCall::Started);
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "NumberToDial"), "0815");
+    EXPECT_THAT(s.launcher.calls(), ElementsAre("run qxtque.exe postjob 1 qxawdcall -i51"));
+}
+
+TEST_F(SubDialogFormsTest, SavingWithoutTheQxtModuleWarnsAndStillWrites) {
+    WatchdogBoxSettings w;
+    w.interval = 120;
+    saveWatchdogBox(s.services, w);
+    EXPECT_EQ(s.prompts.warnings().size(), 1u);
+    EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "Intervall"), "120");
+    s.sandbox.file("root/qxt/qxawdcall.qxe");
+    saveWatchdogBox(s.services, w);
+    EXPECT_EQ(s.prompts.warnings().size(), 1u);
+}
+
+TEST_F(SubDialogFormsTest, LogfileOpensTheCallLogOfTheStatisticDirectory) {
+    s.state.setLogDirectory("\\qxt\\log");
+    openWatchdogLog(s.services);
+    EXPECT_THAT(s.launcher.calls(), ElementsAre("start shown notepad.exe \\qxt\\log.\\qxawdcall.log"));
+}
+
+TEST_F(SubDialogFormsTest, JobWatcherWritesAllSlotsThenTheReaction) {
+    JobWatcherSettings w;
+    w.directories[1] = {true, "\\qxt\\job", true, "\\qxt\\old"};
+    w.startOnErrorType = 1;
+    w.startOnErrorAlarm = 15;
+    writeJobWatcherForm(s.profile, w);
+    JobWatcherSettings back = readJobWatcherForm(s.profile);
+    EXPECT_TRUE(back.directories[1].check);
+    EXPECT_EQ(back.directories[1].moveDirectory, "\\qxt\\old");
+    EXPECT_FALSE(back.directories[0].check);
+    EXPECT_EQ(s.get("qxmover.ini", "JobDirWatcher", "CheckJob3"), "0");
+    EXPECT_EQ(s.get("qxmover.ini", "JobDirWatcher", "StartOnErrorType"), "1");
+    EXPECT_EQ(s.get("qxmover.ini", "JobDirWatcher", "StartOnErrorAlarm"), "15");
+    std::string file = s.sandbox.read("root/windows/qxmover.ini");
+    EXPECT_LT(file.find("MoveDir3"), file.find("StartOnErrorType"));
+}
+
+TEST_F(SubDialogFormsTest, DriveListIsRebuiltInOrderWithoutALeadingComma) {
+    EXPECT_EQ(driveListOf({false, true, false, true}), "D:,F:");
+    EXPECT_EQ(driveListOf({true, false, true, false}), "C:,E:");
+    EXPECT_EQ(driveListOf({false, false, false, false}), "");
+}
+
+TEST_F(SubDialogFormsTest, UnmappedDrivesAreUnavailableAndCleared) {
+    DriveChecks checks = openDriveChecks(s.paths, "c:,e:,F:", s.sandbox.path("work"));
+    EXPECT_THAT(checks.available, ElementsAre(true, true, false, true));
+    EXPECT_THAT(checks.checked, ElementsAre(true, false, false, true));
+}
+
+TEST_F(SubDialogFormsTest, EmptyListStandsForTheWorkingDirectorysDrive) {
+    EXPECT_EQ(workingDrive(s.paths, s.sandbox.path("work")), "C:");
+    EXPECT_EQ(workingDrive(s.paths, s.sandbox.path("drive-f/sub")), "F:");
+    DriveChecks checks = openDriveChecks(s.paths, "", s.sandbox.path("drive-d"));
+    EXPECT_THAT(checks.checked, ElementsAre(false, true, false, false));
+}
+
+TEST_F(SubDialogFormsTest, ConferenceSettingsDefaultAndRoundTrip) {
+    ConferenceForm c = readConferenceForm(s.profile);
+    EXPECT_EQ(c.moveAfterWeeks, "10");
+    EXPECT_EQ(c.delAfterWeeks, "20");
+    c.moveTo = "\\arch";
+    c.delAfterWeeks = "30x";
+    writeConferenceForm(s.profile, c);
+    EXPECT_EQ(s.get("qxmover.ini", "Config", "DelConferWavAfterWeeks"), "30");
+    EXPECT_EQ(readConferenceForm(s.profile).moveTo, "\\arch");
+}
+
+}  // namespace
+}  // namespace qx
+
+namespace qx {
+namespace {
+
+TEST_F(SubDialogFormsTest, PickedPathsAreWrittenAsTheInstallationWritesThem) {
+    EXPECT_EQ(installationPath(s.paths, s.sandbox.path("root/qxt/log")), "\\qxt\\log");
+    EXPECT_EQ(installationPath(s.paths, s.sandbox.path("root")), "\\");
+    EXPECT_EQ(installationPath(s.paths, s.sandbox.path("drive-d/rec")), "D:\\rec");
+    EXPECT_EQ(installationPath(s.paths, s.sandbox.path("elsewhere")), s.sandbox.path("elsewhere").string());
+    // A name that only begins like the root is not below it.
+    EXPECT_EQ(installationPath(s.paths, s.sandbox.path("rootless")), s.sandbox.path("rootless").string());
+}
+
+TEST_F(SubDialogFormsTest, RuleForTheWorkingDirectoryIsRecognisedTypedEitherWay) {
+    s.sandbox.dir("root/qxt");
+    PathMap rooted(s.sandbox.path("root"), s.sandbox.path("root/windows"));
+    EXPECT_TRUE(namesDirectory(rooted, "\\QXT", s.sandbox.path("root/qxt")));
+    EXPECT_TRUE(namesDirectory(rooted, s.sandbox.path("work").string(), s.sandbox.path("work")));
+    EXPECT_FALSE(namesDirectory(rooted, "\\qxt\\log", s.sandbox.path("root/qxt")));
+}
+
+}  // namespace
+}  // namespace qx
