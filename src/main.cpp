@@ -37,7 +37,7 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
     std::unique_ptr<qx::GuiSession> gui;
     if (window)
         gui = std::make_unique<qx::GuiSession>(argc, argv);
-    qx::Environment env(options, gui ? gui->makePrompts() : nullptr);
+    qx::Environment env(options, gui ? gui->makePrompts(!screenshots.empty()) : nullptr);
     qx::Services& s = env.services();
     if (auto problem = qx::missingServiceDirectory(s.paths, s.log, s.clock.now())) {
         std::cerr << "qxmover: " << *problem << std::endl;

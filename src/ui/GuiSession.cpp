@@ -11,6 +11,7 @@
 
 #include "CMoverDlg.h"
 #include "DialogTexts.h"
+#include "DisplayProbe.h"
 #include "MainDialogRules.h"
 #include "MoverIcon.h"
 #include "QtPrompts.h"
@@ -21,11 +22,6 @@
 namespace qx {
 
 namespace {
-
-bool named(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value && *value;
-}
 
 // Saves the dialog as it shows itself, after its layout has settled, under a strip with its window
 // title (a bare X server draws no frames, and the title is one of the texts to review).
@@ -53,7 +49,8 @@ void savePicture(QWidget* widget, const QString& file) {
 }  // namespace
 
 bool displayAvailable() {
-    return named("DISPLAY") || named("WAYLAND_DISPLAY") || named("QT_QPA_PLATFORM");
+    return displayReachable(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
+                            std::getenv("DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
 }
 
 struct GuiSession::Impl {
@@ -69,8 +66,8 @@ GuiSession::GuiSession(int& argc, char** argv) : m(std::make_unique<Impl>()) {
 
 GuiSession::~GuiSession() = default;
 
-std::unique_ptr<Prompts> GuiSession::makePrompts() {
-    auto prompts = std::make_unique<QtPrompts>();
+std::unique_ptr<Prompts> GuiSession::makePrompts(bool unattended) {
+    auto prompts = std::make_unique<QtPrompts>(unattended);
     m->prompts = prompts.get();
     return prompts;
 }

@@ -26,8 +26,8 @@ public:
     GuiSession& operator=(const GuiSession&) = delete;
 
     // The message boxes of the session, for the environment (made once; the session keeps a hold on
-    // them to end pending questions when the window goes).
-    std::unique_ptr<Prompts> makePrompts();
+    // them to end pending questions when the window goes). `unattended`: no boxes (see QtPrompts).
+    std::unique_ptr<Prompts> makePrompts(bool unattended = false);
 
     // Shows the dialog and the tray icon (or, without a tray, the dialog in the task bar), hides the
     // dialog five seconds later, and runs until the service is asked to stop. A second start's request

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <iostream>
 #include <memory>
 
 #include "UiText.h"
@@ -23,6 +24,10 @@ bool askNow(const QString& text, const QString& caption) {
 }  // namespace
 
 void QtPrompts::warn(std::string_view text, std::string_view caption) {
+    if (m_unattended) {
+        std::cerr << caption << " " << text << std::endl;
+        return;
+    }
     QString t = qs(std::string(text)), c = qs(std::string(caption));
     if (onWindowThread()) {
         QMessageBox::warning(QApplication::activeWindow(), c, t);
@@ -42,6 +47,8 @@ void QtPrompts::warn(std::string_view text, std::string_view caption) {
 }
 
 bool QtPrompts::ask(std::string_view text, std::string_view caption) {
+    if (m_unattended)
+        return false;
     QString t = qs(std::string(text)), c = qs(std::string(caption));
     if (onWindowThread())
         return askNow(t, c);

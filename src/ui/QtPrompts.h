@@ -13,6 +13,10 @@ namespace qx {
 // from another thread is shown without holding its caller.
 class QtPrompts : public Prompts {
 public:
+    // `unattended`: nobody is there to answer (pictures are being taken): warnings go to standard
+    // error and questions are answered No, without boxes.
+    explicit QtPrompts(bool unattended = false) : m_unattended(unattended) {}
+
     void warn(std::string_view text, std::string_view caption) override;
     bool ask(std::string_view text, std::string_view caption) override;
 
@@ -23,6 +27,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_answered;
     bool m_closing = false;
+    bool m_unattended;
 };
 
 }  // namespace qx

@@ -1,0 +1,47 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "RunBinary.h"
+#include "Sandbox.h"
+
+using ::testing::HasSubstr;
+
+namespace qx {
+namespace {
+
+// The service with its window, drawn offscreen: it starts, shows every dialog in the chosen language
+// and ends by itself after taking their pictures.
+class WindowTest : public ::testing::Test {
+protected:
+    test::BinaryResult qxmover(std::vector<std::string> args) {
+        std::vector<std::string> all{"--root", sandbox.path("root").string(), "--workdir",
+                                     sandbox.dir("work").string()};
+        all.insert(all.end(), args.begin(), args.end());
+        return test::runBinary(QX_BINARY, all,
+                               {"TZ=Europe/Berlin", "QT_QPA_PLATFORM=offscreen",
+                                "XDG_RUNTIME_DIR=" + sandbox.dir("run").string()});
+    }
+    test::Sandbox sandbox;
+};
+
+TEST_F(WindowTest, EveryDialogIsDrawnInGerman) {
+    sandbox.dir("work/log");
+    sandbox.file("root/windows/qxmover.ini", "[Config]\r\nDefaultLanguage=DT\r\n");
+    auto result = qxmover({"--screenshots", sandbox.path("pictures").string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    for (const char* name :
+         {"main", "about", "watchdog-box", "job-watcher", "select-drives", "timed-tasks", "task-editor",
+          "extra-deletion", "extended-monitor", "conference", "test-delete"})
+        EXPECT_TRUE(sandbox.exists(std::string("pictures/") + name + ".png")) << name;
+    // The language file came with the program; the missing alarm table is reported without a box.
+    EXPECT_THAT(result.err, ::testing::Not(HasSubstr("qxmovedt.lng")));
+    EXPECT_THAT(result.err, HasSubstr("Die Datenbank"));
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(sandbox.path("work/log")))
+        if (entry.path().filename().string().rfind("qxmover_", 0) == 0)
+            log += test::readFile(entry.path());
+    EXPECT_THAT(log, HasSubstr("Mover started"));
+}
+
+}  // namespace
+}  // namespace qx
