@@ -12,7 +12,7 @@ bool set(const char* value) {
     return value && *value;
 }
 
-bool exists(const fs::path& path) {
+bool present(const fs::path& path) {
     std::error_code ec;
     return fs::exists(path, ec);
 }
@@ -25,7 +25,8 @@ bool displayReachable(const char* qpaPlatform, const char* waylandDisplay, const
         return true;
     if (set(waylandDisplay)) {
         fs::path socket(waylandDisplay);
-        if (socket.is_absolute() ? exists(socket) : set(runtimeDir) && exists(fs::path(runtimeDir) / socket))
+        if (socket.is_absolute() ? present(socket)
+                                 : set(runtimeDir) && present(fs::path(runtimeDir) / socket))
             return true;
     }
     if (!set(display))
@@ -35,7 +36,7 @@ bool displayReachable(const char* qpaPlatform, const char* waylandDisplay, const
         return true;
     std::string number =
         name.substr(1, name.find('.') == std::string::npos ? std::string::npos : name.find('.') - 1);
-    return !number.empty() && exists(x11Sockets / ("X" + number));
+    return !number.empty() && present(x11Sockets / ("X" + number));
 }
 
 }  // namespace qx

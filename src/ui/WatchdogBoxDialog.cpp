@@ -12,6 +12,7 @@
 
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
+#include "OperationRunner.h"
 #include "UiText.h"
 
 namespace qx {
@@ -104,7 +105,14 @@ WatchdogBoxDialog::WatchdogBoxDialog(Services& s, QWidget* parent) : QDialog(par
     buttons->addWidget(save);
     buttons->addWidget(cancel);
     top->addLayout(buttons);
-    connect(test, &QPushButton::clicked, this, &WatchdogBoxDialog::testCall);
+    // The call waits for the job queue program: beside the window's thread, so that it stays usable.
+    m_runner = new OperationRunner(this);
+    connect(test, &QPushButton::clicked, this, [this] {
+        std::string number = ss(m_number->text());
+        Services& services = m_services;
+        m_runner->start([&services, number] { testWatchdogCall(services, number); });
+    });
+    connect(m_runner, &OperationRunner::busyChanged, test, [test](bool busy) { test->setEnabled(!busy); });
     connect(log, &QPushButton::clicked, this, [this] { openWatchdogLog(m_services); });
     connect(save, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

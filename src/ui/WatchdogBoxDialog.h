@@ -11,6 +11,8 @@ class QLineEdit;
 
 namespace qx {
 
+class OperationRunner;
+
 // "Watchdog-box settings": the watchdog box call of [WatchDog] in qxalarm.ini, with "Test call" and
 // "Logfile". Reads when it opens, writes only on Save.
 class WatchdogBoxDialog : public QDialog {
@@ -22,12 +24,14 @@ public:
     WatchdogBoxSettings fromControls() const;
     QComboBox* intervalList() const { return m_interval; }
     QLineEdit* numberField() const { return m_number; }
+    // "Test call" with the number of the field, on the calling thread (the button runs it beside it).
     void testCall();
 
 private:
     void applyRules();
 
     Services& m_services;
+    OperationRunner* m_runner = nullptr;
     QCheckBox* m_active;
     QLineEdit* m_number;
     QComboBox* m_interval;
