@@ -29,7 +29,7 @@ TEST_P(LanguageFilesTest, TranslatesEveryEntry) {
                 ++n;
             return n;
         };
-        for (const char* mark : {"%1", "%s", "%d", "%i", "%02d"})
+        for (const char* mark : {"%1", "%2", "%s", "%d", "%i", "%02d"})
             EXPECT_EQ(count(translated.get(id), mark), count(english.get(id), mark)) << id << " " << mark;
     }
 }
