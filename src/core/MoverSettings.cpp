@@ -5,6 +5,7 @@
 #include "ActivityLog.h"
 #include "Profile.h"
 #include "ProfileNames.h"
+#include "ProfileWrites.h"
 #include "Prompts.h"
 #include "StringTable.h"
 
@@ -101,25 +102,6 @@ MoverSettings read(const Profile& profile, const WriteBack* writeBack, const Mov
     return s;
 }
 
-// The writes of a save: each is tried, the first failure is kept for the user.
-struct SavingWrites {
-    Profile& profile;
-    std::string failure;
-
-    void check(std::string_view file, std::string_view section, std::string_view key,
-               const ProfileWriteResult& result) {
-        if (!result && failure.empty())
-            failure = profileWriteFailure(file, section, key, result);
-    }
-    void writeString(std::string_view file, std::string_view section, std::string_view key,
-                     std::string_view value) {
-        check(file, section, key, profile.writeString(file, section, key, value));
-    }
-    void writeInt(std::string_view file, std::string_view section, std::string_view key, int value) {
-        check(file, section, key, profile.writeInt(file, section, key, value));
-    }
-};
-
 }  // namespace
 
 MoverSettings loadSettings(Profile& profile, const MoverSettings& previous, const ActivityLog* log) {
@@ -132,7 +114,7 @@ MoverSettings readSettings(const Profile& profile, const MoverSettings& previous
 }
 
 void saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {
-    SavingWrites profile{target, {}};
+    ProfileWrites profile(target);
     const char* cfg = ini::kConfig;
     auto writeFlag = [&](const char* section, const char* key, bool value) {
         profile.writeString(ini::kMover, section, key, value ? "1" : "0");
@@ -176,8 +158,8 @@ void saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, con
         profile.writeString(ini::kMover, ini::kAutoBackup, "Active", "0");
     }
     // Every key is tried; the first failure is told, as the user's settings did not all arrive.
-    if (!profile.failure.empty())
-        prompts.warn(profile.failure, strings.get(kStrErrorCaption));
+    if (!profile.ok())
+        prompts.warn(profile.failure(), strings.get(kStrErrorCaption));
 }
 
 DiskMonitorSettings diskMonitorOf(const MoverSettings& s) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "ProfileNames.h"
+#include "ProfileWrites.h"
 
 namespace qx {
 
@@ -20,21 +21,25 @@ ConferenceForm readConferenceForm(const Profile& p) {
     return c;
 }
 
-void writeConferenceForm(Profile& p, const ConferenceForm& c) {
+std::string writeConferenceForm(Profile& p, const ConferenceForm& c) {
+    ProfileWrites writes(p);
     const char* f = ini::kMover;
     const char* s = ini::kConfig;
-    p.writeString(f, s, "MoveToConferWav", c.moveToConferWav ? "1" : "0");
-    p.writeString(f, s, "MoveConferWavAfterWeeks", std::to_string(weeksOf(c.moveAfterWeeks)));
-    p.writeString(f, s, "MoveConferWavTo", c.moveTo);
-    p.writeString(f, s, "DelConferWav", c.delConferWav ? "1" : "0");
-    p.writeString(f, s, "DelConferWavAfterWeeks", std::to_string(weeksOf(c.delAfterWeeks)));
-    p.writeString(f, s, "DelConferWavFrom", c.delFrom);
-    p.writeString(f, s, "MoveConferWavDaily", c.daily ? "1" : "0");
+    writes.writeString(f, s, "MoveToConferWav", c.moveToConferWav ? "1" : "0");
+    writes.writeString(f, s, "MoveConferWavAfterWeeks", std::to_string(weeksOf(c.moveAfterWeeks)));
+    writes.writeString(f, s, "MoveConferWavTo", c.moveTo);
+    writes.writeString(f, s, "DelConferWav", c.delConferWav ? "1" : "0");
+    writes.writeString(f, s, "DelConferWavAfterWeeks", std::to_string(weeksOf(c.delAfterWeeks)));
+    writes.writeString(f, s, "DelConferWavFrom", c.delFrom);
+    writes.writeString(f, s, "MoveConferWavDaily", c.daily ? "1" : "0");
+    return writes.failure();
 }
 
-void writeConferenceDeleteSettings(Profile& p, int weeks, const std::string& directory) {
-    p.writeString(ini::kMover, ini::kConfig, "DelConferWavAfterWeeks", std::to_string(weeks));
-    p.writeString(ini::kMover, ini::kConfig, "DelConferWavFrom", directory);
+std::string writeConferenceDeleteSettings(Profile& p, int weeks, const std::string& directory) {
+    ProfileWrites writes(p);
+    writes.writeString(ini::kMover, ini::kConfig, "DelConferWavAfterWeeks", std::to_string(weeks));
+    writes.writeString(ini::kMover, ini::kConfig, "DelConferWavFrom", directory);
+    return writes.failure();
 }
 
 int weeksOf(const std::string& text) {

@@ -6,6 +6,9 @@
 
 namespace qx {
 
+// The write functions below try every key and return the first failure ("Cannot write KEY in
+// [SECTION] of FILE: REASON"), empty when every key was written; the caller shows it.
+
 // The conference recordings' keys of [Config] in qxmover.ini that their settings dialog edits.
 struct ConferenceForm {
     bool moveToConferWav = true;
@@ -18,10 +21,10 @@ struct ConferenceForm {
 };
 
 ConferenceForm readConferenceForm(const Profile& profile);
-void writeConferenceForm(Profile& profile, const ConferenceForm& settings);
+std::string writeConferenceForm(Profile& profile, const ConferenceForm& settings);
 
 // The two keys that "Delete now" of the test dialog stores before it runs the job.
-void writeConferenceDeleteSettings(Profile& profile, int weeks, const std::string& directory);
+std::string writeConferenceDeleteSettings(Profile& profile, int weeks, const std::string& directory);
 
 // A week count typed into a text field: its leading digits, 0 for none.
 int weeksOf(const std::string& text);

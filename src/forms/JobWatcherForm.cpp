@@ -1,6 +1,7 @@
 #include "JobWatcherForm.h"
 
 #include "ProfileNames.h"
+#include "ProfileWrites.h"
 
 namespace qx {
 
@@ -29,20 +30,22 @@ JobWatcherSettings readJobWatcherForm(const Profile& p) {
     return w;
 }
 
-void writeJobWatcherForm(Profile& p, const JobWatcherSettings& w) {
+std::string writeJobWatcherForm(Profile& p, const JobWatcherSettings& w) {
+    ProfileWrites writes(p);
     const char* f = ini::kMover;
     const char* s = ini::kJobDirWatcher;
     for (std::size_t i = 0; i < w.directories.size(); ++i) {
         const JobDirectorySlot& slot = w.directories[i];
-        p.writeString(f, s, key("CheckJob", i), slot.check ? "1" : "0");
-        p.writeString(f, s, key("CheckDir", i), slot.directory);
-        p.writeString(f, s, key("MoveFiles", i), slot.moveFiles ? "1" : "0");
-        p.writeString(f, s, key("MoveDir", i), slot.moveDirectory);
+        writes.writeString(f, s, key("CheckJob", i), slot.check ? "1" : "0");
+        writes.writeString(f, s, key("CheckDir", i), slot.directory);
+        writes.writeString(f, s, key("MoveFiles", i), slot.moveFiles ? "1" : "0");
+        writes.writeString(f, s, key("MoveDir", i), slot.moveDirectory);
     }
-    p.writeString(f, s, "StartOnErrorType", w.startOnErrorType == 1 ? "1" : "0");
-    p.writeString(f, s, "StartOnErrorProg", w.startOnErrorProgram);
+    writes.writeString(f, s, "StartOnErrorType", w.startOnErrorType == 1 ? "1" : "0");
+    writes.writeString(f, s, "StartOnErrorProg", w.startOnErrorProgram);
     if (w.startOnErrorAlarm >= 0)
-        p.writeInt(f, s, "StartOnErrorAlarm", w.startOnErrorAlarm);
+        writes.writeInt(f, s, "StartOnErrorAlarm", w.startOnErrorAlarm);
+    return writes.failure();
 }
 
 }  // namespace qx

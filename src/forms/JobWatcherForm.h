@@ -7,6 +7,9 @@
 
 namespace qx {
 
+// The write functions below try every key and return the first failure ("Cannot write KEY in
+// [SECTION] of FILE: REASON"), empty when every key was written; the caller shows it.
+
 // One watched job directory of [JobDirWatcher] in qxmover.ini (keys ending in 1, 2 or 3).
 struct JobDirectorySlot {
     bool check = false;  // CheckJob<n>
@@ -27,6 +30,6 @@ JobWatcherSettings readJobWatcherForm(const Profile& profile);
 
 // Writes the keys of the three directories, then the shared reaction keys. An alarm of -1 (none chosen)
 // leaves StartOnErrorAlarm as it is.
-void writeJobWatcherForm(Profile& profile, const JobWatcherSettings& settings);
+std::string writeJobWatcherForm(Profile& profile, const JobWatcherSettings& settings);
 
 }  // namespace qx

@@ -7,6 +7,7 @@
 #include "FileSearch.h"
 #include "PathMap.h"
 #include "ProfileNames.h"
+#include "ProfileWrites.h"
 #include "SettingsList.h"
 
 namespace fs = std::filesystem;
@@ -38,14 +39,16 @@ TaskEntry readTaskEntry(const Profile& profile, int n) {
     return task;
 }
 
-void writeTaskEntry(Profile& profile, int n, const TaskEntry& task) {
+std::string writeTaskEntry(Profile& profile, int n, const TaskEntry& task) {
+    ProfileWrites writes(profile);
     const char* s = ini::kStartMore;
-    profile.writeString(ini::kMover, s, key("Prog", n), task.program);
+    writes.writeString(ini::kMover, s, key("Prog", n), task.program);
     if (task.type == 0)
-        profile.writeString(ini::kMover, s, key("WeekParameter", n), task.weekParameter ? "1" : "0");
-    profile.writeInt(ini::kMover, s, key("Day", n), task.day);
-    profile.writeInt(ini::kMover, s, key("Time", n), task.hour);
-    profile.writeInt(ini::kMover, s, key("Type", n), task.type);
+        writes.writeString(ini::kMover, s, key("WeekParameter", n), task.weekParameter ? "1" : "0");
+    writes.writeInt(ini::kMover, s, key("Day", n), task.day);
+    writes.writeInt(ini::kMover, s, key("Time", n), task.hour);
+    writes.writeInt(ini::kMover, s, key("Type", n), task.type);
+    return writes.failure();
 }
 
 TaskParameters readTaskParameters(const Profile& profile, int number) {
@@ -58,12 +61,14 @@ TaskParameters readTaskParameters(const Profile& profile, int number) {
     return p;
 }
 
-void writeTaskParameters(Profile& profile, int number, const TaskParameters& p) {
+std::string writeTaskParameters(Profile& profile, int number, const TaskParameters& p) {
+    ProfileWrites writes(profile);
     std::string section = parameterSection(number);
     for (int k = 1; k <= 9; ++k) {
-        profile.writeString(ini::kMover, section, key("s", k), p.texts[k - 1]);
-        profile.writeInt(ini::kMover, section, key("i", k), p.numbers[k - 1]);
+        writes.writeString(ini::kMover, section, key("s", k), p.texts[k - 1]);
+        writes.writeInt(ini::kMover, section, key("i", k), p.numbers[k - 1]);
     }
+    return writes.failure();
 }
 
 std::vector<std::string> moduleNames(const fs::path& directory) {
@@ -86,11 +91,13 @@ DeletionRule readDeletionRule(const Profile& profile, int n) {
     return rule;
 }
 
-void writeDeletionRule(Profile& profile, int n, const DeletionRule& rule) {
+std::string writeDeletionRule(Profile& profile, int n, const DeletionRule& rule) {
+    ProfileWrites writes(profile);
     const char* s = ini::kDeleteAdditionalLogs;
-    profile.writeString(ini::kMover, s, key("DelPath", n), rule.path);
-    profile.writeString(ini::kMover, s, key("DelExt", n), rule.extension);
-    profile.writeInt(ini::kMover, s, key("DelAfterWeeks", n), rule.weeks);
+    writes.writeString(ini::kMover, s, key("DelPath", n), rule.path);
+    writes.writeString(ini::kMover, s, key("DelExt", n), rule.extension);
+    writes.writeInt(ini::kMover, s, key("DelAfterWeeks", n), rule.weeks);
+    return writes.failure();
 }
 
 bool namesWorkingDirectory(const fs::path& nativePath, const fs::path& workingDirectory) {
@@ -121,11 +128,13 @@ DriveEntry readDriveEntry(const Profile& profile, int n) {
     return entry;
 }
 
-void writeDriveEntry(Profile& profile, int n, const DriveEntry& entry) {
+std::string writeDriveEntry(Profile& profile, int n, const DriveEntry& entry) {
+    ProfileWrites writes(profile);
     const char* s = ini::kMonitorAdditionalDrives;
-    profile.writeString(ini::kMover, s, key("Drive", n), entry.drive);
-    profile.writeInt(ini::kMover, s, key("Space", n), entry.percent);
-    profile.writeString(ini::kMover, s, key("StartAlarm", n), entry.alarm);
+    writes.writeString(ini::kMover, s, key("Drive", n), entry.drive);
+    writes.writeInt(ini::kMover, s, key("Space", n), entry.percent);
+    writes.writeString(ini::kMover, s, key("StartAlarm", n), entry.alarm);
+    return writes.failure();
 }
 
 bool validDriveText(const std::string& text) {

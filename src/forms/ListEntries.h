@@ -11,6 +11,9 @@
 
 namespace qx {
 
+// The write functions below try every key and return the first failure ("Cannot write KEY in
+// [SECTION] of FILE: REASON"), empty when every key was written; the caller shows it.
+
 // One timed task as its editor shows it ([StartMore], entry n).
 struct TaskEntry {
     std::string program;  // program path, module name or alarm entry, by type
@@ -22,7 +25,7 @@ struct TaskEntry {
 
 TaskEntry readTaskEntry(const Profile& profile, int number);
 // Writes Prog, WeekParameter (program tasks only), Day, Time and Type of entry `number`.
-void writeTaskEntry(Profile& profile, int number, const TaskEntry& task);
+std::string writeTaskEntry(Profile& profile, int number, const TaskEntry& task);
 
 // The nine texts and nine numbers of a module task ([QxeTaskParameter<n>] s1..s9, i1..i9).
 struct TaskParameters {
@@ -30,7 +33,7 @@ struct TaskParameters {
     std::array<int, 9> numbers{};
 };
 TaskParameters readTaskParameters(const Profile& profile, int number);
-void writeTaskParameters(Profile& profile, int number, const TaskParameters& parameters);
+std::string writeTaskParameters(Profile& profile, int number, const TaskParameters& parameters);
 
 // The module choice of the task editor: the names of the *.qxe files of `directory`, without the
 // ending, sorted.
@@ -44,7 +47,7 @@ struct DeletionRule {
 };
 
 DeletionRule readDeletionRule(const Profile& profile, int number);
-void writeDeletionRule(Profile& profile, int number, const DeletionRule& rule);
+std::string writeDeletionRule(Profile& profile, int number, const DeletionRule& rule);
 
 // A rule for the program's own working directory would delete its logs and batches: true when
 // `path` (through `native`, letter case ignored) names `workingDirectory`.
@@ -62,7 +65,7 @@ struct DriveEntry {
 };
 
 DriveEntry readDriveEntry(const Profile& profile, int number);
-void writeDriveEntry(Profile& profile, int number, const DriveEntry& entry);
+std::string writeDriveEntry(Profile& profile, int number, const DriveEntry& entry);
 
 // A drive is two characters with ":" second ("d:"); anything else is refused.
 bool validDriveText(const std::string& text);

@@ -4,6 +4,7 @@
 
 #include "DialogTexts.h"
 #include "ProfileNames.h"
+#include "ProfileWrites.h"
 #include "TimedTasks.h"
 
 namespace qx {
@@ -113,7 +114,8 @@ int SettingsList::newEntryNumber() const {
     return kShownEntries + 1;
 }
 
-void SettingsList::removeEntry(int number) {
+std::string SettingsList::removeEntry(int number) {
+    ProfileWrites writes(m_profile);
     for (int n = number; n <= kShownEntries + 1; ++n) {
         bool last = false;
         for (std::size_t k = 0; k < m_spec.keys.size(); ++k) {
@@ -121,11 +123,13 @@ void SettingsList::removeEntry(int number) {
             if (k == 0)
                 last = next.empty();
             // An empty value is written as empty rather than deleted, as the keys were copied.
-            m_profile.writeString(ini::kMover, m_spec.section, key(k, n), next);
+            if (!writes.writeString(ini::kMover, m_spec.section, key(k, n), next))
+                return writes.failure();
         }
         if (last)
             break;
     }
+    return {};
 }
 
 std::string formatArguments(std::string_view format, const std::vector<std::string>& arguments) {

@@ -47,8 +47,10 @@ public:
 
     // Deletes entry `number` by shifting every later entry down by one: entry n takes the keys of
     // n + 1, up to and including the first entry with an empty primary key, or until entry 51 has
-    // been copied into 50. Entries from 51 up stay where they are.
-    void removeEntry(int number);
+    // been copied into 50. Entries from 51 up stay where they are. A failed write ends the shift there,
+    // so that no entry is lost (the one being copied stays twice); its failure is returned, empty when
+    // every write succeeded.
+    std::string removeEntry(int number);
 
     const ListSpec& spec() const { return m_spec; }
     ListKind kind() const { return m_kind; }

@@ -2,6 +2,7 @@
 
 #include "DialogTexts.h"
 #include "ProfileNames.h"
+#include "ProfileWrites.h"
 
 namespace fs = std::filesystem;
 
@@ -34,23 +35,25 @@ WatchdogBoxSettings readWatchdogBox(const Profile& p) {
     return w;
 }
 
-void writeWatchdogBox(Profile& p, const WatchdogBoxSettings& w) {
+std::string writeWatchdogBox(Profile& p, const WatchdogBoxSettings& w) {
+    ProfileWrites writes(p);
     const char* f = ini::kAlarm;
     const char* s = ini::kWatchDog;
-    p.writeString(f, s, "Active", flag(w.active));
-    p.writeString(f, s, "NumberToDial", w.numberToDial);
-    p.writeInt(f, s, "Intervall", w.interval);
-    p.writeString(f, s, "StartAlarmActive", flag(w.startAlarmActive));
+    writes.writeString(f, s, "Active", flag(w.active));
+    writes.writeString(f, s, "NumberToDial", w.numberToDial);
+    writes.writeInt(f, s, "Intervall", w.interval);
+    writes.writeString(f, s, "StartAlarmActive", flag(w.startAlarmActive));
     if (w.startAlarmOnNoAnswer >= 0)
-        p.writeInt(f, s, "StartAlarmOnNoAnsw", w.startAlarmOnNoAnswer);
-    p.writeString(f, s, "SendConfCode", flag(w.sendConfCode));
-    p.writeString(f, s, "SendCode", w.sendCode);
-    p.writeString(f, s, "GetConfCode", flag(w.getConfCode));
-    p.writeString(f, s, "ConfCode", w.confCode);
+        writes.writeInt(f, s, "StartAlarmOnNoAnsw", w.startAlarmOnNoAnswer);
+    writes.writeString(f, s, "SendConfCode", flag(w.sendConfCode));
+    writes.writeString(f, s, "SendCode", w.sendCode);
+    writes.writeString(f, s, "GetConfCode", flag(w.getConfCode));
+    writes.writeString(f, s, "ConfCode", w.confCode);
     if (w.alarmOnNoConf >= 0)
-        p.writeInt(f, s, "AlarmOnNoConf", w.alarmOnNoConf);
-    p.writeString(f, s, "WriteWarningOnNoAnsw", flag(w.writeWarning));
-    p.writeString(f, s, "WarningMessage", w.warningMessage);
+        writes.writeInt(f, s, "AlarmOnNoConf", w.alarmOnNoConf);
+    writes.writeString(f, s, "WriteWarningOnNoAnsw", flag(w.writeWarning));
+    writes.writeString(f, s, "WarningMessage", w.warningMessage);
+    return writes.failure();
 }
 
 int intervalIndex(int minutes) {
@@ -88,11 +91,11 @@ bool openWatchdogLog(Services& s) {
     return s.launcher.start("notepad.exe " + s.state.logDirectory() + ".\\qxawdcall.log", Show::Shown);
 }
 
-void saveWatchdogBox(Services& s, const WatchdogBoxSettings& settings) {
+bool saveWatchdogBox(Services& s, const WatchdogBoxSettings& settings) {
     std::error_code ec;
     if (!fs::exists(s.paths.native("\\qxt\\qxawdcall.qxe"), ec))
         s.prompts.warn(s.strings.get(kTxtQxtModuleMissing), s.strings.get(kStrErrorCaption));
-    writeWatchdogBox(s.profile, settings);
+    return savedOrWarned(writeWatchdogBox(s.profile, settings), s.prompts, s.strings);
 }
 
 }  // namespace qx

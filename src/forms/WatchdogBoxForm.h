@@ -8,6 +8,9 @@
 
 namespace qx {
 
+// The write functions below try every key and return the first failure ("Cannot write KEY in
+// [SECTION] of FILE: REASON"), empty when every key was written; the caller shows it.
+
 // The watchdog-box call settings, [WatchDog] of qxalarm.ini.
 struct WatchdogBoxSettings {
     bool active = false;
@@ -27,7 +30,7 @@ struct WatchdogBoxSettings {
 WatchdogBoxSettings readWatchdogBox(const Profile& profile);
 
 // Writes every key in the dialog's order. An alarm of -1 (none chosen) leaves its key as it is.
-void writeWatchdogBox(Profile& profile, const WatchdogBoxSettings& settings);
+std::string writeWatchdogBox(Profile& profile, const WatchdogBoxSettings& settings);
 
 // The interval list: the minutes of choice 0 to 23 (choice 19, "24 hours", is 1560 minutes, as the
 // watchdog box has always been configured).
@@ -48,7 +51,8 @@ BoxTestCall testWatchdogCall(Services& services, const std::string& number);
 // "Logfile": opens qxawdcall.log of the statistic-file directory in the editor, without waiting.
 bool openWatchdogLog(Services& services);
 
-// OK: warns (text 2315) when \qxt\qxawdcall.qxe is missing, then writes the settings in any case.
-void saveWatchdogBox(Services& services, const WatchdogBoxSettings& settings);
+// OK: warns (text 2315) when \qxt\qxawdcall.qxe is missing, then writes the settings in any case;
+// a key that cannot be written is shown with a warning naming it and why, and false is returned.
+bool saveWatchdogBox(Services& services, const WatchdogBoxSettings& settings);
 
 }  // namespace qx

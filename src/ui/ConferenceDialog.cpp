@@ -16,6 +16,7 @@
 #include "DialogTexts.h"
 #include "OperationRunner.h"
 #include "PathPicker.h"
+#include "ProfileWrites.h"
 #include "UiText.h"
 
 namespace qx {
@@ -107,8 +108,9 @@ ConferenceForm ConferenceDialog::fromControls() const {
 }
 
 void ConferenceDialog::accept() {
-    writeConferenceForm(m_services.profile, fromControls());
-    QDialog::accept();
+    Services& s = m_services;
+    if (savedOrWarned(writeConferenceForm(s.profile, fromControls()), s.prompts, s.strings))
+        QDialog::accept();
 }
 
 QDialog* ConferenceDialog::testDeleteDialog(Services& s, DialogJobs jobs, QWidget* parent,
@@ -160,8 +162,10 @@ TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std:
 }
 
 void TestDeleteDialog::deleteNow() {
-    writeConferenceDeleteSettings(m_services.profile, m_weeks, m_directory);
     Services& s = m_services;
+    // The job reads its weeks and directory from the profile: without them it would delete by the old ones.
+    if (!savedOrWarned(writeConferenceDeleteSettings(s.profile, m_weeks, m_directory), s.prompts, s.strings))
+        return;
     auto job = m_jobs.conferenceRecordings;
     m_runner->start([&s, job] {
         if (job)

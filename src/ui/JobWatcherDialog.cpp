@@ -15,6 +15,7 @@
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
 #include "PathPicker.h"
+#include "ProfileWrites.h"
 #include "UiText.h"
 
 namespace qx {
@@ -102,8 +103,9 @@ JobWatcherSettings JobWatcherDialog::fromControls() const {
 }
 
 void JobWatcherDialog::accept() {
-    writeJobWatcherForm(m_services.profile, fromControls());
-    QDialog::accept();
+    Services& s = m_services;
+    if (savedOrWarned(writeJobWatcherForm(s.profile, fromControls()), s.prompts, s.strings))
+        QDialog::accept();
 }
 
 }  // namespace qx

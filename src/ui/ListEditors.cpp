@@ -20,6 +20,7 @@
 #include "DialogTexts.h"
 #include "InstallationPath.h"
 #include "PathPicker.h"
+#include "ProfileWrites.h"
 #include "SettingsList.h"
 #include "UiText.h"
 
@@ -176,8 +177,10 @@ void TaskEditor::accept() {
     // An entry without a program would end the list for every entry after it.
     if (task.program.empty())
         return;
-    writeTaskEntry(m_services.profile, storeNumber(ListKind::TimedTasks), task);
-    QDialog::accept();
+    Services& s = m_services;
+    if (savedOrWarned(writeTaskEntry(s.profile, storeNumber(ListKind::TimedTasks), task), s.prompts,
+                      s.strings))
+        QDialog::accept();
 }
 
 TaskParameterDialog::TaskParameterDialog(Services& s, int number, QWidget* parent)
@@ -210,8 +213,9 @@ void TaskParameterDialog::accept() {
         p.texts[k] = ss(m_texts[k]->text());
         p.numbers[k] = m_numbers[k]->value();
     }
-    writeTaskParameters(m_services.profile, m_number, p);
-    QDialog::accept();
+    Services& s = m_services;
+    if (savedOrWarned(writeTaskParameters(s.profile, m_number, p), s.prompts, s.strings))
+        QDialog::accept();
 }
 
 DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
@@ -282,8 +286,9 @@ void DeletionEditor::accept() {
     }
     if (!s.prompts.ask(deletionQuestion(s.strings, rule), s.strings.get(kStrConfirmCaption)))
         return;
-    writeDeletionRule(s.profile, storeNumber(ListKind::ExtraDeletion), rule);
-    QDialog::accept();
+    if (savedOrWarned(writeDeletionRule(s.profile, storeNumber(ListKind::ExtraDeletion), rule), s.prompts,
+                      s.strings))
+        QDialog::accept();
 }
 
 DriveEditor::DriveEditor(Services& s, int number, QWidget* parent)
@@ -322,8 +327,9 @@ void DriveEditor::accept() {
     if (!validDriveText(drive))
         return;
     DriveEntry entry{drive, m_percent->value(), ss(m_alarm->currentText())};
-    writeDriveEntry(m_services.profile, storeNumber(ListKind::Drives), entry);
-    QDialog::accept();
+    Services& s = m_services;
+    if (savedOrWarned(writeDriveEntry(s.profile, storeNumber(ListKind::Drives), entry), s.prompts, s.strings))
+        QDialog::accept();
 }
 
 }  // namespace qx

@@ -9,6 +9,7 @@
 
 #include "DialogTexts.h"
 #include "ListEditors.h"
+#include "ProfileWrites.h"
 #include "UiText.h"
 
 namespace qx {
@@ -84,7 +85,7 @@ void SettingsListDialog::deleteSelected() {
     if (!s.prompts.ask(s.strings.format(spec.askDelete, m_list.value(number, 0)),
                        s.strings.get(kStrConfirmCaption)))
         return;
-    m_list.removeEntry(number);
+    savedOrWarned(m_list.removeEntry(number), s.prompts, s.strings);
     reload();
 }
 

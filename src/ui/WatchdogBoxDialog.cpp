@@ -151,8 +151,8 @@ void WatchdogBoxDialog::testCall() {
 }
 
 void WatchdogBoxDialog::accept() {
-    saveWatchdogBox(m_services, fromControls());
-    QDialog::accept();
+    if (saveWatchdogBox(m_services, fromControls()))
+        QDialog::accept();
 }
 
 }  // namespace qx

@@ -17,6 +17,8 @@ protected:
         std::vector<std::string> all{"--root", sandbox.path("root").string(), "--workdir",
                                      sandbox.dir("work").string()};
         all.insert(all.end(), args.begin(), args.end());
+        // Qt takes a runtime directory only when it is private, else it makes one in the temporary directory.
+        std::filesystem::permissions(sandbox.dir("run"), std::filesystem::perms::owner_all);
         return test::runBinary(QX_BINARY, all,
                                {"TZ=Europe/Berlin", "QT_QPA_PLATFORM=offscreen",
                                 "XDG_RUNTIME_DIR=" + sandbox.dir("run").string()});

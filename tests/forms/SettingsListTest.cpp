@@ -37,6 +37,17 @@ TEST_F(SettingsListTest, DeletingEntryTwoOfFourShiftsTheLaterOnesDown) {
     EXPECT_EQ(list.newEntryNumber(), 4);
 }
 
+TEST_F(SettingsListTest, AWriteThatFailsEndsTheShiftAndSaysWhy) {
+    addDrives(3);
+    std::filesystem::permissions(s.sandbox.path("root/windows/qxmover.ini"),
+                                 std::filesystem::perms::owner_read);
+    EXPECT_EQ(SettingsList(s.profile, ListKind::Drives).removeEntry(1),
+              "Cannot write Drive1 in [MonitorAddtionalDrives] of qxmover.ini: the file is read-only");
+    EXPECT_EQ(drive(1), "d:");
+    EXPECT_EQ(drive(2), "e:");
+    EXPECT_EQ(drive(3), "f:");
+}
+
 TEST_F(SettingsListTest, EntriesFrom51UpAreNeverShifted) {
     for (int n = 1; n <= 52; ++n)
         s.set("qxmover.ini", "StartMore", ("Prog" + std::to_string(n)).c_str(),

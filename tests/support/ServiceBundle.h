@@ -36,7 +36,7 @@ struct ServiceBundle {
         return profile.getString(file, section, key, "<none>", 512);
     }
     void set(const char* file, const char* section, const char* key, const char* value) {
-        profile.writeString(file, section, key, value);
+        ASSERT_TRUE(profile.writeString(file, section, key, value));
     }
 
     Sandbox sandbox;

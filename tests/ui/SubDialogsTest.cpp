@@ -121,6 +121,28 @@ TEST_F(SubDialogsTest, TestCallWithAnEmptyNumberPlacesNoCall) {
     EXPECT_THAT(s.launcher.calls(), IsEmpty());
 }
 
+TEST_F(SubDialogsTest, ASaveThatCannotBeWrittenSaysWhyAndKeepsTheDialogOpen) {
+    s.set("qxmover.ini", "Config", "MoveConferWavAfterWeeks", "10");
+    std::filesystem::permissions(s.sandbox.path("root/windows/qxmover.ini"),
+                                 std::filesystem::perms::owner_read);
+    auto warningsBefore = s.prompts.warnings().size();
+    ConferenceDialog conference(s.services, DialogJobs{});
+    conference.accept();
+    EXPECT_EQ(conference.result(), QDialog::Rejected);
+    ASSERT_EQ(s.prompts.warnings().size(), warningsBefore + 1);
+    EXPECT_EQ(s.prompts.warnings().back(),
+              "Error !|Cannot write MoveToConferWav in [Config] of qxmover.ini: the file is read-only");
+
+    // Delete now stores its weeks and directory first; the job must not run on the old ones.
+    bool ran = false;
+    DialogJobs jobs;
+    jobs.conferenceRecordings = [&ran](Services&, SysTime) { ran = true; };
+    std::unique_ptr<QDialog> test(ConferenceDialog::testDeleteDialog(s.services, jobs, nullptr));
+    static_cast<TestDeleteDialog*>(test.get())->deleteNow();
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(s.prompts.warnings().size(), warningsBefore + 2);
+}
+
 TEST_F(SubDialogsTest, CancelInTheSubDialogsWritesNothing) {
     std::string before =
         s.sandbox.read("root/windows/qxmover.ini") + s.sandbox.read("root/windows/qxalarm.ini");
