@@ -82,16 +82,16 @@ std::vector<std::string> moduleNames(const fs::path& directory) {
     return names;
 }
 
-DeletionRule readDeletionRule(const Profile& profile, int n) {
+DeletionRuleEntry readDeletionRule(const Profile& profile, int n) {
     const char* s = ini::kDeleteAdditionalLogs;
-    DeletionRule rule;
+    DeletionRuleEntry rule;
     rule.path = profile.getString(ini::kMover, s, key("DelPath", n), "", 256);
     rule.extension = profile.getString(ini::kMover, s, key("DelExt", n), "*.*", 256);
     rule.weeks = profile.getInt(ini::kMover, s, key("DelAfterWeeks", n), 1);
     return rule;
 }
 
-std::string writeDeletionRule(Profile& profile, int n, const DeletionRule& rule) {
+std::string writeDeletionRule(Profile& profile, int n, const DeletionRuleEntry& rule) {
     ProfileWrites writes(profile);
     const char* s = ini::kDeleteAdditionalLogs;
     writes.writeString(ini::kMover, s, key("DelPath", n), rule.path);
@@ -112,7 +112,7 @@ bool namesWorkingDirectory(const fs::path& nativePath, const fs::path& workingDi
     return equalsIgnoreCase(normal(nativePath), normal(workingDirectory));
 }
 
-std::string deletionQuestion(const StringTable& strings, const DeletionRule& rule) {
+std::string deletionQuestion(const StringTable& strings, const DeletionRuleEntry& rule) {
     std::string weeks = std::to_string(rule.weeks);
     if (rule.extension == "*.*")
         return formatArguments(strings.get(kTxtAskDeleteAll), {rule.path, weeks});

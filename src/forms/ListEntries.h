@@ -39,15 +39,15 @@ std::string writeTaskParameters(Profile& profile, int number, const TaskParamete
 // ending, sorted.
 std::vector<std::string> moduleNames(const std::filesystem::path& directory);
 
-// One extra deletion rule ([DeleteAddtionalLogs], entry n).
-struct DeletionRule {
+// One extra deletion rule ([DeleteAddtionalLogs], entry n) as the list editor shows and stores it.
+struct DeletionRuleEntry {
     std::string path;
     std::string extension = "*.*";  // "*.*": all files
     int weeks = 1;
 };
 
-DeletionRule readDeletionRule(const Profile& profile, int number);
-std::string writeDeletionRule(Profile& profile, int number, const DeletionRule& rule);
+DeletionRuleEntry readDeletionRule(const Profile& profile, int number);
+std::string writeDeletionRule(Profile& profile, int number, const DeletionRuleEntry& rule);
 
 // A rule for the program's own working directory would delete its logs and batches: true when
 // `path` (through `native`, letter case ignored) names `workingDirectory`.
@@ -55,7 +55,7 @@ bool namesWorkingDirectory(const std::filesystem::path& nativePath,
                            const std::filesystem::path& workingDirectory);
 
 // The question asked before a deletion rule is stored (texts 2158 and 2159).
-std::string deletionQuestion(const StringTable& strings, const DeletionRule& rule);
+std::string deletionQuestion(const StringTable& strings, const DeletionRuleEntry& rule);
 
 // One further monitored drive ([MonitorAddtionalDrives], entry n).
 struct DriveEntry {

@@ -221,7 +221,7 @@ void TaskParameterDialog::accept() {
 DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
     : ListEditor(s, number, kTxtDeleteEditorTitle, headingFor(ListKind::ExtraDeletion, number), parent) {
     const StringTable& t = s.strings;
-    DeletionRule rule = number > 0 ? readDeletionRule(s.profile, number) : DeletionRule{};
+    DeletionRuleEntry rule = number > 0 ? readDeletionRule(s.profile, number) : DeletionRuleEntry{};
     auto* form = new QVBoxLayout;
     form->addWidget(new QLabel(uiText(t, kTxtDeletePath)));
     m_path = new QLineEdit(qs(rule.path));
@@ -274,7 +274,7 @@ DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
 
 void DeletionEditor::accept() {
     Services& s = m_services;
-    DeletionRule rule;
+    DeletionRuleEntry rule;
     rule.path = ss(m_path->text());
     rule.extension = m_all->isChecked() ? "*.*" : ss(m_pattern->text());
     rule.weeks = m_weeks->currentIndex() + 1;
