@@ -35,9 +35,13 @@ int openPidfd(pid_t pid) {
 // for a child and for the stop at once.
 class StopEvent {
 public:
-    explicit StopEvent(const std::stop_token& stop)
-        : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_callback(stop, [this] { signal(); }) {}
+    explicit StopEvent(const std::stop_token& stop) : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        m_callback.emplace(stop, [this] { signal(); });
+    }
     ~StopEvent() {
+        // The callback goes first: its end waits for a run under way in the stopping thread, which must
+        // not write to the number after it was closed (and perhaps given to another file).
+        m_callback.reset();
         if (m_fd >= 0)
             ::close(m_fd);
     }
@@ -54,7 +58,7 @@ private:
     }
 
     int m_fd;
-    std::stop_callback<std::function<void()>> m_callback;
+    std::optional<std::stop_callback<std::function<void()>>> m_callback;
 };
 
 int pollTimeout(Steady::time_point deadline) {

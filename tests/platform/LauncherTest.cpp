@@ -179,11 +179,14 @@ TEST_F(LauncherTest, DetachedChildrenShareOneReaper) {
     // Each child waits for the "go" file, so that all of them run at the same time.
     sandbox.file("work/wait.bat", "echo $$ >> '" + sandbox.path("pids").string() + "'\nwhile [ ! -e '" +
                                       sandbox.path("go").string() + "' ]; do sleep 0.01; done\n");
-    const std::size_t before = threadCount();
     constexpr int kChildren = 8;
-    for (int i = 0; i < kChildren; ++i)
+    // The first start brings the reaper (and, under a thread sanitizer, its own helper thread); the
+    // later ones add none.
+    ASSERT_TRUE(launcher.start("wait.bat", Show::Hidden));
+    const std::size_t afterFirst = threadCount();
+    for (int i = 1; i < kChildren; ++i)
         ASSERT_TRUE(launcher.start("wait.bat", Show::Hidden));
-    EXPECT_LE(threadCount(), before + 1);
+    EXPECT_EQ(threadCount(), afterFirst);
 
     std::vector<pid_t> pids;
     for (int i = 0; i < 2000 && pids.size() < kChildren; ++i) {
