@@ -46,8 +46,42 @@ constexpr std::size_t kKeyTableNameLength = 39;
 }  // namespace
 
 int CAlarmTable::Open(const char* table) {
-    return CDatabase::Open(table);
+    m_fieldOf.fill(0);
+    if (!CDatabase::Open(table))
+        return 0;
+    // The first field of a name wins, as a lookup by name finds it.
+    for (unsigned number = FieldCount(); number >= 1; --number) {
+        const char* name = Fieldname(number);
+        for (std::size_t m = 0; m < std::size(kMembers); ++m)
+            if (equalsIgnoreCase(name, kMembers[m].name))
+                m_fieldOf[m] = number;
+    }
+    return 1;
 }
+
+int CAlarmTable::Close() {
+    m_fieldOf.fill(0);
+    return CDatabase::Close();
+}
+
+namespace {
+
+void readMember(CAlarmTable& table, unsigned field, const MemberField& member, char* base) {
+    if (field == 0)
+        return;
+    if (member.size == 0) {
+        int value;
+        if (table.ReadField(field, value))
+            std::memcpy(base + member.offset, &value, sizeof value);
+    } else {
+        table.ReadField(field, base + member.offset, member.size);
+    }
+}
+
+constexpr std::size_t kKindMember = 1;   // T02
+constexpr std::size_t kNameMember = 32;  // T33
+
+}  // namespace
 
 int CAlarmTable::ReadRecord(unsigned recordNumber, AlarmRecord& record) {
     // Seek rather than Go: a number beyond the table's end costs no error box (the lists ask for whole
@@ -56,16 +90,20 @@ int CAlarmTable::ReadRecord(unsigned recordNumber, AlarmRecord& record) {
     if (recordNumber < 1 || !Seek(recordNumber))
         return 0;
     char* base = reinterpret_cast<char*>(&record);
-    for (const MemberField& member : kMembers) {
-        if (member.size == 0) {
-            int value;
-            if (Read(member.name, value))
-                std::memcpy(base + member.offset, &value, sizeof value);
-        } else {
-            Read(member.name, base + member.offset, member.size);
-        }
-    }
+    for (std::size_t m = 0; m < std::size(kMembers); ++m)
+        readMember(*this, m_fieldOf[m], kMembers[m], base);
     return 1;
+}
+
+bool CAlarmTable::ReadKindAndName(unsigned recordNumber, std::int32_t& kind, char (&name)[50]) {
+    if (recordNumber < 1 || !Seek(recordNumber))
+        return false;
+    int value;
+    if (unsigned field = m_fieldOf[kKindMember]; field != 0 && ReadField(field, value))
+        kind = value;
+    if (unsigned field = m_fieldOf[kNameMember]; field != 0)
+        ReadField(field, name, sizeof name);
+    return true;
 }
 
 std::string alarmEntryText(int number, std::string_view name) {
@@ -86,12 +124,13 @@ std::vector<AlarmListEntry> collectAlarms(CAlarmTable& table, int first, int las
     long long from = std::max<long long>(first, 0);
     long long to = std::min<long long>(last, static_cast<long long>(table.RecCount()) - 1);
     for (long long number = from; number <= to; ++number) {
-        // A fresh record each time: a field the table lacks must not keep the previous alarm's value.
-        AlarmRecord record{};
-        if (!table.ReadRecord(static_cast<unsigned>(number + 1), record) ||
-            record.T02 != kAlarmDefinitionKind)
+        // Fresh values each time: a field the table lacks must not keep the previous alarm's value.
+        std::int32_t kind = 0;
+        char name[50] = {};
+        if (!table.ReadKindAndName(static_cast<unsigned>(number + 1), kind, name) ||
+            kind != kAlarmDefinitionKind)
             continue;
-        alarms.push_back({static_cast<int>(number), record.T33});
+        alarms.push_back({static_cast<int>(number), name});
     }
     return alarms;
 }

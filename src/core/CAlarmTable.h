@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,14 +41,23 @@ inline constexpr std::int32_t kAlarmDefinitionKind = 91;
 // the base has no virtual destructor.
 class CAlarmTable final : public CDatabase {
 public:
-    // As CDatabase::Open.
+    // As CDatabase::Open; also finds the field of each member once.
     int Open(const char* table) override;
+    int Close() override;
 
     // Goes to record `recordNumber` and reads the fields T01..T99 into `record` (integers and trailing-
     // blank-cut texts); a field the table lacks leaves its member as it was. Returns 0, with `record`
     // untouched and without an error box, when no table is open or the record lies outside the table;
     // else 1.
     int ReadRecord(unsigned recordNumber, AlarmRecord& record);
+
+    // T02 and T33 of record `recordNumber`, for the alarm lists, which need no more: false, with both
+    // untouched, as ReadRecord returns 0.
+    bool ReadKindAndName(unsigned recordNumber, std::int32_t& kind, char (&name)[50]);
+
+private:
+    // The 1-based field number of each member (T01 first), 0 where the table lacks the field.
+    std::array<unsigned, 99> m_fieldOf{};
 };
 
 struct AlarmListEntry {

@@ -254,6 +254,13 @@ int CDatabase::ReadField(unsigned number, char* buffer, std::size_t size) {
     return 1;
 }
 
+int CDatabase::ReadField(unsigned number, int& value) {
+    if (!m_state->open || number < 1 || number > m_state->open->table->fieldCount())
+        return 0;
+    value = m_state->open->table->readInt(number - 1);
+    return 1;
+}
+
 void CDatabase::FlushStep(const char* operation) {
     if (m_state->flush && !m_state->open->table->flush())
         errorBox(operation);

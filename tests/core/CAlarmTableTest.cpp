@@ -218,5 +218,25 @@ TEST_F(CAlarmTableTest, FieldsTheTableLacksLeaveTheirMembersAlone) {
     table.Close();
 }
 
+TEST_F(CAlarmTableTest, AReopenedTableFindsItsOwnFieldOrder) {
+    std::string first = sandbox.dir("root/db1").string() + "/first.dbf";
+    std::string second = sandbox.dir("root/db1").string() + "/second.dbf";
+    makeSmallTable(first, "T02 N(4,0); T33 C(20)", "(91, 'first')", 2);
+    makeSmallTable(second, "t33 C(20); T01 N(4,0); t02 N(4,0)", "('second', 7, 91)", 2,
+                   "{1: ('none', 7, 5)}");
+    CAlarmTable table;
+    ASSERT_EQ(table.Open(first.c_str()), 1);
+    EXPECT_THAT(texts(collectAlarms(table, 0, 5)), ElementsAre("0  first", "1  first"));
+    ASSERT_EQ(table.Open(second.c_str()), 1);
+    EXPECT_THAT(texts(collectAlarms(table, 0, 5)), ElementsAre("1  second"));
+    AlarmRecord record{};
+    ASSERT_EQ(table.ReadRecord(2, record), 1);
+    EXPECT_EQ(record.T01, 7);
+    EXPECT_EQ(record.T02, 91);
+    EXPECT_STREQ(record.T33, "second");
+    table.Close();
+    EXPECT_EQ(table.ReadRecord(2, record), 0);
+}
+
 }  // namespace
 }  // namespace qx

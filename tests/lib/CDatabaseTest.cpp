@@ -93,6 +93,9 @@ TEST_F(CDatabaseTest, ReadOfAnUnknownFieldLeavesTheCallersValuesAlone) {
     EXPECT_STREQ(text, "sentinel");
     EXPECT_EQ(number, 77);
     EXPECT_EQ(db.FieldLength("NOPE"), 0u);
+    EXPECT_EQ(db.ReadField(0, number), 0);
+    EXPECT_EQ(db.ReadField(db.FieldCount() + 1, number), 0);
+    EXPECT_EQ(number, 77);
 }
 
 TEST_F(CDatabaseTest, ReadIntoASmallBufferCutsTheTextAndNeverWritesPastIt) {
@@ -115,6 +118,13 @@ TEST_F(CDatabaseTest, ReadIntegerTreatsBlanksAndTheOverflowMarkAsZero) {
         ASSERT_EQ(db.Read("QTY", values[n - 1]), 1);
     }
     EXPECT_THAT(values, ElementsAre(1, 42, 0, -7));
+    unsigned qty = 0;
+    for (unsigned f = 1; f <= db.FieldCount(); ++f)
+        if (std::string(db.Fieldname(f)) == "QTY")
+            qty = f;
+    db.Go(4);
+    ASSERT_EQ(db.ReadField(qty, values[0]), 1);  // by number as by name
+    EXPECT_EQ(values[0], -7);
     int name = 5;
     db.Go(1);
     EXPECT_EQ(db.Read("NAME", name), 1);  // "ab": no digits

@@ -135,6 +135,9 @@ public:
     // As Read (text) of field `number` (1-based, in table order), so that fields of the same name are
     // each read. 0 when there is no such field (buffer untouched).
     int ReadField(unsigned number, char* buffer, std::size_t size);
+    // As Read (integer) of field `number`: a reader of many records looks its fields' numbers up once
+    // (Fieldname) instead of by name for every record. 0 when there is no such field (value untouched).
+    int ReadField(unsigned number, int& value);
     // As Go, but a record that does not exist or cannot be read is a result, not a box: 1 when record
     // `record` is current, else 0 (the current record stays as it was).
     int Seek(unsigned record);
