@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <iostream>
 
-#include "DialogJobs.h"
+#include "DisplayProbe.h"
 #include "Environment.h"
-#include "GuiSession.h"
 #include "HeadlessRunner.h"
+#include "OpenWindow.h"
 #include "ProfileCommand.h"
 #include "ProfileNames.h"
 #include "ReportCommand.h"
@@ -34,9 +34,9 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
     // Before any thread starts (the window's toolkit starts some of its own), so that every thread
     // inherits the blocked signals.
     qx::SignalWatcher signals;
-    std::unique_ptr<qx::GuiSession> gui;
+    std::unique_ptr<qx::WindowHost> gui;
     if (window)
-        gui = std::make_unique<qx::GuiSession>(argc, argv);
+        gui = qx::openWindow(argc, argv);
     qx::Environment env(options, gui ? gui->makePrompts(!screenshots.empty()) : nullptr);
     qx::Services& s = env.services();
     if (auto problem = qx::missingServiceDirectory(s.paths, s.log, s.clock.now())) {
@@ -77,7 +77,7 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
     qx::Startup startup(s);
     startup.run();
     if (gui)
-        return gui->run(s, qx::dialogJobs(), &instance, std::move(self), screenshots);
+        return gui->run(s, &instance, std::move(self), screenshots);
     qx::HeadlessRunner runner(s, &instance);
     return runner.run(until, std::move(self));
 }

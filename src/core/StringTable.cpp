@@ -80,7 +80,9 @@ std::filesystem::path shippedLanguageFile(const std::string& name) {
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec)
         return {};
-    for (auto candidate : {exe.parent_path() / "lang" / name, exe.parent_path() / "../share/qxmover" / name})
+    // The window executable lies one level deeper when installed (libexec/qxmover).
+    for (auto candidate : {exe.parent_path() / "lang" / name, exe.parent_path() / "../share/qxmover" / name,
+                           exe.parent_path() / "../../share/qxmover" / name})
         if (std::filesystem::exists(candidate, ec))
             return candidate;
     return {};

@@ -69,7 +69,8 @@ private:
 };
 
 // The language files that come with the program: "lang/NAME" beside the executable (a build tree),
-// then "../share/qxmover/NAME" (an installation). Empty when neither exists.
+// then "../share/qxmover/NAME" or, for the window executable in libexec/qxmover, "../../share/qxmover/NAME"
+// (an installation). Empty when none exists.
 std::filesystem::path shippedLanguageFile(const std::string& name);
 
 // Replaces every "%1" of `text` with `argument`.

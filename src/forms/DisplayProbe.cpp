@@ -1,5 +1,6 @@
 #include "DisplayProbe.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -37,6 +38,11 @@ bool displayReachable(const char* qpaPlatform, const char* waylandDisplay, const
     std::string number =
         name.substr(1, name.find('.') == std::string::npos ? std::string::npos : name.find('.') - 1);
     return !number.empty() && present(x11Sockets / ("X" + number));
+}
+
+bool displayAvailable() {
+    return displayReachable(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
+                            std::getenv("DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
 }
 
 }  // namespace qx

@@ -12,4 +12,8 @@ namespace qx {
 bool displayReachable(const char* qpaPlatform, const char* waylandDisplay, const char* display,
                       const char* runtimeDir, const std::filesystem::path& x11Sockets = "/tmp/.X11-unix");
 
+// displayReachable of this process's environment ($QT_QPA_PLATFORM, $WAYLAND_DISPLAY, $DISPLAY,
+// $XDG_RUNTIME_DIR).
+bool displayAvailable();
+
 }  // namespace qx

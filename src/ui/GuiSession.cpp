@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "CMoverDlg.h"
+#include "DialogJobs.h"
 #include "DialogTexts.h"
 #include "DisplayProbe.h"
 #include "MainDialogRules.h"
@@ -48,11 +49,6 @@ void savePicture(QWidget* widget, const QString& file) {
 
 }  // namespace
 
-bool displayAvailable() {
-    return displayReachable(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
-                            std::getenv("DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
-}
-
 struct GuiSession::Impl {
     std::unique_ptr<QApplication> app;
     QtPrompts* prompts = nullptr;
@@ -72,10 +68,10 @@ std::unique_ptr<Prompts> GuiSession::makePrompts(bool unattended) {
     return prompts;
 }
 
-int GuiSession::run(Services& s, DialogJobs jobs, SingleInstance* instance, ClockMember self,
+int GuiSession::run(Services& s, SingleInstance* instance, ClockMember self,
                     const std::filesystem::path& screenshots) {
     QApplication::setWindowIcon(moverIcon());
-    auto dialog = std::make_unique<CMoverDlg>(s, std::move(jobs));
+    auto dialog = std::make_unique<CMoverDlg>(s, dialogJobs());
     bool tray = QSystemTrayIcon::isSystemTrayAvailable() && screenshots.empty();
     dialog->setTrayAvailable(tray);
     if (instance)

@@ -1,5 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
 
 #include "RunBinary.h"
 #include "Sandbox.h"
@@ -46,6 +50,32 @@ TEST_F(WindowTest, EveryDialogIsDrawnInGerman) {
         if (entry.path().filename().string().rfind("qxmover_", 0) == 0)
             log += test::readFile(entry.path());
     EXPECT_THAT(log, HasSubstr("Mover started"));
+}
+
+TEST_F(WindowTest, WithoutTheWindowProgramTheServiceRunsHeadlessWithoutQt) {
+    sandbox.dir("work/log");
+    sandbox.file("root/windows/qxmover.ini", "[Config]\r\n");
+    std::filesystem::path alone = sandbox.dir("bin") / "qxmover";
+    std::filesystem::copy_file(QX_BINARY, alone);
+    std::filesystem::permissions(sandbox.dir("run"), std::filesystem::perms::owner_all);
+    int pid = test::spawnBinary(
+        alone,
+        {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string(), "--screenshots",
+         sandbox.path("pictures").string()},
+        sandbox.path("out"),
+        {"TZ=Europe/Berlin", "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()});
+    std::string err;
+    for (int i = 0; i < 1000 && err.find("qxmover: root") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        err = sandbox.exists("out.err") ? sandbox.read("out.err") : "";
+    }
+    std::string maps = test::readFile("/proc/" + std::to_string(pid) + "/maps");
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitBinary(pid, std::chrono::seconds(10)), 0);
+    EXPECT_THAT(err, HasSubstr("qxmover-window is not installed; running without a window"));
+    EXPECT_THAT(err, HasSubstr("qxmover: root"));  // the headless start-up line
+    EXPECT_THAT(maps, ::testing::Not(HasSubstr("libQt6")));
+    EXPECT_FALSE(sandbox.exists("pictures"));
 }
 
 }  // namespace
