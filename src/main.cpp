@@ -200,6 +200,8 @@ int main(int argc, char** argv) {
         }
         if (*profile) {
             qx::Environment env(options);
+            // One value and the process ends: nothing of the file is kept, whatever its size.
+            env.services().profile.setSingleReads(true);
             return qx::runProfileCommand(env.services().profile, profile->remaining(), std::cout, std::cerr);
         }
         if (*alarms) {

@@ -319,10 +319,25 @@ std::shared_ptr<const Profile::Parsed> Profile::loadNow(std::string_view file) c
     return parsed;
 }
 
+std::optional<std::optional<std::string>> Profile::readSingle(std::string_view file, std::string_view section,
+                                                              std::string_view key) const {
+    if (!m_singleReads)
+        return std::nullopt;
+    for (Pass::Files* pass = t_pass; pass; pass = pass->outer)
+        if (pass->owner == this)
+            return std::nullopt;
+    return findProfileValueInFile(m_resolve(file), section, key);
+}
+
 std::string Profile::getString(std::string_view file, std::string_view section, std::string_view key,
                                std::string_view defaultValue, std::size_t size) const {
     if (size == 0)
         return {};
+    if (auto single = readSingle(file, section, key)) {
+        if (!*single)
+            return cut(trimTrailingSpaces(defaultValue), size - 1, false);
+        return cut(**single, size - 1, false);
+    }
     std::shared_ptr<const Parsed> parsed = load(file);
     std::optional<std::string_view> value = parsed ? parsed->find(section, key) : std::nullopt;
     if (!value)
@@ -332,6 +347,8 @@ std::string Profile::getString(std::string_view file, std::string_view section, 
 
 int Profile::getInt(std::string_view file, std::string_view section, std::string_view key,
                     int defaultValue) const {
+    if (auto single = readSingle(file, section, key))
+        return *single && !(*single)->empty() ? parseProfileInt(**single) : defaultValue;
     std::shared_ptr<const Parsed> parsed = load(file);
     std::optional<std::string_view> value = parsed ? parsed->find(section, key) : std::nullopt;
     if (!value || value->empty())

@@ -128,6 +128,11 @@ public:
     // How many times a file has been read and parsed, for the tests and benchmarks of the cache.
     std::uint64_t parseCount() const;
 
+    // For a process that reads a value or two and ends (the profile command): outside a Pass, reads
+    // scan the file block by block and keep nothing (see findProfileValueInFile), so that a lookup in a
+    // file of many megabytes costs a block of memory rather than the file. Off by default.
+    void setSingleReads(bool single) { m_singleReads = single; }
+
     // A scope in which the reads of this thread see each file as at its first read in the scope: one
     // stat (and at most one parse) per file for a whole scheduler pass, however many keys it reads.
     // A write through this object in the scope shows in the scope's later reads. Nested scopes of the
@@ -151,12 +156,16 @@ private:
     // The parsed file as it is now; nullptr when it is missing, not a regular file or unreadable.
     std::shared_ptr<const Parsed> load(std::string_view file) const;
     std::shared_ptr<const Parsed> loadNow(std::string_view file) const;
+    // The single read of a value (see setSingleReads): the outer nullopt when the file must be loaded.
+    std::optional<std::optional<std::string>> readSingle(std::string_view file, std::string_view section,
+                                                         std::string_view key) const;
     // Replaces the file's text by change(text) under the write lock.
     ProfileWriteResult edit(std::string_view file,
                             const std::function<std::string(std::string_view text)>& change);
 
     Resolver m_resolve;
     std::unique_ptr<Cache> m_cache;
+    bool m_singleReads = false;
 };
 
 // Parses text like the Windows profile integer read (see Profile::getInt).

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "ProfileParser.h"
+
 namespace qx {
 
 namespace {
@@ -87,6 +89,73 @@ std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path) 
         return std::nullopt;
     snapshot.exists = true;
     return snapshot;
+}
+
+std::optional<std::optional<std::string>> findProfileValueInFile(const std::filesystem::path& path,
+                                                                 std::string_view section,
+                                                                 std::string_view key,
+                                                                 std::size_t blockSize) {
+    int fd = openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    ProfileSeek seek(section, key);
+    std::string buffer;
+    std::size_t have = 0;
+    bool first = true, atEnd = false, failed = false;
+    std::optional<std::string> value;
+    while (!seek.done && !atEnd) {
+        if (buffer.size() < have + blockSize)
+            buffer.resize(have + blockSize);
+        ssize_t got = ::read(fd, buffer.data() + have, blockSize);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            failed = true;
+            break;
+        }
+        atEnd = got == 0;
+        have += static_cast<std::size_t>(got);
+        std::string_view text(buffer.data(), have);
+        std::size_t skip = 0;
+        if (first) {
+            if (have < 3 && !atEnd)
+                continue;  // not enough to tell the byte-order mark yet
+            first = false;
+            if (text.starts_with("\xFF\xFE")) {
+                failed = true;  // UTF-16: converted only by a whole read
+                break;
+            }
+            if (text.starts_with("\xEF\xBB\xBF"))
+                skip = 3;
+        }
+        // Whole lines only: up to the last LF, or in a file of CRs alone up to the last CR that is not
+        // the block's last byte (an LF may follow it in the next block).
+        std::size_t end = have;
+        if (!atEnd) {
+            std::size_t lf = text.rfind('\n');
+            std::size_t cr = text.size() >= 2 ? text.rfind('\r', text.size() - 2) : std::string_view::npos;
+            if (lf != std::string_view::npos && lf >= skip)
+                end = lf + 1;
+            else if (cr != std::string_view::npos && cr >= skip)
+                end = cr + 1;
+            else
+                end = skip;  // one line longer than the block: read on
+        }
+        seek.feed(text.substr(skip, end - skip));
+        if (seek.value)
+            value = std::string(*seek.value);
+        buffer.erase(0, end);
+        have -= end;
+    }
+    ::close(fd);
+    if (failed)
+        return std::nullopt;
+    return value;
 }
 
 FileWrite replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,

@@ -40,6 +40,16 @@ struct FileSnapshot {
 // reading, so a FIFO or a device in the file's place never hangs the reader.
 std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path);
 
+// Looks `key` of `section` up in the file at `path` as a read of the whole file would, reading it
+// `blockSize` bytes at a time and keeping no more than a block and the line in hand: for a process that
+// reads one value and ends, whatever the file's size. The inner optional is the value (nullopt: no
+// such key). The outer nullopt means the file must be read whole instead: it cannot be opened, is no
+// regular file, or is UTF-16.
+std::optional<std::optional<std::string>> findProfileValueInFile(const std::filesystem::path& path,
+                                                                 std::string_view section,
+                                                                 std::string_view key,
+                                                                 std::size_t blockSize = 64 * 1024);
+
 // The outcome of a write: on failure, the errno.
 struct FileWrite {
     bool ok = false;

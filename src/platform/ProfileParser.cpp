@@ -1,6 +1,7 @@
 #include "ProfileParser.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "PathMap.h"
 #include "Profile.h"
@@ -13,7 +14,9 @@ char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-void classify(std::string_view text, ProfileLine& line) {
+}  // namespace
+
+void classifyProfileLine(std::string_view text, ProfileLine& line) {
     std::string_view content = trimProfileBlanks(text.substr(line.begin, line.end - line.begin));
     if (content.empty())
         return;
@@ -41,6 +44,8 @@ void classify(std::string_view text, ProfileLine& line) {
     line.valueEnd = line.valueBegin + value.size();
 }
 
+namespace {
+
 // The line end of the text's first line: LF alone keeps LF; CRLF, a CR alone and a text without any
 // line end get CRLF, what the installation's other programs write.
 std::string_view lineEndOf(std::string_view text) {
@@ -67,24 +72,37 @@ bool seekSection(ProfileLineCursor& cursor, std::string_view section, ProfileLin
 
 }  // namespace
 
-bool ProfileLineCursor::next(ProfileLine& line) {
+bool ProfileLineCursor::nextBounds(ProfileLine& line) {
     const std::size_t size = m_text.size();
     if (m_pos >= size)
         return false;
+    const char* data = m_text.data();
+    // LF is looked for once per line of an LF or CRLF file, and once in all in a file of CRs alone;
+    // CR only within the line.
+    if (!m_lfKnown || m_nextLf < m_pos) {
+        const void* lf = std::memchr(data + m_pos, '\n', size - m_pos);
+        m_nextLf = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : size;
+        m_lfKnown = true;
+    }
+    const void* cr = std::memchr(data + m_pos, '\r', m_nextLf - m_pos);
+    const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : m_nextLf;
     line = ProfileLine{};
     line.begin = m_pos;
-    std::size_t end = m_pos;
-    while (end < size && m_text[end] != '\n' && m_text[end] != '\r')
-        ++end;
     line.end = end;
     if (end == size)
         line.next = size;
-    else if (m_text[end] == '\r' && end + 1 < size && m_text[end + 1] == '\n')
+    else if (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')
         line.next = end + 2;
     else
         line.next = end + 1;
-    classify(m_text, line);
     m_pos = line.next;
+    return true;
+}
+
+bool ProfileLineCursor::next(ProfileLine& line) {
+    if (!nextBounds(line))
+        return false;
+    classifyProfileLine(m_text, line);
     return true;
 }
 
@@ -126,18 +144,36 @@ bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const noexc
     return equalsIgnoreCase(a, b);
 }
 
+ProfileSeek::ProfileSeek(std::string_view sectionName, std::string_view keyName)
+    : section(trimProfileBlanks(sectionName)), key(trimProfileBlanks(keyName)) {}
+
+void ProfileSeek::feed(std::string_view lines) {
+    ProfileLineCursor cursor(lines);
+    ProfileLine line;
+    while (!done && cursor.nextBounds(line)) {
+        // Outside the section only headers matter: other lines are not classified at all.
+        std::size_t first = line.begin;
+        while (first < line.end && isProfileBlank(lines[first]))
+            ++first;
+        const bool header = first < line.end && lines[first] == '[';
+        if (!header && !inside)
+            continue;
+        classifyProfileLine(lines, line);
+        if (line.kind == ProfileLineKind::Section) {
+            done = inside;  // the first section of that name ended without the key
+            inside = equalsIgnoreCase(line.name, section);
+        } else if (line.kind == ProfileLineKind::Key && equalsIgnoreCase(line.name, key)) {
+            value = stripProfileQuotes(lines.substr(line.valueBegin, line.valueEnd - line.valueBegin));
+            done = true;
+        }
+    }
+}
+
 std::optional<std::string_view> findProfileValue(std::string_view text, std::string_view section,
                                                  std::string_view key) {
-    section = trimProfileBlanks(section);
-    key = trimProfileBlanks(key);
-    ProfileLineCursor cursor(text);
-    ProfileLine line;
-    if (!seekSection(cursor, section, line))
-        return std::nullopt;
-    while (cursor.next(line) && line.kind != ProfileLineKind::Section)
-        if (line.kind == ProfileLineKind::Key && equalsIgnoreCase(line.name, key))
-            return stripProfileQuotes(text.substr(line.valueBegin, line.valueEnd - line.valueBegin));
-    return std::nullopt;
+    ProfileSeek seek(section, key);
+    seek.feed(text);
+    return seek.value;
 }
 
 std::string setProfileValue(std::string_view text, std::string_view section, std::string_view key,

@@ -34,15 +34,20 @@ class ProfileLineCursor {
 public:
     explicit ProfileLineCursor(std::string_view text, std::size_t from = 0) : m_text(text), m_pos(from) {}
 
-    // The next line; false at the end of the text.
+    // The next line, classified; false at the end of the text.
     bool next(ProfileLine& line);
+    // The next line's bounds only (kind Blank), for scans that classify few lines.
+    bool nextBounds(ProfileLine& line);
 
 private:
     std::string_view m_text;
     std::size_t m_pos;
-    std::size_t m_nextLf = 0, m_nextCr = 0;  // positions found ahead, valid while >= m_pos
-    bool m_searched = false;
+    std::size_t m_nextLf = 0;  // the next LF at or after m_pos once looked for (the size when none)
+    bool m_lfKnown = false;
 };
+
+// Classifies a line whose bounds are set (see ProfileLineCursor::nextBounds).
+void classifyProfileLine(std::string_view text, ProfileLine& line);
 
 // The line that begins at `begin`, classified.
 ProfileLine profileLineAt(std::string_view text, std::size_t begin);
@@ -68,6 +73,20 @@ struct NoCaseEqual {
 // missing. Names match ignoring case and surrounding blanks.
 std::optional<std::string_view> findProfileValue(std::string_view text, std::string_view section,
                                                  std::string_view key);
+
+// The same lookup over a text that arrives in pieces of whole lines (a file read block by block).
+struct ProfileSeek {
+    ProfileSeek(std::string_view sectionName, std::string_view keyName);
+
+    // Scans the whole lines of `lines`; afterwards `done` tells whether the answer is known: `value`
+    // (a view into `lines`) when found, nullopt when the section ended or never began.
+    void feed(std::string_view lines);
+
+    std::string_view section, key;
+    bool inside = false;  // in the first section of that name
+    bool done = false;
+    std::optional<std::string_view> value;
+};
 
 // Lookups that cost a binary search each, for texts read many times. Holds views into `text`, which
 // must outlive the index. Sixteen bytes per section and per key line, whatever the names' lengths.

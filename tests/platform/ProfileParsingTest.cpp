@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Profile.h"
+#include "ProfileFile.h"
 #include "ProfileParser.h"
 #include "Sandbox.h"
 
@@ -96,6 +97,53 @@ TEST(ProfileIndexTest, AgreesWithTheScanOnRandomTexts) {
                     << "[" << section << "] " << key << " in:\n"
                     << text;
     }
+}
+
+// The block-by-block read of one value sees the same as the scan of the whole text, wherever the
+// blocks cut the lines (a CR at a block's end may be the first half of a CRLF).
+TEST(ProfileSingleReadTest, AgreesWithTheScanWhereverTheBlocksEnd) {
+    Sandbox sandbox;
+    std::mt19937 random(777);
+    const char* pieces[] = {"[a]",   "[A ]",   "[b",      "k=1",
+                            "K = 2", "k2='q'", "j=\"3\"", "x",
+                            "",      "k =",    "j=6",     "long=vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv"};
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    const char* names[] = {"a", "b", "k", "K", "k2", "j", "x", "long"};
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        int lines = static_cast<int>(random() % 14);
+        for (int i = 0; i < lines; ++i)
+            text.append(pieces[random() % std::size(pieces)]).append(ends[random() % std::size(ends)]);
+        if (random() % 2 && !text.empty())
+            text.pop_back();
+        std::string bytes = (random() % 4 == 0 ? "\xEF\xBB\xBF" : "") + text;
+        sandbox.file("single.ini", bytes);
+        std::size_t block = 1 + random() % 9;
+        for (const char* section : names)
+            for (const char* key : names) {
+                auto single = qx::findProfileValueInFile(sandbox.path("single.ini"), section, key, block);
+                ASSERT_TRUE(single.has_value());
+                auto scanned = qx::findProfileValue(text, section, key);
+                ASSERT_EQ(*single, scanned ? std::optional<std::string>(*scanned) : std::nullopt)
+                    << "[" << section << "] " << key << ", blocks of " << block << " in:\n"
+                    << text;
+            }
+    }
+    // What the block read does not do, the whole read does.
+    sandbox.file("wide.ini", std::string("\xFF\xFE[\0a\0]\0", 8));
+    EXPECT_EQ(qx::findProfileValueInFile(sandbox.path("wide.ini"), "a", "k"), std::nullopt);
+    EXPECT_EQ(qx::findProfileValueInFile(sandbox.path("missing.ini"), "a", "k"), std::nullopt);
+}
+
+TEST_F(ProfileParsingTest, SingleReadsGiveWhatCachedReadsGive) {
+    put("\xEF\xBB\xBF[S]\r\nA = one  \r\nN=42\r\n");
+    profile.setSingleReads(true);
+    EXPECT_EQ(get("s", "a"), "one");
+    EXPECT_EQ(get("S", "missing"), "<default>");
+    EXPECT_EQ(profile.getInt("test.ini", "S", "N", 0), 42);
+    EXPECT_EQ(profile.getString("test.ini", "S", "A", "", 3), "on");    // cut as always
+    EXPECT_EQ(profile.parseCount(), 0u);                                // nothing was kept
+    EXPECT_EQ(profile.getString("TEST.INI", "S", "A", "", 64), "one");  // the letter case of the name
 }
 
 TEST(ProfileIndexTest, FirstOfDuplicateSectionsAndKeysWinsAlsoAmongThousands) {
