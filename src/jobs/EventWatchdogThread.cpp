@@ -68,6 +68,7 @@ EventWatchdogThread::EventWatchdogThread(Services& services)
 
 int EventWatchdogThread::pass(SysTime now) {
     Profile& p = m_services.profile;
+    Profile::Pass profiles(p);  // one look at each file for the whole pass
     const std::string list = p.getString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", "", kListRoom);
     if (list.empty())
         return 0;

@@ -197,6 +197,22 @@ struct Profile::Cache {
         return writers.try_emplace(path).first->second;
     }
 
+    // Files found missing, with the stamp of their directory then (see loadNow).
+    std::unordered_map<std::string, FileStamp, PathHash, std::equal_to<>> missing;
+
+    bool knownMissing(const std::string& path, const FileStamp& directory) {
+        std::shared_lock lock(filesMutex);
+        auto it = missing.find(path);
+        return it != missing.end() && it->second == directory;
+    }
+
+    void rememberMissing(const std::string& path, const FileStamp& directory) {
+        std::unique_lock lock(filesMutex);
+        if (missing.size() >= kMaxFiles)
+            missing.clear();
+        missing.insert_or_assign(path, directory);
+    }
+
     std::string spellingOf(const std::string& asked) {
         std::shared_lock lock(filesMutex);
         auto it = spellings.find(asked);
@@ -220,6 +236,7 @@ struct Profile::Cache {
     void forget(const std::string& path) {
         std::unique_lock lock(filesMutex);
         files.erase(path);
+        missing.erase(path);
     }
 };
 
@@ -287,11 +304,22 @@ std::shared_ptr<const Profile::Parsed> Profile::loadNow(std::string_view file) c
     if (::stat(path.c_str(), &status) != 0) {
         if (errno != ENOENT)
             return nullptr;
+        // A file found missing stays missing while its directory is unchanged: its name in any letter
+        // case would change the directory. That spares the search of every letter case at each read.
+        const timespec lookStart = coarseNow();
+        struct stat directory {};
+        const bool haveDirectory = ::stat(path.parent_path().c_str(), &directory) == 0;
+        if (haveDirectory && m_cache->knownMissing(path.native(), FileStamp(directory)))
+            return nullptr;
         fs::path other = m_cache->spellingOf(path.native());
         if (other.empty() || ::stat(other.c_str(), &status) != 0) {
             other = resolveCaseInsensitive(path);
-            if (other == path || ::stat(other.c_str(), &status) != 0)
+            if (other == path || ::stat(other.c_str(), &status) != 0) {
+                std::chrono::nanoseconds settle(m_cache->settleTime.load(std::memory_order_relaxed));
+                if (haveDirectory && hasSettled(FileStamp(directory), lookStart, settle))
+                    m_cache->rememberMissing(path.native(), FileStamp(directory));
                 return nullptr;
+            }
             m_cache->rememberSpelling(path.native(), other.native());
         }
         path = std::move(other);

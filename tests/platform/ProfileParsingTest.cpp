@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "Profile.h"
 #include "ProfileFile.h"
@@ -144,6 +147,21 @@ TEST_F(ProfileParsingTest, SingleReadsGiveWhatCachedReadsGive) {
     EXPECT_EQ(profile.getString("test.ini", "S", "A", "", 3), "on");    // cut as always
     EXPECT_EQ(profile.parseCount(), 0u);                                // nothing was kept
     EXPECT_EQ(profile.getString("TEST.INI", "S", "A", "", 64), "one");  // the letter case of the name
+}
+
+TEST_F(ProfileParsingTest, AMissingFileIsFoundAsSoonAsItAppearsInAnyLetterCase) {
+    profile.setSettleTime(std::chrono::nanoseconds(0));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(get("S", "A"), "<default>");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the coarse clock's tick
+    sandbox.file("TEST.INI", "[S]\r\nA=upper\r\n");
+    EXPECT_EQ(get("S", "A"), "upper");
+    std::filesystem::remove(sandbox.path("TEST.INI"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(get("S", "A"), "<default>");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    put("[S]\r\nA=lower\r\n");
+    EXPECT_EQ(get("S", "A"), "lower");
 }
 
 TEST(ProfileIndexTest, FirstOfDuplicateSectionsAndKeysWinsAlsoAmongThousands) {
