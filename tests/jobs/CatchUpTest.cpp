@@ -45,12 +45,13 @@ protected:
         clock.advanceTo(start);
         SchedulerThread scheduler(services, &hooks, &files);
         ThreadSet threads(clock);
-        threads.start("SchedulerThread", [&scheduler](std::stop_token stop) { scheduler.run(stop); });
         {
+            // Enrolled before the thread starts: alone, the thread would let the clock run on.
             ClockMember self(clock);
+            threads.start("SchedulerThread", [&scheduler](std::stop_token stop) { scheduler.run(stop); });
             clock.sleepUntil(until, threads.token());
+            threads.stop();  // before leaving the clock, which would let it run on
         }
-        threads.stop();
     }
 
     std::vector<std::string> allActivity() const {
@@ -155,12 +156,13 @@ TEST_F(CatchUpTest, WorkCutShortByAStopRunsAgainAtTheNextStart) {
         } stopping;
         stopping.stop = &threads.source();
         SchedulerThread scheduler(services, &stopping, &files);
-        threads.start("SchedulerThread", [&scheduler](std::stop_token stop) { scheduler.run(stop); });
         {
+            // Enrolled before the thread starts: alone, the thread would let the clock run on.
             ClockMember self(clock);
+            threads.start("SchedulerThread", [&scheduler](std::stop_token stop) { scheduler.run(stop); });
             clock.sleepUntil(at(2026, 12, 7, 9, 30), threads.token());
+            threads.stop();  // before leaving the clock, which would let it run on
         }
-        threads.stop();
     }
     ASSERT_TRUE(stateFile.load().has_value());
     EXPECT_EQ(stateFile.load()->weekMidnight, "2026-11-30");

@@ -60,9 +60,10 @@ TEST_F(EventWatchdogTest, GraceOverdueRepeatPauseAndSelfMaintainingList) {
 
     ThreadSet threads(clock);
     EventWatchdogThread watchdog(services);
-    threads.start("EventWatchdogThread", [&](std::stop_token stop) { watchdog.run(stop); });
     {
+        // Enrolled before the thread starts: alone, the thread would let the clock run on.
         ClockMember self(clock);
+        threads.start("EventWatchdogThread", [&](std::stop_token stop) { watchdog.run(stop); });
         clock.sleepUntil(start + std::chrono::seconds(30), threads.token());
         // Dropped at the first pass: below 10, beyond 9999, no marker.
         EXPECT_EQ(list(), "12;15;17;");

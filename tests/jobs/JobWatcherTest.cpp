@@ -130,9 +130,10 @@ TEST_F(JobWatcherTest, NextSlotIsExaminedAnHourAfterAReaction) {
 
     clock.advanceTo(at(2026, 12, 9, 9));
     ThreadSet threads(clock);
-    threads.start("JobWatcherThread", [this](std::stop_token stop) { watcher.run(stop); });
     {
+        // Enrolled before the thread starts: alone, the thread would let the clock run on.
         ClockMember self(clock);
+        threads.start("JobWatcherThread", [this](std::stop_token stop) { watcher.run(stop); });
         clock.sleepUntil(at(2026, 12, 9, 11, 30), threads.token());
         threads.stop();  // before leaving the clock, which would let it run on
     }

@@ -34,8 +34,9 @@ TEST_F(SchedulerFailureTest, AThrowingPassIsLoggedAndTheNextPassesCome) {
     clock.advanceTo(at(2026, 12, 9, 2, 30));
     {
         ThreadSet threads(clock);
-        threads.start("SchedulerThread", [this](std::stop_token stop) { scheduler.run(stop); });
+        // Enrolled before the thread starts: alone, the thread would let the clock run on.
         ClockMember self(clock);
+        threads.start("SchedulerThread", [this](std::stop_token stop) { scheduler.run(stop); });
         clock.sleepUntil(at(2026, 12, 9, 4, 30), threads.token());
         threads.stop();
     }

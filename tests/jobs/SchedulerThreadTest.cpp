@@ -31,16 +31,17 @@ protected:
                   std::vector<std::pair<SysTime, std::function<void()>>> stops = {}) {
         clock.advanceTo(start);
         ThreadSet threads(clock);
-        threads.start("SchedulerThread", [this](std::stop_token stop) { scheduler.run(stop); });
         {
+            // Enrolled before the thread starts: alone, the thread would let the clock run on.
             ClockMember self(clock);
+            threads.start("SchedulerThread", [this](std::stop_token stop) { scheduler.run(stop); });
             for (auto& [time, check] : stops) {
                 clock.sleepUntil(time, threads.token());
                 check();
             }
             clock.sleepUntil(until, threads.token());
+            threads.stop();  // before leaving the clock, which would let it run on
         }
-        threads.stop();
     }
 
     void weeklySettings() {

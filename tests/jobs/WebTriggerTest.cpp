@@ -47,9 +47,10 @@ TEST_F(WebTriggerTest, ThreadFiresOnceAnHour) {
     ini("qxmover.ini", "WebTrigger", "StartOnMin", "0");
     clock.advanceTo(at(2026, 12, 9, 8, 0) + std::chrono::milliseconds(59'995));
     ThreadSet threads(clock);
-    threads.start("WebTriggerThread", [this](std::stop_token stop) { trigger.run(stop); });
     {
+        // Enrolled before the thread starts: alone, the thread would let the clock run on.
         ClockMember self(clock);
+        threads.start("WebTriggerThread", [this](std::stop_token stop) { trigger.run(stop); });
         clock.sleepUntil(at(2026, 12, 9, 13, 30), threads.token());
         threads.stop();  // before leaving the clock, which would let it run on
     }
