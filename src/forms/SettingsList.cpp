@@ -19,8 +19,8 @@ std::string numberedKey(const char* key, int number) {
 
 }  // namespace
 
-const ListSpec& listSpec(ListKind kind) {
-    static const ListSpec tasks{
+const ListLayout& listLayout(ListKind kind) {
+    static const ListLayout tasks{
         ini::kStartMore,
         {"Prog", "Day", "Time", "Type", "WeekParameter"},
         {{kTxtColProgram, 220}, {kTxtColDay, 100}, {kTxtColTime, 100}, {kTxtColType, 132}},
@@ -30,24 +30,24 @@ const ListSpec& listSpec(ListKind kind) {
         kTxtAddTask,
         kTxtSelectTaskFirst,
         kTxtAskDeleteTask};
-    static const ListSpec deletion{ini::kDeleteAdditionalLogs,
-                                   {"DelPath", "DelExt", "DelAfterWeeks"},
-                                   {{kTxtColDelPath, 210}, {kTxtColDelFiles, 170}, {kTxtColDelAfter, 120}},
-                                   kTxtDeleteListTitle,
-                                   kTxtDeleteEditorTitle,
-                                   kTxtEditDeleteRule,
-                                   kTxtAddDeleteRule,
+    static const ListLayout deletion{ini::kDeleteAdditionalLogs,
+                                     {"DelPath", "DelExt", "DelAfterWeeks"},
+                                     {{kTxtColDelPath, 210}, {kTxtColDelFiles, 170}, {kTxtColDelAfter, 120}},
+                                     kTxtDeleteListTitle,
+                                     kTxtDeleteEditorTitle,
+                                     kTxtEditDeleteRule,
+                                     kTxtAddDeleteRule,
+                                     kTxtSelectEntryFirst,
+                                     kTxtAskDeleteRule};
+    static const ListLayout drives{ini::kMonitorAdditionalDrives,
+                                   {"Drive", "Space", "StartAlarm"},
+                                   {{kTxtColDrive, 110}, {kTxtColUsedSpace, 170}, {kTxtColStartAlarm, 220}},
+                                   kTxtDriveListTitle,
+                                   kTxtDriveEditorTitle,
+                                   kTxtEditDrive,
+                                   kTxtAddDrive,
                                    kTxtSelectEntryFirst,
-                                   kTxtAskDeleteRule};
-    static const ListSpec drives{ini::kMonitorAdditionalDrives,
-                                 {"Drive", "Space", "StartAlarm"},
-                                 {{kTxtColDrive, 110}, {kTxtColUsedSpace, 170}, {kTxtColStartAlarm, 220}},
-                                 kTxtDriveListTitle,
-                                 kTxtDriveEditorTitle,
-                                 kTxtEditDrive,
-                                 kTxtAddDrive,
-                                 kTxtSelectEntryFirst,
-                                 kTxtAskDeleteDrive};
+                                   kTxtAskDeleteDrive};
     switch (kind) {
         case ListKind::TimedTasks:
             return tasks;
@@ -60,11 +60,11 @@ const ListSpec& listSpec(ListKind kind) {
 }
 
 std::string SettingsList::key(std::size_t index, int number) const {
-    return numberedKey(m_spec.keys[index], number);
+    return numberedKey(m_layout.keys[index], number);
 }
 
 std::string SettingsList::value(int number, std::size_t index) const {
-    return m_profile.getString(ini::kMover, m_spec.section, key(index, number), "", kPrimaryKeySize);
+    return m_profile.getString(ini::kMover, m_layout.section, key(index, number), "", kPrimaryKeySize);
 }
 
 std::string dayText(const StringTable& strings, int day) {
@@ -83,20 +83,20 @@ std::vector<std::vector<std::string>> SettingsList::rows(const StringTable& stri
             break;
         std::vector<std::string> row{primary};
         if (m_kind == ListKind::TimedTasks) {
-            int type = m_profile.getInt(ini::kMover, m_spec.section, key(3, n), 0);
+            int type = m_profile.getInt(ini::kMover, m_layout.section, key(3, n), 0);
             if (type == 1)
                 row[0] += moduleParameters(m_profile, n);
-            row.push_back(dayText(strings, m_profile.getInt(ini::kMover, m_spec.section, key(1, n), 0)));
+            row.push_back(dayText(strings, m_profile.getInt(ini::kMover, m_layout.section, key(1, n), 0)));
             char time[16];
             std::snprintf(time, sizeof time, "%02d:00",
-                          m_profile.getInt(ini::kMover, m_spec.section, key(2, n), 0));
+                          m_profile.getInt(ini::kMover, m_layout.section, key(2, n), 0));
             row.push_back(time);
             row.push_back(type >= 0 && type <= 2 ? strings.get(kTxtTypeProgram + type)
                                                  : std::to_string(type));
         } else if (m_kind == ListKind::ExtraDeletion) {
             std::string extension = value(n, 1);
             row.push_back(extension == "*.*" ? strings.get(kTxtAllFiles) : extension);
-            int weeks = m_profile.getInt(ini::kMover, m_spec.section, key(2, n), 0);
+            int weeks = m_profile.getInt(ini::kMover, m_layout.section, key(2, n), 0);
             row.push_back(std::to_string(weeks) + " " + strings.get(weeks == 1 ? kTxtWeek : kTxtWeeksPlural));
         } else {
             row.push_back(value(n, 1));
@@ -118,12 +118,12 @@ std::string SettingsList::removeEntry(int number) {
     ProfileWrites writes(m_profile);
     for (int n = number; n <= kShownEntries + 1; ++n) {
         bool last = false;
-        for (std::size_t k = 0; k < m_spec.keys.size(); ++k) {
+        for (std::size_t k = 0; k < m_layout.keys.size(); ++k) {
             std::string next = value(n + 1, k);
             if (k == 0)
                 last = next.empty();
             // An empty value is written as empty rather than deleted, as the keys were copied.
-            if (!writes.writeString(ini::kMover, m_spec.section, key(k, n), next))
+            if (!writes.writeString(ini::kMover, m_layout.section, key(k, n), next))
                 return writes.failure();
         }
         if (last)

@@ -16,7 +16,7 @@ enum class ListKind { TimedTasks, ExtraDeletion, Drives };
 inline constexpr int kShownEntries = 49;
 
 // What tells the three lists apart: section, keys (the primary key first), columns and texts.
-struct ListSpec {
+struct ListLayout {
     const char* section;
     std::vector<const char*> keys;
     std::vector<std::pair<int, int>> columns;  // (text id, width in pixels)
@@ -28,18 +28,18 @@ struct ListSpec {
     int askDelete;    // the question, with the entry's primary value for %1
 };
 
-const ListSpec& listSpec(ListKind kind);
+const ListLayout& listLayout(ListKind kind);
 
 // One list in its section of qxmover.ini. Reads the file afresh at every call.
 class SettingsList {
 public:
     SettingsList(Profile& profile, ListKind kind)
-        : m_profile(profile), m_spec(listSpec(kind)), m_kind(kind) {}
+        : m_profile(profile), m_layout(listLayout(kind)), m_kind(kind) {}
 
     // The shown rows, entry 1 upward until an empty primary key (at most 49), each as its column texts.
     std::vector<std::vector<std::string>> rows(const StringTable& strings) const;
 
-    // The value of key `key` (index into the spec's keys) of entry `number`.
+    // The value of key `key` (index into the layout's keys) of entry `number`.
     std::string value(int number, std::size_t key) const;
 
     // The number a new entry gets: the lowest of 1 to 49 whose primary key is empty, else 50.
@@ -52,14 +52,14 @@ public:
     // every write succeeded.
     std::string removeEntry(int number);
 
-    const ListSpec& spec() const { return m_spec; }
+    const ListLayout& layout() const { return m_layout; }
     ListKind kind() const { return m_kind; }
 
 private:
     std::string key(std::size_t index, int number) const;
 
     Profile& m_profile;
-    const ListSpec& m_spec;
+    const ListLayout& m_layout;
     ListKind m_kind;
 };
 

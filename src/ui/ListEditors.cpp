@@ -60,8 +60,8 @@ int ListEditor::storeNumber(ListKind kind) {
 namespace {
 
 int headingFor(ListKind kind, int number) {
-    const ListSpec& spec = listSpec(kind);
-    return number > 0 ? spec.editHeading : spec.addHeading;
+    const ListLayout& table = listLayout(kind);
+    return number > 0 ? table.editHeading : table.addHeading;
 }
 
 QPushButton* browseButton(const StringTable& strings) {

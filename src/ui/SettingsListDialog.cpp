@@ -17,8 +17,8 @@ namespace qx {
 SettingsListDialog::SettingsListDialog(Services& s, ListKind kind, QWidget* parent)
     : QDialog(parent), m_services(s), m_list(s.profile, kind) {
     const StringTable& t = s.strings;
-    const ListSpec& spec = m_list.spec();
-    setWindowTitle(uiText(t, spec.title));
+    const ListLayout& table = m_list.layout();
+    setWindowTitle(uiText(t, table.title));
     auto* top = new QVBoxLayout(this);
     m_rows = new QTreeWidget;
     m_rows->setRootIsDecorated(false);
@@ -27,13 +27,13 @@ SettingsListDialog::SettingsListDialog(Services& s, ListKind kind, QWidget* pare
     m_rows->setAllColumnsShowFocus(true);
     QStringList headers;
     int width = 0;
-    for (auto [text, pixels] : spec.columns) {
+    for (auto [text, pixels] : table.columns) {
         headers << uiText(t, text);
         width += pixels;
     }
     m_rows->setHeaderLabels(headers);
-    for (std::size_t c = 0; c < spec.columns.size(); ++c)
-        m_rows->setColumnWidth(static_cast<int>(c), spec.columns[c].second);
+    for (std::size_t c = 0; c < table.columns.size(); ++c)
+        m_rows->setColumnWidth(static_cast<int>(c), table.columns[c].second);
     m_rows->setMinimumSize(width + 24, 260);
     top->addWidget(m_rows, 1);
 
@@ -74,15 +74,15 @@ void SettingsListDialog::reload() {
 
 void SettingsListDialog::deleteSelected() {
     Services& s = m_services;
-    const ListSpec& spec = m_list.spec();
+    const ListLayout& table = m_list.layout();
     QTreeWidgetItem* item = m_rows->currentItem();
     int row = item && item->isSelected() ? m_rows->indexOfTopLevelItem(item) : -1;
     if (row < 0) {
-        s.prompts.warn(s.strings.get(spec.selectFirst), s.strings.get(kStrErrorCaption));
+        s.prompts.warn(s.strings.get(table.selectFirst), s.strings.get(kStrErrorCaption));
         return;
     }
     int number = row + 1;
-    if (!s.prompts.ask(s.strings.format(spec.askDelete, m_list.value(number, 0)),
+    if (!s.prompts.ask(s.strings.format(table.askDelete, m_list.value(number, 0)),
                        s.strings.get(kStrConfirmCaption)))
         return;
     savedOrWarned(m_list.removeEntry(number), s.prompts, s.strings);

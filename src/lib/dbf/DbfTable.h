@@ -14,7 +14,7 @@
 
 namespace qx::dbf {
 
-// The description of one field of a table to be created.
+// One field of a table to be created: its name, type, length and decimals.
 struct FieldDescription {
     std::string_view name;  // 1 to 10 letters, digits or '_', starting with a letter; stored upper-cased
     char type = 'C';        // 'C' (1-254), 'N' and 'F' (1-20), 'D' (always 8), 'L' (always 1)
