@@ -10,6 +10,7 @@
 #include "RunBinary.h"
 #include "Sandbox.h"
 
+using qx::test::namesIn;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -31,15 +32,6 @@ std::chrono::system_clock::time_point berlin(int year, int month, int day, int h
     tm.tm_hour = hour;
     tm.tm_isdst = -1;
     return std::chrono::system_clock::from_time_t(std::mktime(&tm));
-}
-
-std::vector<std::string> namesIn(const fs::path& directory) {
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(directory, ec))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 class MoverScenarios : public ::testing::Test {

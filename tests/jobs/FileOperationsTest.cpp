@@ -48,14 +48,6 @@ bool succeeded(std::error_code ec) {
     return !ec;
 }
 
-std::vector<std::string> namesIn(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(directory))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class FileOperationsTest : public ::testing::Test {
 protected:
     std::error_code move(const fs::path& from, const fs::path& to) {

@@ -25,14 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> namesIn(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(directory))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // A directory on tmpfs, so that a move into the sandbox cannot be a rename; empty when there is none.
 class ShmDirectory {
 public:

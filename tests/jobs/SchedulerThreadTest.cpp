@@ -15,14 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> namesIn(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(directory))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class SchedulerThreadTest : public JobsTest {
 protected:
     // The scheduler's own thread on the virtual clock, from `start` until `until`; `check` runs on the

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qx::test {
 
@@ -24,7 +25,8 @@ public:
                                std::optional<std::chrono::system_clock::time_point> mtime = {}) const;
     std::filesystem::path dir(std::string_view relative) const;
     // A script that appends its argument vector, one line per start, to `record`.
-    std::filesystem::path recordingScript(std::string_view relative, const std::filesystem::path& record) const;
+    std::filesystem::path recordingScript(std::string_view relative,
+                                          const std::filesystem::path& record) const;
 
     std::string read(std::string_view relative) const;
     bool exists(std::string_view relative) const;
@@ -35,6 +37,9 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+
+// The names of a directory's entries, sorted; none when it cannot be read.
+std::vector<std::string> namesIn(const std::filesystem::path& directory);
 
 // Sets the last-write (and access) time of a file or directory.
 void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);

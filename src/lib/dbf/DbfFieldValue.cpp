@@ -46,16 +46,6 @@ void storeDouble(char* to, double value) {
     storeLe(to, bits, 8);
 }
 
-std::int32_t clampToInt(double value) {
-    if (std::isnan(value))
-        return 0;
-    if (value >= double(std::numeric_limits<std::int32_t>::max()))
-        return std::numeric_limits<std::int32_t>::max();
-    if (value <= double(std::numeric_limits<std::int32_t>::min()))
-        return std::numeric_limits<std::int32_t>::min();
-    return std::int32_t(value);
-}
-
 std::size_t copyOut(std::string_view text, char* out, std::size_t size) {
     if (size == 0 || out == nullptr)
         return 0;

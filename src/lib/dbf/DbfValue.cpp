@@ -10,7 +10,6 @@
 #include <system_error>
 
 namespace qx::dbf {
-namespace {
 
 std::int32_t clampToInt(double value) {
     if (std::isnan(value))
@@ -21,6 +20,8 @@ std::int32_t clampToInt(double value) {
         return std::numeric_limits<std::int32_t>::min();
     return std::int32_t(value);  // cuts toward zero
 }
+
+namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';

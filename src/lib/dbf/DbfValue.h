@@ -12,6 +12,9 @@ namespace qx::dbf {
 // gives 0. Values beyond the 32-bit range are clamped to it. Never depends on the locale.
 std::int32_t storedTextToInt(std::string_view stored);
 
+// `value` cut toward zero and held within the 32-bit range; NaN gives 0.
+std::int32_t clampToInt(double value);
+
 // A little-endian signed integer of up to 4 bytes (Visual FoxPro integer fields, memo block numbers).
 std::int32_t storedBinaryToInt(std::string_view stored);
 
