@@ -1,7 +1,5 @@
 #include "qxclass/CDatabase.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -112,10 +110,10 @@ int CDatabase::Create(const char* table, const FIELD4INFO* fields) {
         descriptions.push_back({f->name, char(f->type), f->length, std::uint8_t(f->decimals)});
     }
     bool created = false;
-    if (table != nullptr && *table != '\0' && !descriptions.empty()) {
-        ::unlink(table);
-        created = qx::dbf::Table::create(table, descriptions, qx::dbf::tableOptions()) != nullptr;
-    }
+    // The field list is checked before the table that is there goes: an invalid list leaves it whole.
+    if (table != nullptr && *table != '\0' && !descriptions.empty())
+        created = qx::dbf::Table::create(table, descriptions, qx::dbf::tableOptions(),
+                                         qx::dbf::CreateMode::Replace) != nullptr;
     if (!created) {
         errorBox("CDatabase::Create");
         return 0;
@@ -125,7 +123,8 @@ int CDatabase::Create(const char* table, const FIELD4INFO* fields) {
 
 int CDatabase::Close() {
     int result = 1;
-    if (m_state->open && m_state->open.use_count() == 1 && m_state->open->table->hasPendingChange() &&
+    // Closing makes every change durable, also those of a batch (SetFlush(0)) already written out.
+    if (m_state->open && m_state->open.use_count() == 1 && m_state->open->table->needsFlush() &&
         !m_state->open->table->flush()) {
         errorBox("CDatabase::Close");
         result = 0;

@@ -1,11 +1,12 @@
 #include "qxclass/CDosFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "FileSharing.h"
 
 namespace {
 
@@ -22,44 +23,86 @@ int accessFlags(int mode) {
     }
 }
 
+// The sharing value of `mode`; false for a value that is none of the five.
+bool sharingOf(int mode, qx::detail::SharingRequest& sharing) {
+    switch (mode & 0x70) {
+        case CDosFile::OF_SHARE_COMPAT:
+        case CDosFile::OF_SHARE_DENY_NONE:
+            return true;
+        case CDosFile::OF_SHARE_EXCLUSIVE:
+            sharing.denyRead = sharing.denyWrite = true;
+            return true;
+        case CDosFile::OF_SHARE_DENY_WRITE:
+            sharing.denyWrite = true;
+            return true;
+        case CDosFile::OF_SHARE_DENY_READ:
+            sharing.denyRead = true;
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 CDosFile::CDosFile(const char* name) : m_name(name ? strdup(name) : nullptr) {}
+
+CDosFile::CDosFile(const char* name, bool append) : m_name(name ? strdup(name) : nullptr), m_append(append) {}
 
 CDosFile::~CDosFile() {
     Close();
     free(m_name);
 }
 
+CLogFile::CLogFile(const char* name) : CDosFile(name, true) {}
+
 CLogFile::~CLogFile() = default;
 
 int CDosFile::Create(int mode) {
-    if (!m_name)
-        return 0;
-    Close();
-    int fd = ::open(m_name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return 0;
-    ::close(fd);
-    return Open(mode);
+    return OpenFile(mode, true);
 }
 
 int CDosFile::Open(int mode) {
+    return OpenFile(mode, false);
+}
+
+int CDosFile::OpenFile(int mode, bool create) {
     if (!m_name)
         return 0;
     Close();
     int flags = accessFlags(mode);
-    if (flags < 0)
+    qx::detail::SharingRequest sharing;
+    if (flags < 0 || !sharingOf(mode, sharing))
         return 0;
-    int fd = ::open(m_name, flags | O_CLOEXEC);
+    sharing.reads = flags != O_WRONLY;
+    sharing.writes = flags != O_RDONLY;
+    sharing.truncates = create;
+    // A log file only ever grows at its end: every write lands there in one piece, whatever other
+    // processes append at the same time.
+    if (m_append && sharing.writes)
+        flags |= O_APPEND;
+    // Create never empties the file before the sharing rule has let it in: a file that another
+    // process holds exclusively keeps its contents.
+    int fd = ::open(m_name, flags | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
     if (fd < 0)
         return 0;
-    int lock = (mode & 0x70) == OF_SHARE_EXCLUSIVE ? LOCK_EX : LOCK_SH;
-    if (::flock(fd, lock | LOCK_NB) != 0) {
+    int markFd = sharing.reads ? fd : ::open(m_name, O_RDONLY | O_CLOEXEC);
+    bool claimed = qx::detail::claimSharing(fd, markFd, sharing, [&] {
+        if (!create)
+            return true;
+        if (sharing.writes)
+            return ::ftruncate(fd, 0) == 0;
+        int writer = ::open(m_name, O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return writer >= 0 && ::close(writer) == 0;
+    });
+    if (!claimed) {
+        if (markFd >= 0 && markFd != fd)
+            ::close(markFd);
         ::close(fd);
         return 0;
     }
     m_fd = fd;
+    m_markFd = markFd != fd ? markFd : -1;
     return 1;
 }
 
@@ -67,7 +110,9 @@ int CDosFile::Close() {
     if (m_fd < 0)
         return 0;
     int result = ::close(m_fd);
-    m_fd = -1;
+    if (m_markFd >= 0)
+        ::close(m_markFd);
+    m_fd = m_markFd = -1;
     return result == 0 ? 1 : 0;
 }
 
@@ -145,14 +190,23 @@ int CDosFile::ReadLine(char* buf, std::size_t size) {
     std::size_t n = 0;
     if (!Read(buf, size - 1, n))
         return 0;
-    for (std::size_t i = 2; i < n; ++i) {
+    for (std::size_t i = 2; i <= n; ++i) {
         if (buf[i - 2] == '\r' && buf[i - 1] == '\n') {
             buf[i - 2] = '\0';
             return Seek(start + static_cast<long>(i));
         }
     }
     buf[n] = '\0';
-    if (n >= 2 && buf[n - 2] == '\r' && buf[n - 1] == '\n')
-        buf[n - 2] = '\0';
+    // A CR LF is never split where the buffer ends: a CR as the last byte read whose LF follows ends
+    // the line there, and a piece that fills the buffer exactly and is followed by CR LF is a whole
+    // line, so the next call does not return an empty one for its line end.
+    char after[2] = {};
+    ssize_t more = n > 0 ? ::pread(m_fd, after, sizeof after, start + static_cast<long>(n)) : 0;
+    if (more >= 1 && buf[n - 1] == '\r' && after[0] == '\n') {
+        buf[n - 1] = '\0';
+        return Seek(start + static_cast<long>(n) + 1);
+    }
+    if (more == 2 && n == size - 1 && after[0] == '\r' && after[1] == '\n')
+        return Seek(start + static_cast<long>(n) + 2);
     return Seek(start + static_cast<long>(n));
 }

@@ -17,7 +17,22 @@ LockSettings& current() {
     return settings;
 }
 
+unsigned& currentCodePage() {
+    static unsigned codePage = 1252;
+    return codePage;
+}
+
 }  // namespace
+
+unsigned tableCodePage() {
+    std::lock_guard lock(settingsMutex());
+    return currentCodePage();
+}
+
+void setTableCodePage(unsigned codePage) {
+    std::lock_guard lock(settingsMutex());
+    currentCodePage() = codePage;
+}
 
 LockSettings lockSettings() {
     std::lock_guard lock(settingsMutex());
@@ -36,6 +51,7 @@ TableOptions tableOptions() {
     options.patience.attempts = settings.attempts;
     options.patience.pause =
         std::chrono::milliseconds(settings.pauseMilliseconds < 0 ? 0 : settings.pauseMilliseconds);
+    options.codePage = tableCodePage();
     return options;
 }
 

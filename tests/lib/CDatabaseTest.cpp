@@ -7,6 +7,7 @@
 #include "DbfTestSupport.h"
 #include "Sandbox.h"
 #include "qxclass/CDatabase.h"
+#include "qxclass/DbfSettings.h"
 
 namespace {
 
@@ -292,6 +293,24 @@ TEST_F(CDatabaseTest, CreateMakesAnEmptyTableOrReportsWhyNot) {
     EXPECT_EQ(db.Create(file.c_str(), none), 0);
     EXPECT_EQ(boxes.boxes().size(), 4u);
     EXPECT_EQ(boxes.boxes()[0], "Error: CDatabase::Create");
+    // None of the invalid lists cost the table that was there.
+    ASSERT_EQ(db.Open(file.c_str()), 1);
+    EXPECT_STREQ(db.Fieldname(2), "AMOUNT");
+}
+
+TEST_F(CDatabaseTest, CreateStatesTheCodePageOfItsText) {
+    std::string file = sandbox.path("coded.dbf").string();
+    FIELD4INFO fields[] = {{"NAME", 'C', 10, 0}, {nullptr, 0, 0, 0}};
+    ASSERT_EQ(db.Create(file.c_str(), fields), 1);
+    db.Close();
+    EXPECT_EQ(qx::test::readFile(file)[29], '\x03');  // Windows-1252, the default
+
+    unsigned saved = qx::dbf::tableCodePage();
+    qx::dbf::setTableCodePage(1251);
+    EXPECT_EQ(db.Create(file.c_str(), fields), 1);
+    qx::dbf::setTableCodePage(saved);
+    db.Close();
+    EXPECT_EQ(qx::test::readFile(file)[29], '\xC9');
 }
 
 TEST_F(CDatabaseTest, CopiesShareTheTableAndMayBothBeClosed) {

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <signal.h>
+#include <unistd.h>
 
+#include <cstring>
+#include <string>
+
+#include "ProcessSupport.h"
 #include "Sandbox.h"
 
 namespace {
@@ -74,6 +79,118 @@ TEST_F(CDosFileTest, ExclusiveOpenExcludesEveryOtherOpen) {
     EXPECT_EQ(first.Open(CDosFile::OF_READ), 0);
 }
 
+TEST_F(CDosFileTest, CreateLeavesAFileHeldExclusivelyInAnotherProcessWhole) {
+    sandbox.file("held.txt", "precious");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    std::string held = path("held.txt");
+    pid_t holder = qx::test::forkChild([&] {
+        CDosFile file(held.c_str());
+        char go = file.Open(CDosFile::OF_READWRITE | CDosFile::OF_SHARE_EXCLUSIVE) ? '1' : '0';
+        if (::write(ready[1], &go, 1) != 1)
+            return 2;
+        ::pause();  // holds the file until killed
+        return 0;
+    });
+    char go = 0;
+    ASSERT_EQ(::read(ready[0], &go, 1), 1);
+    ASSERT_EQ(go, '1');
+
+    CDosFile other(held.c_str());
+    EXPECT_EQ(other.Create(CDosFile::OF_READWRITE), 0);
+    EXPECT_EQ(other.Create(CDosFile::OF_READ | CDosFile::OF_SHARE_DENY_NONE), 0);
+    EXPECT_EQ(sandbox.read("held.txt"), "precious");
+
+    ::kill(holder, SIGKILL);
+    qx::test::waitChild(holder);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_EQ(other.Create(CDosFile::OF_READWRITE), 1);  // the holder has gone
+    other.Close();
+    EXPECT_EQ(sandbox.read("held.txt"), "");
+}
+
+// An open held as `first`, then `second` tried beside it: whether sharing lets it in.
+struct SharingCase {
+    int first;
+    int second;
+    bool allowed;
+};
+
+class SharingTest : public CDosFileTest, public ::testing::WithParamInterface<SharingCase> {};
+
+TEST_P(SharingTest, SecondOpenMeetsTheFirstOnesDenialsAndAccess) {
+    sandbox.file("shared.txt", "x");
+    CDosFile first(path("shared.txt").c_str()), second(path("shared.txt").c_str());
+    ASSERT_EQ(first.Open(GetParam().first), 1);
+    EXPECT_EQ(second.Open(GetParam().second), GetParam().allowed ? 1 : 0);
+    second.Close();
+    first.Close();
+    EXPECT_EQ(second.Open(GetParam().second), 1);  // alone it is always let in
+}
+
+constexpr int R = CDosFile::OF_READ, W = CDosFile::OF_WRITE, RW = CDosFile::OF_READWRITE;
+constexpr int DenyW = CDosFile::OF_SHARE_DENY_WRITE, DenyR = CDosFile::OF_SHARE_DENY_READ,
+              DenyNone = CDosFile::OF_SHARE_DENY_NONE, Excl = CDosFile::OF_SHARE_EXCLUSIVE;
+
+INSTANTIATE_TEST_SUITE_P(
+    WindowsRules, SharingTest,
+    ::testing::Values(SharingCase{R | DenyW, R | DenyNone, true}, SharingCase{R | DenyW, W | DenyNone, false},
+                      SharingCase{R | DenyW, RW, false}, SharingCase{R | DenyNone, R | DenyW, true},
+                      SharingCase{W | DenyNone, R | DenyW, false}, SharingCase{W | DenyR, W | DenyNone, true},
+                      SharingCase{W | DenyR, R | DenyNone, false},
+                      SharingCase{R | DenyNone, W | DenyR, false}, SharingCase{W | DenyNone, W | DenyR, true},
+                      SharingCase{R | DenyNone, RW | Excl, false}, SharingCase{RW | Excl, R, false},
+                      SharingCase{R | DenyW, R | DenyW, true}));
+
+TEST_F(CDosFileTest, UnknownSharingValueIsRefused) {
+    sandbox.file("shared.txt", "x");
+    CDosFile file(path("shared.txt").c_str());
+    EXPECT_EQ(file.Open(CDosFile::OF_READ | 0x50), 0);
+    EXPECT_EQ(file.IsOpen(), 0);
+}
+
+TEST_F(CDosFileTest, TwoProcessesAppendingToOneLogLoseNoLine) {
+    constexpr int kLines = 20000;
+    std::string log = path("shared.log");
+    auto appender = [&](char tag) {
+        return [&, tag] {
+            CLogFile file(log.c_str());
+            if (!file.Open(CDosFile::OF_WRITE | CDosFile::OF_SHARE_DENY_NONE) || !file.SeekEof())
+                return 1;
+            for (int i = 0; i < kLines; ++i) {
+                std::string line = std::string(1, tag) + " line " + std::to_string(i) + "\r\n";
+                if (!file.Write(line.data(), line.size()))
+                    return 2;
+            }
+            return 0;
+        };
+    };
+    sandbox.file("shared.log", "");
+    pid_t a = qx::test::forkChild(appender('a'));
+    pid_t b = qx::test::forkChild(appender('b'));
+    ASSERT_EQ(qx::test::waitChild(a), 0);
+    ASSERT_EQ(qx::test::waitChild(b), 0);
+
+    std::string all = sandbox.read("shared.log");
+    int count[2] = {};
+    int next[2] = {};
+    std::size_t at = 0;
+    while (at < all.size()) {
+        std::size_t end = all.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        std::string line = all.substr(at, end - at);
+        int who = line[0] == 'a' ? 0 : 1;
+        // Each process's lines whole and in its own order.
+        ASSERT_EQ(line, std::string(1, line[0]) + " line " + std::to_string(next[who]));
+        ++next[who];
+        ++count[who];
+        at = end + 2;
+    }
+    EXPECT_EQ(count[0], kLines);
+    EXPECT_EQ(count[1], kLines);
+}
+
 class ReadLineTest : public CDosFileTest {
 protected:
     // Opens a file holding `content` for reading.
@@ -132,14 +249,26 @@ TEST_F(ReadLineTest, LongLinesComeInPiecesThatFitTheBuffer) {
     ASSERT_EQ(file.ReadLine(buf, 4), 1);  // room for three bytes and the NUL
     EXPECT_STREQ(buf, "abc");
     EXPECT_EQ(buf[4], '#');
-    ASSERT_EQ(file.ReadLine(buf, 4), 1);
+    ASSERT_EQ(file.ReadLine(buf, 4), 1);  // fills the buffer up to the CR LF, which it takes along
     EXPECT_STREQ(buf, "def");
-    ASSERT_EQ(file.ReadLine(buf, 4), 1);  // just the line end
-    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(file.GetPos(), 8);
     ASSERT_EQ(file.ReadLine(buf, 5), 1);
     EXPECT_STREQ(buf, "xy");
     EXPECT_EQ(file.GetPos(), 12);
     EXPECT_EQ(file.ReadLine(buf, 0), 0);
+}
+
+TEST_F(ReadLineTest, CrLfWhereTheBufferEndsIsNotSplit) {
+    CDosFile& file = open("abc\r\ndef\r\nxy\r");
+    char buf[5];
+    ASSERT_EQ(file.ReadLine(buf, sizeof buf), 1);  // reads "abc\r": its LF comes next
+    EXPECT_STREQ(buf, "abc");
+    EXPECT_EQ(file.GetPos(), 5);
+    ASSERT_EQ(file.ReadLine(buf, sizeof buf), 1);
+    EXPECT_STREQ(buf, "def");
+    ASSERT_EQ(file.ReadLine(buf, sizeof buf), 1);  // a lone CR at the end stays text
+    EXPECT_STREQ(buf, "xy\r");
+    EXPECT_EQ(file.GetPos(), 13);
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "DbfTable.h"
 #include "DbfTestSupport.h"
 #include "PeerTools.h"
+#include "ProcessSupport.h"
 #include "Sandbox.h"
 #include "qxclass/CDatabase.h"
 #include "qxclass/DbfSettings.h"
@@ -132,6 +135,60 @@ TEST_F(DbfSharingTest, ChangesGiveUpWhileAnotherProgramHoldsTheTableLock) {
     other->unlock();
     EXPECT_EQ(db.Append(), 1);
     EXPECT_EQ(db.RecCount(), 4u);
+}
+
+// A writer in another process changes two records over and over, each all 'A' or all 'B': one that
+// crosses a page boundary of the file and one inside a page. Every read of ours sees one or the other
+// whole, never a mixture.
+TEST_F(DbfSharingTest, AReaderNeverSeesARecordHalfWritten) {
+    constexpr int kReads = 200000;
+    std::string table = sandbox.path("torn.dbf").string();
+    FIELD4INFO fields[] = {{"A", 'C', 254, 0}, {"B", 'C', 254, 0}, {"C", 'C', 254, 0}, {nullptr, 0, 0, 0}};
+    CDatabase made;
+    ASSERT_EQ(made.Create(table.c_str(), fields), 1);
+    for (int i = 0; i < 8; ++i)
+        ASSERT_EQ(made.Append(), 1);
+    made.Close();
+    // Records are 763 bytes after a 129-byte header: record 6 spans 3944 to 4707, record 2 lies in
+    // the first page.
+    const unsigned watched[] = {2, 6};
+
+    pid_t writer = qx::test::forkChild([&] {
+        CDatabase db;
+        if (!db.Open(table.c_str()))
+            return 1;
+        db.SetFlush(0);  // as fast as it can: written at each move, never synced
+        std::string a(254, 'A'), b(254, 'B');
+        for (unsigned round = 0;; ++round) {
+            const std::string& text = round % 2 ? a : b;
+            for (unsigned record : watched) {
+                db.Go(record);
+                for (const char* field : {"A", "B", "C"})
+                    db.Replace(field, text.c_str());
+                db.Go(1);
+            }
+        }
+    });
+
+    CDatabase db;
+    ASSERT_EQ(db.Open(table.c_str()), 1);
+    int torn = 0;
+    char first[256], field[256];
+    for (int i = 0; i < kReads; ++i) {
+        db.Go(watched[i % 2]);
+        db.Read("A", first, sizeof first);
+        for (const char* name : {"B", "C"}) {
+            db.Read(name, field, sizeof field);
+            if (std::string(field) != first)
+                ++torn;
+        }
+        if (std::strspn(first, first[0] == 'A' ? "A" : "B") != std::strlen(first))
+            ++torn;
+    }
+    ::kill(writer, SIGKILL);
+    qx::test::waitChild(writer);
+    EXPECT_EQ(torn, 0);
+    EXPECT_TRUE(boxes.boxes().empty());
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "DbfIo.h"
@@ -51,12 +53,46 @@ bool normalise(const FieldDescription& field, char& type, std::uint32_t& length,
     }
 }
 
-}  // namespace
+// The language-driver byte (header byte 29) that names `codePage` for the other programs that read
+// our tables; 0 (none stated) for a code page without one.
+unsigned char languageDriver(unsigned codePage) {
+    switch (codePage) {
+        case 437:
+            return 0x01;
+        case 850:
+            return 0x02;
+        case 1252:
+            return 0x03;
+        case 852:
+            return 0x64;
+        case 866:
+            return 0x65;
+        case 865:
+            return 0x66;
+        case 861:
+            return 0x67;
+        case 737:
+            return 0x6A;
+        case 857:
+            return 0x6B;
+        case 1250:
+            return 0xC8;
+        case 1251:
+            return 0xC9;
+        case 1254:
+            return 0xCA;
+        case 1253:
+            return 0xCB;
+        default:
+            return 0x00;
+    }
+}
 
-std::unique_ptr<Table> Table::create(const std::filesystem::path& file,
-                                     std::span<const FieldDescription> fields, const TableOptions& options) {
+// The bytes of a new table without records: header, descriptors, end of data. Empty when a field
+// description is invalid, names repeat or the record would be too long.
+std::vector<unsigned char> newTableBytes(std::span<const FieldDescription> fields, unsigned codePage) {
     if (fields.empty() || fields.size() > (65535 - kMainHeaderSize - 1) / kDescriptorSize)
-        return nullptr;
+        return {};
     std::uint32_t headerLength = std::uint32_t(kMainHeaderSize + fields.size() * kDescriptorSize + 1);
     std::vector<unsigned char> bytes(headerLength + 1, 0);
     std::uint32_t recordLength = 1;
@@ -66,10 +102,10 @@ std::unique_ptr<Table> Table::create(const std::filesystem::path& file,
         std::uint32_t length;
         std::uint8_t decimals;
         if (!validName(field.name) || !normalise(field, type, length, decimals))
-            return nullptr;
+            return {};
         for (std::size_t j = 0; j < i; ++j)
             if (sameFieldName(fields[j].name, field.name))
-                return nullptr;
+                return {};
         unsigned char* d = bytes.data() + kMainHeaderSize + i * kDescriptorSize;
         for (std::size_t k = 0; k < field.name.size(); ++k)
             d[k] = static_cast<unsigned char>(
@@ -79,7 +115,7 @@ std::unique_ptr<Table> Table::create(const std::filesystem::path& file,
         d[17] = decimals;
         recordLength += length;
         if (recordLength > kMaxRecordLength)
-            return nullptr;
+            return {};
     }
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -92,19 +128,54 @@ std::unique_ptr<Table> Table::create(const std::filesystem::path& file,
     bytes[kHeaderLengthAt + 1] = static_cast<unsigned char>(headerLength >> 8);
     bytes[kRecordLengthAt] = static_cast<unsigned char>(recordLength & 0xFF);
     bytes[kRecordLengthAt + 1] = static_cast<unsigned char>(recordLength >> 8);
+    bytes[kLanguageDriverAt] = languageDriver(codePage);
     bytes[headerLength - 1] = kDescriptorEnd;
     bytes[headerLength] = kEndOfData;
+    return bytes;
+}
 
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}  // namespace
+
+std::unique_ptr<Table> Table::create(const std::filesystem::path& file,
+                                     std::span<const FieldDescription> fields, const TableOptions& options,
+                                     CreateMode mode) {
+    // Everything is checked before anything on disk changes: an invalid field list never costs the
+    // table that is there.
+    std::vector<unsigned char> bytes = newTableBytes(fields, options.codePage);
+    if (bytes.empty())
+        return nullptr;
+    struct stat old {};
+    bool replacing = mode == CreateMode::Replace && ::lstat(file.c_str(), &old) == 0;
+    if (!replacing) {
+        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return nullptr;
+        bool written = io::writeAt(fd, bytes.data(), bytes.size(), 0);
+        written = ::close(fd) == 0 && written;
+        if (!written) {
+            ::unlink(file.c_str());
+            return nullptr;
+        }
+        return open(file, options);
+    }
+    // The new table is written beside the old one and takes its name in one step, so the old one
+    // stays as it was when the new one cannot be written. It keeps the old file's access rights (and,
+    // for root, its owner), as the programs sharing the table expect them.
+    std::string temporary = file.string() + ".XXXXXX";
+    int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return nullptr;
+    if (S_ISREG(old.st_mode)) {
+        // Neither failure is fatal: the table is still ours to write.
+        if (::geteuid() != 0 || ::fchown(fd, old.st_uid, old.st_gid) == 0)
+            ::fchmod(fd, old.st_mode & 07777);
+    }
     bool written = io::writeAt(fd, bytes.data(), bytes.size(), 0);
     written = ::close(fd) == 0 && written;
-    if (!written) {
-        ::unlink(file.c_str());
+    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        ::unlink(temporary.c_str());
         return nullptr;
     }
     return open(file, options);
 }
-
 }  // namespace qx::dbf

@@ -26,6 +26,7 @@ inline constexpr std::size_t kRecordCountAt = 4;
 inline constexpr std::size_t kHeaderLengthAt = 8;
 inline constexpr std::size_t kRecordLengthAt = 10;
 inline constexpr std::size_t kTableFlagsAt = 28;
+inline constexpr std::size_t kLanguageDriverAt = 29;  // the code page of the text, as a driver id
 inline constexpr unsigned char kProductionIndexFlag = 0x01;
 
 // Byte positions in a field descriptor.

@@ -108,6 +108,36 @@ bool setInUse(int fd, short type, int command) {
 
 }  // namespace
 
+namespace {
+
+bool setTransfer(int fd, short type, std::uint32_t first, std::uint32_t count) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = off_t(kTransferLockAt + first);
+    lock.l_len = off_t(count == 0 ? 1 : count);
+    for (;;) {
+        if (fcntl(fd, type == F_UNLCK ? F_OFD_SETLK : F_OFD_SETLKW, &lock) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+}  // namespace
+
+bool TableLocks::beginRead(std::uint32_t first, std::uint32_t count) const {
+    return setTransfer(m_fd, F_RDLCK, first, count);
+}
+
+bool TableLocks::beginWrite(std::uint32_t first, std::uint32_t count) const {
+    return setTransfer(m_fd, F_WRLCK, first, count);
+}
+
+void TableLocks::endTransfer(std::uint32_t first, std::uint32_t count) const {
+    setTransfer(m_fd, F_UNLCK, first, count);
+}
+
 bool TableLocks::markInUse() {
     return setInUse(m_fd, F_RDLCK, F_OFD_SETLKW);
 }

@@ -38,6 +38,13 @@ private:
 // convention: pack needs it alone, so that it never moves records under a reader or writer of ours.
 inline constexpr std::uint64_t kInUseLockAt = std::uint64_t(1) << 40;
 
+// Where our tables mark the records they are writing or reading right now (record n at the base plus
+// n, the header's record count as record 0), beyond every convention's locks and the in-use lock. A
+// writer holds an exclusive lock there only while its bytes go to the file, a reader a shared one over
+// the records it reads only while it reads them, so a reader of ours sees every record whole, before
+// or after a change of ours, and neither ever waits for a program's long-held record or table lock.
+inline constexpr std::uint64_t kTransferLockAt = std::uint64_t(1) << 41;
+
 // How long a lock that another program holds is waited for before the operation gives up.
 struct LockPatience {
     int attempts = 50;
@@ -71,6 +78,14 @@ public:
     // waits. releaseSole() makes it shared again.
     bool takeSole();
     void releaseSole();
+
+    // The transfer marks (kTransferLockAt): taken waiting, since they are held only for one read or
+    // write; records first .. first + count - 1 (record 0: the header's count). beginWrite needs a
+    // descriptor opened for writing. False when the lock cannot be taken (no lock support): the
+    // transfer then goes ahead unprotected, as it would against a program that takes no locks.
+    bool beginRead(std::uint32_t first, std::uint32_t count) const;
+    bool beginWrite(std::uint32_t first, std::uint32_t count) const;
+    void endTransfer(std::uint32_t first, std::uint32_t count) const;
 
     bool holdsTable() const { return m_holdsTable; }
     const LockConvention& convention() const { return m_convention; }

@@ -151,7 +151,11 @@ std::uint64_t Table::recordOffset(std::uint32_t recordNumber) const {
 std::uint32_t Table::readCount() const {
     unsigned char count[4];
     struct stat st {};
-    if (io::readAt(m_fd, count, sizeof count, kRecordCountAt) != 4 || ::fstat(m_fd, &st) != 0)
+    bool locked = m_locks.beginRead(0, 1);
+    bool read = io::readAt(m_fd, count, sizeof count, kRecordCountAt) == 4;
+    if (locked)
+        m_locks.endTransfer(0, 1);
+    if (!read || ::fstat(m_fd, &st) != 0)
         return 0;
     std::uint64_t size = std::uint64_t(st.st_size);
     std::uint64_t held =
@@ -166,8 +170,12 @@ std::uint32_t Table::recordCount() {
 }
 
 bool Table::readRecord(std::uint32_t recordNumber, char* into) const {
-    return io::readAt(m_fd, into, m_header.recordLength, recordOffset(recordNumber)) ==
-           ssize_t(m_header.recordLength);
+    bool locked = m_locks.beginRead(recordNumber, 1);
+    bool read = io::readAt(m_fd, into, m_header.recordLength, recordOffset(recordNumber)) ==
+                ssize_t(m_header.recordLength);
+    if (locked)
+        m_locks.endTransfer(recordNumber, 1);
+    return read;
 }
 
 bool Table::go(std::uint32_t recordNumber) {
@@ -215,8 +223,12 @@ const char* Table::readAhead(std::uint32_t recordNumber) {
     std::uint32_t wanted = std::min<std::uint32_t>(std::uint32_t(m_ahead.size() / m_header.recordLength),
                                                    m_knownCount - recordNumber + 1);
     m_aheadCount = 0;
+    // One shared lock over the whole block: a scan pays two system calls per 64 KiB, not per record.
+    bool locked = m_locks.beginRead(recordNumber, wanted);
     ssize_t got = io::readAt(m_fd, m_ahead.data(), std::size_t(wanted) * m_header.recordLength,
                              recordOffset(recordNumber));
+    if (locked)
+        m_locks.endTransfer(recordNumber, wanted);
     if (got < ssize_t(m_header.recordLength))
         return nullptr;
     m_aheadFirst = recordNumber;

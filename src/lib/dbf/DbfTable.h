@@ -25,6 +25,12 @@ struct FieldDescription {
 struct TableOptions {
     LockConvention locking = LockConvention::clipper();
     LockPatience patience;
+    unsigned codePage = 1252;  // the code page of a created table's text, stated in its header
+};
+
+enum class CreateMode {
+    New,      // fails when the file exists
+    Replace,  // an existing file is replaced, once the new table has been made
 };
 
 // How long records read ahead for a scan may be served: "a moment".
@@ -66,12 +72,13 @@ public:
     static std::unique_ptr<Table> open(const std::filesystem::path& file, const TableOptions& options = {},
                                        OpenError* why = nullptr);
 
-    // Creates a new dBASE III table without records and opens it. Fails (null) when `file` exists, a
-    // field description is invalid, names repeat, or the file cannot be written; a half-written file is
-    // removed again.
+    // Creates a new dBASE III table without records, stating options.codePage in its header, and opens
+    // it. Fails (null) when a field description is invalid, names repeat, or the file cannot be
+    // written, and for CreateMode::New when `file` exists; nothing on disk has changed then (a
+    // half-written file is removed again, a file to be replaced is still there).
     static std::unique_ptr<Table> create(const std::filesystem::path& file,
                                          std::span<const FieldDescription> fields,
-                                         const TableOptions& options = {});
+                                         const TableOptions& options = {}, CreateMode mode = CreateMode::New);
 
     // Writes a pending change (its failure cannot be reported here: call flush() first to know).
     ~Table();
@@ -145,6 +152,8 @@ public:
     void unlock();
 
     bool hasPendingChange() const { return m_pending; }
+    // A change is pending or written but not yet durable.
+    bool needsFlush() const { return m_pending || m_unsynced; }
 
 private:
     Table(int fd, bool writable, Header header, const TableOptions& options);

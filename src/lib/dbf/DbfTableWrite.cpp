@@ -92,7 +92,11 @@ void Table::stampUpdateDate() {
 bool Table::writeHeaderCount(std::uint32_t count) {
     unsigned char bytes[4];
     io::storeLe32(bytes, count);
-    if (!io::writeAt(m_fd, bytes, sizeof bytes, kRecordCountAt))
+    bool locked = m_locks.beginWrite(0, 1);
+    bool written = io::writeAt(m_fd, bytes, sizeof bytes, kRecordCountAt);
+    if (locked)
+        m_locks.endTransfer(0, 1);
+    if (!written)
         return false;
     stampUpdateDate();
     m_unsynced = true;
@@ -108,7 +112,12 @@ bool Table::writePending() {
     // it half written.
     if (!m_locks.lockRecord(m_recNo))
         return false;
+    // The transfer mark keeps our readers out for the moment the bytes go out, without them ever
+    // waiting for the record lock, which other programs may hold for as long as they edit a record.
+    bool marked = m_locks.beginWrite(m_recNo, 1);
     bool written = io::writeAt(m_fd, m_record.data(), m_record.size(), recordOffset(m_recNo));
+    if (marked)
+        m_locks.endTransfer(m_recNo, 1);
     m_locks.unlockRecord(m_recNo);
     if (!written)
         return false;
@@ -131,8 +140,11 @@ bool Table::append() {
     if (done) {
         blankInto(m_scratch.data());
         m_scratch[m_header.recordLength] = char(kEndOfData);
-        done = io::writeAt(m_fd, m_scratch.data(), m_header.recordLength + 1, recordOffset(count + 1)) &&
-               writeHeaderCount(count + 1);
+        bool marked = m_locks.beginWrite(count + 1, 1);
+        done = io::writeAt(m_fd, m_scratch.data(), m_header.recordLength + 1, recordOffset(count + 1));
+        if (marked)
+            m_locks.endTransfer(count + 1, 1);
+        done = done && writeHeaderCount(count + 1);
     }
     m_locks.unlockAppend();
     dropReadAhead();

@@ -42,11 +42,14 @@ public:
     // no extension). 0 without any message when the file is missing or not a readable table; the
     // object then stays closed. The first record becomes current; flushing after each change is on.
     virtual int Open(const char* table);
-    // Closes a table still open, removes any file called `table` and creates it with `fields` and no
-    // records, then opens it. Error box "CDatabase::Create" and 0 when the table cannot be made.
+    // Closes a table still open and creates `table` with `fields` and no records, replacing any file of
+    // that name, then opens it. The field list is checked first: an invalid list (or a table that
+    // cannot be written) leaves an existing file as it was. The header states the code page of
+    // qx::dbf::tableCodePage() (Windows-1252 unless set). Error box "CDatabase::Create" and 0 when the
+    // table cannot be made.
     virtual int Create(const char* table, const FIELD4INFO* fields);
-    // Writes a pending change and closes the table. 1; 0 with the error box "CDatabase::Close" only
-    // when a pending change cannot be written (it is then lost).
+    // Writes a pending change, makes every change durable and closes the table. 1; 0 with the error
+    // box "CDatabase::Close" only when a change cannot be written or synced (it may then be lost).
     virtual int Close();
 
     // First / last record; an empty table leaves no current record (RecNo() 0) without a box. Error
@@ -65,7 +68,11 @@ public:
     // The table lock of the engine's locking convention; the result is not reported.
     virtual void Lock();
     virtual void Unlock();
-    // Non-zero: every change is written and made durable at once (the default after Open).
+    // Non-zero (the default after Open): every change is written and made durable (synced) at once,
+    // so nothing a call reported is lost in a crash; each change then costs a disk sync, which makes
+    // many appended records slow (bench/table_append_bench). 0, the batch mode: a change is written to
+    // the file when the table moves to another record (other programs see it from then on) and made
+    // durable only at Flush or Close; a crash may lose changes since the last of them.
     virtual void SetFlush(int flush);
     // Writes and syncs pending changes (error box "CDatabase::Flush" on failure), then releases locks.
     virtual void Flush();
@@ -143,10 +150,10 @@ public:
     int Seek(unsigned record);
 
 private:
-    int GetFieldsAddrs();
-    void FlushStep(const char* operation);
-    int FieldIndex(const char* name) const;
-    int Changed(int change, const char* operation);
+    QXCLASS_LOCAL int GetFieldsAddrs();
+    QXCLASS_LOCAL void FlushStep(const char* operation);
+    QXCLASS_LOCAL int FieldIndex(const char* name) const;
+    QXCLASS_LOCAL int Changed(int change, const char* operation);
 
     // Everything else lives here, so that the engine can change without changing this class's size.
     std::unique_ptr<qx::detail::DatabaseState> m_state;

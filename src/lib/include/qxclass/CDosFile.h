@@ -15,9 +15,13 @@ public:
     static constexpr int OF_READ = 0x00;
     static constexpr int OF_WRITE = 0x01;
     static constexpr int OF_READWRITE = 0x02;
-    // ... combined with one sharing value. Sharing is kept among the installation's programs (an
-    // advisory lock): OF_SHARE_EXCLUSIVE fails while anyone else has the file open through this class,
-    // and every other open fails while someone holds it exclusively.
+    // ... combined with one sharing value, kept as on Windows among every process that opens the file
+    // through this class (advisory locks: programs that bypass the class are not stopped). An open is
+    // refused when what it does (read, write; Create's emptying counts as writing) is denied by an open
+    // of someone else, or when what it denies is being done by one: OF_SHARE_EXCLUSIVE denies reading
+    // and writing, OF_SHARE_DENY_WRITE writing, OF_SHARE_DENY_READ reading; OF_SHARE_COMPAT and
+    // OF_SHARE_DENY_NONE deny nothing. A file this account may write but not read cannot carry a
+    // denial: such an open is refused unless it denies nothing.
     static constexpr int OF_SHARE_COMPAT = 0x00;
     static constexpr int OF_SHARE_EXCLUSIVE = 0x10;
     static constexpr int OF_SHARE_DENY_WRITE = 0x20;
@@ -32,8 +36,10 @@ public:
     CDosFile(const CDosFile&) = delete;
     CDosFile& operator=(const CDosFile&) = delete;
 
-    // Creates the file, or empties an existing one, then opens it with Open(mode). 0 without a name
-    // or when the file cannot be made.
+    // Creates the file, or empties an existing one, and opens it with `mode`. The sharing rule is
+    // checked before anything changes: a file that someone else holds with a denial of writing (or
+    // exclusively) keeps its contents and the call returns 0. 0 also without a name or when the file
+    // cannot be made.
     int Create(int mode);
     // Opens the named file with `mode` (see above); a file that is still open is closed first. 0 without
     // a name, for an unknown access value, when the file is missing or refused, or when the sharing
@@ -60,19 +66,31 @@ public:
 
     // Reads the next line into `buf` of `size` bytes, without its CR LF, NUL-terminated, and leaves the
     // position after the LF. A line longer than size - 1 bytes comes in pieces of size - 1 bytes; a lone
-    // LF or CR does not end a line. At the end of the file: 1 with an empty text and the position
-    // unchanged (compare GetPos with the length to tell the end from an empty line). 0 when not open,
-    // when `size` is 0 or on a read failure.
+    // LF or CR does not end a line. A CR LF is never split between two calls: a line whose CR is the
+    // last byte that fits comes without it, and a piece that fills the buffer right up to a CR LF
+    // takes that line end with it (no empty line follows). At the end of the file: 1 with an empty text and
+    // the position unchanged (compare GetPos with the length to tell the end from an empty line). 0 when not
+    // open, when `size` is 0 or on a read failure.
     int ReadLine(char* buf, std::size_t size);
 
+protected:
+    // `append`: every write goes to the end of the file, in one piece (see CLogFile).
+    CDosFile(const char* name, bool append);
+
 private:
+    QXCLASS_LOCAL int OpenFile(int mode, bool create);
+
     char* m_name = nullptr;
     int m_fd = -1;
+    int m_markFd = -1;  // a second descriptor that carries the sharing marks of a write-only open
+    bool m_append = false;
 };
 
-// A CDosFile used for log files; it adds nothing.
+// A CDosFile for log files that several processes append to at once: opened for writing, every Write
+// goes to the current end of the file whatever the position (Seek moves only where reads start), and
+// each Write of one line lands whole, never interleaved with or overwriting another process's line.
 class QXCLASS_API CLogFile : public CDosFile {
 public:
-    explicit CLogFile(const char* name) : CDosFile(name) {}
+    explicit CLogFile(const char* name);
     ~CLogFile() override;
 };

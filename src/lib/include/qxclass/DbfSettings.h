@@ -23,4 +23,11 @@ struct LockSettings {
 QXCLASS_API LockSettings lockSettings();
 QXCLASS_API void setLockSettings(const LockSettings& settings);
 
+// The code page of the text in the tables that CDatabase::Create makes, stated in their header's
+// language-driver byte so that other programs show their text right: the installation's 8-bit code
+// page, 1252 (Windows-1252) unless set. A code page that has no driver byte is stated as 0 (none).
+// Safe from any thread.
+QXCLASS_API unsigned tableCodePage();
+QXCLASS_API void setTableCodePage(unsigned codePage);
+
 }  // namespace qx::dbf
