@@ -20,6 +20,8 @@ struct PipeEnd {
     int state = 0;
     unsigned connections = 0;
     bool isPublic = false;
+    int writeTimeoutMs = -1;
+    std::string why;
 
     // Written only by the owning thread, and then under `fdLock`, so that Abort never shuts down a
     // descriptor number that has meanwhile been closed and reused.
@@ -29,6 +31,7 @@ struct PipeEnd {
     std::mutex fdLock;
     std::atomic<bool> aborted{false};
     bool peerGone = false;
+    bool cutOff = false;  // by us: bytes still unread do not make the other end present
 
     std::string received;
 
@@ -51,15 +54,30 @@ struct PipeEnd {
         std::lock_guard<std::mutex> guard(fdLock);
         fd = connection;
         claimFd = claim;
-        peerGone = false;
+        peerGone = cutOff = false;
     }
 
-    // Takes what has arrived. A client that finds its server gone gives the instance up at once, so
-    // that the next client does not have to wait for this object's Disconnect.
+    // Ends the conversation for both ends without waiting for anyone; the descriptor stays until
+    // Disconnect, so that the state and the counts stay as the caller knows them.
+    void cut(const char* reason) {
+        why = reason;
+        peerGone = cutOff = true;
+        std::lock_guard<std::mutex> guard(fdLock);
+        if (fd >= 0)
+            ::shutdown(fd, SHUT_RDWR);
+        if (claimFd >= 0) {
+            ::close(claimFd);
+            claimFd = -1;
+        }
+    }
+
+    // Takes what has arrived, up to the limit of the received buffer. A client that finds its server
+    // gone gives the instance up at once, so that the next client does not have to wait for this
+    // object's Disconnect. A full buffer without a NUL can never give a string: the connection is cut.
     void pull() {
         if (fd < 0 || peerGone)
             return;
-        if (!pullAvailable(fd, received)) {
+        if (!pullAvailable(fd, received, CNamedPipe::kMaxReceived)) {
             peerGone = true;
             if (mode == 2 && claimFd >= 0) {
                 std::lock_guard<std::mutex> guard(fdLock);
@@ -67,6 +85,8 @@ struct PipeEnd {
                 claimFd = -1;
             }
         }
+        if (received.size() >= CNamedPipe::kMaxReceived && received.find('\0') == std::string::npos)
+            cut("string longer than the received buffer's limit: connection cut");
     }
 
     // Waits up to `ms` (< 0: without limit) for a complete string; false when none came.
@@ -101,6 +121,7 @@ struct PipeEnd {
     int connected() {
         state = 2;
         ++connections;
+        why.clear();
         return 1;
     }
 };
@@ -114,21 +135,24 @@ namespace {
 constexpr auto kInstancePoll = std::chrono::milliseconds(20);
 
 // Waits for a client on the server's instance for `ms` (< 0: without limit). True with a client.
+// While it waits, a claim held without a connection is let go after a grace period.
 bool acceptWithin(qx::detail::PipeEnd& p, int ms) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
     while (!p.aborted.load()) {
         int client = qx::detail::acceptClient(p.instance.listenFd, p.isPublic);
         if (client >= 0) {
+            p.instance.claimedSinceMs = -1;
             p.setConnection(client, -1);
             return true;
         }
-        int left = -1;
+        qx::detail::noteClaimWithoutClient(p.instance);
+        int left = 250;
         if (ms >= 0) {
             auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
             if (rest.count() <= 0)
                 return false;
-            left = static_cast<int>(rest.count());
+            left = std::min(left, static_cast<int>(rest.count()));
         }
         qx::detail::waitReadable(p.instance.listenFd, left, p.aborted);
     }
@@ -141,7 +165,7 @@ ClientAttempt clientWithin(qx::detail::PipeEnd& p, int ms) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
     while (true) {
         int fd = -1, claim = -1;
-        ClientAttempt attempt = qx::detail::connectClient(stem, fd, claim);
+        ClientAttempt attempt = qx::detail::connectClient(stem, p.isPublic, fd, claim, p.why);
         if (attempt == ClientAttempt::Connected)
             p.setConnection(fd, claim);
         if (attempt != ClientAttempt::Busy)
@@ -151,6 +175,24 @@ ClientAttempt clientWithin(qx::detail::PipeEnd& p, int ms) {
             return ClientAttempt::Busy;
         std::this_thread::sleep_for(kInstancePoll);
     }
+}
+
+// Sends `len` bytes, then, when `drain`, waits for the other end to have read them; both waits share
+// the write limit. Past it a string may be half sent, so the connection cannot go on: it is cut.
+int sendBytes(qx::detail::PipeEnd& p, const char* data, std::size_t len, bool drain) {
+    if (p.fd < 0 || p.peerGone)
+        return 0;
+    long start = qx::detail::steadyMilliseconds();
+    bool sent = qx::detail::sendAll(p.fd, data, len, p.writeTimeoutMs, p.aborted);
+    if (sent && drain) {
+        long left = p.writeTimeoutMs < 0
+                        ? -1
+                        : std::max(0L, p.writeTimeoutMs - (qx::detail::steadyMilliseconds() - start));
+        sent = qx::detail::waitDrained(p.fd, int(left), p.aborted);
+    }
+    if (!sent && !p.aborted.load())
+        p.cut("write not taken by the other end in time, or the other end has gone: connection cut");
+    return sent ? 1 : 0;
 }
 
 }  // namespace
@@ -210,7 +252,8 @@ int CNamedPipe::ConnectWithin(int maxInstances, int ms, bool giveUpDisconnects) 
         }
         if (p.instance.listenFd < 0) {
             std::lock_guard<std::mutex> guard(p.fdLock);
-            if (!qx::detail::makeInstance(qx::detail::pipeStem(p.name), maxInstances, p.isPublic, p.instance))
+            if (!qx::detail::makeInstance(qx::detail::pipeStem(p.name), maxInstances, p.isPublic, p.instance,
+                                          p.why))
                 return 0;
         }
         p.state = 1;
@@ -224,6 +267,7 @@ int CNamedPipe::ConnectWithin(int maxInstances, int ms, bool giveUpDisconnects) 
         if (p.state == 2)
             Disconnect();
         if (!qx::detail::isLocalHost(p.host.c_str())) {
+            p.why = "host " + p.host + " is another machine: pipes reach only this one";
             p.state = 0;
             return 0;
         }
@@ -239,15 +283,19 @@ int CNamedPipe::ConnectWithin(int maxInstances, int ms, bool giveUpDisconnects) 
 int CNamedPipe::Disconnect() {
     if (m->mode == 0)
         return 0;
+    bool hadClient = m->mode == 1 && m->fd >= 0;
     m->closeConnection();
-    m->received.clear();
-    m->peerGone = false;
+    // The instance is free again whatever the client does: its claim no longer counts.
+    if (hadClient)
+        qx::detail::renewClaim(m->instance);
+    std::string().swap(m->received);  // gives the memory back, not just the bytes
+    m->peerGone = m->cutOff = false;
     m->state = 0;
     return 1;
 }
 
 int CNamedPipe::IsConnected() {
-    return m->state == 2 && m->fd >= 0 && qx::detail::peerPresent(m->fd) ? 1 : 0;
+    return m->state == 2 && m->fd >= 0 && !m->cutOff && qx::detail::peerPresent(m->fd) ? 1 : 0;
 }
 
 int CNamedPipe::TestChar(char ch) {
@@ -284,9 +332,7 @@ int CNamedPipe::ReadString(char* buf, std::size_t size, const char*, int timeout
 }
 
 int CNamedPipe::WriteChar(char ch) {
-    if (m->fd < 0)
-        return 0;
-    return qx::detail::sendAll(m->fd, &ch, 1, m->aborted) ? 1 : 0;
+    return sendBytes(*m, &ch, 1, false);
 }
 
 int CNamedPipe::WriteString(const char* str) {
@@ -296,13 +342,18 @@ int CNamedPipe::WriteString(const char* str) {
 }
 
 int CNamedPipe::WriteBuffer(const void* buf, std::size_t len) {
-    if (m->fd < 0 || (!buf && len > 0))
+    if (!buf && len > 0)
         return 0;
-    if (!qx::detail::sendAll(m->fd, static_cast<const char*>(buf), len, m->aborted))
-        return 0;
-    if (m->mode == 1 && !qx::detail::waitDrained(m->fd, m->aborted))
-        return 0;
-    return 1;
+    // A server end returns only when the client has read everything (WriteChar does not wait so).
+    return sendBytes(*m, static_cast<const char*>(buf), len, m->mode == 1);
+}
+
+void CNamedPipe::SetWriteTimeout(int milliseconds) {
+    m->writeTimeoutMs = milliseconds < 0 ? -1 : milliseconds;
+}
+
+const char* CNamedPipe::FailureReason() const {
+    return m->why.c_str();
 }
 
 int CNamedPipe::Mode() const {

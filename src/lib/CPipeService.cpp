@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -89,8 +90,24 @@ int CPipeService::Start() {
     m->pipes.clear();
     for (int i = 0; i < m->count; ++i)
         m->pipes.push_back(std::make_unique<CNamedPipe>());
-    for (int i = 0; i < m->count; ++i)
-        m->threads.emplace_back([this, i] { ServiceThread(i); });
+    for (int i = 0; i < m->count; ++i) {
+        try {
+            m->threads.emplace_back([this, i] { ServiceThread(i); });
+        } catch (const std::system_error&) {
+            // No more threads for this process (a process limit, no memory): the service does not
+            // run half started. The threads already there end, and the caller learns of it.
+            {
+                std::lock_guard<std::mutex> guard(m->lock);
+                m->stop = true;
+                m->started = i;
+            }
+            m->changed.notify_all();
+            for (int j = 0; j < i; ++j)
+                m->pipes[std::size_t(j)]->Abort();
+            m->joinAll();
+            return 0;
+        }
+    }
     return 1;
 }
 

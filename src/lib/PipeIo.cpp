@@ -9,17 +9,35 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace qx::detail {
 
 namespace {
+
+// A claim held this long without its client connecting is taken to be a squatter's.
+constexpr long kClaimGraceMs = 1000;
+
+long steadyMs() {
+    return long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch())
+                    .count());
+}
+
+std::string describe(const char* what, const std::string& path) {
+    return std::string(what) + " " + path + ": " + std::strerror(errno);
+}
 
 bool fillAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
@@ -30,16 +48,20 @@ bool fillAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-std::string instancePath(const std::string& dir, const std::string& stem, int instance) {
-    return dir + "/" + stem + "." + std::to_string(instance);
+std::string instanceName(const std::string& stem, int instance) {
+    return stem + "." + std::to_string(instance);
 }
 
 // Instance numbers of `stem` whose socket file exists, ascending.
-std::vector<int> existingInstances(const std::string& dir, const std::string& stem) {
+std::vector<int> existingInstances(const PipeDirectory& dir, const std::string& stem) {
     std::vector<int> instances;
-    DIR* d = dir.empty() ? nullptr : ::opendir(dir.c_str());
-    if (!d)
+    int listing = ::openat(dir.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* d = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!d) {
+        if (listing >= 0)
+            ::close(listing);
         return instances;
+    }
     std::string prefix = stem + ".";
     while (dirent* entry = ::readdir(d)) {
         std::string name = entry->d_name;
@@ -55,24 +77,125 @@ std::vector<int> existingInstances(const std::string& dir, const std::string& st
     return instances;
 }
 
-bool sameAccount(int fd) {
+// True while `claimFd` is still the claim file under `name`: the server has not renewed it.
+bool claimCurrent(const PipeDirectory& dir, const std::string& name, int claimFd) {
+    struct stat held {
+    }, named{};
+    return ::fstat(claimFd, &held) == 0 &&
+           ::fstatat(dir.fd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == held.st_ino &&
+           named.st_dev == held.st_dev;
+}
+
+bool acceptableOwner(uid_t owner) {
+    return owner == ::geteuid() || owner == 0;
+}
+
+bool peerAcceptable(int fd) {
     ucred peer{};
     socklen_t length = sizeof peer;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0)
         return false;
-    return peer.uid == ::geteuid() || peer.uid == 0;
+    return acceptableOwner(peer.uid);
+}
+
+// Opens (creating it when missing) a file of ours in the directory: never through a link, and only
+// when it is a regular file of this account. -1 otherwise.
+int openOwnFile(const PipeDirectory& dir, const std::string& name, int flags, mode_t mode) {
+    int fd = ::openat(dir.fd, name.c_str(), flags | O_CREAT | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// True when `name` is missing or a file of this account (which we may then replace).
+bool absentOrOwn(const PipeDirectory& dir, const std::string& name) {
+    struct stat info {};
+    if (::fstatat(dir.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    return info.st_uid == ::geteuid() && !S_ISLNK(info.st_mode);
+}
+
+// A fresh claim file under `name` + ".lock", put in place in one step. -1 when it cannot be made or
+// the name is held by a file of another account.
+int freshClaim(const PipeDirectory& dir, const std::string& name, bool isPublic) {
+    std::string claim = name + ".lock";
+    if (!absentOrOwn(dir, claim))
+        return -1;
+    static std::atomic<unsigned> serial{0};
+    std::string temporary = claim + "." + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    int fd = ::openat(dir.fd, temporary.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    // Readable for the clients of other accounts when public, never writable for them: a claim is a
+    // flock, which needs no write access.
+    if (::fchmod(fd, isPublic ? 0644 : 0600) != 0 ||
+        ::renameat(dir.fd, temporary.c_str(), dir.fd, claim.c_str()) != 0) {
+        ::unlinkat(dir.fd, temporary.c_str(), 0);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
 
-std::string pipeDirectory() {
+PipeDirectory::PipeDirectory(PipeDirectory&& other) noexcept : fd(other.fd), path(std::move(other.path)) {
+    other.fd = -1;
+}
+
+PipeDirectory& PipeDirectory::operator=(PipeDirectory&& other) noexcept {
+    if (this != &other) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = other.fd;
+        path = std::move(other.path);
+        other.fd = -1;
+    }
+    return *this;
+}
+
+PipeDirectory::~PipeDirectory() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+PipeDirectory openPipeDirectory(std::string& why) {
+    PipeDirectory dir;
     const char* configured = std::getenv("QXCLASS_PIPE_DIR");
-    std::string dir = configured && *configured ? configured : "/tmp/.qxpipe";
-    if (::mkdir(dir.c_str(), 0700) == 0)
-        ::chmod(dir.c_str(), 01777);
+    dir.path = configured && *configured ? configured : "/tmp/.qxpipe";
+    bool made = ::mkdir(dir.path.c_str(), 0700) == 0;
+    int fd = ::open(dir.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        why = describe("pipe directory unusable:", dir.path);
+        return dir;
+    }
+    // Made by root, it is the meeting place of every account, like /tmp; made by another account, it
+    // is that account's alone (no other account would trust it anyway).
+    if (made && ::geteuid() == 0)
+        ::fchmod(fd, 01777);
     struct stat info {};
-    if (::stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return {};
+    if (::fstat(fd, &info) != 0) {
+        why = describe("pipe directory unusable:", dir.path);
+        ::close(fd);
+        return dir;
+    }
+    if (!acceptableOwner(info.st_uid)) {
+        why = "pipe directory " + dir.path + " not trusted: owned by uid " + std::to_string(info.st_uid) +
+              ", not by root or this account";
+        ::close(fd);
+        return dir;
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0) {
+        why = "pipe directory " + dir.path + " not trusted: writable by others and not sticky";
+        ::close(fd);
+        return dir;
+    }
+    dir.fd = fd;
     return dir;
 }
 
@@ -109,40 +232,62 @@ bool isLocalHost(const char* host) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
-bool makeInstance(const std::string& stem, int maxInstances, bool isPublic, ServerInstance& out) {
-    std::string dir = pipeDirectory();
-    if (dir.empty() || stem.empty())
+bool makeInstance(const std::string& stem, int maxInstances, bool isPublic, ServerInstance& out,
+                  std::string& why) {
+    PipeDirectory dir = openPipeDirectory(why);
+    if (dir.fd < 0)
         return false;
+    if (stem.empty()) {
+        why = "empty pipe name";
+        return false;
+    }
     int limit = std::clamp(maxInstances, 1, 255);
+    why = "all " + std::to_string(limit) + " instances of pipe " + stem + " exist";
     for (int instance = 0; instance < limit; ++instance) {
-        std::string path = instancePath(dir, stem, instance);
-        int owner = ::open((path + ".srv").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (owner < 0)
+        std::string name = instanceName(stem, instance);
+        // Files another account made under our names are not ours to use: that instance is taken.
+        int owner = openOwnFile(dir, name + ".srv", O_RDWR, 0600);
+        if (owner < 0) {
+            why = "instance " + name + " in " + dir.path + " belongs to another account";
             continue;
+        }
         if (::flock(owner, LOCK_EX | LOCK_NB) != 0) {
             ::close(owner);
             continue;
         }
-        mode_t access = isPublic ? 0666 : 0600;
-        int claim = ::open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, access);
-        if (claim >= 0) {
-            ::fchmod(claim, access);
-            ::close(claim);
+        int claim = freshClaim(dir, name, isPublic);
+        if (claim < 0 || !absentOrOwn(dir, name)) {
+            why = "instance " + name + " in " + dir.path + " belongs to another account";
+            if (claim >= 0)
+                ::close(claim);
+            ::close(owner);
+            continue;
         }
+        ::unlinkat(dir.fd, name.c_str(), 0);  // a socket left by an owner of ours that has gone
         sockaddr_un address;
         int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        ::unlink(path.c_str());  // a socket left by an owner that has gone
-        if (claim < 0 || listener < 0 || !fillAddress(path, address) ||
+        std::string path = dir.path + "/" + name;
+        // The directory is trusted, so no other account can put a link in place of our socket between
+        // bind and the change of its mode; fchmodat refuses a link all the same.
+        if (listener < 0 || !fillAddress(path, address) ||
             ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::chmod(path.c_str(), access) != 0 || ::listen(listener, 4) != 0) {
+            ::fchmodat(dir.fd, name.c_str(), isPublic ? 0666 : 0600, AT_SYMLINK_NOFOLLOW) != 0 ||
+            ::listen(listener, 4) != 0) {
+            why = describe("cannot listen on", path);
             if (listener >= 0)
                 ::close(listener);
+            ::close(claim);
             ::close(owner);
             return false;
         }
         out.listenFd = listener;
         out.ownerLockFd = owner;
-        out.socketPath = path;
+        out.claimFd = claim;
+        out.name = name;
+        out.isPublic = isPublic;
+        out.claimedSinceMs = -1;
+        out.dir = std::move(dir);
+        why.clear();
         return true;
     }
     return false;
@@ -150,13 +295,56 @@ bool makeInstance(const std::string& stem, int maxInstances, bool isPublic, Serv
 
 void closeInstance(ServerInstance& instance) {
     if (instance.listenFd >= 0) {
-        // Remove the socket while still owning the instance, so no newer owner's socket is removed.
-        ::unlink(instance.socketPath.c_str());
+        // Remove the socket and the claim while still owning the instance, so nothing of a newer
+        // owner is removed. The owner file stays: a server about to lock it must not lock a file
+        // that no longer has a name while a third one makes a new one.
+        ::unlinkat(instance.dir.fd, instance.name.c_str(), 0);
+        ::unlinkat(instance.dir.fd, (instance.name + ".lock").c_str(), 0);
         ::close(instance.listenFd);
     }
+    if (instance.claimFd >= 0)
+        ::close(instance.claimFd);
     if (instance.ownerLockFd >= 0)
         ::close(instance.ownerLockFd);
     instance = ServerInstance{};
+}
+
+bool renewClaim(ServerInstance& instance) {
+    if (instance.dir.fd < 0)
+        return false;
+    int claim = freshClaim(instance.dir, instance.name, instance.isPublic);
+    if (claim < 0)
+        return false;
+    if (instance.claimFd >= 0)
+        ::close(instance.claimFd);
+    instance.claimFd = claim;
+    instance.claimedSinceMs = -1;
+    return true;
+}
+
+bool claimHeld(const ServerInstance& instance) {
+    // A flock cannot be looked at without taking it, and taking it for a moment would make a client
+    // find the instance busy; the kernel's list of locks shows it without touching it.
+    struct stat claim {};
+    if (instance.claimFd < 0 || ::fstat(instance.claimFd, &claim) != 0)
+        return false;
+    char wanted[64];
+    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%lu", major(claim.st_dev), minor(claim.st_dev),
+                  static_cast<unsigned long>(claim.st_ino));
+    FILE* locks = std::fopen("/proc/locks", "re");
+    if (!locks)
+        return false;
+    bool held = false;
+    char line[256];
+    while (!held && std::fgets(line, sizeof line, locks)) {
+        // "1: FLOCK  ADVISORY  WRITE 5901 fe:00:10953048 0 EOF"; waiters are marked "->" and skipped.
+        if (std::strstr(line, "->") || !std::strstr(line, " FLOCK "))
+            continue;
+        char* at = std::strstr(line, wanted);
+        held = at && at[-1] == ' ' && at[std::strlen(wanted)] == ' ';
+    }
+    std::fclose(locks);
+    return held;
 }
 
 int acceptClient(int listenFd, bool isPublic) {
@@ -167,21 +355,35 @@ int acceptClient(int listenFd, bool isPublic) {
                 continue;
             return -1;
         }
-        if ((isPublic || sameAccount(fd)) && peerPresent(fd))
+        if ((isPublic || peerAcceptable(fd)) && peerPresent(fd))
             return fd;
         ::close(fd);
     }
 }
 
-ClientAttempt connectClient(const std::string& stem, int& fd, int& claimFd) {
-    bool sawInstance = false;
-    std::string dir = pipeDirectory();
+ClientAttempt connectClient(const std::string& stem, bool anyServer, int& fd, int& claimFd,
+                            std::string& why) {
+    PipeDirectory dir = openPipeDirectory(why);
+    if (dir.fd < 0)
+        return ClientAttempt::Refused;
+    bool sawInstance = false, refused = false;
     for (int instance : existingInstances(dir, stem)) {
-        std::string path = instancePath(dir, stem, instance);
-        int claim = ::open((path + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+        std::string name = instanceName(stem, instance);
+        int claim = ::openat(dir.fd, (name + ".lock").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (claim < 0) {
-            if (errno == EACCES)
-                return ClientAttempt::Refused;
+            if (errno == EACCES) {
+                why = "pipe " + stem + " is private to another account";
+                refused = true;
+            }
+            continue;
+        }
+        struct stat info {};
+        if (::fstat(claim, &info) != 0 || !S_ISREG(info.st_mode) ||
+            (!anyServer && !acceptableOwner(info.st_uid))) {
+            ::close(claim);
+            why =
+                "instance " + name + " belongs to uid " + std::to_string(info.st_uid) + ", not to us or root";
+            refused = true;
             continue;
         }
         if (::flock(claim, LOCK_EX | LOCK_NB) != 0) {
@@ -191,7 +393,7 @@ ClientAttempt connectClient(const std::string& stem, int& fd, int& claimFd) {
         }
         sockaddr_un address;
         int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (s < 0 || !fillAddress(path, address)) {
+        if (s < 0 || !fillAddress(dir.path + "/" + name, address)) {
             if (s >= 0)
                 ::close(s);
             ::close(claim);
@@ -199,6 +401,21 @@ ClientAttempt connectClient(const std::string& stem, int& fd, int& claimFd) {
         }
         int result = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
         int error = errno;
+        if (result == 0 && !anyServer && !peerAcceptable(s)) {
+            // Someone else's socket under the pipe's name: never talk to it.
+            ::close(s);
+            ::close(claim);
+            why = "instance " + name + " is served by another account";
+            refused = true;
+            continue;
+        }
+        if (result == 0 && !claimCurrent(dir, name + ".lock", claim)) {
+            // The server renewed the claim meanwhile: this connection may never be taken.
+            ::close(s);
+            ::close(claim);
+            sawInstance = true;
+            continue;
+        }
         if (result == 0) {
             fd = s;
             claimFd = claim;
@@ -206,19 +423,27 @@ ClientAttempt connectClient(const std::string& stem, int& fd, int& claimFd) {
         }
         ::close(s);
         ::close(claim);
-        if (error == EACCES || error == EPERM)
-            return ClientAttempt::Refused;
+        if (error == EACCES || error == EPERM) {
+            why = "pipe " + stem + " is private to another account";
+            refused = true;
+        }
         if (error == EAGAIN)
             sawInstance = true;  // its owner has not taken earlier clients yet
         // ECONNREFUSED, ENOENT: a socket whose owner has gone
     }
-    return sawInstance ? ClientAttempt::Busy : ClientAttempt::NotFound;
+    if (sawInstance)
+        return ClientAttempt::Busy;
+    if (refused)
+        return ClientAttempt::Refused;
+    why = "pipe " + stem + " not found in " + dir.path;
+    return ClientAttempt::NotFound;
 }
 
-bool pullAvailable(int fd, std::string& received) {
+bool pullAvailable(int fd, std::string& received, std::size_t limit) {
     char chunk[4096];
-    while (true) {
-        ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    while (received.size() < limit) {
+        std::size_t room = std::min(sizeof chunk, limit - received.size());
+        ssize_t n = ::recv(fd, chunk, room, MSG_DONTWAIT);
         if (n > 0) {
             received.append(chunk, static_cast<std::size_t>(n));
             continue;
@@ -229,6 +454,7 @@ bool pullAvailable(int fd, std::string& received) {
             return true;
         return false;
     }
+    return true;
 }
 
 bool waitReadable(int fd, int ms, const std::atomic<bool>& abort) {
@@ -250,7 +476,8 @@ bool waitReadable(int fd, int ms, const std::atomic<bool>& abort) {
     return false;
 }
 
-bool sendAll(int fd, const char* data, std::size_t len, const std::atomic<bool>& abort) {
+bool sendAll(int fd, const char* data, std::size_t len, int ms, const std::atomic<bool>& abort) {
+    long deadline = ms < 0 ? -1 : steadyMs() + ms;
     std::size_t sent = 0;
     while (sent < len) {
         if (abort.load())
@@ -263,8 +490,11 @@ bool sendAll(int fd, const char* data, std::size_t len, const std::atomic<bool>&
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            long now = steadyMs();
+            if (deadline >= 0 && now >= deadline)
+                return false;
             pollfd p{fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
+            ::poll(&p, 1, deadline < 0 ? 100 : int(std::min(100L, deadline - now)));
             continue;
         }
         return false;
@@ -272,14 +502,17 @@ bool sendAll(int fd, const char* data, std::size_t len, const std::atomic<bool>&
     return true;
 }
 
-bool waitDrained(int fd, const std::atomic<bool>& abort) {
+bool waitDrained(int fd, int ms, const std::atomic<bool>& abort) {
     // The bytes stay charged to this end until the other end has read them; there is no wakeup for
     // that, so look again after a short pause that grows up to 10 ms.
+    long deadline = ms < 0 ? -1 : steadyMs() + ms;
     int pauseUs = 200;
     while (!abort.load()) {
         int unread = 0;
         if (::ioctl(fd, SIOCOUTQ, &unread) != 0 || unread <= 0)
             return true;
+        if (deadline >= 0 && steadyMs() >= deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::microseconds(pauseUs));
         pauseUs = std::min(pauseUs * 2, 10000);
     }
@@ -290,6 +523,23 @@ bool peerPresent(int fd) {
     char c;
     ssize_t n = ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
     return n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
+}
+
+long steadyMilliseconds() {
+    return steadyMs();
+}
+
+bool noteClaimWithoutClient(ServerInstance& instance) {
+    if (!claimHeld(instance)) {
+        instance.claimedSinceMs = -1;
+        return false;
+    }
+    long now = steadyMs();
+    if (instance.claimedSinceMs < 0) {
+        instance.claimedSinceMs = now;
+        return false;
+    }
+    return now - instance.claimedSinceMs >= kClaimGraceMs && renewClaim(instance);
 }
 
 }  // namespace qx::detail

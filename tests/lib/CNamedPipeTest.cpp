@@ -249,19 +249,8 @@ TEST_F(NamedPipeTest, AbortEndsAWaitWithoutLimit) {
     EXPECT_EQ(result, 0);
 }
 
-// Runs `body` in a child process under the account "nobody"; 77 when the switch failed.
-pid_t asOtherAccount(const std::function<int()>& body) {
-    return forkChild([&] {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-            return 77;
-        return body();
-    });
-}
-
 TEST_F(NamedPipeTest, OnlyAPublicServerAcceptsClientsOfOtherAccounts) {
-    if (::geteuid() != 0 || waitChild(asOtherAccount([] { return 0; })) != 0)
-        GTEST_SKIP() << "needs to act as a second account (root with the right to change user)";
-    ::chmod(sandbox.root().c_str(), 0711);
+    QX_NEEDS_OTHER_ACCOUNT();
     auto client = [](const char* name) {
         return [name] {
             CNamedPipe pipe;

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -214,6 +218,34 @@ TEST_F(PipeServiceTest, KillCutsAConversationThatWouldNeverEnd) {
     EXPECT_EQ(service.Stop(0, 1), 1);
     EXPECT_EQ(g_talking.load(), 0);
     ASSERT_TRUE(waitUntil([&] { return client.IsConnected() == 0; }));
+}
+
+// Under a limit that leaves no room for a thread's stack, Start reports the failure instead of ending
+// the process, and a later Start with room works.
+TEST_F(PipeServiceTest, StartFailsWhenNoThreadCanBeMade) {
+    pid_t child = qx::test::forkChild([] {
+        CPipeService service("crowded", 3, &WaitForever, 0);
+        long pages = 0, pageSize = ::sysconf(_SC_PAGESIZE);
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(statm);
+        }
+        rlimit tight{}, saved{};
+        ::getrlimit(RLIMIT_AS, &saved);
+        tight.rlim_cur = rlim_t(pages * pageSize + (1 << 20));  // one more MiB: no thread stack fits
+        tight.rlim_max = saved.rlim_max;
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &tight) != 0)
+            return 10;
+        int crowded = service.Start();
+        ::setrlimit(RLIMIT_AS, &saved);
+        if (crowded != 0)
+            return 11;
+        if (service.Start() != 1 || service.Stop(30000, 1) != 1)
+            return 12;
+        return 0;
+    });
+    EXPECT_EQ(qx::test::waitChild(child), 0);
 }
 
 }  // namespace

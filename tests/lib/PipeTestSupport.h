@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <functional>
 #include <string>
 
+#include "ProcessSupport.h"
 #include "Sandbox.h"
 #include "qxclass/CNamedPipe.h"
 
@@ -37,7 +43,31 @@ protected:
         return pipe.ReadString(buf, sizeof buf, nullptr, 300) ? std::string(buf) : std::string("<none>");
     }
 
+    // Runs `body` in a child process under the account "nobody" (uid and gid 65534); its exit code,
+    // 77 when the switch failed. Fork only while the test has no other threads.
+    static pid_t asOtherAccount(const std::function<int()>& body) {
+        return forkChild([&] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                return 77;
+            return body();
+        });
+    }
+
+    // True when this test can act as a second account: it runs as root and may change its user. The
+    // sandbox is then opened for that account to reach the pipe directory.
+    bool canActAsOtherAccount() {
+        if (::geteuid() != 0 || waitChild(asOtherAccount([] { return 0; })) != 0)
+            return false;
+        ::chmod(sandbox.root().c_str(), 0711);
+        return true;
+    }
+
     Sandbox sandbox;
 };
+
+#define QX_NEEDS_OTHER_ACCOUNT()                                                                       \
+    if (!canActAsOtherAccount())                                                                       \
+    GTEST_SKIP() << "needs to act as a second account (\"nobody\"): runs only as root with the right " \
+                    "to change user"
 
 }  // namespace qx::test

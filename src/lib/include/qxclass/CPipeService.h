@@ -31,7 +31,9 @@ public:
     CPipeService& operator=(const CPipeService&) = delete;
 
     // Starts the threads, each with a fresh CNamedPipe. 1; also 1 without doing anything when there is
-    // no handler. 0 when threads of an earlier Start are still running.
+    // no handler. 0 when threads of an earlier Start are still running, and when a thread cannot be
+    // created (a process limit, no memory): the threads already started are then ended again, and
+    // Start may be called again later.
     int Start();
     // Asks every thread to end after its current handler call, then waits up to waitMs (in whole
     // 100 ms steps) for them. When they have not all ended by then and `kill` is non-zero, cuts every
@@ -68,7 +70,7 @@ protected:
     int& CurrentConsoleLine();
 
 private:
-    void ServiceThread(int index);
+    QXCLASS_LOCAL void ServiceThread(int index);
 
     std::unique_ptr<qx::detail::PipeServiceState> m;
 };
