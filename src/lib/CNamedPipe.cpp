@@ -141,7 +141,8 @@ bool acceptWithin(qx::detail::PipeEnd& p, int ms) {
     while (!p.aborted.load()) {
         int client = qx::detail::acceptClient(p.instance.listenFd, p.isPublic);
         if (client >= 0) {
-            p.instance.claimedSinceMs = -1;
+            // From now on the server holds the instance's claim, not the client.
+            qx::detail::renewClaim(p.instance, true);
             p.setConnection(client, -1);
             return true;
         }
@@ -285,9 +286,9 @@ int CNamedPipe::Disconnect() {
         return 0;
     bool hadClient = m->mode == 1 && m->fd >= 0;
     m->closeConnection();
-    // The instance is free again whatever the client does: its claim no longer counts.
+    // The instance is free again whatever the client does: its own claim no longer counts.
     if (hadClient)
-        qx::detail::renewClaim(m->instance);
+        qx::detail::releaseClaim(m->instance);
     std::string().swap(m->received);  // gives the memory back, not just the bytes
     m->peerGone = m->cutOff = false;
     m->state = 0;

@@ -122,7 +122,7 @@ bool absentOrOwn(const PipeDirectory& dir, const std::string& name) {
 
 // A fresh claim file under `name` + ".lock", put in place in one step. -1 when it cannot be made or
 // the name is held by a file of another account.
-int freshClaim(const PipeDirectory& dir, const std::string& name, bool isPublic) {
+int freshClaim(const PipeDirectory& dir, const std::string& name, bool isPublic, bool held) {
     std::string claim = name + ".lock";
     if (!absentOrOwn(dir, claim))
         return -1;
@@ -132,8 +132,9 @@ int freshClaim(const PipeDirectory& dir, const std::string& name, bool isPublic)
     if (fd < 0)
         return -1;
     // Readable for the clients of other accounts when public, never writable for them: a claim is a
-    // flock, which needs no write access.
-    if (::fchmod(fd, isPublic ? 0644 : 0600) != 0 ||
+    // flock, which needs no write access. A claim the server holds itself is locked before it gets
+    // its name, so no client ever takes it.
+    if (::fchmod(fd, isPublic ? 0644 : 0600) != 0 || (held && ::flock(fd, LOCK_EX | LOCK_NB) != 0) ||
         ::renameat(dir.fd, temporary.c_str(), dir.fd, claim.c_str()) != 0) {
         ::unlinkat(dir.fd, temporary.c_str(), 0);
         ::close(fd);
@@ -255,7 +256,7 @@ bool makeInstance(const std::string& stem, int maxInstances, bool isPublic, Serv
             ::close(owner);
             continue;
         }
-        int claim = freshClaim(dir, name, isPublic);
+        int claim = freshClaim(dir, name, isPublic, false);
         if (claim < 0 || !absentOrOwn(dir, name)) {
             why = "instance " + name + " in " + dir.path + " belongs to another account";
             if (claim >= 0)
@@ -293,6 +294,11 @@ bool makeInstance(const std::string& stem, int maxInstances, bool isPublic, Serv
     return false;
 }
 
+void releaseClaim(ServerInstance& instance) {
+    if (instance.claimFd >= 0)
+        ::flock(instance.claimFd, LOCK_UN);
+}
+
 void closeInstance(ServerInstance& instance) {
     if (instance.listenFd >= 0) {
         // Remove the socket and the claim while still owning the instance, so nothing of a newer
@@ -309,10 +315,10 @@ void closeInstance(ServerInstance& instance) {
     instance = ServerInstance{};
 }
 
-bool renewClaim(ServerInstance& instance) {
+bool renewClaim(ServerInstance& instance, bool hold) {
     if (instance.dir.fd < 0)
         return false;
-    int claim = freshClaim(instance.dir, instance.name, instance.isPublic);
+    int claim = freshClaim(instance.dir, instance.name, instance.isPublic, hold);
     if (claim < 0)
         return false;
     if (instance.claimFd >= 0)
@@ -391,6 +397,13 @@ ClientAttempt connectClient(const std::string& stem, bool anyServer, int& fd, in
             sawInstance = true;
             continue;
         }
+        if (!claimCurrent(dir, name + ".lock", claim)) {
+            // A claim the server has renewed meanwhile (it took a client, or let a squatter go): the
+            // current one decides.
+            ::close(claim);
+            sawInstance = true;
+            continue;
+        }
         sockaddr_un address;
         int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (s < 0 || !fillAddress(dir.path + "/" + name, address)) {
@@ -407,13 +420,6 @@ ClientAttempt connectClient(const std::string& stem, bool anyServer, int& fd, in
             ::close(claim);
             why = "instance " + name + " is served by another account";
             refused = true;
-            continue;
-        }
-        if (result == 0 && !claimCurrent(dir, name + ".lock", claim)) {
-            // The server renewed the claim meanwhile: this connection may never be taken.
-            ::close(s);
-            ::close(claim);
-            sawInstance = true;
             continue;
         }
         if (result == 0) {
@@ -539,7 +545,7 @@ bool noteClaimWithoutClient(ServerInstance& instance) {
         instance.claimedSinceMs = now;
         return false;
     }
-    return now - instance.claimedSinceMs >= kClaimGraceMs && renewClaim(instance);
+    return now - instance.claimedSinceMs >= kClaimGraceMs && renewClaim(instance, false);
 }
 
 }  // namespace qx::detail

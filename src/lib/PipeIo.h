@@ -4,11 +4,13 @@
 //
 // Instance k of pipe NAME is three files in the pipe directory, all made by the server end that owns
 // the instance: "NAME.k" the listening socket, "NAME.k.srv" locked by that server for as long as it
-// owns the instance, and "NAME.k.lock", the claim: the one client that holds the instance has it
-// locked (flock, which needs no write access, so the file is writable by its owner only). A server
-// replaces the claim file by a fresh one at every Disconnect and when a claim was held for a while
-// without its client connecting, so no client, gone, idle or malicious, keeps an instance busy
-// against the server's will. Clients check that the claim they hold is still the current one.
+// owns the instance, and "NAME.k.lock", the claim: a client locks it (flock, which needs no write
+// access, so the file is writable by its owner only) before it connects, so that a second client finds
+// the instance busy instead of queueing. Once the server has taken the client it puts a fresh claim
+// file in place that it holds itself, and lets it go at Disconnect: the client's own lock is then on
+// a file that no longer counts, so no client, gone, idle or malicious, keeps an instance busy against
+// the server's will. A claim held for a while without its client connecting is replaced as well.
+// Clients check that the claim they hold is still the current one before they connect.
 //
 // Nothing here follows a link: files are opened relative to the directory's descriptor with
 // O_NOFOLLOW, modes are changed through descriptors, and the directory is used only when it is
@@ -59,7 +61,9 @@ bool makeInstance(const std::string& stem, int maxInstances, bool isPublic, Serv
                   std::string& why);
 void closeInstance(ServerInstance& instance);
 // Replaces the claim file by a fresh one: whoever holds the old one no longer makes the instance busy.
-bool renewClaim(ServerInstance& instance);
+// `hold`: the server holds the new one itself (it has taken a client) until releaseClaim.
+bool renewClaim(ServerInstance& instance, bool hold);
+void releaseClaim(ServerInstance& instance);
 // True when a client holds the current claim (it may not have connected yet).
 bool claimHeld(const ServerInstance& instance);
 // For a server waiting for a client: renews the claim when a client has held it for a while without

@@ -220,25 +220,21 @@ TEST_F(PipeServiceTest, KillCutsAConversationThatWouldNeverEnd) {
     ASSERT_TRUE(waitUntil([&] { return client.IsConnected() == 0; }));
 }
 
-// Under a limit that leaves no room for a thread's stack, Start reports the failure instead of ending
-// the process, and a later Start with room works.
+// Under a process limit that leaves no room for a thread (prlimit --nproc), Start reports the failure
+// instead of ending the process, and a later Start with room works. Root is above that limit, so the
+// service runs as a second account.
 TEST_F(PipeServiceTest, StartFailsWhenNoThreadCanBeMade) {
-    pid_t child = qx::test::forkChild([] {
+    QX_NEEDS_OTHER_ACCOUNT();
+    pid_t child = asOtherAccount([] {
         CPipeService service("crowded", 3, &WaitForever, 0);
-        long pages = 0, pageSize = ::sysconf(_SC_PAGESIZE);
-        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(statm, "%ld", &pages) != 1)
-                pages = 0;
-            std::fclose(statm);
-        }
         rlimit tight{}, saved{};
-        ::getrlimit(RLIMIT_AS, &saved);
-        tight.rlim_cur = rlim_t(pages * pageSize + (1 << 20));  // one more MiB: no thread stack fits
+        ::getrlimit(RLIMIT_NPROC, &saved);
+        tight.rlim_cur = 1;
         tight.rlim_max = saved.rlim_max;
-        if (pages == 0 || ::setrlimit(RLIMIT_AS, &tight) != 0)
+        if (::setrlimit(RLIMIT_NPROC, &tight) != 0)
             return 10;
         int crowded = service.Start();
-        ::setrlimit(RLIMIT_AS, &saved);
+        ::setrlimit(RLIMIT_NPROC, &saved);
         if (crowded != 0)
             return 11;
         if (service.Start() != 1 || service.Stop(30000, 1) != 1)

@@ -33,8 +33,9 @@ struct PipeEnd;
 //    tell the real server from any other account's server of the same name, and any account can take
 //    instances as server or client; send nothing over a public pipe that another account must not see,
 //    and trust nothing it brings.
-//  - An instance is busy only while its server wants it so: Disconnect frees it whatever the client
-//    does, and a client that claims an instance without connecting loses the claim after a second.
+//  - An instance is busy only while its server wants it so: from the moment the server takes a client
+//    until its Disconnect (as on Windows, also when the client has left before), whatever the client
+//    does; a client that claims an instance without connecting loses the claim after a second.
 //
 // The wire format is the bytes of each string followed by its NUL byte; what arrives is kept in the
 // received buffer until the caller takes it out, at most kMaxReceived bytes: a string longer than that
