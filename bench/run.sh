@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target qxmover profile_read_bench alarm_list_bench statistic_move_bench aged_delete_bench dbf_scan_bench
-for b in profile_read_bench alarm_list_bench statistic_move_bench aged_delete_bench dbf_scan_bench; do
+cmake --build --preset default -j "$(nproc)" --target qxmover profile_read_bench alarm_list_bench statistic_move_bench aged_delete_bench dbf_scan_bench table_write_bench
+for b in profile_read_bench alarm_list_bench statistic_move_bench aged_delete_bench dbf_scan_bench table_write_bench; do
   echo "== $b"
   "build/default/bench/$b"
 done

@@ -16,7 +16,9 @@ for header in CDatabase.h CDosFile.h CNamedPipe.h CPipeService.h CCommPort.h Pla
   echo "#include <qxclass/$header>" | "$cxx" -std=c++20 $flags -fsyntax-only -x c++ - -I"$prefix/include" ||
     { echo "header $header does not compile on its own"; exit 1; }
 done
-ls "$prefix"/lib*/libqxclass.so.0 >/dev/null
+# The soname link is installed beside the library.
+soname=$(objdump -p "$build/src/lib/libqxclass.so" | awk '/SONAME/ {print $2}')
+ls "$prefix"/lib*/"$soname" "$prefix"/lib/tmpfiles.d/qxclass.conf >/dev/null
 
 cmake -S "$source" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER="$cxx" \
   -DCMAKE_CXX_FLAGS="$flags" >"$work/configure.log"
