@@ -4,7 +4,9 @@
 #include <sys/file.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace qx::detail {
 namespace {
@@ -15,6 +17,7 @@ constexpr std::int64_t kReading = kMarksAt;
 constexpr std::int64_t kWriting = kMarksAt + 1;
 constexpr std::int64_t kDenyingRead = kMarksAt + 2;
 constexpr std::int64_t kDenyingWrite = kMarksAt + 3;
+constexpr auto kGatePatience = std::chrono::seconds(2);
 
 bool setLock(int fd, short type, std::int64_t at) {
     struct flock lock {};
@@ -48,11 +51,15 @@ bool claimSharing(int fd, int markFd, const SharingRequest& request,
                   const std::function<bool()>& whileGated) {
     if (markFd < 0 && (request.denyRead || request.denyWrite))
         return false;
-    // The gate is a whole-file flock, which any descriptor may take whatever its access; it is held
-    // only for a few system calls, so waiting for it is short.
-    while (::flock(fd, LOCK_EX) != 0)
-        if (errno != EINTR)
+    // The gate is a whole-file flock, which any descriptor may take whatever its access. We hold it
+    // only for a few system calls; someone else holding it for seconds (a program that keeps a flock on
+    // the file) makes the open fail rather than hang.
+    auto giveUp = std::chrono::steady_clock::now() + kGatePatience;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > giveUp)
             return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     bool allowed = !(request.reads && marked(fd, kDenyingRead)) &&
                    !((request.writes || request.truncates) && marked(fd, kDenyingWrite)) &&
                    !(request.denyRead && marked(fd, kReading)) &&

@@ -14,6 +14,10 @@ struct PipeServiceState;
 // and calls the handler over and over until the service is stopped. The handler holds one conversation
 // per call, typically WaitForConn, a few reads and writes on Pipe(), then WaitForDisconn.
 //
+// A server's write returns only when the client has read it, so a client that sends and never reads
+// holds its service thread in the handler until Stop with kill cuts the conversation; a handler that
+// must not be held so sets a limit with Pipe()->SetWriteTimeout (see CNamedPipe).
+//
 // Status texts of the threads ("boot...", "InitServer OK.", "Exit.") go to NewConsoleLine, which a
 // derived class may show; it is called from the service threads, concurrently. A derived class calls
 // Stop in its own destructor, before its part of the object is gone. Objects cannot be copied: a copy
