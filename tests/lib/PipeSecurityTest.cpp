@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "PeerTools.h"
 #include "PipeTestSupport.h"
 #include "ProcessSupport.h"
 #include "qxclass/CNamedPipe.h"
@@ -68,6 +69,28 @@ TEST_F(PipeSecurityTest, DirectoryTakenFirstByAnotherAccountIsNotTrusted) {
     EXPECT_EQ(client.Connect(1, 0), 0);
     EXPECT_THAT(client.FailureReason(), HasSubstr("not trusted"));
     EXPECT_TRUE(qx::test::namesIn(dir).empty());  // nothing of ours was put into it
+}
+
+// The package's tmpfiles entry makes the shared directory at boot as a directory every account trusts.
+TEST_F(PipeSecurityTest, TmpfilesEntryMakesATrustedSharedDirectory) {
+    if (::geteuid() != 0 || ::access("/usr/bin/systemd-tmpfiles", X_OK) != 0)
+        GTEST_SKIP() << "needs root and systemd-tmpfiles to apply the entry below a scratch root";
+    std::string root = sandbox.dir("root/tmp").parent_path().string();
+    qx::test::CommandResult made = qx::test::runCommand(
+        "/usr/bin/systemd-tmpfiles --create --root=" + qx::test::shellQuote(root) + " " +
+        qx::test::shellQuote(std::string(QX_SOURCE_DIR) + "/packaging/qxclass-tmpfiles.conf"));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    std::string dir = root + "/tmp/.qxpipe";
+    struct stat info {};
+    ASSERT_EQ(::lstat(dir.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_uid, 0u);
+    EXPECT_EQ(info.st_mode & 07777, 01777u);
+    ::setenv("QXCLASS_PIPE_DIR", dir.c_str(), 1);
+    CNamedPipe server;
+    ASSERT_EQ(server.InitServer("boot"), 1);
+    EXPECT_EQ(server.Connect(1, 0), 0);
+    EXPECT_EQ(server.State(), 1) << server.FailureReason();
 }
 
 TEST_F(PipeSecurityTest, DirectoryWritableByOthersWithoutStickyBitOrBehindALinkIsNotTrusted) {
