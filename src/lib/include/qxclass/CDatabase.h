@@ -70,7 +70,7 @@ public:
     virtual void Unlock();
     // Non-zero (the default after Open): every change is written and made durable (synced) at once,
     // so nothing a call reported is lost in a crash; each change then costs a disk sync, which makes
-    // many appended records slow (bench/table_append_bench). 0, the batch mode: a change is written to
+    // many appended records slow (bench/table_write_bench). 0, the batch mode: a change is written to
     // the file when the table moves to another record (other programs see it from then on) and made
     // durable only at Flush or Close; a crash may lose changes since the last of them.
     virtual void SetFlush(int flush);
