@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "Clock.h"
@@ -19,14 +20,15 @@ struct MoverCalendar {
     int currentWeek = 0;
     int previousWeek = 0;
     int dueWeek = 0;
-    int month = 1;  // of the moment the job runs
+    std::chrono::sys_days dueFilled{};  // the Monday on which the due week's directory was filled
+    int month = 1;                      // of the moment the job runs
     int year = 1970;
     int rememberedMonth = 1;  // the month of the monthly mode whose files are handed on
     int dueMonth = 1;
 };
 
-// The values at `now` by the clock timer's formula (52 weeks to a year), with `waitBeforeDel` weeks or
-// months of waiting.
+// The values at `now` by the clock timer's formula, with `waitBeforeDel` weeks (counted in calendar
+// weeks) or months of waiting.
 MoverCalendar calendarAt(SysTime now, int waitBeforeDel, int rememberedMonth);
 
 // Monday 00:00 (local time) of the week that holds `time`: where the installation's weeks begin.
@@ -49,9 +51,9 @@ struct MoverContext {
     SysTime now;
 };
 
-// Whether the wait reaches a whole cycle of the move mode (52 weeks or more, 12 months or more), so
-// that the scheduled deletion deletes nothing: any due week or month would be one still kept.
-bool keepsWholeCycle(const MoverContext& context);
+// The wait that protects an earlier cycle's files when a week directory is filed again: WaitBeforeDel
+// when the due weeks are emptied (DelLogFiles = 1), else none.
+int claimWait(const MoverContext& context);
 
 // The context of a job at `now`, settings read afresh.
 MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth);
