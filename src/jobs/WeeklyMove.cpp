@@ -33,11 +33,13 @@ bool moveIntoWeekDirectory(StatisticMover& mover, const MoverContext& context,
 
 }  // namespace
 
-bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
+bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context, bool* filed) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
     bool ok =
         moveIntoWeekDirectory(mover, context, kInfPattern, AgeCheck::Off, "Moved inf files to directory ");
+    if (filed)
+        *filed = ok;
     mover.clearPeriodPartialCopies(mover.native(context.waveDirectory), "wav");
     if (settings.moveConferWav) {
         // The daily run of the scheduler has done it already.
@@ -56,12 +58,27 @@ bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
     return ok;
 }
 
-bool weeklyAtOne(StatisticMover& mover, const MoverContext& context) {
+bool refileWeek(StatisticMover& mover, const MoverContext& context, bool atMidnight) {
+    const auto week = mover.periodDirectory(context.logDirectory, context.calendar.previousWeek);
+    const std::span<const std::string_view> patterns =
+        atMidnight ? std::span<const std::string_view>(kInfPattern)
+                   : std::span<const std::string_view>(kStatisticPatterns);
+    const AgeCheck ageCheck = atMidnight ? AgeCheck::Off : AgeCheck::On;
+    if (!mover.ensureWeekDirectory(context.logDirectory, context.calendar.previousWeek) ||
+        !mover.claimWeekDirectory(week, mondayOf(toLocal(context.now)), claimWait(context)) ||
+        !mover.moveFiles(mover.native(context.logDirectory), patterns, week, ageCheck, context.now))
+        return false;
+    return true;
+}
+
+bool weeklyAtOne(StatisticMover& mover, const MoverContext& context, bool* filed) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
     Services& s = mover.services();
     bool ok = moveIntoWeekDirectory(mover, context, kStatisticPatterns, AgeCheck::On,
                                     "Move all logfiles to directory ");
+    if (filed)
+        *filed = ok;
     // The due week is the one filled WaitBeforeDel Mondays ago. Its number may have been filled again
     // since (after 51 to 53 weeks; the week just filed, after 52): then its record keeps that cycle's
     // files, and the wave directory and the deletion batch, which cannot tell cycles apart, wait.
