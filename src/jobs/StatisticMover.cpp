@@ -280,6 +280,11 @@ std::vector<std::string> StatisticMover::filesToClaim(const fs::path& directory,
 
 bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::sys_days filing,
                                         int waitWeeks) {
+    // What a write of the record that was killed left; the record itself is whole, old or new.
+    std::error_code ec;
+    const fs::path unfinished = directory / (std::string(kCycleStampName) + ".new");
+    if (fs::is_regular_file(fs::symlink_status(unfinished, ec)))
+        m_files.remove(unfinished);
     const CycleStamp stamp = readCycleStamp(directory);
     const ClaimDecision decision = decideClaim(stamp, filing, waitWeeks);
     if (decision.alreadyClaimed)
