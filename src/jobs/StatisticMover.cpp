@@ -391,8 +391,11 @@ bool StatisticMover::moveWaveFiles(std::string_view logDirectory, std::string_vi
 
 void StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
     const fs::path wave = waveDirectory(waveBase, number);
-    deleteFiles(wave, kWavePattern);
+    const int deleted = deleteFiles(wave, kWavePattern);
     m_services.log.note("Delete wavfiles from subdirectory " + wave.string());
+    if (deleted > 0)
+        m_services.log.note("Deleted " + plural(deleted, "file") + " in " + wave.string() +
+                            ": the wave directory of the due week or month");
 }
 
 bool StatisticMover::ensureDirectory(const fs::path& directory) {

@@ -64,7 +64,8 @@ bool refileWeek(StatisticMover& mover, const MoverContext& context, bool atMidni
         atMidnight ? std::span<const std::string_view>(kInfPattern)
                    : std::span<const std::string_view>(kStatisticPatterns);
     const AgeCheck ageCheck = atMidnight ? AgeCheck::Off : AgeCheck::On;
-    if (!mover.ensureWeekDirectory(context.logDirectory, context.calendar.previousWeek) ||
+    // Without the shell's "md": a try at every pass must not start a program each time.
+    if (!mover.ensureDirectory(week) ||
         !mover.claimWeekDirectory(week, mondayOf(toLocal(context.now)), claimWait(context)) ||
         !mover.moveFiles(mover.native(context.logDirectory), patterns, week, ageCheck, context.now))
         return false;
