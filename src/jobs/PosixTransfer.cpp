@@ -183,8 +183,9 @@ bool sameBytes(int a, int b) {
 }
 
 // Whether `name` in the target is already the source file: the same inode (a move cut short between
-// its link and its unlink), or a copy with the same size, last-write time and bytes (a move across
-// file systems killed after its copy took the name and before the source went).
+// its link and its unlink), or a copy with the same size, last-write time and bytes, or a link to the
+// same place (a move across file systems killed after its copy took the name and before the source
+// went).
 bool alreadyThere(int fromDir, int toDir, const std::string& name) {
     struct stat from {
     }, to{};
@@ -193,6 +194,12 @@ bool alreadyThere(int fromDir, int toDir, const std::string& name) {
         return false;
     if (from.st_dev == to.st_dev && from.st_ino == to.st_ino)
         return true;
+    if (S_ISLNK(from.st_mode) && S_ISLNK(to.st_mode)) {
+        char a[4096], b[4096];
+        const ssize_t n = ::readlinkat(fromDir, name.c_str(), a, sizeof a);
+        const ssize_t m = ::readlinkat(toDir, name.c_str(), b, sizeof b);
+        return n >= 0 && n == m && std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+    }
     if (!S_ISREG(from.st_mode) || !S_ISREG(to.st_mode) || from.st_size != to.st_size ||
         from.st_mtim.tv_sec != to.st_mtim.tv_sec || from.st_mtim.tv_nsec != to.st_mtim.tv_nsec)
         return false;

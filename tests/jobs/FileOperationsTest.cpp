@@ -224,10 +224,14 @@ TEST_P(NeverReplaceTest, TheSameFileLeftInBothPlacesByAKilledMoveGoesFromTheSour
     std::ofstream(from() / "a.dbf") << "same bytes";
     fs::copy_file(from() / "a.dbf", to() / "a.dbf");
     fs::last_write_time(to() / "a.dbf", fs::last_write_time(from() / "a.dbf"));
+    fs::create_symlink("/nowhere", from() / "l.log");
+    fs::create_symlink("/nowhere", to() / "l.log");
     auto transfer = files.transfer(from(), to());
     EXPECT_TRUE(succeeded(transfer->move("a.dbf")));
+    EXPECT_TRUE(succeeded(transfer->move("l.log")));
     EXPECT_THAT(transfer->complete(), ::testing::IsEmpty());
     EXPECT_FALSE(fs::exists(from() / "a.dbf"));
+    EXPECT_FALSE(fs::is_symlink(from() / "l.log"));
     EXPECT_EQ(readFile(to() / "a.dbf"), "same bytes");
 }
 
