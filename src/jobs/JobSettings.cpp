@@ -35,11 +35,6 @@ SysTime weekStart(SysTime time) {
     return fromLocal(local.year, local.month, local.day - (local.isoWeekday() - 1));
 }
 
-SysTime earlierCycleBefore(SysTime now) {
-    LocalTime monday = toLocal(weekStart(now));
-    return fromLocal(monday.year, monday.month, monday.day - 7 - 50 * 7);
-}
-
 int claimWait(const MoverContext& context) {
     return context.delLogFiles ? context.settings.waitBeforeDel : 0;
 }

@@ -34,13 +34,6 @@ MoverCalendar calendarAt(SysTime now, int waitBeforeDel, int rememberedMonth);
 // Monday 00:00 (local time) of the week that holds `time`: where the installation's weeks begin.
 SysTime weekStart(SysTime time);
 
-// The time before which a file in the week directory being filed at `now` is left from an earlier
-// cycle of that week number: 50 weeks before the start of the week being filed (the week before the
-// week of `now`). The same number comes round again after 52 or 53 weeks, and what was filed then
-// was written before that week ended, 51 weeks or more ago. Whatever this cycle filed, however often
-// the filing runs, is younger and stays.
-SysTime earlierCycleBefore(SysTime now);
-
 // Everything a mover job reads, taken once when it starts.
 struct MoverContext {
     MoverSettings settings;

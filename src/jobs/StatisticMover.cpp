@@ -150,13 +150,6 @@ private:
 
 }  // namespace
 
-std::vector<std::string> StatisticMover::filesToDelete(const fs::path& directory,
-                                                       std::span<const std::string_view> patterns,
-                                                       std::optional<SysTime> writtenBefore) {
-    std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
-    return deletable(*open, patterns, writtenBeforeFilter(writtenBefore));
-}
-
 std::vector<std::string> StatisticMover::filesToMove(const fs::path& source,
                                                      std::span<const std::string_view> patterns) {
     std::vector<std::string> names;

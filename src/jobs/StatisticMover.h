@@ -51,16 +51,12 @@ public:
     int deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns,
                     std::optional<SysTime> writtenBefore = std::nullopt);
 
-    // The files that deleteFiles() would delete, without deleting them.
-    std::vector<std::string> filesToDelete(const std::filesystem::path& directory,
-                                           std::span<const std::string_view> patterns,
-                                           std::optional<SysTime> writtenBefore = std::nullopt);
-
     // Decides for a file of an open directory whether it goes.
     using FileFilter = std::function<bool(DirectoryCleaner& directory, const std::string& name)>;
     // deleteFiles() for the files that `filter` picks.
     int deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns,
                     const FileFilter& filter);
+
     // The files of `source` that moveFiles() would take for `patterns`.
     std::vector<std::string> filesToMove(const std::filesystem::path& source,
                                          std::span<const std::string_view> patterns);
