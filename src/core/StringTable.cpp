@@ -45,6 +45,7 @@ StringTable::StringTable()
            "The alarmserver line watchdog failed to dial number !\nPlease check the lines on the "
            "alarmserver."},
           {kStrMovePlan, "Moves %1 file(s) there; first deletes %2 file(s) of an earlier year there."},
+          {kStrMoveKeeps, "%1 file(s) stay in the log directory: a file of the same name is there already."},
       } {
     // The windows' texts; an id given above stays as it is.
     m_texts.insert(dialogTexts().begin(), dialogTexts().end());

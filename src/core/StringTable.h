@@ -44,6 +44,7 @@ enum StringId : int {
     kStrNoWavfiles = 184,
     kStrLineWatchdogWarning = 130,
     kStrMovePlan = 125,
+    kStrMoveKeeps = 127,
 };
 
 // The string table: built-in English texts, replaced entry by entry by a language file.

@@ -2,6 +2,14 @@
 
 #include <ctime>
 
+namespace {
+
+std::chrono::days inDays(int weeks) {
+    return std::chrono::days{7 * weeks};
+}
+
+}  // namespace
+
 namespace qx {
 
 WeekNumber weekNumber(const LocalTime& date) {
@@ -32,19 +40,38 @@ WeekNumber weekNumber(const LocalTime& date) {
     return result;
 }
 
-DueWeeks computeDueWeeks(const WeekNumber& current, int waitWeeks) {
-    DueWeeks weeks;
+int previousWeek(const WeekNumber& current) {
     int p = current.week - 1;
-    if (current.lateNewYear) {
-        if (p < 0)
-            p = 52;
-        weeks.due = waitWeeks > p ? p - waitWeeks + 52 : p - waitWeeks;
-    } else {
-        if (p == 0)
-            p = 52;
-        weeks.due = waitWeeks >= p ? p - waitWeeks + 52 : p - waitWeeks;
-    }
-    weeks.previous = p;
+    if (current.lateNewYear ? p < 0 : p == 0)
+        p = 52;
+    return p;
+}
+
+std::chrono::sys_days mondayOf(const LocalTime& date) {
+    using namespace std::chrono;
+    const sys_days day{year{date.year} / month{static_cast<unsigned>(date.month)} /
+                       std::chrono::day{static_cast<unsigned>(date.day)}};
+    return day - days{date.isoWeekday() - 1};
+}
+
+WeekNumber weekNumberOf(std::chrono::sys_days day) {
+    using namespace std::chrono;
+    const year_month_day ymd{day};
+    LocalTime date;
+    date.year = static_cast<int>(ymd.year());
+    date.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+    date.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+    date.weekday = static_cast<int>(weekday{day}.c_encoding());
+    date.yearDay = static_cast<int>((day - sys_days{ymd.year() / January / 1}).count()) + 1;
+    return weekNumber(date);
+}
+
+DueWeeks computeDueWeeks(const LocalTime& today, int waitWeeks) {
+    using namespace std::chrono;
+    DueWeeks weeks;
+    weeks.previous = previousWeek(weekNumber(today));
+    weeks.dueFilled = mondayOf(today) - inDays(waitWeeks);
+    weeks.due = previousWeek(weekNumberOf(weeks.dueFilled));
     return weeks;
 }
 

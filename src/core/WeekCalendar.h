@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 #include "Clock.h"
 
 namespace qx {
@@ -15,14 +17,28 @@ struct WeekNumber {
 
 WeekNumber weekNumber(const LocalTime& date);
 
-// The week before the current one and the week whose files have waited `waitWeeks`, counting 52
-// weeks to a year.
+// The week before the current one, whose directory the weekly move of `date`'s week fills: the
+// current week less one, 52 where that gives 0 (in a year that begins on a Monday to Thursday, whose
+// first days are week 1) or less than 0.
+int previousWeek(const WeekNumber& current);
+
+// The date of the Monday that begins the week of `date` (a civil date, no time zone).
+std::chrono::sys_days mondayOf(const LocalTime& date);
+
+// The week before the current one and the week whose files have waited `waitWeeks` whole calendar
+// weeks: the week directory that the weekly move filled `waitWeeks` Mondays before the Monday of
+// `today`, wherever the year turned in between (week numbers jump at the turn of some years, so no
+// count of weeks to a year can say it). `dueFilled` is that Monday.
 struct DueWeeks {
     int previous = 0;
     int due = 0;
+    std::chrono::sys_days dueFilled{};
 };
 
-DueWeeks computeDueWeeks(const WeekNumber& current, int waitWeeks);
+DueWeeks computeDueWeeks(const LocalTime& today, int waitWeeks);
+
+// The week number of the civil date `day`.
+WeekNumber weekNumberOf(std::chrono::sys_days day);
 
 // The due month of the monthly mode: the remembered month less the wait, wrapped into 1..12.
 int dueMonth(int rememberedMonth, int waitMonths);

@@ -17,7 +17,7 @@ int weekTimerTick(const LocalTime& now, SharedState& state) {
         return -1;
     }
     WeekNumber current = weekNumber(now);
-    DueWeeks weeks = computeDueWeeks(current, state.waitBeforeDel.load());
+    DueWeeks weeks = computeDueWeeks(now, state.waitBeforeDel.load());
     state.lateNewYear = current.lateNewYear;
     state.previousWeek = weeks.previous;
     state.dueWeek = weeks.due;

@@ -59,11 +59,14 @@ void moveStep(Services& s, FileOperations& files, const ConferenceSettings& c, S
     const fs::path source = s.paths.native(c.resultDirectory);
     const fs::path target = s.paths.native(c.archiveDirectory);
     std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, source);
+    // The archive's leftovers of killed copies go whether or not anything is moved now.
+    std::unique_ptr<FileTransfer> transfer = files.transfer(source, target);
+    for (const std::string& name : transfer->clearPartialCopies())
+        log.note("Deleted partial copy " + (target / name).string() + " of a stopped move");
     Scan found = scan(directory.get(), "*.wav", ageThreshold(now, c.moveWeeks));
     if (!found.found)
         return;
     int count = 0;
-    std::unique_ptr<FileTransfer> transfer = files.transfer(source, target);
     for (const std::string& name : found.old) {
         log.note("Move conf-wavfile " + name);
         // A rename where it can be one; across file systems a copy that keeps the recording's time,

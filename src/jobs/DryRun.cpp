@@ -20,7 +20,7 @@ public:
     std::error_code move(std::string_view name) override { return print("move", name); }
     std::error_code copy(std::string_view name) override { return print("copy", name); }
     std::vector<std::string> clearPartialCopies() override {
-        std::vector<std::string> dead = deadPartialCopies(m_owner.list(m_to));
+        std::vector<std::string> dead = abandonedPartialCopies(m_to);
         for (const std::string& name : dead)
             m_owner.print("delete", m_to / name);
         return dead;
@@ -49,6 +49,7 @@ public:
     std::error_code openError() const override { return m_real->openError(); }
     std::vector<DirectoryEntry> list() override { return m_real->list(); }
     std::optional<SysTime> lastWrite(std::string_view name) override { return m_real->lastWrite(name); }
+    std::optional<SysTime> changed(std::string_view name) override { return m_real->changed(name); }
     std::error_code remove(std::string_view name) override {
         if (std::error_code ec = m_real->openError())
             return ec;
@@ -130,6 +131,14 @@ bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine) {
     for (std::size_t i = skip; i < args.size(); ++i)
         rest += (i > skip ? " " : "") + sibling::word(args[i]);
     return !launcher.resolve(rest).empty();
+}
+
+}  // namespace qx
+
+namespace qx {
+
+std::error_code DryRunFileOperations::replaceFile(const std::filesystem::path&, std::string_view) {
+    return {};
 }
 
 }  // namespace qx

@@ -25,6 +25,8 @@ public:
     std::error_code createDirectory(const std::filesystem::path& directory) override;
     std::error_code remove(const std::filesystem::path& file) override;
     std::error_code createFile(const std::filesystem::path& file, std::string_view content) override;
+    // The cycle record of a week directory is bookkeeping, not a change a dry run shows: not written.
+    std::error_code replaceFile(const std::filesystem::path& file, std::string_view content) override;
 
     // Prints one line "VERB A [B]".
     void print(std::string_view verb, const std::filesystem::path& a,

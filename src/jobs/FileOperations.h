@@ -42,15 +42,17 @@ public:
     // cannot be read, with `error` set.
     virtual std::optional<SysTime> lastWrite(std::string_view name, std::error_code& error) = 0;
 
-    // Moves `name` into the target directory, replacing a file of that name there, keeping every
-    // byte: a rename within one file system; across file systems a copy with the last-write time, and
-    // the source is deleted once its batch is safely on disk and only when the file did not change
-    // during the copy (size and change time). Returns the failures known at once (the source stays);
-    // what goes wrong when the batch completes comes from complete().
+    // Moves `name` into the target directory, keeping every byte. A file of that name in the target is
+    // never replaced: the source stays and the call fails with std::errc::file_exists, unless the
+    // target is the source itself, left there by a move that was cut short (then the source goes, as
+    // after a copy). Within one file system a rename; across file systems a copy with the last-write time,
+    // and the source is deleted once its batch is safely on disk and only when the file did not change during
+    // the copy (size and change time). Returns the failures known at once (the source stays); what goes wrong
+    // when the batch completes comes from complete().
     virtual std::error_code move(std::string_view name) = 0;
 
-    // Copies `name` into the target directory with its last-write time, replacing a file there only
-    // once the copy is complete; the source stays.
+    // Copies `name` into the target directory with its last-write time, replacing a file there (an
+    // earlier copy of the same file, which stays at its source) only once the copy is complete.
     virtual std::error_code copy(std::string_view name) = 0;
 
     // Completes every move handed over so far (sync, then the sources are deleted) and returns the
@@ -59,7 +61,8 @@ public:
     virtual std::vector<TransferProblem> complete() { return {}; }
 
     // Deletes the partial copies that killed processes left in the target directory: hidden
-    // ".NAME.qxcopy-PID-N" files of processes that no longer run. Returns their names.
+    // ".NAME.qxcopy-PID-N" files that no writer holds locked (whatever process id they name, which a
+    // later process may have again). Returns their names.
     virtual std::vector<std::string> clearPartialCopies() { return {}; }
 };
 
@@ -77,6 +80,9 @@ public:
     virtual std::vector<DirectoryEntry> list() = 0;
     // The last-write time of entry `name` (a link's own time); nullopt when it cannot be read.
     virtual std::optional<SysTime> lastWrite(std::string_view name) = 0;
+    // The change time of entry `name`: when it was last moved in or its attributes changed (a rename
+    // sets it, a copy is made with it). Nullopt when it cannot be read.
+    virtual std::optional<SysTime> changed(std::string_view name) = 0;
     // Deletes entry `name`.
     virtual std::error_code remove(std::string_view name) = 0;
 };
@@ -107,6 +113,11 @@ public:
 
     // Writes a new text file (fails when `file` exists).
     virtual std::error_code createFile(const std::filesystem::path& file, std::string_view content) = 0;
+
+    // Writes the small bookkeeping file `file` (a week directory's cycle record) whole and durably: a
+    // temporary file beside it, synced, renamed over it, the directory synced. A crash leaves the old
+    // content or the new. A dry run changes nothing and succeeds.
+    virtual std::error_code replaceFile(const std::filesystem::path& file, std::string_view content) = 0;
 };
 
 // The real thing, on POSIX calls.
@@ -131,13 +142,18 @@ public:
     std::error_code createDirectory(const std::filesystem::path& directory) override;
     std::error_code remove(const std::filesystem::path& file) override;
     std::error_code createFile(const std::filesystem::path& file, std::string_view content) override;
+    std::error_code replaceFile(const std::filesystem::path& file, std::string_view content) override;
 
 private:
     StepHook m_hook;
     std::size_t m_batchFiles = kBatchFiles;
 };
 
-// The partial copies of processes that no longer run, among `names` (see clearPartialCopies()).
-std::vector<std::string> deadPartialCopies(const std::vector<DirectoryEntry>& names);
+// The partial copies in `directory` that no writer holds any more (see clearPartialCopies()), in name
+// order; nothing is deleted.
+std::vector<std::string> abandonedPartialCopies(const std::filesystem::path& directory);
+
+// Deletes the abandoned partial copies in the open directory `directory`; returns their names.
+std::vector<std::string> clearAbandonedCopies(int directory);
 
 }  // namespace qx

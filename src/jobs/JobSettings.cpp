@@ -16,11 +16,12 @@ std::string readWaveDirectory(const Profile& profile) {
 MoverCalendar calendarAt(SysTime now, int waitBeforeDel, int rememberedMonth) {
     LocalTime local = toLocal(now);
     WeekNumber week = weekNumber(local);
-    DueWeeks weeks = computeDueWeeks(week, waitBeforeDel);
+    DueWeeks weeks = computeDueWeeks(local, waitBeforeDel);
     MoverCalendar c;
     c.currentWeek = week.week;
     c.previousWeek = weeks.previous;
     c.dueWeek = weeks.due;
+    c.dueFilled = weeks.dueFilled;
     c.month = local.month;
     c.year = local.year;
     c.rememberedMonth = rememberedMonth;
@@ -34,14 +35,8 @@ SysTime weekStart(SysTime time) {
     return fromLocal(local.year, local.month, local.day - (local.isoWeekday() - 1));
 }
 
-SysTime earlierCycleBefore(SysTime now) {
-    LocalTime monday = toLocal(weekStart(now));
-    return fromLocal(monday.year, monday.month, monday.day - 7 - 50 * 7);
-}
-
-bool keepsWholeCycle(const MoverContext& context) {
-    const int wait = context.settings.waitBeforeDel;
-    return context.settings.moveMode == 2 ? wait >= 12 : wait >= 52;
+int claimWait(const MoverContext& context) {
+    return context.delLogFiles ? context.settings.waitBeforeDel : 0;
 }
 
 MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth) {

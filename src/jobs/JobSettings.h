@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "Clock.h"
@@ -19,25 +20,19 @@ struct MoverCalendar {
     int currentWeek = 0;
     int previousWeek = 0;
     int dueWeek = 0;
-    int month = 1;  // of the moment the job runs
+    std::chrono::sys_days dueFilled{};  // the Monday on which the due week's directory was filled
+    int month = 1;                      // of the moment the job runs
     int year = 1970;
     int rememberedMonth = 1;  // the month of the monthly mode whose files are handed on
     int dueMonth = 1;
 };
 
-// The values at `now` by the clock timer's formula (52 weeks to a year), with `waitBeforeDel` weeks or
-// months of waiting.
+// The values at `now` by the clock timer's formula, with `waitBeforeDel` weeks (counted in calendar
+// weeks) or months of waiting.
 MoverCalendar calendarAt(SysTime now, int waitBeforeDel, int rememberedMonth);
 
 // Monday 00:00 (local time) of the week that holds `time`: where the installation's weeks begin.
 SysTime weekStart(SysTime time);
-
-// The time before which a file in the week directory being filed at `now` is left from an earlier
-// cycle of that week number: 50 weeks before the start of the week being filed (the week before the
-// week of `now`). The same number comes round again after 52 or 53 weeks, and what was filed then
-// was written before that week ended, 51 weeks or more ago. Whatever this cycle filed, however often
-// the filing runs, is younger and stays.
-SysTime earlierCycleBefore(SysTime now);
 
 // Everything a mover job reads, taken once when it starts.
 struct MoverContext {
@@ -49,9 +44,9 @@ struct MoverContext {
     SysTime now;
 };
 
-// Whether the wait reaches a whole cycle of the move mode (52 weeks or more, 12 months or more), so
-// that the scheduled deletion deletes nothing: any due week or month would be one still kept.
-bool keepsWholeCycle(const MoverContext& context);
+// The wait that protects an earlier cycle's files when a week directory is filed again: WaitBeforeDel
+// when the due weeks are emptied (DelLogFiles = 1), else none.
+int claimWait(const MoverContext& context);
 
 // The context of a job at `now`, settings read afresh.
 MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth);

@@ -1,6 +1,9 @@
 #include "ManualOperations.h"
 
+#include <algorithm>
+
 #include "SiblingCommands.h"
+#include "WeekCalendar.h"
 
 namespace fs = std::filesystem;
 
@@ -57,19 +60,27 @@ OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
         return resultOf(mover.startBatch(line, kStrMoveFailed));
     }
     // Only what an earlier cycle of this week number left is deleted, so a second press, or a press
-    // after the scheduled move, loses nothing that this week filed.
-    const SysTime earlier = earlierCycleBefore(context.now);
-    const std::size_t moving = mover.filesToMove(mover.native(context.logDirectory), kMoveNowPatterns).size();
-    const std::size_t deleting = mover.filesToDelete(directory, kMoveNowPatterns, earlier).size();
-    std::string question =
-        s.strings.format(kStrAskMove, directory.string()) + "\n" + movePlan(s, moving, deleting);
+    // after the scheduled move, loses nothing that this week filed; and nothing there is replaced.
+    const auto filing = mondayOf(toLocal(context.now));
+    const auto source = mover.native(context.logDirectory);
+    const std::vector<std::string> moving = mover.filesToMove(source, kMoveNowPatterns);
+    const std::vector<std::string> deleting = mover.filesToClaim(directory, filing, claimWait(context));
+    std::size_t staying = 0;
+    for (const DirectoryEntry& there : mover.files().list(directory))
+        if (!there.isDirectory && std::binary_search(moving.begin(), moving.end(), there.name) &&
+            std::find(deleting.begin(), deleting.end(), there.name) == deleting.end())
+            ++staying;
+    std::string question = s.strings.format(kStrAskMove, directory.string()) + "\n" +
+                           movePlan(s, moving.size() - staying, deleting.size());
+    if (staying > 0)
+        question += "\n" + s.strings.format(kStrMoveKeeps, std::to_string(staying));
     if (!s.prompts.ask(question, s.strings.get(kStrConfirmCaption)))
         return OperationResult::Declined;
-    if (!mover.ensureWeekDirectory(context.logDirectory, number))
+    mover.clearPeriodPartialCopies(source, "log");
+    if (!mover.ensureWeekDirectory(context.logDirectory, number) ||
+        !mover.claimWeekDirectory(directory, filing, claimWait(context)))
         return OperationResult::Failed;
-    mover.deleteFiles(directory, kMoveNowPatterns, earlier);
-    return resultOf(mover.moveFiles(mover.native(context.logDirectory), kMoveNowPatterns, directory,
-                                    AgeCheck::Off, context.now));
+    return resultOf(mover.moveFiles(source, kMoveNowPatterns, directory, AgeCheck::Off, context.now));
 }
 
 OperationResult deleteNow(StatisticMover& mover, const MoverContext& context) {
@@ -82,7 +93,10 @@ OperationResult deleteNow(StatisticMover& mover, const MoverContext& context) {
         return OperationResult::Declined;
     if (!weekly)
         return resultOf(mover.startBatch(sibling::logDeleteBatch(directory.string()), kStrMoveFailed));
-    mover.deleteFiles(directory, std::span(kStatisticPatterns).first(kStatisticPatterns.size() - 1));
+    // The files of a cycle that filled the directory again since stay, as in the scheduled deletion.
+    mover.emptyDueWeekDirectory(directory, calendar.dueFilled,
+                                std::span(kStatisticPatterns).first(kStatisticPatterns.size() - 1),
+                                context.settings.waitBeforeDel);
     return OperationResult::Done;
 }
 

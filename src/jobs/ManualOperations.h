@@ -19,8 +19,9 @@ MoverContext buttonContext(Services& services, SysTime now, int moveMode);
 
 // Weekly mode: the previous week's directory gets the files of the core patterns (the tables, the line
 // logs, the logs, the voice files and the viewer's qxaview.inf), without the age check, after the files
-// of these patterns that an earlier cycle of the week number left there are deleted. The question
-// names the directory and says how many files are moved and deleted (text 125). Other modes:
+// that an earlier cycle of the week number left there are deleted (StatisticMover::claimWeekDirectory).
+// A file whose name is taken there stays in the log directory. The question names the directory and
+// says how many files are moved and deleted (text 125) and how many stay (text 127). Other modes:
 // qxmover.bat for the remembered month. A failed start is shown (text 107).
 OperationResult moveNow(StatisticMover& mover, const MoverContext& context);
 

@@ -13,8 +13,10 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
 
     bool ok = mover.startBatch(sibling::moveBatch(logDirectory.string(), month), kStrMoveFailed,
                                "Start move batchprogram ", "FAILED to start move batchprogram ");
-    if (settings.moveConferWavToSubDir)
+    if (settings.moveConferWavToSubDir) {
+        mover.clearPeriodPartialCopies(mover.native(context.waveDirectory), "wav");
         ok = mover.moveWaveFiles(context.logDirectory, context.waveDirectory, month, context.now) && ok;
+    }
     if (context.delLogFiles) {
         if (context.settings.waitBeforeDel >= 12 || calendar.dueMonth == month) {
             // A wait of twelve months names the month just handed to qxmover.bat, which runs beside us.

@@ -1,9 +1,13 @@
 #include "PosixTransfer.h"
 
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstring>
 
 namespace fs = std::filesystem;
 
@@ -50,22 +54,52 @@ std::error_code copyBytes(int in, int out, off_t size) {
 }
 
 // A name beside the target that no other writer uses; it never matches a statistic pattern. It is
-// removed again, or by a later move when this process was killed (see deadPartialCopies()).
+// removed again, or by a later move when this process was killed (see abandonedPartialCopies()).
 std::string temporaryName(std::string_view name) {
     static std::atomic<unsigned> counter{0};
     return "." + std::string(name) + ".qxcopy-" + std::to_string(::getpid()) + "-" +
            std::to_string(++counter);
 }
 
-// Creates a fresh temporary file beside `name` in `directory`; its name goes to `temp`.
+// Creates a fresh temporary file beside `name` in `directory`, locked for as long as it is open: the
+// lock, not the process id, tells a copy in the making from the leftover of a killed process (the
+// kernel drops the lock with the process; a process id comes back, PID 1 in every container). Its
+// name goes to `temp`.
 int createTemporary(int directory, std::string_view name, std::string& temp) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = temporaryName(name);
-        int fd = ::openat(directory, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+        FileDescriptor fd(::openat(directory, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fd.valid()) {
+            if (errno == EEXIST)
+                continue;
+            return -1;
+        }
+        while (::flock(fd.get(), LOCK_EX) != 0)
+            if (errno != EINTR)
+                return -1;
+        // A clearer may have taken the unlocked file for a leftover between the creation and the lock.
+        struct stat st {};
+        if (::fstat(fd.get(), &st) == 0 && st.st_nlink > 0)
+            return fd.release();
     }
+    errno = EEXIST;
     return -1;
+}
+
+// Gives `temp` the name `name` in `directory`. With `replace` off, a file of that name stays and the
+// call fails with EEXIST; file systems without RENAME_NOREPLACE get a hard link, which fails the
+// same way, and the temporary name is removed after it.
+int placeAt(int directory, const std::string& temp, const std::string& name, bool replace) {
+    if (replace)
+        return ::renameat(directory, temp.c_str(), directory, name.c_str());
+    if (::renameat2(directory, temp.c_str(), directory, name.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    if (::linkat(directory, temp.c_str(), directory, name.c_str(), 0) != 0)
+        return -1;
+    ::unlinkat(directory, temp.c_str(), 0);
+    return 0;
 }
 
 bool sameState(const struct stat& a, const struct stat& b) {
@@ -73,7 +107,7 @@ bool sameState(const struct stat& a, const struct stat& b) {
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-std::error_code copySymlink(int fromDir, const std::string& name, int toDir) {
+std::error_code copySymlink(int fromDir, const std::string& name, int toDir, bool replace) {
     std::string target(4096, '\0');
     ssize_t n = ::readlinkat(fromDir, name.c_str(), target.data(), target.size());
     if (n < 0)
@@ -82,7 +116,7 @@ std::error_code copySymlink(int fromDir, const std::string& name, int toDir) {
     std::string temp = temporaryName(name);
     if (::symlinkat(target.c_str(), toDir, temp.c_str()) != 0)
         return lastError();
-    if (::renameat(toDir, temp.c_str(), toDir, name.c_str()) != 0) {
+    if (placeAt(toDir, temp, name, replace) != 0) {
         std::error_code ec = lastError();
         ::unlinkat(toDir, temp.c_str(), 0);
         return ec;
@@ -94,14 +128,15 @@ std::error_code copySymlink(int fromDir, const std::string& name, int toDir) {
 const std::error_code kChanged = std::make_error_code(std::errc::resource_unavailable_try_again);
 
 // Copies every byte, the permission bits and the last-write time into a temporary file, which then
-// replaces the target. `before` receives the source as it was when the copy began. A source that was
-// written to meanwhile (its size or change time moved) gives kChanged and no copy: what it has now
-// would not be the file that the copy holds. Nothing is synced here; the caller decides.
-std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct stat& before) {
+// takes the target's name (replacing a file there only with `replace`). `before` receives the source as it
+// was when the copy began. A source that was written to meanwhile (its size or change time moved) gives
+// kChanged and no copy: what it has now would not be the file that the copy holds. Nothing is synced here;
+// the caller decides.
+std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct stat& before, bool replace) {
     if (::fstatat(fromDir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0)
         return lastError();
     if (S_ISLNK(before.st_mode))
-        return copySymlink(fromDir, name, toDir);
+        return copySymlink(fromDir, name, toDir, replace);
     if (!S_ISREG(before.st_mode))
         return std::make_error_code(std::errc::invalid_argument);
     FileDescriptor in(::openat(fromDir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
@@ -125,11 +160,52 @@ std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct s
     struct stat after {};
     if (!ec && (::fstat(in.get(), &after) != 0 || !sameState(before, after)))
         ec = kChanged;
-    if (!ec && ::renameat(toDir, temp.c_str(), toDir, name.c_str()) != 0)
+    if (!ec && placeAt(toDir, temp, name, replace) != 0)
         ec = lastError();
     if (ec)
         ::unlinkat(toDir, temp.c_str(), 0);
     return ec;
+}
+
+bool sameBytes(int a, int b) {
+    char x[1 << 15], y[1 << 15];
+    for (off_t at = 0;;) {
+        ssize_t n = ::pread(a, x, sizeof x, at);
+        ssize_t m = ::pread(b, y, sizeof y, at);
+        if (n < 0 || n != m)
+            return false;
+        if (n == 0)
+            return true;
+        if (std::memcmp(x, y, static_cast<std::size_t>(n)) != 0)
+            return false;
+        at += n;
+    }
+}
+
+// Whether `name` in the target is already the source file: the same inode (a move cut short between
+// its link and its unlink), or a copy with the same size, last-write time and bytes, or a link to the
+// same place (a move across file systems killed after its copy took the name and before the source
+// went).
+bool alreadyThere(int fromDir, int toDir, const std::string& name) {
+    struct stat from {
+    }, to{};
+    if (::fstatat(fromDir, name.c_str(), &from, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::fstatat(toDir, name.c_str(), &to, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    if (from.st_dev == to.st_dev && from.st_ino == to.st_ino)
+        return true;
+    if (S_ISLNK(from.st_mode) && S_ISLNK(to.st_mode)) {
+        char a[4096], b[4096];
+        const ssize_t n = ::readlinkat(fromDir, name.c_str(), a, sizeof a);
+        const ssize_t m = ::readlinkat(toDir, name.c_str(), b, sizeof b);
+        return n >= 0 && n == m && std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+    }
+    if (!S_ISREG(from.st_mode) || !S_ISREG(to.st_mode) || from.st_size != to.st_size ||
+        from.st_mtim.tv_sec != to.st_mtim.tv_sec || from.st_mtim.tv_nsec != to.st_mtim.tv_nsec)
+        return false;
+    FileDescriptor a(::openat(fromDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor b(::openat(toDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    return a.valid() && b.valid() && sameBytes(a.get(), b.get());
 }
 
 }  // namespace
@@ -169,16 +245,43 @@ std::error_code PosixTransfer::move(std::string_view name) {
         return ec;
     Pending pending{std::string(name), {}};
     const char* file = pending.name.c_str();
-    if (::renameat(m_from.get(), file, m_to.get(), file) == 0)
+    // Never over a file of the same name: that would be last week's table or index.
+    if (::renameat2(m_from.get(), file, m_to.get(), file, RENAME_NOREPLACE) == 0)
         return {};
-    if (errno != EXDEV)
-        return lastError();
-    if (std::error_code ec = copyAt(m_from.get(), pending.name, m_to.get(), pending.before)) {
+    if (errno == EINVAL || errno == ENOSYS) {
+        // No RENAME_NOREPLACE here: a link fails on an existing name, then the source name goes.
+        if (::linkat(m_from.get(), file, m_to.get(), file, 0) == 0) {
+            ::unlinkat(m_from.get(), file, 0);
+            return {};
+        }
+    }
+    int error = errno;
+    // Across file systems the rename fails before it looks at the target: look here.
+    struct stat there {};
+    if (error == EXDEV && ::fstatat(m_to.get(), file, &there, AT_SYMLINK_NOFOLLOW) == 0)
+        error = EEXIST;
+    if (error == EEXIST) {
+        if (!alreadyThere(m_from.get(), m_to.get(), pending.name))
+            return std::make_error_code(std::errc::file_exists);
+        if (::fstatat(m_from.get(), file, &pending.before, AT_SYMLINK_NOFOLLOW) != 0)
+            return lastError();
+        // What a killed move left in both places: the copy is made durable, then the source goes.
+        m_pending.push_back(std::move(pending));
+        if (m_pending.size() >= m_batchFiles)
+            completeBatch();
+        return {};
+    }
+    if (error != EXDEV)
+        return {error, std::generic_category()};
+    if (std::error_code ec = copyAt(m_from.get(), pending.name, m_to.get(), pending.before, false)) {
         if (ec != kChanged)
             return ec;
         m_problems.push_back({pending.name, {}, true});
         return {};
     }
+    struct stat copied {};
+    if (::fstatat(m_to.get(), file, &copied, AT_SYMLINK_NOFOLLOW) == 0)
+        pending.copy = copied.st_ino;
     step("copied", pending.name);
     m_pendingBytes += pending.before.st_size;
     m_pending.push_back(std::move(pending));
@@ -191,7 +294,7 @@ std::error_code PosixTransfer::copy(std::string_view name) {
     if (std::error_code ec = opened())
         return ec;
     struct stat before {};
-    std::error_code ec = copyAt(m_from.get(), std::string(name), m_to.get(), before);
+    std::error_code ec = copyAt(m_from.get(), std::string(name), m_to.get(), before, true);
     // The source stays, so a copy of a file being written is as good as any: it is renewed next time.
     return ec == kChanged ? std::error_code() : ec;
 }
@@ -221,6 +324,12 @@ void PosixTransfer::completeBatch() {
             continue;
         }
         if (!sameState(p.before, now)) {
+            // The copy holds what the file was, not what it is: it goes, so that the next run can
+            // file the whole file under its name.
+            struct stat copied {};
+            if (p.copy != 0 && ::fstatat(m_to.get(), p.name.c_str(), &copied, AT_SYMLINK_NOFOLLOW) == 0 &&
+                copied.st_ino == p.copy)
+                ::unlinkat(m_to.get(), p.name.c_str(), 0);
             m_problems.push_back({p.name, {}, true});
             continue;
         }
@@ -238,14 +347,9 @@ std::vector<TransferProblem> PosixTransfer::complete() {
 }
 
 std::vector<std::string> PosixTransfer::clearPartialCopies() {
-    std::vector<std::string> cleared;
-    if (opened())
-        return cleared;
-    auto directory = openCleaner(m_to.get(), ".");
-    for (std::string& name : deadPartialCopies(directory->list()))
-        if (!directory->remove(name))
-            cleared.push_back(std::move(name));
-    return cleared;
+    if (m_toError)
+        return {};
+    return clearAbandonedCopies(m_to.get());
 }
 
 }  // namespace qx

@@ -33,6 +33,7 @@ private:
     struct Pending {
         std::string name;
         struct stat before;  // the source as it was when its copy began
+        ino_t copy = 0;      // the copy this move made in the target (0: it found it there)
     };
 
     std::error_code opened() const { return m_fromError ? m_fromError : m_toError; }

@@ -1,5 +1,6 @@
 #include "SchedulerThread.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "MonthlyMove.h"
@@ -30,7 +31,12 @@ SchedulerThread::SchedulerThread(Services& services, JobHooks* hooks, FileOperat
       m_ownFiles(files ? nullptr : std::make_unique<PosixFileOperations>()),
       m_hooks(hooks ? *hooks : *m_ownHooks),
       m_files(files ? *files : *m_ownFiles),
-      m_stateFile(schedulerStateFile(services.log.fileFor(services.clock.now()).parent_path())) {}
+      m_stateFile(schedulerStateFile(services.log.fileFor(services.clock.now()).parent_path())),
+      m_quietLog(services.clock, m_quietState, m_stateFile.file().parent_path()),
+      m_quietServices{services.paths,   services.profile, services.clock, services.state,   services.launcher,
+                      services.prompts, services.strings, m_quietLog,     services.threads, services.stop} {
+    m_quietState.writeLogFile = false;
+}
 
 SchedulerThread::~SchedulerThread() = default;
 
@@ -137,16 +143,40 @@ void SchedulerThread::diskCheck(SysTime now, const MoverSettings& settings) {
 void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
     const SchedulerRecord before = *m_record;
     markNotWanted(*m_record, now, settings.moveMode, settings.autoBackupActive);
-    for (const DueWork& due : dueWork(*m_record, now)) {
+    const std::vector<DueWork> owed = dueWork(*m_record, now);
+    // A week that has gone by takes its unfiled files with the next week's move.
+    std::erase_if(m_unfiled, [&](const DueWork& unfiled) {
+        return std::none_of(owed.begin(), owed.end(), [&](const DueWork& due) {
+            return due.work == unfiled.work && due.hour == unfiled.hour;
+        });
+    });
+    for (const DueWork& due : owed) {
         if (m_stop.stop_requested())
             break;
-        if (now - due.hour >= std::chrono::minutes(1))
+        const auto unfiled = std::find_if(m_unfiled.begin(), m_unfiled.end(), [&](const DueWork& u) {
+            return u.work == due.work && u.hour == due.hour;
+        });
+        const bool retry = unfiled != m_unfiled.end();
+        if (!retry && now - due.hour >= std::chrono::minutes(1))
             m_services.log.note("Catching up " + describe(due.work, due.hour) +
                                 ", missed while the service was down");
-        runWork(due, now, settings);
+        const bool filed = retry ? refile(due) : runWork(due, now, settings);
         // Cut short by a stop: it runs again at the next start (what it did already stays done).
         if (m_stop.stop_requested())
             break;
+        // The week is done only when its files are filed.
+        if (!filed) {
+            if (!retry) {
+                m_unfiled.push_back(due);
+                m_services.log.note("Not every file of " + describe(due.work, due.hour) +
+                                    " could be filed; it is tried again at every pass");
+            }
+            continue;
+        }
+        if (retry) {
+            m_unfiled.erase(unfiled);
+            m_services.log.note("Filed now what " + describe(due.work, due.hour) + " could not file");
+        }
         markDone(*m_record, due.work, due.hour);
         if (!m_stateFile.save(*m_record))
             m_services.log.write("Cannot write " + m_stateFile.file().string());
@@ -155,29 +185,39 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
         m_services.log.write("Cannot write " + m_stateFile.file().string());
 }
 
-void SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettings& settings) {
+bool SchedulerThread::refile(const DueWork& due) {
+    StatisticMover quiet(m_quietServices, m_files, m_hooks, m_stop);
+    return refileWeek(quiet,
+                      readMoverContext(m_services.profile, due.hour, m_services.state.rememberedMonth.load()),
+                      due.work == Housework::WeekMidnight);
+}
+
+bool SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettings& settings) {
     SharedState& state = m_services.state;
     StatisticMover mover(m_services, m_files, m_hooks, m_stop);
+    bool filed = true;
     switch (due.work) {
         case Housework::WeekMidnight:
-            weeklyAtMidnight(mover,
-                             readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()));
-            return;
+            weeklyAtMidnight(
+                mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()), &filed);
+            return filed;
         case Housework::WeekOne:
-            weeklyAtOne(mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()));
-            return;
+            weeklyAtOne(mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()),
+                        &filed);
+            return filed;
         case Housework::Month: {
             // The month that ended when this one began, whatever was remembered before a restart.
             const LocalTime begun = toLocal(due.hour);
             const int ended = begun.month == 1 ? 12 : begun.month - 1;
             monthlyMove(mover, readMoverContext(m_services.profile, due.hour, ended));
             state.rememberedMonth = toLocal(now).month;
-            return;
+            return true;
         }
         case Housework::Backup:
             startBackup(m_services, settings);
-            return;
+            return true;
     }
+    return true;
 }
 
 }  // namespace qx

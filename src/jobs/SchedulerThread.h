@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <vector>
 
 #include "FileOperations.h"
 #include "HousekeepingPlan.h"
@@ -57,7 +58,10 @@ private:
     void diskCheck(SysTime now, const MoverSettings& settings);
     void loadRecord(SysTime now);
     void owedWork(SysTime now, const MoverSettings& settings);
-    void runWork(const DueWork& due, SysTime now, const MoverSettings& settings);
+    // Runs `due`; false when a weekly half could not file all its files (the rest of it is done).
+    bool runWork(const DueWork& due, SysTime now, const MoverSettings& settings);
+    // Tries the filing of a weekly half again, quietly; true when it is all filed now.
+    bool refile(const DueWork& due);
 
     Services& m_services;
     std::unique_ptr<JobHooks> m_ownHooks;
@@ -68,6 +72,12 @@ private:
     SchedulerState m_stateFile;
     std::optional<SchedulerRecord> m_record;  // read at the first pass
     std::stop_token m_stop;
+    // Weekly halves whose files could not all be filed: not done, and filed again at every pass (only
+    // the filing: their batches and jobs ran). Their failures were logged at the first try.
+    std::vector<DueWork> m_unfiled;
+    SharedState m_quietState;
+    ActivityLog m_quietLog;
+    Services m_quietServices;
 };
 
 // The start of the minute after `time`.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 #include "FileSearch.h"
@@ -71,10 +72,9 @@ bool ageChecked(std::string_view pattern, std::string_view name) {
 
 namespace {
 
-// The entries of an opened directory that match `patterns`, in name order, written before
-// `writtenBefore` when given.
+// The entries of an opened directory that match `patterns`, in name order, that `filter` picks.
 std::vector<std::string> deletable(DirectoryCleaner& directory, std::span<const std::string_view> patterns,
-                                   std::optional<SysTime> writtenBefore) {
+                                   const StatisticMover::FileFilter& filter) {
     std::vector<std::string> names;
     for (DirectoryEntry& entry : directory.list()) {
         if (entry.isDirectory)
@@ -84,26 +84,71 @@ std::vector<std::string> deletable(DirectoryCleaner& directory, std::span<const 
             matches = matches || matchesWildcard(entry.name, pattern);
         if (!matches)
             continue;
-        if (writtenBefore) {
-            std::optional<SysTime> written = directory.lastWrite(entry.name);
-            // A time that cannot be read keeps the file.
-            if (!written || *written >= *writtenBefore)
-                continue;
-        }
+        if (filter && !filter(directory, entry.name))
+            continue;
         names.push_back(std::move(entry.name));
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-}  // namespace
-
-std::vector<std::string> StatisticMover::filesToDelete(const fs::path& directory,
-                                                       std::span<const std::string_view> patterns,
-                                                       std::optional<SysTime> writtenBefore) {
-    std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
-    return deletable(*open, patterns, writtenBefore);
+StatisticMover::FileFilter writtenBeforeFilter(std::optional<SysTime> writtenBefore) {
+    if (!writtenBefore)
+        return {};
+    return [before = *writtenBefore](DirectoryCleaner& directory, const std::string& name) {
+        std::optional<SysTime> written = directory.lastWrite(name);
+        // A time that cannot be read keeps the file.
+        return written && *written < before;
+    };
 }
+
+// The files of a week directory without a cycle record that an earlier cycle left: written and moved
+// in (the change time) before `before`. A file filed now keeps its old last-write time, but its move
+// set its change time.
+StatisticMover::FileFilter leftBefore(SysTime before) {
+    return [before](DirectoryCleaner& directory, const std::string& name) {
+        std::optional<SysTime> written = directory.lastWrite(name);
+        std::optional<SysTime> changed = directory.changed(name);
+        return written && changed && *written < before && *changed < before;
+    };
+}
+
+std::string plural(int count, std::string_view what) {
+    return std::to_string(count) + " " + std::string(what) + (count == 1 ? "" : "s");
+}
+
+SysTime startOfDay(std::chrono::sys_days day) {
+    const std::chrono::year_month_day date{day};
+    return fromLocal(static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+                     static_cast<int>(static_cast<unsigned>(date.day())));
+}
+
+// The failures of one move, for the log: the first of each reason with its file, the rest as a count.
+class FailureNotes {
+public:
+    FailureNotes(const ActivityLog& log, const fs::path& target) : m_log(log), m_target(target) {}
+    ~FailureNotes() {
+        for (const auto& [reason, count] : m_more)
+            if (count > 0)
+                m_log.note(plural(count, "more file") + " could not be moved to " + m_target.string() + ": " +
+                           reason);
+    }
+    void failed(const std::string& line, const std::error_code& ec) {
+        const std::string reason = ec.message();
+        auto [at, first] = m_more.try_emplace(reason, 0);
+        if (first)
+            m_log.note(line + ": " + reason);
+        else
+            ++at->second;
+    }
+
+private:
+    const ActivityLog& m_log;
+    fs::path m_target;
+    std::map<std::string, int> m_more;
+};
+
+}  // namespace
 
 std::vector<std::string> StatisticMover::filesToMove(const fs::path& source,
                                                      std::span<const std::string_view> patterns) {
@@ -115,6 +160,11 @@ std::vector<std::string> StatisticMover::filesToMove(const fs::path& source,
 
 int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::string_view> patterns,
                                 std::optional<SysTime> writtenBefore) {
+    return deleteFiles(directory, patterns, writtenBeforeFilter(writtenBefore));
+}
+
+int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::string_view> patterns,
+                                const FileFilter& filter) {
     std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
     if (std::error_code ec = open->openError()) {
         if (ec == std::errc::too_many_symbolic_link_levels || ec == std::errc::not_a_directory)
@@ -124,7 +174,7 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
         return 0;
     }
     int deleted = 0;
-    for (const std::string& name : deletable(*open, patterns, writtenBefore)) {
+    for (const std::string& name : deletable(*open, patterns, filter)) {
         if (m_stop.stop_requested())
             break;
         std::error_code ec = open->remove(name);
@@ -148,6 +198,7 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
     std::unique_ptr<FileTransfer> transfer = m_files.transfer(source, target);
     for (const std::string& name : transfer->clearPartialCopies())
         m_services.log.note("Deleted partial copy " + (target / name).string() + " of a stopped move");
+    FailureNotes failures(m_services.log, target);
     for (const MatchedFile& entry : matched) {
         if (m_stop.stop_requested()) {
             allMoved = false;
@@ -165,11 +216,15 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
             young = !written || *written > youngSince;
         }
         std::error_code ec = young ? transfer->copy(entry.name) : transfer->move(entry.name);
-        if (ec && !vanished(ec, source / entry.name)) {
+        if (ec == std::errc::file_exists) {
+            // Not a failure to retry: the name stays taken. The file goes with a later week.
+            m_services.log.note("Keep " + (source / entry.name).string() + ": " + target.string() +
+                                " has a file of that name already");
+        } else if (ec && !vanished(ec, source / entry.name)) {
             allMoved = false;
-            m_services.log.note(std::string(young ? "Cannot copy " : "Cannot move ") +
-                                (source / entry.name).string() + " to " + (target / entry.name).string() +
-                                ": " + ec.message());
+            failures.failed(std::string(young ? "Cannot copy " : "Cannot move ") +
+                                (source / entry.name).string() + " to " + (target / entry.name).string(),
+                            ec);
         }
     }
     for (const TransferProblem& problem : transfer->complete()) {
@@ -180,10 +235,125 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
             continue;
         }
         allMoved = false;
-        m_services.log.note("Cannot move " + (source / problem.name).string() + " to " +
-                            (target / problem.name).string() + ": " + problem.error.message());
+        failures.failed(
+            "Cannot move " + (source / problem.name).string() + " to " + (target / problem.name).string(),
+            problem.error);
     }
     return allMoved;
+}
+
+bool StatisticMover::writeCycleStamp(const fs::path& directory, const CycleStamp& stamp) {
+    if (std::error_code ec = m_files.replaceFile(directory / kCycleStampName, formatCycleStamp(stamp))) {
+        m_services.log.note("Cannot record the cycle in " + directory.string() + ": " + ec.message());
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The week of the filing Monday `filing`, less 50 weeks: a directory without a record holds an
+// earlier cycle's files only when they were written and moved in before then.
+SysTime legacyBefore(std::chrono::sys_days filing) {
+    return startOfDay(filing - std::chrono::days{7 + 50 * 7});
+}
+
+}  // namespace
+
+std::vector<std::string> StatisticMover::filesToClaim(const fs::path& directory, std::chrono::sys_days filing,
+                                                      int waitWeeks) {
+    const CycleStamp stamp = readCycleStamp(directory);
+    const ClaimDecision decision = decideClaim(stamp, filing, waitWeeks);
+    if (decision.alreadyClaimed || !decision.emptyAll || (stamp.present && stamp.cycles.empty()))
+        return {};
+    std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
+    return deletable(*open, kDeletionPatterns,
+                     stamp.present ? FileFilter() : leftBefore(legacyBefore(filing)));
+}
+
+bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::sys_days filing,
+                                        int waitWeeks) {
+    // What a write of the record that was killed left; the record itself is whole, old or new.
+    std::error_code ec;
+    const fs::path unfinished = directory / (std::string(kCycleStampName) + ".new");
+    if (fs::is_regular_file(fs::symlink_status(unfinished, ec)))
+        m_files.remove(unfinished);
+    const CycleStamp stamp = readCycleStamp(directory);
+    const ClaimDecision decision = decideClaim(stamp, filing, waitWeeks);
+    if (decision.alreadyClaimed)
+        return true;
+    if (!stamp.present) {
+        int deleted = deleteFiles(directory, kDeletionPatterns, leftBefore(legacyBefore(filing)));
+        if (deleted > 0)
+            m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() +
+                                " written and moved in before " +
+                                formatDay(filing - std::chrono::days{7 + 50 * 7}) +
+                                ": left by an earlier cycle of the week number");
+    } else if (decision.emptyAll && !decision.earlier.empty()) {
+        int deleted = deleteFiles(directory, kDeletionPatterns, FileFilter());
+        m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() +
+                            " filed in the cycle of " + formatDay(decision.earlier.back()) +
+                            ": an earlier cycle of the week number, before the week is filed again");
+    } else if (!decision.emptyAll) {
+        m_services.log.note("Keep the files of the cycle of " + formatDay(decision.earlier.back()) + " in " +
+                            directory.string() + ": WaitBeforeDel " + std::to_string(waitWeeks) +
+                            " weeks have not passed; they go in their due week");
+    }
+    return writeCycleStamp(directory, decision.after);
+}
+
+int StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono::sys_days dueFilled,
+                                          std::span<const std::string_view> patterns, int waitWeeks) {
+    const CycleStamp stamp = readCycleStamp(directory);
+    const DueDecision decision = decideDue(stamp, dueFilled);
+    const std::string rule = ": WaitBeforeDel " + std::to_string(waitWeeks) + " weeks have passed";
+    if (!stamp.present) {
+        int deleted = deleteFiles(directory, patterns, FileFilter());
+        if (deleted > 0)
+            m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() + rule);
+        return deleted;
+    }
+    if (decision.expired.empty()) {
+        if (!decision.younger.empty())
+            m_services.log.note("Keep directory " + directory.string() + ": filled again in the cycle of " +
+                                formatDay(decision.younger.front()));
+        return 0;
+    }
+    // Files of a younger cycle share the directory: only what was moved in before it began goes.
+    FileFilter filter;
+    if (!decision.younger.empty()) {
+        const SysTime younger = startOfDay(decision.younger.front());
+        filter = [younger](DirectoryCleaner& open, const std::string& name) {
+            std::optional<SysTime> changed = open.changed(name);
+            return changed && *changed < younger;
+        };
+    }
+    int deleted = deleteFiles(directory, patterns, filter);
+    m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() +
+                        " filed in the cycle of " + formatDay(decision.expired.back()) + rule);
+    writeCycleStamp(directory, decision.after);
+    return deleted;
+}
+
+bool StatisticMover::filledSince(const fs::path& directory, std::chrono::sys_days dueFilled) const {
+    const DueDecision decision = decideDue(readCycleStamp(directory), dueFilled);
+    return decision.expired.empty() && !decision.younger.empty();
+}
+
+void StatisticMover::clearPartialCopies(const fs::path& directory) {
+    for (const std::string& name : m_files.transfer(directory, directory)->clearPartialCopies())
+        m_services.log.note("Deleted partial copy " + (directory / name).string() + " of a stopped move");
+}
+
+void StatisticMover::clearPeriodPartialCopies(const fs::path& base, std::string_view prefix) {
+    for (const DirectoryEntry& entry : m_files.list(base)) {
+        const std::string_view name = entry.name;
+        if (!entry.isDirectory || name.size() != prefix.size() + 2 ||
+            !equalsIgnoreCase(name.substr(0, prefix.size()), prefix) ||
+            name.find_first_not_of("0123456789", prefix.size()) != std::string_view::npos)
+            continue;
+        clearPartialCopies(base / entry.name);
+    }
 }
 
 fs::path StatisticMover::native(std::string_view installationPath) const {
@@ -214,8 +384,11 @@ bool StatisticMover::moveWaveFiles(std::string_view logDirectory, std::string_vi
 
 void StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
     const fs::path wave = waveDirectory(waveBase, number);
-    deleteFiles(wave, kWavePattern);
+    const int deleted = deleteFiles(wave, kWavePattern);
     m_services.log.note("Delete wavfiles from subdirectory " + wave.string());
+    if (deleted > 0)
+        m_services.log.note("Deleted " + plural(deleted, "file") + " in " + wave.string() +
+                            ": the wave directory of the due week or month");
 }
 
 bool StatisticMover::ensureDirectory(const fs::path& directory) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <stop_token>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CycleStamp.h"
 #include "FileOperations.h"
 #include "JobHooks.h"
 #include "Services.h"
@@ -48,26 +51,62 @@ public:
     int deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns,
                     std::optional<SysTime> writtenBefore = std::nullopt);
 
-    // The files that deleteFiles() would delete, without deleting them.
-    std::vector<std::string> filesToDelete(const std::filesystem::path& directory,
-                                           std::span<const std::string_view> patterns,
-                                           std::optional<SysTime> writtenBefore = std::nullopt);
+    // Decides for a file of an open directory whether it goes.
+    using FileFilter = std::function<bool(DirectoryCleaner& directory, const std::string& name)>;
+    // deleteFiles() for the files that `filter` picks.
+    int deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns,
+                    const FileFilter& filter);
+
     // The files of `source` that moveFiles() would take for `patterns`.
     std::vector<std::string> filesToMove(const std::filesystem::path& source,
                                          std::span<const std::string_view> patterns);
 
-    // Moves the files of `source` that match `patterns` into `target`, replacing files of the same
-    // name there; each file is handled under the first pattern it matches, and the files go in name
-    // order. With the age check, a file written less than kYoungFileAge before `now` is copied and stays
-    // where it is, except "*.log" files whose name is not 12 characters long or contains "qx" (the
-    // server's own rotated logs), which are moved whatever their age. The directory is read once. With
-    // `createTarget` a missing target is created first, but only when there is something to move.
-    // Partial copies that killed processes left in the target are deleted first. A file written to
-    // while it was copied to another file system stays where it is, for the next run (logged). Returns
-    // false when a file could not be moved or copied, or a stop came before the last file.
+    // Moves the files of `source` that match `patterns` into `target`; each file is handled under the
+    // first pattern it matches, and the files go in name order. A file of the same name in the target
+    // is never replaced: the source stays where it is, with a log line, and goes at a later run. With the age
+    // check, a file written less than kYoungFileAge before `now` is copied and stays where it is, except
+    // "*.log" files whose name is not 12 characters long or contains "qx" (the server's own rotated logs),
+    // which are moved whatever their age. The directory is read once. With `createTarget` a missing target is
+    // created first, but only when there is something to move. Partial copies that killed processes left in
+    // the target are deleted first. A file written to while it was copied to another file system stays where
+    // it is, for the next run (logged). Of many failures for one reason (a full or read-only target) the
+    // first is logged with its file and the rest as a count. Returns false when a file could not be moved or
+    // copied (not for a file kept because its name is taken: that is no failure, and trying again changes
+    // nothing), or a stop came before the last file.
     bool moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
                    const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
                    bool createTarget = false);
+
+    // Prepares week directory `directory` for the cycle that began on Monday `filing` (see CycleStamp):
+    // the first time in that cycle, the files of the deletion patterns that an earlier cycle left there
+    // are deleted, when that cycle has had its wait of `waitWeeks` (0: no wait), and the cycle is
+    // recorded before anything is filed. Later runs of the same cycle delete nothing, whatever the
+    // times of the files. A directory without a record (filled before there was one) loses only files
+    // both written and changed (moved in) before 50 weeks before the week being filed. Every deletion
+    // is counted in the activity log with its rule. False (logged) when the record cannot be written:
+    // then nothing may be filed there.
+    bool claimWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days filing,
+                            int waitWeeks);
+    // The files that claimWeekDirectory() would delete.
+    std::vector<std::string> filesToClaim(const std::filesystem::path& directory,
+                                          std::chrono::sys_days filing, int waitWeeks);
+
+    // Empties the due week directory `directory` (files of `patterns`) of the cycle filled on
+    // `dueFilled` and of the cycles before it. A cycle that filled it again since keeps its files: the
+    // directory is left alone, or (when both are in it) only the files moved in before that cycle
+    // began go. A directory without a record is emptied. The deletions are counted in the activity
+    // log with their rule. Returns the number of files deleted.
+    int emptyDueWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days dueFilled,
+                              std::span<const std::string_view> patterns, int waitWeeks);
+
+    // Whether the record of `directory` says that it was filled after `dueFilled` and holds nothing of
+    // that cycle or an earlier one.
+    bool filledSince(const std::filesystem::path& directory, std::chrono::sys_days dueFilled) const;
+
+    // Deletes the partial copies that killed processes left in `directory` (logged).
+    void clearPartialCopies(const std::filesystem::path& directory);
+    // The same in every week directory ("logNN") below `base`, whichever week is filed now.
+    void clearPeriodPartialCopies(const std::filesystem::path& base, std::string_view prefix);
 
     // Moves the *.wav files of the log directory into wave directory `number` below `waveBase` (created
     // only when there is something to move) and notes it. False when a file could not be moved.
@@ -101,6 +140,9 @@ public:
     JobHooks& hooks() { return m_hooks; }
 
 private:
+    // The record of `directory` written durably; false (logged) when it cannot be.
+    bool writeCycleStamp(const std::filesystem::path& directory, const CycleStamp& stamp);
+
     Services& m_services;
     FileOperations& m_files;
     JobHooks& m_hooks;

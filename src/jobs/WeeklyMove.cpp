@@ -3,6 +3,7 @@
 #include <span>
 
 #include "SiblingCommands.h"
+#include "WeekCalendar.h"
 
 namespace qx {
 
@@ -10,29 +11,36 @@ namespace {
 
 constexpr std::string_view kInfPattern[] = {"*.inf"};
 
-// Empties the previous week's directory of what an earlier cycle of that week number left there
-// (`patterns` only) and moves the log directory's files of `patterns` into it; notes `message` and the
-// directory. What this cycle filed stays, so running it again harms nothing.
+// Claims the previous week's directory for this cycle (what an earlier cycle of that week number
+// left there goes, once its wait has passed) and moves the log directory's files of `patterns` into
+// it; notes `message` and the directory. What this cycle filed stays, whatever its times, so running
+// it again harms nothing. Leftovers of killed copies go from every week directory first.
 bool moveIntoWeekDirectory(StatisticMover& mover, const MoverContext& context,
                            std::span<const std::string_view> patterns, AgeCheck ageCheck,
                            const char* message) {
     const int previousWeek = context.calendar.previousWeek;
+    const auto logDirectory = mover.native(context.logDirectory);
+    mover.clearPeriodPartialCopies(logDirectory, "log");
     if (!mover.ensureWeekDirectory(context.logDirectory, previousWeek))
         return false;
     const auto week = mover.periodDirectory(context.logDirectory, previousWeek);
-    mover.deleteFiles(week, patterns, earlierCycleBefore(context.now));
-    bool ok = mover.moveFiles(mover.native(context.logDirectory), patterns, week, ageCheck, context.now);
+    if (!mover.claimWeekDirectory(week, mondayOf(toLocal(context.now)), claimWait(context)))
+        return false;
+    bool ok = mover.moveFiles(logDirectory, patterns, week, ageCheck, context.now);
     mover.services().log.note(message + week.string());
     return ok;
 }
 
 }  // namespace
 
-bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
+bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context, bool* filed) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
     bool ok =
         moveIntoWeekDirectory(mover, context, kInfPattern, AgeCheck::Off, "Moved inf files to directory ");
+    if (filed)
+        *filed = ok;
+    mover.clearPeriodPartialCopies(mover.native(context.waveDirectory), "wav");
     if (settings.moveConferWav) {
         // The daily run of the scheduler has done it already.
         if (!settings.moveConferWavDaily)
@@ -50,24 +58,43 @@ bool weeklyAtMidnight(StatisticMover& mover, const MoverContext& context) {
     return ok;
 }
 
-bool weeklyAtOne(StatisticMover& mover, const MoverContext& context) {
+bool refileWeek(StatisticMover& mover, const MoverContext& context, bool atMidnight) {
+    const auto week = mover.periodDirectory(context.logDirectory, context.calendar.previousWeek);
+    const std::span<const std::string_view> patterns =
+        atMidnight ? std::span<const std::string_view>(kInfPattern)
+                   : std::span<const std::string_view>(kStatisticPatterns);
+    const AgeCheck ageCheck = atMidnight ? AgeCheck::Off : AgeCheck::On;
+    // Without the shell's "md": a try at every pass must not start a program each time.
+    if (!mover.ensureDirectory(week) ||
+        !mover.claimWeekDirectory(week, mondayOf(toLocal(context.now)), claimWait(context)) ||
+        !mover.moveFiles(mover.native(context.logDirectory), patterns, week, ageCheck, context.now))
+        return false;
+    return true;
+}
+
+bool weeklyAtOne(StatisticMover& mover, const MoverContext& context, bool* filed) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
     Services& s = mover.services();
     bool ok = moveIntoWeekDirectory(mover, context, kStatisticPatterns, AgeCheck::On,
                                     "Move all logfiles to directory ");
-    // A wait of a whole cycle (52 weeks, or the 53 that the settings allow) keeps every week: it would
-    // name the week just filled or the one before it.
-    const bool keepAll = keepsWholeCycle(context);
+    if (filed)
+        *filed = ok;
+    // The due week is the one filled WaitBeforeDel Mondays ago. Its number may have been filled again
+    // since (after 51 to 53 weeks; the week just filed, after 52): then its record keeps that cycle's
+    // files, and the wave directory and the deletion batch, which cannot tell cycles apart, wait.
+    const auto due = mover.periodDirectory(context.logDirectory, calendar.dueWeek);
+    const bool refilled = mover.filledSince(due, calendar.dueFilled);
+    const std::string keptBecause = ": week directory " + due.string() + " was filled again since";
     if (context.delLogFiles) {
-        const auto due = mover.periodDirectory(context.logDirectory, calendar.dueWeek);
-        if (keepAll) {
-            s.log.note("Keep directory " + due.string() + ": WaitBeforeDel " +
-                       std::to_string(settings.waitBeforeDel) + " keeps every week");
-        } else {
-            mover.deleteFiles(due, kDeletionPatterns);
-            s.log.note("Delete all files in directory " + due.string());
-            if (settings.moveConferWavToSubDir)
+        s.log.note("Delete all files in directory " + due.string());
+        mover.emptyDueWeekDirectory(due, calendar.dueFilled, kDeletionPatterns, settings.waitBeforeDel);
+        if (settings.moveConferWavToSubDir) {
+            if (refilled)
+                s.log.note("Keep wave directory " +
+                           mover.waveDirectory(context.waveDirectory, calendar.dueWeek).string() +
+                           keptBecause);
+            else
                 mover.deleteWaveFiles(context.waveDirectory, calendar.dueWeek);
         }
     }
@@ -75,9 +102,8 @@ bool weeklyAtOne(StatisticMover& mover, const MoverContext& context) {
         std::string line = sibling::secondBatch(mover.secondBatchProgram(), calendar.previousWeek,
                                                 calendar.currentWeek, calendar.month, calendar.year);
         ok = mover.startBatch(line, kStrSecondBatchFailed) && ok;
-        if (keepAll)
-            s.log.note("Skip " + sibling::secondDeleteBatch(calendar.dueWeek) + ": WaitBeforeDel " +
-                       std::to_string(settings.waitBeforeDel) + " keeps every week");
+        if (refilled)
+            s.log.note("Skip " + sibling::secondDeleteBatch(calendar.dueWeek) + keptBecause);
         else
             s.launcher.start(sibling::secondDeleteBatch(calendar.dueWeek), Show::Hidden);
     }

@@ -42,19 +42,31 @@ TEST(WeekNumber, MidnightAndDaylightSavingDoNotShiftTheDay) {
     EXPECT_EQ(weekNumber(date(2026, 3, 29, 3)).week, weekNumber(date(2026, 3, 29, 1)).week);
 }
 
-TEST(DueWeeks, WrapAtFiftyTwoWeeks) {
-    EXPECT_EQ(computeDueWeeks({10, false}, 4).previous, 9);
-    EXPECT_EQ(computeDueWeeks({10, false}, 4).due, 5);
-    EXPECT_EQ(computeDueWeeks({3, false}, 4).due, 50);  // 2 - 4 + 52
-    EXPECT_EQ(computeDueWeeks({1, false}, 2).previous, 52);
-    EXPECT_EQ(computeDueWeeks({1, false}, 2).due, 50);
-    EXPECT_EQ(computeDueWeeks({0, true}, 2).previous, 52);
-    EXPECT_EQ(computeDueWeeks({1, true}, 2).previous, 0);
-    EXPECT_EQ(computeDueWeeks({1, true}, 2).due, 50);
-    // The late year adds 52 only when the wait exceeds the previous week.
-    EXPECT_EQ(computeDueWeeks({5, true}, 4).due, 0);
-    EXPECT_EQ(computeDueWeeks({5, false}, 4).due, 52);
-    EXPECT_EQ(computeDueWeeks({50, false}, 2).due, 47);
+TEST(DueWeeks, PreviousWeekWrapsToFiftyTwo) {
+    EXPECT_EQ(previousWeek({10, false}), 9);
+    EXPECT_EQ(previousWeek({1, false}), 52);
+    EXPECT_EQ(previousWeek({0, true}), 52);
+    EXPECT_EQ(previousWeek({1, true}), 0);
+}
+
+TEST(DueWeeks, TheDueWeekIsTheOneFilledWaitMondaysAgoWhereverTheYearTurned) {
+    using namespace std::chrono;
+    DueWeeks monday = computeDueWeeks(date(2026, 12, 7), 2);
+    EXPECT_EQ(monday.previous, 49);
+    EXPECT_EQ(monday.due, 47);
+    EXPECT_EQ(monday.dueFilled, sys_days{2026y / November / 23});
+    // Week 52 of 2028 fills log51; the next Monday (week 2 of 2029) fills log01. Counted back by number,
+    // 1 - 2 gave 51, the directory filled one week before. Two calendar weeks back is 18 December,
+    // which filled log50.
+    EXPECT_EQ(computeDueWeeks(date(2028, 12, 25), 2).previous, 51);
+    DueWeeks turn = computeDueWeeks(date(2029, 1, 1), 2);
+    EXPECT_EQ(turn.previous, 1);
+    EXPECT_EQ(turn.due, 50);
+    EXPECT_EQ(turn.dueFilled, sys_days{2028y / December / 18});
+    EXPECT_EQ(computeDueWeeks(date(2028, 12, 18), 2).previous, 50);
+    // Any day of the week gives its Monday's weeks.
+    EXPECT_EQ(computeDueWeeks(date(2029, 1, 7, 23), 2).due, 50);
+    EXPECT_EQ(computeDueWeeks(date(2029, 1, 1, 0), 52).dueFilled, sys_days{2028y / January / 3});
 }
 
 TEST(DueMonth, WrapsIntoTheYearBefore) {

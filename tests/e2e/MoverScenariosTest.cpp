@@ -65,7 +65,10 @@ protected:
 TEST_F(MoverScenarios, RunningTheWeeklyMoveAgainKeepsWhatItFiled) {
     for (const char* name : {"a.dbf", "b.l1", "c.log", "d.txt", "e.evt"})
         sandbox.file(std::string("root/qxt/log/") + name, name, week49);
+    // Not written for more than a year, and filed with that time.
+    sandbox.file("root/qxt/log/dump.txt", "a config dump", berlin(2025, 10, 1, 12));
     sandbox.file("root/qxt/log/log49/old.dbf", "last year", lastYear);
+    sandbox.file("root/qxt/log/log49/.qxcycle", "2025-12-08\n", lastYear);
 
     for (int run = 0; run < 2; ++run) {
         auto result = qxmover({"run", "weekly-1", "--at", "2026-12-07 01:00"});
@@ -76,8 +79,9 @@ TEST_F(MoverScenarios, RunningTheWeeklyMoveAgainKeepsWhatItFiled) {
     EXPECT_THAT(later.out + later.err,
                 HasSubstr("Moves 0 file(s) there; first deletes 0 file(s) of an earlier year"));
     EXPECT_THAT(namesIn(sandbox.path("root/qxt/log/log49")),
-                ElementsAre("a.dbf", "b.l1", "c.log", "d.txt", "e.evt"));
+                ElementsAre(".qxcycle", "a.dbf", "b.l1", "c.log", "d.txt", "dump.txt", "e.evt"));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a.dbf");
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/dump.txt"), "a config dump");
 }
 
 TEST_F(MoverScenarios, DotDotStaysInsideTheRootAndTheDrive) {
@@ -130,7 +134,7 @@ TEST_F(MoverScenarios, MondaysMoveMissedOvernightIsCaughtUpOnceAtTheNextStart) {
     sandbox.file("root/qxt/log/b.dbf", "week 50", berlin(2026, 12, 7, 9));
     service("2026-12-07 10:00", "2026-12-07 10:10");
     EXPECT_TRUE(sandbox.exists("root/qxt/log/b.dbf"));
-    EXPECT_THAT(namesIn(sandbox.path("root/qxt/log/log49")), ElementsAre("a.dbf"));
+    EXPECT_THAT(namesIn(sandbox.path("root/qxt/log/log49")), ElementsAre(".qxcycle", "a.dbf"));
     const std::string added = activity(50).substr(log.size());
     EXPECT_THAT(added, HasSubstr("10:00,  Mover started"));
     EXPECT_THAT(added, Not(HasSubstr("Catching up")));

@@ -77,6 +77,8 @@ TEST_F(CatchUpTest, MondayMoveMissedOvernightRunsOnceAtTheNextStart) {
                             "the service was down",
                             "07.12, 09:00,  Move all logfiles to directory " + logPath("log49"),
                             "07.12, 09:00,  Delete all files in directory " + logPath("log47"),
+                            "07.12, 09:00,  Deleted 1 file in " + logPath("log47") +
+                                ": WaitBeforeDel 2 weeks have passed",
                             "07.12, 09:00,  Delete wavfiles from subdirectory " + logPath("confwav/wav47")));
 
     // A second restart at 10:00 runs nothing and deletes nothing.
@@ -88,7 +90,7 @@ TEST_F(CatchUpTest, MondayMoveMissedOvernightRunsOnceAtTheNextStart) {
     EXPECT_EQ(activity(50), before);
     EXPECT_TRUE(sandbox.exists("root/qxt/log/b.dbf"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/y.dbf"));
-    EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAre("a.dbf"));
+    EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAre(".qxcycle", "a.dbf"));
 }
 
 TEST_F(CatchUpTest, FirstStartCatchesNothingUp) {

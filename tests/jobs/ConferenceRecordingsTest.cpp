@@ -68,23 +68,35 @@ TEST_F(ConferenceTest, NoDirectoriesRefusesToRunInsteadOfUsingTheWorkingDirector
                             "name no directory"));
 }
 
-TEST_F(ConferenceTest, MovesOldRecordingsOverExistingTargetsKeepingTheirTime) {
+TEST_F(ConferenceTest, MovesOldRecordingsKeepingTheirTimeNeverOverAnArchivedOne) {
     ini(ini::kMover, "Config", "DelConferWav", "0");
     // Absent MoveConferWavAfterWeeks: ten weeks.
     sandbox.file("root/qxt/log/confwav/b.wav", "new bytes", weeksAgo(10));
+    sandbox.file("root/qxt/log/confwav/d.wav", "other bytes", weeksAgo(10));
     sandbox.file("root/qxt/log/confwav/a.wav", "young", weeksAgo(10, -1));
     sandbox.file("root/qxt/log/confwav/c.evt", "", weeksAgo(30));
-    sandbox.file("root/archive/b.wav", "old bytes");
+    sandbox.file("root/archive/d.wav", "an archived recording of the same name");
+    // What a killed copy into the archive left: no writer holds it.
+    sandbox.file("root/archive/.e.wav.qxcopy-1-1", "half of e");
     run();
     EXPECT_EQ(sandbox.read("root/archive/b.wav"), "new bytes");
     EXPECT_FALSE(sandbox.exists("root/qxt/log/confwav/b.wav"));
     EXPECT_EQ(fs::last_write_time(sandbox.path("root/archive/b.wav")),
               fs::file_time_type::clock::from_sys(weeksAgo(10)));
+    EXPECT_EQ(sandbox.read("root/archive/d.wav"), "an archived recording of the same name");
+    EXPECT_EQ(sandbox.read("root/qxt/log/confwav/d.wav"), "other bytes");
+    EXPECT_FALSE(sandbox.exists("root/archive/.e.wav.qxcopy-1-1"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/a.wav"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/c.evt"));
-    EXPECT_THAT(bodies(),
-                ElementsAre("Move conf-wavfiles which are older then 10 weeks to directory \\archive",
-                            "Move conf-wavfile b.wav", "1 conf-wavfiles successfully moved"));
+    EXPECT_THAT(
+        bodies(),
+        ElementsAre("Move conf-wavfiles which are older then 10 weeks to directory \\archive",
+                    "Deleted partial copy " + sandbox.path("root/archive/.e.wav.qxcopy-1-1").string() +
+                        " of a stopped move",
+                    "Move conf-wavfile b.wav", "Move conf-wavfile d.wav",
+                    "Failed to move conf-wavfile " + sandbox.path("root/qxt/log/confwav/d.wav").string() +
+                        " to " + sandbox.path("root/archive/d.wav").string(),
+                    "1 conf-wavfiles successfully moved"));
 }
 
 TEST_F(ConferenceTest, FailedMoveIsLoggedAndTheSourceStays) {

@@ -76,7 +76,7 @@ TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesEveryByteWithTimeThenDelet
     }
     fs::permissions(source, fs::perms::owner_read | fs::perms::group_read);
     fs::last_write_time(source, fs::last_write_time(sandbox.file("stamp", "", written)));
-    sandbox.file("week/a.dbf", "last year");
+    sandbox.dir("week");
 
     EXPECT_TRUE(succeeded(move(source, sandbox.path("week/a.dbf"))));
     EXPECT_FALSE(fs::exists(source));
@@ -184,6 +184,59 @@ TEST_F(FileOperationsTest, DryRunLauncherStartsOnlyWhatWouldBeFound) {
               "run start /MIN qxmover2.bat \"a b\"\nrun md \\qxt\\log.\\log49\n");
     EXPECT_FALSE(sandbox.exists("root/qxt"));
 }
+
+// Where a move goes: within the sandbox's file system, from tmpfs to disk, or from disk to tmpfs.
+enum class Route { SameFileSystem, TmpfsToDisk, DiskToTmpfs };
+
+class NeverReplaceTest : public FileOperationsTest, public ::testing::WithParamInterface<Route> {
+protected:
+    void SetUp() override {
+        if (GetParam() != Route::SameFileSystem && !shm.differsFrom(sandbox.root()))
+            GTEST_SKIP() << "no second file system at /dev/shm";
+        fs::create_directories(from());
+        fs::create_directories(to());
+    }
+    fs::path from() const {
+        return GetParam() == Route::TmpfsToDisk ? shm.root() / "log" : sandbox.path("log");
+    }
+    fs::path to() const {
+        return GetParam() == Route::DiskToTmpfs ? shm.root() / "week" : sandbox.path("week");
+    }
+
+    OtherFileSystem shm;
+};
+
+TEST_P(NeverReplaceTest, AFileOfTheSameNameInTheTargetStaysAndSoDoesTheSource) {
+    std::ofstream(from() / "qxalarms.dbf") << "this week";
+    std::ofstream(to() / "qxalarms.dbf") << "last week";
+    std::ofstream(from() / "new.dbf") << "new";
+    auto transfer = files.transfer(from(), to());
+    EXPECT_EQ(transfer->move("qxalarms.dbf"), std::errc::file_exists);
+    EXPECT_TRUE(succeeded(transfer->move("new.dbf")));
+    EXPECT_THAT(transfer->complete(), ::testing::IsEmpty());
+    EXPECT_EQ(readFile(to() / "qxalarms.dbf"), "last week");
+    EXPECT_EQ(readFile(from() / "qxalarms.dbf"), "this week");
+    EXPECT_EQ(readFile(to() / "new.dbf"), "new");
+    EXPECT_FALSE(fs::exists(from() / "new.dbf"));
+}
+
+TEST_P(NeverReplaceTest, TheSameFileLeftInBothPlacesByAKilledMoveGoesFromTheSource) {
+    std::ofstream(from() / "a.dbf") << "same bytes";
+    fs::copy_file(from() / "a.dbf", to() / "a.dbf");
+    fs::last_write_time(to() / "a.dbf", fs::last_write_time(from() / "a.dbf"));
+    fs::create_symlink("/nowhere", from() / "l.log");
+    fs::create_symlink("/nowhere", to() / "l.log");
+    auto transfer = files.transfer(from(), to());
+    EXPECT_TRUE(succeeded(transfer->move("a.dbf")));
+    EXPECT_TRUE(succeeded(transfer->move("l.log")));
+    EXPECT_THAT(transfer->complete(), ::testing::IsEmpty());
+    EXPECT_FALSE(fs::exists(from() / "a.dbf"));
+    EXPECT_FALSE(fs::is_symlink(from() / "l.log"));
+    EXPECT_EQ(readFile(to() / "a.dbf"), "same bytes");
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, NeverReplaceTest,
+                         ::testing::Values(Route::SameFileSystem, Route::TmpfsToDisk, Route::DiskToTmpfs));
 
 }  // namespace
 }  // namespace qx::test

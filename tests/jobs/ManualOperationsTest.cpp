@@ -31,6 +31,7 @@ TEST_F(ManualOperationsTest, MoveNowMovesTheCoreFilesWhateverTheirAge) {
     sandbox.file("root/qxt/log/other.inf", "stays", young);
     sandbox.file("root/qxt/log/g.txt", "stays", young);
     sandbox.file("root/qxt/log/log49/a.dbf", "last year", at(2025, 12, 3, 10));
+    sandbox.file("root/qxt/log/log49/.qxcycle", "2025-12-08\n");  // filled by last year's cycle
     EXPECT_EQ(moveNow(mover, context("week")), OperationResult::Done);
     EXPECT_THAT(prompts.questions(),
                 ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +

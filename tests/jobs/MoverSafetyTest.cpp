@@ -2,6 +2,7 @@
 // partial copies behind, lose what is written while it copies, or misjudge far-future times.
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,8 +11,10 @@
 #include <sstream>
 
 #include "DryRun.h"
+#include "FileDescriptor.h"
 #include "JobsFixture.h"
 #include "ManualOperations.h"
+#include "WeekCalendar.h"
 #include "WeeklyMove.h"
 
 using ::testing::Contains;
@@ -75,33 +78,43 @@ protected:
         ini("qxmover.ini", "Config", "DelLogFiles", "1");
     }
     MoverContext context(SysTime time) { return readMoverContext(profile, time, 12); }
+    // Week directory `name` as last year's cycle of its week number left it.
+    void lastYearsCycle(const std::string& name) {
+        sandbox.file("root/qxt/log/" + name + "/.qxcycle", "2025-12-08\n", lastYear);
+    }
 
     SysTime now = at(2026, 12, 7, 1);        // Monday of week 50: week 49 is filed, week 47 is due
     SysTime thisWeek = at(2026, 12, 2, 10);  // written during week 49
     SysTime lastYear = at(2025, 12, 3, 10);  // written during last year's week 49
 };
 
-TEST_F(MoverSafetyTest, RerunsDeleteOnlyWhatAnEarlierYearLeft) {
+TEST_F(MoverSafetyTest, RerunsDeleteOnlyWhatAnEarlierCycleLeft) {
     for (const char* name : {"a.dbf", "b.l1", "c.log", "d.txt", "qxaview.inf"})
         sandbox.file(std::string("root/qxt/log/") + name, name, thisWeek);
+    // Not written for more than a year: filed with its old time all the same.
+    sandbox.file("root/qxt/log/config.txt", "a config dump", at(2025, 10, 1, 12));
     sandbox.file("root/qxt/log/log49/old.dbf", "last year", lastYear);
     sandbox.file("root/qxt/log/log49/old.inf", "last year", lastYear);
-    // Put there by the second batch after the move: not the mover's, and not old.
-    sandbox.file("root/qxt/log/log49/batch.txt", "from qxmove2.bat", thisWeek);
+    lastYearsCycle("log49");
 
     EXPECT_TRUE(weeklyAtMidnight(mover, context(now - std::chrono::hours(1))));
     EXPECT_TRUE(weeklyAtOne(mover, context(now)));
-    const std::vector<std::string> filed = {"a.dbf", "b.l1", "batch.txt", "c.log", "d.txt", "qxaview.inf"};
+    // Put there by the second batch after the move: not the mover's.
+    sandbox.file("root/qxt/log/log49/batch.txt", "from qxmove2.bat", lastYear);
+    const std::vector<std::string> filed = {".qxcycle", "a.dbf",      "b.l1",  "batch.txt",
+                                            "c.log",    "config.txt", "d.txt", "qxaview.inf"};
     EXPECT_THAT(namesIn(logDir() / "log49"), ::testing::ElementsAreArray(filed));
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Deleted 2 files in " + logPath("log49") +
+                                                 " filed in the cycle of 2025-12-08")));
 
-    // The scheduled run again (a restart within the minute), later the same Monday, and a "move now"
-    // pressed after it: each finds this week's files and keeps them.
+    // The scheduled run again (a restart within the minute, a catch-up), later the same Monday, and a
+    // "move now" pressed after it: each finds this week's files and keeps them, whatever their times.
     EXPECT_TRUE(weeklyAtMidnight(mover, context(now - std::chrono::hours(1))));
     EXPECT_TRUE(weeklyAtOne(mover, context(now)));
     EXPECT_TRUE(weeklyAtOne(mover, context(now + std::chrono::hours(8))));
     EXPECT_EQ(moveNow(mover, context(now + std::chrono::hours(9))), OperationResult::Done);
     EXPECT_THAT(namesIn(logDir() / "log49"), ::testing::ElementsAreArray(filed));
-    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a.dbf");
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/config.txt"), "a config dump");
     EXPECT_THAT(prompts.questions(),
                 ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +
                             " ?\nMoves 0 file(s) there; first deletes 0 file(s) of an earlier year there."));
@@ -112,13 +125,40 @@ TEST_F(MoverSafetyTest, MoveNowSaysWhatItMovesAndDeletes) {
     sandbox.file("root/qxt/log/b.l1", "new", thisWeek);
     sandbox.file("root/qxt/log/c.txt", "not a core file", thisWeek);
     sandbox.file("root/qxt/log/log49/old.dbf", "last year", lastYear);
-    sandbox.file("root/qxt/log/log49/old.txt", "not a core file", lastYear);
+    sandbox.file("root/qxt/log/log49/old.txt", "a statistic file too", lastYear);
+    lastYearsCycle("log49");
     prompts.answer = false;
     EXPECT_EQ(moveNow(mover, context(now)), OperationResult::Declined);
     EXPECT_THAT(
         prompts.questions(),
-        ElementsAre(HasSubstr("\nMoves 2 file(s) there; first deletes 1 file(s) of an earlier year")));
+        ElementsAre(HasSubstr("\nMoves 2 file(s) there; first deletes 2 file(s) of an earlier year")));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log49/old.dbf"));
+}
+
+TEST_F(MoverSafetyTest, MoveNowAfterTheMondayMoveReplacesNothingAndSaysSo) {
+    sandbox.file("root/qxt/log/qxaview.inf", "index of week 49", thisWeek);
+    sandbox.file("root/qxt/log/qxalarms.dbf", "alarms of week 49", thisWeek);
+    EXPECT_TRUE(weeklyAtMidnight(mover, context(now - std::chrono::hours(1))));
+    EXPECT_TRUE(weeklyAtOne(mover, context(now)));
+    // Wednesday: the alarm server has written this week's files of the same names.
+    sandbox.file("root/qxt/log/qxaview.inf", "index of week 50", now + std::chrono::hours(40));
+    sandbox.file("root/qxt/log/qxalarms.dbf", "alarms of week 50", now + std::chrono::hours(40));
+    sandbox.file("root/qxt/log/a.l1", "a line log", now + std::chrono::hours(40));
+
+    EXPECT_EQ(moveNow(mover, context(now + std::chrono::hours(56))), OperationResult::Done);
+
+    EXPECT_THAT(
+        prompts.questions(),
+        ElementsAre(HasSubstr("\nMoves 1 file(s) there; first deletes 0 file(s) of an earlier year "
+                              "there.\n2 file(s) stay in the log directory: a file of the same name is "
+                              "there already.")));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/qxaview.inf"), "index of week 49");
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/qxalarms.dbf"), "alarms of week 49");
+    EXPECT_EQ(sandbox.read("root/qxt/log/qxaview.inf"), "index of week 50");
+    EXPECT_EQ(sandbox.read("root/qxt/log/qxalarms.dbf"), "alarms of week 50");
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.l1"), "a line log");
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep " + logPath("qxalarms.dbf") + ": " + logPath("log49") +
+                                                 " has a file of that name already")));
 }
 
 TEST_F(MoverSafetyTest, DeletionNeverFollowsALinkedDirectory) {
@@ -140,22 +180,32 @@ TEST_F(MoverSafetyTest, DeletionNeverFollowsALinkedDirectory) {
     EXPECT_THAT(activity(50), Contains(HasSubstr("Not deleting in " + logPath("log47") + ": it is a link")));
 }
 
-TEST_F(MoverSafetyTest, PartialCopiesOfDeadProcessesAreCleared) {
+TEST_F(MoverSafetyTest, PartialCopiesThatNoWriterHoldsAreClearedInEveryWeekDirectory) {
     const std::string dead = std::to_string(deadProcessId());
     const std::string ours = std::to_string(::getpid());
     sandbox.file("root/qxt/log/a.dbf", "new", thisWeek);
     sandbox.file("root/qxt/log/log49/.a.dbf.qxcopy-" + dead + "-3", "half of a");
     sandbox.file("root/qxt/log/log49/.b.vox.qxcopy-" + dead + "-12", "half of b");
-    sandbox.file("root/qxt/log/log49/.c.dbf.qxcopy-1-1", "pid 1 still runs");
-    sandbox.file("root/qxt/log/log49/.d.dbf.qxcopy-" + ours + "-1", "another thread's copy");
+    // A process id that runs now, ours included, says nothing: a killed process's id comes back (PID 1
+    // in a container); only a writer's lock tells a copy in the making.
+    sandbox.file("root/qxt/log/log49/.c.dbf.qxcopy-1-1", "left by PID 1 of an earlier container");
+    sandbox.file("root/qxt/log/log49/.d.dbf.qxcopy-" + ours + "-1", "left by an earlier run of this PID");
+    sandbox.file("root/qxt/log/log49/.g.dbf.qxcopy-" + ours + "-2", "another thread's copy");
+    FileDescriptor held(::open(logPath("log49/.g.dbf.qxcopy-" + ours + "-2").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
     sandbox.file("root/qxt/log/log49/.e.qxcopy-" + dead + "-x", "not our name");
     sandbox.file("root/qxt/log/log49/f.qxcopy-" + dead + "-1", "not hidden");
+    // Left in the directories of other weeks, which this run does not file.
+    sandbox.file("root/qxt/log/log12/.h.dbf.qxcopy-" + dead + "-5", "half of h");
+    sandbox.file("root/qxt/log/logbook/.i.dbf.qxcopy-" + dead + "-5", "not a week directory");
 
     EXPECT_TRUE(weeklyAtOne(mover, context(now)));
 
     EXPECT_THAT(namesIn(logDir() / "log49"),
-                ElementsAre(".c.dbf.qxcopy-1-1", ".d.dbf.qxcopy-" + ours + "-1", ".e.qxcopy-" + dead + "-x",
-                            "a.dbf", "f.qxcopy-" + dead + "-1"));
+                ElementsAre(".e.qxcopy-" + dead + "-x", ".g.dbf.qxcopy-" + ours + "-2", ".qxcycle", "a.dbf",
+                            "f.qxcopy-" + dead + "-1"));
+    EXPECT_THAT(namesIn(logDir() / "log12"), IsEmpty());
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/logbook/.i.dbf.qxcopy-" + dead + "-5"));
     EXPECT_THAT(activity(50), Contains(HasSubstr("Deleted partial copy " +
                                                  logPath("log49/.b.vox.qxcopy-" + dead + "-12"))));
 }
@@ -177,7 +227,7 @@ TEST_F(MoverSafetyTest, FarFutureTimesAreYoungNotWrappedIntoThePast) {
     // And as files left in a week directory, they are never from an earlier year.
     fs::create_directory(logDir() / "log49");
     fs::rename(logDir() / "y2300.dbf", logDir() / "log49/y2300.dbf");
-    EXPECT_EQ(mover.deleteFiles(logDir() / "log49", patterns, earlierCycleBefore(now)), 0);
+    EXPECT_TRUE(mover.claimWeekDirectory(logDir() / "log49", mondayOf(toLocal(now)), 2));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log49/y2300.dbf"));
 }
 

@@ -30,24 +30,29 @@ protected:
 
 TEST_F(ScheduledMovesTest, LastYearsFilesOfTheWeekGoBeforeTheNewOnesComeIn) {
     sandbox.file("root/qxt/log/a.dbf", "this year", old);
+    sandbox.file("root/qxt/log/qxaview.inf", "this year's index", old);
     const SysTime lastYear = at(2025, 12, 3, 10);
+    sandbox.file("root/qxt/log/log49/.qxcycle", "2025-12-08\n", lastYear);
     sandbox.file("root/qxt/log/log49/a.dbf", "last year", lastYear);
     sandbox.file("root/qxt/log/log49/gone.l1", "last year", lastYear);
-    sandbox.file("root/qxt/log/log49/qxaview.inf", "moved in at midnight", lastYear);
+    sandbox.file("root/qxt/log/log49/qxaview.inf", "last year's index", lastYear);
+    EXPECT_TRUE(weeklyAtMidnight(mover, readMoverContext(profile, now - std::chrono::hours(1), 12)));
     EXPECT_TRUE(weeklyAtOne(mover, context()));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this year");
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/qxaview.inf"), "this year's index");
     EXPECT_FALSE(sandbox.exists("root/qxt/log/log49/gone.l1"));
-    EXPECT_TRUE(sandbox.exists("root/qxt/log/log49/qxaview.inf"));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/.qxcycle"), "2026-12-07\n");
 }
 
-TEST_F(ScheduledMovesTest, AWaitOfAWholeYearOrMoreDeletesNothing) {
+TEST_F(ScheduledMovesTest, AWaitOfAYearDeletesOnlyWhatHasWaitedIt) {
     ini("qxmover.ini", "Config", "Start2ndBatch", "1");
     sandbox.file("root/qxt/log/a.dbf", "this year", old);
+    sandbox.file("root/qxt/log/log48/.qxcycle", "2026-11-30\n");
     sandbox.file("root/qxt/log/log48/b.dbf", "the week before");
     for (const char* wait : {"52", "53"}) {
         ini("qxmover.ini", "Config", "WaitBeforeDel", wait);
         MoverContext c = context();
-        // 52 names the week just filled, 53 the week before it.
+        // 52 weeks back names the week just filled, 53 the week before it: both filled again since.
         ASSERT_EQ(c.calendar.dueWeek, std::string(wait) == "52" ? 49 : 48);
         EXPECT_TRUE(weeklyAtOne(mover, c));
         EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "this year");
@@ -57,7 +62,8 @@ TEST_F(ScheduledMovesTest, AWaitOfAWholeYearOrMoreDeletesNothing) {
     EXPECT_THAT(launcher.calls(), ElementsAre("start hidden qxmove2.bat 49 50 12 2026",
                                               "start hidden qxmove2.bat 49 50 12 2026"));
     EXPECT_THAT(activity(50), Contains(HasSubstr("Keep directory " + logPath("log48"))));
-    EXPECT_THAT(activity(50), Contains(HasSubstr("Skip qxdel2.bat 48: WaitBeforeDel 53 keeps every week")));
+    EXPECT_THAT(activity(50), Contains("07.12, 01:00,  Skip qxdel2.bat 48: week directory " +
+                                       logPath("log48") + " was filled again since"));
 }
 
 TEST_F(ScheduledMovesTest, OnlyDelLogFilesOneDeletes) {

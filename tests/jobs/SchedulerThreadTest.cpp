@@ -74,14 +74,14 @@ TEST_F(SchedulerThreadTest, WeeklyRehearsalFromSundayNightToMondayMorning) {
     sandbox.file("root/qxt/log/log47/other.xyz", "not statistic", oldTime);
 
     auto atMidnight = [&] {
-        EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAre("b.INF", "qxaview.inf"));
+        EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAre(".qxcycle", "b.INF", "qxaview.inf"));
         EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
         EXPECT_EQ(record(), "");
     };
     rehearse(at(2026, 12, 6, 23, 50), at(2026, 12, 7, 1, 5), {{at(2026, 12, 7, 0, 30), atMidnight}});
 
     EXPECT_THAT(namesIn(logDir()), ElementsAre("LINE0001.LOG", "keep.xyz", "log47", "log49", "sub.log"));
-    moved.insert(moved.end(), {"LINE0001.LOG", "b.INF", "qxalarm.log", "qxaview.inf"});
+    moved.insert(moved.end(), {".qxcycle", "LINE0001.LOG", "b.INF", "qxalarm.log", "qxaview.inf"});
     std::sort(moved.begin(), moved.end());
     EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAreArray(moved));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/LINE0001.LOG"), "being written");
@@ -93,6 +93,8 @@ TEST_F(SchedulerThreadTest, WeeklyRehearsalFromSundayNightToMondayMorning) {
                             "07.12, 00:00,  Move wavfiles to directory " + logPath("confwav/wav49"),
                             "07.12, 01:00,  Move all logfiles to directory " + logPath("log49"),
                             "07.12, 01:00,  Delete all files in directory " + logPath("log47"),
+                            "07.12, 01:00,  Deleted 28 files in " + logPath("log47") +
+                                ": WaitBeforeDel 2 weeks have passed",
                             "07.12, 01:00,  Delete wavfiles from subdirectory " + logPath("confwav/wav47")));
     EXPECT_THAT(activity(49), IsEmpty());
     EXPECT_THAT(prompts.warnings(), IsEmpty());

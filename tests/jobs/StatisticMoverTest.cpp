@@ -56,32 +56,41 @@ TEST_F(StatisticMoverTest, YoungLogIsCopiedWithItsBytesAndTimeAndStays) {
               fs::last_write_time(logDir() / "LINE0001.LOG"));
 }
 
-TEST_F(StatisticMoverTest, MoveIsARenameThatReplacesTheTarget) {
-    fs::path source = sandbox.file("root/qxt/log/a.dbf", "new", old);
-    sandbox.file("root/qxt/log/log49/a.dbf", "last year");
+TEST_F(StatisticMoverTest, MoveIsARenameThatNeverReplacesTheTarget) {
+    fs::path source = sandbox.file("root/qxt/log/b.dbf", "new", old);
+    sandbox.file("root/qxt/log/a.dbf", "this week", old);
+    sandbox.file("root/qxt/log/log49/a.dbf", "last week");
     struct stat before {};
     ::stat(source.c_str(), &before);
     const std::string_view patterns[] = {"*.dbf"};
     EXPECT_TRUE(mover.moveFiles(logDir(), patterns, logDir() / "log49", AgeCheck::On, now));
     struct stat after {};
-    ::stat((logDir() / "log49/a.dbf").c_str(), &after);
+    ::stat((logDir() / "log49/b.dbf").c_str(), &after);
     EXPECT_EQ(before.st_ino, after.st_ino);
-    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "new");
-    EXPECT_FALSE(sandbox.exists("root/qxt/log/a.dbf"));
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/b.dbf"));
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "last week");
+    EXPECT_EQ(sandbox.read("root/qxt/log/a.dbf"), "this week");
+    EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Keep " + logPath("a.dbf") + ": " + logPath("log49") +
+                                                    " has a file of that name already")));
 }
 
 TEST_F(StatisticMoverTest, FailedMoveKeepsTheSourceAndIsLogged) {
     sandbox.file("root/qxt/log/a.dbf", "abc", old);
     sandbox.file("root/qxt/log/LINE0001.LOG", "young", young);
+    for (int i = 0; i < 5; ++i)
+        sandbox.file("root/qxt/log/b" + std::to_string(i) + ".dbf", "b", old);
     sandbox.file("root/qxt/log/log49", "a file where the week directory should be");
     const std::string_view patterns[] = {"*.dbf", "*.log"};
     EXPECT_FALSE(mover.moveFiles(logDir(), patterns, logDir() / "log49", AgeCheck::On, now));
     EXPECT_EQ(sandbox.read("root/qxt/log/a.dbf"), "abc");
     EXPECT_EQ(sandbox.read("root/qxt/log/LINE0001.LOG"), "young");
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(sandbox.read("root/qxt/log/b" + std::to_string(i) + ".dbf"), "b");
+    // One reason, one line for the first file and one with the count of the rest.
     auto lines = activity(50);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_THAT(lines[0], HasSubstr("Cannot copy " + logPath("LINE0001.LOG")));
-    EXPECT_THAT(lines[1], HasSubstr("Cannot move " + logPath("a.dbf")));
+    EXPECT_THAT(lines[1], HasSubstr("6 more files could not be moved to " + logPath("log49") + ": "));
 }
 
 TEST_F(StatisticMoverTest, MissingTargetIsCreatedOnlyWhenAskedAndNeeded) {
