@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -46,6 +47,10 @@ std::optional<SysTime> parseLocalTime(std::string_view text);
 // "YYYY-MM-DD HH:MM:SS" of the local time.
 std::string formatLocalTime(SysTime time);
 
+// `time` + `duration` with `duration` held to 0..Clock::kLongestSleep and the sum to the clock's range:
+// the one place where a length taken from a setting meets a time.
+SysTime later(SysTime time, std::chrono::milliseconds duration);
+
 // Every thread takes the time and sleeps through a Clock, so that a virtual clock can run days of
 // work in seconds. A thread that sleeps on a virtual clock must be enrolled (see ClockMember).
 class Clock {
@@ -55,10 +60,16 @@ public:
     virtual SysTime now() const = 0;
     LocalTime localNow() const { return toLocal(now()); }
 
+    // No sleep lasts longer than this: a service wakes at least once a year, whatever a setting asks.
+    static constexpr std::chrono::hours kLongestSleep{24 * 366};
+
     // Sleeps until `deadline` or until a stop is requested. Returns false when stopped.
     virtual bool sleepUntil(SysTime deadline, std::stop_token stop) = 0;
+
+    // Sleeps `duration`, held to 0..kLongestSleep, so that no interval read from a setting can overflow
+    // the deadline (which would end the sleep at once and make its thread spin).
     bool sleepFor(std::chrono::milliseconds duration, std::stop_token stop) {
-        return sleepUntil(now() + duration, std::move(stop));
+        return sleepUntil(later(now(), duration), std::move(stop));
     }
 
     // Membership of a worker thread. The virtual clock advances only while every member sleeps;
@@ -85,10 +96,25 @@ private:
     Clock* m_clock;
 };
 
+// The wall clock of the machine. A sleep is measured on the monotonic clock, so that setting the wall
+// clock back (by hand or by time synchronisation) cannot stall a thread until the wall clock reaches
+// the old deadline again: a sleep lasts at most the wall-clock time that was left when it began. The
+// wall clock is looked at every `wallCheck` during a sleep, so that a step forward over the deadline
+// ends the sleep within that time rather than after the whole remaining length.
 class SystemClock : public Clock {
 public:
-    SysTime now() const override { return std::chrono::system_clock::now(); }
+    static constexpr std::chrono::seconds kWallCheck{10};
+
+    // `wall` stands in for the wall clock (tests step it); empty means the system's.
+    explicit SystemClock(std::function<SysTime()> wall = {},
+                         std::chrono::milliseconds wallCheck = kWallCheck);
+
+    SysTime now() const override { return m_wall ? m_wall() : std::chrono::system_clock::now(); }
     bool sleepUntil(SysTime deadline, std::stop_token stop) override;
+
+private:
+    std::function<SysTime()> m_wall;
+    std::chrono::milliseconds m_wallCheck;
 };
 
 // A clock that stands still while any member works and jumps to the earliest wake-up time as soon
