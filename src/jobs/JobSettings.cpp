@@ -44,9 +44,10 @@ bool keepsWholeCycle(const MoverContext& context) {
     return context.settings.moveMode == 2 ? wait >= 12 : wait >= 52;
 }
 
-MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth) {
+MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth,
+                              std::optional<SettingReport> report) {
     MoverContext context;
-    context.settings = readSettings(profile);
+    context.settings = readSettings(profile, {}, report);
     context.logDirectory = readLogDirectory(profile);
     context.waveDirectory = readWaveDirectory(profile);
     context.delLogFiles = profile.getInt(ini::kMover, ini::kConfig, "DelLogFiles", 0) == 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "Clock.h"
@@ -53,7 +54,8 @@ struct MoverContext {
 // that the scheduled deletion deletes nothing: any due week or month would be one still kept.
 bool keepsWholeCycle(const MoverContext& context);
 
-// The context of a job at `now`, settings read afresh.
-MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth);
+// The context of a job at `now`, settings read afresh; bad values of the key table are told in `report`.
+MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth,
+                              std::optional<SettingReport> report = std::nullopt);
 
 }  // namespace qx

@@ -82,7 +82,8 @@ void SchedulerThread::pass(SysTime now) {
     // week's directory and fill it with this week's files), and at midnight it races this thread.
     if (!m_record)
         loadRecord(now);
-    MoverContext context = readMoverContext(m_services.profile, now, state.rememberedMonth.load());
+    MoverContext context =
+        readMoverContext(m_services.profile, now, state.rememberedMonth.load(), reportOf(m_services));
     // Outside monthly mode the remembered month follows the calendar, so that a switch to monthly
     // mode hands on the month that has just ended, not the one in which weekly mode began.
     if (context.settings.moveMode != kMonthly && context.calendar.rememberedMonth != local.month) {
@@ -98,6 +99,20 @@ void SchedulerThread::pass(SysTime now) {
         topOfHour(now, context);
     }
     owedWork(now, context.settings);
+    m_lastPass = now;
+}
+
+std::vector<int> skippedHours(SysTime now) {
+    const LocalTime local = toLocal(now);
+    const LocalTime hourBefore = toLocal(now - std::chrono::hours(1));
+    // The hours of today between the local hour an hour ago and this one: none, except in the first
+    // hour after a gap of daylight saving time (02:00 on a spring morning in Berlin, 00:00 where the
+    // change comes at midnight).
+    const int first = hourBefore.day == local.day ? hourBefore.hour + 1 : 0;
+    std::vector<int> hours;
+    for (int h = first; h < local.hour; ++h)
+        hours.push_back(h);
+    return hours;
 }
 
 void SchedulerThread::startOnDemandThreads() {
@@ -114,8 +129,13 @@ void SchedulerThread::startOnDemandThreads() {
 
 void SchedulerThread::topOfHour(SysTime now, const MoverContext& context) {
     m_services.state.setLogDirectory(context.logDirectory);
+    // The work of an hour that daylight saving time skipped runs now, once, before this hour's.
+    for (int skipped : skippedHours(now)) {
+        runTimedTasks(m_services, now, context.calendar, skipped);
+        diskCheck(now, skipped, context.settings);
+    }
     runTimedTasks(m_services, now, context.calendar);
-    diskCheck(now, context.settings);
+    diskCheck(now, toLocal(now).hour, context.settings);
     // The daily conference recordings job runs at 00:00 and again at 01:00; the rest of the
     // housekeeping of these hours is owed once per period (owedWork()).
     const MoverSettings& settings = context.settings;
@@ -123,9 +143,9 @@ void SchedulerThread::topOfHour(SysTime now, const MoverContext& context) {
         m_hooks.conferenceRecordings(now);
 }
 
-void SchedulerThread::diskCheck(SysTime now, const MoverSettings& settings) {
+void SchedulerThread::diskCheck(SysTime now, int hour, const MoverSettings& settings) {
     int checkHour = settings.hdActive ? settings.checkTime : -1;
-    if (checkHour < 0 || checkHour != toLocal(now).hour)
+    if (checkHour < 0 || checkHour != hour)
         return;
     std::string drives = asciiUpper(settings.checkDrives);
     for (const char* drive : {"C:", "D:", "E:", "F:"})
@@ -141,8 +161,8 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
         if (m_stop.stop_requested())
             break;
         if (now - due.hour >= std::chrono::minutes(1))
-            m_services.log.note("Catching up " + describe(due.work, due.hour) +
-                                ", missed while the service was down");
+            m_services.log.note("Catching up " + describe(due.work, due.hour) + ", " +
+                                whyMissed(due.hour, now));
         runWork(due, now, settings);
         // Cut short by a stop: it runs again at the next start (what it did already stays done).
         if (m_stop.stop_requested())
@@ -153,6 +173,15 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
     }
     if (*m_record != before && !m_stateFile.save(*m_record))
         m_services.log.write("Cannot write " + m_stateFile.file().string());
+}
+
+std::string SchedulerThread::whyMissed(SysTime hour, SysTime now) const {
+    // Its hour passed between two passes of a running service: the clock was set forward over it, or
+    // the machine slept through it.
+    if (m_lastPass && *m_lastPass < hour)
+        return "missed because the time jumped from " + formatLocalTime(*m_lastPass) + " to " +
+               formatLocalTime(now) + " while the service was running (clock set forward or machine asleep)";
+    return "missed while the service was down";
 }
 
 void SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettings& settings) {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 #include "FileOperations.h"
 #include "HousekeepingPlan.h"
@@ -23,6 +25,11 @@ namespace qx {
 // and not done runs, once, with the weeks and month of its hour, and the activity log says that it was
 // caught up. So a restart, a reboot or a clock step over 00:00 or 01:00 loses nothing, and a second
 // start in the same minute repeats nothing. Without a state file (a first start) nothing is caught up.
+// The catching-up line says why the work was missed: the service was down, or the time jumped over
+// its hour while the service ran.
+//
+// The timed tasks and the disk check of an hour that daylight saving time skips run once at the top
+// of the hour after the gap, before that hour's own.
 //
 // Writes SharedState's log directory, remembered month and due month; reads nothing else of it but
 // the started marks. The remembered month follows the calendar outside monthly mode. The previous
@@ -54,7 +61,9 @@ public:
 private:
     void startOnDemandThreads();
     void topOfHour(SysTime now, const MoverContext& context);
-    void diskCheck(SysTime now, const MoverSettings& settings);
+    void diskCheck(SysTime now, int hour, const MoverSettings& settings);
+    // Why owed work of `hour` was not done in its hour, as the catching-up line tells it.
+    std::string whyMissed(SysTime hour, SysTime now) const;
     void loadRecord(SysTime now);
     void owedWork(SysTime now, const MoverSettings& settings);
     void runWork(const DueWork& due, SysTime now, const MoverSettings& settings);
@@ -68,7 +77,12 @@ private:
     SchedulerState m_stateFile;
     std::optional<SchedulerRecord> m_record;  // read at the first pass
     std::stop_token m_stop;
+    std::optional<SysTime> m_lastPass;  // the time of the last pass of this run of the service
 };
+
+// The local hours of today that daylight saving time skipped right before the hour of `now` (at 03:00
+// on the morning the clocks go forward in Berlin: {2}); empty on every other hour.
+std::vector<int> skippedHours(SysTime now);
 
 // The start of the minute after `time`.
 SysTime nextMinute(SysTime time);

@@ -2,16 +2,15 @@
 
 #include <exception>
 
-#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "WeekCalendar.h"
 
 namespace qx {
 
 namespace {
 
-constexpr int kDefaultMinute = 7;
 constexpr int kMonday = 1;
 
 SysTime nextMinuteStart(SysTime time) {
@@ -38,13 +37,7 @@ WebTriggerThread::WebTriggerThread(Services& services, std::string batch, bool w
     : m_services(services), m_batch(std::move(batch)), m_writeBack(writeBack) {}
 
 int WebTriggerThread::startMinute() {
-    Profile& p = m_services.profile;
-    int minute = p.getInt(ini::kMover, ini::kWebTrigger, "StartOnMin", -1);
-    if (minute >= 0)
-        return minute;
-    if (m_writeBack)
-        writeProfileLogged(p, m_services.log, ini::kMover, ini::kWebTrigger, "StartOnMin", "7");
-    return kDefaultMinute;
+    return settingsOf(m_services, m_writeBack).integer(keys::kStartOnMin);
 }
 
 bool WebTriggerThread::pass(SysTime now) {

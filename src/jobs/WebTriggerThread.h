@@ -16,7 +16,7 @@ public:
     WebTriggerThread(Services& services, std::string batch, bool writeBack = true);
 
     // The minute of the hour at which the trigger fires: StartOnMin, with "7" written when it is
-    // missing or negative.
+    // missing or negative. 60 and above (or text) would never come: 7 is used and logged.
     int startMinute();
 
     // Fires when the minute of `now` is the start minute. True when it fired.

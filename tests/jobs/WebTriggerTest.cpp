@@ -41,6 +41,19 @@ TEST_F(WebTriggerTest, FiresAtTheStartMinuteAndLogsTheOutcome) {
                     "w2 d1 h0"));
 }
 
+// StartOnMin 60 never came: the trigger fell silent without a word.
+TEST_F(WebTriggerTest, MinuteNoHourHasFiresAtSevenAndIsTold) {
+    ini("qxmover.ini", "WebTrigger", "StartOnMin", "60");
+    clock.advanceTo(at(2026, 12, 9, 13, 7));
+    EXPECT_FALSE(trigger.pass(at(2026, 12, 9, 13, 6)));
+    EXPECT_TRUE(trigger.pass(at(2026, 12, 9, 13, 7)));
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre("09.12, 13:07,  qxmover.ini [WebTrigger] StartOnMin=60 is out of range (0 to 59); 7 is "
+                    "used instead",
+                    "09.12, 13:07,  Successfully started trigger: \\qx_web\\bin\\qxphp.bat webtrigger h13"));
+}
+
 // The thread wakes at every minute's start, so an hour holds exactly one firing minute, whatever the
 // time of the thread's start.
 TEST_F(WebTriggerTest, ThreadFiresOnceAnHour) {
