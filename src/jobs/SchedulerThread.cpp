@@ -102,19 +102,6 @@ void SchedulerThread::pass(SysTime now) {
     m_lastPass = now;
 }
 
-std::vector<int> skippedHours(SysTime now) {
-    const LocalTime local = toLocal(now);
-    const LocalTime hourBefore = toLocal(now - std::chrono::hours(1));
-    // The hours of today between the local hour an hour ago and this one: none, except in the first
-    // hour after a gap of daylight saving time (02:00 on a spring morning in Berlin, 00:00 where the
-    // change comes at midnight).
-    const int first = hourBefore.day == local.day ? hourBefore.hour + 1 : 0;
-    std::vector<int> hours;
-    for (int h = first; h < local.hour; ++h)
-        hours.push_back(h);
-    return hours;
-}
-
 void SchedulerThread::startOnDemandThreads() {
     Services& s = m_services;
     const Profile& p = s.profile;
@@ -130,7 +117,7 @@ void SchedulerThread::startOnDemandThreads() {
 void SchedulerThread::topOfHour(SysTime now, const MoverContext& context) {
     m_services.state.setLogDirectory(context.logDirectory);
     // The work of an hour that daylight saving time skipped runs now, once, before this hour's.
-    for (int skipped : skippedHours(now)) {
+    for (int skipped : skippedLocalHours(now)) {
         runTimedTasks(m_services, now, context.calendar, skipped);
         diskCheck(now, skipped, context.settings);
     }

@@ -80,10 +80,6 @@ private:
     std::optional<SysTime> m_lastPass;  // the time of the last pass of this run of the service
 };
 
-// The local hours of today that daylight saving time skipped right before the hour of `now` (at 03:00
-// on the morning the clocks go forward in Berlin: {2}); empty on every other hour.
-std::vector<int> skippedHours(SysTime now);
-
 // The start of the minute after `time`.
 SysTime nextMinute(SysTime time);
 

@@ -41,11 +41,20 @@ int WebTriggerThread::startMinute() {
 }
 
 bool WebTriggerThread::pass(SysTime now) {
-    return toLocal(now).minute == startMinute() && fire(now);
+    if (toLocal(now).minute != startMinute())
+        return false;
+    // An hour skipped by daylight saving time fires now, first: where the change comes at midnight,
+    // that hour carries the day, week, month and year.
+    for (int hour : skippedLocalHours(now))
+        fire(now, hour);
+    return fire(now);
 }
 
-bool WebTriggerThread::fire(SysTime now) {
-    const std::string command = sibling::webTrigger(m_batch, webTriggerPeriods(toLocal(now)));
+bool WebTriggerThread::fire(SysTime now, std::optional<int> hour) {
+    LocalTime local = toLocal(now);
+    if (hour)
+        local.hour = *hour;
+    const std::string command = sibling::webTrigger(m_batch, webTriggerPeriods(local));
     const bool started = m_services.launcher.start(command, Show::Hidden);
     m_services.log.note((started ? "Successfully started trigger: " : "FAILED to started trigger: ") +
                         command);

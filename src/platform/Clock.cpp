@@ -47,6 +47,17 @@ SysTime fromLocal(int year, int month, int day, int hour, int minute, int second
     return fromUnixTime(std::mktime(&tm));
 }
 
+std::vector<int> skippedLocalHours(SysTime now) {
+    const LocalTime local = toLocal(now);
+    const LocalTime hourBefore = toLocal(now - std::chrono::hours(1));
+    // The hours of today between the local hour an hour ago and this one: none but in a gap.
+    const int first = hourBefore.day == local.day ? hourBefore.hour + 1 : 0;
+    std::vector<int> hours;
+    for (int hour = first; hour < local.hour; ++hour)
+        hours.push_back(hour);
+    return hours;
+}
+
 std::optional<SysTime> parseLocalTime(std::string_view text) {
     std::string s(text);
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

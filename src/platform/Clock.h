@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace qx {
 
@@ -40,6 +41,11 @@ SysTime fromUnixTime(std::int64_t seconds, std::int64_t nanoseconds = 0);
 
 // The instant of a local date and time; daylight saving time is decided by the time zone.
 SysTime fromLocal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+// The local hours of today that daylight saving time skipped within the hour before `now`: {2} from
+// 03:00 to 03:59 on the morning the clocks go forward in Berlin, {0} in the hour after midnight where
+// the change comes at midnight; empty at every other time. Hour-based work of those hours runs then.
+std::vector<int> skippedLocalHours(SysTime now);
 
 // Parses "YYYY-MM-DD HH:MM[:SS]" (or "YYYY-MM-DD"); nullopt when malformed or out of range.
 std::optional<SysTime> parseLocalTime(std::string_view text);

@@ -125,6 +125,23 @@ TEST_F(ClockTest, StopEndsASystemClockSleepAtOnce) {
     EXPECT_LT(clock.now(), deadline - std::chrono::minutes(59));
 }
 
+TEST_F(ClockTest, HoursSkippedByDaylightSavingTime) {
+    // Berlin, 28 March 2027: 02:00 does not exist; 25 October 2026: 02:00 comes twice.
+    const SysTime three = fromLocal(2027, 3, 28, 3);
+    EXPECT_EQ(skippedLocalHours(three), std::vector<int>{2});
+    EXPECT_EQ(skippedLocalHours(three + std::chrono::minutes(59)), std::vector<int>{2});
+    EXPECT_TRUE(skippedLocalHours(three + std::chrono::hours(1)).empty());
+    EXPECT_TRUE(skippedLocalHours(fromLocal(2026, 10, 25, 2) + std::chrono::hours(1)).empty());
+    EXPECT_TRUE(skippedLocalHours(fromLocal(2026, 12, 10, 0)).empty());
+    // Where the change comes at midnight (Santiago de Chile, 6 September 2026), hour 0 is skipped.
+    setenv("TZ", "America/Santiago", 1);
+    tzset();
+    EXPECT_EQ(skippedLocalHours(fromLocal(2026, 9, 6, 1, 30)), std::vector<int>{0});
+    EXPECT_EQ(toLocal(fromLocal(2026, 9, 6, 1, 30)).weekday, 0);
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+}
+
 TEST_F(ClockTest, HugeSleepsAreHeldToTheLongestSleepInsteadOfOverflowing) {
     // 200,000,000 minutes in nanoseconds is past the clock's range: the deadline must not wrap into the
     // past, which ended every such sleep at once.
