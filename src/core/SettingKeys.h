@@ -126,6 +126,15 @@ inline constexpr SettingKey kCheckJobIntervalMin{.file = ini::kMover,
                                                  .marker = 0,
                                                  .low = 1,
                                                  .high = 7 * 24 * 60};
+// Slot n is watched only at 1; another value watches nothing, which is told.
+inline constexpr SettingKey kCheckJob{.file = ini::kMover,
+                                      .section = ini::kJobDirWatcher,
+                                      .name = "CheckJob%d",
+                                      .low = 0,
+                                      .high = 1,
+                                      .outOfRange = OutOfRange::Fallback,
+                                      .fallback = 0,
+                                      .fallbackMeaning = "the slot is not watched"};
 inline constexpr SettingKey kStartOnErrorType{.file = ini::kMover,
                                               .section = ini::kJobDirWatcher,
                                               .name = "StartOnErrorType",
@@ -187,6 +196,33 @@ inline constexpr SettingKey kTaskType{.file = ini::kMover,
                                       .fallbackMeaning = "the task is not started"};
 
 // qxalarm.ini [LineWatchDog]: the line watchdog.
+// The switches of the line checks and of the watchdog box: 1 on, 0 off. The scheduler starts the
+// thread only at 1, so any other value is off for the thread too, and told.
+inline constexpr SettingKey kLineChecksActive{.file = ini::kAlarm,
+                                              .section = ini::kLineWatchDog,
+                                              .name = "WDogActive",
+                                              .low = 0,
+                                              .high = 1,
+                                              .outOfRange = OutOfRange::Fallback,
+                                              .fallback = 0,
+                                              .fallbackMeaning = "the line checks are off"};
+inline constexpr SettingKey kLineStartAlarm{.file = ini::kAlarm,
+                                            .section = ini::kLineWatchDog,
+                                            .name = "StartAlarm",
+                                            .low = 0,
+                                            .high = 9999,
+                                            .outOfRange = OutOfRange::Fallback,
+                                            .fallback = 0,
+                                            .fallbackMeaning = "no alarm is started"};
+// Only 1 restarts the machine; another value is written back as "0" at the failure.
+inline constexpr SettingKey kRestartSystem{.file = ini::kAlarm,
+                                           .section = ini::kLineWatchDog,
+                                           .name = "RestartSystem",
+                                           .low = 0,
+                                           .high = 1,
+                                           .outOfRange = OutOfRange::Fallback,
+                                           .fallback = 0,
+                                           .fallbackMeaning = "the system is not restarted"};
 // Hours between calls; 0 or less is written back as 1. The failure limit is DeltaHours × 6 + 1 passes,
 // so the range also keeps that count far from overflowing; a call less often than weekly would leave
 // the lines unproven for too long to be meant.
@@ -210,7 +246,16 @@ inline constexpr SettingKey kStartAlarmImmediately{.file = ini::kAlarm,
                                                    .defaultValue = 0,
                                                    .marker = -9};
 
-// qxalarm.ini [WatchDog]: the watchdog box. Minutes between box calls, counted in ten-minute passes.
+// qxalarm.ini [WatchDog]: the watchdog box.
+inline constexpr SettingKey kBoxCallsActive{.file = ini::kAlarm,
+                                            .section = ini::kWatchDog,
+                                            .name = "Active",
+                                            .low = 0,
+                                            .high = 1,
+                                            .outOfRange = OutOfRange::Fallback,
+                                            .fallback = 0,
+                                            .fallbackMeaning = "the watchdog box calls are off"};
+// Minutes between box calls, counted in ten-minute passes.
 inline constexpr SettingKey kBoxInterval{.file = ini::kAlarm,
                                          .section = ini::kWatchDog,
                                          .name = "Intervall",

@@ -57,9 +57,9 @@ std::set<std::string> namesIn(FileOperations& files, const std::filesystem::path
 
 }  // namespace
 
-JobSlotSetting readJobSlot(const Profile& p, int n) {
+JobSlotSetting readJobSlot(const Profile& p, int n, std::optional<SettingReport> report) {
     JobSlotSetting setting;
-    setting.watched = p.getInt(ini::kMover, ini::kJobDirWatcher, numbered("CheckJob", n), 0) == 1;
+    setting.watched = SettingReader(p, report).integer(keys::kCheckJob, n) == 1;
     if (!setting.watched)
         return setting;
     setting.slot.directory = p.getString(ini::kMover, ini::kJobDirWatcher, numbered("CheckDir", n), "", 256);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "FileOperations.h"
 #include "Services.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -15,13 +17,13 @@ struct JobSlot {
     std::string moveDirectory;
 };
 
-// Slot `n` (1..3) read afresh. `watched` is true only for CheckJob<n> exactly 1; the slot's texts are
-// read only then.
+// Slot `n` (1..3) read afresh. `watched` is true only for CheckJob<n> exactly 1 (another value is told
+// in `report`); the slot's texts are read only then.
 struct JobSlotSetting {
     bool watched = false;
     JobSlot slot;
 };
-JobSlotSetting readJobSlot(const Profile& profile, int n);
+JobSlotSetting readJobSlot(const Profile& profile, int n, std::optional<SettingReport> report = std::nullopt);
 
 // A job file lying unprocessed for more than this many minutes shows that processing has stalled.
 inline constexpr int kStaleJobMinutes = 20;

@@ -14,7 +14,7 @@ std::chrono::minutes JobWatcherThread::readInterval() {
 }
 
 JobDirResult JobWatcherThread::checkSlot(int n, SysTime now) {
-    JobSlotSetting setting = readJobSlot(m_services.profile, n);
+    JobSlotSetting setting = readJobSlot(m_services.profile, n, reportOf(m_services));
     return setting.watched ? CheckJobDir(m_services, m_files, setting.slot, now) : JobDirResult::Clean;
 }
 

@@ -59,8 +59,8 @@ bool LineWatchdogThread::callDue(int minute, int deltaHours, int minuteInterval)
 bool LineWatchdogThread::pass(std::stop_token stop) {
     Profile& p = m_services.profile;
     Clock& clock = m_services.clock;
-    const int lineChecks = p.getInt(kAlarmFile, ini::kLineWatchDog, "WDogActive", 0);
-    const int boxCalls = p.getInt(kAlarmFile, ini::kWatchDog, "Active", 0);
+    const int lineChecks = settingsOf(m_services).integer(keys::kLineChecksActive);
+    const int boxCalls = settingsOf(m_services).integer(keys::kBoxCallsActive);
     if (lineChecks == 0 && boxCalls == 0)
         return false;
     const int minute = toLocal(clock.now()).minute;
@@ -101,7 +101,8 @@ void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
                            std::to_string(counter + 1));
         return;
     }
-    const int alarm = p.getInt(kAlarmFile, ini::kLineWatchDog, "StartAlarm", 0);
+    const SettingReader settings = settingsOf(m_services);
+    const int alarm = settings.integer(keys::kLineStartAlarm);
     if (alarm >= kFirstAlarm) {
         const std::string failure =
             "WatchDog call not received (Counter in qxalarm.ini/LineWatchDog/CheckCounter=" +
@@ -114,7 +115,7 @@ void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
     if (p.getInt(kAlarmFile, ini::kLineWatchDog, "WriteWarningFile", 0) == 1)
         writeLineWarning();
     recordLineFailure(p, m_services.log, kAlarmFile, ini::kLineWatchDog, now, limit);
-    if (p.getInt(kAlarmFile, ini::kLineWatchDog, "RestartSystem", 0) == 1) {
+    if (settings.integer(keys::kRestartSystem) == 1) {
         m_services.log.note("Restart system with program shutdown.exe");
         if (!m_services.launcher.run(sibling::restartSystem()))
             m_services.log.note("The system could not be restarted");

@@ -7,6 +7,7 @@
 #include "PathMap.h"
 #include "ProfileNames.h"
 #include "ServiceHooks.h"
+#include "SettingKeys.h"
 #include "StatisticMover.h"
 #include "TimedTasks.h"
 #include "WeeklyBackup.h"
@@ -105,8 +106,8 @@ void SchedulerThread::pass(SysTime now) {
 void SchedulerThread::startOnDemandThreads() {
     Services& s = m_services;
     const Profile& p = s.profile;
-    if (p.getInt(ini::kAlarm, ini::kLineWatchDog, "WDogActive", 0) == 1 ||
-        p.getInt(ini::kAlarm, ini::kWatchDog, "Active", 0) == 1)
+    const SettingReader settings = settingsOf(s);
+    if (settings.integer(keys::kLineChecksActive) == 1 || settings.integer(keys::kBoxCallsActive) == 1)
         startOnDemand(s, OnDemand::LineWatchdog);
     if (jobWatcherWanted(p))
         startOnDemand(s, OnDemand::JobWatcher);

@@ -131,6 +131,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{&keys::kDriveSpace, "full", 0, "not a number", nullptr},
         BadValue{&keys::kDriveAlarm, "5", -1,
                  "StartAlarm2=5 is out of range (10 to 9999); no alarm is started", nullptr},
+        // The switches: a value the scheduler and the thread would read differently is off, and told.
+        BadValue{&keys::kLineChecksActive, "2", 0,
+                 "WDogActive=2 is out of range (0 to 1); the line checks are off", nullptr},
+        BadValue{&keys::kBoxCallsActive, "yes", 0,
+                 "Active=yes is not a number; the watchdog box calls are off", nullptr},
+        BadValue{&keys::kCheckJob, "2", 0, "CheckJob2=2 is out of range (0 to 1); the slot is not watched",
+                 nullptr},
+        BadValue{&keys::kRestartSystem, "2", 0, "the system is not restarted", nullptr},
+        BadValue{&keys::kLineStartAlarm, "-50", 0, "(0 to 9999); no alarm is started", nullptr},
         // The timed tasks, per task: a value that matches nothing is told, not silently never run.
         BadValue{&keys::kTaskTime, "25", -1, "Time2=25 is out of range (0 to 23); the task is not started",
                  nullptr},
