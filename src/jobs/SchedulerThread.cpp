@@ -1,5 +1,6 @@
 #include "SchedulerThread.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "MonthlyMove.h"
@@ -100,7 +101,8 @@ void SchedulerThread::pass(SysTime now) {
         topOfHour(now, context);
     }
     owedWork(now, context.settings);
-    m_lastPass = now;
+    // When the pass ended, so that a long job of this pass does not pass for a jump of the clock.
+    m_lastPass = std::max(now, m_services.clock.now());
 }
 
 void SchedulerThread::startOnDemandThreads() {
@@ -164,8 +166,8 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
 }
 
 std::string SchedulerThread::whyMissed(SysTime hour, SysTime now) const {
-    // Its hour passed between two passes of a running service: the clock was set forward over it, or
-    // the machine slept through it.
+    // Its hour passed after one pass of a running service had ended and before the next began: the
+    // clock was set forward over it, or the machine slept through it.
     if (m_lastPass && *m_lastPass < hour)
         return "missed because the time jumped from " + formatLocalTime(*m_lastPass) + " to " +
                formatLocalTime(now) + " while the service was running (clock set forward or machine asleep)";

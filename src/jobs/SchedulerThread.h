@@ -77,7 +77,7 @@ private:
     SchedulerState m_stateFile;
     std::optional<SchedulerRecord> m_record;  // read at the first pass
     std::stop_token m_stop;
-    std::optional<SysTime> m_lastPass;  // the time of the last pass of this run of the service
+    std::optional<SysTime> m_lastPass;  // when the last pass of this run of the service ended
 };
 
 // The start of the minute after `time`.
