@@ -57,7 +57,7 @@ int runMonitor(const std::string& name, Services& s, FileOperations& files, Serv
                std::ostream& err) {
     const SysTime now = s.clock.now();
     if (name == "disk-check") {
-        const MoverSettings settings = readSettings(s.profile);
+        const MoverSettings settings = readSettings(s.profile, {}, reportOf(s));
         const std::string drives = asciiUpper(settings.checkDrives);
         for (const char* drive : {"C:", "D:", "E:", "F:"}) {
             if (drives.find(drive) == std::string::npos)
@@ -67,20 +67,19 @@ int runMonitor(const std::string& name, Services& s, FileOperations& files, Serv
                     << "=DIR); skipped" << std::endl;
             hooks.diskMonitor().checkDrive(drive, diskMonitorOf(settings));
         }
-        return 0;
+        return exitCodeOf(hooks.diskMonitor().failedReactions() == 0);
     }
     if (name == "extra-drives") {
         hooks.diskMonitor().checkAdditionalDrives();
-        return 0;
+        return exitCodeOf(hooks.diskMonitor().failedReactions() == 0);
     }
-    if (name == "job-check") {
-        JobWatcherThread(s, files).checkAll(now);
-        return 0;
-    }
+    if (name == "job-check")
+        return exitCodeOf(JobWatcherThread(s, files).checkAll(now).failed == 0);
     if (name == "watchdog-call") {
         auto pause = [&] { return dryRun || s.clock.sleepFor(LineWatchdogThread::kPauseAfterCall, {}); };
-        if (placeLineTestCall(s, pause, !dryRun).haveNumber)
-            return 0;
+        const LineCallOutcome outcome = placeLineTestCall(s, pause, !dryRun);
+        if (outcome.haveNumber)
+            return exitCodeOf(outcome.failed == 0);
         err << "qxmover: no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed" << std::endl;
         return 1;
     }
@@ -283,10 +282,8 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
     if (name == "disk-check" || name == "extra-drives" || name == "job-check" || name == "watchdog-call" ||
         name == "web-trigger")
         return runMonitor(name, job, files, hooks, options.dryRun, err);
-    if (name == "timed-tasks") {
-        runTimedTasks(job, now, context.calendar);
-        return 0;
-    }
+    if (name == "timed-tasks")
+        return exitCodeOf(runTimedTasks(job, now, context.calendar) == 0);
     return exitCodeOf(startBackup(job, context.settings));
 }
 

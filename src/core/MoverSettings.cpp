@@ -7,6 +7,7 @@
 #include "ProfileNames.h"
 #include "ProfileWrites.h"
 #include "Prompts.h"
+#include "SettingKeys.h"
 #include "StringTable.h"
 
 namespace qx {
@@ -44,7 +45,9 @@ bool flag(int value) {
     return value != 0;
 }
 
-MoverSettings read(const Profile& profile, const WriteBack* writeBack, const MoverSettings& previous) {
+MoverSettings read(const Profile& profile, const WriteBack* writeBack, const MoverSettings& previous,
+                   std::optional<SettingReport> report) {
+    const SettingReader keyTable(profile, report);
     auto readWriteBack = [&](const char* section, const char* key, int defaultValue) {
         return readMarked(profile, writeBack, section, key, defaultValue);
     };
@@ -79,8 +82,8 @@ MoverSettings read(const Profile& profile, const WriteBack* writeBack, const Mov
 
     const char* hd = ini::kHDCheck;
     s.hdActive = flag(profile.getInt(ini::kMover, hd, "Active", 0));
-    s.checkTime = profile.getInt(ini::kMover, hd, "CheckTime", 7);
-    s.minSpace = profile.getInt(ini::kMover, hd, "MinSpace", 200);
+    s.checkTime = keyTable.integer(keys::kCheckTime);
+    s.minSpace = keyTable.integer(keys::kMinSpace);
     s.dialPhoneIfLow = flag(profile.getInt(ini::kMover, hd, "DialPhoneIfLow", 0));
     s.phoneNumber = profile.getString(ini::kMover, hd, "PhoneNumber", "", 256);
     s.sendSmsIfLow = flag(profile.getInt(ini::kMover, hd, "SendSMSIfLow", 0));
@@ -106,11 +109,12 @@ MoverSettings read(const Profile& profile, const WriteBack* writeBack, const Mov
 
 MoverSettings loadSettings(Profile& profile, const MoverSettings& previous, const ActivityLog* log) {
     WriteBack writeBack{profile, log};
-    return read(profile, &writeBack, previous);
+    return read(profile, &writeBack, previous, std::nullopt);
 }
 
-MoverSettings readSettings(const Profile& profile, const MoverSettings& previous) {
-    return read(profile, nullptr, previous);
+MoverSettings readSettings(const Profile& profile, const MoverSettings& previous,
+                           std::optional<SettingReport> report) {
+    return read(profile, nullptr, previous, report);
 }
 
 void saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {

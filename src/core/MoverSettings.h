@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "SettingKeys.h"
 #include "SharedState.h"
 
 namespace qx {
@@ -52,8 +54,10 @@ MoverSettings loadSettings(Profile& profile, const MoverSettings& previous = {},
                            const ActivityLog* log = nullptr);
 
 // The same reading without writing anything, for jobs that read the settings afresh on every pass:
-// a missing write-back key gives the default that the load would have written.
-MoverSettings readSettings(const Profile& profile, const MoverSettings& previous = {});
+// a missing write-back key gives the default that the load would have written. Keys of the key table
+// (the disk check hour, the minimum space) take their default for a bad value, told in `report`.
+MoverSettings readSettings(const Profile& profile, const MoverSettings& previous = {},
+                           std::optional<SettingReport> report = std::nullopt);
 
 // Writes the settings in the save order. With the disk monitor on and no drive selected, warns with
 // text 118 and still saves. A key that cannot be written is shown with a warning naming it and why;

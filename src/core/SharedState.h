@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "SettingNotices.h"
+
 namespace qx {
 
 // What the disk monitor acts on, as published from the main settings: -1 and empty texts mean "off".
@@ -54,6 +56,9 @@ public:
     std::atomic<bool> lineWatchdogStarted{false};
     std::atomic<bool> jobWatcherStarted{false};
     std::atomic<bool> alarmReportStarted{false};
+
+    // The bad setting values told so far (SettingReader): each is told once, not at every pass.
+    SettingNotices settingNotices;
 
     DiskMonitorSettings diskMonitor() const;
     void setDiskMonitor(DiskMonitorSettings settings);

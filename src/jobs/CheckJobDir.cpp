@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "FileSearch.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -15,24 +17,49 @@ std::string numbered(const char* name, int n) {
     return name + std::to_string(n);
 }
 
-void react(Services& s, const std::string& directoryText) {
+// Starts the one reaction; false when it could not be started (the launcher has said why).
+bool react(Services& s, const std::string& directoryText) {
     const Profile& p = s.profile;
-    if (p.getInt(ini::kMover, ini::kJobDirWatcher, "StartOnErrorType", 0) != 0) {
-        std::string alarm = p.getString(ini::kMover, ini::kJobDirWatcher, "StartOnErrorAlarm", "", 40);
-        s.launcher.run(sibling::jobAlarm(std::atoi(alarm.c_str())));
-        s.log.note("Alarm " + alarm + " started because old JOB files found in " + directoryText);
-        return;
+    const SettingReader settings = settingsOf(s);
+    if (settings.flag(keys::kStartOnErrorType)) {
+        const int alarm = settings.integer(keys::kStartOnErrorAlarm);
+        if (alarm < 0) {
+            s.log.note("Old JOB files found in " + directoryText +
+                       ", but StartOnErrorAlarm names no alarm: nothing started");
+            return false;
+        }
+        const std::string number = std::to_string(alarm);
+        if (!s.launcher.run(sibling::jobAlarm(alarm))) {
+            s.log.note("Old JOB files found in " + directoryText + ", but alarm " + number +
+                       " could not be started");
+            return false;
+        }
+        s.log.note("Alarm " + number + " started because old JOB files found in " + directoryText);
+        return true;
     }
     std::string program = p.getString(ini::kMover, ini::kJobDirWatcher, "StartOnErrorProg", "", 128);
-    s.launcher.run(program);
+    if (!s.launcher.run(program)) {
+        s.log.note("Old JOB files found in " + directoryText + ", but program " + program +
+                   " could not be started");
+        return false;
+    }
     s.log.note("Program " + program + " started because old JOB files found in " + directoryText);
+    return true;
+}
+
+// The names in `directory`, to keep a move from replacing a file there.
+std::set<std::string> namesIn(FileOperations& files, const std::filesystem::path& directory) {
+    std::set<std::string> names;
+    for (const DirectoryEntry& entry : files.list(directory))
+        names.insert(entry.name);
+    return names;
 }
 
 }  // namespace
 
-JobSlotSetting readJobSlot(const Profile& p, int n) {
+JobSlotSetting readJobSlot(const Profile& p, int n, std::optional<SettingReport> report) {
     JobSlotSetting setting;
-    setting.watched = p.getInt(ini::kMover, ini::kJobDirWatcher, numbered("CheckJob", n), 0) == 1;
+    setting.watched = SettingReader(p, report).integer(keys::kCheckJob, n) == 1;
     if (!setting.watched)
         return setting;
     setting.slot.directory = p.getString(ini::kMover, ini::kJobDirWatcher, numbered("CheckDir", n), "", 256);
@@ -60,27 +87,51 @@ JobDirResult CheckJobDir(Services& s, FileOperations& files, const JobSlot& slot
               [](const FoundFile& a, const FoundFile& b) { return a.name < b.name; });
 
     std::unique_ptr<FileTransfer> transfer;
+    std::set<std::string> taken;  // names in the move directory, which a move never replaces
     if (slot.moveFiles != 0) {
         std::error_code ec;
         std::filesystem::path target = s.paths.native(slot.moveDirectory);
-        if (!slot.moveDirectory.empty() && std::filesystem::is_directory(target, ec))
+        if (!slot.moveDirectory.empty() && std::filesystem::is_directory(target, ec)) {
             transfer = files.transfer(directory, target);
+            taken = namesIn(files, target);
+        }
     }
     bool found = false;
     for (const FoundFile& entry : entries) {
         // The whole time stamp counts: a file left since yesterday morning is stale, not ten minutes old.
-        if (minutesBetween(entry.lastWrite, now) <= kStaleJobMinutes)
-            continue;
+        const long age = minutesBetween(entry.lastWrite, now);
+        if (age <= kStaleJobMinutes) {
+            // A job file is written when its job comes in. One dated more than a day ahead got its time
+            // from a wrong clock; waiting for that time could mean waiting for ever.
+            if (age >= -kFutureJobMinutes)
+                continue;
+            s.log.note("JOB file " + entry.name + " in " + directoryText + " is dated " +
+                       formatLocalTime(entry.lastWrite) + ", more than a day ahead: taken as stale");
+        }
         found = true;
         if (slot.moveFiles == 0)
             break;
-        if (transfer)
-            transfer->move(entry.name);
+        if (!transfer)
+            continue;
+        // An earlier stall may have left a file of this name there: it is kept, and so is this one.
+        if (taken.count(entry.name)) {
+            s.log.note("JOB file " + entry.name + " not moved to " + slot.moveDirectory +
+                       ": a file of that name is there already");
+            continue;
+        }
+        if (const std::error_code error = transfer->move(entry.name))
+            s.log.note("JOB file " + entry.name + " not moved to " + slot.moveDirectory + ": " +
+                       error.message());
+        else
+            taken.insert(entry.name);
     }
+    if (transfer)
+        for (const TransferProblem& problem : transfer->complete())
+            s.log.note("JOB file " + problem.name + " not moved to " + slot.moveDirectory + ": " +
+                       problem.error.message());
     if (!found)
         return JobDirResult::Clean;
-    react(s, directoryText);
-    return JobDirResult::StaleFound;
+    return react(s, directoryText) ? JobDirResult::StaleFound : JobDirResult::ReactionFailed;
 }
 
 }  // namespace qx

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "FileOperations.h"
 #include "Services.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -15,18 +17,23 @@ struct JobSlot {
     std::string moveDirectory;
 };
 
-// Slot `n` (1..3) read afresh. `watched` is true only for CheckJob<n> exactly 1; the slot's texts are
-// read only then.
+// Slot `n` (1..3) read afresh. `watched` is true only for CheckJob<n> exactly 1 (another value is told
+// in `report`); the slot's texts are read only then.
 struct JobSlotSetting {
     bool watched = false;
     JobSlot slot;
 };
-JobSlotSetting readJobSlot(const Profile& profile, int n);
+JobSlotSetting readJobSlot(const Profile& profile, int n, std::optional<SettingReport> report = std::nullopt);
 
 // A job file lying unprocessed for more than this many minutes shows that processing has stalled.
 inline constexpr int kStaleJobMinutes = 20;
 
-enum class JobDirResult { Clean, StaleFound };
+// A job file dated further ahead than this counts as stale at once.
+inline constexpr int kFutureJobMinutes = 24 * 60;
+
+// StaleFound: the reaction was started. ReactionFailed: stale files were found, but the reaction
+// could not be started (no alarm number, or the program could not be started), which is logged.
+enum class JobDirResult { Clean, StaleFound, ReactionFailed };
 
 // Looks for stale job files in the slot's directory and reacts once however many there are.
 //
@@ -35,10 +42,13 @@ enum class JobDirResult { Clean, StaleFound };
 // an entry is stale when more than 20 minutes lie between the minute of its last write and the minute
 // of `now`, whole dates included. Without moving, the scan stops at the first stale entry; with moving
 // and an existing move directory, every stale entry is moved there (a failed move is found again next
-// time). A pattern's entries are moved from the pattern's directory.
+// time). A pattern's entries are moved from the pattern's directory. A move never replaces a file in
+// the move directory: an entry whose name is taken there stays where it is, and the log says so. An
+// entry dated more than a day ahead of `now` is stale at once, and the log says why.
 //
 // When anything was stale, [JobDirWatcher] StartOnErrorType decides the one reaction: non-zero starts
-// the alarm StartOnErrorAlarm, zero runs StartOnErrorProg; either is logged with the directory text.
+// the alarm StartOnErrorAlarm, zero runs StartOnErrorProg; either is logged with the directory text,
+// as started only when it was.
 // A missing directory counts as clean. Every file step goes through `files`.
 JobDirResult CheckJobDir(Services& services, FileOperations& files, const JobSlot& slot, SysTime now);
 

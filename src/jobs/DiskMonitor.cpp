@@ -2,9 +2,9 @@
 
 #include <system_error>
 
-#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "WarningFile.h"
 
 namespace qx {
@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kFirstAlarm = 10;
 constexpr int kAdditionalDrives = 50;
-constexpr int kMissing = -9;
 
 std::string numbered(const char* name, int n) {
     return name + std::to_string(n);
@@ -75,17 +74,27 @@ bool DiskMonitor::checkDrive(std::string_view drive, const DiskMonitorSettings& 
         return false;
     alarm(drive, settings);
     sms(drive, settings);
-    if (!settings.batchProgram.empty())
-        m_services.launcher.run(settings.batchProgram);
+    if (!settings.batchProgram.empty() && !m_services.launcher.run(settings.batchProgram))
+        failed("Cannot start batch program " + settings.batchProgram + ", although drive " +
+               std::string(drive) + " has not enough space left");
     call(drive, settings);
     return true;
+}
+
+void DiskMonitor::failed(const std::string& line) {
+    ++m_failedReactions;
+    m_services.log.note(line);
 }
 
 void DiskMonitor::alarm(std::string_view drive, const DiskMonitorSettings& settings) {
     if (settings.alarmKey < kFirstAlarm)
         return;
-    m_services.launcher.run(
-        sibling::diskAlarm(settings.alarmKey, voiceFile(drive), voiceFolder(m_services.profile)));
+    if (!m_services.launcher.run(
+            sibling::diskAlarm(settings.alarmKey, voiceFile(drive), voiceFolder(m_services.profile)))) {
+        failed("Cannot start alarm " + std::to_string(settings.alarmKey) + ", although drive " +
+               std::string(drive) + " has not enough space left");
+        return;
+    }
     m_services.log.note("Alarm " + std::to_string(settings.alarmKey) + " started because drive " +
                         std::string(drive) + " has not enough space left");
 }
@@ -100,7 +109,11 @@ bool DiskMonitor::writeSmsFile(std::string_view drive) {
 void DiskMonitor::sms(std::string_view drive, const DiskMonitorSettings& settings) {
     if (settings.smsNumber.empty() || !writeSmsFile(drive))
         return;
-    m_services.launcher.run(sibling::diskSms(settings.smsNumber));
+    if (!m_services.launcher.run(sibling::diskSms(settings.smsNumber))) {
+        failed("Cannot send SMS to " + settings.smsNumber + ", although drive " + std::string(drive) +
+               " has not enough space left");
+        return;
+    }
     m_services.log.note("Send SMS to " + settings.smsNumber + ", because drive " + std::string(drive) +
                         " has not enough space left");
 }
@@ -108,35 +121,39 @@ void DiskMonitor::sms(std::string_view drive, const DiskMonitorSettings& setting
 void DiskMonitor::call(std::string_view drive, const DiskMonitorSettings& settings) {
     if (settings.phoneNumber.empty())
         return;
-    Profile& profile = m_services.profile;
-    int retries = profile.getInt(ini::kMover, ini::kHDCheck, "DialPhoneRetry", kMissing);
-    if (retries == kMissing) {
-        retries = 4;
-        if (m_writeBack)
-            writeProfileLogged(profile, m_services.log, ini::kMover, ini::kHDCheck, "DialPhoneRetry", "4");
+    const Profile& profile = m_services.profile;
+    const int retries = settingsOf(m_services, m_writeBack).integer(keys::kDialPhoneRetry);
+    if (!m_services.launcher.run(
+            sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(profile), retries))) {
+        failed("Cannot call number " + settings.phoneNumber + ", although drive " + std::string(drive) +
+               " has not enough space left");
+        return;
     }
-    m_services.launcher.run(
-        sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(profile), retries));
     m_services.log.note("Call number " + settings.phoneNumber + ", because drive " + std::string(drive) +
                         " has not enough space left");
 }
 
 int DiskMonitor::checkAdditionalDrives() {
     const Profile& profile = m_services.profile;
+    const SettingReader settings = settingsOf(m_services, m_writeBack);
     const char* section = ini::kMonitorAdditionalDrives;
     int started = 0;
     for (int n = 1; n <= kAdditionalDrives; ++n) {
         std::string drive = profile.getString(ini::kMover, section, numbered("Drive", n), "", 128);
         if (drive.size() < 2)
             break;
-        int limit = profile.getInt(ini::kMover, section, numbered("Space", n), 0);
-        int alarmNumber = profile.getInt(ini::kMover, section, numbered("StartAlarm", n), 0);
+        const int limit = settings.integer(keys::kDriveSpace, n);
+        const int alarmNumber = settings.integer(keys::kDriveAlarm, n);
         auto root = rootOf(drive);
         auto space = root ? m_query(*root) : std::nullopt;
         auto used = space ? usedPercent(*space) : std::nullopt;
-        if (!used || *used < limit)
+        if (!used || *used < limit || alarmNumber < 0)
             continue;
-        m_services.launcher.run(sibling::driveAlarm(alarmNumber));
+        if (!m_services.launcher.run(sibling::driveAlarm(alarmNumber))) {
+            failed("Cannot start alarm " + std::to_string(alarmNumber) + ", although drive " + drive +
+                   " has reached " + std::to_string(*used) + " %");
+            continue;
+        }
         m_services.log.note("Alarm " + std::to_string(alarmNumber) + " started because drive " + drive +
                             " has reached " + std::to_string(*used) + " %");
         ++started;

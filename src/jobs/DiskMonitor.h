@@ -31,9 +31,14 @@ public:
     bool checkDrive(std::string_view drive, const DiskMonitorSettings& settings);
 
     // Tests the further drives Drive1.. (up to 50, ending at the first value shorter than two
-    // characters) and starts the alarm of each drive whose used share has reached its Space value.
-    // Returns the number of alarms started.
+    // characters) and starts the alarm of each drive whose used share has reached its Space value
+    // (held to 0..100). A StartAlarm value that is no alarm number (10..9999) starts nothing and is
+    // logged. Returns the number of alarms started.
     int checkAdditionalDrives();
+
+    // How many reactions could not be started since the monitor was made (each is logged: "Cannot
+    // start alarm ...", never "started").
+    int failedReactions() const { return m_failedReactions; }
 
     // The native root of a drive or path root such as "G:" or "G:\data"; nullopt for a drive letter
     // that is not mapped.
@@ -44,11 +49,13 @@ private:
     void sms(std::string_view drive, const DiskMonitorSettings& settings);
     void call(std::string_view drive, const DiskMonitorSettings& settings);
     bool writeSmsFile(std::string_view drive);
+    void failed(const std::string& line);
 
     Services& m_services;
     FileOperations& m_files;
     SpaceQuery m_query;
     bool m_writeBack;
+    int m_failedReactions = 0;
 };
 
 // Whether a drive is too low on space: fewer whole megabytes free than `minSpaceMb` (compared

@@ -1,5 +1,6 @@
 #include "EventWatchdogThread.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <exception>
@@ -17,8 +18,9 @@ constexpr int kFirstAlarm = 10;
 constexpr int kLastAlarm = 9999;
 constexpr std::size_t kMarkerEnd = 8;
 constexpr std::size_t kMaxDigits = 20;
-// The list is written with up to 127 characters; it is read with the same room.
-constexpr std::size_t kListRoom = 128;
+// Room for the whole list: every alarm number 10..9999 once, with its ";", takes 49,950 characters.
+// A longer value is read up to here and never written back, as that would lose what lay beyond.
+constexpr std::size_t kListRoom = 65'536;
 constexpr const char* kMarker = "QXAWDOG ";
 
 // The run of up to 20 digits at `pos` as a number (capped), and the position behind it.
@@ -64,14 +66,26 @@ std::optional<WatchdogMarker> parseWatchdogMarker(std::string_view t33) {
 }
 
 EventWatchdogThread::EventWatchdogThread(Services& services)
-    : m_services(services), m_tablePath(services.paths.native(alarmTablePath(services.profile))) {}
+    : m_services(services),
+      m_tablePath(services.paths.native(alarmTablePath(services.profile))),
+      m_started(services.clock.now()) {}
 
 int EventWatchdogThread::pass(SysTime now) {
     Profile& p = m_services.profile;
     Profile::Pass profiles(p);  // one look at each file for the whole pass
-    const std::string list = p.getString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", "", kListRoom);
+    std::string list = p.getString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", "", kListRoom);
     if (list.empty())
         return 0;
+    const bool cut = list.size() >= kListRoom - 1;
+    if (cut) {
+        // The last item may be a number cut short ("10" of "1025"): it is no alarm of the list.
+        const std::size_t lastEnd = list.rfind(';');
+        list.resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
+        if (m_services.state.settingNotices.firstTime("qxawdog.ini [Config] ActiveWdogAlarms cut"))
+            m_services.log.write(
+                "qxawdog.ini [Config] ActiveWdogAlarms is longer than " + std::to_string(kListRoom - 2) +
+                " characters: the alarms beyond are not watched, and the list is not rewritten");
+    }
     if (!m_table)
         m_table = std::make_unique<CDatabase>();
     if (!m_table->Open(m_tablePath.c_str()))
@@ -115,19 +129,28 @@ int EventWatchdogThread::pass(SysTime now) {
         const long long sinceAlarm = lastAlarm ? (nowSeconds - *lastAlarm) / 60 : marker->pauseMinutes + 1LL;
         if (sinceAlarm <= marker->pauseMinutes)
             continue;
-        // Without a stored event, the thread has seen none for as long as it has watched.
-        const long long sinceEvent = event ? (nowSeconds - *event) / 60 : m_elapsedMinutes;
-        m_services.launcher.run(sibling::eventWatchdogAlarm(alarm));
+        // Without a stored event, none has come since the service started watching.
+        const long long sinceEvent = event ? (nowSeconds - *event) / 60 : minutesWatched(now);
+        if (!m_services.launcher.run(sibling::eventWatchdogAlarm(alarm))) {
+            m_services.log.note("WatchDog Alarm " + key +
+                                " could not be started, although no event received in the last " +
+                                std::to_string(sinceEvent) + " minutes");
+            continue;
+        }
         m_services.log.note("WatchDog Alarm " + key + " started because no event received in the last " +
                             std::to_string(sinceEvent) + " minutes");
         ++started;
     }
     // An unchanged list is left alone: rewriting the file every minute would only wear the disk and
     // could undo an item that another program added in between.
-    if (kept != list)
+    if (kept != list && !cut)
         writeProfileLogged(p, m_services.log, ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
     m_table->Close();
     return started;
+}
+
+long long EventWatchdogThread::minutesWatched(SysTime now) const {
+    return std::max<long long>(0, std::chrono::duration_cast<std::chrono::minutes>(now - m_started).count());
 }
 
 void EventWatchdogThread::minutePassed() {

@@ -28,12 +28,17 @@ std::optional<WatchdogMarker> parseWatchdogMarker(std::string_view t33);
 // the alarm itself was started ([LastAlarm] of qxalog.ini) within its repeat pause. No alarm is
 // checked before its window has passed since the thread started. At every pass the list keeps only
 // the items that still carry the marker (and is written only when that changes it), so alarms that
-// lost it drop out.
+// lost it drop out. The list is read whole (up to every alarm number once); a longer one is watched up
+// to its last whole item, told once, and never rewritten, so that no item is lost by a cut.
+//
+// The minutes of the log line are those since the last event, or, for an alarm without a stored
+// event, those since the watchdog was made (the service's start).
 class EventWatchdogThread {
 public:
     static constexpr std::chrono::milliseconds kPassLength{60'000};
 
-    // The alarm table's path is taken from Vm001Path of qxaconf.ini now, once.
+    // The alarm table's path is taken from Vm001Path of qxaconf.ini now, once; the clock's time now is
+    // the start from which the minutes without any stored event count.
     explicit EventWatchdogThread(Services& services);
 
     // One pass at `now`. Returns the number of alarms started.
@@ -46,8 +51,11 @@ public:
     void run(std::stop_token stop);
 
 private:
+    long long minutesWatched(SysTime now) const;
+
     Services& m_services;
     std::filesystem::path m_tablePath;
+    SysTime m_started;
     std::unique_ptr<CDatabase> m_table;  // made on first use, kept for the thread's life
     int m_elapsedMinutes = 0;
     int m_largestWindow = 0;

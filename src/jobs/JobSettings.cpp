@@ -39,9 +39,10 @@ int claimWait(const MoverContext& context) {
     return context.delLogFiles ? context.settings.waitBeforeDel : 0;
 }
 
-MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth) {
+MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth,
+                              std::optional<SettingReport> report) {
     MoverContext context;
-    context.settings = readSettings(profile);
+    context.settings = readSettings(profile, {}, report);
     context.logDirectory = readLogDirectory(profile);
     context.waveDirectory = readWaveDirectory(profile);
     context.delLogFiles = profile.getInt(ini::kMover, ini::kConfig, "DelLogFiles", 0) == 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "Clock.h"
@@ -48,7 +49,8 @@ struct MoverContext {
 // when the due weeks are emptied (DelLogFiles = 1), else none.
 int claimWait(const MoverContext& context);
 
-// The context of a job at `now`, settings read afresh.
-MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth);
+// The context of a job at `now`, settings read afresh; bad values of the key table are told in `report`.
+MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth,
+                              std::optional<SettingReport> report = std::nullopt);
 
 }  // namespace qx

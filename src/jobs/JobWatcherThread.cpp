@@ -2,8 +2,7 @@
 
 #include <exception>
 
-#include "LoggedProfileWrite.h"
-#include "ProfileNames.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -11,23 +10,22 @@ JobWatcherThread::JobWatcherThread(Services& services, FileOperations& files)
     : m_services(services), m_files(files) {}
 
 std::chrono::minutes JobWatcherThread::readInterval() {
-    Profile& p = m_services.profile;
-    int minutes = p.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJobIntervalMin", 0);
-    if (minutes == 0)
-        writeProfileLogged(p, m_services.log, ini::kMover, ini::kJobDirWatcher, "CheckJobIntervalMin", "5");
-    return minutes > 0 ? std::chrono::minutes(minutes) : kDefaultInterval;
+    return std::chrono::minutes(settingsOf(m_services).integer(keys::kCheckJobIntervalMin));
 }
 
-bool JobWatcherThread::checkSlot(int n, SysTime now) {
-    JobSlotSetting setting = readJobSlot(m_services.profile, n);
-    return setting.watched && CheckJobDir(m_services, m_files, setting.slot, now) == JobDirResult::StaleFound;
+JobDirResult JobWatcherThread::checkSlot(int n, SysTime now) {
+    JobSlotSetting setting = readJobSlot(m_services.profile, n, reportOf(m_services));
+    return setting.watched ? CheckJobDir(m_services, m_files, setting.slot, now) : JobDirResult::Clean;
 }
 
-int JobWatcherThread::checkAll(SysTime now) {
-    int reactions = 0;
-    for (int n = 1; n <= 3; ++n)
-        reactions += checkSlot(n, now) ? 1 : 0;
-    return reactions;
+JobWatcherThread::Tally JobWatcherThread::checkAll(SysTime now) {
+    Tally tally;
+    for (int n = 1; n <= 3; ++n) {
+        const JobDirResult result = checkSlot(n, now);
+        tally.reactions += result == JobDirResult::StaleFound ? 1 : 0;
+        tally.failed += result == JobDirResult::ReactionFailed ? 1 : 0;
+    }
+    return tally;
 }
 
 void JobWatcherThread::run(std::stop_token stop) {
@@ -37,7 +35,9 @@ void JobWatcherThread::run(std::stop_token stop) {
         for (int n = 1; n <= 3; ++n) {
             bool reacted = false;
             try {
-                reacted = checkSlot(n, clock.now());
+                // A reaction that could not start waits its hour too: the log would otherwise say so
+                // at every pass.
+                reacted = checkSlot(n, clock.now()) != JobDirResult::Clean;
             } catch (const std::exception& e) {
                 m_services.log.write(std::string("JobWatcherThread: ") + e.what());
             }

@@ -21,15 +21,19 @@ public:
     JobWatcherThread(Services& services, FileOperations& files);
 
     // The pass interval, read once when the thread starts: CheckJobIntervalMin, where 0 (or a missing
-    // key) is written back as "5" and used as 5 minutes. A negative value is used as 5 minutes too,
-    // so that the thread never spins.
+    // key) is written back as "5" and used as 5 minutes. A value outside 1 minute to a week (or text)
+    // is used as 5 minutes and logged, so that the thread never spins nor falls silent.
     std::chrono::minutes readInterval();
 
-    // Checks slot `n` (1..3) at `now` if it is watched. True when stale job files started a reaction.
-    bool checkSlot(int n, SysTime now);
+    // Checks slot `n` (1..3) at `now` if it is watched (Clean when it is not).
+    JobDirResult checkSlot(int n, SysTime now);
 
-    // The three slots at `now` without the pauses; returns the number of reactions started.
-    int checkAll(SysTime now);
+    struct Tally {
+        int reactions = 0;  // reactions started
+        int failed = 0;     // stale files found whose reaction could not be started
+    };
+    // The three slots at `now` without the pauses.
+    Tally checkAll(SysTime now);
 
     // readInterval(), then passes until stopped.
     void run(std::stop_token stop);

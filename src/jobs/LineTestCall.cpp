@@ -52,12 +52,17 @@ LineCallOutcome placeLineTestCall(Services& s, const std::function<bool()>& afte
         for (const std::string& item : splitItems(p.getString(file, section, "CheckLines", "", 80))) {
             const int line = std::atoi(item.c_str());
             bool goOn = true;
+            bool started = true;
             if (line >= kFirstLine && line <= kLastLine) {
-                s.launcher.run(sibling::lineTestCallOnLine(line, number, extension));
+                started = s.launcher.run(sibling::lineTestCallOnLine(line, number, extension));
                 ++outcome.posted;
+                if (!started)
+                    ++outcome.failed;
                 goOn = afterCall();
             }
-            s.log.note("Start WatchDog call to number " + number + " on line " + std::to_string(line));
+            s.log.note(
+                (started ? "Start WatchDog call to number " : "Cannot start WatchDog call to number ") +
+                number + " on line " + std::to_string(line));
             if (!goOn)
                 break;
         }
@@ -65,10 +70,13 @@ LineCallOutcome placeLineTestCall(Services& s, const std::function<bool()>& afte
     }
     std::error_code ec;
     const bool testcallModule = std::filesystem::exists("_testcall.qxe", ec);
-    s.launcher.run(sibling::lineTestCall(testcallModule, number, extension));
+    const bool started = s.launcher.run(sibling::lineTestCall(testcallModule, number, extension));
     ++outcome.posted;
+    if (!started)
+        ++outcome.failed;
     afterCall();
-    s.log.note("Start WatchDog call to number " + number);
+    s.log.note((started ? "Start WatchDog call to number " : "Cannot start WatchDog call to number ") +
+               number);
     return outcome;
 }
 

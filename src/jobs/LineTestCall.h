@@ -11,6 +11,7 @@ namespace qx {
 struct LineCallOutcome {
     bool haveNumber = false;  // NumberToDial was set; without it nothing is posted
     int posted = 0;           // job-queue commands run
+    int failed = 0;           // job-queue commands that could not be started (logged as such)
 };
 
 // Places the line watchdog's test call now, from [LineWatchDog] of qxalarm.ini: with PostType 1 one
@@ -18,7 +19,8 @@ struct LineCallOutcome {
 // otherwise one queued call, as "_testcall" when the module _testcall.qxe lies in the working
 // directory, else "_dial_s1". `afterCall` runs after each posted call (the queue's pause) and ends the
 // calls when it returns false. With `writeBack`, an empty NumberToDial or WithDDIForDial is written
-// back as the empty key, so that administrators find it.
+// back as the empty key, so that administrators find it. A call whose command could not be started is
+// logged as not placed, never as started.
 LineCallOutcome placeLineTestCall(Services& services, const std::function<bool()>& afterCall,
                                   bool writeBack = true);
 

@@ -1,5 +1,7 @@
 #include "LineWatchdogCounters.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 
@@ -20,7 +22,7 @@ constexpr int kCallBackType = 6;
 
 int singleCounterLimit(int deltaHours, int minuteInterval, int startAlarmImmediately) {
     if (minuteInterval < 1 || minuteInterval > 3)
-        return deltaHours * 6 + 1;
+        return static_cast<int>(std::clamp(deltaHours * 6LL + 1, 1LL, static_cast<long long>(INT_MAX)));
     return minuteInterval + (startAlarmImmediately == 1 ? 0 : 1);
 }
 
@@ -62,7 +64,8 @@ int ServerCallbackCheck::check(int startAlarmImmediately, SysTime now) {
         if (kind != kCallBackKind || type != kCallBackType)
             continue;
         m_table->Read("T65", minutes);
-        const int limit = minutes / 10 + (startAlarmImmediately == 1 ? 0 : 1);
+        // At least one pass: a negative limit would be written back as "--N".
+        const int limit = std::max(1, minutes / 10 + (startAlarmImmediately == 1 ? 0 : 1));
         const std::string section = "WDog" + std::to_string(key);
         const int counter = profile.getInt(ini::kAwdog, section, "CheckCounter", 0);
         if (counter < limit) {
@@ -72,10 +75,15 @@ int ServerCallbackCheck::check(int startAlarmImmediately, SysTime now) {
         }
         m_table->Read("T69", alarm);
         if (alarm >= kFirstAlarm) {
-            m_services.launcher.run(sibling::lineWatchdogAlarm(alarm));
-            m_services.log.note("WatchDog call for " + std::to_string(key) +
-                                " not received (Counter in qxalarm.ini/LineWatchDog/CheckCounter=" +
-                                std::to_string(counter) + ") start Alarm " + std::to_string(alarm));
+            const std::string failure =
+                "WatchDog call for " + std::to_string(key) +
+                " not received (Counter in qxalarm.ini/LineWatchDog/CheckCounter=" + std::to_string(counter) +
+                ")";
+            if (m_services.launcher.run(sibling::lineWatchdogAlarm(alarm)))
+                m_services.log.note(failure + " start Alarm " + std::to_string(alarm));
+            else
+                m_services.log.note(failure + ", but Alarm " + std::to_string(alarm) +
+                                    " could not be started");
         }
         recordLineFailure(profile, m_services.log, ini::kAwdog, section, now, limit);
         ++failures;

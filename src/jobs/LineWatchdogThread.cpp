@@ -7,6 +7,7 @@
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "WarningFile.h"
 
 namespace qx {
@@ -14,25 +15,7 @@ namespace qx {
 namespace {
 
 constexpr int kFirstAlarm = 10;
-constexpr int kMissing = -9;
 constexpr const char* kAlarmFile = ini::kAlarm;
-
-int readWrittenBack(Profile& p, const ActivityLog& log, const char* key) {
-    int value = p.getInt(kAlarmFile, ini::kLineWatchDog, key, kMissing);
-    if (value == kMissing) {
-        writeProfileLogged(p, log, kAlarmFile, ini::kLineWatchDog, key, "0");
-        return 0;
-    }
-    return value;
-}
-
-int readDeltaHours(Profile& p, const ActivityLog& log) {
-    int hours = p.getInt(kAlarmFile, ini::kLineWatchDog, "DeltaHours", 0);
-    if (hours > 0)
-        return hours;
-    writeProfileLogged(p, log, kAlarmFile, ini::kLineWatchDog, "DeltaHours", "1");
-    return 1;
-}
 
 }  // namespace
 
@@ -43,10 +26,12 @@ LineWatchdogThread::LineWatchdogThread(Services& services, FileOperations& files
 
 void LineWatchdogThread::begin() {
     Profile& p = m_services.profile;
-    m_hourCounter = p.getInt(kAlarmFile, ini::kLineWatchDog, "DeltaHours", 0);
+    const SettingReader settings = settingsOf(m_services);
+    m_hourCounter = settings.integer(keys::kDeltaHours);
     writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "CheckCounter", "0");
-    m_services.log.note("WatchDog thread started");
-    m_boxCounter = p.getInt(kAlarmFile, ini::kWatchDog, "Intervall", 1) / 10;
+    // The activity log's rule: the watchdog's start and stop are written whatever WriteLogFile says.
+    m_services.log.write("WatchDog thread started");
+    m_boxCounter = settings.integer(keys::kBoxInterval) / 10;
 }
 
 bool LineWatchdogThread::callDue(int minute, int deltaHours, int minuteInterval) {
@@ -74,17 +59,18 @@ bool LineWatchdogThread::callDue(int minute, int deltaHours, int minuteInterval)
 bool LineWatchdogThread::pass(std::stop_token stop) {
     Profile& p = m_services.profile;
     Clock& clock = m_services.clock;
-    const int lineChecks = p.getInt(kAlarmFile, ini::kLineWatchDog, "WDogActive", 0);
-    const int boxCalls = p.getInt(kAlarmFile, ini::kWatchDog, "Active", 0);
+    const int lineChecks = settingsOf(m_services).integer(keys::kLineChecksActive);
+    const int boxCalls = settingsOf(m_services).integer(keys::kBoxCallsActive);
     if (lineChecks == 0 && boxCalls == 0)
         return false;
     const int minute = toLocal(clock.now()).minute;
     m_slept = std::chrono::milliseconds(0);
 
     if (lineChecks != 0) {
-        const int deltaHours = readDeltaHours(p, m_services.log);
-        const int minuteInterval = readWrittenBack(p, m_services.log, "MinuteInterval");
-        const int startAlarmImmediately = readWrittenBack(p, m_services.log, "StartAlarmImmediately");
+        const SettingReader settings = settingsOf(m_services);
+        const int deltaHours = settings.integer(keys::kDeltaHours);
+        const int minuteInterval = settings.integer(keys::kMinuteInterval);
+        const int startAlarmImmediately = settings.integer(keys::kStartAlarmImmediately);
         if (p.getInt(kAlarmFile, ini::kLineWatchDog, "DeactivateDial", 0) != 1 &&
             callDue(minute, deltaHours, minuteInterval)) {
             placeLineTestCall(m_services, [&] {
@@ -115,18 +101,24 @@ void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
                            std::to_string(counter + 1));
         return;
     }
-    const int alarm = p.getInt(kAlarmFile, ini::kLineWatchDog, "StartAlarm", 0);
+    const SettingReader settings = settingsOf(m_services);
+    const int alarm = settings.integer(keys::kLineStartAlarm);
     if (alarm >= kFirstAlarm) {
-        m_services.launcher.run(sibling::lineWatchdogAlarm(alarm));
-        m_services.log.note("WatchDog call not received (Counter in qxalarm.ini/LineWatchDog/CheckCounter=" +
-                            std::to_string(counter) + ") start Alarm " + std::to_string(alarm));
+        const std::string failure =
+            "WatchDog call not received (Counter in qxalarm.ini/LineWatchDog/CheckCounter=" +
+            std::to_string(counter) + ")";
+        if (m_services.launcher.run(sibling::lineWatchdogAlarm(alarm)))
+            m_services.log.note(failure + " start Alarm " + std::to_string(alarm));
+        else
+            m_services.log.note(failure + ", but Alarm " + std::to_string(alarm) + " could not be started");
     }
     if (p.getInt(kAlarmFile, ini::kLineWatchDog, "WriteWarningFile", 0) == 1)
         writeLineWarning();
     recordLineFailure(p, m_services.log, kAlarmFile, ini::kLineWatchDog, now, limit);
-    if (p.getInt(kAlarmFile, ini::kLineWatchDog, "RestartSystem", 0) == 1) {
+    if (settings.integer(keys::kRestartSystem) == 1) {
         m_services.log.note("Restart system with program shutdown.exe");
-        m_services.launcher.run(sibling::restartSystem());
+        if (!m_services.launcher.run(sibling::restartSystem()))
+            m_services.log.note("The system could not be restarted");
     } else {
         writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "RestartSystem", "0");
     }
@@ -147,14 +139,16 @@ void LineWatchdogThread::writeLineWarning() {
 
 void LineWatchdogThread::boxDuty() {
     Profile& p = m_services.profile;
-    if (m_boxCounter < p.getInt(kAlarmFile, ini::kWatchDog, "Intervall", 1) / 10) {
+    if (m_boxCounter < settingsOf(m_services).integer(keys::kBoxInterval) / 10) {
         ++m_boxCounter;
         return;
     }
     std::string number = p.getString(kAlarmFile, ini::kWatchDog, "NumberToDial", "", 256);
     if (!number.empty()) {
-        m_services.launcher.run(sibling::watchdogBoxCall(), kBoxCallLimit);
-        m_services.log.note("Start WatchDog call to number " + number);
+        if (m_services.launcher.run(sibling::watchdogBoxCall(), kBoxCallLimit))
+            m_services.log.note("Start WatchDog call to number " + number);
+        else
+            m_services.log.note("WatchDog call to number " + number + " could not be started");
     }
     if (p.getInt(kAlarmFile, ini::kWatchDog, "WriteWarningOnNoAnsw", 0) == 1) {
         std::string watchPath = p.getString(ini::kWdir, ini::kPathnames, "WatchPath", "", 80);
@@ -175,7 +169,7 @@ void LineWatchdogThread::run(std::stop_token stop) {
             m_services.log.write(std::string("LineWatchdogThread: ") + e.what());
         }
         if (!goOn) {
-            m_services.log.note("Stop WatchDog thread both not active anymore");
+            m_services.log.write("Stop WatchDog thread both not active anymore");
             return;
         }
         if (!clock.sleepFor(restOfPass(), stop))

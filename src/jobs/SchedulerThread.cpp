@@ -8,6 +8,7 @@
 #include "PathMap.h"
 #include "ProfileNames.h"
 #include "ServiceHooks.h"
+#include "SettingKeys.h"
 #include "StatisticMover.h"
 #include "TimedTasks.h"
 #include "WeeklyBackup.h"
@@ -88,7 +89,8 @@ void SchedulerThread::pass(SysTime now) {
     // week's directory and fill it with this week's files), and at midnight it races this thread.
     if (!m_record)
         loadRecord(now);
-    MoverContext context = readMoverContext(m_services.profile, now, state.rememberedMonth.load());
+    MoverContext context =
+        readMoverContext(m_services.profile, now, state.rememberedMonth.load(), reportOf(m_services));
     // Outside monthly mode the remembered month follows the calendar, so that a switch to monthly
     // mode hands on the month that has just ended, not the one in which weekly mode began.
     if (context.settings.moveMode != kMonthly && context.calendar.rememberedMonth != local.month) {
@@ -104,13 +106,15 @@ void SchedulerThread::pass(SysTime now) {
         topOfHour(now, context);
     }
     owedWork(now, context.settings);
+    // When the pass ended, so that a long job of this pass does not pass for a jump of the clock.
+    m_lastPass = std::max(now, m_services.clock.now());
 }
 
 void SchedulerThread::startOnDemandThreads() {
     Services& s = m_services;
     const Profile& p = s.profile;
-    if (p.getInt(ini::kAlarm, ini::kLineWatchDog, "WDogActive", 0) == 1 ||
-        p.getInt(ini::kAlarm, ini::kWatchDog, "Active", 0) == 1)
+    const SettingReader settings = settingsOf(s);
+    if (settings.integer(keys::kLineChecksActive) == 1 || settings.integer(keys::kBoxCallsActive) == 1)
         startOnDemand(s, OnDemand::LineWatchdog);
     if (jobWatcherWanted(p))
         startOnDemand(s, OnDemand::JobWatcher);
@@ -120,8 +124,13 @@ void SchedulerThread::startOnDemandThreads() {
 
 void SchedulerThread::topOfHour(SysTime now, const MoverContext& context) {
     m_services.state.setLogDirectory(context.logDirectory);
+    // The work of an hour that daylight saving time skipped runs now, once, before this hour's.
+    for (int skipped : skippedLocalHours(now)) {
+        runTimedTasks(m_services, now, context.calendar, skipped);
+        diskCheck(now, skipped, context.settings);
+    }
     runTimedTasks(m_services, now, context.calendar);
-    diskCheck(now, context.settings);
+    diskCheck(now, toLocal(now).hour, context.settings);
     // The daily conference recordings job runs at 00:00 and again at 01:00; the rest of the
     // housekeeping of these hours is owed once per period (owedWork()).
     const MoverSettings& settings = context.settings;
@@ -129,9 +138,9 @@ void SchedulerThread::topOfHour(SysTime now, const MoverContext& context) {
         m_hooks.conferenceRecordings(now);
 }
 
-void SchedulerThread::diskCheck(SysTime now, const MoverSettings& settings) {
+void SchedulerThread::diskCheck(SysTime now, int hour, const MoverSettings& settings) {
     int checkHour = settings.hdActive ? settings.checkTime : -1;
-    if (checkHour < 0 || checkHour != toLocal(now).hour)
+    if (checkHour < 0 || checkHour != hour)
         return;
     std::string drives = asciiUpper(settings.checkDrives);
     for (const char* drive : {"C:", "D:", "E:", "F:"})
@@ -158,8 +167,8 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
         });
         const bool retry = unfiled != m_unfiled.end();
         if (!retry && now - due.hour >= std::chrono::minutes(1))
-            m_services.log.note("Catching up " + describe(due.work, due.hour) +
-                                ", missed while the service was down");
+            m_services.log.note("Catching up " + describe(due.work, due.hour) + ", " +
+                                whyMissed(due.hour, now));
         const bool filed = retry ? refile(due) : runWork(due, now, settings);
         // Cut short by a stop: it runs again at the next start (what it did already stays done).
         if (m_stop.stop_requested())
@@ -183,6 +192,15 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
     }
     if (*m_record != before && !m_stateFile.save(*m_record))
         m_services.log.write("Cannot write " + m_stateFile.file().string());
+}
+
+std::string SchedulerThread::whyMissed(SysTime hour, SysTime now) const {
+    // Its hour passed after one pass of a running service had ended and before the next began: the
+    // clock was set forward over it, or the machine slept through it.
+    if (m_lastPass && *m_lastPass < hour)
+        return "missed because the time jumped from " + formatLocalTime(*m_lastPass) + " to " +
+               formatLocalTime(now) + " while the service was running (clock set forward or machine asleep)";
+    return "missed while the service was down";
 }
 
 bool SchedulerThread::refile(const DueWork& due) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <string>
 #include <vector>
 
 #include "FileOperations.h"
@@ -24,6 +25,11 @@ namespace qx {
 // and not done runs, once, with the weeks and month of its hour, and the activity log says that it was
 // caught up. So a restart, a reboot or a clock step over 00:00 or 01:00 loses nothing, and a second
 // start in the same minute repeats nothing. Without a state file (a first start) nothing is caught up.
+// The catching-up line says why the work was missed: the service was down, or the time jumped over
+// its hour while the service ran.
+//
+// The timed tasks and the disk check of an hour that daylight saving time skips run once at the top
+// of the hour after the gap, before that hour's own.
 //
 // Writes SharedState's log directory, remembered month and due month; reads nothing else of it but
 // the started marks. The remembered month follows the calendar outside monthly mode. The previous
@@ -55,7 +61,9 @@ public:
 private:
     void startOnDemandThreads();
     void topOfHour(SysTime now, const MoverContext& context);
-    void diskCheck(SysTime now, const MoverSettings& settings);
+    void diskCheck(SysTime now, int hour, const MoverSettings& settings);
+    // Why owed work of `hour` was not done in its hour, as the catching-up line tells it.
+    std::string whyMissed(SysTime hour, SysTime now) const;
     void loadRecord(SysTime now);
     void owedWork(SysTime now, const MoverSettings& settings);
     // Runs `due`; false when a weekly half could not file all its files (the rest of it is done).
@@ -78,6 +86,7 @@ private:
     SharedState m_quietState;
     ActivityLog m_quietLog;
     Services m_quietServices;
+    std::optional<SysTime> m_lastPass;  // when the last pass of this run of the service ended
 };
 
 // The start of the minute after `time`.

@@ -19,7 +19,8 @@ ServiceHooks::ServiceHooks(Services& services, FileOperations& files, Deleter& d
 ServiceHooks::~ServiceHooks() = default;
 
 void ServiceHooks::checkDrive(std::string_view drive, SysTime) {
-    m_diskMonitor.checkDrive(drive, diskMonitorOf(readSettings(m_services.profile)));
+    m_diskMonitor.checkDrive(drive,
+                             diskMonitorOf(readSettings(m_services.profile, {}, reportOf(m_services))));
 }
 
 void ServiceHooks::checkAdditionalDrives(SysTime) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "SiblingCommands.h"
 
 namespace qx {
@@ -19,7 +20,8 @@ std::string numberedKey(const char* name, int number) {
 
 }  // namespace
 
-std::vector<TimedTask> readTimedTasks(const Profile& profile) {
+std::vector<TimedTask> readTimedTasks(const Profile& profile, std::optional<SettingReport> report) {
+    const SettingReader settings(profile, report);
     std::vector<TimedTask> tasks;
     const char* file = ini::kMover;
     const char* section = ini::kStartMore;
@@ -29,9 +31,9 @@ std::vector<TimedTask> readTimedTasks(const Profile& profile) {
         task.program = profile.getString(file, section, numberedKey("Prog", n), "", 128);
         if (task.program.empty())
             break;
-        task.day = profile.getInt(file, section, numberedKey("Day", n), 0);
-        task.hour = profile.getInt(file, section, numberedKey("Time", n), 0);
-        task.type = profile.getInt(file, section, numberedKey("Type", n), 0);
+        task.day = settings.integer(keys::kTaskDay, n);
+        task.hour = settings.integer(keys::kTaskTime, n);
+        task.type = settings.integer(keys::kTaskType, n);
         task.weekParameter = profile.getInt(file, section, numberedKey("WeekParameter", n), 0) == 1;
         tasks.push_back(std::move(task));
     }
@@ -84,27 +86,32 @@ std::optional<std::string> timedTaskCommand(const Profile& profile, const TimedT
     }
 }
 
-void runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar) {
+int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar, std::optional<int> hour) {
     LocalTime local = toLocal(now);
-    for (const TimedTask& task : readTimedTasks(services.profile)) {
-        if (!dayMatches(task.day, local.weekday) || task.hour != local.hour)
+    const int dueHour = hour.value_or(local.hour);
+    int failed = 0;
+    for (const TimedTask& task : readTimedTasks(services.profile, reportOf(services))) {
+        if (!dayMatches(task.day, local.weekday) || task.hour != dueHour)
             continue;
         std::optional<std::string> command = timedTaskCommand(services.profile, task, calendar);
         if (!command)
             continue;
-        services.launcher.start(*command, Show::Shown);
+        const bool started = services.launcher.start(*command, Show::Shown);
+        failed += started ? 0 : 1;
+        const std::string prefix = started ? "Start " : "Cannot start ";
         switch (task.type) {
             case 0:
-                services.log.note("Start program " + *command);
+                services.log.note(prefix + "program " + *command);
                 break;
             case 1:
-                services.log.note("Start qxe module " + *command);
+                services.log.note(prefix + "qxe module " + *command);
                 break;
             default:
-                services.log.note("Start alarm " + task.program);
+                services.log.note(prefix + "alarm " + task.program);
                 break;
         }
     }
+    return failed;
 }
 
 }  // namespace qx

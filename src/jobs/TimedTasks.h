@@ -6,6 +6,7 @@
 
 #include "JobSettings.h"
 #include "Services.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -20,8 +21,10 @@ struct TimedTask {
     bool weekParameter = false;
 };
 
-// The tasks in order, up to the first empty Prog<n>.
-std::vector<TimedTask> readTimedTasks(const Profile& profile);
+// The tasks in order, up to the first empty Prog<n>. A day, hour or type that matches nothing keeps its
+// task from starting, told in `report`.
+std::vector<TimedTask> readTimedTasks(const Profile& profile,
+                                      std::optional<SettingReport> report = std::nullopt);
 
 // Whether a task of `day` runs on `weekday` (0 = Sunday .. 6 = Saturday).
 bool dayMatches(int day, int weekday);
@@ -34,8 +37,11 @@ std::string moduleParameters(const Profile& profile, int number);
 std::optional<std::string> timedTaskCommand(const Profile& profile, const TimedTask& task,
                                             const MoverCalendar& calendar);
 
-// Starts every task due at the hour of `now` (shown, results not checked: a failed start only loses
-// that start) and logs each.
-void runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar);
+// Starts every task due at the hour of `now`, or at `hour` of the day of `now` (an hour that daylight
+// saving time skipped, run once in the first minute after it), shown, and logs each: "Start ..." when
+// it started, "Cannot start ..." when not. A failed start only loses that start. Returns the number of
+// tasks that could not be started.
+int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar,
+                  std::optional<int> hour = std::nullopt);
 
 }  // namespace qx

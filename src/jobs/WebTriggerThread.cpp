@@ -2,16 +2,15 @@
 
 #include <exception>
 
-#include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "WeekCalendar.h"
 
 namespace qx {
 
 namespace {
 
-constexpr int kDefaultMinute = 7;
 constexpr int kMonday = 1;
 
 SysTime nextMinuteStart(SysTime time) {
@@ -38,21 +37,24 @@ WebTriggerThread::WebTriggerThread(Services& services, std::string batch, bool w
     : m_services(services), m_batch(std::move(batch)), m_writeBack(writeBack) {}
 
 int WebTriggerThread::startMinute() {
-    Profile& p = m_services.profile;
-    int minute = p.getInt(ini::kMover, ini::kWebTrigger, "StartOnMin", -1);
-    if (minute >= 0)
-        return minute;
-    if (m_writeBack)
-        writeProfileLogged(p, m_services.log, ini::kMover, ini::kWebTrigger, "StartOnMin", "7");
-    return kDefaultMinute;
+    return settingsOf(m_services, m_writeBack).integer(keys::kStartOnMin);
 }
 
 bool WebTriggerThread::pass(SysTime now) {
-    return toLocal(now).minute == startMinute() && fire(now);
+    if (toLocal(now).minute != startMinute())
+        return false;
+    // An hour skipped by daylight saving time fires now, first: where the change comes at midnight,
+    // that hour carries the day, week, month and year.
+    for (int hour : skippedLocalHours(now))
+        fire(now, hour);
+    return fire(now);
 }
 
-bool WebTriggerThread::fire(SysTime now) {
-    const std::string command = sibling::webTrigger(m_batch, webTriggerPeriods(toLocal(now)));
+bool WebTriggerThread::fire(SysTime now, std::optional<int> hour) {
+    LocalTime local = toLocal(now);
+    if (hour)
+        local.hour = *hour;
+    const std::string command = sibling::webTrigger(m_batch, webTriggerPeriods(local));
     const bool started = m_services.launcher.start(command, Show::Hidden);
     m_services.log.note((started ? "Successfully started trigger: " : "FAILED to started trigger: ") +
                         command);

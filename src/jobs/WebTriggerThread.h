@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -16,15 +17,17 @@ public:
     WebTriggerThread(Services& services, std::string batch, bool writeBack = true);
 
     // The minute of the hour at which the trigger fires: StartOnMin, with "7" written when it is
-    // missing or negative.
+    // missing or negative. 60 and above (or text) would never come: 7 is used and logged.
     int startMinute();
 
-    // Fires when the minute of `now` is the start minute. True when it fired.
+    // Fires when the minute of `now` is the start minute, first for an hour that daylight saving time
+    // skipped right before (see skippedLocalHours), then for this one. True when this hour's fired.
     bool pass(SysTime now);
 
-    // Starts the batch with the period arguments of `now` and logs the outcome ("Successfully started
-    // trigger: ..." or "FAILED to started trigger: ..."). True when it started.
-    bool fire(SysTime now);
+    // Starts the batch with the period arguments of `now` (of `hour` of its day, when given) and logs
+    // the outcome ("Successfully started trigger: ..." or "FAILED to started trigger: ..."). True when
+    // it started.
+    bool fire(SysTime now, std::optional<int> hour = std::nullopt);
 
     // A pass at the start of every minute until stopped. Waking at the minute's start, not a fixed
     // minute after the last pass, keeps drift from ever skipping the firing minute.

@@ -1,5 +1,6 @@
 #include "Clock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -46,6 +47,17 @@ SysTime fromLocal(int year, int month, int day, int hour, int minute, int second
     return fromUnixTime(std::mktime(&tm));
 }
 
+std::vector<int> skippedLocalHours(SysTime now) {
+    const LocalTime local = toLocal(now);
+    const LocalTime hourBefore = toLocal(now - std::chrono::hours(1));
+    // The hours of today between the local hour an hour ago and this one: none but in a gap.
+    const int first = hourBefore.day == local.day ? hourBefore.hour + 1 : 0;
+    std::vector<int> hours;
+    for (int hour = first; hour < local.hour; ++hour)
+        hours.push_back(hour);
+    return hours;
+}
+
 std::optional<SysTime> parseLocalTime(std::string_view text) {
     std::string s(text);
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -80,12 +92,37 @@ std::string formatLocalTime(SysTime time) {
     return buffer;
 }
 
+SysTime later(SysTime time, std::chrono::milliseconds duration) {
+    const auto length = std::chrono::duration_cast<SysTime::duration>(
+        std::clamp<std::chrono::milliseconds>(duration, std::chrono::milliseconds(0), Clock::kLongestSleep));
+    if (time > SysTime::max() - length)
+        return SysTime::max();
+    return time + length;
+}
+
+SystemClock::SystemClock(std::function<SysTime()> wall, std::chrono::milliseconds wallCheck)
+    : m_wall(std::move(wall)), m_wallCheck(std::max(wallCheck, std::chrono::milliseconds(1))) {}
+
 bool SystemClock::sleepUntil(SysTime deadline, std::stop_token stop) {
+    using Monotonic = std::chrono::steady_clock;
+    const SysTime start = now();
+    if (deadline <= start)
+        return !stop.stop_requested();
+    // What is left by the wall clock now is all this sleep may last by the monotonic clock.
+    const auto left = std::min<SysTime::duration>(deadline - start, Clock::kLongestSleep);
+    const Monotonic::time_point end =
+        Monotonic::now() + std::chrono::duration_cast<Monotonic::duration>(left);
     std::mutex mutex;
     std::condition_variable_any cv;
     std::unique_lock lock(mutex);
-    cv.wait_until(lock, stop, deadline, [] { return false; });
-    return !stop.stop_requested();
+    for (;;) {
+        const Monotonic::time_point slice = std::min(end, Monotonic::now() + m_wallCheck);
+        cv.wait_until(lock, stop, slice, [] { return false; });
+        if (stop.stop_requested())
+            return false;
+        if (Monotonic::now() >= end || now() >= deadline)
+            return true;
+    }
 }
 
 SysTime VirtualClock::now() const {

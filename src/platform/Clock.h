@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace qx {
 
@@ -40,11 +42,20 @@ SysTime fromUnixTime(std::int64_t seconds, std::int64_t nanoseconds = 0);
 // The instant of a local date and time; daylight saving time is decided by the time zone.
 SysTime fromLocal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
 
+// The local hours of today that daylight saving time skipped within the hour before `now`: {2} from
+// 03:00 to 03:59 on the morning the clocks go forward in Berlin, {0} in the hour after midnight where
+// the change comes at midnight; empty at every other time. Hour-based work of those hours runs then.
+std::vector<int> skippedLocalHours(SysTime now);
+
 // Parses "YYYY-MM-DD HH:MM[:SS]" (or "YYYY-MM-DD"); nullopt when malformed or out of range.
 std::optional<SysTime> parseLocalTime(std::string_view text);
 
 // "YYYY-MM-DD HH:MM:SS" of the local time.
 std::string formatLocalTime(SysTime time);
+
+// `time` + `duration` with `duration` held to 0..Clock::kLongestSleep and the sum to the clock's range:
+// the one place where a length taken from a setting meets a time.
+SysTime later(SysTime time, std::chrono::milliseconds duration);
 
 // Every thread takes the time and sleeps through a Clock, so that a virtual clock can run days of
 // work in seconds. A thread that sleeps on a virtual clock must be enrolled (see ClockMember).
@@ -55,10 +66,16 @@ public:
     virtual SysTime now() const = 0;
     LocalTime localNow() const { return toLocal(now()); }
 
+    // No sleep lasts longer than this: a service wakes at least once a year, whatever a setting asks.
+    static constexpr std::chrono::hours kLongestSleep{24 * 366};
+
     // Sleeps until `deadline` or until a stop is requested. Returns false when stopped.
     virtual bool sleepUntil(SysTime deadline, std::stop_token stop) = 0;
+
+    // Sleeps `duration`, held to 0..kLongestSleep, so that no interval read from a setting can overflow
+    // the deadline (which would end the sleep at once and make its thread spin).
     bool sleepFor(std::chrono::milliseconds duration, std::stop_token stop) {
-        return sleepUntil(now() + duration, std::move(stop));
+        return sleepUntil(later(now(), duration), std::move(stop));
     }
 
     // Membership of a worker thread. The virtual clock advances only while every member sleeps;
@@ -85,10 +102,25 @@ private:
     Clock* m_clock;
 };
 
+// The wall clock of the machine. A sleep is measured on the monotonic clock, so that setting the wall
+// clock back (by hand or by time synchronisation) cannot stall a thread until the wall clock reaches
+// the old deadline again: a sleep lasts at most the wall-clock time that was left when it began. The
+// wall clock is looked at every `wallCheck` during a sleep, so that a step forward over the deadline
+// ends the sleep within that time rather than after the whole remaining length.
 class SystemClock : public Clock {
 public:
-    SysTime now() const override { return std::chrono::system_clock::now(); }
+    static constexpr std::chrono::seconds kWallCheck{10};
+
+    // `wall` stands in for the wall clock (tests step it); empty means the system's.
+    explicit SystemClock(std::function<SysTime()> wall = {},
+                         std::chrono::milliseconds wallCheck = kWallCheck);
+
+    SysTime now() const override { return m_wall ? m_wall() : std::chrono::system_clock::now(); }
     bool sleepUntil(SysTime deadline, std::stop_token stop) override;
+
+private:
+    std::function<SysTime()> m_wall;
+    std::chrono::milliseconds m_wallCheck;
 };
 
 // A clock that stands still while any member works and jumps to the earliest wake-up time as soon

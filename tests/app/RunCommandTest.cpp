@@ -151,6 +151,18 @@ TEST_F(RunCommandTest, QuestionsAreAnsweredOnTheTerminalOrByYes) {
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a");
 }
 
+// A low drive whose alarm cannot be started (no qxe here) is no success: the run says why and fails.
+TEST_F(RunCommandTest, MonitorReactionThatCannotStartFailsTheRun) {
+    ini("qxmover.ini", "HDCheck", "Active", "1");
+    ini("qxmover.ini", "HDCheck", "CheckDrives", "c:");
+    ini("qxmover.ini", "HDCheck", "MinSpace", "2147483647");  // no disk has that much free
+    ini("qxmover.ini", "HDCheck", "StartAlarmIfLow", "1");
+    ini("qxmover.ini", "HDCheck", "AlarmKey", "12");
+    EXPECT_EQ(run("disk-check", "2026-12-09 07:00"), 1);
+    EXPECT_THAT(err.str(), HasSubstr("Cannot start alarm 12, although drive C: has not enough space left"));
+    EXPECT_THAT(err.str(), ::testing::Not(HasSubstr("Alarm 12 started")));
+}
+
 TEST_F(RunCommandTest, TimedTasksOfTheGivenHour) {
     ini("qxmover.ini", "StartMore", "Prog1", "qxping");
     ini("qxmover.ini", "StartMore", "Time1", "6");
@@ -158,7 +170,8 @@ TEST_F(RunCommandTest, TimedTasksOfTheGivenHour) {
     ini("qxmover.ini", "QxeTaskParameter1", "s2", "x");
     ini("qxmover.ini", "StartMore", "Prog2", "later.exe");
     ini("qxmover.ini", "StartMore", "Time2", "7");
-    EXPECT_EQ(run("timed-tasks", "2026-12-09 06:00", true), 0);
+    // The real run could not start it: the dry run says so, and fails as the real run would.
+    EXPECT_EQ(run("timed-tasks", "2026-12-09 06:00", true), 1);
     EXPECT_EQ(out.str(), "start qxe qxping 1  -s2x   [program not found]\n");
 }
 

@@ -111,6 +111,48 @@ TEST_F(MonitorCommandsTest, DiskCheckRunsTheFourReactionsOfEachLowDrive) {
                 HasSubstr("09.12, 07:00,  Alarm 12 started because drive E: has not enough space left\n"));
 }
 
+// A reaction that cannot be started (no qxe here) fails the run instead of reporting it started.
+TEST_F(MonitorCommandsTest, ReactionThatCannotStartFailsTheRun) {
+    lowDisk();
+    ini("qxmover.ini", "HDCheck", "CheckDrives", "C:");
+    std::filesystem::remove(sandbox.path("work/qxe"));
+    auto result = run({"disk-check", "--at", "2026-12-09 07:00"});
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string log = sandbox.read("work/log/qxmover_50.log");
+    EXPECT_THAT(log, HasSubstr("Cannot start alarm 12, although drive C: has not enough space left"));
+    EXPECT_THAT(log, Not(HasSubstr("Alarm 12 started")));
+    EXPECT_THAT(log, Not(HasSubstr("Send SMS")));
+}
+
+// Intervals far past any sense ended a rehearsal never (the job watcher's sleep overflowed and the
+// thread spun) and started the line watchdog's alarm at every pass. Now the service rehearses its half
+// hour, and says once what it used instead.
+TEST_F(MonitorCommandsTest, RehearsalWithHugeIntervalsEndsAndTellsTheValuesUsed) {
+    sandbox.dir("run");
+    sandbox.dir("root/qxt/jobs");
+    ini("qxmover.ini", "JobDirWatcher", "CheckJob1", "1");
+    ini("qxmover.ini", "JobDirWatcher", "CheckDir1", "\\qxt\\jobs");
+    ini("qxmover.ini", "JobDirWatcher", "CheckJobIntervalMin", "200000000");
+    ini("qxalarm.ini", "LineWatchDog", "WDogActive", "1");
+    ini("qxalarm.ini", "LineWatchDog", "DeltaHours", "400000000");
+    ini("qxalarm.ini", "LineWatchDog", "StartAlarm", "50");
+    auto result = test::runBinary(
+        kBinary,
+        {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string(), "--headless",
+         "--clock-start", "2026-12-09 08:05", "--clock-until", "2026-12-09 08:35"},
+        {"TZ=Europe/Berlin", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()}, std::chrono::seconds(60));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::string log = sandbox.read("work/log/qxmover_50.log");
+    EXPECT_THAT(log,
+                HasSubstr("CheckJobIntervalMin=200000000 is out of range (1 to 10080); 5 is used instead\n"));
+    EXPECT_THAT(log, HasSubstr("DeltaHours=400000000 is out of range (1 to 168); 168 is used instead\n"));
+    EXPECT_THAT(log, Not(HasSubstr("start Alarm 50")));
+    const std::string counter = Profile(sandbox.path("root/windows"))
+                                    .getString("qxalarm.ini", "LineWatchDog", "CheckCounter", "", 32);
+    // One pass every ten minutes of the half hour, counted up from 0; never a failure's negative value.
+    EXPECT_THAT(counter, ::testing::AnyOf("3", "4"));
+}
+
 TEST_F(MonitorCommandsTest, AlarmKeyBelowTenStartsNoAlarm) {
     lowDisk();
     ini("qxmover.ini", "HDCheck", "AlarmKey", "5");

@@ -93,6 +93,24 @@ TEST_F(CatchUpTest, MondayMoveMissedOvernightRunsOnceAtTheNextStart) {
     EXPECT_THAT(namesIn(logDir() / "log49"), ElementsAre(".qxcycle", "a.dbf"));
 }
 
+// The clock stepped over Monday's hours while the service ran: the line says so, not "down".
+TEST_F(CatchUpTest, WorkMissedByAClockJumpSaysThatTheTimeJumped) {
+    sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
+    SchedulerThread scheduler(services, &hooks, &files);
+    clock.advanceTo(at(2026, 12, 6, 23));
+    scheduler.begin(at(2026, 12, 6, 23));
+    scheduler.pass(at(2026, 12, 6, 23, 30));
+    clock.advanceTo(at(2026, 12, 7, 9));
+    scheduler.pass(at(2026, 12, 7, 9));
+
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "week 49");
+    EXPECT_THAT(activity(50),
+                Contains("07.12, 09:00,  Catching up the weekly 00:00 work of Monday 07.12, missed "
+                         "because the time jumped from 2026-12-06 23:30:00 to 2026-12-07 09:00:00 "
+                         "while the service was running (clock set forward or machine asleep)"));
+    EXPECT_THAT(activity(50), Not(Contains(HasSubstr("while the service was down"))));
+}
+
 TEST_F(CatchUpTest, FirstStartCatchesNothingUp) {
     sandbox.file("root/qxt/log/a.dbf", "week 49", week49);
     serviceRuns(at(2026, 12, 7, 9), at(2026, 12, 7, 9, 30));

@@ -73,6 +73,40 @@ TEST_F(DiskMonitorTest, LowDriveRunsTheFourReactionsInOrder) {
     EXPECT_EQ(profile.getString("qxmover.ini", "HDCheck", "DialPhoneRetry", "", 16), "4");
 }
 
+// The launcher could not start the programs: nothing is logged as started, each failure is told and
+// counted (for the exit code of the run command).
+TEST_F(DiskMonitorTest, ReactionsThatCouldNotStartAreToldAndCounted) {
+    freeMb(sandbox.path("root"), 199);
+    launcher.missing = {"start", "cleanup.bat", "qxtque.exe", "qxarun"};
+
+    EXPECT_TRUE(monitor.checkDrive("C:", allReactions()));
+    EXPECT_EQ(monitor.failedReactions(), 4);
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre(
+            "09.12, 07:00,  Cannot start alarm 12, although drive C: has not enough space left",
+            "09.12, 07:00,  Cannot send SMS to 0171555, although drive C: has not enough space left",
+            "09.12, 07:00,  Cannot start batch program cleanup.bat /all, although drive C: has not enough "
+            "space left",
+            "09.12, 07:00,  Cannot call number 0301234, although drive C: has not enough space left"));
+
+    ini("qxmover.ini", "MonitorAddtionalDrives", "Drive1", "D:");
+    ini("qxmover.ini", "MonitorAddtionalDrives", "Space1", "50");
+    ini("qxmover.ini", "MonitorAddtionalDrives", "StartAlarm1", "31");
+    freeMb(drives['D'], 250, 1000);
+    EXPECT_EQ(monitor.checkAdditionalDrives(), 0);
+    EXPECT_EQ(monitor.failedReactions(), 5);
+}
+
+// MinSpace -1 made every drive low every day, compared unsigned.
+TEST_F(DiskMonitorTest, NegativeMinimumTakesTheDefault) {
+    ini("qxmover.ini", "HDCheck", "MinSpace", "-1");
+    freeMb(sandbox.path("root"), 5000);
+    EXPECT_FALSE(monitor.checkDrive("C:", diskMonitorOf(readSettings(profile, {}, reportOf(services)))));
+    freeMb(sandbox.path("root"), 150);
+    EXPECT_TRUE(monitor.checkDrive("C:", diskMonitorOf(readSettings(profile, {}, reportOf(services)))));
+}
+
 TEST_F(DiskMonitorTest, FreeSpaceLimits) {
     const auto low = [&](std::uint64_t freeBytes, int minSpace, bool readOnly = false) {
         return isLow(DiskSpace{freeBytes, 1000 * kMb, readOnly}, minSpace);

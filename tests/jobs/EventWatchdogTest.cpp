@@ -83,6 +83,57 @@ TEST_F(EventWatchdogTest, GraceOverdueRepeatPauseAndSelfMaintainingList) {
             "09.12, 08:30,  WatchDog Alarm 17 started because no event received in the last 30 minutes"));
 }
 
+// 150 characters were cut at 127: alarms 1025 to 1029 were lost for good when the list was written back,
+// and the cut "10" became alarm 10.
+TEST_F(EventWatchdogTest, LongListIsReadWholeAndKept) {
+    AlarmTableBuilder table(sandbox.path("root/db1/vm001.dbf"));
+    std::string items;
+    for (int alarm = 1000; alarm < 1030; ++alarm) {
+        table.alarm(alarm, 91, 0, "QXAWDOG 0,0");
+        items += std::to_string(alarm) + ";";
+    }
+    table.alarm(10, 91, 0, "QXAWDOG 0,0");
+    ASSERT_EQ(items.size(), 150u);
+    ini("qxawdog.ini", "Config", "ActiveWdogAlarms", items);
+
+    EventWatchdogThread watchdog(services);
+    EXPECT_EQ(watchdog.pass(start), 30);
+    EXPECT_EQ(profile.getString("qxawdog.ini", "Config", "ActiveWdogAlarms", "-", 1024), items);
+    EXPECT_EQ(launcher.calls().back(), "run start /MIN qxe.exe qxarun 1 -i41029 -s8WatchDogAlarm");
+}
+
+TEST_F(EventWatchdogTest, ListTooLongToReadIsNeverWrittenBackCut) {
+    AlarmTableBuilder(sandbox.path("root/db1/vm001.dbf")).alarm(12, 91, 0, "QXAWDOG 30,60");
+    std::string items = "12;";
+    while (items.size() < 70'000)
+        items += "20000;";  // no alarm number: dropped if the list were rewritten
+    ini("qxawdog.ini", "Config", "ActiveWdogAlarms", items);
+
+    EventWatchdogThread watchdog(services);
+    watchdog.pass(start);
+    watchdog.pass(start + std::chrono::minutes(1));
+    EXPECT_EQ(profile.getString("qxawdog.ini", "Config", "ActiveWdogAlarms", "-", 100'000), items);
+    EXPECT_THAT(activity(50),
+                ElementsAre("09.12, 08:00,  qxawdog.ini [Config] ActiveWdogAlarms is longer than "
+                            "65534 characters: the alarms beyond are not watched, and the list is "
+                            "not rewritten"));
+}
+
+// Without a stored event the minutes count from the service's start, not up to the largest window + 1.
+TEST_F(EventWatchdogTest, MinutesWithoutAnyEventCountFromTheStart) {
+    AlarmTableBuilder(sandbox.path("root/db1/vm001.dbf")).alarm(12, 91, 0, "QXAWDOG 30,0");
+    ini("qxawdog.ini", "Config", "ActiveWdogAlarms", "12;");
+    EventWatchdogThread watchdog(services);
+    EXPECT_EQ(watchdog.pass(start), 0);  // within the grace of its 30-minute window
+    for (int minute = 1; minute <= 45; ++minute)
+        watchdog.minutePassed();
+    lastAlarm(12, start);
+    EXPECT_EQ(watchdog.pass(start + std::chrono::minutes(45)), 1);
+    EXPECT_THAT(activity(50),
+                ElementsAre("09.12, 08:00,  WatchDog Alarm 12 started because no event received "
+                            "in the last 45 minutes"));
+}
+
 TEST_F(EventWatchdogTest, RecentEventAndMissingTableStartNothing) {
     ini("qxawdog.ini", "Config", "ActiveWdogAlarms", "12;");
     EventWatchdogThread noTable(services);

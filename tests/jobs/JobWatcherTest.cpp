@@ -3,7 +3,9 @@
 #include "JobsFixture.h"
 #include "ThreadSet.h"
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 namespace qx::test {
@@ -112,11 +114,75 @@ TEST_F(JobWatcherTest, OnlyOneEnablesASlotAndTheIntervalIsWrittenBack) {
     sandbox.file("root/qxt/one/a.job", "", at(2026, 12, 9, 8));
     sandbox.file("root/qxt/two/a.job", "", at(2026, 12, 9, 8));
 
-    EXPECT_EQ(watcher.checkAll(at(2026, 12, 9, 9)), 1);
+    EXPECT_EQ(watcher.checkAll(at(2026, 12, 9, 9)).reactions, 1);
     EXPECT_EQ(watcher.readInterval(), std::chrono::minutes(5));
     EXPECT_EQ(profile.getString("qxmover.ini", "JobDirWatcher", "CheckJobIntervalMin", "", 8), "5");
     ini("qxmover.ini", "JobDirWatcher", "CheckJobIntervalMin", "-3");
     EXPECT_EQ(watcher.readInterval(), std::chrono::minutes(5));
+    // Past a week is a typing error: the interval would overflow the sleep and the thread would spin.
+    ini("qxmover.ini", "JobDirWatcher", "CheckJobIntervalMin", "200000000");
+    EXPECT_EQ(watcher.readInterval(), std::chrono::minutes(5));
+    EXPECT_THAT(activity(49), Contains(HasSubstr("CheckJobIntervalMin=200000000 is out of range")));
+}
+
+// A stale a.job moved out of the way never replaces the a.job that an earlier stall put there.
+TEST_F(JobWatcherTest, MovingNeverReplacesAFileOfTheSameName) {
+    alarmReaction("15");
+    sandbox.file("root/qxt/jobs/a.job", "new", at(2026, 12, 9, 8));
+    sandbox.file("root/qxt/jobs/b.job", "b", at(2026, 12, 9, 8));
+    sandbox.file("root/qxt/stale/a.job", "earlier", at(2026, 12, 8, 8));
+
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), JobDirResult::StaleFound);
+
+    EXPECT_EQ(sandbox.read("root/qxt/stale/a.job"), "earlier");
+    EXPECT_EQ(sandbox.read("root/qxt/jobs/a.job"), "new");
+    EXPECT_EQ(sandbox.read("root/qxt/stale/b.job"), "b");
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre("09.12, 09:00,  JOB file a.job not moved to \\qxt\\stale: a file of that name is there "
+                    "already",
+                    "09.12, 09:00,  Alarm 15 started because old JOB files found in \\qxt\\jobs"));
+}
+
+// A job file dated more than a day ahead came from a wrong clock: it is stale at once, and the log
+// says why. Less than a day ahead is left alone as before.
+TEST_F(JobWatcherTest, FileDatedMoreThanADayAheadIsStaleAtOnce) {
+    alarmReaction("15");
+    sandbox.file("root/qxt/soon/a.job", "", at(2026, 12, 10, 8));
+    EXPECT_EQ(check("\\qxt\\soon", at(2026, 12, 9, 9)), JobDirResult::Clean);
+    sandbox.file("root/qxt/far/a.job", "", at(2030, 1, 1, 0));
+    EXPECT_EQ(check("\\qxt\\far", at(2026, 12, 9, 9)), JobDirResult::StaleFound);
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre("09.12, 09:00,  JOB file a.job in \\qxt\\far is dated 2030-01-01 00:00:00, more than a "
+                    "day ahead: taken as stale",
+                    "09.12, 09:00,  Alarm 15 started because old JOB files found in \\qxt\\far"));
+}
+
+// A reaction that could not be started is never logged as started, and text where the alarm number
+// belongs starts no alarm 0.
+TEST_F(JobWatcherTest, ReactionThatCouldNotStartIsToldAsSuch) {
+    sandbox.file("root/qxt/jobs/a.job", "", at(2026, 12, 9, 8));
+    alarmReaction("15");
+    launcher.missing = {"qxe"};
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9)), JobDirResult::ReactionFailed);
+    ini("qxmover.ini", "JobDirWatcher", "StartOnErrorType", "0");
+    ini("qxmover.ini", "JobDirWatcher", "StartOnErrorProg", "notify.exe");
+    launcher.missing = {"notify.exe"};
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 1)), JobDirResult::ReactionFailed);
+    alarmReaction("abc");
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 2)), JobDirResult::ReactionFailed);
+
+    EXPECT_THAT(launcher.calls(), ElementsAre("run qxe qxarun 1 -i415", "run notify.exe"));
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre("09.12, 09:00,  Old JOB files found in \\qxt\\jobs, but alarm 15 could not be started",
+                    "09.12, 09:01,  Old JOB files found in \\qxt\\jobs, but program notify.exe could not be "
+                    "started",
+                    "09.12, 09:02,  qxmover.ini [JobDirWatcher] StartOnErrorAlarm=abc is not a number; no "
+                    "alarm is started",
+                    "09.12, 09:02,  Old JOB files found in \\qxt\\jobs, but StartOnErrorAlarm names no "
+                    "alarm: nothing started"));
 }
 
 // The thread on the virtual clock: a slot that reacted holds the next slot back an hour.

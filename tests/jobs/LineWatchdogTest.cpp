@@ -1,9 +1,11 @@
 #include "LineWatchdogThread.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "AlarmTableBuilder.h"
 #include "JobsFixture.h"
+#include "LineWatchdogCounters.h"
 #include "OnDemandThreads.h"
 #include "ThreadSet.h"
 #include "WatchdogBoxTestCall.h"
@@ -247,6 +249,44 @@ TEST_F(LineWatchdogTest, ThreadEndsWhenSwitchedOffAndStartsAgain) {
     EXPECT_THAT(activity(50), ElementsAre("09.12, 08:00,  WatchDog thread started",
                                           "09.12, 08:29,  Stop WatchDog thread both not active anymore",
                                           "09.12, 08:45,  WatchDog thread started"));
+}
+
+// DeltaHours × 6 + 1 wrapped negative for 400,000,000: the alarm started at every pass and the
+// counter was written as "--1894967295".
+TEST_F(LineWatchdogTest, HugeDeltaHoursIsHeldToAWeekAndNeverWrapsTheLimit) {
+    line("DeltaHours", "400000000");
+    line("RestartSystem", "1");
+    watchdog.begin();
+    EXPECT_THAT(passes(30), IsEmpty());
+    EXPECT_EQ(lineValue("CheckCounter"), "30");
+    EXPECT_EQ(singleCounterLimit(400'000'000, 0, 0), INT_MAX);
+    EXPECT_THAT(activity(50),
+                Contains("09.12, 08:00,  qxalarm.ini [LineWatchDog] DeltaHours=400000000 is out of "
+                         "range (1 to 168); 168 is used instead"));
+}
+
+// The watchdog's start and stop are written whatever WriteLogFile says; its other lines follow it.
+// A failure whose alarm or restart could not be started says so instead of "start Alarm".
+TEST_F(LineWatchdogTest, StartAndStopLinesAreAlwaysWrittenAndFailedStartsAreTold) {
+    state.writeLogFile = false;
+    line("WDogActive", "0");
+    watchdog.run({});
+    EXPECT_THAT(activity(50), ElementsAre("09.12, 08:00,  WatchDog thread started",
+                                          "09.12, 08:00,  Stop WatchDog thread both not active anymore"));
+
+    state.writeLogFile = true;
+    line("WDogActive", "1");
+    line("DeactivateDial", "1");
+    line("RestartSystem", "1");
+    line("CheckCounter", "7");
+    launcher.missing = {"start", "shutdown"};
+    watchdog.pass();
+    EXPECT_THAT(activity(50),
+                ElementsAre(::testing::_, ::testing::_,
+                            "09.12, 08:00,  WatchDog call not received (Counter in "
+                            "qxalarm.ini/LineWatchDog/CheckCounter=7), but Alarm 50 could not be started",
+                            "09.12, 08:00,  Restart system with program shutdown.exe",
+                            "09.12, 08:00,  The system could not be restarted"));
 }
 
 TEST_F(LineWatchdogTest, BoxTestCallNeedsTheModuleAndANumber) {

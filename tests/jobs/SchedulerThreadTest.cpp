@@ -155,6 +155,41 @@ TEST_F(SchedulerThreadTest, TopOfTheHourIsHandledOnce) {
     EXPECT_THAT(launcher.calls(), ElementsAre("start shown hourly.exe"));
 }
 
+// 28 March 2027: the clocks go from 02:00 to 03:00 in Berlin. The 02:00 task and the 02:00 disk check
+// run at 03:00, once, before the 03:00 work; no other hour runs anything twice.
+TEST_F(SchedulerThreadTest, WorkOfAnHourSkippedByDaylightSavingRunsOnceAfterTheGap) {
+    ini("qxmover.ini", "StartMore", "Prog1", "two.exe");
+    ini("qxmover.ini", "StartMore", "Time1", "2");
+    ini("qxmover.ini", "StartMore", "Prog2", "three.exe");
+    ini("qxmover.ini", "StartMore", "Time2", "3");
+    ini("qxmover.ini", "HDCheck", "Active", "1");
+    ini("qxmover.ini", "HDCheck", "CheckTime", "2");
+    ini("qxmover.ini", "HDCheck", "CheckDrives", "c:");
+    const SysTime one = at(2027, 3, 28, 1);
+    scheduler.begin(one);
+    clock.advanceTo(one);
+    for (int minute = 0; minute <= 3 * 60; ++minute)
+        scheduler.pass(one + std::chrono::minutes(minute));
+    EXPECT_EQ(toLocal(one + std::chrono::hours(1)).hour, 3);
+    EXPECT_THAT(launcher.calls(), ElementsAre("start shown two.exe", "start shown three.exe"));
+    EXPECT_THAT(hooks.calls(), ElementsAre("checkDrive C:", "checkAdditionalDrives"));
+}
+
+// A disk check hour that no day has (24, 31, -1) switched the check off without a word.
+TEST_F(SchedulerThreadTest, DiskCheckHourOutOfRangeTakesItsDefaultAndIsToldOnce) {
+    ini("qxmover.ini", "HDCheck", "Active", "1");
+    ini("qxmover.ini", "HDCheck", "CheckTime", "24");
+    ini("qxmover.ini", "HDCheck", "CheckDrives", "c:");
+    scheduler.begin(at(2026, 12, 9, 6));
+    clock.advanceTo(at(2026, 12, 9, 6));
+    for (int minute = 0; minute <= 90; ++minute)
+        scheduler.pass(at(2026, 12, 9, 6) + std::chrono::minutes(minute));
+    EXPECT_THAT(hooks.calls(), ElementsAre("checkDrive C:", "checkAdditionalDrives"));
+    EXPECT_THAT(activity(50),
+                ElementsAre("09.12, 06:00,  qxmover.ini [HDCheck] CheckTime=24 is out of range (0 "
+                            "to 23); 7 is used instead"));
+}
+
 TEST_F(SchedulerThreadTest, SettingsTakeEffectAtTheNextPass) {
     ini("qxmover.ini", "StartMore", "Prog1", "first.exe");
     ini("qxmover.ini", "StartMore", "Time1", "9");

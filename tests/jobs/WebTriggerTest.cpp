@@ -41,6 +41,30 @@ TEST_F(WebTriggerTest, FiresAtTheStartMinuteAndLogsTheOutcome) {
                     "w2 d1 h0"));
 }
 
+// StartOnMin 60 never came: the trigger fell silent without a word.
+TEST_F(WebTriggerTest, MinuteNoHourHasFiresAtSevenAndIsTold) {
+    ini("qxmover.ini", "WebTrigger", "StartOnMin", "60");
+    clock.advanceTo(at(2026, 12, 9, 13, 7));
+    EXPECT_FALSE(trigger.pass(at(2026, 12, 9, 13, 6)));
+    EXPECT_TRUE(trigger.pass(at(2026, 12, 9, 13, 7)));
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre("09.12, 13:07,  qxmover.ini [WebTrigger] StartOnMin=60 is out of range (0 to 59); 7 is "
+                    "used instead",
+                    "09.12, 13:07,  Successfully started trigger: \\qx_web\\bin\\qxphp.bat webtrigger h13"));
+}
+
+// 28 March 2027 in Berlin: 02:07 never comes, so the 02:07 trigger fires at 03:07, before 03:07's own.
+TEST_F(WebTriggerTest, HourSkippedByDaylightSavingFiresAfterTheGap) {
+    clock.advanceTo(at(2027, 3, 28, 3, 7));
+    EXPECT_FALSE(trigger.pass(at(2027, 3, 28, 1, 7) + std::chrono::minutes(59)));
+    EXPECT_TRUE(trigger.pass(at(2027, 3, 28, 3, 7)));
+    EXPECT_TRUE(trigger.pass(at(2027, 3, 28, 4, 7)));
+    EXPECT_THAT(launcher.calls(), ElementsAre("start hidden \\qx_web\\bin\\qxphp.bat webtrigger h2",
+                                              "start hidden \\qx_web\\bin\\qxphp.bat webtrigger h3",
+                                              "start hidden \\qx_web\\bin\\qxphp.bat webtrigger h4"));
+}
+
 // The thread wakes at every minute's start, so an hour holds exactly one firing minute, whatever the
 // time of the thread's start.
 TEST_F(WebTriggerTest, ThreadFiresOnceAnHour) {

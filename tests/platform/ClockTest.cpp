@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -122,6 +123,71 @@ TEST_F(ClockTest, StopEndsASystemClockSleepAtOnce) {
     EXPECT_FALSE(result);
     // Bound by the clock itself: the sleep ended long before its deadline.
     EXPECT_LT(clock.now(), deadline - std::chrono::minutes(59));
+}
+
+TEST_F(ClockTest, HoursSkippedByDaylightSavingTime) {
+    // Berlin, 28 March 2027: 02:00 does not exist; 25 October 2026: 02:00 comes twice.
+    const SysTime three = fromLocal(2027, 3, 28, 3);
+    EXPECT_EQ(skippedLocalHours(three), std::vector<int>{2});
+    EXPECT_EQ(skippedLocalHours(three + std::chrono::minutes(59)), std::vector<int>{2});
+    EXPECT_TRUE(skippedLocalHours(three + std::chrono::hours(1)).empty());
+    EXPECT_TRUE(skippedLocalHours(fromLocal(2026, 10, 25, 2) + std::chrono::hours(1)).empty());
+    EXPECT_TRUE(skippedLocalHours(fromLocal(2026, 12, 10, 0)).empty());
+    // Where the change comes at midnight (Santiago de Chile, 6 September 2026), hour 0 is skipped.
+    setenv("TZ", "America/Santiago", 1);
+    tzset();
+    EXPECT_EQ(skippedLocalHours(fromLocal(2026, 9, 6, 1, 30)), std::vector<int>{0});
+    EXPECT_EQ(toLocal(fromLocal(2026, 9, 6, 1, 30)).weekday, 0);
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+}
+
+TEST_F(ClockTest, HugeSleepsAreHeldToTheLongestSleepInsteadOfOverflowing) {
+    // 200,000,000 minutes in nanoseconds is past the clock's range: the deadline must not wrap into the
+    // past, which ended every such sleep at once.
+    const SysTime start = *parseLocalTime("2026-12-07 00:00");
+    EXPECT_EQ(later(start, std::chrono::minutes(200'000'000)), start + Clock::kLongestSleep);
+    EXPECT_EQ(later(start, std::chrono::milliseconds(-5)), start);
+    EXPECT_EQ(later(SysTime::max() - std::chrono::hours(1), std::chrono::hours(2)), SysTime::max());
+
+    VirtualClock clock(start);
+    std::stop_source stop;
+    std::atomic<bool> woke{false};
+    {
+        std::thread sleeper([&, member = ClockMember(clock)]() mutable {
+            woke = clock.sleepFor(std::chrono::minutes(200'000'000), stop.get_token());
+        });
+        sleeper.join();
+    }
+    EXPECT_TRUE(woke);
+    EXPECT_EQ(clock.now(), start + Clock::kLongestSleep);
+}
+
+// A wall clock that a test steps: the first look gives `first`, every later one `then`.
+struct SteppedWall {
+    SysTime first;
+    SysTime then;
+    std::shared_ptr<std::atomic<int>> looks = std::make_shared<std::atomic<int>>(0);
+    SysTime operator()() const { return (*looks)++ == 0 ? first : then; }
+};
+
+TEST_F(ClockTest, SystemClockSleepsByTheMonotonicClockWhenTheWallClockIsSetBack) {
+    const SysTime wall = *parseLocalTime("2026-12-07 12:00");
+    // Set back an hour right after the sleep began: the sleep still lasts its 50 ms, not an hour.
+    SystemClock clock(SteppedWall{wall, wall - std::chrono::hours(1)}, std::chrono::milliseconds(10));
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(clock.sleepUntil(wall + std::chrono::milliseconds(50), {}));
+    const auto slept = std::chrono::steady_clock::now() - began;
+    EXPECT_GE(slept, std::chrono::milliseconds(50));
+    EXPECT_LT(slept, std::chrono::seconds(5));
+}
+
+TEST_F(ClockTest, SystemClockSleepEndsSoonAfterTheWallClockStepsPastItsDeadline) {
+    const SysTime wall = *parseLocalTime("2026-12-07 12:00");
+    SystemClock clock(SteppedWall{wall, wall + std::chrono::hours(2)}, std::chrono::milliseconds(10));
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_TRUE(clock.sleepUntil(wall + std::chrono::hours(1), {}));
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(5));
 }
 
 }  // namespace

@@ -1,0 +1,159 @@
+#include "SettingKeys.h"
+
+#include <climits>
+
+#include "ActivityLog.h"
+#include "Profile.h"
+#include "Services.h"
+#include "SettingNotices.h"
+
+namespace qx {
+
+namespace {
+
+// Stands for a missing key: no profile value holds this byte.
+constexpr std::string_view kAbsent = "\x01";
+// Room for reading a number: longer values are not numbers anyway, and are shown cut.
+constexpr std::size_t kNumberRoom = 256;
+constexpr std::size_t kShownValue = 60;
+
+bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+int digitValue(char c, int base) {
+    int value = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : 99;
+    return value < base ? value : -1;
+}
+
+std::string range(const SettingKey& key) {
+    if (key.low == INT_MIN)
+        return "at most " + std::to_string(key.high);
+    if (key.high == INT_MAX)
+        return "at least " + std::to_string(key.low);
+    return std::to_string(key.low) + " to " + std::to_string(key.high);
+}
+
+}  // namespace
+
+std::string SettingKey::keyName(int number) const {
+    const std::size_t at = name.find("%d");
+    if (at == std::string_view::npos)
+        return std::string(name);
+    return std::string(name.substr(0, at)) + std::to_string(number) + std::string(name.substr(at + 2));
+}
+
+std::optional<long long> parseSettingNumber(std::string_view text) {
+    text = trimmed(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty())
+        return std::nullopt;
+    unsigned long long value = 0;
+    constexpr unsigned long long kLimit = static_cast<unsigned long long>(LLONG_MAX);
+    for (char c : text) {
+        const int digit = digitValue(c, base);
+        if (digit < 0)
+            return std::nullopt;
+        value = value > (kLimit - static_cast<unsigned>(digit)) / static_cast<unsigned>(base)
+                    ? kLimit
+                    : value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+    }
+    const long long magnitude = static_cast<long long>(value);
+    return negative ? -magnitude : magnitude;
+}
+
+SettingReader::SettingReader(const Profile& profile, std::optional<SettingReport> report, Profile* writeBack)
+    : m_profile(profile), m_report(report), m_writeBack(writeBack) {}
+
+int SettingReader::integer(const SettingKey& key, int number) const {
+    const std::string name = key.keyName(number);
+    const std::size_t room = key.type == SettingType::NumberText ? key.size : kNumberRoom;
+    const std::string raw = m_profile.getString(key.file, key.section, name, kAbsent, room);
+    const bool missing = raw == kAbsent || trimmed(raw).empty();
+    if (missing && key.type != SettingType::NumberText) {
+        if (key.marker)
+            writeDefault(key, name);
+        return key.defaultValue;
+    }
+    const std::optional<long long> value = parseSettingNumber(raw);
+    if (!value)
+        return bad(key, name, missing ? std::string_view() : std::string_view(raw), true, 0);
+    if (key.type == SettingType::Flag)
+        return *value != 0 ? 1 : 0;
+    if (key.marker && *value == *key.marker) {
+        writeDefault(key, name);
+        return key.defaultValue;
+    }
+    if (*value >= key.low && *value <= key.high)
+        return static_cast<int>(*value);
+    return bad(key, name, raw, false, *value);
+}
+
+int SettingReader::bad(const SettingKey& key, const std::string& name, std::string_view value,
+                       bool notANumber, long long number) const {
+    const bool repaired = !notANumber && key.belowRangeIsMissing && number < key.low;
+    int used = key.defaultValue;
+    std::string instead;
+    if (repaired) {
+        writeDefault(key, name);
+        instead = std::to_string(used) + " is used instead and written back";
+    } else if (key.outOfRange == OutOfRange::Fallback) {
+        used = key.fallback;
+        instead = std::string(key.fallbackMeaning);
+    } else {
+        if (key.outOfRange == OutOfRange::NearestBound && !notANumber)
+            used = number < key.low ? key.low : key.high;
+        instead = std::to_string(used) + " is used instead";
+    }
+    if (m_report) {
+        std::string shown(value.substr(0, kShownValue));
+        if (value.size() > kShownValue)
+            shown += "...";
+        const std::string where =
+            std::string(key.file) + " [" + std::string(key.section) + "] " + name + "=" + shown;
+        if (m_report->notices.firstTime(where))
+            m_report->log.write(where +
+                                (notANumber ? " is not a number" : " is out of range (" + range(key) + ")") +
+                                "; " + instead);
+    }
+    return used;
+}
+
+void SettingReader::writeDefault(const SettingKey& key, const std::string& name) const {
+    if (!m_writeBack)
+        return;
+    const ProfileWriteResult result =
+        m_writeBack->writeString(key.file, key.section, name, std::to_string(key.defaultValue));
+    if (!result && m_report)
+        m_report->log.write(profileWriteFailure(key.file, key.section, name, result));
+}
+
+SettingReport reportOf(const Services& services) {
+    return SettingReport{services.log, services.state.settingNotices};
+}
+
+SettingReader settingsOf(const Services& services, bool writeBack) {
+    return SettingReader(services.profile, reportOf(services), writeBack ? &services.profile : nullptr);
+}
+
+}  // namespace qx

@@ -1,0 +1,189 @@
+#include "SettingKeys.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <sstream>
+
+#include "ActivityLog.h"
+#include "Profile.h"
+#include "Sandbox.h"
+#include "SharedState.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace qx {
+namespace {
+
+// One value fed to one key: what the reader must use, what it must tell (once), and what the file
+// must hold afterwards.
+struct BadValue {
+    const SettingKey* key;
+    const char* stored;  // nullptr: the key is missing
+    int used;
+    const char* told;       // part of the one log line; nullptr: nothing is told
+    const char* fileAfter;  // the stored value afterwards; nullptr: as it was
+    int number = 2;         // for numbered keys
+};
+
+void PrintTo(const BadValue& v, std::ostream* out) {
+    *out << v.key->keyName(v.number) << "=" << (v.stored ? v.stored : "<missing>");
+}
+
+class SettingKeysTest : public ::testing::TestWithParam<BadValue> {
+protected:
+    SettingKeysTest() {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+
+    std::vector<std::string> logLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(test::readFile(log.fileFor(clock.now())));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line.substr(line.find(",  ") + 3));
+        return lines;
+    }
+    std::string stored(const SettingKey& key, int number) const {
+        return profile.getString(key.file, key.section, key.keyName(number), "<missing>", 64);
+    }
+
+    test::Sandbox sandbox;
+    Profile profile{sandbox.dir("windows")};
+    VirtualClock clock{fromLocal(2026, 12, 9, 8, 0)};
+    SharedState state;
+    ActivityLog log{clock, state, sandbox.dir("log")};
+    SettingReader reader{profile, SettingReport{log, state.settingNotices}, &profile};
+};
+
+// Garbage, huge and negative values of every key the monitors and the scheduler read: each gives its
+// default or bound (never a wrapped or overflowing number) and one log line, however often it is read.
+TEST_P(SettingKeysTest, BadValueTakesItsDefaultOrBoundAndIsToldOnce) {
+    const BadValue& v = GetParam();
+    const std::string name = v.key->keyName(v.number);
+    if (v.stored) {
+        ASSERT_TRUE(profile.writeString(v.key->file, v.key->section, name, v.stored));
+    }
+
+    EXPECT_EQ(reader.integer(*v.key, v.number), v.used);
+    EXPECT_EQ(reader.integer(*v.key, v.number), v.used);  // every pass reads again
+
+    if (v.told) {
+        EXPECT_THAT(logLines(), ElementsAre(HasSubstr(std::string(v.key->file) + " [" +
+                                                      std::string(v.key->section) + "] " + name + "=")));
+        EXPECT_THAT(logLines(), ElementsAre(HasSubstr(v.told)));
+    } else {
+        EXPECT_THAT(logLines(), IsEmpty());
+    }
+    EXPECT_EQ(stored(*v.key, v.number), v.fileAfter ? v.fileAfter : v.stored ? v.stored : "<missing>");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MonitorAndSchedulerKeys, SettingKeysTest,
+    ::testing::Values(
+        // The disk check hour: 24, 31 and -1 switched the check off.
+        BadValue{&keys::kCheckTime, "24", 7, "=24 is out of range (0 to 23); 7 is used instead", nullptr},
+        BadValue{&keys::kCheckTime, "31", 7, "out of range", nullptr},
+        BadValue{&keys::kCheckTime, "-1", 7, "out of range", nullptr},
+        BadValue{&keys::kCheckTime, "seven", 7, "=seven is not a number; 7 is used instead", nullptr},
+        BadValue{&keys::kCheckTime, "4294967303", 7, "out of range", nullptr},  // wrapped, it was 7
+        BadValue{&keys::kCheckTime, nullptr, 7, nullptr, nullptr},
+        BadValue{&keys::kCheckTime, " 23 ", 23, nullptr, "23"},
+        // The minimum space: -1 made every drive low.
+        BadValue{&keys::kMinSpace, "-1", 200, "(at least 1); 200 is used instead", nullptr},
+        BadValue{&keys::kMinSpace, "4294967295", 200, "out of range", nullptr},
+        BadValue{&keys::kMinSpace, "lots", 200, "not a number", nullptr},
+        BadValue{&keys::kMinSpace, "0x400", 1024, nullptr, nullptr},
+        // The web trigger's minute: 60 never came.
+        BadValue{&keys::kStartOnMin, "60", 7, "(0 to 59); 7 is used instead", nullptr},
+        BadValue{&keys::kStartOnMin, "-5", 7, "7 is used instead and written back", "7"},
+        BadValue{&keys::kStartOnMin, "abc", 7, "not a number", nullptr},
+        BadValue{&keys::kStartOnMin, nullptr, 7, nullptr, "7"},
+        // The job watcher's interval: 200,000,000 minutes overflowed the sleep and spun.
+        BadValue{&keys::kCheckJobIntervalMin, "200000000", 5, "(1 to 10080); 5 is used instead", nullptr},
+        BadValue{&keys::kCheckJobIntervalMin, "-3", 5, "out of range", nullptr},
+        BadValue{&keys::kCheckJobIntervalMin, "0", 5, nullptr, "5"},
+        BadValue{&keys::kCheckJobIntervalMin, "5 min", 5, "not a number", nullptr},
+        // The line watchdog's hours: 400,000,000 wrapped the limit negative.
+        BadValue{&keys::kDeltaHours, "400000000", 168, "(1 to 168); 168 is used instead", nullptr},
+        BadValue{&keys::kDeltaHours, "-4", 1, "1 is used instead and written back", "1"},
+        BadValue{&keys::kDeltaHours, "0", 1, nullptr, "1"},
+        BadValue{&keys::kDeltaHours, "many", 1, "not a number; 1 is used instead", nullptr},
+        // The job watcher's alarm: text or nothing started alarm 0.
+        BadValue{&keys::kStartOnErrorAlarm, "abc", -1, "=abc is not a number; no alarm is started", nullptr},
+        BadValue{&keys::kStartOnErrorAlarm, "", -1, "= is not a number; no alarm is started", nullptr},
+        BadValue{&keys::kStartOnErrorAlarm, "5", -1, "(10 to 9999); no alarm is started", nullptr},
+        BadValue{&keys::kStartOnErrorAlarm, "15", 15, nullptr, nullptr},
+        // The disk call's retries and the watchdog box's interval.
+        BadValue{&keys::kDialPhoneRetry, "-9", 4, nullptr, "4"},
+        BadValue{&keys::kDialPhoneRetry, "1000", 4, "out of range", nullptr},
+        BadValue{&keys::kBoxInterval, "-10", 0, "0 is used instead", nullptr},
+        BadValue{&keys::kBoxInterval, "99999999999", 527040, "527040 is used instead", nullptr},
+        // The further drives, per drive.
+        BadValue{&keys::kDriveSpace, "150", 100, "Space2=150 is out of range (0 to 100); 100 is used instead",
+                 nullptr},
+        BadValue{&keys::kDriveSpace, "-5", 0, "0 is used instead", nullptr},
+        BadValue{&keys::kDriveSpace, "full", 0, "not a number", nullptr},
+        BadValue{&keys::kDriveAlarm, "5", -1,
+                 "StartAlarm2=5 is out of range (10 to 9999); no alarm is started", nullptr},
+        // The switches: a value the scheduler and the thread would read differently is off, and told.
+        BadValue{&keys::kLineChecksActive, "2", 0,
+                 "WDogActive=2 is out of range (0 to 1); the line checks are off", nullptr},
+        BadValue{&keys::kBoxCallsActive, "yes", 0,
+                 "Active=yes is not a number; the watchdog box calls are off", nullptr},
+        BadValue{&keys::kCheckJob, "2", 0, "CheckJob2=2 is out of range (0 to 1); the slot is not watched",
+                 nullptr},
+        BadValue{&keys::kRestartSystem, "2", 0, "the system is not restarted", nullptr},
+        BadValue{&keys::kLineStartAlarm, "-50", 0, "(0 to 9999); no alarm is started", nullptr},
+        // The timed tasks, per task: a value that matches nothing is told, not silently never run.
+        BadValue{&keys::kTaskTime, "25", -1, "Time2=25 is out of range (0 to 23); the task is not started",
+                 nullptr},
+        BadValue{&keys::kTaskTime, "-1", -1, "the task is not started", nullptr},
+        BadValue{&keys::kTaskDay, "9", 9, "(at most 8); the task is not started", nullptr},
+        BadValue{&keys::kTaskDay, "-3", -3, nullptr, nullptr},
+        BadValue{&keys::kTaskType, "3", -1, "the task is not started", nullptr}));
+
+TEST(SettingKeysReadingTest, AnotherBadValueIsToldAgainAndNothingIsToldWithoutAReport) {
+    test::Sandbox sandbox;
+    Profile profile{sandbox.dir("windows")};
+    VirtualClock clock{fromLocal(2026, 12, 9, 8, 0)};
+    SharedState state;
+    ActivityLog log{clock, state, sandbox.dir("log")};
+    const SettingReader silent(profile);
+    const SettingReader told(profile, SettingReport{log, state.settingNotices});
+
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "HDCheck", "CheckTime", "24"));
+    EXPECT_EQ(silent.integer(keys::kCheckTime), 7);
+    EXPECT_EQ(told.integer(keys::kCheckTime), 7);
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "HDCheck", "CheckTime", "25"));
+    EXPECT_EQ(told.integer(keys::kCheckTime), 7);
+    EXPECT_EQ(told.integer(keys::kCheckTime), 7);
+    // Without a profile to write to, a missing write-back key is used but not written.
+    EXPECT_EQ(told.integer(keys::kStartOnMin), 7);
+    EXPECT_EQ(profile.getString("qxmover.ini", "WebTrigger", "StartOnMin", "<missing>", 16), "<missing>");
+
+    std::istringstream in(test::readFile(log.fileFor(clock.now())));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    EXPECT_THAT(lines, ElementsAre(HasSubstr("CheckTime=24"), HasSubstr("CheckTime=25")));
+}
+
+TEST(SettingKeysReadingTest, NumbersAreReadStrictlyAndNeverWrap) {
+    EXPECT_EQ(parseSettingNumber(" 42 "), 42);
+    EXPECT_EQ(parseSettingNumber("-7"), -7);
+    EXPECT_EQ(parseSettingNumber("0x1F"), 31);
+    EXPECT_EQ(parseSettingNumber("007"), 7);
+    EXPECT_EQ(parseSettingNumber("99999999999999999999999"), LLONG_MAX);
+    EXPECT_EQ(parseSettingNumber("-99999999999999999999999"), -LLONG_MAX);
+    for (const char* garbage : {"", " ", "42A", "B42", "yes", "0x", "--1", "1 2", "+"})
+        EXPECT_FALSE(parseSettingNumber(garbage).has_value()) << garbage;
+}
+
+}  // namespace
+}  // namespace qx
