@@ -137,10 +137,11 @@ int main(int argc, char** argv) {
     std::string weekDate;
     auto* weekDateOption = week->add_option("date", weekDate, "YYYY-MM-DD");
 
-    auto* profile = app.add_subcommand("profile",
-                                       "read or write profile files: get FILE SECTION KEY [DEFAULT [SIZE]] | "
-                                       "get-int FILE SECTION KEY DEFAULT | "
-                                       "set FILE SECTION KEY VALUE | delete FILE SECTION [KEY]");
+    auto* profile =
+        app.add_subcommand("profile",
+                           "read or write profile files: get [--strict] FILE SECTION KEY [DEFAULT [SIZE]] | "
+                           "get-int [--strict] FILE SECTION KEY DEFAULT | "
+                           "set FILE SECTION KEY VALUE | delete FILE SECTION [KEY]");
     profile->prefix_command();
 
     auto* alarms = app.add_subcommand("alarms", "print the alarm key list, one \"%d  %s\" line per alarm");
