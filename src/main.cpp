@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <tuple>
 
 #include "DisplayProbe.h"
 #include "Environment.h"
@@ -35,7 +36,11 @@ constexpr const char* kDateRange = " (dates from 1970-01-01 to 2262-04-11)";
 
 std::optional<qx::SysTime> parseCommandTime(const std::string& text) {
     std::optional<qx::SysTime> time = qx::parseLocalTime(text);
-    if (time && *time == qx::SysTime::max())
+    if (!time || *time == qx::SysTime::max())
+        return std::nullopt;
+    // A day after the last whole day of the range is refused even where its first hours still fit.
+    qx::LocalTime local = qx::toLocal(*time);
+    if (std::tuple(local.year, local.month, local.day) > std::tuple(2262, 4, 11))
         return std::nullopt;
     return time;
 }
