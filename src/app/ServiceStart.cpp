@@ -56,6 +56,11 @@ std::optional<std::string> settingsProblem(const PathMap& paths, bool moverIniRe
     const std::filesystem::path ini = paths.profileFile(ini::kMover);
     int error = 0;
     if (auto problem = unreadable(ini, error)) {
+        // A link to a share that is not mounted is no first start: its settings are only out of reach.
+        std::error_code ec;
+        if (error == ENOENT && std::filesystem::is_symlink(std::filesystem::symlink_status(ini, ec)))
+            return absoluteText(ini) + " is a symbolic link to " +
+                   std::filesystem::read_symlink(ini, ec).string() + ", which does not exist";
         if (error == ENOENT && !moverIniRequired)
             return std::nullopt;
         if (error == ENOENT)

@@ -14,7 +14,8 @@ namespace qx {
 // words naming the place and the option that sets it. A mistyped --root or --windir would otherwise run
 // a job on default settings (and empty the wrong week directory). `moverIniRequired` false lets a
 // missing qxmover.ini pass (the service's first start writes its defaults); one that is there but cannot
-// be read never passes, because the defaults would then stand for settings that exist.
+// be read (a symbolic link to nothing included) never passes, because the defaults would then stand for
+// settings that exist.
 std::optional<std::string> settingsProblem(const PathMap& paths, bool moverIniRequired);
 
 // Why the service cannot run: settingsProblem() without requiring qxmover.ini, or the directory of the

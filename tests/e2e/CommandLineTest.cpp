@@ -283,6 +283,17 @@ TEST_F(ServiceTest, AnUnreadableSettingsFileIsSaidOnceWithTheReason) {
     EXPECT_THAT(result.err, HasSubstr("qxmover.ini: not a regular file"));
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_THAT(result.err, Not(HasSubstr("Cannot write")));
+
+    // A link to a share that is not mounted is not a first start: its defaults would replace the link.
+    std::filesystem::remove(sandbox.path("root/windows/qxmover.ini"));
+    std::filesystem::create_symlink(sandbox.path("share/qxmover.ini"),
+                                    sandbox.path("root/windows/qxmover.ini"));
+    auto dangling = service(args);
+    EXPECT_EQ(dangling.exitCode, 1);
+    EXPECT_THAT(dangling.err,
+                HasSubstr("is a symbolic link to " + sandbox.path("share/qxmover.ini").string() +
+                          ", which does not exist"));
+    EXPECT_TRUE(std::filesystem::is_symlink(sandbox.path("root/windows/qxmover.ini")));
 }
 
 TEST_F(ServiceTest, RehearsalNeedsBothEnds) {
