@@ -37,7 +37,8 @@ bool hasLineBreak(std::string_view text) {
 }
 
 // Which rule refused a write: the names first (they are the caller's to mend), then the file.
-std::string whyRefused(const Profile& profile, const std::vector<std::string>& args) {
+std::string whyRefused(const Profile& profile, const std::vector<std::string>& args,
+                       const ProfileWriteResult& result) {
     const std::string& section = args[2];
     if (hasLineBreak(section) || (args.size() > 3 && hasLineBreak(args[3])) ||
         (args.size() > 4 && hasLineBreak(args[4])))
@@ -70,16 +71,20 @@ std::string whyRefused(const Profile& profile, const std::vector<std::string>& a
         return "the directory " + directory.string() + " does not exist";
     if (::access(directory.c_str(), W_OK) != 0 && ::access(file.c_str(), W_OK) != 0)
         return "neither " + directory.string() + " nor the file in it may be written";
+    // What the file system said (a full disk, say) is the reason.
+    if (result.error() == ProfileWriteError::Failed && result.systemError() != 0)
+        return "writing " + file.string() + " failed: " + result.reason();
     return "writing " + file.string() + " failed";
 }
 
 // Names the place and the rule, because a write also fails for names that would not read back as
 // written.
-int written(std::ostream& err, bool ok, const Profile& profile, const std::vector<std::string>& args) {
-    if (ok)
+int written(std::ostream& err, const ProfileWriteResult& result, const Profile& profile,
+            const std::vector<std::string>& args) {
+    if (result)
         return 0;
     err << "qxmover profile: cannot " << args[0] << (args.size() > 3 ? " \"" + args[3] + "\" in" : "") << " ["
-        << args[2] << "] of " << args[1] << ": " << whyRefused(profile, args) << '\n';
+        << args[2] << "] of " << args[1] << ": " << whyRefused(profile, args, result) << '\n';
     return 1;
 }
 
@@ -147,9 +152,10 @@ int runProfileCommand(Profile& profile, const std::vector<std::string>& words, s
     if (verb == "delete") {
         if (operands != 2 && operands != 3)
             return usage(err, "delete wants FILE SECTION [KEY]");
-        bool ok = operands == 3 ? profile.writeString(args[1], args[2], args[3], std::nullopt)
-                                : profile.deleteSection(args[1], args[2]);
-        return written(err, ok, profile, args);
+        ProfileWriteResult result = operands == 3
+                                        ? profile.writeString(args[1], args[2], args[3], std::nullopt)
+                                        : profile.deleteSection(args[1], args[2]);
+        return written(err, result, profile, args);
     }
     return usage(err, "unknown command \"" + verb + "\" (get, get-int, set or delete)");
 }

@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "ActivityLog.h"
+#include "ProfileCommand.h"
 #include "ProfileFile.h"
 #include "Sandbox.h"
 #include "SchedulerState.h"
@@ -92,8 +94,17 @@ TEST_F(FullFileSystemTest, AProfileWrittenInPlaceStaysWholeWhenItsNewTextDoesNot
             return false;
         const std::string longer = old + "[Extra]\r\n" + std::string(6000, 'x') + "\r\n";
         FileWrite written = rewriteFileInPlace(ini, longer);
-        return check(!written.ok && written.error == ENOSPC, "refused with ENOSPC") &&
-               check(readAll(ini) == old, "old text whole");
+        if (!check(!written.ok && written.error == ENOSPC, "refused with ENOSPC") ||
+            !check(readAll(ini) == old, "old text whole"))
+            return false;
+        // The administrator's write says why it failed.
+        Profile profile(dir);
+        std::ostringstream out, err;
+        int code = runProfileCommand(profile, {"set", "qxmover.ini", "Extra", "k", std::string(6000, 'x')},
+                                     out, err);
+        return check(code == 1, "profile set fails") &&
+               check(err.str().find("failed: No space left on device") != std::string::npos, "says why") &&
+               check(readAll(ini) == old, "old text whole after profile set");
     });
 }
 
