@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <tuple>
 
 #include "DisplayProbe.h"
 #include "Environment.h"
@@ -26,6 +28,28 @@ constexpr int kUsage = 2;
 int usageError(const std::string& message) {
     std::cerr << "qxmover: " << message << std::endl;
     return kUsage;
+}
+
+// The clock counts nanoseconds since 1970, which run out on 2262-04-11: a later date would be held at
+// that end without a word, so it is refused like any other date that cannot be.
+constexpr const char* kDateRange = " (dates from 1970-01-01 to 2262-04-11)";
+
+std::optional<qx::SysTime> parseCommandTime(const std::string& text) {
+    std::optional<qx::SysTime> time = qx::parseLocalTime(text);
+    if (!time || *time == qx::SysTime::max())
+        return std::nullopt;
+    // A day after the last whole day of the range is refused even where its first hours still fit.
+    qx::LocalTime local = qx::toLocal(*time);
+    if (std::tuple(local.year, local.month, local.day) > std::tuple(2262, 4, 11))
+        return std::nullopt;
+    return time;
+}
+
+// An option or environment variable given an empty text: a mistake (an unset shell variable, say), not
+// "the default".
+bool emptyEnvironment(const CLI::Option* option, const char* variable) {
+    const char* value = std::getenv(variable);
+    return option->count() == 0 && value != nullptr && *value == '\0';
 }
 
 // The service, with its window when `window` is set.
@@ -99,8 +123,8 @@ int main(int argc, char** argv) {
     auto* rootOption = app.add_option("--root", root, "installation root, the \"current drive\" of \\ paths")
                            ->envname("QXMOVER_ROOT")
                            ->capture_default_str();
-    app.add_option("--windir", windir, "profile (INI) directory (default ROOT/windows)")
-        ->envname("QXMOVER_WINDIR");
+    auto* windirOption = app.add_option("--windir", windir, "profile (INI) directory (default ROOT/windows)")
+                             ->envname("QXMOVER_WINDIR");
     app.add_option("--workdir", workdir,
                    "working directory: relative paths such as log\\ (default: current)");
     app.add_option("--drive", drives, "maps a drive letter: X=DIR (repeatable; C: is the root)");
@@ -118,10 +142,11 @@ int main(int argc, char** argv) {
     std::string weekDate;
     auto* weekDateOption = week->add_option("date", weekDate, "YYYY-MM-DD");
 
-    auto* profile = app.add_subcommand("profile",
-                                       "read or write profile files: get FILE SECTION KEY [DEFAULT [SIZE]] | "
-                                       "get-int FILE SECTION KEY DEFAULT | "
-                                       "set FILE SECTION KEY VALUE | delete FILE SECTION [KEY]");
+    auto* profile =
+        app.add_subcommand("profile",
+                           "read or write profile files: get [--strict] FILE SECTION KEY [DEFAULT [SIZE]] | "
+                           "get-int [--strict] FILE SECTION KEY DEFAULT | "
+                           "set FILE SECTION KEY VALUE | delete FILE SECTION [KEY]");
     profile->prefix_command();
 
     auto* alarms = app.add_subcommand("alarms", "print the alarm key list, one \"%d  %s\" line per alarm");
@@ -168,6 +193,7 @@ int main(int argc, char** argv) {
     // "now" or "here": the service would otherwise run on the real clock or the wrong root.
     const std::pair<const CLI::Option*, const char*> mustNotBeEmpty[] = {
         {rootOption, "--root wants a directory, not an empty text"},
+        {windirOption, "--windir wants a directory, not an empty text"},
         {clockStartOption, "--clock-start wants \"YYYY-MM-DD HH:MM[:SS]\", not an empty text"},
         {clockUntilOption, "--clock-until wants \"YYYY-MM-DD HH:MM[:SS]\", not an empty text"},
         {weekDateOption, "week wants a date YYYY-MM-DD, not an empty text"},
@@ -176,6 +202,10 @@ int main(int argc, char** argv) {
         if (option->count() > 0 && option->as<std::string>().empty())
             return usageError(problem);
     }
+    if (emptyEnvironment(rootOption, "QXMOVER_ROOT"))
+        return usageError("QXMOVER_ROOT wants a directory, not an empty text (unset it for the default)");
+    if (emptyEnvironment(windirOption, "QXMOVER_WINDIR"))
+        return usageError("QXMOVER_WINDIR wants a directory, not an empty text (unset it for the default)");
 
     options.root = root;
     options.windir = windir;
@@ -190,9 +220,9 @@ int main(int argc, char** argv) {
         if (*week) {
             qx::LocalTime date = qx::toLocal(std::chrono::system_clock::now());
             if (!weekDate.empty()) {
-                auto parsed = qx::parseLocalTime(weekDate);
+                auto parsed = parseCommandTime(weekDate);
                 if (!parsed || weekDate.size() != 10)
-                    return usageError("week wants a date YYYY-MM-DD, not \"" + weekDate + "\"");
+                    return usageError("week wants a date YYYY-MM-DD, not \"" + weekDate + "\"" + kDateRange);
                 date = qx::toLocal(*parsed);
             }
             std::cout << qx::weekNumber(date).week << std::endl;
@@ -207,24 +237,29 @@ int main(int argc, char** argv) {
         if (*alarms) {
             qx::Environment env(options);
             qx::Services& s = env.services();
-            return qx::printAlarmList(s.profile, s.paths, s.prompts, std::cout);
+            if (auto problem = qx::settingsProblem(s.paths, true)) {
+                std::cerr << "qxmover: " << *problem << std::endl;
+                return 1;
+            }
+            return qx::printAlarmList(s.profile, s.paths, s.prompts, std::cout, std::cerr);
         }
         if (*dbf)
             return qx::printTable(dbfFile, std::cout, std::cerr,
                                   dbfJson ? qx::TableFormat::Json : qx::TableFormat::Text);
         if (*run) {
             if (!runAt.empty()) {
-                runOptions.at = qx::parseLocalTime(runAt);
+                runOptions.at = parseCommandTime(runAt);
                 if (!runOptions.at)
-                    return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + runAt + "\"");
+                    return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + runAt + "\"" + kDateRange);
             }
             return qx::runJobCommand(options, runOptions, std::cout, std::cerr);
         }
         if (*report) {
             if (!reportAt.empty()) {
-                reportOptions.at = qx::parseLocalTime(reportAt);
+                reportOptions.at = parseCommandTime(reportAt);
                 if (!reportOptions.at)
-                    return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + reportAt + "\"");
+                    return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + reportAt + "\"" +
+                                      kDateRange);
             }
             reportOptions.output = reportOutput;
             return qx::runReportCommand(options, reportOptions, std::cout, std::cerr);
@@ -234,14 +269,14 @@ int main(int argc, char** argv) {
         if (!clockStart.empty() || !clockUntil.empty()) {
             if (clockStart.empty() || clockUntil.empty())
                 return usageError("--clock-start and --clock-until go together");
-            options.clockStart = qx::parseLocalTime(clockStart);
+            options.clockStart = parseCommandTime(clockStart);
             if (!options.clockStart)
                 return usageError("--clock-start wants \"YYYY-MM-DD HH:MM[:SS]\", not \"" + clockStart +
-                                  "\"");
-            until = qx::parseLocalTime(clockUntil);
+                                  "\"" + kDateRange);
+            until = parseCommandTime(clockUntil);
             if (!until)
                 return usageError("--clock-until wants \"YYYY-MM-DD HH:MM[:SS]\", not \"" + clockUntil +
-                                  "\"");
+                                  "\"" + kDateRange);
             if (*until < *options.clockStart)
                 return usageError("--clock-until lies before --clock-start");
         }

@@ -37,7 +37,8 @@ bool hasLineBreak(std::string_view text) {
 }
 
 // Which rule refused a write: the names first (they are the caller's to mend), then the file.
-std::string whyRefused(const Profile& profile, const std::vector<std::string>& args) {
+std::string whyRefused(const Profile& profile, const std::vector<std::string>& args,
+                       const ProfileWriteResult& result) {
     const std::string& section = args[2];
     if (hasLineBreak(section) || (args.size() > 3 && hasLineBreak(args[3])) ||
         (args.size() > 4 && hasLineBreak(args[4])))
@@ -55,6 +56,9 @@ std::string whyRefused(const Profile& profile, const std::vector<std::string>& a
     const std::filesystem::path file = profile.resolve(args[1]);
     std::error_code ec;
     auto status = std::filesystem::symlink_status(file, ec);
+    if (std::filesystem::is_symlink(status) && !std::filesystem::exists(std::filesystem::status(file, ec)))
+        return file.string() + " is a symbolic link to " + std::filesystem::read_symlink(file, ec).string() +
+               ", which does not exist";
     if (std::filesystem::exists(status) &&
         !std::filesystem::is_regular_file(std::filesystem::status(file, ec)))
         return file.string() + " is not a regular file";
@@ -67,25 +71,51 @@ std::string whyRefused(const Profile& profile, const std::vector<std::string>& a
         return "the directory " + directory.string() + " does not exist";
     if (::access(directory.c_str(), W_OK) != 0 && ::access(file.c_str(), W_OK) != 0)
         return "neither " + directory.string() + " nor the file in it may be written";
+    // What the file system said (a full disk, say) is the reason.
+    if (result.error() == ProfileWriteError::Failed && result.systemError() != 0)
+        return "writing " + file.string() + " failed: " + result.reason();
     return "writing " + file.string() + " failed";
 }
 
 // Names the place and the rule, because a write also fails for names that would not read back as
 // written.
-int written(std::ostream& err, bool ok, const Profile& profile, const std::vector<std::string>& args) {
-    if (ok)
+int written(std::ostream& err, const ProfileWriteResult& result, const Profile& profile,
+            const std::vector<std::string>& args) {
+    if (result)
         return 0;
     err << "qxmover profile: cannot " << args[0] << (args.size() > 3 ? " \"" + args[3] + "\" in" : "") << " ["
-        << args[2] << "] of " << args[1] << ": " << whyRefused(profile, args) << '\n';
+        << args[2] << "] of " << args[1] << ": " << whyRefused(profile, args, result) << '\n';
     return 1;
 }
 
 }  // namespace
 
-int runProfileCommand(Profile& profile, const std::vector<std::string>& args, std::ostream& out,
+int runProfileCommand(Profile& profile, const std::vector<std::string>& words, std::ostream& out,
                       std::ostream& err) {
+    // --strict before the command or right after it; a value that happens to read "--strict" further on
+    // stays a value.
+    std::vector<std::string> args = words;
+    bool strict = false;
+    for (std::size_t at : {std::size_t(0), std::size_t(1)}) {
+        if (args.size() > at && args[at] == "--strict") {
+            args.erase(args.begin() + std::ptrdiff_t(at));
+            strict = true;
+            break;
+        }
+    }
     if (args.empty())
         return usage(err, "missing command (get, get-int, set or delete)");
+    // A read of a file that is not there, or cannot be read, gives the default like a missing key; the
+    // caller hears of it, and --strict makes it a failure.
+    auto readable = [&](const std::string& file) {
+        std::optional<std::string> problem = profile.readProblem(file);
+        if (!problem)
+            return true;
+        err << "qxmover profile: " << (strict ? "" : "warning: ") << "cannot read "
+            << profile.resolve(file).string() << ": " << *problem << (strict ? "" : "; the default is given")
+            << '\n';
+        return !strict;
+    };
     const std::string& verb = args[0];
     const std::size_t operands = args.size() - 1;
 
@@ -100,8 +130,9 @@ int runProfileCommand(Profile& profile, const std::vector<std::string>& args, st
             size = *parsed;
         }
         std::string fallback = operands >= 4 ? args[4] : std::string();
+        const bool ok = readable(args[1]);
         out << profile.getString(args[1], args[2], args[3], fallback, size) << '\n';
-        return 0;
+        return ok ? 0 : 1;
     }
     if (verb == "get-int") {
         if (operands != 4)
@@ -109,8 +140,9 @@ int runProfileCommand(Profile& profile, const std::vector<std::string>& args, st
         auto fallback = parseWhole<int>(args[4]);
         if (!fallback)
             return usage(err, "DEFAULT must be a 32-bit whole number, not \"" + args[4] + "\"");
+        const bool ok = readable(args[1]);
         out << profile.getInt(args[1], args[2], args[3], *fallback) << '\n';
-        return 0;
+        return ok ? 0 : 1;
     }
     if (verb == "set") {
         if (operands != 4)
@@ -120,9 +152,10 @@ int runProfileCommand(Profile& profile, const std::vector<std::string>& args, st
     if (verb == "delete") {
         if (operands != 2 && operands != 3)
             return usage(err, "delete wants FILE SECTION [KEY]");
-        bool ok = operands == 3 ? profile.writeString(args[1], args[2], args[3], std::nullopt)
-                                : profile.deleteSection(args[1], args[2]);
-        return written(err, ok, profile, args);
+        ProfileWriteResult result = operands == 3
+                                        ? profile.writeString(args[1], args[2], args[3], std::nullopt)
+                                        : profile.deleteSection(args[1], args[2]);
+        return written(err, result, profile, args);
     }
     return usage(err, "unknown command \"" + verb + "\" (get, get-int, set or delete)");
 }

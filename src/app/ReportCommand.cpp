@@ -5,6 +5,7 @@
 
 #include "AlarmReport.h"
 #include "ProfileNames.h"
+#include "ServiceStart.h"
 
 namespace qx {
 
@@ -18,6 +19,10 @@ int runReportCommand(const GlobalOptions& global, const ReportOptions& options, 
         environmentOptions.clockStart = options.at;
     Environment environment(environmentOptions, std::make_unique<TerminalPrompts>(false));
     Services& s = environment.services();
+    if (auto problem = settingsProblem(s.paths, true)) {
+        err << "qxmover: " << *problem << std::endl;
+        return 1;
+    }
     const int type = s.profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
     std::optional<std::string> report = composeAlarmReport(s, type, s.clock.now(), true);
     if (!report) {

@@ -22,6 +22,7 @@
 #include "MonthlyMove.h"
 #include "ProfileNames.h"
 #include "ServiceHooks.h"
+#include "ServiceStart.h"
 #include "Startup.h"
 #include "StatisticMover.h"
 #include "TimedTasks.h"
@@ -196,7 +197,9 @@ void reportFailure(const std::string& job, const std::filesystem::path& logFile,
     err << std::flush;
 }
 
-int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err);
+// `notFound` is set when a dry run met a program that would not be found.
+int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err,
+               bool& notFound);
 
 }  // namespace
 
@@ -207,7 +210,15 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
     const std::uintmax_t logSizeBefore = sizeOf(logFile);
     CountingBuffer counted(err.rdbuf());
     std::ostream countedErr(&counted);
-    const int code = runJobOnce(global, options, out, countedErr);
+    bool notFound = false;
+    int code = runJobOnce(global, options, out, countedErr, notFound);
+    // A program that would not be found fails the real run; its dry run says so the same way for every
+    // job, whatever the job makes of the failed start.
+    if (code == 0 && notFound) {
+        err << "qxmover: " << options.job << " would fail: a program it starts would not be found"
+            << std::endl;
+        code = 1;
+    }
     // A dry run writes no log; what it would do is on standard output already.
     if (code == 1 && counted.written() == 0 && !options.dryRun)
         reportFailure(options.job, logFile, logSizeBefore, err);
@@ -216,7 +227,8 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
 
 namespace {
 
-int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err) {
+int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err,
+               bool& notFound) {
     const auto& jobs = runnableJobs();
     if (std::find(jobs.begin(), jobs.end(), options.job) == jobs.end()) {
         std::string known;
@@ -229,16 +241,29 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
     GlobalOptions environmentOptions = global;
     if (options.at)
         environmentOptions.clockStart = options.at;
-    Environment environment(environmentOptions, std::make_unique<TerminalPrompts>(options.yes));
+    // A dry run asks nothing: it shows the question and what the confirmed run would do.
+    Environment environment(environmentOptions,
+                            options.dryRun ? std::unique_ptr<Prompts>(std::make_unique<DryRunPrompts>(out))
+                                           : std::make_unique<TerminalPrompts>(options.yes));
     Services& s = environment.services();
+    if (auto problem = settingsProblem(s.paths, true)) {
+        err << "qxmover: " << *problem << "; nothing done" << std::endl;
+        return 1;
+    }
     const SysTime now = s.clock.now();
     const MoverContext context = readMoverContext(s.profile, now, rememberedMonthFor(options.job, now));
     // A dry run writes nothing, the activity log included.
     s.state.writeLogFile = context.settings.writeLogFile && !options.dryRun;
 
     const auto* posix = dynamic_cast<const PosixLauncher*>(&s.launcher);
-    DryRunLauncher dryLauncher(out,
-                               [posix](std::string_view line) { return !posix || wouldStart(*posix, line); });
+    DryRunLauncher dryLauncher(
+        out, [posix](std::string_view line) { return !posix || wouldStart(*posix, line); },
+        [posix](std::string_view line) { return posix ? startedAs(*posix, line) : std::string(); });
+    struct NoteNotFound {
+        const DryRunLauncher& launcher;
+        bool& notFound;
+        ~NoteNotFound() { notFound = launcher.anyNotFound(); }
+    } noteNotFound{dryLauncher, notFound};
     DryRunFileOperations dryFiles(out);
     PosixFileOperations realFiles;
     Services job{s.paths,   s.profile, s.clock, s.state, options.dryRun ? dryLauncher : s.launcher,

@@ -111,8 +111,8 @@ int printTable(const std::filesystem::path& file, std::ostream& out, std::ostrea
         if (format == TableFormat::Json) {
             nlohmann::json values = nlohmann::json::array();
             for (unsigned f = 1; f <= fields; ++f) {
-                table.ReadField(f, text.data(), text.size());
-                values.push_back(asUtf8(text.data()));
+                std::size_t length = table.ReadFieldBytes(f, text.data(), text.size());
+                values.push_back(asUtf8(std::string_view(text.data(), length)));
             }
             nlohmann::json line = {{"record", record}, {"deleted", deleted}, {"values", std::move(values)}};
             block += line.dump() + '\n';
@@ -121,10 +121,10 @@ int printTable(const std::filesystem::path& file, std::ostream& out, std::ostrea
             block.append(number, end);
             block += deleted ? " * " : " - ";
             for (unsigned f = 1; f <= fields; ++f) {
-                table.ReadField(f, text.data(), text.size());
+                std::size_t length = table.ReadFieldBytes(f, text.data(), text.size());
                 if (f > 1)
                     block += '|';
-                appendEscaped(block, text.data());
+                appendEscaped(block, std::string_view(text.data(), length));
             }
             block += '\n';
         }
@@ -139,12 +139,20 @@ int printTable(const std::filesystem::path& file, std::ostream& out, std::ostrea
     return out ? 0 : 1;
 }
 
-int printAlarmList(Profile& profile, const PathMap& paths, Prompts& prompts, std::ostream& out) {
+int printAlarmList(Profile& profile, const PathMap& paths, Prompts& prompts, std::ostream& out,
+                   std::ostream& err) {
     ErrorBoxesToPrompts boxes(prompts);
     StringTable strings;
     auto alarms = readAlarmList(profile, paths, prompts, strings);
-    if (!alarms)
+    if (!alarms) {
+        // The installation's message names the table as configured; which file that is, and why it
+        // failed, is what the administrator needs to mend it.
+        const std::string configured = alarmTablePath(profile);
+        const std::filesystem::path file = paths.native(configured);
+        err << "qxmover: cannot open the alarm table " << configured << " (" << file.string()
+            << "): " << tableOpenFailure(file) << '\n';
         return 1;
+    }
     for (const AlarmListEntry& alarm : *alarms)
         out << alarmEntryText(alarm.number, alarm.name) << '\n';
     out.flush();

@@ -84,10 +84,13 @@ std::optional<std::string> tableSizeWarning(const std::filesystem::path& file) {
     std::uint64_t size = std::uint64_t(st.st_size);
     if (recordLength == 0 || size < headerLength)
         return std::nullopt;
-    std::uint64_t held = (size - headerLength) / recordLength;
-    std::uint64_t rest = (size - headerLength) % recordLength;
-    if (stated == held && rest <= 1)
+    // The records may be followed by one end-of-file mark. Compared as sizes, not as a record count:
+    // with records of one byte the mark would count as one record more.
+    const std::uint64_t records = size - headerLength;
+    if (records == stated * recordLength || records == stated * recordLength + 1)
         return std::nullopt;
+    std::uint64_t held = records / recordLength;
+    std::uint64_t rest = records % recordLength;
     std::string warning = "the header states " + std::to_string(stated) + " records of " +
                           std::to_string(recordLength) + " bytes after " + std::to_string(headerLength) +
                           " header bytes, but the file's " + std::to_string(size) + " bytes hold " +

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 #include "Clock.h"
@@ -15,8 +17,14 @@ class ActivityLog {
 public:
     ActivityLog(const Clock& clock, const SharedState& state, std::filesystem::path logDirectory = "log");
 
-    // Appends one line whatever WriteLogFile says; a file that cannot be opened loses the line silently.
+    // Appends one line whatever WriteLogFile says. A line that cannot be written (a full or read-only log
+    // directory, say) goes to the failure sink instead, so that it reaches the journal: the first after
+    // a written one names the file and the reason.
     void write(std::string_view text) const;
+
+    // Where lines go that the file does not take; standard error unless set. Set before threads write.
+    using FailureSink = std::function<void(std::string_view message)>;
+    void setFailureSink(FailureSink sink) { m_failureSink = std::move(sink); }
 
     // Appends one line when WriteLogFile is on, the rule for every job's report.
     void note(std::string_view text) const {
@@ -31,12 +39,15 @@ private:
     const Clock& m_clock;
     const SharedState& m_state;
     std::filesystem::path m_directory;
+    FailureSink m_failureSink;
+    mutable std::atomic<bool> m_failing{false};  // the last line could not be written
 };
 
 // "DD.MM, HH:MM,  text\n", the line format of the activity and alive logs.
 std::string formatLogLine(const LocalTime& time, std::string_view text);
 
-// Appends `line` to `file` with one write; false when the file cannot be opened.
-bool appendLine(const std::filesystem::path& file, std::string_view line);
+// Appends `line` to `file` with one write. 0 when it was written whole, else the error number (the file
+// cannot be opened, or the write failed or fell short, as on a full file system).
+int appendLine(const std::filesystem::path& file, std::string_view line);
 
 }  // namespace qx

@@ -1,5 +1,7 @@
 #include "DryRun.h"
 
+#include <optional>
+
 #include "SiblingCommands.h"
 
 namespace qx {
@@ -101,6 +103,16 @@ std::error_code DryRunFileOperations::createFile(const std::filesystem::path& fi
     return {};
 }
 
+void DryRunPrompts::warn(std::string_view text, std::string_view caption) {
+    TerminalPrompts(false).warn(text, caption);
+}
+
+bool DryRunPrompts::ask(std::string_view text, std::string_view caption) {
+    std::lock_guard lock(m_mutex);
+    m_out << "ask " << caption << ' ' << text << '\n';
+    return true;
+}
+
 bool DryRunLauncher::run(std::string_view commandLine, std::chrono::seconds) {
     return report("run", commandLine);
 }
@@ -111,12 +123,19 @@ bool DryRunLauncher::start(std::string_view commandLine, Show) {
 
 bool DryRunLauncher::report(std::string_view verb, std::string_view commandLine) {
     bool found = !m_canStart || m_canStart(commandLine);
+    std::string as = found && m_startedAs ? m_startedAs(commandLine) : std::string();
     std::lock_guard lock(m_mutex);
-    m_out << verb << ' ' << commandLine << (found ? "" : "   [program not found]") << '\n';
+    m_out << verb << ' ' << commandLine << (found ? "" : "   [program not found]")
+          << (as.empty() ? "" : "   [as " + as + "]") << '\n';
+    if (!found)
+        m_anyNotFound = true;
     return found;
 }
 
-bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine) {
+namespace {
+
+// The command line without its leading "start [/MIN] [/B]"; nullopt when nothing is left.
+std::optional<std::string> withoutStart(std::string_view commandLine, std::string* program = nullptr) {
     std::vector<std::string> args = splitCommandLine(commandLine);
     std::size_t skip = 0;
     if (!args.empty() && equalsIgnoreCase(args[0], "start")) {
@@ -126,11 +145,46 @@ bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine) {
             ++skip;
     }
     if (skip >= args.size())
-        return false;
+        return std::nullopt;
+    if (program)
+        *program = args[skip];
     std::string rest;
     for (std::size_t i = skip; i < args.size(); ++i)
         rest += (i > skip ? " " : "") + sibling::word(args[i]);
-    return !launcher.resolve(rest).empty();
+    return rest;
+}
+
+// A program's name without directory and ".exe", in lower case: "\\qxt\\QXE.EXE" and "/x/qxe" are both
+// "qxe".
+std::string programName(std::string_view path) {
+    std::size_t slash = path.find_last_of("\\/");
+    std::string name = asciiLower(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    if (name.size() > 4 && name.ends_with(".exe"))
+        name.resize(name.size() - 4);
+    return name;
+}
+
+}  // namespace
+
+bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine) {
+    std::optional<std::string> rest = withoutStart(commandLine);
+    return rest && !launcher.resolve(*rest).empty();
+}
+
+std::string startedAs(const PosixLauncher& launcher, std::string_view commandLine) {
+    std::string written;
+    std::optional<std::string> rest = withoutStart(commandLine, &written);
+    if (!rest)
+        return {};
+    std::vector<std::string> args = launcher.resolve(*rest);
+    // A batch file runs through the shell with its text; what starts is the file.
+    std::size_t program = args.size() >= 4 && args[0] == "/bin/sh" && args[1] == "-c" ? 3 : 0;
+    if (args.size() <= program || programName(args[program]) == programName(written))
+        return {};
+    std::string text = args[program];
+    for (std::size_t i = program + 1; i < args.size(); ++i)
+        text += " " + args[i];
+    return text;
 }
 
 }  // namespace qx

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -91,20 +93,72 @@ bool SchedulerState::save(const SchedulerRecord& record) const {
          << "WeekOne=" << record.weekOne << '\n'
          << "Backup=" << record.backup << '\n'
          << "Month=" << record.month << '\n';
-    fs::path directory = m_file.parent_path().empty() ? fs::path(".") : m_file.parent_path();
     fs::path temp = m_file;
     temp += ".new-" + std::to_string(::getpid());
-    FileDescriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!out.valid())
+    int error = 0;
+    bool ok = replaceWith(temp, text.str(), false, error);
+    // The log directory is full (the activity logs filled it, most likely): the reserve, allocated while
+    // there was room, takes the record, so that the work of this week is not done once more at the
+    // next start.
+    if (!ok && (error == ENOSPC || error == EDQUOT))
+        ok = replaceWith(reserveFile(), text.str(), true, error);
+    if (ok)
+        keepReserve();
+    return ok;
+}
+
+fs::path SchedulerState::reserveFile() const {
+    fs::path reserve = m_file;
+    reserve += ".reserve";
+    return reserve;
+}
+
+bool SchedulerState::replaceWith(const fs::path& from, const std::string& text, bool reserve,
+                                 int& error) const {
+    auto failed = [&] {
+        error = errno;
+        if (!reserve)
+            ::unlink(from.c_str());
         return false;
-    bool ok = writeAll(out.get(), text.str()) && ::fsync(out.get()) == 0;
-    ok = ::close(out.release()) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), m_file.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    };
+    FileDescriptor out(
+        reserve ? ::open(from.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW)
+                : ::open(from.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!out.valid())
+        return failed();
+    struct stat status {};
+    // Written only within blocks the reserve holds already: a write past them would need the room that
+    // is not there.
+    if (reserve && (::fstat(out.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+                    static_cast<std::uintmax_t>(status.st_blocks) * 512 < text.size())) {
+        errno = ENOSPC;
+        return failed();
+    }
+    if (!writeAll(out.get(), text) || (reserve && ::ftruncate(out.get(), off_t(text.size())) != 0) ||
+        ::fsync(out.get()) != 0)
+        return failed();
+    if (::close(out.release()) != 0 || ::rename(from.c_str(), m_file.c_str()) != 0)
+        return failed();
+    fs::path directory = m_file.parent_path().empty() ? fs::path(".") : m_file.parent_path();
+    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid() || ::fsync(dir.get()) != 0) {
+        error = errno;
         return false;
     }
-    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return dir.valid() && ::fsync(dir.get()) == 0;
+    return true;
+}
+
+void SchedulerState::keepReserve() const {
+    const fs::path reserve = reserveFile();
+    struct stat status {};
+    if (::lstat(reserve.c_str(), &status) == 0)
+        return;
+    FileDescriptor out(::open(reserve.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!out.valid())
+        return;
+    // Without its room the reserve is no use: it goes, and the next save tries again.
+    if (::posix_fallocate(out.get(), 0, kReserveBytes) != 0)
+        ::unlink(reserve.c_str());
 }
 
 }  // namespace qx

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,12 +32,24 @@ public:
 
     // Writes the record crash-safe: a temporary file beside the state file, synced, then renamed over
     // it and the directory synced. A crash leaves the old record or the new one, never a torn file.
-    // False when it could not be written (the old file stays).
+    // The log directory that holds the file may fill up; a reserve file beside it ("qxmover.state.reserve",
+    // its room allocated while there was some) then takes the record instead of the temporary file and
+    // is made again after the save. False when it could not be written (the old file stays).
     [[nodiscard]] bool save(const SchedulerRecord& record) const;
 
     const std::filesystem::path& file() const { return m_file; }
 
 private:
+    static constexpr off_t kReserveBytes = 4096;  // a record is far smaller
+
+    std::filesystem::path reserveFile() const;
+    // Writes `text` into `from` (created unless it is the reserve), syncs it and renames it over the state
+    // file. False with `error` set when any step fails.
+    bool replaceWith(const std::filesystem::path& from, const std::string& text, bool reserve,
+                     int& error) const;
+    // Makes the reserve file when there is none; without room for it there is none.
+    void keepReserve() const;
+
     std::filesystem::path m_file;
 };
 

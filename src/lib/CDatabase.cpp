@@ -253,6 +253,22 @@ int CDatabase::ReadField(unsigned number, char* buffer, std::size_t size) {
     return 1;
 }
 
+std::size_t CDatabase::ReadFieldBytes(unsigned number, char* buffer, std::size_t size) {
+    if (!m_state->open || buffer == nullptr || size == 0 || number < 1 ||
+        number > m_state->open->table->fieldCount())
+        return 0;
+    const qx::dbf::Table& table = *m_state->open->table;
+    if (table.field(number - 1).binary())
+        return table.readText(number - 1, buffer, size);
+    std::string_view stored = table.stored(number - 1);
+    while (!stored.empty() && (stored.back() == ' ' || stored.back() == '\0'))
+        stored.remove_suffix(1);
+    std::size_t length = std::min(stored.size(), size - 1);
+    std::memcpy(buffer, stored.data(), length);
+    buffer[length] = '\0';
+    return length;
+}
+
 int CDatabase::ReadField(unsigned number, int& value) {
     if (!m_state->open || number < 1 || number > m_state->open->table->fieldCount())
         return 0;

@@ -40,10 +40,52 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-PathMap::PathMap(fs::path root, fs::path windir, std::map<char, fs::path> drives)
+namespace {
+
+// The path as the kernel walks it: `..` of a relative path climbs the physical parent.
+fs::path physical(const fs::path& path) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    if (ec)
+        return path.lexically_normal();
+    fs::path canonical = fs::weakly_canonical(absolute, ec);
+    return (ec ? absolute : canonical).lexically_normal();
+}
+
+// How many components `inner` lies below `outer`; nullopt when it does not lie below it at all.
+std::optional<std::size_t> depthBelow(const fs::path& inner, const fs::path& outer) {
+    auto in = inner.begin(), out = outer.begin();
+    for (; out != outer.end(); ++out) {
+        if (out->empty())
+            continue;  // the empty last component of "dir/"
+        if (in == inner.end() || *in != *out)
+            return std::nullopt;
+        ++in;
+    }
+    std::size_t depth = 0;
+    for (; in != inner.end(); ++in)
+        depth += in->empty() ? 0 : 1;
+    return depth;
+}
+
+}  // namespace
+
+PathMap::PathMap(fs::path root, fs::path windir, std::map<char, fs::path> drives, fs::path workdir)
     : m_root(std::move(root)), m_windir(std::move(windir)) {
     for (auto& [letter, dir] : drives)
         m_drives[asciiUpper(std::string(1, letter))[0]] = dir;
+    std::error_code ec;
+    if (workdir.empty())
+        workdir = fs::current_path(ec);
+    // The drive that holds the working directory is the one whose directory lies deepest above it.
+    const fs::path here = physical(workdir);
+    std::optional<std::size_t> depth = depthBelow(here, physical(m_root));
+    for (const auto& [letter, dir] : m_drives) {
+        std::optional<std::size_t> below = depthBelow(here, physical(dir));
+        if (below && (!depth || *below < *depth))
+            depth = below;
+    }
+    m_workdirDepth = depth.value_or(0);
 }
 
 std::optional<fs::path> PathMap::drive(char letter) const {
@@ -58,10 +100,10 @@ std::optional<fs::path> PathMap::drive(char letter) const {
 namespace {
 
 // Splits on both separators and applies the Windows component rules. `..` takes back the component
-// before it; in a path below a drive's root (`anchored`) it stops at that root, as Windows does, so that
-// no profile value can name a file above the directory of its drive. A relative path keeps its leading
-// `..`: it is taken from the working directory.
-std::vector<std::string> components(std::string_view path, bool anchored) {
+// before it; in a path below a drive's root it stops at that root, as Windows does, so that no profile
+// value can name a file above the directory of its drive. A relative path keeps at most `climb` leading
+// `..` (the way up from the working directory to the root of its drive); further ones are dropped.
+std::vector<std::string> components(std::string_view path, std::size_t climb) {
     std::vector<std::string> parts;
     std::string current;
     auto flush = [&] {
@@ -78,7 +120,7 @@ std::vector<std::string> components(std::string_view path, bool anchored) {
             current.clear();
             if (!parts.empty() && parts.back() != "..")
                 parts.pop_back();
-            else if (!anchored)
+            else if (parts.size() < climb)
                 parts.push_back("..");
             return;
         }
@@ -112,7 +154,7 @@ fs::path PathMap::native(std::string_view windowsPath) const {
         absolute = true;
     }
     fs::path out = base;
-    for (auto& part : components(rest, absolute))
+    for (auto& part : components(rest, absolute ? 0 : m_workdirDepth))
         out /= part;
     if (!absolute && out.empty())
         out = ".";

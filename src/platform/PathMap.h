@@ -16,12 +16,16 @@ namespace qx {
 //    "dir.\name" and "dir\.\name" both name dir/name;
 //  - a path that does not exist as written is resolved component by component ignoring letter case;
 //  - `..` never climbs above the root of its drive (`\..\x` is `\x`, `D:\..\x` is `D:\x`);
-//  - relative paths stay relative: they are taken from the working directory.
+//  - relative paths stay relative: they are taken from the working directory, and their `..` stops at
+//    the root of the drive that holds the working directory (the root or a mapped drive), or at the
+//    working directory itself where it lies below no drive, so that no relative setting reaches out of
+//    the installation.
 class PathMap {
 public:
     PathMap() = default;
+    // `workdir` is the working directory that relative paths are taken from; empty: the current one.
     PathMap(std::filesystem::path root, std::filesystem::path windir,
-            std::map<char, std::filesystem::path> drives = {});
+            std::map<char, std::filesystem::path> drives = {}, std::filesystem::path workdir = {});
 
     std::filesystem::path native(std::string_view windowsPath) const;
 
@@ -38,6 +42,7 @@ private:
     std::filesystem::path m_root = "/";
     std::filesystem::path m_windir = "/windows";
     std::map<char, std::filesystem::path> m_drives;  // upper-case letters
+    std::size_t m_workdirDepth = 0;  // how many `..` a relative path may climb from the working directory
 };
 
 // Resolves `path` against the file system ignoring letter case where the exact spelling does not

@@ -77,16 +77,20 @@ struct PathHash {
 };
 
 // Where a write goes: through a symbolic link to its target (a rename over the link would replace the
-// link), and to the existing spelling of a name that differs only in letter case.
-fs::path writeTarget(const fs::path& resolved) {
+// link), and to the existing spelling of a name that differs only in letter case. nullopt for a link
+// whose target does not exist.
+std::optional<fs::path> writeTarget(const fs::path& resolved) {
     std::error_code ec;
     fs::path path = resolved;
     if (fs::symlink_status(path, ec).type() == fs::file_type::not_found)
         path = resolveCaseInsensitive(path);
     if (fs::symlink_status(path, ec).type() == fs::file_type::symlink) {
-        fs::path target = fs::weakly_canonical(path, ec);
+        struct stat target {};
+        if (::stat(path.c_str(), &target) != 0 && (errno == ENOENT || errno == ENOTDIR))
+            return std::nullopt;
+        fs::path canonical = fs::weakly_canonical(path, ec);
         if (!ec)
-            return target;
+            return canonical;
     }
     return path;
 }
@@ -131,6 +135,8 @@ std::string ProfileWriteResult::reason() const {
             return "not a regular file";
         case ProfileWriteError::ReadOnly:
             return "the file is read-only";
+        case ProfileWriteError::DanglingLink:
+            return "the file is a symbolic link to a file that does not exist";
         case ProfileWriteError::Failed:
             break;
     }
@@ -384,13 +390,34 @@ int Profile::getInt(std::string_view file, std::string_view section, std::string
     return parseProfileInt(*value);
 }
 
+std::optional<std::string> Profile::readProblem(std::string_view file) const {
+    fs::path path = resolveCaseInsensitive(m_resolve(file));
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
+    struct stat status {};
+    std::optional<std::string> problem;
+    char byte;
+    if (::fstat(fd, &status) != 0)
+        problem = std::strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        problem = "not a regular file";
+    else if (::read(fd, &byte, 1) < 0)
+        problem = std::strerror(errno);
+    ::close(fd);
+    return problem;
+}
+
 ProfileWriteResult Profile::edit(std::string_view file,
                                  const std::function<std::string(std::string_view text)>& change) {
     // The reads of this thread's pass see the write (or the unchanged file) afresh.
     for (Pass::Files* pass = t_pass; pass; pass = pass->outer)
         if (pass->owner == this)
             pass->files.clear();
-    fs::path path = writeTarget(m_resolve(file));
+    std::optional<fs::path> target = writeTarget(m_resolve(file));
+    if (!target)
+        return ProfileWriteError::DanglingLink;
+    const fs::path& path = *target;
     // Checked before any lock: something that is not a regular file must not hold other writers.
     struct stat before {};
     if (::stat(path.c_str(), &before) == 0) {

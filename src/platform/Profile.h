@@ -15,10 +15,11 @@ namespace qx {
 // Why a profile write did not happen.
 enum class ProfileWriteError {
     None,
-    NotReadBack,  // a name or the value would not read back as written
-    NotRegular,   // something other than a regular file is in the file's place
-    ReadOnly,     // the file has no write permission bits, or this process may not write it
-    Failed,       // the directory is missing, or the file system refused (see systemError)
+    NotReadBack,   // a name or the value would not read back as written
+    NotRegular,    // something other than a regular file is in the file's place
+    ReadOnly,      // the file has no write permission bits, or this process may not write it
+    DanglingLink,  // the file is a symbolic link to nothing (a share that is not mounted, say)
+    Failed,        // the directory is missing, or the file system refused (see systemError)
 };
 
 // The outcome of a write: true when the file holds what was asked for. Failures must be looked at
@@ -107,8 +108,11 @@ public:
     //    it is never opened, and refused before any lock is taken, so it cannot hang the writer;
     //  - when the file has no write permission bits (the Windows read-only attribute), also for root,
     //    or is not writable by this process;
+    //  - when the file is a symbolic link whose target does not exist: a new file in the link's place
+    //    would stand for the settings behind it for good once the target is back;
     //  - when it cannot be written. A file in a directory where no temporary file can be created (a
-    //    read-only directory) is rewritten in place and synced instead of replaced.
+    //    read-only directory) is rewritten in place and synced instead of replaced; the space for the new
+    //    text is reserved first, so that a full file system refuses the write instead of cutting it.
     ProfileWriteResult writeString(std::string_view file, std::string_view section, std::string_view key,
                                    std::optional<std::string_view> value);
     ProfileWriteResult writeInt(std::string_view file, std::string_view section, std::string_view key,
@@ -119,6 +123,11 @@ public:
     ProfileWriteResult deleteSection(std::string_view file, std::string_view section);
 
     std::filesystem::path resolve(std::string_view file) const { return m_resolve(file); }
+
+    // Why a read of `file` gives defaults only: "no such file", "not a regular file" or the reason it
+    // cannot be read (the file is looked for in any letter case, as the reads do). nullopt when it can be
+    // read. Opens without blocking, so a FIFO in the file's place never hangs the caller.
+    std::optional<std::string> readProblem(std::string_view file) const;
 
     // A file whose last change by another program lies less than this far back is read afresh on
     // every call, because file times advance in ticks and a second change within the tick would not

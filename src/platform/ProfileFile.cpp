@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "ProfileParser.h"
@@ -31,6 +32,26 @@ bool writeAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
+}
+
+// Allocates the first `size` bytes of the open file without changing its size or content. Returns 0,
+// or the error number. A file system without the call gets the portable reservation, which may grow the
+// file; a failure takes it back to `oldSize`.
+int reserveSpace(int fd, off_t size, off_t oldSize) {
+    if (size == 0)
+        return 0;
+    int result;
+    do
+        result = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size);
+    while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return 0;
+    if (errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    int error = ::posix_fallocate(fd, 0, size);
+    if (error != 0 && ::ftruncate(fd, oldSize) != 0)
+        return errno;
+    return error;
 }
 
 }  // namespace
@@ -107,6 +128,7 @@ std::optional<std::optional<std::string>> findProfileValueInFile(const std::file
     std::string buffer;
     std::size_t have = 0;
     bool first = true, atEnd = false, failed = false;
+    std::size_t searched = 0;  // bytes of the buffer known to hold no line end
     std::optional<std::string> value;
     while (!seek.done && !atEnd) {
         if (buffer.size() < have + blockSize)
@@ -134,23 +156,31 @@ std::optional<std::optional<std::string>> findProfileValueInFile(const std::file
                 skip = 3;
         }
         // Whole lines only: up to the last LF, or in a file of CRs alone up to the last CR that is not
-        // the block's last byte (an LF may follow it in the next block).
+        // the block's last byte (an LF may follow it in the next block). Only what came since the last
+        // search is searched: a line of many blocks would otherwise be searched again at every block.
         std::size_t end = have;
         if (!atEnd) {
-            std::size_t lf = text.rfind('\n');
-            std::size_t cr = text.size() >= 2 ? text.rfind('\r', text.size() - 2) : std::string_view::npos;
-            if (lf != std::string_view::npos && lf >= skip)
-                end = lf + 1;
-            else if (cr != std::string_view::npos && cr >= skip)
-                end = cr + 1;
+            const std::size_t from = std::max(searched, skip);
+            std::string_view fresh = text.substr(from);
+            std::size_t lf = fresh.rfind('\n');
+            std::size_t cr = fresh.size() >= 2 ? fresh.rfind('\r', fresh.size() - 2) : std::string_view::npos;
+            countProfileBytesScanned(2 * fresh.size());
+            if (lf != std::string_view::npos)
+                end = from + lf + 1;
+            else if (cr != std::string_view::npos)
+                end = from + cr + 1;
             else
                 end = skip;  // one line longer than the block: read on
         }
+        const bool noLineEnd = end == skip;
         seek.feed(text.substr(skip, end - skip));
         if (seek.value)
             value = std::string(*seek.value);
         buffer.erase(0, end);
         have -= end;
+        // What is left was searched unless lines were taken; its last byte may be a CR whose LF is
+        // still to come.
+        searched = noLineEnd && have > 0 ? have - 1 : 0;
     }
     ::close(fd);
     if (failed)
@@ -208,6 +238,15 @@ FileWrite rewriteFileInPlace(const std::filesystem::path& target, std::string_vi
     if (ok && !S_ISREG(status.st_mode)) {
         errno = EINVAL;
         ok = false;
+    }
+    // Not a byte of the old text is overwritten before the new one is sure to fit: on a full file system
+    // the write is refused and the file stays whole.
+    if (ok) {
+        int reserved = reserveSpace(fd, static_cast<off_t>(bytes.size()), status.st_size);
+        if (reserved != 0) {
+            errno = reserved;
+            ok = false;
+        }
     }
     ok = ok && writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
          ::fsync(fd) == 0;

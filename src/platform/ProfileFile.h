@@ -65,8 +65,10 @@ FileWrite replaceFileAtomically(const std::filesystem::path& target, std::string
                                 const struct stat* previous);
 
 // Overwrites the existing regular file `target` with `bytes` on its own inode and syncs it: for a
-// writable file in a directory where no temporary file can be created. Not atomic: a crash during the
-// write can leave a mix, which is why it is only the fallback.
+// writable file in a directory where no temporary file can be created. The space for `bytes` is
+// reserved before the first byte is written, so that a full file system (ENOSPC) or a file-size limit
+// (EFBIG) fails the write with the file as it was. Not atomic: a crash during the write can leave a
+// mix, which is why it is only the fallback.
 FileWrite rewriteFileInPlace(const std::filesystem::path& target, std::string_view bytes);
 
 }  // namespace qx

@@ -72,6 +72,29 @@ bool seekSection(ProfileLineCursor& cursor, std::string_view section, ProfileLin
 
 }  // namespace
 
+namespace {
+
+thread_local std::uint64_t t_bytesScanned = 0;
+
+// Where the line that ends at `end` is followed by the next one: past its CRLF, CR or LF.
+std::size_t nextLineAfter(std::string_view text, std::size_t end) {
+    if (end == text.size())
+        return end;
+    if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+        return end + 2;
+    return end + 1;
+}
+
+}  // namespace
+
+std::uint64_t profileBytesScanned() {
+    return t_bytesScanned;
+}
+
+void countProfileBytesScanned(std::size_t bytes) {
+    t_bytesScanned += bytes;
+}
+
 bool ProfileLineCursor::nextBounds(ProfileLine& line) {
     const std::size_t size = m_text.size();
     if (m_pos >= size)
@@ -83,18 +106,15 @@ bool ProfileLineCursor::nextBounds(ProfileLine& line) {
         const void* lf = std::memchr(data + m_pos, '\n', size - m_pos);
         m_nextLf = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : size;
         m_lfKnown = true;
+        countProfileBytesScanned(m_nextLf - m_pos + (lf ? 1 : 0));
     }
     const void* cr = std::memchr(data + m_pos, '\r', m_nextLf - m_pos);
     const std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : m_nextLf;
+    countProfileBytesScanned(end - m_pos + (cr ? 1 : 0));
     line = ProfileLine{};
     line.begin = m_pos;
     line.end = end;
-    if (end == size)
-        line.next = size;
-    else if (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n')
-        line.next = end + 2;
-    else
-        line.next = end + 1;
+    line.next = nextLineAfter(m_text, end);
     m_pos = line.next;
     return true;
 }
@@ -107,9 +127,21 @@ bool ProfileLineCursor::next(ProfileLine& line) {
 }
 
 ProfileLine profileLineAt(std::string_view text, std::size_t begin) {
+    // Only up to the line's own end: a cursor would look for the next LF, which in a file of CRs alone
+    // lies at the end of the text, and every lookup of an index would cost the rest of the file.
     ProfileLine line;
-    ProfileLineCursor cursor(text, begin);
-    cursor.next(line);
+    if (begin >= text.size()) {
+        line.begin = line.end = line.next = text.size();
+        return line;
+    }
+    std::size_t end = text.find_first_of("\r\n", begin);
+    if (end == std::string_view::npos)
+        end = text.size();
+    countProfileBytesScanned(end - begin + 1);
+    line.begin = begin;
+    line.end = end;
+    line.next = nextLineAfter(text, end);
+    classifyProfileLine(text, line);
     return line;
 }
 

@@ -49,8 +49,14 @@ private:
 // Classifies a line whose bounds are set (see ProfileLineCursor::nextBounds).
 void classifyProfileLine(std::string_view text, ProfileLine& line);
 
-// The line that begins at `begin`, classified.
+// The line that begins at `begin`, classified. Costs the line's length, whatever follows it.
 ProfileLine profileLineAt(std::string_view text, std::size_t begin);
+
+// How many bytes the searches for line ends of this thread have looked at so far. Parsing a text, or
+// reading a file block by block, looks at each byte a small number of times, whatever the lines' ends
+// and lengths; the tests hold the count to that.
+std::uint64_t profileBytesScanned();
+void countProfileBytesScanned(std::size_t bytes);
 
 bool isProfileBlank(char c);
 std::string_view trimProfileBlanks(std::string_view text);

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "Sandbox.h"
@@ -67,6 +70,44 @@ TEST_F(ProfileCommandTest, RefusedWritesSayWhichRule) {
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     }
     EXPECT_FALSE(sandbox.exists("a.ini"));
+}
+
+// A file that is not there or cannot be read gives the default as a missing key does, but the caller
+// hears of it: a mistyped name would otherwise pass for a setting at its default.
+TEST_F(ProfileCommandTest, ReadsOfAFileThatCannotBeReadWarnAndFailWithStrict) {
+    sandbox.dir("dir.ini");
+    ASSERT_EQ(mkfifo(sandbox.path("fifo.ini").c_str(), 0600), 0);
+    const std::vector<std::pair<std::string, std::string>> files{
+        {"missing.ini", "missing.ini: no such file"},
+        {"dir.ini", "dir.ini: not a regular file"},
+        {"fifo.ini", "fifo.ini: not a regular file"}};
+    for (const auto& [file, why] : files) {
+        EXPECT_EQ(run({"get", file, "S", "k", "fallback"}), 0) << file;
+        EXPECT_EQ(out, "fallback\n");
+        EXPECT_NE(err.find("warning: cannot read " + sandbox.path(file).string()), std::string::npos) << err;
+        EXPECT_NE(err.find(why), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+        EXPECT_EQ(run({"get", "--strict", file, "S", "k", "fallback"}), 1) << file;
+        EXPECT_EQ(out, "fallback\n");
+        EXPECT_EQ(err.find("warning"), std::string::npos) << err;
+        EXPECT_NE(err.find(why), std::string::npos) << err;
+        EXPECT_EQ(run({"--strict", "get-int", file, "S", "k", "7"}), 1) << file;
+        EXPECT_EQ(out, "7\n");
+    }
+    sandbox.file("a.ini", "[S]\r\n");
+    EXPECT_EQ(run({"get", "--strict", "a.ini", "S", "k", "d"}), 0);
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(ProfileCommandTest, WriteThroughALinkToNothingSaysSo) {
+    std::filesystem::create_symlink(sandbox.path("share/qxmover.ini"), sandbox.path("a.ini"));
+    EXPECT_EQ(run({"set", "a.ini", "S", "k", "v"}), 1);
+    EXPECT_NE(err.find("is a symbolic link to " + sandbox.path("share/qxmover.ini").string() +
+                       ", which does not exist"),
+              std::string::npos)
+        << err;
+    EXPECT_TRUE(std::filesystem::is_symlink(sandbox.path("a.ini")));
 }
 
 TEST_F(ProfileCommandTest, ReadsAsWindowsDoesAndWritesInPlace) {

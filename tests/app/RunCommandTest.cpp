@@ -93,9 +93,90 @@ TEST_F(RunCommandTest, DryRunPrintsTheRealRunsWorkAndChangesNothing) {
 }
 
 TEST_F(RunCommandTest, DryRunReportsAStartThatWouldFail) {
-    EXPECT_EQ(run("second-batch", "2026-12-09 10:00", true, true), 1);
-    EXPECT_EQ(out.str(), "start qxmove2.bat 49 50 12 2026   [program not found]\n");
+    // Without --yes: a dry run shows the question and goes on as if confirmed, never waiting for an
+    // answer.
+    std::istringstream noAnswer("");
+    std::streambuf* saved = std::cin.rdbuf(noAnswer.rdbuf());
+    int code = run("second-batch", "2026-12-09 10:00", true);
+    std::cin.rdbuf(saved);
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(out.str(),
+              "ask Please confirm ... Start batchprogram qxmove2.bat with parameter: 49 ?\n"
+              "start qxmove2.bat 49 50 12 2026   [program not found]\n");
     EXPECT_THAT(err.str(), IsEmpty());  // the box goes to the terminal's own stream
+}
+
+TEST_F(RunCommandTest, DryRunsOfTheDialogsOperationsAskNothing) {
+    sandbox.file("root/qxt/log/a.dbf", "a", old);
+    sandbox.file("root/qxt/log/log47/z.dbf", "z", old);
+    std::istringstream noAnswer("");
+    std::streambuf* saved = std::cin.rdbuf(noAnswer.rdbuf());
+    const int moved = run("move-now", "2026-12-09 10:00", true);
+    const std::string moveOut = out.str();
+    const int deleted = run("delete-now", "2026-12-09 10:00", true);
+    const std::string deleteOut = out.str();
+    std::cin.rdbuf(saved);
+    EXPECT_EQ(moved, 0) << err.str();
+    EXPECT_THAT(moveOut, HasSubstr("ask "));
+    EXPECT_THAT(moveOut, HasSubstr("move " + logDir() + "/a.dbf " + logDir() + "/log49/a.dbf"));
+    EXPECT_EQ(deleted, 0) << err.str();
+    EXPECT_THAT(deleteOut, HasSubstr("delete " + logDir() + "/log47/z.dbf"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/z.dbf"));
+}
+
+// The report is printed through the [Platform] Print program: that is what its dry run shows, and a
+// print program that would not be found fails the dry run as it fails any other job's.
+TEST_F(RunCommandTest, ReportDryRunShowsThePrintProgramThatStarts) {
+    std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests/data/report/qxaview.inf",
+                               sandbox.path("root/qxt/log/qxaview.inf"));
+    ini("qxmover.ini", "Platform", "Print", "cat -n");
+    EXPECT_EQ(run("report", "2026-12-08 06:00", true), 0) << err.str();
+    EXPECT_THAT(out.str(), HasSubstr("start notepad.exe /p "));
+    EXPECT_THAT(out.str(), HasSubstr("   [as "));
+    EXPECT_THAT(out.str(), HasSubstr("cat -n " + logDir() + "/qxareport.prt]\n"));
+
+    ini("qxmover.ini", "Platform", "Print", "no-such-printer");
+    EXPECT_EQ(run("report", "2026-12-08 06:00", true), 1);
+    EXPECT_THAT(out.str(), HasSubstr("[program not found]"));
+    EXPECT_THAT(err.str(), HasSubstr("report would fail"));
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/qxareport.prt"));
+}
+
+// A mistyped --root or --windir must not run a job on default settings: a dry run would show, and a
+// real run do, the work of another installation.
+TEST_F(RunCommandTest, RefusesAMissingRootProfileDirectoryOrSettingsFile) {
+    sandbox.file("root/qxt/log/a.dbf", "a", old);
+    GlobalOptions mistyped = global;
+    mistyped.root = sandbox.path("roots");
+    RunOptions options;
+    options.job = "weekly-1";
+    options.at = parseLocalTime("2026-12-07 01:00");
+    EXPECT_EQ(runJobCommand(mistyped, options, out, err), 1);
+    EXPECT_THAT(err.str(), HasSubstr("the installation root " + sandbox.path("roots").string()));
+    EXPECT_FALSE(sandbox.exists("roots"));
+
+    err.str("");
+    mistyped = global;
+    mistyped.windir = sandbox.dir("root/windos");
+    EXPECT_EQ(runJobCommand(mistyped, options, out, err), 1);
+    EXPECT_THAT(err.str(), HasSubstr("has no qxmover.ini (see --windir)"));
+
+    err.str("");
+    mistyped.windir = sandbox.path("root/winders");
+    options.dryRun = true;
+    EXPECT_EQ(runJobCommand(mistyped, options, out, err), 1);
+    EXPECT_THAT(err.str(), HasSubstr("the profile directory " + sandbox.path("root/winders").string()));
+
+    // A qxmover.ini that cannot be read stands for settings as much as a missing one.
+    err.str("");
+    sandbox.dir("root/windos/qxmover.ini");
+    mistyped.windir = sandbox.path("root/windos");
+    EXPECT_EQ(runJobCommand(mistyped, options, out, err), 1);
+    EXPECT_THAT(err.str(), HasSubstr("qxmover.ini: not a regular file"));
+    EXPECT_THAT(out.str(), IsEmpty());
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
 }
 
 TEST_F(RunCommandTest, AFailedJobSaysWhyOnTheTerminal) {
@@ -173,6 +254,7 @@ TEST_F(RunCommandTest, TimedTasksOfTheGivenHour) {
     // The real run could not start it: the dry run says so, and fails as the real run would.
     EXPECT_EQ(run("timed-tasks", "2026-12-09 06:00", true), 1);
     EXPECT_EQ(out.str(), "start qxe qxping 1  -s2x   [program not found]\n");
+    EXPECT_THAT(err.str(), HasSubstr("timed-tasks would fail: a program it starts would not be found"));
 }
 
 }  // namespace

@@ -82,15 +82,39 @@ TEST_F(TableCommandsTest, DbfSaysWhyATableCannotBeOpened) {
 }
 
 TEST_F(TableCommandsTest, DbfPrintsFieldsByPositionAndEscapesWhatWouldBreakTheLine) {
-    std::string record = std::string(" a|b") + "x\\y" + "1\n2" + "t\tu" + "\x01\x7f;";
+    // A NUL inside a text is shown with what follows it; NULs that pad the field are not.
+    std::string record =
+        std::string(" a|b") + "x\\y" + "1\n2" + "t\tu" + "\x01\x7f;" + std::string("a\0b\0\0", 5);
     std::filesystem::path file = sandbox.file(
         "odd.dbf",
-        test::rawTable({{"NAME", 'C', 3}, {"NAME", 'C', 3}, {"LINES", 'C', 3}, {"CTRL", 'C', 6}}, {record}));
+        test::rawTable(
+            {{"NAME", 'C', 3}, {"NAME", 'C', 3}, {"LINES", 'C', 3}, {"CTRL", 'C', 6}, {"NUL", 'C', 5}},
+            {record}));
     ASSERT_EQ(dbf(file), 0) << err;
     EXPECT_EQ(out,
-              "NAME C 3 0\nNAME C 3 0\nLINES C 3 0\nCTRL C 6 0\n\n"
-              "1 - a\\|b|x\\\\y|1\\n2|t\\tu\\x01\\x7f;\n");
+              "NAME C 3 0\nNAME C 3 0\nLINES C 3 0\nCTRL C 6 0\nNUL C 5 0\n\n"
+              "1 - a\\|b|x\\\\y|1\\n2|t\\tu\\x01\\x7f;|a\\x00b\n");
     EXPECT_EQ(err, "");
+}
+
+// A FoxPro date-time is a Julian day and the milliseconds of that day; a day that no calendar date
+// of four digits has, or a time past the day, is no date-time and reads as blank.
+TEST_F(TableCommandsTest, DbfShowsDateTimesOutOfTheCalendarAsBlank) {
+    auto dateTime = [](std::uint32_t day, std::uint32_t milliseconds) {
+        std::string bytes(8, '\0');
+        for (int i = 0; i < 4; ++i) {
+            bytes[std::size_t(i)] = char(day >> (8 * i));
+            bytes[std::size_t(4 + i)] = char(milliseconds >> (8 * i));
+        }
+        return bytes;
+    };
+    std::filesystem::path file = sandbox.file(
+        "times.dbf",
+        test::rawTable({{"T", 'T', 8}}, {" " + dateTime(2460370, 49506000), " " + dateTime(0x7FFFFFFF, 0),
+                                         " " + dateTime(1, 0), " " + dateTime(2460370, 86400000),
+                                         " " + dateTime(0xFFFFFFFF, 0xFFFFFFFF)}));
+    ASSERT_EQ(dbf(file), 0) << err;
+    EXPECT_EQ(out, "T T 8 0\n\n1 - 20240229134506\n2 - \n3 - \n4 - \n5 - \n");
 }
 
 TEST_F(TableCommandsTest, DbfJsonGivesOneObjectPerRecordWithTheValuesUnescaped) {
@@ -122,16 +146,31 @@ TEST_F(TableCommandsTest, DbfWarnsWhenTheHeaderDisagreesWithTheFileSize) {
     EXPECT_THAT(err, HasSubstr("and 2 bytes more"));
     ASSERT_EQ(dbf(sandbox.file("fine.dbf", test::rawTable({{"A", 'C', 2}}, {" ab"}, true))), 0);
     EXPECT_EQ(err, "");
+    // Records of one byte: the end-of-file mark is no record more.
+    std::string flagsOnly = test::rawTable({{"A", 'C', 0}}, {" ", "*"}, true);
+    ASSERT_EQ(dbf(sandbox.file("flags.dbf", flagsOnly)), 0) << err;
+    EXPECT_EQ(err, "");
+    ASSERT_EQ(dbf(sandbox.file("flags3.dbf", flagsOnly + " ")), 0) << err;
+    EXPECT_THAT(err, HasSubstr("the header states 2 records of 1 bytes"));
 }
 
 TEST_F(TableCommandsTest, AlarmsPrintsOneLinePerDefinitionOrFailsWithMessage116) {
     PathMap paths{sandbox.dir("root"), sandbox.dir("root/windows")};
     Profile profile{sandbox.path("root/windows")};
     test::RecordingPrompts prompts;
-    std::ostringstream missing;
-    EXPECT_EQ(printAlarmList(profile, paths, prompts, missing), 1);
+    std::ostringstream missing, why;
+    EXPECT_EQ(printAlarmList(profile, paths, prompts, missing, why), 1);
     EXPECT_EQ(missing.str(), "");
     EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Failed to open the database \\db1.\\vm001.dbf !"));
+    // As the dbf command does: the configured and the native path, and why.
+    EXPECT_EQ(why.str(), "qxmover: cannot open the alarm table \\db1.\\vm001.dbf (" +
+                             sandbox.path("root/db1/vm001.dbf").string() + "): no such file\n");
+    sandbox.dir("root/db1/vm001.dbf");
+    std::ostringstream folder;
+    EXPECT_EQ(printAlarmList(profile, paths, prompts, missing, folder), 1);
+    EXPECT_THAT(folder.str(), HasSubstr("vm001.dbf): not a regular file"));
+    std::filesystem::remove(sandbox.path("root/db1/vm001.dbf"));
+    std::filesystem::remove(sandbox.path("root/db1"));
 
     makeTable(sandbox.dir("root/DB1").string() + "/VM001.DBF", R"(
 t = dbf.Table(sys.argv[1], 'T02 N(4,0); T33 C(49)', dbf_type='db3')
@@ -141,9 +180,9 @@ for r in range(1, 16):
 t.close()
 )");
     std::ostringstream listed;
-    EXPECT_EQ(printAlarmList(profile, paths, prompts, listed), 0);
+    EXPECT_EQ(printAlarmList(profile, paths, prompts, listed, why), 0);
     EXPECT_EQ(listed.str(), "10  Alarm 10\n13  Alarm 13\n");
-    EXPECT_EQ(prompts.warnings().size(), 1u);
+    EXPECT_EQ(prompts.warnings().size(), 2u);
 }
 
 }  // namespace

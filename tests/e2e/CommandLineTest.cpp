@@ -33,7 +33,7 @@ TEST(WeekCommand, PrintsTheInstallationsWeek) {
 }
 
 TEST(WeekCommand, BadDateIsAUsageError) {
-    for (const char* bad : {"2026-13-01", "7.12.2026", "2026-12-07 10:00"}) {
+    for (const char* bad : {"2026-13-01", "7.12.2026", "2026-12-07 10:00", "9999-12-31", "2262-04-12"}) {
         auto result = qxmover({"week", bad});
         EXPECT_EQ(result.exitCode, 2) << bad;
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
@@ -82,6 +82,50 @@ TEST(CommandLine, MistakesPointToTheFix) {
         EXPECT_THAT(result.err, HasSubstr("not an empty text"));
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     }
+    for (const char* variable : {"QXMOVER_ROOT=", "QXMOVER_WINDIR="}) {
+        auto result =
+            test::runBinary(kBinary, {"run", "weekly-1", "--dry-run"}, {"TZ=Europe/Berlin", variable});
+        EXPECT_EQ(result.exitCode, 2) << variable << result.err;
+        EXPECT_THAT(result.err, HasSubstr("not an empty text"));
+    }
+
+    // The clock ends on 2262-04-11: a later date is refused, not held at that end.
+    const std::vector<std::vector<std::string>> beyond{
+        {"run", "weekly-1", "--dry-run", "--at", "9999-12-31 23:59"},
+        {"report", "--at", "2262-04-12 00:00"},
+        {"--headless", "--clock-start", "2262-04-12 00:00", "--clock-until", "2262-04-13 00:00"}};
+    for (const auto& args : beyond) {
+        auto result = qxmover(args);
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_THAT(result.err, HasSubstr("dates from 1970-01-01 to 2262-04-11"));
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+}
+
+// A mistyped --root or --windir once ran the job on default settings, creating the tree it expected.
+TEST(CommandLine, CommandsThatReadSettingsRefuseAMissingInstallation) {
+    test::Sandbox sandbox;
+    sandbox.dir("root/windows");
+    sandbox.dir("work/log");
+    const std::string work = sandbox.path("work").string();
+    const std::vector<std::vector<std::string>> commands{
+        {"run", "weekly-1", "--at", "2026-12-07 01:00", "--yes"}, {"report"}, {"alarms"}};
+    for (const auto& command : commands) {
+        std::vector<std::string> typo{"--root", sandbox.path("rooot").string(), "--workdir", work};
+        typo.insert(typo.end(), command.begin(), command.end());
+        auto noRoot = qxmover(typo);
+        EXPECT_EQ(noRoot.exitCode, 1) << command[0];
+        EXPECT_THAT(noRoot.err, HasSubstr("the installation root " + sandbox.path("rooot").string()));
+        EXPECT_FALSE(sandbox.exists("rooot"));
+
+        std::vector<std::string> noIni{"--root", sandbox.path("root").string(), "--workdir", work};
+        noIni.insert(noIni.end(), command.begin(), command.end());
+        auto missing = qxmover(noIni);
+        EXPECT_EQ(missing.exitCode, 1) << command[0];
+        EXPECT_THAT(missing.err, HasSubstr("has no qxmover.ini (see --windir)"));
+        EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+    }
+    EXPECT_FALSE(sandbox.exists("root/qxt"));
 }
 
 TEST(CommandLine, RunHelpSaysWhatEachJobDoesAndWhichDelete) {
@@ -225,6 +269,31 @@ TEST_F(ServiceTest, MissingDirectoriesEndTheServiceWithTheReason) {
     EXPECT_EQ(noRoot.exitCode, 1);
     EXPECT_THAT(noRoot.err, HasSubstr("installation root"));
     EXPECT_FALSE(sandbox.exists("root"));
+}
+
+// A qxmover.ini that cannot be read is said once, with the reason, rather than by a failed write of
+// every default; the service does not run on defaults that stand for settings it cannot see.
+TEST_F(ServiceTest, AnUnreadableSettingsFileIsSaidOnceWithTheReason) {
+    sandbox.dir("root/windows/qxmover.ini");
+    auto args = global();
+    args.insert(args.end(),
+                {"--headless", "--clock-start", "2026-12-07 08:05", "--clock-until", "2026-12-07 08:30"});
+    auto result = service(args);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_THAT(result.err, HasSubstr("qxmover.ini: not a regular file"));
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_THAT(result.err, Not(HasSubstr("Cannot write")));
+
+    // A link to a share that is not mounted is not a first start: its defaults would replace the link.
+    std::filesystem::remove(sandbox.path("root/windows/qxmover.ini"));
+    std::filesystem::create_symlink(sandbox.path("share/qxmover.ini"),
+                                    sandbox.path("root/windows/qxmover.ini"));
+    auto dangling = service(args);
+    EXPECT_EQ(dangling.exitCode, 1);
+    EXPECT_THAT(dangling.err,
+                HasSubstr("is a symbolic link to " + sandbox.path("share/qxmover.ini").string() +
+                          ", which does not exist"));
+    EXPECT_TRUE(std::filesystem::is_symlink(sandbox.path("root/windows/qxmover.ini")));
 }
 
 TEST_F(ServiceTest, RehearsalNeedsBothEnds) {

@@ -172,8 +172,11 @@ TEST_F(HousekeepingTest, DryRunsListWhatTheJobsWouldDelete) {
     EXPECT_TRUE(sandbox.exists("root/archive/old.evt"));
 
     auto report = qxmover({"run", "report", "--at", "2026-12-08 00:00", "--dry-run"});
+    // What starts is the installation's [Platform] Print program, as in the real run.
     EXPECT_EQ(report.out, "create-file " + sandbox.path("root/qxt/log/qxareport.prt").string() +
-                              "\nstart notepad.exe /p \\qxt\\log.\\qxareport.prt\n");
+                              "\nstart notepad.exe /p \\qxt\\log.\\qxareport.prt   [as " +
+                              sandbox.path("root/bin/print.sh").string() + " " +
+                              sandbox.path("root/qxt/log/qxareport.prt").string() + "]\n");
     EXPECT_FALSE(sandbox.exists("work/log/qxmover_50.log"));
 }
 

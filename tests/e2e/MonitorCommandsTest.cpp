@@ -26,6 +26,8 @@ class MonitorCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         sandbox.dir("root/windows");
+        // The settings file of the installation: without it a command refuses to run.
+        sandbox.file("root/windows/qxmover.ini", "");
         sandbox.dir("root/qxt/log");
         sandbox.dir("work/log");
         sandbox.dir("e");

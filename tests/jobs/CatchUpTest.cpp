@@ -190,7 +190,7 @@ TEST_F(CatchUpTest, StateFileIsWholeOrAbsent) {
     SchedulerRecord record{"2026-12-07", "2026-12-07", "", "2026-12"};
     ASSERT_TRUE(stateFile.save(record));
     EXPECT_EQ(stateFile.load(), record);
-    EXPECT_THAT(namesIn(sandbox.path("work/log")), ElementsAre("qxmover.state"));
+    EXPECT_THAT(namesIn(sandbox.path("work/log")), ElementsAre("qxmover.state", "qxmover.state.reserve"));
 
     bool unreadable = false;
     std::ofstream(stateFile.file()) << "[Scheduler]\nWeekOne=07.12.2026\n";

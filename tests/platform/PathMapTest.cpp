@@ -45,9 +45,33 @@ TEST_F(PathMapTest, DotDotStopsAtTheRootOfItsDrive) {
     EXPECT_EQ(paths.profileFile("\\..\\escaped.ini"), sandbox.path("root/escaped.ini"));
 }
 
-TEST_F(PathMapTest, RelativePathsStayRelative) {
-    EXPECT_EQ(paths.native("..\\a\\..\\b"), std::filesystem::path("../b"));
-    EXPECT_EQ(paths.native("log\\qxmover_50.log"), std::filesystem::path("log/qxmover_50.log"));
+// Relative paths are taken from the working directory; their `..` climbs no higher than the root of
+// the drive that holds it, or than the working directory itself where it lies below no drive.
+TEST_F(PathMapTest, RelativePathsStayWithinTheDriveOfTheWorkingDirectory) {
+    sandbox.dir("root/qxt/work");
+    sandbox.dir("data/rec/deep");
+    sandbox.dir("outside/work");
+    const std::map<char, std::filesystem::path> drives{{'d', sandbox.path("data")}};
+    PathMap inRoot(sandbox.path("root"), sandbox.path("root/windows"), drives, sandbox.path("root/qxt/work"));
+    EXPECT_EQ(inRoot.native("log\\qxmover_50.log"), std::filesystem::path("log/qxmover_50.log"));
+    EXPECT_EQ(inRoot.native("..\\a\\..\\b"), std::filesystem::path("../b"));
+    EXPECT_EQ(inRoot.native("..\\..\\x"), std::filesystem::path("../../x"));
+    EXPECT_EQ(inRoot.native("..\\..\\..\\..\\x"), std::filesystem::path("../../x"));
+    EXPECT_EQ(inRoot.native("..\\..\\..\\outside\\a.job"), std::filesystem::path("../../outside/a.job"));
+
+    PathMap inDrive(sandbox.path("root"), sandbox.path("root/windows"), drives,
+                    sandbox.path("data/rec/deep"));
+    EXPECT_EQ(inDrive.native("..\\..\\..\\..\\x"), std::filesystem::path("../../x"));
+
+    PathMap nowhere(sandbox.path("root"), sandbox.path("root/windows"), drives, sandbox.path("outside/work"));
+    EXPECT_EQ(nowhere.native("..\\outside"), std::filesystem::path("outside"));
+    EXPECT_EQ(nowhere.native("..\\..\\x\\..\\y"), std::filesystem::path("y"));
+    EXPECT_EQ(nowhere.native(".."), std::filesystem::path("."));
+
+    // A working directory reached through a symbolic link climbs as the kernel does, by the real parent.
+    std::filesystem::create_directory_symlink(sandbox.path("outside/work"), sandbox.path("root/qxt/link"));
+    PathMap linked(sandbox.path("root"), sandbox.path("root/windows"), drives, sandbox.path("root/qxt/link"));
+    EXPECT_EQ(linked.native("..\\x"), std::filesystem::path("x"));
 }
 
 TEST_F(PathMapTest, ExistingFilesAreFoundIgnoringLetterCase) {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "Profile.h"
+#include "ProfileFile.h"
+#include "ProfileParser.h"
 #include "Sandbox.h"
 
 // Counts the heap in use by this test program, so that the memory a profile operation needs can be
@@ -92,6 +94,55 @@ TEST(ProfileCostTest, MemoryIsASmallMultipleOfTheFileForReadsAndWrites) {
     std::size_t write = peakHeapOf([&] { EXPECT_TRUE(profile.writeString("big.ini", "S", last, "2")); });
     EXPECT_LE(write, 5 * text.size()) << "write";
     EXPECT_EQ(profile.getInt("big.ini", "S", last, 0), 2);
+}
+
+// Work is counted in bytes that the searches for line ends look at, not in time: each byte of a text
+// is looked at a small number of times, whatever the length of its lines and whatever ends them.
+template <typename Body>
+std::uint64_t bytesScannedBy(Body body) {
+    std::uint64_t before = qx::profileBytesScanned();
+    body();
+    return qx::profileBytesScanned() - before;
+}
+
+TEST(ProfileCostTest, ASingleReadOfOneLongLineLooksAtEachByteAFewTimes) {
+    qx::test::Sandbox sandbox;
+    for (std::size_t length : {std::size_t(1) << 18, std::size_t(1) << 20}) {
+        const std::string text = "[S]\r\nlong=" + std::string(length, 'x') + "\r\nk=1\r\n";
+        const std::filesystem::path file = sandbox.file("long.ini", text);
+        std::optional<std::optional<std::string>> value;
+        std::uint64_t scanned =
+            bytesScannedBy([&] { value = qx::findProfileValueInFile(file, "S", "k", 4096); });
+        ASSERT_TRUE(value && *value);
+        EXPECT_EQ(**value, "1");
+        EXPECT_LE(scanned, 6 * text.size()) << length;
+    }
+}
+
+// Repeated headers in a file of CRs alone: the line of each header was once found by a search for the
+// next LF, which lies at the end of such a file.
+TEST(ProfileCostTest, AnIndexOfACrFileWithRepeatedSectionsLooksAtEachByteAFewTimes) {
+    qx::test::Sandbox sandbox;
+    for (std::size_t headers : {20'000, 80'000}) {
+        std::string text = "[Dup]\rk=1\r";
+        for (std::size_t i = 0; i < headers; ++i)
+            text += "[Dup]\r";
+        std::uint64_t scanned = bytesScannedBy([&] {
+            qx::ProfileIndex index(text);
+            EXPECT_EQ(index.find("dup", "K"), "1");
+        });
+        EXPECT_LE(scanned, 4 * text.size()) << headers;
+
+        // The service reads a file again and again: its second read of a version builds the index.
+        sandbox.file("dup.ini", text);
+        qx::Profile profile(sandbox.root());
+        profile.setSettleTime(std::chrono::nanoseconds(0));
+        scanned = bytesScannedBy([&] {
+            for (int read = 0; read < 3; ++read)
+                EXPECT_EQ(profile.getInt("dup.ini", "Dup", "k", 0), 1);
+        });
+        EXPECT_LE(scanned, 8 * text.size()) << headers;
+    }
 }
 
 }  // namespace

@@ -61,6 +61,23 @@ TEST_F(ProfileFileSafetyTest, DeviceBehindALinkIsNeverWritten) {
     EXPECT_EQ(fs::read_symlink(ini), "/dev/null");
 }
 
+// A qxmover.ini that links to a share that is not mounted: a write would put a file of defaults in the
+// link's place for good, so it is refused, with the reason, and the link stays.
+TEST_F(ProfileFileSafetyTest, LinkToAMissingFileIsNeverReplaced) {
+    fs::create_symlink(sandbox.path("share/test.ini"), ini);
+    auto result = profile.writeString("test.ini", "S", "k", "1");
+    EXPECT_EQ(result.error(), ProfileWriteError::DanglingLink);
+    EXPECT_EQ(result.reason(), "the file is a symbolic link to a file that does not exist");
+    EXPECT_EQ(profile.deleteSection("test.ini", "S").error(), ProfileWriteError::DanglingLink);
+    EXPECT_EQ(fs::read_symlink(ini), sandbox.path("share/test.ini"));
+    EXPECT_FALSE(fs::exists(sandbox.path("share")));
+    // Once the share is there, the write goes through the link to it.
+    sandbox.file("share/test.ini", "[S]\r\n");
+    EXPECT_TRUE(profile.writeString("test.ini", "S", "k", "1"));
+    EXPECT_EQ(sandbox.read("share/test.ini"), "[S]\r\nk=1\r\n");
+    EXPECT_TRUE(fs::is_symlink(ini));
+}
+
 TEST_F(ProfileFileSafetyTest, FileWithoutWriteBitsRefusesTheWriteEvenForRoot) {
     sandbox.file("test.ini", "[S]\r\nk=1\r\n");
     fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);

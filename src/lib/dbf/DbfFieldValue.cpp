@@ -143,17 +143,22 @@ bool encodeDateTime(std::string_view text, char* to) {
     return true;
 }
 
+// The Julian days of 0001-01-01 and 9999-12-31: the dates that "YYYYMMDD" can name.
+constexpr std::int64_t kFirstJulianDay = 1721426;
+constexpr std::int64_t kLastJulianDay = 5373484;
+
+bool dateTimeInRange(std::int64_t day, std::int64_t milliseconds) {
+    return day >= kFirstJulianDay && day <= kLastJulianDay && milliseconds >= 0 &&
+           milliseconds < kMillisecondsPerDay;
+}
+
 std::size_t dateTimeText(std::string_view stored, char* out, std::size_t size) {
     std::int64_t day = std::int32_t(loadLe(stored.substr(0, 4)));
     std::int64_t milliseconds = std::int32_t(loadLe(stored.substr(4, 4)));
-    if (day == 0 && milliseconds == 0)
+    // A day or time that no date-time has (a damaged record) reads as blank rather than as a year of
+    // the calendar's overflow.
+    if (!dateTimeInRange(day, milliseconds))
         return copyOut("", out, size);
-    day += milliseconds / kMillisecondsPerDay;
-    milliseconds %= kMillisecondsPerDay;
-    if (milliseconds < 0) {
-        milliseconds += kMillisecondsPerDay;
-        --day;
-    }
     chrono::year_month_day date = dateOfJulianDay(day);
     long long seconds = milliseconds / 1000;
     char text[64];
@@ -278,7 +283,7 @@ std::int32_t fieldInt(const Field& field, std::string_view stored) {
             return clampToInt(double(loadLe(stored) / 10000));
         case Storage::DateTime: {
             std::int64_t day = std::int32_t(loadLe(stored.substr(0, 4)));
-            if (day == 0)
+            if (!dateTimeInRange(day, std::int32_t(loadLe(stored.substr(4, 4)))))
                 return 0;
             chrono::year_month_day date = dateOfJulianDay(day);
             return int(date.year()) * 10000 + int(unsigned(date.month())) * 100 + int(unsigned(date.day()));

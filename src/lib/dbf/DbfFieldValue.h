@@ -15,12 +15,14 @@ namespace qx::dbf {
 //  - 'I' and memo block numbers: the decimal integer ("" for memo block 0);
 //  - 'B': the shortest text that reads back as the same double ("3.5", "-1e+100");
 //  - 'Y': the amount with four decimals ("12.3400");
-//  - 'T': "YYYYMMDDhhmmss", with ".mmm" when there are milliseconds; "" for the blank value;
+//  - 'T': "YYYYMMDDhhmmss", with ".mmm" when there are milliseconds; "" for the blank value and for
+//    a day outside 0001-01-01 to 9999-12-31 or a time outside the day;
 //  - _NullFlags: its bytes as hexadecimal digits.
 std::size_t fieldText(const Field& field, std::string_view stored, char* out, std::size_t size);
 
 // The value of a field as an integer: text fields as storedTextToInt(); 'I' and memo block numbers as
-// they are; 'B' and 'Y' cut toward zero and clamped to 32 bits; 'T' as the date YYYYMMDD (0 blank).
+// they are; 'B' and 'Y' cut toward zero and clamped to 32 bits; 'T' as the date YYYYMMDD (0 blank or out of
+// range).
 std::int32_t fieldInt(const Field& field, std::string_view stored);
 
 // The bytes that `text` is stored as in `field`, written to `to` (field.length bytes). Returns false,

@@ -142,6 +142,10 @@ public:
     // As Read (text) of field `number` (1-based, in table order), so that fields of the same name are
     // each read. 0 when there is no such field (buffer untouched).
     int ReadField(unsigned number, char* buffer, std::size_t size);
+    // As ReadField (text), but a text field's bytes come whole, a NUL inside them too, with only the
+    // padding (trailing blanks and NULs) cut: for a reader that shows what is stored. Returns the length
+    // written before the terminating NUL; 0 also when there is no such field.
+    std::size_t ReadFieldBytes(unsigned number, char* buffer, std::size_t size);
     // As Read (integer) of field `number`: a reader of many records looks its fields' numbers up once
     // (Fieldname) instead of by name for every record. 0 when there is no such field (value untouched).
     int ReadField(unsigned number, int& value);
