@@ -136,7 +136,7 @@ void SchedulerThread::diskCheck(SysTime now, const MoverSettings& settings) {
 
 void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
     const SchedulerRecord before = *m_record;
-    markNotWanted(*m_record, now, settings.moveMode, settings.autoBackupActive);
+    markNotWanted(*m_record, now, settings);
     for (const DueWork& due : dueWork(*m_record, now)) {
         if (m_stop.stop_requested())
             break;
@@ -160,8 +160,8 @@ void SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettin
     StatisticMover mover(m_services, m_files, m_hooks, m_stop);
     switch (due.work) {
         case Housework::WeekMidnight:
-            weeklyAtMidnight(mover,
-                             readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()));
+            mondayMidnight(mover,
+                           readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()));
             return;
         case Housework::WeekOne:
             weeklyAtOne(mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()));
