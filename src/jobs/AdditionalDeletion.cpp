@@ -72,7 +72,7 @@ HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, S
             if (!directory)
                 break;
             std::vector<FoundFile> entries = directory->find(pattern, services.stop);
-            if (entries.empty())
+            if (entries.empty() && !services.stop.stop_requested())
                 continue;
             for (const FoundFile& entry : entries) {
                 // A directory is never deleted (the delete of a file fails on it anyway).
@@ -93,15 +93,16 @@ HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, S
                     result.fileFailed(line);
                 }
             }
-            char weeks[16];
-            std::snprintf(weeks, sizeof weeks, "%d", rule.weeks);
-            services.log.note("Delete files " + pattern + " which are older then " + weeks +
-                              " weeks from directory " + rule.directory);
+            // Between two files, or in the scan (which then found only part of the directory).
             if (services.stop.stop_requested()) {
                 services.log.note("Extra deletion stopped in directory " + rule.directory);
                 result.stoppedBefore("the rest of directory " + rule.directory);
                 return result;
             }
+            char weeks[16];
+            std::snprintf(weeks, sizeof weeks, "%d", rule.weeks);
+            services.log.note("Delete files " + pattern + " which are older then " + weeks +
+                              " weeks from directory " + rule.directory);
         }
     }
     if (result.failedFiles > 1)

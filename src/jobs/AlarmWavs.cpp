@@ -17,16 +17,14 @@ HousekeepingResult deleteOldAlarmWavs(Services& services, Deleter& deleter, SysT
     if (!directory)
         return result;
     const SysTime threshold = ageThreshold(now, weeks);
-    for (const FoundFile& entry : directory->find("*.*", services.stop)) {
+    const std::vector<FoundFile> entries = directory->find("*.*", services.stop);
+    for (const FoundFile& entry : entries) {
         // The 8.3 names of the alarm recordings; the server's own voice files begin with a lower-case v.
         if (entry.name.size() != 12 || entry.name[0] == 'v' || entry.isDirectory ||
             !isOlder(entry.lastWrite, threshold))
             continue;
-        if (services.stop.stop_requested()) {
-            result.stoppedBefore(std::string(kAlarmWavDirectory) + entry.name);
-            services.log.note("Delete of alarmwavfiles stopped before " + entry.name);
+        if (services.stop.stop_requested())
             break;
-        }
         const std::error_code ec = deleter.remove(*directory, entry.name);
         if (!ec) {
             ++result.done;
@@ -39,6 +37,12 @@ HousekeepingResult deleteOldAlarmWavs(Services& services, Deleter& deleter, SysT
                 services.log.note(line);
             result.fileFailed(line);
         }
+    }
+    // Between two files, or in the scan (which then found only part of the directory).
+    if (services.stop.stop_requested()) {
+        services.log.note("Delete of alarmwavfiles stopped");
+        result.stoppedBefore("the rest of " + std::string(kAlarmWavDirectory));
+        return result;
     }
     char line[80];
     std::snprintf(line, sizeof line, "Delete alarmwavfiles which are older then %d weeks", weeks);

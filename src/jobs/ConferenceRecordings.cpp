@@ -64,6 +64,11 @@ HousekeepingResult moveStep(Services& s, FileOperations& files, const Conference
     const fs::path target = s.paths.native(c.archiveDirectory);
     std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, c.resultDirectory, result);
     Scan found = scan(directory.get(), "*.wav", ageThreshold(now, c.moveWeeks), s.stop);
+    if (s.stop.stop_requested()) {  // the scan was cut short: what it found is not all there is
+        log.note("Move of conf-wavfiles stopped");
+        result.stoppedBefore("the move of " + c.resultDirectory);
+        return result;
+    }
     if (!found.found)
         return result;
     std::unique_ptr<FileTransfer> transfer = files.transfer(source, target);
@@ -117,6 +122,11 @@ HousekeepingResult deleteOld(Services& s, Deleter& deleter, DeletionDirectory* d
                              const char* failure, const char* done) {
     HousekeepingResult result;
     Scan found = scan(directory, pattern, threshold, s.stop);
+    if (s.stop.stop_requested()) {  // the scan was cut short: what it found is not all there is
+        s.log.note("Delete of conf-wavfiles stopped");
+        result.stoppedBefore("the deletion in " + std::string(configured));
+        return result;
+    }
     if (!found.found)
         return result;
     for (const std::string& name : found.old) {

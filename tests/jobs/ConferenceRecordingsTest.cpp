@@ -188,6 +188,12 @@ TEST_F(ConferenceTest, AStopEndsTheMoveBetweenTwoFilesAndSkipsTheDeletion) {
     EXPECT_THAT(bodies(), ElementsAre(HasSubstr("older then 10 weeks"), "Move conf-wavfile a.wav",
                                       "Move of conf-wavfiles stopped before b.wav",
                                       "1 conf-wavfiles successfully moved"));
+    // Run again with the stop still asked for: its scan is cut, and nothing is reported as done.
+    result = processConferenceWavs(job, stopping, deleter, now);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.done, 0);
+    EXPECT_EQ(sandbox.read("root/qxt/log/confwav/b.wav"), "b.wav");
+    EXPECT_EQ(bodies().back(), "Move of conf-wavfiles stopped");
 }
 
 TEST_F(ConferenceTest, DeletesRecordingsAndEventFilesCountingEach) {
