@@ -4,10 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "RunBinary.h"
 #include "Sandbox.h"
@@ -207,6 +210,51 @@ TEST_F(HousekeepingTest, JobsThatCanMoveOrDeleteNothingSayWhyAndExitOne) {
     EXPECT_EQ(count(lines, "0 conf-wavfiles successfully moved"), 1);
     EXPECT_EQ(count(lines, "Failed to delete conf-wavfile \\archive.\\old1.wav"), 1);
     EXPECT_EQ(count(lines, "0 conf-wavfiles successfully deleted"), 1);
+}
+
+TEST_F(HousekeepingTest, SigtermStopsTheDeletionBetweenTwoFilesAndTheNextStartFinishesIt) {
+    // Monthly mode: the extra deletion still runs on Monday at 00:00.
+    sandbox.file("root/windows/qxaview.ini", "[Config]\r\nAlarmSelectionRange=month\r\n");
+    constexpr int kFiles = 15000;
+    const fs::path extra = sandbox.path("root/extra");
+    const auto old = fs::file_time_type::clock::from_sys(local(2026, 11, 1, 12));
+    for (int i = 0; i < kFiles; ++i) {
+        const fs::path file = extra / ("f" + std::to_string(100000 + i) + ".log");
+        std::ofstream{file};
+        fs::last_write_time(file, old);
+    }
+    auto filesLeft = [&] {
+        auto it = fs::directory_iterator(extra);
+        return std::distance(it, fs::directory_iterator());
+    };
+    const long before = filesLeft();
+    auto service = [&](const char* from, const char* until) {
+        return test::spawnBinary(
+            kBinary,
+            {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string(),
+             "--headless", "--clock-start", from, "--clock-until", until},
+            sandbox.path("out"), {"TZ=Europe/Berlin"});
+    };
+    const int pid = service("2026-12-06 23:59", "2026-12-07 03:00");
+    // SIGTERM as soon as the deletion has begun.
+    const auto limit = std::chrono::steady_clock::now() + 30s;
+    while (filesLeft() == before && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(1ms);
+    ::kill(pid, SIGTERM);
+    const auto stopped = std::chrono::steady_clock::now();
+    EXPECT_EQ(test::waitBinary(pid, 10s), 0);
+    // The promise of the README: gone within three seconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 3s);
+    // The signal came within a few milliseconds of the first deletion, long before the last.
+    ASSERT_GT(filesLeft(), 1) << "the deletion ran to its end after the signal";
+    EXPECT_EQ(count(activity(), "Extra deletion stopped in directory \\extra"), 1);
+    EXPECT_EQ(count(activity(), "Delete files *.log which are older then 1 weeks from directory \\extra"), 0);
+
+    // Cut short, the Monday work is owed still: the next start catches it up.
+    ASSERT_EQ(test::waitBinary(service("2026-12-07 00:10", "2026-12-07 00:12"), 60s), 0);
+    EXPECT_EQ(filesLeft(), 1);  // the young one of the installation
+    EXPECT_TRUE(sandbox.exists("root/extra/c.log"));
+    EXPECT_EQ(count(activity(), "Delete files *.log which are older then 1 weeks from directory \\extra"), 1);
 }
 
 TEST_F(HousekeepingTest, DryRunsListWhatTheJobsWouldDelete) {
