@@ -135,8 +135,12 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kRounds; ++round) {
         createFiles(data, oldNames, old);
         auto start = Steady::now();
-        qx::deleteAdditionalFiles(services, deleter, now);
+        const qx::HousekeepingResult result = qx::deleteAdditionalFiles(services, deleter, now);
         ours = std::min(ours, std::chrono::duration<double, std::milli>(Steady::now() - start).count());
+        if (!result.ok()) {
+            std::fprintf(stderr, "qxmover: %s\n", result.reason().c_str());
+            std::exit(1);
+        }
         check("qxmover");
         createFiles(data, oldNames, old);
         peer = std::min(peer, timeFind(data, qx::ageThreshold(now, 1)));

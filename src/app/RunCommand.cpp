@@ -290,18 +290,20 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
         return exitCodeOf(startSecondBatchNow(mover, context), err);
     if (name == "edit-second-batch")
         return exitCodeOf(editSecondBatch(mover), err);
-    if (name == "conference") {
-        processConferenceWavs(job, files, deleter, now);
-        return 0;
-    }
-    if (name == "alarm-wavs") {
-        deleteOldAlarmWavs(job, deleter, now);
-        return 0;
-    }
-    if (name == "extra-delete") {
-        deleteAdditionalFiles(job, deleter, now);
-        return 0;
-    }
+    // A housekeeping job that could not do its work says why here too: WriteLogFile=0 keeps its lines
+    // out of the activity log.
+    auto housekept = [&err, &name](const HousekeepingResult& result) {
+        if (result.ok())
+            return 0;
+        err << "qxmover: " << name << ": " << result.reason() << std::endl;
+        return 1;
+    };
+    if (name == "conference")
+        return housekept(processConferenceWavs(job, files, deleter, now));
+    if (name == "alarm-wavs")
+        return housekept(deleteOldAlarmWavs(job, deleter, now));
+    if (name == "extra-delete")
+        return housekept(deleteAdditionalFiles(job, deleter, now));
     if (name == "report")
         return exitCodeOf(produceAlarmReport(job, files, context.settings.reportType, now));
     if (name == "disk-check" || name == "extra-drives" || name == "job-check" || name == "watchdog-call" ||

@@ -50,39 +50,65 @@ std::vector<DeletionRule> readDeletionRules(const Profile& profile) {
     return rules;
 }
 
-void deleteAdditionalFiles(Services& services, Deleter& deleter, SysTime now) {
+HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, SysTime now) {
+    HousekeepingResult result;
     for (const DeletionRule& rule : readDeletionRules(services.profile)) {
-        const std::filesystem::path native = services.paths.native(rule.directory);
         std::unique_ptr<DeletionDirectory> directory;
         bool opened = false;
         const SysTime threshold = ageThreshold(now, rule.weeks);
         for (const std::string& pattern : rule.patterns) {
             if (pattern.find_first_of("\\/") != std::string::npos) {
-                services.log.note("Refused pattern " + pattern + " of directory " + native.string() +
-                                  ": it names another directory");
+                const std::string line = "Refused pattern " + pattern + " of directory " + rule.directory +
+                                         ": it names another directory";
+                services.log.note(line);
+                result.stepRefused(line);
                 continue;
             }
             // Opened at the first pattern, once for the rule, so that a refusal is logged once.
             if (!opened) {
                 opened = true;
-                directory = openForDeletion(services, native);
+                directory = openForDeletion(services, rule.directory, result);
             }
             if (!directory)
                 break;
-            std::vector<FoundFile> entries = directory->find(pattern);
-            if (entries.empty())
+            std::vector<FoundFile> entries = directory->find(pattern, services.stop);
+            if (entries.empty() && !services.stop.stop_requested())
                 continue;
             for (const FoundFile& entry : entries) {
                 // A directory is never deleted (the delete of a file fails on it anyway).
-                if (!entry.isDirectory && isOlder(entry.lastWrite, threshold))
-                    (void)deleter.remove(*directory, entry.name);
+                if (entry.isDirectory || !isOlder(entry.lastWrite, threshold))
+                    continue;
+                if (services.stop.stop_requested())
+                    break;
+                const std::error_code ec = deleter.remove(*directory, entry.name);
+                if (!ec) {
+                    ++result.done;
+                } else if (ec != std::errc::no_such_file_or_directory) {  // gone meanwhile: nothing to do
+                    // One line for the first file, a count at the end: a directory that refuses one file
+                    // usually refuses them all.
+                    const std::string line = "Failed to delete file " +
+                                             configuredPath(rule.directory, entry.name) + ": " + ec.message();
+                    if (result.failedFiles == 0)
+                        services.log.note(line);
+                    result.fileFailed(line);
+                }
+            }
+            // Between two files, or in the scan (which then found only part of the directory).
+            if (services.stop.stop_requested()) {
+                services.log.note("Extra deletion stopped in directory " + rule.directory);
+                result.stoppedBefore("the rest of directory " + rule.directory);
+                return result;
             }
             char weeks[16];
             std::snprintf(weeks, sizeof weeks, "%d", rule.weeks);
             services.log.note("Delete files " + pattern + " which are older then " + weeks +
-                              " weeks from directory " + native.string());
+                              " weeks from directory " + rule.directory);
         }
     }
+    if (result.failedFiles > 1)
+        services.log.note(std::to_string(result.failedFiles) +
+                          " files of the extra deletion could not be deleted");
+    return result;
 }
 
 }  // namespace qx

@@ -4,29 +4,52 @@
 #include <cstdio>
 
 #include "FileAge.h"
-#include "ProfileNames.h"
+#include "MoverSettings.h"
 
 namespace qx {
 
-void deleteOldAlarmWavs(Services& services, Deleter& deleter, SysTime now) {
-    // Zero (and a hand-edited negative value, which would put the limit in the future) means one week.
-    const int weeks =
-        std::max(1, services.profile.getInt(ini::kMover, ini::kConfig, "DelAlarmWavAfterWeeks", 4));
-    std::unique_ptr<DeletionDirectory> directory =
-        openForDeletion(services, services.paths.native(kAlarmWavDirectory));
+HousekeepingResult deleteOldAlarmWavs(Services& services, Deleter& deleter, SysTime now) {
+    HousekeepingResult result;
+    // Through the settings record, so that the marker -9 (missing) gives the default, 4 weeks; zero
+    // (and a hand-edited negative value, which would put the limit in the future) means one week.
+    const int weeks = std::max(1, readSettings(services.profile).delAlarmWavAfterWeeks);
+    std::unique_ptr<DeletionDirectory> directory = openForDeletion(services, kAlarmWavDirectory, result);
     if (!directory)
-        return;
+        return result;
     const SysTime threshold = ageThreshold(now, weeks);
-    for (const FoundFile& entry : directory->find("*.*")) {
+    const std::vector<FoundFile> entries = directory->find("*.*", services.stop);
+    for (const FoundFile& entry : entries) {
         // The 8.3 names of the alarm recordings; the server's own voice files begin with a lower-case v.
-        if (entry.name.size() != 12 || entry.name[0] == 'v' || entry.isDirectory)
+        if (entry.name.size() != 12 || entry.name[0] == 'v' || entry.isDirectory ||
+            !isOlder(entry.lastWrite, threshold))
             continue;
-        if (isOlder(entry.lastWrite, threshold))
-            (void)deleter.remove(*directory, entry.name);
+        if (services.stop.stop_requested())
+            break;
+        const std::error_code ec = deleter.remove(*directory, entry.name);
+        if (!ec) {
+            ++result.done;
+        } else if (ec != std::errc::no_such_file_or_directory) {  // gone meanwhile: nothing to do
+            // One line for the first file, a count for the rest: a directory that refuses one file
+            // usually refuses them all.
+            const std::string line = "Failed to delete alarmwavfile " + std::string(kAlarmWavDirectory) +
+                                     entry.name + ": " + ec.message();
+            if (result.failedFiles == 0)
+                services.log.note(line);
+            result.fileFailed(line);
+        }
+    }
+    // Between two files, or in the scan (which then found only part of the directory).
+    if (services.stop.stop_requested()) {
+        services.log.note("Delete of alarmwavfiles stopped");
+        result.stoppedBefore("the rest of " + std::string(kAlarmWavDirectory));
+        return result;
     }
     char line[80];
     std::snprintf(line, sizeof line, "Delete alarmwavfiles which are older then %d weeks", weeks);
     services.log.note(line);
+    if (result.failedFiles > 1)
+        services.log.note(std::to_string(result.failedFiles) + " alarmwavfiles could not be deleted");
+    return result;
 }
 
 }  // namespace qx

@@ -35,11 +35,12 @@ struct Scan {
     std::vector<std::string> old;  // in name order; directories never
 };
 
-Scan scan(DeletionDirectory* directory, std::string_view pattern, SysTime threshold) {
+Scan scan(DeletionDirectory* directory, std::string_view pattern, SysTime threshold,
+          std::stop_token stop = {}) {
     Scan result;
     if (!directory)
         return result;
-    std::vector<FoundFile> entries = directory->find(pattern);
+    std::vector<FoundFile> entries = directory->find(pattern, stop);
     result.found = !entries.empty();
     for (const FoundFile& entry : entries)
         if (!entry.isDirectory && isOlder(entry.lastWrite, threshold))
@@ -48,72 +49,134 @@ Scan scan(DeletionDirectory* directory, std::string_view pattern, SysTime thresh
     return result;
 }
 
-void moveStep(Services& s, FileOperations& files, const ConferenceSettings& c, SysTime now) {
+HousekeepingResult moveStep(Services& s, FileOperations& files, const ConferenceSettings& c, SysTime now) {
+    HousekeepingResult result;
     const ActivityLog& log = s.log;
     log.note(printed("Move conf-wavfiles which are older then %d weeks to directory ", c.moveWeeks,
                      c.archiveDirectory));
     if (c.archiveDirectory.empty()) {
-        log.note("Move of conf-wavfiles skipped: MoveConferWavTo names no directory");
-        return;
+        const std::string line = "Move of conf-wavfiles skipped: MoveConferWavTo names no directory";
+        log.note(line);
+        result.stepRefused(line);
+        return result;
     }
     const fs::path source = s.paths.native(c.resultDirectory);
     const fs::path target = s.paths.native(c.archiveDirectory);
-    std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, source);
+    std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, c.resultDirectory, result);
     // The archive's leftovers of killed copies go whether or not anything is moved now.
     std::unique_ptr<FileTransfer> transfer = files.transfer(source, target);
     for (const std::string& name : transfer->clearPartialCopies())
-        log.note("Deleted partial copy " + (target / name).string() + " of a stopped move");
-    Scan found = scan(directory.get(), "*.wav", ageThreshold(now, c.moveWeeks));
+        log.note("Deleted partial copy " + configuredPath(c.archiveDirectory, name) + " of a stopped move");
+    Scan found = scan(directory.get(), "*.wav", ageThreshold(now, c.moveWeeks), s.stop);
+    if (s.stop.stop_requested()) {  // the scan was cut short: what it found is not all there is
+        log.note("Move of conf-wavfiles stopped");
+        result.stoppedBefore("the move of " + c.resultDirectory);
+        return result;
+    }
     if (!found.found)
-        return;
-    int count = 0;
+        return result;
+
+    int handedOver = 0;
     for (const std::string& name : found.old) {
+        if (s.stop.stop_requested()) {
+            log.note("Move of conf-wavfiles stopped before " + name);
+            result.stoppedBefore(configuredPath(c.resultDirectory, name));
+            break;
+        }
         log.note("Move conf-wavfile " + name);
         // A rename where it can be one; across file systems a copy that keeps the recording's time,
-        // and the source goes only after the whole copy is safe.
+        // and the source goes only after the whole copy is safe (when the transfer completes).
         if (std::error_code ec = transfer->move(name)) {
-            log.note("Failed to move conf-wavfile " + (source / name).string() + " to " +
-                     (target / name).string());
+            // Taken meanwhile by another run of this job: nothing to move and nothing lost.
+            if (ec == std::errc::no_such_file_or_directory && !directory->holds(name))
+                continue;
+            const std::string line = "Failed to move conf-wavfile " +
+                                     configuredPath(c.resultDirectory, name) + " to " +
+                                     configuredPath(c.archiveDirectory, name);
+            log.note(line);
+            result.fileFailed(line + ": " + ec.message());
             continue;
         }
-        ++count;
+        ++handedOver;
     }
-    log.note(printed("%d conf-wavfiles successfully moved", count));
+    // Only now is it known which sources could go: a copy is made durable batch by batch, and its
+    // source deleted after that.
+    for (const TransferProblem& problem : transfer->complete()) {
+        --handedOver;
+        const std::string path = configuredPath(c.resultDirectory, problem.name);
+        if (problem.changed) {
+            // Still being written: it goes at the next run, as a young recording would.
+            log.note("Keep conf-wavfile " + path +
+                     ": it changed while it was copied; it goes at the next run");
+            continue;
+        }
+        const std::string line = "Failed to delete conf-wavfile " + path;
+        log.note(line);
+        result.fileFailed(line + ": " + problem.error.message());
+    }
+    result.done += handedOver;
+    log.note(printed("%d conf-wavfiles successfully moved", handedOver));
+    return result;
 }
 
-// Deletes the old files of `pattern`; returns false when the search found nothing.
-void deleteOld(Services& s, Deleter& deleter, DeletionDirectory* directory, std::string_view pattern,
-               SysTime threshold, const char* failure, const char* done) {
-    Scan found = scan(directory, pattern, threshold);
+// Deletes the old files of `pattern` and logs their count; nothing when the search found nothing.
+HousekeepingResult deleteOld(Services& s, Deleter& deleter, DeletionDirectory* directory,
+                             std::string_view configured, std::string_view pattern, SysTime threshold,
+                             const char* failure, const char* done) {
+    HousekeepingResult result;
+    Scan found = scan(directory, pattern, threshold, s.stop);
+    if (s.stop.stop_requested()) {  // the scan was cut short: what it found is not all there is
+        s.log.note("Delete of conf-wavfiles stopped");
+        result.stoppedBefore("the deletion in " + std::string(configured));
+        return result;
+    }
     if (!found.found)
-        return;
-    int count = 0;
+        return result;
     for (const std::string& name : found.old) {
+        if (s.stop.stop_requested()) {
+            s.log.note("Delete of conf-wavfiles stopped before " + name);
+            result.stoppedBefore(configuredPath(configured, name));
+            break;
+        }
         s.log.note("Deleted file:" + name);
-        if (deleter.remove(*directory, name))
-            s.log.note(failure + (directory->path() / name).string());
-        else
-            ++count;
+        if (std::error_code ec = deleter.remove(*directory, name)) {
+            if (ec == std::errc::no_such_file_or_directory)  // gone meanwhile: nothing to delete
+                continue;
+            const std::string line = failure + configuredPath(configured, name);
+            s.log.note(line);
+            result.fileFailed(line + ": " + ec.message());
+        } else {
+            ++result.done;
+        }
     }
-    s.log.note(printed(done, count));
+    s.log.note(printed(done, result.done));
+    return result;
 }
 
-void deleteStep(Services& s, Deleter& deleter, const ConferenceSettings& c, SysTime now) {
+HousekeepingResult deleteStep(Services& s, Deleter& deleter, const ConferenceSettings& c, SysTime now) {
+    HousekeepingResult result;
     const SysTime threshold = ageThreshold(now, c.deleteWeeks);
     s.log.note(printed("Del conf-wavfiles which are older then %d weeks in directory ", c.deleteWeeks,
                        c.deleteDirectory));
     if (c.deleteDirectory.empty()) {
-        s.log.note("Delete of conf-wavfiles skipped: DelConferWavFrom and MoveConferWavTo name no directory");
+        const std::string line =
+            "Delete of conf-wavfiles skipped: DelConferWavFrom and MoveConferWavTo name no directory";
+        s.log.note(line);
+        result.stepRefused(line);
     } else {
-        std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, s.paths.native(c.deleteDirectory));
-        deleteOld(s, deleter, directory.get(), "*.wav", threshold, "Failed to delete conf-wavfile ",
-                  "%d conf-wavfiles successfully deleted");
-        if (c.deleteEventFiles)
-            deleteOld(s, deleter, directory.get(), "*.evt", threshold, "Failed to delete event file ",
-                      "%d event-files successfully deleted");
+        std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, c.deleteDirectory, result);
+        result += deleteOld(s, deleter, directory.get(), c.deleteDirectory, "*.wav", threshold,
+                            "Failed to delete conf-wavfile ", "%d conf-wavfiles successfully deleted");
+        if (c.deleteEventFiles && !result.stopped)
+            result += deleteOld(s, deleter, directory.get(), c.deleteDirectory, "*.evt", threshold,
+                                "Failed to delete event file ", "%d event-files successfully deleted");
     }
-    if (c.deleteDatabaseEntries)
-        s.launcher.run(sibling::deleteDatabaseEntries(databaseStamp(threshold)));
+    if (c.deleteDatabaseEntries && !result.stopped) {
+        const std::string command = sibling::deleteDatabaseEntries(databaseStamp(threshold));
+        if (!s.launcher.run(command))
+            result.stepRefused("cannot start " + command);
+    }
+    return result;
 }
 
 }  // namespace
@@ -134,21 +197,26 @@ ConferenceSettings readConferenceSettings(const Profile& p) {
     return c;
 }
 
-void processConferenceWavs(Services& services, FileOperations& files, Deleter& deleter, SysTime now) {
+HousekeepingResult processConferenceWavs(Services& services, FileOperations& files, Deleter& deleter,
+                                         SysTime now) {
+    HousekeepingResult result;
     const ConferenceSettings settings = readConferenceSettings(services.profile);
     if (!settings.moveStep && !settings.deleteStep)
-        return;
+        return result;
     if (settings.archiveDirectory.empty() && settings.deleteDirectory.empty()) {
         // Both joints would name the working directory: recordings would be moved into it and deleted
         // there.
-        services.log.note(
-            "Conference wavfiles not processed: MoveConferWavTo and DelConferWavFrom name no directory");
-        return;
+        const std::string line =
+            "Conference wavfiles not processed: MoveConferWavTo and DelConferWavFrom name no directory";
+        services.log.note(line);
+        result.stepRefused(line);
+        return result;
     }
     if (settings.moveStep)
-        moveStep(services, files, settings, now);
-    if (settings.deleteStep)
-        deleteStep(services, deleter, settings, now);
+        result += moveStep(services, files, settings, now);
+    if (settings.deleteStep && !result.stopped)
+        result += deleteStep(services, deleter, settings, now);
+    return result;
 }
 
 std::vector<std::string> listConferenceDeletions(const Services& services, int weeks,

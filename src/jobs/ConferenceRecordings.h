@@ -6,6 +6,7 @@
 
 #include "DeletionDirectory.h"
 #include "FileOperations.h"
+#include "HousekeepingResult.h"
 #include "Services.h"
 
 namespace qx {
@@ -28,16 +29,22 @@ struct ConferenceSettings {
 ConferenceSettings readConferenceSettings(const Profile& profile);
 
 // The conference job: with the move step, recordings (*.wav) of the result directory older than the
-// move limit go to the archive directory (replacing files of the same name, keeping their time);
-// with the delete step, recordings (and with DelConferEvtFiles the *.evt files) older than the delete
-// limit are removed from the delete directory, and with DelEntriesInSqlDb the script engine is asked to
-// remove the database entries before the delete limit. Every step writes its lines to the activity
-// log; a failed file only costs its own line.
+// move limit go to the archive directory (keeping their time; see FileTransfer::move); with the delete
+// step, recordings (and with DelConferEvtFiles the *.evt files) older than the delete limit are removed
+// from the delete directory, and with DelEntriesInSqlDb the script engine is asked to remove the
+// database entries before the delete limit. Every step writes its lines to the activity log, naming
+// the directories as configured; a failed file only costs its own line. A recording counts as moved
+// only when its source is gone: across file systems that is known when the transfer completes, and a
+// source that could not be deleted logs "Failed to delete conf-wavfile", one that changed while it was
+// copied stays for the next run (logged, not counted, not a failure).
 //
 // Never touches the working directory by accident: with no archive and no delete directory set the job
 // does nothing but log why, a step whose directory is empty is skipped with a line, and a directory
-// that resolves to a protected place (see openForDeletion) is not cleared.
-void processConferenceWavs(Services& services, FileOperations& files, Deleter& deleter, SysTime now);
+// that resolves to a protected place (see openForDeletion) is not cleared. A stop requested through
+// services.stop ends the job between two files. Returns what was moved and deleted, and what failed or
+// could not begin.
+HousekeepingResult processConferenceWavs(Services& services, FileOperations& files, Deleter& deleter,
+                                         SysTime now);
 
 // The listing of the "Test delete" dialog: the native path of every *.wav of `directory` (an
 // installation path, as typed in the dialog) that the delete step would remove with a limit of `weeks`

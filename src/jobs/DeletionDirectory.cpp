@@ -76,7 +76,7 @@ DeletionDirectory::~DeletionDirectory() {
         ::close(m_fd);
 }
 
-std::vector<FoundFile> DeletionDirectory::find(std::string_view pattern) {
+std::vector<FoundFile> DeletionDirectory::find(std::string_view pattern, std::stop_token stop) {
     std::vector<FoundFile> found;
     if (m_fd < 0)
         return found;
@@ -101,6 +101,9 @@ std::vector<FoundFile> DeletionDirectory::find(std::string_view pattern) {
     for (const Name& entry : m_names) {
         if (!matchesWildcard(entry.name, pattern))
             continue;
+        // Each look costs a stat, which on a busy disk adds up to seconds for a large directory.
+        if (stop.stop_requested())
+            break;
         struct stat st {};
         if (::fstatat(m_fd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
@@ -113,6 +116,11 @@ std::vector<FoundFile> DeletionDirectory::find(std::string_view pattern) {
         found.push_back(std::move(file));
     }
     return found;
+}
+
+bool DeletionDirectory::holds(std::string_view name) const {
+    struct stat st {};
+    return m_fd >= 0 && ::fstatat(m_fd, std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 std::error_code Deleter::remove(const DeletionDirectory& directory, std::string_view name) {
@@ -131,21 +139,35 @@ std::error_code DryRunDeleter::remove(const DeletionDirectory& directory, std::s
     return {};
 }
 
-std::unique_ptr<DeletionDirectory> openForDeletion(const Services& services, const fs::path& directory) {
-    const DirectoryRefusal refusal = refusalOf(directory, services.paths);
-    if (refusal != DirectoryRefusal::None) {
-        services.log.note("Refused to delete files in " + directory.string() + ": it is " +
-                          describe(refusal));
+std::unique_ptr<DeletionDirectory> openForDeletion(const Services& services, std::string_view directory,
+                                                   HousekeepingResult& result) {
+    const fs::path native = services.paths.native(directory);
+    auto refuse = [&](const std::string& why) {
+        const std::string line = "Refused to delete files in " + std::string(directory) + ": " + why;
+        services.log.note(line);
+        result.stepRefused(line);
         return nullptr;
-    }
-    auto opened = std::make_unique<DeletionDirectory>(directory);
+    };
+    const DirectoryRefusal refusal = refusalOf(native, services.paths);
+    if (refusal != DirectoryRefusal::None)
+        return refuse(std::string("it is ") + describe(refusal));
+    auto opened = std::make_unique<DeletionDirectory>(native);
     if (opened->isOpen())
         return opened;
+    const std::error_code error = opened->error();
     std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(directory, ec)))
-        services.log.note("Refused to delete files in " + directory.string() +
-                          ": it is a symbolic link, which is never followed");
+    if (fs::is_symlink(fs::symlink_status(native, ec)))
+        return refuse("it is a symbolic link, which is never followed");
+    if (error == std::errc::no_such_file_or_directory)
+        return nullptr;
+    const std::string line = "Cannot read directory " + std::string(directory) + ": " + error.message();
+    services.log.note(line);
+    result.stepRefused(line);
     return nullptr;
+}
+
+std::string configuredPath(std::string_view directory, std::string_view name) {
+    return std::string(directory) + ".\\" + std::string(name);
 }
 
 }  // namespace qx

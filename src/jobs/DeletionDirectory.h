@@ -3,12 +3,14 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "FileSearch.h"
+#include "HousekeepingResult.h"
 #include "Services.h"
 
 namespace qx {
@@ -43,8 +45,12 @@ public:
 
     // The entries whose names match the Windows wildcard `pattern`, in directory order, each with its
     // own type and last-write time (a link's own, never its target's). The names are read from the
-    // directory once, at the first call; entries gone since are left out. Empty when not open.
-    std::vector<FoundFile> find(std::string_view pattern);
+    // directory once, at the first call; entries gone since are left out. Empty when not open. A stop
+    // requested through `stop` ends the look at the entries early: what was found so far is returned.
+    std::vector<FoundFile> find(std::string_view pattern, std::stop_token stop = {});
+
+    // Whether entry `name` is there now (a link counts as itself); false when not open.
+    bool holds(std::string_view name) const;
 
 private:
     struct Name {
@@ -79,10 +85,15 @@ private:
     std::ostream& m_out;
 };
 
-// Opens the native `directory` for a deletion job. A refused place (see DirectoryRefusal) and a
-// directory that is a symbolic link are logged (when WriteLogFile is on) and give nullptr; a missing or
-// unreadable directory gives nullptr quietly, as a search that found nothing.
-std::unique_ptr<DeletionDirectory> openForDeletion(const Services& services,
-                                                   const std::filesystem::path& directory);
+// Opens `directory` (an installation path, as configured) for a deletion job. A refused place (see
+// DirectoryRefusal), a directory that is a symbolic link and one that cannot be read are logged under
+// their configured name (when WriteLogFile is on), go into `result` as a refused step, and give nullptr;
+// a missing directory gives nullptr quietly, as a search that found nothing.
+std::unique_ptr<DeletionDirectory> openForDeletion(const Services& services, std::string_view directory,
+                                                   HousekeepingResult& result);
+
+// `name` in the configured `directory`, as the activity log names it: "%s.\%s", the joint that is
+// valid whether or not the directory ends in a backslash.
+std::string configuredPath(std::string_view directory, std::string_view name);
 
 }  // namespace qx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 
 #include "Clock.h"
@@ -10,9 +11,14 @@ namespace qx {
 // programs count file times.
 inline constexpr std::chrono::seconds kWeek{604'800};
 
-// The moment before which a file counts as old: `weeks` weeks before `now`, on a whole second.
+// A limit beyond any file time the clock can hold (about 190 years): more weeks count as this many,
+// as a threshold further back would overflow the clock's count.
+inline constexpr int kMaxAgeWeeks = 10'000;
+
+// The moment before which a file counts as old: `weeks` weeks before `now`, on a whole second. Weeks
+// are taken between 0 and kMaxAgeWeeks.
 inline SysTime ageThreshold(SysTime now, int weeks) {
-    return std::chrono::floor<std::chrono::seconds>(now) - weeks * kWeek;
+    return std::chrono::floor<std::chrono::seconds>(now) - std::clamp(weeks, 0, kMaxAgeWeeks) * kWeek;
 }
 
 // True when `lastWrite` lies in a second before `threshold`; a file written within the threshold's own

@@ -3,8 +3,15 @@
 #include "AdditionalDeletion.h"
 #include "AlarmWavs.h"
 #include "ConferenceRecordings.h"
+#include "WeeklyMove.h"
 
 namespace qx {
+
+namespace {
+
+constexpr int kWeeklyMode = 1;
+
+}  // namespace
 
 HousekeepingHooks::HousekeepingHooks(Services& services)
     : m_services(services),
@@ -18,16 +25,37 @@ HousekeepingHooks::HousekeepingHooks(Services& services, FileOperations& files, 
 
 HousekeepingHooks::~HousekeepingHooks() = default;
 
+// The jobs have logged what they did and what failed, file by file; the scheduler goes on either way.
 void HousekeepingHooks::conferenceRecordings(SysTime now) {
-    processConferenceWavs(m_services, m_files, m_deleter, now);
+    (void)processConferenceWavs(m_services, m_files, m_deleter, now);
 }
 
 void HousekeepingHooks::alarmRecordings(SysTime now) {
-    deleteOldAlarmWavs(m_services, m_deleter, now);
+    (void)deleteOldAlarmWavs(m_services, m_deleter, now);
 }
 
 void HousekeepingHooks::extraDeletion(SysTime now) {
-    deleteAdditionalFiles(m_services, m_deleter, now);
+    (void)deleteAdditionalFiles(m_services, m_deleter, now);
+}
+
+bool wantsMondayHousekeeping(const MoverSettings& settings) {
+    return (settings.moveConferWav && !settings.moveConferWavDaily) || settings.delAlarmWav ||
+           settings.deleteMoreFiles;
+}
+
+bool mondayMidnight(StatisticMover& mover, const MoverContext& context, bool* filed) {
+    const MoverSettings& settings = context.settings;
+    if (settings.moveMode == kWeeklyMode)
+        return weeklyAtMidnight(mover, context, filed);
+    JobHooks& hooks = mover.hooks();
+    // The daily run of the scheduler takes the conference recordings when it is on.
+    if (settings.moveConferWav && !settings.moveConferWavDaily)
+        hooks.conferenceRecordings(context.now);
+    if (settings.delAlarmWav)
+        hooks.alarmRecordings(context.now);
+    if (settings.deleteMoreFiles)
+        hooks.extraDeletion(context.now);
+    return true;
 }
 
 }  // namespace qx

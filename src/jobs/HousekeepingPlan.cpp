@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "HousekeepingHooks.h"
 #include "JobSettings.h"
 
 namespace qx {
@@ -73,15 +74,22 @@ SchedulerRecord firstStartRecord(SysTime now) {
     return record;
 }
 
-void markNotWanted(SchedulerRecord& record, SysTime now, int moveMode, bool backupActive) {
+void markNotWanted(SchedulerRecord& record, SysTime now, int moveMode, bool backupActive,
+                   bool mondayHousekeeping) {
     if (moveMode != 1) {
-        markDone(record, Housework::WeekMidnight, now);
+        if (!mondayHousekeeping)
+            markDone(record, Housework::WeekMidnight, now);
         markDone(record, Housework::WeekOne, now);
     }
     if (moveMode != 2)
         markDone(record, Housework::Month, now);
     if (!backupActive)
         markDone(record, Housework::Backup, now);
+}
+
+void markNotWanted(SchedulerRecord& record, SysTime now, const MoverSettings& settings) {
+    markNotWanted(record, now, settings.moveMode, settings.autoBackupActive,
+                  wantsMondayHousekeeping(settings));
 }
 
 std::vector<DueWork> dueWork(const SchedulerRecord& record, SysTime now) {

@@ -151,7 +151,7 @@ void SchedulerThread::diskCheck(SysTime now, int hour, const MoverSettings& sett
 
 void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
     const SchedulerRecord before = *m_record;
-    markNotWanted(*m_record, now, settings.moveMode, settings.autoBackupActive);
+    markNotWanted(*m_record, now, settings);
     const std::vector<DueWork> owed = dueWork(*m_record, now);
     // A week that has gone by takes its unfiled files with the next week's move.
     std::erase_if(m_unfiled, [&](const DueWork& unfiled) {
@@ -216,7 +216,7 @@ bool SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettin
     bool filed = true;
     switch (due.work) {
         case Housework::WeekMidnight:
-            weeklyAtMidnight(
+            mondayMidnight(
                 mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()), &filed);
             return filed;
         case Housework::WeekOne:

@@ -30,7 +30,7 @@ protected:
         ini(ini::kMover, "Config", "MoveConferWavTo", "\\archive");
     }
 
-    void run() { processConferenceWavs(services, files, deleter, now); }
+    void run() { result = processConferenceWavs(services, files, deleter, now); }
     std::vector<std::string> lines() { return activity(49); }
     static std::string body(const std::string& line) { return line.substr(15); }  // without "DD.MM, HH:MM,  "
     std::vector<std::string> bodies() {
@@ -45,6 +45,52 @@ protected:
         return now - weeks * kWeek - std::chrono::seconds(extraSeconds);
     }
     Deleter deleter;
+    HousekeepingResult result;
+};
+
+// A move across file systems whose completion reports what a real one can: a source that could not be
+// deleted once its copy was safe, and one that changed while it was copied.
+struct CompletingFiles : PosixFileOperations {
+    struct Transfer : FileTransfer {
+        std::optional<SysTime> lastWrite(std::string_view, std::error_code& error) override {
+            error = std::make_error_code(std::errc::not_supported);
+            return std::nullopt;
+        }
+        std::error_code move(std::string_view) override { return {}; }
+        std::error_code copy(std::string_view) override { return {}; }
+        std::vector<TransferProblem> complete() override {
+            return {{"a.wav", std::make_error_code(std::errc::permission_denied), false},
+                    {"b.wav", {}, true}};
+        }
+    };
+    std::unique_ptr<FileTransfer> transfer(const fs::path&, const fs::path&) override {
+        return std::make_unique<Transfer>();
+    }
+};
+
+// The real moves, with a stop asked for after the first one, as a SIGTERM in the middle of the job.
+struct StoppingFiles : PosixFileOperations {
+    struct Transfer : FileTransfer {
+        std::unique_ptr<FileTransfer> real;
+        std::stop_source* stop;
+        std::optional<SysTime> lastWrite(std::string_view name, std::error_code& error) override {
+            return real->lastWrite(name, error);
+        }
+        std::error_code move(std::string_view name) override {
+            std::error_code ec = real->move(name);
+            stop->request_stop();
+            return ec;
+        }
+        std::error_code copy(std::string_view name) override { return real->copy(name); }
+        std::vector<TransferProblem> complete() override { return real->complete(); }
+    };
+    std::unique_ptr<FileTransfer> transfer(const fs::path& from, const fs::path& to) override {
+        auto transfer = std::make_unique<Transfer>();
+        transfer->real = PosixFileOperations::transfer(from, to);
+        transfer->stop = &stop;
+        return transfer;
+    }
+    std::stop_source stop;
 };
 
 TEST_F(ConferenceTest, BothSwitchesOffDoNothingAndLogNothing) {
@@ -66,6 +112,7 @@ TEST_F(ConferenceTest, NoDirectoriesRefusesToRunInsteadOfUsingTheWorkingDirector
     EXPECT_THAT(bodies(),
                 ElementsAre("Conference wavfiles not processed: MoveConferWavTo and DelConferWavFrom "
                             "name no directory"));
+    EXPECT_FALSE(result.ok());
 }
 
 TEST_F(ConferenceTest, MovesOldRecordingsKeepingTheirTimeNeverOverAnArchivedOne) {
@@ -88,15 +135,15 @@ TEST_F(ConferenceTest, MovesOldRecordingsKeepingTheirTimeNeverOverAnArchivedOne)
     EXPECT_FALSE(sandbox.exists("root/archive/.e.wav.qxcopy-1-1"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/a.wav"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/c.evt"));
-    EXPECT_THAT(
-        bodies(),
-        ElementsAre("Move conf-wavfiles which are older then 10 weeks to directory \\archive",
-                    "Deleted partial copy " + sandbox.path("root/archive/.e.wav.qxcopy-1-1").string() +
-                        " of a stopped move",
-                    "Move conf-wavfile b.wav", "Move conf-wavfile d.wav",
-                    "Failed to move conf-wavfile " + sandbox.path("root/qxt/log/confwav/d.wav").string() +
-                        " to " + sandbox.path("root/archive/d.wav").string(),
-                    "1 conf-wavfiles successfully moved"));
+    // The archived d.wav is never replaced: its move fails the job, and the source stays.
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.done, 1);
+    EXPECT_THAT(bodies(),
+                ElementsAre("Move conf-wavfiles which are older then 10 weeks to directory \\archive",
+                            "Deleted partial copy \\archive.\\.e.wav.qxcopy-1-1 of a stopped move",
+                            "Move conf-wavfile b.wav", "Move conf-wavfile d.wav",
+                            "Failed to move conf-wavfile \\qxt\\log\\confwav.\\d.wav to \\archive.\\d.wav",
+                            "1 conf-wavfiles successfully moved"));
 }
 
 TEST_F(ConferenceTest, FailedMoveIsLoggedAndTheSourceStays) {
@@ -105,11 +152,58 @@ TEST_F(ConferenceTest, FailedMoveIsLoggedAndTheSourceStays) {
     sandbox.file("root/qxt/log/confwav/a.wav", "keep", weeksAgo(11));
     run();
     EXPECT_EQ(sandbox.read("root/qxt/log/confwav/a.wav"), "keep");
-    std::string source = (sandbox.path("root/qxt/log/confwav") / "a.wav").string();
+    // The paths as configured, joined as the installation's programs join them.
     EXPECT_THAT(bodies(), ElementsAre(HasSubstr("older then 10 weeks"), "Move conf-wavfile a.wav",
-                                      "Failed to move conf-wavfile " + source + " to " +
-                                          (sandbox.path("root/missing") / "a.wav").string(),
+                                      "Failed to move conf-wavfile \\qxt\\log\\confwav.\\a.wav to "
+                                      "\\missing.\\a.wav",
                                       "0 conf-wavfiles successfully moved"));
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.reason(),
+              "Failed to move conf-wavfile \\qxt\\log\\confwav.\\a.wav to \\missing.\\a.wav: No such file or "
+              "directory");
+}
+
+TEST_F(ConferenceTest, AMoveCountsOnlyWhenItsSourceIsGone) {
+    ini(ini::kMover, "Config", "DelConferWav", "0");
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        sandbox.file(std::string("root/qxt/log/confwav/") + name, "", weeksAgo(11));
+    CompletingFiles completing;
+    result = processConferenceWavs(services, completing, deleter, now);
+    EXPECT_THAT(
+        bodies(),
+        ElementsAre(HasSubstr("older then 10 weeks"), "Move conf-wavfile a.wav", "Move conf-wavfile b.wav",
+                    "Move conf-wavfile c.wav", "Failed to delete conf-wavfile \\qxt\\log\\confwav.\\a.wav",
+                    "Keep conf-wavfile \\qxt\\log\\confwav.\\b.wav: it changed while it was copied; it "
+                    "goes at the next run",
+                    "1 conf-wavfiles successfully moved"));
+    // A recording still being written is not a failure; a source that stayed beside its copy is.
+    EXPECT_EQ(result.done, 1);
+    EXPECT_EQ(result.failedFiles, 1);
+    EXPECT_EQ(result.reason(),
+              "Failed to delete conf-wavfile \\qxt\\log\\confwav.\\a.wav: Permission denied");
+}
+
+TEST_F(ConferenceTest, AStopEndsTheMoveBetweenTwoFilesAndSkipsTheDeletion) {
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        sandbox.file(std::string("root/qxt/log/confwav/") + name, name, weeksAgo(30));
+    StoppingFiles stopping;
+    Services job{paths,   profile, clock, state,   launcher,
+                 prompts, strings, log,   nullptr, stopping.stop.get_token()};
+    result = processConferenceWavs(job, stopping, deleter, now);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.done, 1);
+    EXPECT_EQ(sandbox.read("root/archive/a.wav"), "a.wav");
+    EXPECT_EQ(sandbox.read("root/qxt/log/confwav/b.wav"), "b.wav");
+    EXPECT_EQ(sandbox.read("root/qxt/log/confwav/c.wav"), "c.wav");
+    EXPECT_THAT(bodies(), ElementsAre(HasSubstr("older then 10 weeks"), "Move conf-wavfile a.wav",
+                                      "Move of conf-wavfiles stopped before b.wav",
+                                      "1 conf-wavfiles successfully moved"));
+    // Run again with the stop still asked for: its scan is cut, and nothing is reported as done.
+    result = processConferenceWavs(job, stopping, deleter, now);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.done, 0);
+    EXPECT_EQ(sandbox.read("root/qxt/log/confwav/b.wav"), "b.wav");
+    EXPECT_EQ(bodies().back(), "Move of conf-wavfiles stopped");
 }
 
 TEST_F(ConferenceTest, DeletesRecordingsAndEventFilesCountingEach) {
@@ -191,7 +285,7 @@ TEST_F(ConferenceTest, DryRunListsWhatTheRealRunWouldDo) {
     std::ostringstream out;
     DryRunFileOperations dryFiles(out);
     DryRunDeleter dryDeleter(out);
-    processConferenceWavs(services, dryFiles, dryDeleter, now);
+    EXPECT_TRUE(processConferenceWavs(services, dryFiles, dryDeleter, now).ok());
     fs::path dir = sandbox.path("root/qxt/log/confwav");
     EXPECT_EQ(out.str(), "move " + (dir / "a.wav").string() + " " +
                              (sandbox.path("root/archive") / "a.wav").string() + "\ndelete " +

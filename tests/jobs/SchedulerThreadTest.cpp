@@ -266,6 +266,34 @@ TEST_F(SchedulerThreadTest, HousekeepingHooksFollowTheirSettings) {
                                            "conferenceRecordings"));
 }
 
+TEST_F(SchedulerThreadTest, HousekeepingRunsEachMondayWhateverTheMoveMode) {
+    ini("qxmover.ini", "Config", "MoveConferWav", "1");
+    ini("qxmover.ini", "Config", "DelAlarmWav", "1");
+    ini("qxmover.ini", "Config", "DeleteMoreFiles", "1");
+    scheduler.begin(at(2026, 12, 6, 12));
+    clock.advanceTo(at(2026, 12, 22, 2));
+    // Monthly, then "no move": the jobs of Monday 00:00 without the weekly move's files; once a week.
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "month");
+    scheduler.pass(at(2026, 12, 7, 0));
+    scheduler.pass(at(2026, 12, 7, 1));
+    scheduler.pass(at(2026, 12, 8, 0));
+    ini("qxaview.ini", "Config", "AlarmSelectionRange", "");
+    scheduler.pass(at(2026, 12, 14, 0));
+    scheduler.pass(at(2026, 12, 14, 1));
+    // Switched off: nothing is owed, nor caught up when they come on again later in the week.
+    for (const char* key : {"MoveConferWav", "DelAlarmWav", "DeleteMoreFiles"})
+        ini("qxmover.ini", "Config", key, "0");
+    scheduler.pass(at(2026, 12, 21, 0));
+    ini("qxmover.ini", "Config", "DelAlarmWav", "1");
+    scheduler.pass(at(2026, 12, 21, 12));
+    const std::vector<std::string> week{"conferenceRecordings", "alarmRecordings", "extraDeletion"};
+    std::vector<std::string> twice = week;
+    twice.insert(twice.end(), week.begin(), week.end());
+    EXPECT_THAT(hooks.calls(), ElementsAreArray(twice));
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log50"));
+}
+
 TEST_F(SchedulerThreadTest, FailedSecondBatchShowsItsBoxAndTheWorkGoesOn) {
     weeklySettings();
     launcher.missing.insert("qxmove2.bat");
