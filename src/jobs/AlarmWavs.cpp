@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "CodePage.h"
 #include "FileAge.h"
 #include "ProfileNames.h"
 
@@ -19,7 +20,7 @@ void deleteOldAlarmWavs(Services& services, Deleter& deleter, SysTime now) {
     const SysTime threshold = ageThreshold(now, weeks);
     for (const FoundFile& entry : directory->find("*.*")) {
         // The 8.3 names of the alarm recordings; the server's own voice files begin with a lower-case v.
-        if (entry.name.size() != 12 || entry.name[0] == 'v' || entry.isDirectory)
+        if (characterCount(entry.name) != 12 || entry.name[0] == 'v' || entry.isDirectory)
             continue;
         if (isOlder(entry.lastWrite, threshold))
             (void)deleter.remove(*directory, entry.name);

@@ -28,7 +28,7 @@ void QtPrompts::warn(std::string_view text, std::string_view caption) {
         std::cerr << caption << " " << text << std::endl;
         return;
     }
-    QString t = qs(std::string(text)), c = qs(std::string(caption));
+    QString t = displayText(text), c = displayText(caption);
     if (onWindowThread()) {
         QMessageBox::warning(QApplication::activeWindow(), c, t);
         return;
@@ -49,7 +49,7 @@ void QtPrompts::warn(std::string_view text, std::string_view caption) {
 bool QtPrompts::ask(std::string_view text, std::string_view caption) {
     if (m_unattended)
         return false;
-    QString t = qs(std::string(text)), c = qs(std::string(caption));
+    QString t = displayText(text), c = displayText(caption);
     if (onWindowThread())
         return askNow(t, c);
     if (!qApp)
