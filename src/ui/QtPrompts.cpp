@@ -29,7 +29,9 @@ void QtPrompts::warn(std::string_view text, std::string_view caption) {
         return;
     }
     QString t = displayText(text), c = displayText(caption);
-    if (onWindowThread()) {
+    // During the start-up no event loop runs yet, and nothing would end a box's own loop: a stop
+    // (SIGTERM) would wait for somebody to press OK. The box is shown when the window's loop runs.
+    if (onWindowThread() && QThread::currentThread()->loopLevel() > 0) {
         QMessageBox::warning(QApplication::activeWindow(), c, t);
         return;
     }
