@@ -60,11 +60,17 @@ TEST_F(WindowTest, WithoutTheWindowProgramTheServiceRunsHeadlessWithoutQt) {
     std::filesystem::path alone = sandbox.dir("bin") / "qxmover";
     std::filesystem::copy_file(QX_BINARY, alone);
     std::filesystem::permissions(sandbox.dir("run"), std::filesystem::perms::owner_all);
+    const std::vector<std::string> args{"--root", sandbox.path("root").string(), "--workdir",
+                                        sandbox.path("work").string()};
+    // Pictures need the window: a script that asks for them never gets a service on the real clock.
+    auto pictures = test::runBinary(
+        alone, {args[0], args[1], args[2], args[3], "--screenshots", sandbox.path("pictures").string()},
+        {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()},
+        std::chrono::seconds(10));
+    EXPECT_EQ(pictures.exitCode, 1);
+    EXPECT_THAT(pictures.err, HasSubstr("--screenshots needs the window program qxmover-window"));
     int pid = test::spawnBinary(
-        alone,
-        {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string(), "--screenshots",
-         sandbox.path("pictures").string()},
-        sandbox.path("out"),
+        alone, args, sandbox.path("out"),
         {"TZ=Europe/Berlin", "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()});
     std::string err;
     for (int i = 0; i < 1000 && err.find("qxmover: root") == std::string::npos; ++i) {
