@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -133,6 +134,32 @@ TEST_F(WindowTest, SecondStartShowsTheDialogAndSigtermEndsTheWindowedService) {
     ::kill(pid, SIGTERM);
     EXPECT_EQ(test::waitBinary(std::exchange(reap.pid, 0), std::chrono::seconds(10)), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
+}
+
+// Under a real window manager and tray (Xvfb, openbox, trayer; skipped where they are not installed):
+// 20 double clicks on the tray icon and 20 second starts after a Save by Return each show the dialog,
+// and SIGTERM ends the service at once (tray-cycles.sh).
+TEST_F(WindowTest, TrayAndSecondStartShowTheDialogEveryTimeUnderAWindowManager) {
+#ifdef QX_WITHOUT_WINDOW_TESTS
+    GTEST_SKIP() << "Qt is not instrumented for this sanitizer";
+#endif
+    const std::filesystem::path source(QX_SOURCE_DIR);
+    const std::filesystem::path demo = sandbox.path("demo");
+    auto made = test::runBinary("/bin/bash", {(source / "demo/make-demo.sh").string(), demo.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    std::filesystem::permissions(sandbox.dir("run"), std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    auto result =
+        test::runBinary("/bin/bash",
+                        {(source / "tests/e2e/tray-cycles.sh").string(), QX_BINARY, (demo / "root").string(),
+                         (demo / "work").string()},
+                        {"TZ=Europe/Berlin", "XDG_RUNTIME_DIR=" + sandbox.path("run").string(),
+                         "PATH=" + (demo / "work/bin").string() + ":" + (path ? path : "/usr/bin:/bin")},
+                        std::chrono::seconds(240));
+    if (result.exitCode == 77)
+        GTEST_SKIP() << result.out;
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_THAT(result.out, HasSubstr("misses: 0 of 40"));
 }
 
 }  // namespace
