@@ -10,6 +10,8 @@ packages=(
   clang-format
   # the settings dialog and tray (Qt 6 Widgets), its offscreen tests and the screenshot script
   qt6-base-dev libgl-dev xvfb xauth
+  # a window manager, a tray and a pointer for the window's show and tray tests under Xvfb
+  openbox trayer xdotool x11-utils
   # peers for the table tests and benchmarks
   shapelib python3 python3-dbf python3-dbfread gdal-bin
   # peers and meters of the profile, rehearsal and idle benchmarks

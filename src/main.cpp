@@ -61,6 +61,12 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
     std::unique_ptr<qx::WindowHost> gui;
     if (window)
         gui = qx::openWindow(argc, argv);
+    // Pictures are taken by scripts: without the window the service would run on the real clock for
+    // ever instead.
+    if (!screenshots.empty() && !gui) {
+        std::cerr << "qxmover: --screenshots needs the window program qxmover-window" << std::endl;
+        return 1;
+    }
     qx::Environment env(options, gui ? gui->makePrompts(!screenshots.empty()) : nullptr);
     qx::Services& s = env.services();
     if (auto problem = qx::missingServiceDirectory(s.paths, s.log, s.clock.now())) {

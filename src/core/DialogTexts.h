@@ -57,6 +57,7 @@ enum DialogText : int {
     kTxtAskDeleteTask,
     kTxtAskDeleteRule,
     kTxtAskDeleteDrive,
+    kTxtListFull,
 
     kTxtStartOnDay = 2100,
     kTxtStartAtTime,
@@ -137,6 +138,8 @@ enum DialogText : int {
     kTxtTestDeleteTitle = 2510,
     kTxtDeleteNow,
     kTxtClose,
+    kTxtDeleteStepOff,
+    kTxtNotDeleted,
 
     kTxtAboutTitle = 2560,
     kTxtVersion,

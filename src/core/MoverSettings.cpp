@@ -117,7 +117,7 @@ MoverSettings readSettings(const Profile& profile, const MoverSettings& previous
     return read(profile, nullptr, previous, report);
 }
 
-void saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {
+bool saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {
     ProfileWrites profile(target);
     const char* cfg = ini::kConfig;
     auto writeFlag = [&](const char* section, const char* key, bool value) {
@@ -164,6 +164,7 @@ void saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, con
     // Every key is tried; the first failure is told, as the user's settings did not all arrive.
     if (!profile.ok())
         prompts.warn(profile.failure(), strings.get(kStrErrorCaption));
+    return profile.ok();
 }
 
 DiskMonitorSettings diskMonitorOf(const MoverSettings& s) {

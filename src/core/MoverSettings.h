@@ -61,8 +61,9 @@ MoverSettings readSettings(const Profile& profile, const MoverSettings& previous
 
 // Writes the settings in the save order. With the disk monitor on and no drive selected, warns with
 // text 118 and still saves. A key that cannot be written is shown with a warning naming it and why;
-// the other keys are still written. Does not publish (see publishSettings).
-void saveSettings(Profile& profile, const MoverSettings& settings, Prompts& prompts,
+// the other keys are still written. Does not publish (see publishSettings). False when a key could not
+// be written.
+bool saveSettings(Profile& profile, const MoverSettings& settings, Prompts& prompts,
                   const StringTable& strings);
 
 // Hands the loaded settings to the threads, the disk monitor's values included.

@@ -37,6 +37,7 @@ std::string writeConferenceForm(Profile& p, const ConferenceForm& c) {
 
 std::string writeConferenceDeleteSettings(Profile& p, int weeks, const std::string& directory) {
     ProfileWrites writes(p);
+    writes.writeString(ini::kMover, ini::kConfig, "DelConferWav", "1");
     writes.writeString(ini::kMover, ini::kConfig, "DelConferWavAfterWeeks", std::to_string(weeks));
     writes.writeString(ini::kMover, ini::kConfig, "DelConferWavFrom", directory);
     return writes.failure();

@@ -23,7 +23,8 @@ struct ConferenceForm {
 ConferenceForm readConferenceForm(const Profile& profile);
 std::string writeConferenceForm(Profile& profile, const ConferenceForm& settings);
 
-// The two keys that "Delete now" of the test dialog stores before it runs the job.
+// The delete step's keys that "Delete now" of the test dialog stores before it runs the job: the switch
+// (on: the files listed are to go), the weeks and the directory.
 std::string writeConferenceDeleteSettings(Profile& profile, int weeks, const std::string& directory);
 
 // A week count typed into a text field: its leading digits, 0 for none.

@@ -12,7 +12,8 @@ DialogJobs dialogJobs() {
     };
     jobs.printReport = [](Services& services, int reportType, SysTime now) {
         PosixFileOperations files;
-        produceAlarmReport(services, files, reportType, now, true);
+        // Not the interactive flag: a button press wants to hear that there is no alarm index to print.
+        produceAlarmReport(services, files, reportType, now, false);
     };
     return jobs;
 }

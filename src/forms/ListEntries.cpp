@@ -20,13 +20,13 @@ std::string key(const char* name, int number) {
     return std::string(name) + std::to_string(number);
 }
 
+}  // namespace
+
 std::string parameterSection(int number) {
     char section[40];
     std::snprintf(section, sizeof section, ini::kQxeTaskParameter, number);
     return section;
 }
-
-}  // namespace
 
 TaskEntry readTaskEntry(const Profile& profile, int n) {
     const char* s = ini::kStartMore;

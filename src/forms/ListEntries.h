@@ -32,6 +32,8 @@ struct TaskParameters {
     std::array<std::string, 9> texts;
     std::array<int, 9> numbers{};
 };
+// The section of the parameters of timed task `number`: "QxeTaskParameter<number>".
+std::string parameterSection(int number);
 TaskParameters readTaskParameters(const Profile& profile, int number);
 std::string writeTaskParameters(Profile& profile, int number, const TaskParameters& parameters);
 

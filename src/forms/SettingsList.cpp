@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "DialogTexts.h"
+#include "ListEntries.h"
 #include "ProfileNames.h"
 #include "ProfileWrites.h"
 #include "TimedTasks.h"
@@ -107,11 +108,30 @@ std::vector<std::vector<std::string>> SettingsList::rows(const StringTable& stri
     return rows;
 }
 
-int SettingsList::newEntryNumber() const {
+std::optional<int> SettingsList::newEntryNumber() const {
     for (int n = 1; n <= kShownEntries; ++n)
         if (value(n, 0).empty())
             return n;
-    return kShownEntries + 1;
+    return std::nullopt;
+}
+
+bool SettingsList::copyParameterSection(int from, int to, ProfileWrites& writes) {
+    // What a key that is not there reads as: no value of the installation begins with a control byte.
+    constexpr const char* kAbsent =
+        "\x01"
+        "absent";
+    const std::string source = parameterSection(from);
+    const std::string target = parameterSection(to);
+    if (!writes.check(ini::kMover, target, "", m_profile.deleteSection(ini::kMover, target)))
+        return false;
+    for (int k = 1; k <= 9; ++k)
+        for (const char* name : {"s", "i"}) {
+            const std::string key = name + std::to_string(k);
+            const std::string value = m_profile.getString(ini::kMover, source, key, kAbsent, 256);
+            if (value != kAbsent && !writes.writeString(ini::kMover, target, key, value))
+                return false;
+        }
+    return true;
 }
 
 std::string SettingsList::removeEntry(int number) {
@@ -126,6 +146,8 @@ std::string SettingsList::removeEntry(int number) {
             if (!writes.writeString(ini::kMover, m_layout.section, key(k, n), next))
                 return writes.failure();
         }
+        if (m_kind == ListKind::TimedTasks && !copyParameterSection(n + 1, n, writes))
+            return writes.failure();
         if (last)
             break;
     }

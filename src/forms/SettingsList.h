@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,13 @@
 
 namespace qx {
 
+class ProfileWrites;
+
 // The three settings that are lists of numbered entries in qxmover.ini.
 enum class ListKind { TimedTasks, ExtraDeletion, Drives };
 
-// Entries 1 to 49 are shown and edited; a new entry takes number 50 when all 49 are taken.
+// Entries 1 to 49 are shown and edited. A list of 49 takes no further entry: a 50th would be shown by no
+// list, and the next Add would overwrite it.
 inline constexpr int kShownEntries = 49;
 
 // What tells the three lists apart: section, keys (the primary key first), columns and texts.
@@ -42,12 +46,15 @@ public:
     // The value of key `key` (index into the layout's keys) of entry `number`.
     std::string value(int number, std::size_t key) const;
 
-    // The number a new entry gets: the lowest of 1 to 49 whose primary key is empty, else 50.
-    int newEntryNumber() const;
+    // The number a new entry gets: the lowest of 1 to 49 whose primary key is empty; nullopt when all
+    // 49 are taken (Add is refused).
+    std::optional<int> newEntryNumber() const;
 
     // Deletes entry `number` by shifting every later entry down by one: entry n takes the keys of
     // n + 1, up to and including the first entry with an empty primary key, or until entry 51 has
-    // been copied into 50. Entries from 51 up stay where they are. A failed write ends the shift there,
+    // been copied into 50. Entries from 51 up stay where they are. A timed task's module parameters
+    // ([QxeTaskParameter<n>]) move with their task: section n becomes a copy of section n + 1, so that
+    // no task runs with the parameters of another. A failed write ends the shift there,
     // so that no entry is lost (the one being copied stays twice); its failure is returned, empty when
     // every write succeeded.
     std::string removeEntry(int number);
@@ -57,6 +64,7 @@ public:
 
 private:
     std::string key(std::size_t index, int number) const;
+    bool copyParameterSection(int from, int to, ProfileWrites& writes);
 
     Profile& m_profile;
     const ListLayout& m_layout;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "CodePage.h"
 #include "FileAge.h"
 #include "MoverSettings.h"
 
@@ -20,7 +21,7 @@ HousekeepingResult deleteOldAlarmWavs(Services& services, Deleter& deleter, SysT
     const std::vector<FoundFile> entries = directory->find("*.*", services.stop);
     for (const FoundFile& entry : entries) {
         // The 8.3 names of the alarm recordings; the server's own voice files begin with a lower-case v.
-        if (entry.name.size() != 12 || entry.name[0] == 'v' || entry.isDirectory ||
+        if (characterCount(entry.name) != 12 || entry.name[0] == 'v' || entry.isDirectory ||
             !isOlder(entry.lastWrite, threshold))
             continue;
         if (services.stop.stop_requested())

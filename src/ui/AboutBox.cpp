@@ -30,7 +30,7 @@ AboutBox::AboutBox(const StringTable& t, QWidget* parent) : QDialog(parent) {
     bold.setBold(true);
     title->setFont(bold);
     texts->addWidget(title);
-    texts->addWidget(new QLabel(qs(t.format(kTxtVersion, QX_VERSION))));
+    texts->addWidget(new QLabel(uiString(t.format(kTxtVersion, QX_VERSION))));
     texts->addWidget(new QLabel(uiText(t, kTxtAboutText)));
     row->addLayout(texts);
     top->addLayout(row);

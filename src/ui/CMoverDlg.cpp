@@ -6,12 +6,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
 
 #include "AboutBox.h"
 #include "CAlarmTable.h"
+#include "CodePage.h"
 #include "ConferenceDialog.h"
 #include "DialogTexts.h"
 #include "DriveSelectionDialog.h"
@@ -36,6 +38,8 @@ CMoverDlg::CMoverDlg(Services& services, DialogJobs jobs, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     m_runner = new OperationRunner(this);
     connect(m_runner, &OperationRunner::busyChanged, this, &CMoverDlg::setBusy);
+    // The alarm names of the lists are filled before the first load: their code page first.
+    applyCodePage();
     build();
     connectRules();
     fillAlarmList();
@@ -118,7 +122,16 @@ void CMoverDlg::fillWaitList(int mode) {
         wait->addItem(qs(entry));
 }
 
+void CMoverDlg::applyCodePage() {
+    std::string problem;
+    setUiCodePage(codePageSetting(m_services.profile, &problem));
+    if (!problem.empty() && problem != m_codePageProblem)
+        m_services.log.note(problem);
+    m_codePageProblem = problem;
+}
+
 void CMoverDlg::load() {
+    applyCodePage();
     m_settings = loadSettings(m_services.profile, m_settings);
     publishSettings(m_settings, m_services.state);
     m_driveList = m_settings.checkDrives;
@@ -217,7 +230,12 @@ MoverSettings CMoverDlg::fromControls() const {
 
 void CMoverDlg::save() {
     MoverSettings s = fromControls();
-    saveSettings(m_services.profile, s, m_services.prompts, m_services.strings);
+    if (!saveSettings(m_services.profile, s, m_services.prompts, m_services.strings)) {
+        // The failure has been shown. The dialog stays as the user filled it, to save again once the
+        // cause is mended; the threads go on with what the file holds now.
+        publishSettings(readSettings(m_services.profile, m_settings), m_services.state);
+        return;
+    }
     // What the file holds now: "no move" has also switched the deletion off there.
     if (s.moveMode == 0)
         s.delLogFiles = false;
@@ -227,7 +245,19 @@ void CMoverDlg::save() {
 }
 
 void CMoverDlg::minimise() {
-    showMinimized();
+    // With a tray, minimising ends in hiding: hide at once rather than wait for the window manager's
+    // minimise notification, which may come after a later show and would hide the window again.
+    if (m_trayAvailable)
+        hide();
+    else
+        showMinimized();
+}
+
+void CMoverDlg::hideAfterStart(std::chrono::milliseconds delay) {
+    m_startHide = new QTimer(this);
+    m_startHide->setSingleShot(true);
+    connect(m_startHide, &QTimer::timeout, this, [this] { minimise(); });
+    m_startHide->start(delay);
 }
 
 void CMoverDlg::reject() {
@@ -241,14 +271,31 @@ void CMoverDlg::closeEvent(QCloseEvent* event) {
 
 void CMoverDlg::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_trayAvailable)
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() || !m_trayAvailable)
+        return;
+    // A minimise notification this soon after a show belongs to an earlier minimise that the window
+    // manager reports late: the show stands.
+    if (m_shown.isValid() && m_shown.elapsed() < kLateMinimise.count()) {
         QTimer::singleShot(0, this, [this] {
-            if (isMinimized())
-                hide();
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            showNormal();
         });
+        return;
+    }
+    // The user minimised it from the title bar: the tray icon brings it back.
+    const unsigned shows = m_shows;
+    QTimer::singleShot(0, this, [this, shows] {
+        if (isMinimized() && shows == m_shows)
+            hide();
+    });
 }
 
 void CMoverDlg::showFromTray() {
+    // Asked for before the start-up hide came: it stays shown.
+    if (m_startHide)
+        m_startHide->stop();
+    ++m_shows;
+    m_shown.start();
     load();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     showNormal();
@@ -265,12 +312,12 @@ void CMoverDlg::tick() {
     char text[128];
     std::snprintf(text, sizeof text, format.c_str(), local.day, local.month, local.year, local.hour,
                   local.minute, local.second);
-    qobject_cast<QLabel*>(control(ctl::kClock))->setText(qs(text));
+    qobject_cast<QLabel*>(control(ctl::kClock))->setText(uiString(text));
     int week = weekTimerTick(local, m_services.state);
     if (week >= 0) {
         std::string weekFormat = m_services.strings.get(kStrWeek);
         std::snprintf(text, sizeof text, weekFormat.c_str(), week);
-        qobject_cast<QLabel*>(control(ctl::kWeek))->setText(qs(text));
+        qobject_cast<QLabel*>(control(ctl::kWeek))->setText(uiString(text));
     }
 }
 

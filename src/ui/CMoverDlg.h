@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <set>
@@ -34,7 +36,8 @@ public:
 
     // Loads the settings (writing back the missing defaults), publishes them and shows them.
     void load();
-    // Takes the controls' values, writes them in the save order, publishes them and minimises.
+    // Takes the controls' values, writes them in the save order, publishes them and minimises. When a
+    // key cannot be written the failure is shown and the dialog stays open with the user's entries.
     void save();
 
     // Shows the dialog again from the tray or a second start: reloads, restores, brings it forward
@@ -43,6 +46,10 @@ public:
 
     // The clock timer's work (every second): clock and week labels; once a day the weeks.
     void tick();
+
+    // Hides the window (to the tray, else the task bar) after `delay`, unless it is shown from the tray
+    // or a second start before.
+    void hideAfterStart(std::chrono::milliseconds delay);
 
     // Whether minimising hides the window (a tray icon can show it again).
     void setTrayAvailable(bool available) { m_trayAvailable = available; }
@@ -69,6 +76,7 @@ protected:
     void reject() override;
 
 private:
+    void applyCodePage();
     void build();
     QWidget* buildStatisticGroup();
     QWidget* buildMonitorGroup();
@@ -94,6 +102,11 @@ private:
     std::string m_driveList;
     int m_moveMode = 1;
     bool m_trayAvailable = false;
+    std::string m_codePageProblem;
+    QTimer* m_startHide = nullptr;
+    unsigned m_shows = 0;   // how often the dialog was shown from the tray or a second start
+    QElapsedTimer m_shown;  // since the last of those shows
+    static constexpr std::chrono::milliseconds kLateMinimise{800};
     std::function<bool()> m_showRequested;
     std::map<int, QWidget*> m_controls;
     QLabel* m_busyLabel = nullptr;

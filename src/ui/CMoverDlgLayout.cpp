@@ -197,6 +197,10 @@ void CMoverDlg::build() {
     columns->addLayout(right, 1);
     top->addLayout(columns);
     top->addWidget(buildButtonRow());
+    // Return saves, wherever the focus is: no other button takes over as the default when it has the
+    // focus (the first button, "Test move", has it when the dialog opens).
+    for (auto* pushButton : findChildren<QPushButton*>())
+        pushButton->setAutoDefault(pushButton == control(ctl::kSave));
 }
 
 }  // namespace qx

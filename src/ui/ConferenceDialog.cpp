@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "AlarmReport.h"
 #include "ConferenceRecordings.h"
@@ -117,27 +118,29 @@ QDialog* ConferenceDialog::testDeleteDialog(Services& s, DialogJobs jobs, QWidge
                                             const ConferenceForm* settings) {
     ConferenceForm c = settings ? *settings : readConferenceForm(s.profile);
     std::string directory = c.delFrom.empty() ? c.moveTo : c.delFrom;
-    return new TestDeleteDialog(s, std::move(jobs), weeksOf(c.delAfterWeeks), directory, parent);
+    return new TestDeleteDialog(s, std::move(jobs), weeksOf(c.delAfterWeeks), directory, c.delConferWav,
+                                parent);
 }
 
 TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std::string directory,
-                                   QWidget* parent)
+                                   bool deleting, QWidget* parent)
     : QDialog(parent),
       m_services(s),
       m_jobs(std::move(jobs)),
       m_weeks(weeks),
-      m_directory(std::move(directory)) {
+      m_directory(std::move(directory)),
+      m_deleting(deleting) {
     const StringTable& t = s.strings;
     setWindowTitle(uiText(t, kTxtTestDeleteTitle));
     auto* top = new QVBoxLayout(this);
-    top->addWidget(new QLabel(qs(formatText(t.get(kStrListedWavfiles), weeks, 0))));
+    top->addWidget(new QLabel(uiString(formatText(t.get(kStrListedWavfiles), weeks, 0))));
     m_files = new QListWidget;
     m_files->setMinimumSize(460, 220);
-    auto found = listConferenceDeletions(s, weeks, m_directory, s.clock.now());
-    if (found.empty())
+    m_listed = listConferenceDeletions(s, weeks, m_directory, s.clock.now());
+    if (m_listed.empty())
         m_files->addItem(uiText(t, kStrNoWavfiles));
-    for (const auto& file : found)
-        m_files->addItem(qs(file));
+    for (const auto& file : m_listed)
+        m_files->addItem(displayText(file));
     top->addWidget(m_files, 1);
     auto* busy = new QLabel(uiText(t, kTxtWorking));
     busy->setVisible(false);
@@ -155,7 +158,7 @@ TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std:
         now->setEnabled(!working);
         close->setEnabled(!working);
         if (!working)
-            accept();
+            finished();
     });
     connect(now, &QPushButton::clicked, this, &TestDeleteDialog::deleteNow);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
@@ -163,6 +166,11 @@ TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std:
 
 void TestDeleteDialog::deleteNow() {
     Services& s = m_services;
+    // The job would run its move step alone, and what the list shows would stay.
+    if (!m_deleting) {
+        s.prompts.warn(s.strings.get(kTxtDeleteStepOff), s.strings.get(kStrErrorCaption));
+        return;
+    }
     // The job reads its weeks and directory from the profile: without them it would delete by the old ones.
     if (!savedOrWarned(writeConferenceDeleteSettings(s.profile, m_weeks, m_directory), s.prompts, s.strings))
         return;
@@ -173,6 +181,26 @@ void TestDeleteDialog::deleteNow() {
         else
             s.log.note("Delete now: the conference recordings job is not part of this build");
     });
+}
+
+void TestDeleteDialog::finished() {
+    std::vector<std::string> left;
+    for (const std::string& file : m_listed) {
+        std::error_code ec;
+        if (std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
+            left.push_back(file);
+    }
+    if (!left.empty()) {
+        // The names, as many as a box can show; the activity log has every failure with its reason.
+        constexpr std::size_t kShown = 10;
+        std::string text = m_services.strings.format(kTxtNotDeleted, std::to_string(left.size()));
+        for (std::size_t i = 0; i < left.size() && i < kShown; ++i)
+            text += "\n" + left[i];
+        if (left.size() > kShown)
+            text += "\n...";
+        m_services.prompts.warn(text, m_services.strings.get(kStrErrorCaption));
+    }
+    accept();
 }
 
 }  // namespace qx

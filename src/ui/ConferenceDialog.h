@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
+#include <vector>
 
 #include "ConferenceForm.h"
 #include "DialogJobs.h"
@@ -43,21 +45,28 @@ private:
     QCheckBox* m_daily;
 };
 
-// "Test delete": lists the recordings the delete step would remove; "Delete now" stores the weeks
-// and the directory and runs the whole conference job beside the window's thread, then closes.
+// "Test delete": lists the recordings the delete step would remove. "Delete now" stores the delete
+// step's switch, weeks and directory and runs the whole conference job beside the window's thread;
+// then it names what of the list is still there and closes. With deleting switched off in the
+// settings it deletes nothing and says so.
 class TestDeleteDialog : public QDialog {
     Q_OBJECT
 public:
-    TestDeleteDialog(Services& services, DialogJobs jobs, int weeks, std::string directory, QWidget* parent);
+    TestDeleteDialog(Services& services, DialogJobs jobs, int weeks, std::string directory, bool deleting,
+                     QWidget* parent);
 
     QListWidget* files() const { return m_files; }
     void deleteNow();
 
 private:
+    void finished();
+
     Services& m_services;
     DialogJobs m_jobs;
     int m_weeks;
     std::string m_directory;
+    bool m_deleting;
+    std::vector<std::string> m_listed;  // native paths
     QListWidget* m_files;
     OperationRunner* m_runner;
 };

@@ -22,7 +22,8 @@ DriveSelectionDialog::DriveSelectionDialog(Services& s, const std::string& drive
     auto* box = new QGroupBox(uiText(t, kTxtDriveSelectBox));
     auto* v = new QVBoxLayout(box);
     for (std::size_t i = 0; i < m_checks.size(); ++i) {
-        m_checks[i] = new QCheckBox(qs(t.format(kTxtCheckDrive, std::string(1, kCheckableDrives[i]) + ":")));
+        m_checks[i] =
+            new QCheckBox(uiString(t.format(kTxtCheckDrive, std::string(1, kCheckableDrives[i]) + ":")));
         m_checks[i]->setChecked(checks.checked[i]);
         m_checks[i]->setEnabled(checks.available[i]);
         v->addWidget(m_checks[i]);

@@ -96,33 +96,28 @@ int GuiSession::run(Services& s, SingleInstance* instance, ClockMember self,
     dialog->show();
 
     // Five seconds after start the dialog goes to the tray; without a tray it stays in the task bar.
-    QTimer::singleShot(5000, dialog.get(), [&] {
-        if (tray)
-            dialog->hide();
-        else
-            dialog->showMinimized();
-    });
+    dialog->hideAfterStart(std::chrono::seconds(5));
     // A stop (SIGTERM, SIGINT) ends the session.
     std::stop_token stop = s.threads ? s.threads->token() : std::stop_token();
     QTimer stopWatch;
     QObject::connect(&stopWatch, &QTimer::timeout, m->app.get(), [stop] {
+        // exit(), not quit(): quit() first asks every window to close, and the dialog refuses (closing
+        // only minimises it), which would cancel the quit and leave the process running.
         if (stop.stop_requested())
-            QApplication::quit();
+            QCoreApplication::exit(0);
     });
     stopWatch.start(200);
 
     if (!screenshots.empty()) {
         QTimer::singleShot(300, dialog.get(), [&] {
-            QDir().mkpath(QString::fromStdString(screenshots.string()));
-            auto file = [&](const std::string& name) {
-                return QString::fromStdString((screenshots / name).string());
-            };
+            QDir().mkpath(nativeText(screenshots));
+            auto file = [&](const std::string& name) { return nativeText(screenshots / name); };
             savePicture(dialog.get(), file("main.png"));
             for (auto& [name, sub] : dialog->subDialogs()) {
                 savePicture(sub, file(name + ".png"));
                 delete sub;
             }
-            QApplication::quit();
+            QCoreApplication::exit(0);
         });
     }
 

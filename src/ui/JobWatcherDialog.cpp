@@ -33,7 +33,7 @@ JobWatcherDialog::JobWatcherDialog(Services& s, QWidget* parent) : QDialog(paren
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         Slot& slot = m_slots[i];
         const JobDirectorySlot& stored = w.directories[i];
-        auto* slotBox = new QGroupBox(qs(t.format(kTxtJobSlot, std::to_string(i + 1))));
+        auto* slotBox = new QGroupBox(uiString(t.format(kTxtJobSlot, std::to_string(i + 1))));
         auto* grid = new QGridLayout(slotBox);
         slot.check = new QCheckBox(text(kTxtWatchJobDir));
         slot.directory = new QLineEdit(qs(stored.directory));

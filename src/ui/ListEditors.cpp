@@ -52,8 +52,16 @@ void ListEditor::finish(QLayout* content) {
 }
 
 int ListEditor::storeNumber(ListKind kind) {
-    if (m_number <= 0)
-        m_number = SettingsList(m_services.profile, kind).newEntryNumber();
+    if (m_number > 0)
+        return m_number;
+    std::optional<int> free = SettingsList(m_services.profile, kind).newEntryNumber();
+    if (!free) {
+        // Filled up while this editor was open.
+        m_services.prompts.warn(m_services.strings.get(kTxtListFull),
+                                m_services.strings.get(kStrErrorCaption));
+        return 0;
+    }
+    m_number = *free;
     return m_number;
 }
 
@@ -79,7 +87,7 @@ TaskEditor::TaskEditor(Services& s, int number, QWidget* parent)
     auto* when = new QFormLayout;
     m_day = new QComboBox;
     for (int day = 0; day <= 8; ++day)
-        m_day->addItem(qs(dayText(t, day)));
+        m_day->addItem(uiString(dayText(t, day)));
     m_day->setCurrentIndex(task.day >= 0 && task.day <= 8 ? task.day : 0);
     m_hour = new QComboBox;
     for (int h = 0; h < 24; ++h)
@@ -115,6 +123,8 @@ TaskEditor::TaskEditor(Services& s, int number, QWidget* parent)
     auto* parameters = new QPushButton(uiText(t, kTxtParameters));
     connect(parameters, &QPushButton::clicked, this, [this] {
         int n = storeNumber(ListKind::TimedTasks);
+        if (n <= 0)
+            return;
         TaskParameterDialog dialog(m_services, n, this);
         dialog.exec();
     });
@@ -178,8 +188,8 @@ void TaskEditor::accept() {
     if (task.program.empty())
         return;
     Services& s = m_services;
-    if (savedOrWarned(writeTaskEntry(s.profile, storeNumber(ListKind::TimedTasks), task), s.prompts,
-                      s.strings))
+    const int n = storeNumber(ListKind::TimedTasks);
+    if (n > 0 && savedOrWarned(writeTaskEntry(s.profile, n, task), s.prompts, s.strings))
         QDialog::accept();
 }
 
@@ -286,8 +296,8 @@ void DeletionEditor::accept() {
     }
     if (!s.prompts.ask(deletionQuestion(s.strings, rule), s.strings.get(kStrConfirmCaption)))
         return;
-    if (savedOrWarned(writeDeletionRule(s.profile, storeNumber(ListKind::ExtraDeletion), rule), s.prompts,
-                      s.strings))
+    const int n = storeNumber(ListKind::ExtraDeletion);
+    if (n > 0 && savedOrWarned(writeDeletionRule(s.profile, n, rule), s.prompts, s.strings))
         QDialog::accept();
 }
 
@@ -328,7 +338,8 @@ void DriveEditor::accept() {
         return;
     DriveEntry entry{drive, m_percent->value(), ss(m_alarm->currentText())};
     Services& s = m_services;
-    if (savedOrWarned(writeDriveEntry(s.profile, storeNumber(ListKind::Drives), entry), s.prompts, s.strings))
+    const int n = storeNumber(ListKind::Drives);
+    if (n > 0 && savedOrWarned(writeDriveEntry(s.profile, n, entry), s.prompts, s.strings))
         QDialog::accept();
 }
 

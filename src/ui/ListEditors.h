@@ -28,6 +28,8 @@ public:
 protected:
     // The OK button's row (OK, Cancel) below `content`.
     void finish(QLayout* content);
+    // The entry number to write: a new entry's is chosen now; 0, after telling the user, when the list
+    // is full.
     int storeNumber(ListKind kind);
 
     Services& m_services;

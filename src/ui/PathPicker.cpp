@@ -13,20 +13,20 @@ namespace qx {
 namespace {
 
 QString startOf(const PathMap& paths, const QString& current) {
-    return current.isEmpty() ? qs(paths.root().string()) : qs(paths.native(ss(current)).string());
+    return nativeText(current.isEmpty() ? paths.root() : paths.native(ss(current)));
 }
 
 }  // namespace
 
 QString pickDirectory(QWidget* parent, const QString& title, const PathMap& paths, const QString& current) {
     QString dir = QFileDialog::getExistingDirectory(parent, title, startOf(paths, current));
-    return dir.isEmpty() ? dir : qs(installationPath(paths, ss(dir)));
+    return dir.isEmpty() ? dir : qs(installationPath(paths, nativePath(dir)));
 }
 
 QString pickProgram(QWidget* parent, const QString& title, const QString& filter, const PathMap& paths,
                     const QString& current) {
     QString file = QFileDialog::getOpenFileName(parent, title, startOf(paths, current), filter);
-    return file.isEmpty() ? file : qs(installationPath(paths, ss(file)));
+    return file.isEmpty() ? file : qs(installationPath(paths, nativePath(file)));
 }
 
 QWidget* withFolderPicker(QLineEdit* field, const QString& title, const PathMap& paths) {

@@ -28,8 +28,10 @@ void QtPrompts::warn(std::string_view text, std::string_view caption) {
         std::cerr << caption << " " << text << std::endl;
         return;
     }
-    QString t = qs(std::string(text)), c = qs(std::string(caption));
-    if (onWindowThread()) {
+    QString t = displayText(text), c = displayText(caption);
+    // During the start-up no event loop runs yet, and nothing would end a box's own loop: a stop
+    // (SIGTERM) would wait for somebody to press OK. The box is shown when the window's loop runs.
+    if (onWindowThread() && QThread::currentThread()->loopLevel() > 0) {
         QMessageBox::warning(QApplication::activeWindow(), c, t);
         return;
     }
@@ -49,7 +51,7 @@ void QtPrompts::warn(std::string_view text, std::string_view caption) {
 bool QtPrompts::ask(std::string_view text, std::string_view caption) {
     if (m_unattended)
         return false;
-    QString t = qs(std::string(text)), c = qs(std::string(caption));
+    QString t = displayText(text), c = displayText(caption);
     if (onWindowThread())
         return askNow(t, c);
     if (!qApp)

@@ -10,7 +10,8 @@ namespace qx {
 // The message boxes as Qt boxes, owned by the active window. On the window's thread a question is
 // asked at once; from any other thread it is handed to the window's thread and the caller waits for
 // the answer, so that an operation running in the background still asks before it acts. A warning
-// from another thread is shown without holding its caller.
+// from another thread, or from the start-up before the window's event loop runs, is shown without
+// holding its caller.
 class QtPrompts : public Prompts {
 public:
     // `unattended`: nobody is there to answer (pictures are being taken): warnings go to standard

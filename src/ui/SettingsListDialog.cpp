@@ -49,7 +49,7 @@ SettingsListDialog::SettingsListDialog(Services& s, ListKind kind, QWidget* pare
     back->setDefault(true);
     top->addLayout(buttons);
 
-    connect(add, &QPushButton::clicked, this, [this] { edit(0); });
+    connect(add, &QPushButton::clicked, this, &SettingsListDialog::addEntry);
     connect(editButton, &QPushButton::clicked, this, [this] {
         int row = m_rows->indexOfTopLevelItem(m_rows->currentItem());
         if (row >= 0)
@@ -67,7 +67,7 @@ void SettingsListDialog::reload() {
     for (const auto& row : m_list.rows(m_services.strings)) {
         QStringList texts;
         for (const auto& text : row)
-            texts << qs(text);
+            texts << displayText(text);
         m_rows->addTopLevelItem(new QTreeWidgetItem(texts));
     }
 }
@@ -87,6 +87,14 @@ void SettingsListDialog::deleteSelected() {
         return;
     savedOrWarned(m_list.removeEntry(number), s.prompts, s.strings);
     reload();
+}
+
+void SettingsListDialog::addEntry() {
+    if (m_list.newEntryNumber())
+        edit(0);
+    else
+        m_services.prompts.warn(m_services.strings.get(kTxtListFull),
+                                m_services.strings.get(kStrErrorCaption));
 }
 
 void SettingsListDialog::edit(int number) {

@@ -19,6 +19,9 @@ public:
     // Reads the list afresh into the rows.
     void reload();
 
+    // Add: opens the editor for a new entry; on a full list (49 entries) says so instead.
+    void addEntry();
+
     // Delete: asks for the selected entry (with No as the default) and shifts the later entries down.
     void deleteSelected();
 

@@ -34,7 +34,7 @@ WatchdogBoxDialog::WatchdogBoxDialog(Services& s, QWidget* parent) : QDialog(par
     m_number = new QLineEdit(qs(w.numberToDial));
     m_interval = new QComboBox;
     for (std::size_t i = 0; i < kWatchdogIntervals.size(); ++i)
-        m_interval->addItem(qs(intervalText(t, static_cast<int>(i))));
+        m_interval->addItem(uiString(intervalText(t, static_cast<int>(i))));
     m_interval->setMaxVisibleItems(12);
     m_interval->setCurrentIndex(intervalIndex(w.interval));
     auto* callRow = new QHBoxLayout;

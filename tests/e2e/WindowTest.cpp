@@ -3,7 +3,10 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "RunBinary.h"
 #include "Sandbox.h"
@@ -58,11 +61,17 @@ TEST_F(WindowTest, WithoutTheWindowProgramTheServiceRunsHeadlessWithoutQt) {
     std::filesystem::path alone = sandbox.dir("bin") / "qxmover";
     std::filesystem::copy_file(QX_BINARY, alone);
     std::filesystem::permissions(sandbox.dir("run"), std::filesystem::perms::owner_all);
+    const std::vector<std::string> args{"--root", sandbox.path("root").string(), "--workdir",
+                                        sandbox.path("work").string()};
+    // Pictures need the window: a script that asks for them never gets a service on the real clock.
+    auto pictures = test::runBinary(
+        alone, {args[0], args[1], args[2], args[3], "--screenshots", sandbox.path("pictures").string()},
+        {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()},
+        std::chrono::seconds(10));
+    EXPECT_EQ(pictures.exitCode, 1);
+    EXPECT_THAT(pictures.err, HasSubstr("--screenshots needs the window program qxmover-window"));
     int pid = test::spawnBinary(
-        alone,
-        {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string(), "--screenshots",
-         sandbox.path("pictures").string()},
-        sandbox.path("out"),
+        alone, args, sandbox.path("out"),
         {"TZ=Europe/Berlin", "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()});
     std::string err;
     for (int i = 0; i < 1000 && err.find("qxmover: root") == std::string::npos; ++i) {
@@ -76,6 +85,81 @@ TEST_F(WindowTest, WithoutTheWindowProgramTheServiceRunsHeadlessWithoutQt) {
     EXPECT_THAT(err, HasSubstr("qxmover: root"));  // the headless start-up line
     EXPECT_THAT(maps, ::testing::Not(HasSubstr("libQt6")));
     EXPECT_FALSE(sandbox.exists("pictures"));
+}
+
+// The windowed service as a session sees it: a second start shows its dialog, and SIGTERM (a log-out,
+// a shutdown, systemd's stop) ends it with exit code 0 within the headless service's three seconds.
+TEST_F(WindowTest, SecondStartShowsTheDialogAndSigtermEndsTheWindowedService) {
+#ifdef QX_WITHOUT_WINDOW_TESTS
+    GTEST_SKIP() << "Qt is not instrumented for this sanitizer";
+#endif
+    sandbox.dir("work/log");
+    sandbox.file("root/windows/qxmover.ini", "[Config]\r\n");
+    std::filesystem::permissions(sandbox.dir("run"), std::filesystem::perms::owner_all);
+    const std::vector<std::string> args{"--root", sandbox.path("root").string(), "--workdir",
+                                        sandbox.path("work").string()};
+    const std::vector<std::string> env{"TZ=Europe/Berlin", "QT_QPA_PLATFORM=offscreen",
+                                       "XDG_RUNTIME_DIR=" + sandbox.path("run").string()};
+    int pid = test::spawnBinary(QX_BINARY, args, sandbox.path("out"), env);
+    // A failed assertion leaves no service behind.
+    struct Reap {
+        int pid;
+        ~Reap() {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                test::waitBinary(pid, std::chrono::seconds(10));
+            }
+        }
+    } reap{pid};
+    auto log = [&] {
+        std::string text;
+        for (const auto& entry : std::filesystem::directory_iterator(sandbox.path("work/log")))
+            if (entry.path().filename().string().rfind("qxmover_", 0) == 0)
+                text += test::readFile(entry.path());
+        return text;
+    };
+    auto waitFor = [&](const std::function<bool()>& done) {
+        for (int i = 0; i < 1000 && !done(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return done();
+    };
+    ASSERT_TRUE(waitFor([&] { return log().find("Mover started") != std::string::npos; }));
+
+    auto second = test::runBinary(QX_BINARY, args, env);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_THAT(second.err, HasSubstr("another instance is running"));
+    EXPECT_TRUE(waitFor([&] { return log().find("Show mover") != std::string::npos; })) << log();
+
+    auto stopped = std::chrono::steady_clock::now();
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitBinary(std::exchange(reap.pid, 0), std::chrono::seconds(10)), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
+}
+
+// Under a real window manager and tray (Xvfb, openbox, trayer; skipped where they are not installed):
+// 20 double clicks on the tray icon and 20 second starts after a Save by Return each show the dialog,
+// and SIGTERM ends the service at once (tray-cycles.sh).
+TEST_F(WindowTest, TrayAndSecondStartShowTheDialogEveryTimeUnderAWindowManager) {
+#ifdef QX_WITHOUT_WINDOW_TESTS
+    GTEST_SKIP() << "Qt is not instrumented for this sanitizer";
+#endif
+    const std::filesystem::path source(QX_SOURCE_DIR);
+    const std::filesystem::path demo = sandbox.path("demo");
+    auto made = test::runBinary("/bin/bash", {(source / "demo/make-demo.sh").string(), demo.string()});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    std::filesystem::permissions(sandbox.dir("run"), std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    auto result =
+        test::runBinary("/bin/bash",
+                        {(source / "tests/e2e/tray-cycles.sh").string(), QX_BINARY, (demo / "root").string(),
+                         (demo / "work").string()},
+                        {"TZ=Europe/Berlin", "XDG_RUNTIME_DIR=" + sandbox.path("run").string(),
+                         "PATH=" + (demo / "work/bin").string() + ":" + (path ? path : "/usr/bin:/bin")},
+                        std::chrono::seconds(240));
+    if (result.exitCode == 77)
+        GTEST_SKIP() << result.out;
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_THAT(result.out, HasSubstr("misses: 0 of 40"));
 }
 
 }  // namespace

@@ -54,12 +54,38 @@ TEST_F(SettingsListTest, EntriesFrom51UpAreNeverShifted) {
               ("p" + std::to_string(n)).c_str());
     SettingsList list(s.profile, ListKind::TimedTasks);
     EXPECT_EQ(list.rows(s.strings).size(), 49u);
-    EXPECT_EQ(list.newEntryNumber(), 50);
+    // A 50th entry would be shown by no list and overwritten by the next Add.
+    EXPECT_EQ(list.newEntryNumber(), std::nullopt);
     list.removeEntry(48);
     EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog48"), "p49");
     EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog50"), "p51");
     EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog51"), "p51");
     EXPECT_EQ(s.get("qxmover.ini", "StartMore", "Prog52"), "p52");
+}
+
+TEST_F(SettingsListTest, DeletingATimedTaskMovesTheParametersOfTheLaterTasksWithThem) {
+    writeTaskEntry(s.profile, 1, {"first", 0, 1, 1, false});
+    s.set("qxmover.ini", "QxeTaskParameter1", "s1", "one");
+    s.set("qxmover.ini", "QxeTaskParameter1", "i5", "5");
+    writeTaskEntry(s.profile, 2, {"second", 0, 2, 1, false});
+    s.set("qxmover.ini", "QxeTaskParameter2", "s1", "three");
+    s.set("qxmover.ini", "QxeTaskParameter2", "i1", "27");
+    writeTaskEntry(s.profile, 3, {"backup.bat", 0, 3, 0, false});
+    writeTaskEntry(s.profile, 4, {"fourth", 0, 4, 1, false});
+    s.set("qxmover.ini", "QxeTaskParameter4", "s9", "M\xe4rz");
+    SettingsList list(s.profile, ListKind::TimedTasks);
+    ASSERT_EQ(list.removeEntry(1), "");
+    auto rows = list.rows(s.strings);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][0], "second -s1three -i127");
+    EXPECT_EQ(rows[1][0], "backup.bat");
+    EXPECT_EQ(rows[2][0], "fourth -s9M\xe4rz");
+    // The deleted task's parameters are gone with it, and none wait for the next task 4.
+    EXPECT_EQ(s.get("qxmover.ini", "QxeTaskParameter1", "i5"), "<none>");
+    EXPECT_EQ(s.get("qxmover.ini", "QxeTaskParameter2", "s1"), "<none>");
+    EXPECT_EQ(s.get("qxmover.ini", "QxeTaskParameter4", "s9"), "<none>");
+    EXPECT_THAT(s.sandbox.read("root/windows/qxmover.ini"),
+                ::testing::Not(::testing::HasSubstr("[QxeTaskParameter4]")));
 }
 
 TEST_F(SettingsListTest, TimedTaskRowsNameDayTimeAndTypeWithModuleParameters) {

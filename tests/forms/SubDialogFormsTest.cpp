@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ConferenceForm.h"
+#include "DialogJobs.h"
 #include "DriveSelectionForm.h"
 #include "InstallationPath.h"
 #include "JobWatcherForm.h"
@@ -152,6 +153,11 @@ TEST_F(SubDialogFormsTest, RuleForTheWorkingDirectoryIsRecognisedTypedEitherWay)
     EXPECT_TRUE(namesDirectory(rooted, "\\QXT", s.sandbox.path("root/qxt")));
     EXPECT_TRUE(namesDirectory(rooted, s.sandbox.path("work").string(), s.sandbox.path("work")));
     EXPECT_FALSE(namesDirectory(rooted, "\\qxt\\log", s.sandbox.path("root/qxt")));
+}
+
+TEST_F(SubDialogFormsTest, PrintNowWithoutAnAlarmIndexSaysSo) {
+    dialogJobs().printReport(s.services, 0, s.clock.now());
+    EXPECT_THAT(s.prompts.warnings(), ElementsAre("Error !|No alarms to print in this week !"));
 }
 
 }  // namespace

@@ -73,8 +73,11 @@ protected:
 
 TEST_F(AgedDeletionTest, AlarmWavsKeepLowerCaseVNamesAndShortNames) {
     ini(ini::kMover, "Config", "DelAlarmWavAfterWeeks", "0");  // one week
-    for (const char* name :
-         {"A0001234.WAV", "V0001234.WAV", "v0001234.wav", "12345678.wav", "short", "a.wav"})
+    for (const char* name : {"A0001234.WAV", "V0001234.WAV", "v0001234.wav", "12345678.wav", "short", "a.wav",
+                             // 12 characters in the code page, and in UTF-8 (13 bytes)
+                             "\xc4"
+                             "0001234.WAV",
+                             "Ä0001234.WAV"})
         sandbox.file(std::string("root/dbv1/") + name, "", weeksAgo(1));
     sandbox.file("root/dbv1/B0001234.WAV", "", weeksAgo(1, 0));  // in the threshold second
     sandbox.dir("root/dbv1/DIRECTORY.12");
@@ -85,6 +88,10 @@ TEST_F(AgedDeletionTest, AlarmWavsKeepLowerCaseVNamesAndShortNames) {
     EXPECT_FALSE(sandbox.exists("root/dbv1/A0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/V0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/12345678.wav"));
+    EXPECT_FALSE(
+        sandbox.exists("root/dbv1/\xc4"
+                       "0001234.WAV"));
+    EXPECT_FALSE(sandbox.exists("root/dbv1/Ä0001234.WAV"));
     for (const char* kept : {"v0001234.wav", "short", "a.wav", "B0001234.WAV", "DIRECTORY.12"})
         EXPECT_TRUE(sandbox.exists(std::string("root/dbv1/") + kept)) << kept;
     EXPECT_THAT(bodies(), ElementsAre("Delete alarmwavfiles which are older then 1 weeks"));

@@ -4,11 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 
 #include "MainDialogRules.h"
+#include "OperationRunner.h"
 #include "ServiceBundle.h"
+#include "UiText.h"
 
 using ::testing::ElementsAre;
 
@@ -26,6 +31,7 @@ protected:
         s.set("qxmover.ini", "HDCheck", "CheckDrives", "C:");
         s.set("qxaview.ini", "Config", "AlarmSelectionRange", "week");
     }
+    void TearDown() override { setUiCodePage(kDefaultCodePage); }
     CMoverDlg& dialog() {
         if (!m_dialog)
             m_dialog = std::make_unique<CMoverDlg>(s.services, DialogJobs{});
@@ -137,6 +143,88 @@ TEST_F(MainDialogTest, ShowingFromTheTrayReloadsAndNotesIt) {
     dialog().showFromTray();
     EXPECT_FALSE(dialog().button(ctl::kDialPhone)->isChecked());
     EXPECT_THAT(s.sandbox.read("work/log/qxmover_50.log"), ::testing::HasSubstr("Show mover"));
+}
+
+TEST_F(MainDialogTest, ValuesInTheCodePageAreShownAsTheirLettersAndSavedByteForByte) {
+    s.state.setAlarmKeys({{11,
+                           "Caf\xe9 M\xfc"
+                           "ller"}});
+    s.set("qxmover.ini", "HDCheck", "StartBatchIfLow", "1");
+    s.set("qxmover.ini", "HDCheck", "BatchProg", "C:\\Skripte\\L\xf6schen.bat");
+    s.set("qxmover.ini", "AutoBackup", "Active", "1");
+    s.set("qxmover.ini", "AutoBackup", "Path", "\\Sicherung\\M\xe4rz\\");
+    auto text = [&](int id) { return qobject_cast<QLineEdit*>(dialog().control(id))->text().toStdString(); };
+    EXPECT_EQ(text(ctl::kBatchProg), "C:\\Skripte\\Löschen.bat");
+    EXPECT_EQ(text(ctl::kBackupPath), "\\Sicherung\\März\\");
+    EXPECT_EQ(dialog().list(ctl::kAlarmList)->itemText(0).toStdString(), "11  Café Müller");
+    std::string before = s.sandbox.read("root/windows/qxmover.ini");
+    dialog().save();
+    EXPECT_EQ(s.get("qxmover.ini", "HDCheck", "BatchProg"), "C:\\Skripte\\L\xf6schen.bat");
+    EXPECT_EQ(s.get("qxmover.ini", "AutoBackup", "Path"), "\\Sicherung\\M\xe4rz\\");
+
+    // Another code page reads the same bytes as its own letters.
+    s.set("qxmover.ini", "Config", "CodePage", "1250");
+    dialog().load();
+    EXPECT_EQ(text(ctl::kBatchProg), "C:\\Skripte\\Löschen.bat");
+    EXPECT_EQ(text(ctl::kBackupPath), "\\Sicherung\\März\\");
+    s.set("qxmover.ini", "AutoBackup", "Path", "\\\x8a");
+    dialog().load();
+    EXPECT_EQ(text(ctl::kBackupPath), "\\Š");
+}
+
+TEST_F(MainDialogTest, ReturnSavesWhereverTheFocusIsAndRunsNoTest) {
+    dialog().show();
+    QApplication::processEvents();
+    click(ctl::kStart2ndBatch);
+    ASSERT_EQ(s.get("qxmover.ini", "Config", "Start2ndBatch"), "0");
+    QWidget* testMove = dialog().control(ctl::kTestMove);
+    testMove->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(testMove, &press);
+    QApplication::processEvents();
+    EXPECT_EQ(s.get("qxmover.ini", "Config", "Start2ndBatch"), "1");
+    EXPECT_FALSE(dialog().runner().busy());
+    dialog().runner().wait();
+    EXPECT_THAT(s.prompts.questions(), ::testing::IsEmpty());
+}
+
+TEST_F(MainDialogTest, ASaveThatFailsKeepsTheDialogOpenWithTheEntries) {
+    dialog().show();
+    QApplication::processEvents();
+    auto* phone = qobject_cast<QLineEdit*>(dialog().control(ctl::kPhoneNumber));
+    phone->setText("0815 4711");
+    std::filesystem::permissions(s.sandbox.path("root/windows/qxmover.ini"),
+                                 std::filesystem::perms::owner_read);
+    dialog().save();
+    QApplication::processEvents();
+    EXPECT_EQ(s.prompts.warnings().size(), 1u);
+    EXPECT_TRUE(dialog().isVisible());
+    EXPECT_FALSE(dialog().isMinimized());
+    EXPECT_EQ(phone->text().toStdString(), "0815 4711");
+}
+
+// With a tray, Save hides the dialog; a show from the tray or a second start always shows it, also
+// when the start-up hide is still to come or a late minimise notification arrives after the show.
+TEST_F(MainDialogTest, ShowFromTheTrayStandsAgainstALateMinimiseAndTheStartUpHide) {
+    dialog().setTrayAvailable(true);
+    dialog().show();
+    dialog().hideAfterStart(std::chrono::milliseconds(0));
+    dialog().showFromTray();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog().isVisible());
+
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        dialog().save();
+        QApplication::processEvents();
+        ASSERT_FALSE(dialog().isVisible()) << cycle;
+        dialog().showFromTray();
+        // What the window manager reports of an earlier minimise, after the show.
+        dialog().setWindowState(Qt::WindowMinimized);
+        QApplication::processEvents();
+        QApplication::processEvents();
+        ASSERT_TRUE(dialog().isVisible()) << cycle;
+        ASSERT_FALSE(dialog().isMinimized()) << cycle;
+    }
 }
 
 }  // namespace

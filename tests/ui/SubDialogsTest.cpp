@@ -1,14 +1,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSpinBox>
+#include <QTimer>
 #include <QTreeWidget>
+#include <thread>
 
 #include "ConferenceDialog.h"
+#include "DialogJobs.h"
 #include "DriveSelectionDialog.h"
 #include "ListEditors.h"
 #include "ServiceBundle.h"
@@ -175,6 +179,91 @@ TEST_F(SubDialogsTest, TestDeleteListsTheOldRecordingsOrSaysThereAreNone) {
         ConferenceDialog::testDeleteDialog(s.services, DialogJobs{}, nullptr, &newer));
     auto* empty = static_cast<TestDeleteDialog*>(none.get())->files();
     EXPECT_EQ(empty->item(0)->text().toStdString(), "No wavfiles found to delete");
+}
+
+TEST_F(SubDialogsTest, AFullListTakesNoFurtherEntry) {
+    for (int n = 1; n <= 49; ++n)
+        writeDriveEntry(s.profile, n, {"d:", 90, ""});
+    SettingsListDialog dialog(s.services, ListKind::Drives);
+    // An editor opened by mistake would wait for an answer: close it, so that the test fails, not hangs.
+    QTimer::singleShot(500, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    dialog.addEntry();
+    EXPECT_THAT(s.prompts.warnings(), ElementsAre("Error !|The list is full: it holds 49 entries. Delete an "
+                                                  "entry before adding a new one."));
+    // An editor opened before the list filled up stores nothing either.
+    DriveEditor editor(s.services, 0);
+    editor.driveField()->setText("e:");
+    editor.accept();
+    EXPECT_EQ(editor.result(), QDialog::Rejected);
+    EXPECT_EQ(drive(50), "<none>");
+    EXPECT_EQ(s.prompts.warnings().size(), 3u);  // the missing alarm table, then the full list
+}
+
+TEST_F(SubDialogsTest, AlarmTextsInTheCodePageAreStoredBackByteForByte) {
+    writeDriveEntry(s.profile, 1,
+                    {"d:", 90,
+                     "11 Caf\xe9 M\xfc"
+                     "ller"});
+    DriveEditor editor(s.services, 1);
+    editor.accept();
+    ASSERT_EQ(editor.result(), QDialog::Accepted);
+    EXPECT_EQ(s.get("qxmover.ini", "MonitorAddtionalDrives", "StartAlarm1"),
+              "11 Caf\xe9 M\xfc"
+              "ller");
+}
+
+// "Delete now" deletes what the dialog listed when deleting is ticked, saved or not; with deleting
+// off it says so; what is still there afterwards is named.
+class DeleteNowTest : public SubDialogsTest {
+protected:
+    void SetUp() override {
+        s.set("qxmover.ini", "Config", "MoveConferWavTo", "\\arch");
+        s.set("qxmover.ini", "Config", "DelConferWav", "0");
+        s.sandbox.file("root/arch/old.wav", "", s.clock.now() - std::chrono::hours(24 * 7 * 30));
+    }
+    void deleteNow(bool ticked, DialogJobs jobs) {
+        ConferenceForm form = readConferenceForm(s.profile);
+        form.delConferWav = ticked;
+        std::unique_ptr<QDialog> dialog(ConferenceDialog::testDeleteDialog(s.services, jobs, nullptr, &form));
+        auto* test = static_cast<TestDeleteDialog*>(dialog.get());
+        ASSERT_EQ(test->files()->count(), 1);
+        test->deleteNow();
+        for (int i = 0; i < 500 && dialog->result() != QDialog::Accepted && s.prompts.warnings().empty();
+             ++i) {
+            QApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+};
+
+TEST_F(DeleteNowTest, TickedButNotSavedDeletesTheListedFile) {
+    deleteNow(true, dialogJobs());
+    EXPECT_FALSE(s.sandbox.exists("root/arch/old.wav"));
+    EXPECT_EQ(s.get("qxmover.ini", "Config", "DelConferWav"), "1");
+    EXPECT_THAT(s.prompts.warnings(), IsEmpty());
+}
+
+TEST_F(DeleteNowTest, NotTickedDeletesNothingAndSaysWhy) {
+    bool ran = false;
+    DialogJobs jobs;
+    jobs.conferenceRecordings = [&ran](Services&, SysTime) { ran = true; };
+    deleteNow(false, jobs);
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(s.sandbox.exists("root/arch/old.wav"));
+    EXPECT_THAT(s.prompts.warnings(),
+                ElementsAre("Error !|Nothing was deleted: deleting is switched off in these settings."));
+}
+
+TEST_F(DeleteNowTest, AListedFileThatIsStillThereIsNamed) {
+    DialogJobs jobs;
+    jobs.conferenceRecordings = [](Services&, SysTime) {};
+    deleteNow(true, jobs);
+    EXPECT_THAT(s.prompts.warnings(),
+                ElementsAre("Error !|1 of the listed files were not deleted; the activity log says why:\n" +
+                            s.sandbox.path("root/arch/old.wav").string()));
 }
 
 }  // namespace
