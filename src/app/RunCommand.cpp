@@ -214,7 +214,7 @@ int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::o
     int code = runJobOnce(global, options, out, countedErr, notFound);
     // A program that would not be found fails the real run; its dry run says so the same way for every
     // job, whatever the job makes of the failed start.
-    if (code == 0 && notFound) {
+    if (notFound) {
         err << "qxmover: " << options.job << " would fail: a program it starts would not be found"
             << std::endl;
         code = 1;

@@ -103,7 +103,8 @@ TEST_F(RunCommandTest, DryRunReportsAStartThatWouldFail) {
     EXPECT_EQ(out.str(),
               "ask Please confirm ... Start batchprogram qxmove2.bat with parameter: 49 ?\n"
               "start qxmove2.bat 49 50 12 2026   [program not found]\n");
-    EXPECT_THAT(err.str(), IsEmpty());  // the box goes to the terminal's own stream
+    // The box goes to the terminal's own stream; the reason of the exit code to standard error.
+    EXPECT_EQ(err.str(), "qxmover: second-batch would fail: a program it starts would not be found\n");
 }
 
 TEST_F(RunCommandTest, DryRunsOfTheDialogsOperationsAskNothing) {

@@ -84,7 +84,7 @@ TEST_F(AgedDeletionTest, AlarmWavsKeepLowerCaseVNamesAndShortNames) {
     setMtime(sandbox.path("root/dbv1/DIRECTORY.12"), weeksAgo(9));
     HousekeepingResult result = deleteOldAlarmWavs(services, deleter, now);
     EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.done, 3);
+    EXPECT_EQ(result.done, 5);
     EXPECT_FALSE(sandbox.exists("root/dbv1/A0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/V0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/12345678.wav"));
