@@ -16,6 +16,8 @@ packages=(
   shapelib python3 python3-dbf python3-dbfread gdal-bin
   # peers and meters of the profile, rehearsal and idle benchmarks
   mawk bc time strace
+  # the Debian packages: man page, package checks
+  help2man lintian fakeroot dpkg-dev
   # fuzzing the table engine
   clang libclang-rt-14-dev
 )

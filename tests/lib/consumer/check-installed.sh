@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs the library component of the build tree into a scratch prefix, then builds and runs a program outside the tree
+# Installs the library's components of the build tree into a scratch prefix, then builds and runs a program outside the tree
 # against it: once through find_package(QxClass), once through pkg-config.
 # Usage: check-installed.sh BUILD_DIR CONSUMER_SOURCE_DIR WORK_DIR CXX "CXXFLAGS"
 set -eu
@@ -10,6 +10,7 @@ mkdir -p "$work/pipes"
 export QXCLASS_PIPE_DIR="$work/pipes"
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" --component qxclass >"$work/install.log"
+cmake --install "$build" --prefix "$prefix" --component qxclass-dev >>"$work/install.log"
 
 # Each public header stands on its own.
 for header in CDatabase.h CDosFile.h CNamedPipe.h CPipeService.h CCommPort.h PlainClasses.h; do
