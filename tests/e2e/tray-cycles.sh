@@ -21,7 +21,8 @@ openbox >/dev/null 2>&1 & pids+=($!)
 sleep 0.5
 trayer --edge top --align right --widthtype pixel --width 200 --height 32 >/dev/null 2>&1 & pids+=($!)
 sleep 0.5
-"$qx" --root "$root" --workdir "$work" >/dev/null 2>&1 & service=$!
+service_err="$work/service-stderr.txt"
+"$qx" --root "$root" --workdir "$work" >/dev/null 2>"$service_err" & service=$!
 pids+=("$service")
 
 visible() { xdotool search --onlyvisible --name "$title" 2>/dev/null | head -1; }
@@ -61,4 +62,5 @@ wait "$service"
 code=$?
 took=$((($(date +%s%N) - start) / 1000000))
 echo "tray and second-start misses: $misses of 40; SIGTERM: exit $code after $took ms"
+[ "$code" -eq 0 ] || { echo "the service said:"; cat "$service_err"; }
 [ "$misses" -eq 0 ] && [ "$code" -eq 0 ] && [ "$took" -lt 3000 ]
