@@ -80,18 +80,8 @@ HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, S
                     continue;
                 if (services.stop.stop_requested())
                     break;
-                const std::error_code ec = deleter.remove(*directory, entry.name);
-                if (!ec) {
-                    ++result.done;
-                } else if (ec != std::errc::no_such_file_or_directory) {  // gone meanwhile: nothing to do
-                    // One line for the first file, a count at the end: a directory that refuses one file
-                    // usually refuses them all.
-                    const std::string line = "Failed to delete file " +
-                                             configuredPath(rule.directory, entry.name) + ": " + ec.message();
-                    if (result.failedFiles == 0)
-                        services.log.note(line);
-                    result.fileFailed(line);
-                }
+                deleteCounted(services, deleter, *directory, entry.name, "Failed to delete file ",
+                              configuredPath(rule.directory, entry.name), result);
             }
             // Between two files, or in the scan (which then found only part of the directory).
             if (services.stop.stop_requested()) {

@@ -170,4 +170,20 @@ std::string configuredPath(std::string_view directory, std::string_view name) {
     return std::string(directory) + ".\\" + std::string(name);
 }
 
+void deleteCounted(const Services& services, Deleter& deleter, DeletionDirectory& directory,
+                   const std::string& name, std::string_view failure, std::string_view shown,
+                   HousekeepingResult& result) {
+    const std::error_code ec = deleter.remove(directory, name);
+    if (!ec) {
+        ++result.done;
+        return;
+    }
+    if (ec == std::errc::no_such_file_or_directory)  // gone meanwhile: nothing to do
+        return;
+    const std::string line = std::string(failure) + std::string(shown) + ": " + ec.message();
+    if (result.failedFiles == 0)
+        services.log.note(line);
+    result.fileFailed(line);
+}
+
 }  // namespace qx

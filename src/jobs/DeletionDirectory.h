@@ -96,4 +96,11 @@ std::unique_ptr<DeletionDirectory> openForDeletion(const Services& services, std
 // valid whether or not the directory ends in a backslash.
 std::string configuredPath(std::string_view directory, std::string_view name);
 
+// Deletes `name` in `directory` and counts it in `result`. A file gone meanwhile counts for nothing.
+// Of the files that cannot be deleted only the first is logged, as "`failure` `shown`: reason" (a
+// directory that refuses one file usually refuses them all); the caller logs the count at the end.
+void deleteCounted(const Services& services, Deleter& deleter, DeletionDirectory& directory,
+                   const std::string& name, std::string_view failure, std::string_view shown,
+                   HousekeepingResult& result);
+
 }  // namespace qx
