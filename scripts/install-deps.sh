@@ -18,8 +18,12 @@ packages=(
   mawk bc time strace
   # the Debian packages: man page, package checks
   help2man lintian fakeroot dpkg-dev
-  # fuzzing the table engine
+  # fuzzing the parsers
   clang libclang-rt-14-dev
+  # the Windows build, its tests under Wine, its COM-port test and its installer
+  g++-mingw-w64-x86-64-posix wine64 socat nsis
+  # checks the metrics file
+  prometheus
 )
 
 missing=()
