@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "AlarmReport.h"
+#include "JobRecord.h"
 #include "ProfileNames.h"
 #include "SchedulerThread.h"
 
@@ -40,8 +41,11 @@ SysTime AlarmReportThread::pass(SysTime now) {
     if (date != m_lastReportDate) {
         m_lastReportDate = date;
         const int type = m_services.profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
-        if (type != 0 || local.weekday == kMonday)
-            produceAlarmReport(m_services, m_files, type, now);
+        if (type != 0 || local.weekday == kMonday) {
+            const bool ok = produceAlarmReport(m_services, m_files, type, now);
+            reportJob(m_services, Job::Report, now, ok,
+                      "the alarm index could not be read or the report not written (see the activity log)");
+        }
     }
     return nextFullHour(now);
 }

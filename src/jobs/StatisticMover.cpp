@@ -178,10 +178,12 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
         if (m_stop.stop_requested())
             break;
         std::error_code ec = open->remove(name);
-        if (!ec)
+        if (!ec) {
             ++deleted;
-        else if (ec != std::errc::no_such_file_or_directory)
+            ++m_deleted;
+        } else if (ec != std::errc::no_such_file_or_directory) {
             m_services.log.note("Cannot delete " + (directory / name).string() + ": " + ec.message());
+        }
     }
     return deleted;
 }
@@ -216,6 +218,7 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
             young = !written || *written > youngSince;
         }
         std::error_code ec = young ? transfer->copy(entry.name) : transfer->move(entry.name);
+        m_moved += !ec && !young ? 1 : 0;
         if (ec == std::errc::file_exists) {
             // Not a failure to retry: the name stays taken. The file goes with a later week.
             m_services.log.note("Keep " + (source / entry.name).string() + ": " + target.string() +
@@ -235,6 +238,7 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
             continue;
         }
         allMoved = false;
+        m_moved = m_moved > 0 ? m_moved - 1 : 0;
         failures.failed(
             "Cannot move " + (source / problem.name).string() + " to " + (target / problem.name).string(),
             problem.error);

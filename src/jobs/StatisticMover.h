@@ -139,6 +139,10 @@ public:
     FileOperations& files() { return m_files; }
     JobHooks& hooks() { return m_hooks; }
 
+    // The files this mover has moved and deleted so far (files only copied, being young, not counted).
+    int moved() const { return m_moved; }
+    int deleted() const { return m_deleted; }
+
 private:
     // The record of `directory` written durably; false (logged) when it cannot be.
     bool writeCycleStamp(const std::filesystem::path& directory, const CycleStamp& stamp);
@@ -147,6 +151,8 @@ private:
     FileOperations& m_files;
     JobHooks& m_hooks;
     std::stop_token m_stop;
+    int m_moved = 0;
+    int m_deleted = 0;
 };
 
 // Whether the age check looks at `name` for `pattern` (see StatisticMover::moveFiles).

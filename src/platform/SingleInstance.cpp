@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -108,6 +109,31 @@ void askToShow(const sockaddr_un& address) {
 }
 
 }  // namespace
+
+std::optional<bool> SingleInstance::heldElsewhere() const {
+    if (m_lockPath.empty())
+        return std::nullopt;
+    struct stat lock {};
+    if (::lstat(m_lockPath.c_str(), &lock) != 0)
+        return errno == ENOENT ? std::optional<bool>(false) : std::nullopt;
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (!locks)
+        return std::nullopt;
+    // "1: FLOCK  ADVISORY  WRITE 6270 fe:00:10953079 0 EOF"; waiting locks carry a "->" before FLOCK.
+    char line[256];
+    bool held = false;
+    while (!held && std::fgets(line, sizeof line, locks)) {
+        char kind[16] = {};
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        const char* at = std::strstr(line, "FLOCK");
+        held = at && std::sscanf(at, "%15s %*s %*s %*d %x:%x:%llu", kind, &major, &minor, &inode) == 4 &&
+               inode == static_cast<unsigned long long>(lock.st_ino) && major == ::major(lock.st_dev) &&
+               minor == ::minor(lock.st_dev) && !std::strstr(line, "->");
+    }
+    std::fclose(locks);
+    return held;
+}
 
 SingleInstance::Result SingleInstance::acquire() {
     if (m_lockPath.empty())

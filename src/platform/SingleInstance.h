@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,12 @@ public:
     // was asked to show itself; the caller ends with exit code 0. Failed: no usable runtime directory,
     // or the lock file cannot be made; problem() says why.
     Result acquire();
+
+    // Whether a process holds this installation's lock, found without taking it or asking the holder
+    // anything (the holder would show its dialog): the kernel's list of file locks (/proc/locks) is
+    // searched for the lock file. False when there is no lock file (the holder removes it at its end);
+    // nullopt when it cannot be told (no runtime directory, no list of locks).
+    std::optional<bool> heldElsewhere() const;
 
     // Drains the show requests of later starts without blocking; true when there was at least one.
     bool takeShowRequest();
