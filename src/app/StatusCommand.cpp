@@ -125,19 +125,31 @@ std::vector<JobStatus> jobRows(const Services& s, const MoverSettings& settings,
     return rows;
 }
 
-// Every bad value of the key table as the service would tell it, gathered instead of logged.
+// Every bad value of the key table that the service would tell, gathered instead of logged: the keys
+// of the monitors that are switched on (the service reads no others).
 void readEveryKey(const Profile& profile, const SettingReader& reader,
-                  const std::optional<SettingReport>& report) {
-    for (const SettingKey* key :
-         {&keys::kDialPhoneRetry, &keys::kCheckJobIntervalMin, &keys::kStartOnErrorType,
-          &keys::kStartOnErrorAlarm, &keys::kStartOnMin, &keys::kLineChecksActive, &keys::kLineStartAlarm,
-          &keys::kRestartSystem, &keys::kDeltaHours, &keys::kMinuteInterval, &keys::kStartAlarmImmediately,
-          &keys::kBoxCallsActive, &keys::kBoxInterval})
+                  const std::optional<SettingReport>& report, const std::vector<JobStatus>& rows) {
+    auto on = [&](Job job) {
+        return std::any_of(rows.begin(), rows.end(),
+                           [&](const JobStatus& row) { return row.job == job && row.on; });
+    };
+    std::vector<const SettingKey*> read;
+    if (on(Job::DiskCheck))
+        read.insert(read.end(), {&keys::kDialPhoneRetry});
+    if (on(Job::JobWatcher))
+        read.insert(read.end(),
+                    {&keys::kCheckJobIntervalMin, &keys::kStartOnErrorType, &keys::kStartOnErrorAlarm});
+    if (on(Job::WebTrigger))
+        read.insert(read.end(), {&keys::kStartOnMin});
+    if (on(Job::LineWatchdog))
+        read.insert(read.end(), {&keys::kLineStartAlarm, &keys::kRestartSystem, &keys::kDeltaHours,
+                                 &keys::kMinuteInterval, &keys::kStartAlarmImmediately, &keys::kBoxInterval});
+    for (const SettingKey* key : read)
         reader.integer(*key);
-    for (int n = 1; n <= 3; ++n)
+    for (int n = 1; n <= 3 && on(Job::JobWatcher); ++n)
         (void)readJobSlot(profile, n, report);
     // The further drives as the disk monitor walks them: up to 50, ending at the first short name.
-    for (int n = 1; n <= 50; ++n) {
+    for (int n = 1; n <= 50 && on(Job::DiskCheck); ++n) {
         if (profile
                 .getString(ini::kMover, ini::kMonitorAdditionalDrives, "Drive" + std::to_string(n), "", 128)
                 .size() < 2)
@@ -208,7 +220,7 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
     const LocalTime local = toLocal(now);
     const MoverCalendar calendar = calendarAt(now, settings.waitBeforeDel, local.month);
     std::vector<JobStatus> rows = jobRows(s, settings, reader, report, now);
-    readEveryKey(s.profile, reader, report);
+    readEveryKey(s.profile, reader, report, rows);
     for (JobStatus& row : rows) {
         auto found = outcomes.find(jobName(row.job));
         if (found != outcomes.end())
@@ -303,14 +315,15 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
         out << std::setw(23) << jobName(row.job) << std::setw(5) << (row.on ? "on" : "off") << std::setw(21)
             << timeText(o.lastRun) << std::setw(8) << (o.lastRun > 0 ? (o.ok ? "ok" : "FAILED") : "-")
             << std::setw(21) << (row.next ? formatLocalTime(*row.next) : std::string("-")) << row.rhythm;
-        if (o.lastRun > 0 && (o.filesMoved >= 0 || o.filesDeleted >= 0))
-            out << "; last run " << std::max(0, o.filesMoved) << " moved, " << std::max(0, o.filesDeleted)
-                << " deleted";
+        if (o.lastRun > 0 && o.filesMoved >= 0)
+            out << "; last run moved " << o.filesMoved;
+        if (o.lastRun > 0 && o.filesDeleted >= 0)
+            out << (o.filesMoved >= 0 ? ", deleted " : "; last run deleted ") << o.filesDeleted;
         out << "\n";
         if (o.lastFailure > 0)
             out << "    last failure " << timeText(o.lastFailure) << ": " << o.reason << "\n";
     }
-    out << "\nsettings out of range: " << (badSettings.empty() ? "none" : "") << "\n";
+    out << "\nsettings out of range:" << (badSettings.empty() ? " none" : "") << "\n";
     for (const std::string& line : badSettings)
         out << "  " << line << "\n";
     out << "\nlast lines of " << logFile.string() << ":" << (recent.empty() ? " none" : "") << "\n";

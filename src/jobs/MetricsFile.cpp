@@ -94,7 +94,7 @@ std::string metricsText(const JobRecord& record, const Profile& profile) {
         for (const auto& [drive, bytes] : figures.driveFreeBytes)
             w.sample(bytes, "drive", drive);
     }
-    w.family("line_watchdog_check_counter",
+    w.family("line_watchdog_check_passes",
              "The line watchdog's passes without a received test call (qxalarm.ini CheckCounter).");
     w.sample(profile.getInt(ini::kAlarm, ini::kLineWatchDog, "CheckCounter", 0));
     w.family("line_watchdog_status", "The line watchdog's status: 1 after a failed test call.");

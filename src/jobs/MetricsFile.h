@@ -14,8 +14,9 @@ class Profile;
 // The service's figures in the Prometheus text format, for the node exporter's textfile collector:
 // every job's last run (unix seconds), result (1 ok, 0 failed), last failure and the files its last
 // run moved and deleted (label job); the free bytes of every checked drive (label drive); the line
-// watchdog's CheckCounter and Status as qxalarm.ini holds them; the event watchdog's longest silence;
-// the service's start time. Names begin with "qxmover_"; each has its HELP and TYPE lines.
+// watchdog's CheckCounter (line_watchdog_check_passes) and Status as qxalarm.ini holds them; the event
+// watchdog's longest silence; the service's start time. Names begin with "qxmover_"; each has its HELP and
+// TYPE lines.
 std::string metricsText(const JobRecord& record, const Profile& profile);
 
 // Writes "qxmover.prom" into a directory after every job (JobRecord's listener).
