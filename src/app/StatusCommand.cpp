@@ -206,7 +206,7 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
     bool unreadable = false;
     const std::optional<SchedulerRecord> record = stateFile.load(&unreadable);
     if (unreadable) {
-        err << "qxmover: cannot read the state file " << stateFile.file().string()
+        err << "qxmover: cannot read the state file " << std::filesystem::absolute(stateFile.file()).string()
             << " (no file of this service, or damaged)" << std::endl;
         return 1;
     }
@@ -285,11 +285,11 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
                        {"wait_before_delete", settings.waitBeforeDel},
                        {"service_running", running ? json(*running) : json(nullptr)},
                        {"lock_file", text(instance.lockPath().string())},
-                       {"state_file", text(stateFile.file().string())},
+                       {"state_file", text(std::filesystem::absolute(stateFile.file()).string())},
                        {"state_file_present", record.has_value() || !outcomes.empty()},
                        {"jobs", std::move(jobs)},
                        {"settings_out_of_range", std::move(bad)},
-                       {"activity_log", text(logFile.string())},
+                       {"activity_log", text(std::filesystem::absolute(logFile).string())},
                        {"recent_activity", std::move(lines)}};
         out << status.dump(2) << std::endl;
         return 0;
@@ -304,7 +304,7 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
             : *running ? "running"
                        : "not running: nothing below runs until it is started")
         << " (lock " << instance.lockPath().string() << ")\n"
-        << "state file: " << stateFile.file().string()
+        << "state file: " << std::filesystem::absolute(stateFile.file()).string()
         << (record || !outcomes.empty() ? "" : " (none yet: the service has not run here)") << "\n\n";
     out << std::left << std::setw(23) << "job" << std::setw(5) << "on" << std::setw(21) << "last run"
         << std::setw(8) << "result" << std::setw(21) << "next run"
@@ -326,7 +326,8 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
     out << "\nsettings out of range:" << (badSettings.empty() ? " none" : "") << "\n";
     for (const std::string& line : badSettings)
         out << "  " << line << "\n";
-    out << "\nlast lines of " << logFile.string() << ":" << (recent.empty() ? " none" : "") << "\n";
+    out << "\nlast lines of " << std::filesystem::absolute(logFile).string() << ":"
+        << (recent.empty() ? " none" : "") << "\n";
     for (const std::string& line : recent)
         out << "  " << line << "\n";
     out << std::flush;

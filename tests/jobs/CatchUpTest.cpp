@@ -257,12 +257,19 @@ TEST_F(CatchUpTest, JobRecordKeepsTheLastFailureAcrossSuccessesAndRestarts) {
         reportJob(services, Job::DiskCheck, at(2026, 12, 7, 1), false, "not enough space left on C:");
         reportJob(services, Job::DiskCheck, at(2026, 12, 8, 1), true);
         EXPECT_EQ(heard, 2);
+        // A pass that ends as the one before is saved only now and then, not at every minute.
+        reportJob(services, Job::DiskCheck, at(2026, 12, 8, 1, 1), true);
+        EXPECT_EQ(fromUnixTime(stateFile.loadJobs().at("disk-check").lastRun), at(2026, 12, 8, 1));
+        EXPECT_EQ(fromUnixTime(jobs.outcomes().at("disk-check").lastRun), at(2026, 12, 8, 1, 1));
+        reportJob(services, Job::DiskCheck, at(2026, 12, 8, 1, 11), true);
+        EXPECT_EQ(fromUnixTime(stateFile.loadJobs().at("disk-check").lastRun), at(2026, 12, 8, 1, 11));
+        EXPECT_EQ(heard, 4);
         services.jobs = nullptr;
     }
     JobRecord again(stateFile.file(), at(2026, 12, 8, 9), log);
     const JobOutcome disk = again.outcomes().at("disk-check");
     EXPECT_TRUE(disk.ok);
-    EXPECT_EQ(fromUnixTime(disk.lastRun), at(2026, 12, 8, 1));
+    EXPECT_EQ(fromUnixTime(disk.lastRun), at(2026, 12, 8, 1, 11));
     EXPECT_EQ(fromUnixTime(disk.lastFailure), at(2026, 12, 7, 1));
     EXPECT_EQ(disk.reason, "not enough space left on C:");
 }
