@@ -180,6 +180,27 @@ std::vector<std::string> recentLines(const std::filesystem::path& file) {
     return lines;
 }
 
+// Whether the service of the installation `key` runs, and the lock that says so (the first place looked
+// at when none is held). The service started by hand keeps its lock in the runtime directory of its
+// user, the packaged one in its unit's: an administrator asking as another user looks in every place.
+std::pair<std::optional<bool>, std::filesystem::path> serviceLock(const std::string& key,
+                                                                  const std::filesystem::path& runtimeDir) {
+    const std::vector<std::filesystem::path> places =
+        runtimeDir.empty() ? SingleInstance::placesToLook() : std::vector<std::filesystem::path>{runtimeDir};
+    std::pair<std::optional<bool>, std::filesystem::path> found{std::nullopt, {}};
+    for (const std::filesystem::path& place : places) {
+        const SingleInstance instance(key, place);
+        const std::optional<bool> held = instance.heldElsewhere();
+        if (held == true)
+            return {true, instance.lockPath()};
+        if (held == false && !found.first)
+            found = {false, instance.lockPath()};
+        if (found.second.empty())
+            found.second = instance.lockPath();
+    }
+    return found;
+}
+
 std::string timeText(std::int64_t seconds) {
     return seconds > 0 ? formatLocalTime(fromUnixTime(seconds)) : std::string("-");
 }
@@ -236,8 +257,7 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
         }
     }
 
-    SingleInstance instance(s.paths.windir().string(), options.runtimeDir);
-    const std::optional<bool> running = instance.heldElsewhere();
+    const auto [running, lockFile] = serviceLock(s.paths.windir().string(), options.runtimeDir);
     const std::filesystem::path logFile = s.log.fileFor(now);
     const std::vector<std::string> recent = recentLines(logFile);
     const CodePage codePage = codePageSetting(s.profile);
@@ -284,7 +304,7 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
                        {"move_mode", moveModeName(settings.moveMode)},
                        {"wait_before_delete", settings.waitBeforeDel},
                        {"service_running", running ? json(*running) : json(nullptr)},
-                       {"lock_file", text(instance.lockPath().string())},
+                       {"lock_file", text(lockFile.string())},
                        {"state_file", text(std::filesystem::absolute(stateFile.file()).string())},
                        {"state_file_present", record.has_value() || !outcomes.empty()},
                        {"jobs", std::move(jobs)},
@@ -303,7 +323,7 @@ int runStatusCommand(const GlobalOptions& global, const StatusOptions& options, 
         << (!running   ? "cannot tell whether it runs"
             : *running ? "running"
                        : "not running: nothing below runs until it is started")
-        << " (lock " << instance.lockPath().string() << ")\n"
+        << " (lock " << lockFile.string() << ")\n"
         << "state file: " << std::filesystem::absolute(stateFile.file()).string()
         << (record || !outcomes.empty() ? "" : " (none yet: the service has not run here)") << "\n\n";
     out << std::left << std::setw(23) << "job" << std::setw(5) << "on" << std::setw(21) << "last run"

@@ -28,6 +28,18 @@ std::string SingleInstance::fileStem(std::string_view key) {
     return std::string("qxmover-") + hex;
 }
 
+std::vector<fs::path> SingleInstance::placesToLook() {
+    std::vector<fs::path> places;
+    for (const char* name : {"RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR"})
+        if (const char* value = std::getenv(name); value && *value)
+            places.emplace_back(std::string(value).substr(0, std::string(value).find(':')));
+    places.emplace_back("/run/qxmover");
+    std::error_code ec;
+    const fs::path temp = fs::temp_directory_path(ec);
+    places.push_back((ec ? fs::path("/tmp") : temp) / ("qxmover-" + std::to_string(::getuid())));
+    return places;
+}
+
 fs::path SingleInstance::runtimeDirectory(std::string* problem) {
     for (const char* name : {"RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR"}) {
         const char* value = std::getenv(name);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qx {
 
@@ -47,6 +48,11 @@ public:
     // user may enter. Empty, with `problem` set, when that last one is held by someone else or open to
     // others: a name in /tmp that another user could take must not decide whether we start.
     static std::filesystem::path runtimeDirectory(std::string* problem = nullptr);
+
+    // Every place a service of this machine may keep its lock, for looking (heldElsewhere()) without
+    // creating any: the directories runtimeDirectory() would take, and the packaged service's
+    // (its unit's RuntimeDirectory=qxmover) for an administrator who asks as another user.
+    static std::vector<std::filesystem::path> placesToLook();
 
     // The name of an installation's lock files: a hash of `key` that stays the same across builds and
     // machines (64-bit FNV-1a, 16 hex digits).

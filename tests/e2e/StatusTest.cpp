@@ -3,11 +3,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <iomanip>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "RunBinary.h"
 #include "Sandbox.h"
@@ -15,6 +17,7 @@
 using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace qx {
 namespace {
@@ -135,6 +138,26 @@ TEST_F(StatusTest, ShowsTheNightsJobsAndTheBadSettingAndChangesNothing) {
     EXPECT_THAT(text.out, HasSubstr("move mode weekly"));
     EXPECT_THAT(text.out, HasSubstr("service: not running"));
     EXPECT_THAT(text.out, HasSubstr("[StartMore] Time1=25 is out of range"));
+}
+
+TEST_F(StatusTest, SeesTheRunningServiceWithoutDisturbingIt) {
+    const int pid = test::spawnBinary(
+        kBinary,
+        {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string(), "--headless"},
+        sandbox.path("out"), {"TZ=Europe/Berlin", "RUNTIME_DIRECTORY=" + sandbox.path("run").string()});
+    const auto limit = std::chrono::steady_clock::now() + 30s;
+    while (fs::is_empty(sandbox.path("run")) && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(10ms);
+    auto status = qxmover({"status", "--json"});
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitBinary(pid, 10s), 0);
+    ASSERT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_EQ(json::parse(status.out)["service_running"], true);
+    // Asked nothing: a show request would have been noted in the activity log.
+    const fs::path log = json::parse(status.out)["activity_log"].get<std::string>();
+    if (fs::exists(log)) {
+        EXPECT_THAT(test::readFile(log), Not(HasSubstr("Show mover")));
+    }
 }
 
 TEST_F(StatusTest, TheMetricsFilePassesPromtool) {
