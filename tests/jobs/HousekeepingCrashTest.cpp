@@ -292,7 +292,11 @@ TEST_P(HousekeepingCrashTest, KilledAnywhereThenRunAgainEveryFileIsWholeOrDelete
             "seed " + std::to_string(seed) + ", killed at step " + std::to_string(killAt);
         prepare(random);
         const int status = waitFor(start(killAt));
-        ASSERT_TRUE(WIFSIGNALED(status)) << trial << ": the job was not killed";
+        // Into a full archive the number of steps depends on how many recordings fit: a late kill
+        // point may never come.
+        if (GetParam() != Scenario::ConferenceIntoAFullArchive) {
+            ASSERT_TRUE(WIFSIGNALED(status)) << trial << ": the job was not killed";
+        }
         expectWholeOrDeletedByARule(trial);
         runAgainToTheEnd(trial);
     }

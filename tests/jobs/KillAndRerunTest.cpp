@@ -177,7 +177,20 @@ TEST_P(KillAndRerunTest, EveryFileIsWholeAtItsSourceOrInTheWeekDirectoryAfterThe
 
 INSTANTIATE_TEST_SUITE_P(Routes, KillAndRerunTest,
                          ::testing::Values(Route::SameFileSystem, Route::TmpfsToDisk,
-                                           Route::IntoAFullWeekDirectory, Route::WithAFullLogDirectory));
+                                           Route::IntoAFullWeekDirectory, Route::WithAFullLogDirectory),
+                         [](const ::testing::TestParamInfo<Route>& route) {
+                             switch (route.param) {
+                                 case Route::SameFileSystem:
+                                     return std::string("SameFileSystem");
+                                 case Route::TmpfsToDisk:
+                                     return std::string("TmpfsToDisk");
+                                 case Route::IntoAFullWeekDirectory:
+                                     return std::string("IntoAFullWeekDirectory");
+                                 case Route::WithAFullLogDirectory:
+                                     break;
+                             }
+                             return std::string("WithAFullLogDirectory");
+                         });
 
 }  // namespace
 }  // namespace qx::test
