@@ -304,8 +304,13 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
         return housekept(deleteOldAlarmWavs(job, deleter, now));
     if (name == "extra-delete")
         return housekept(deleteAdditionalFiles(job, deleter, now));
-    if (name == "report")
-        return exitCodeOf(produceAlarmReport(job, files, context.settings.reportType, now));
+    if (name == "report") {
+        const ReportOutcome report = produceAlarmReport(job, files, context.settings.reportType, now);
+        if (report.ok())
+            return 0;
+        err << "qxmover: report: " << report.failure << std::endl;
+        return 1;
+    }
     if (name == "disk-check" || name == "extra-drives" || name == "job-check" || name == "watchdog-call" ||
         name == "web-trigger")
         return runMonitor(name, job, files, hooks, options.dryRun, err);
