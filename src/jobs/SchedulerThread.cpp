@@ -56,10 +56,11 @@ void SchedulerThread::loadRecord(SysTime now) {
         return;
     // Without a record of what was done, catching up could repeat it: start from now.
     if (unreadable)
-        m_services.log.write("Cannot read " + m_stateFile.file().string() + "; nothing is caught up");
+        m_services.log.write("Cannot read " + m_services.paths.configured(m_stateFile.file()) +
+                             "; nothing is caught up");
     m_record = firstStartRecord(now);
     if (!m_stateFile.save(*m_record))
-        m_services.log.write("Cannot write " + m_stateFile.file().string());
+        m_services.log.write("Cannot write " + m_services.paths.configured(m_stateFile.file()));
 }
 
 void SchedulerThread::run(std::stop_token stop) {
@@ -190,10 +191,10 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
         }
         markDone(*m_record, due.work, due.hour);
         if (!m_stateFile.save(*m_record))
-            m_services.log.write("Cannot write " + m_stateFile.file().string());
+            m_services.log.write("Cannot write " + m_services.paths.configured(m_stateFile.file()));
     }
     if (*m_record != before && !m_stateFile.save(*m_record))
-        m_services.log.write("Cannot write " + m_stateFile.file().string());
+        m_services.log.write("Cannot write " + m_services.paths.configured(m_stateFile.file()));
 }
 
 std::string SchedulerThread::whyMissed(SysTime hour, SysTime now) const {

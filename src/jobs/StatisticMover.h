@@ -114,11 +114,15 @@ public:
     // Deletes the *.wav files of wave directory `number` below `waveBase` and notes it.
     void deleteWaveFiles(std::string_view waveBase, int number);
 
-    // The directory of week or month `number` below an installation path: "<base>.\logNN" and
-    // "<base>.\wavNN".
+    // The directory of week or month `number` below an installation path, "<base>.\logNN" and
+    // "<base>.\wavNN": as the activity log names them (the base spelt as configured) and native.
+    std::string periodName(std::string_view logDirectory, int number) const;
+    std::string waveName(std::string_view waveBase, int number) const;
     std::filesystem::path periodDirectory(std::string_view logDirectory, int number) const;
     std::filesystem::path waveDirectory(std::string_view waveBase, int number) const;
     std::filesystem::path native(std::string_view installationPath) const;
+    // A native path as the activity log names it (see PathMap::configured).
+    std::string shown(const std::filesystem::path& path) const;
 
     // Makes sure the week directory exists: created directly, else with the shell's "md". False (and
     // logged) when it still does not exist, so that nothing is moved into a missing directory.
@@ -130,10 +134,11 @@ public:
     std::string secondBatchProgram() const;
 
     // Starts a batch program hidden. On failure shows `errorText` (a string id) and, when given, logs
-    // `failedNote` + the command; on success logs `startedNote` + the command. The box never holds
-    // the caller. Returns whether it started.
+    // `failedNote` + the command; on success logs `startedNote` + the command. The log names the
+    // command as `shownLine` when given: the batch gets native paths, the log the configured ones. The
+    // box never holds the caller. Returns whether it started.
     bool startBatch(const std::string& commandLine, int errorText, std::string_view startedNote = {},
-                    std::string_view failedNote = {});
+                    std::string_view failedNote = {}, std::string_view shownLine = {});
 
     Services& services() { return m_services; }
     FileOperations& files() { return m_files; }

@@ -72,18 +72,19 @@ TEST_F(CatchUpTest, MondayMoveMissedOvernightRunsOnceAtTheNextStart) {
     EXPECT_THAT(namesIn(logDir() / "log47"), IsEmpty());
     EXPECT_THAT(launcher.calls(),
                 ElementsAre("start hidden qxmove2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
-    EXPECT_THAT(activity(50),
-                ElementsAre("07.12, 09:00,  Catching up the weekly 00:00 work of Monday 07.12, missed while "
-                            "the service was down",
-                            "07.12, 09:00,  Moved inf files to directory " + logPath("log49"),
-                            "07.12, 09:00,  Move wavfiles to directory " + logPath("confwav/wav49"),
-                            "07.12, 09:00,  Catching up the weekly 01:00 work of Monday 07.12, missed while "
-                            "the service was down",
-                            "07.12, 09:00,  Move all logfiles to directory " + logPath("log49"),
-                            "07.12, 09:00,  Delete all files in directory " + logPath("log47"),
-                            "07.12, 09:00,  Deleted 1 file in " + logPath("log47") +
-                                ": WaitBeforeDel 2 weeks have passed",
-                            "07.12, 09:00,  Delete wavfiles from subdirectory " + logPath("confwav/wav47")));
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre(
+            "07.12, 09:00,  Catching up the weekly 00:00 work of Monday 07.12, missed while "
+            "the service was down",
+            "07.12, 09:00,  Moved inf files to directory " + joinedPath("log49"),
+            "07.12, 09:00,  Move wavfiles to directory " + joinedPath("confwav/wav49"),
+            "07.12, 09:00,  Catching up the weekly 01:00 work of Monday 07.12, missed while "
+            "the service was down",
+            "07.12, 09:00,  Move all logfiles to directory " + joinedPath("log49"),
+            "07.12, 09:00,  Delete all files in directory " + joinedPath("log47"),
+            "07.12, 09:00,  Deleted 1 file in " + shownPath("log47") + ": WaitBeforeDel 2 weeks have passed",
+            "07.12, 09:00,  Delete wavfiles from subdirectory " + joinedPath("confwav/wav47")));
 
     // A second restart at 10:00 runs nothing and deletes nothing.
     sandbox.file("root/qxt/log/b.dbf", "week 50", at(2026, 12, 7, 9, 45));

@@ -1,8 +1,5 @@
 #include "Sandbox.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -13,12 +10,7 @@ namespace fs = std::filesystem;
 
 namespace qx::test {
 
-Sandbox::Sandbox() {
-    std::string pattern = (fs::temp_directory_path() / "qxtest-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_root = pattern;
-}
+Sandbox::Sandbox() : m_root(makeUniqueDirectory(fs::temp_directory_path(), "qxtest-")) {}
 
 Sandbox::~Sandbox() {
     std::error_code ec;
@@ -31,15 +23,6 @@ Sandbox::~Sandbox() {
     // pass takes what it wrote.
     for (int pass = 0; pass < 3 && fs::exists(m_root, ec); ++pass)
         fs::remove_all(m_root, ec);
-}
-
-void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime) {
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(mtime.time_since_epoch()).count();
-    timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(ns % 1'000'000'000);
-    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
-        throw std::runtime_error("cannot set the time of " + path.string());
 }
 
 fs::path Sandbox::file(std::string_view relative, std::string_view content,

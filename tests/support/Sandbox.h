@@ -44,4 +44,8 @@ std::vector<std::string> namesIn(const std::filesystem::path& directory);
 // Sets the last-write (and access) time of a file or directory.
 void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);
 
+// Makes a new directory `prefix` + a random suffix below `parent`, readable by its owner only where the
+// system has such modes; throws when none can be made.
+std::filesystem::path makeUniqueDirectory(const std::filesystem::path& parent, std::string_view prefix);
+
 }  // namespace qx::test

@@ -1,0 +1,30 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "Sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace qx::test {
+
+fs::path makeUniqueDirectory(const fs::path& parent, std::string_view prefix) {
+    std::string pattern = (parent / (std::string(prefix) + "XXXXXX")).string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed below " + parent.string());
+    return pattern;
+}
+
+void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime) {
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(mtime.time_since_epoch()).count();
+    timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        throw std::runtime_error("cannot set the time of " + path.string());
+}
+
+}  // namespace qx::test
