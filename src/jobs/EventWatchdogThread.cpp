@@ -134,7 +134,8 @@ int EventWatchdogThread::pass(SysTime now) {
         if (event && (nowSeconds - *event) / 60 <= marker->windowMinutes)
             continue;
         if (failure.empty())
-            failure = "no event for alarm " + key + " in " + std::to_string(silence / 60) + " minutes";
+            failure = "no event for alarm " + key + " within its " + std::to_string(marker->windowMinutes) +
+                      " minutes";
         auto lastAlarm = storedTime(p.getString(ini::kAlog, ini::kLastAlarm, key, "", 64));
         const long long sinceAlarm = lastAlarm ? (nowSeconds - *lastAlarm) / 60 : marker->pauseMinutes + 1LL;
         if (sinceAlarm <= marker->pauseMinutes)

@@ -64,8 +64,10 @@ void JobRecord::report(Job job, SysTime when, bool ok, std::string_view reason, 
         kept.filesMoved = moved;
         kept.filesDeleted = deleted;
         outcome = kept;
+        // A failure that goes on for the same reason is no news either.
         JobOutcome unchanged = kept;
         unchanged.lastRun = before.lastRun;
+        unchanged.lastFailure = before.lastFailure;
         std::int64_t& savedAt = m_savedAt[name];
         worthSaving = unchanged != before || seconds - savedAt >= kSaveEvery.count() || seconds < savedAt;
         if (worthSaving)

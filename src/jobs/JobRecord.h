@@ -73,8 +73,8 @@ public:
     // `job` ran at `when` and ended `ok`, or failed for `reason`. `moved` and `deleted` count the
     // files of the run (-1: the job handles no files). A failure keeps its time and reason until the
     // next failure; a success keeps them too. The state file takes a run that ends as the one before
-    // it did only when that one was saved kSaveEvery ago or more: the monitors that pass every minute
-    // would otherwise write and sync it every minute.
+    // it did (ok, or failed for the same reason) only when that one was saved kSaveEvery ago or more:
+    // the monitors that pass every minute would otherwise write and sync it every minute.
     void report(Job job, SysTime when, bool ok, std::string_view reason = {}, int moved = -1,
                 int deleted = -1);
 
