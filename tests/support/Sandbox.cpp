@@ -13,8 +13,10 @@ namespace fs = std::filesystem;
 
 namespace qx::test {
 
-Sandbox::Sandbox() {
-    std::string pattern = (fs::temp_directory_path() / "qxtest-XXXXXX").string();
+Sandbox::Sandbox() : Sandbox(fs::temp_directory_path()) {}
+
+Sandbox::Sandbox(const fs::path& parent) {
+    std::string pattern = (parent / "qxtest-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     m_root = pattern;
