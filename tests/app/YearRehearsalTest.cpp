@@ -31,11 +31,14 @@ using std::chrono::hours;
 using std::chrono::minutes;
 using std::chrono::seconds;
 
-// Under a sanitizer every pass costs many times as much: six weeks there, a year otherwise.
+// Under a sanitizer every pass costs many times as much: six weeks there, a year otherwise. Its
+// allocator also keeps freed memory back for a while, so the resident size says nothing there.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr int kDays = 42;
+constexpr bool kSanitized = true;
 #else
 constexpr int kDays = 365;
+constexpr bool kSanitized = false;
 #endif
 
 // A file that the alarm server wrote, and what became of it is judged by its kind.
@@ -317,9 +320,11 @@ TEST_F(YearRehearsalTest, EveryJobAndMonitorForAYear) {
         const bool low = root == sandbox.path("drive-d") && toLocal(clock.now()).day <= 3;
         return DiskSpace{(low ? 100ull : 5000ull) << 20, 10000ull << 20};
     };
-    // Job watcher: the alarm server's job files stall; they are moved aside and alarm 15 started.
+    // Job watcher: the alarm server's job files stall; they are moved aside and alarm 15 started. A
+    // look every quarter of an hour, as a server with a slow job queue would have it.
     for (const auto& [key, value] :
-         std::vector<std::pair<const char*, const char*>>{{"CheckJob1", "1"},
+         std::vector<std::pair<const char*, const char*>>{{"CheckJobIntervalMin", "15"},
+                                                          {"CheckJob1", "1"},
                                                           {"CheckDir1", "\\qxt\\jobs"},
                                                           {"MoveFiles1", "1"},
                                                           {"MoveDir1", "\\qxt\\stalled"},
@@ -330,14 +335,24 @@ TEST_F(YearRehearsalTest, EveryJobAndMonitorForAYear) {
     // An old alarm recording from before the start: the first Monday's deletion has work too.
     sandbox.file("root/dbv1/A0000011.WAV", "", start - hours(24 * 60));
     sandbox.dir("root/qxt/stalled");
-    // Line watchdog: a call every pass that never arrives; the box every hour.
-    ini("qxalarm.ini", "LineWatchDog", "WDogActive", "1");
-    ini("qxalarm.ini", "LineWatchDog", "MinuteInterval", "1");
-    ini("qxalarm.ini", "LineWatchDog", "NumberToDial", "0301234");
-    ini("qxalarm.ini", "LineWatchDog", "StartAlarm", "50");
+    // Line watchdog: a call every pass that never arrives, with a warning file at each failure; the
+    // box every hour, with its warning.
+    for (const auto& [key, value] :
+         std::vector<std::pair<const char*, const char*>>{{"WDogActive", "1"},
+                                                          {"MinuteInterval", "1"},
+                                                          {"NumberToDial", "0301234"},
+                                                          {"WithDDIForDial", "12"},
+                                                          {"StartAlarm", "50"},
+                                                          {"WriteWarningFile", "1"}})
+        ini("qxalarm.ini", "LineWatchDog", key, value);
     ini("qxalarm.ini", "WatchDog", "Active", "1");
     ini("qxalarm.ini", "WatchDog", "Intervall", "60");
     ini("qxalarm.ini", "WatchDog", "NumberToDial", "0800");
+    ini("qxalarm.ini", "WatchDog", "WriteWarningOnNoAnsw", "1");
+    ini("qxalarm.ini", "WatchDog", "WarningMessage", "No answer from the watchdog box");
+    ini("qxa_wdir.ini", "Pathnames", "WatchDogFiles", "\\qxt\\war\\lines.txt");
+    ini("qxa_wdir.ini", "Pathnames", "WatchPath", "\\qxt\\war\\box");
+    sandbox.dir("root/qxt/war/box");
     // Event watchdog: alarm 12 wants an event every 30 minutes and none comes.
     test::AlarmTableBuilder(sandbox.path("root/db1/vm001.dbf")).alarm(12, 91, 0, "QXAWDOG 30,60");
     ini("qxawdog.ini", "Config", "ActiveWdogAlarms", "12;");
@@ -376,8 +391,10 @@ TEST_F(YearRehearsalTest, EveryJobAndMonitorForAYear) {
     // the report.
     EXPECT_EQ(atEnd.threads, 7u);
     EXPECT_EQ(atEnd.descriptors, afterWeek.descriptors);
-    EXPECT_LE(atEnd.residentKb, afterWeek.residentKb + 1024)
-        << "after a week " << afterWeek.residentKb << " kB";
+    if (!kSanitized) {
+        EXPECT_LE(atEnd.residentKb, afterWeek.residentKb + 1024)
+            << "after a week " << afterWeek.residentKb << " kB";
+    }
 
     const std::vector<std::string> activity = activityLines(sandbox.path("work/log"));
     auto at = [&](auto wanted) { return hoursWhere(start, until, wanted); };
@@ -419,6 +436,8 @@ TEST_F(YearRehearsalTest, EveryJobAndMonitorForAYear) {
     EXPECT_EQ(alarmServer.count("_dial_s1"), passes);
     EXPECT_EQ(alarmServer.count("-s8LineWatchDog"), (passes - 3) / 5 + 1);
     EXPECT_EQ(alarmServer.count("qxawdcall"), (passes - 1) / 6 + 1);
+    EXPECT_THAT(sandbox.read("root/qxt/war/qxa.war"), ::testing::HasSubstr("line watchdog failed"));
+    EXPECT_EQ(sandbox.read("root/qxt/war/box/qxa.war"), "No answer from the watchdog box");
     // Event watchdog: first at minute 30, then whenever the repeat pause of 60 minutes has passed.
     EXPECT_EQ(alarmServer.count("-s8WatchDogAlarm"), (until - start - minutes(30)) / minutes(61) + 1);
     // Web trigger at minute 7 of every hour, and once more for the hour skipped in spring.
