@@ -235,6 +235,109 @@ protected:
         ASSERT_TRUE(profile.writeString(file, section, key, value));
     }
 
+    void switchEverythingOn() {
+        // Weekly housekeeping: statistic files kept two weeks, conference recordings moved after two and
+        // deleted after eight, alarm recordings after four, trace logs after two; a report every night.
+        ini("qxaview.ini", "Config", "AlarmSelectionRange", "week");
+        ini("qxaview.ini", "Config", "AlarmDBPath", "\\qxt\\log");
+        for (const auto& [key, value] :
+             std::vector<std::pair<const char*, const char*>>{{"WaitBeforeDel", "2"},
+                                                              {"DelLogFiles", "1"},
+                                                              {"Start2ndBatch", "1"},
+                                                              {"WriteLogFile", "1"},
+                                                              {"MoveConferWav", "1"},
+                                                              {"MoveConferWavDaily", "1"},
+                                                              {"MoveToConferWav", "1"},
+                                                              {"DelConferWav", "1"},
+                                                              {"MoveConferWavAfterWeeks", "2"},
+                                                              {"MoveConferWavTo", "\\qxt\\confarchive"},
+                                                              {"DelConferWavAfterWeeks", "8"},
+                                                              {"DelAlarmWav", "1"},
+                                                              {"DelAlarmWavAfterWeeks", "4"},
+                                                              {"DeleteMoreFiles", "1"},
+                                                              {"PrintReport", "1"}})
+            ini("qxmover.ini", "Config", key, value);
+        ini("qxmover.ini", "AlarmReport", "ReportType", "1");
+        ini("qxmover.ini", "DeleteAddtionalLogs", "DelPath1", "\\qxt\\trace");
+        ini("qxmover.ini", "DeleteAddtionalLogs", "DelExt1", "*.log;*.err");
+        ini("qxmover.ini", "DeleteAddtionalLogs", "DelAfterWeeks1", "2");
+        sandbox.dir("root/qxt/confarchive");
+        sandbox.file("work/qxmove2.bat", "rem\n");
+        // Timed tasks: the alarm server's day at noon, a script module at midnight, an alarm on working
+        // days at nine, a batch with the week parameters on Sunday evenings.
+        const std::vector<std::array<const char*, 5>> tasks{{"alarmserver", "0", "12", "0", "0"},
+                                                            {"qxarun_daily", "0", "0", "1", "0"},
+                                                            {"77", "8", "9", "2", "0"},
+                                                            {"weekly.bat", "7", "23", "0", "1"}};
+        for (std::size_t i = 0; i < tasks.size(); ++i) {
+            const std::string n = std::to_string(i + 1);
+            ini("qxmover.ini", "StartMore", ("Prog" + n).c_str(), tasks[i][0]);
+            ini("qxmover.ini", "StartMore", ("Day" + n).c_str(), tasks[i][1]);
+            ini("qxmover.ini", "StartMore", ("Time" + n).c_str(), tasks[i][2]);
+            ini("qxmover.ini", "StartMore", ("Type" + n).c_str(), tasks[i][3]);
+            ini("qxmover.ini", "StartMore", ("WeekParameter" + n).c_str(), tasks[i][4]);
+        }
+        ini("qxmover.ini", "QxeTaskParameter2", "s2", "nightly");
+        // Disk monitor at 07:00 with an alarm and an SMS (see diskSpace()), and the used share of D:.
+        for (const auto& [key, value] :
+             std::vector<std::pair<const char*, const char*>>{{"Active", "1"},
+                                                              {"CheckTime", "7"},
+                                                              {"MinSpace", "500"},
+                                                              {"CheckDrives", "c:d:"},
+                                                              {"StartAlarmIfLow", "1"},
+                                                              {"AlarmKey", "12"},
+                                                              {"SendSMSIfLow", "1"},
+                                                              {"SMSNumber", "0171"}})
+            ini("qxmover.ini", "HDCheck", key, value);
+        ini("qxmover.ini", "MonitorAddtionalDrives", "Drive1", "D:");
+        ini("qxmover.ini", "MonitorAddtionalDrives", "Space1", "90");
+        ini("qxmover.ini", "MonitorAddtionalDrives", "StartAlarm1", "40");
+        // Job watcher: the alarm server's job files stall; they are moved aside and alarm 15 started. A
+        // look every quarter of an hour, as a server with a slow job queue would have it.
+        for (const auto& [key, value] :
+             std::vector<std::pair<const char*, const char*>>{{"CheckJobIntervalMin", "15"},
+                                                              {"CheckJob1", "1"},
+                                                              {"CheckDir1", "\\qxt\\jobs"},
+                                                              {"MoveFiles1", "1"},
+                                                              {"MoveDir1", "\\qxt\\stalled"},
+                                                              {"StartOnErrorType", "1"},
+                                                              {"StartOnErrorAlarm", "15"}})
+            ini("qxmover.ini", "JobDirWatcher", key, value);
+        sandbox.dir("root/qxt/jobs");
+        // An old alarm recording from before the start: the first Monday's deletion has work too.
+        sandbox.file("root/dbv1/A0000011.WAV", "", start - hours(24 * 60));
+        sandbox.dir("root/qxt/stalled");
+        // Line watchdog: a call every pass that never arrives, with a warning file at each failure; the
+        // box every hour, with its warning.
+        for (const auto& [key, value] :
+             std::vector<std::pair<const char*, const char*>>{{"WDogActive", "1"},
+                                                              {"MinuteInterval", "1"},
+                                                              {"NumberToDial", "0301234"},
+                                                              {"WithDDIForDial", "12"},
+                                                              {"StartAlarm", "50"},
+                                                              {"WriteWarningFile", "1"}})
+            ini("qxalarm.ini", "LineWatchDog", key, value);
+        ini("qxalarm.ini", "WatchDog", "Active", "1");
+        ini("qxalarm.ini", "WatchDog", "Intervall", "60");
+        ini("qxalarm.ini", "WatchDog", "NumberToDial", "0800");
+        ini("qxalarm.ini", "WatchDog", "WriteWarningOnNoAnsw", "1");
+        ini("qxalarm.ini", "WatchDog", "WarningMessage", "No answer from the watchdog box");
+        ini("qxa_wdir.ini", "Pathnames", "WatchDogFiles", "\\qxt\\war\\lines.txt");
+        ini("qxa_wdir.ini", "Pathnames", "WatchPath", "\\qxt\\war\\box");
+        sandbox.dir("root/qxt/war/box");
+        // Event watchdog: alarm 12 wants an event every 30 minutes and none comes.
+        test::AlarmTableBuilder(sandbox.path("root/db1/vm001.dbf")).alarm(12, 91, 0, "QXAWDOG 30,60");
+        ini("qxawdog.ini", "Config", "ActiveWdogAlarms", "12;");
+        // Web trigger.
+        sandbox.file("root/qx_web/bin/qxphp.bat", "rem\n");
+    }
+
+    // D: is short of space on the first three days of every month; C: has room.
+    std::optional<DiskSpace> diskSpace(const fs::path& root) const {
+        const bool low = root == sandbox.path("drive-d") && toLocal(clock.now()).day <= 3;
+        return DiskSpace{(low ? 100ull : 5000ull) << 20, 10000ull << 20};
+    }
+
     const SysTime start = fromLocal(2026, 12, 6, 23, 50);  // a Sunday night
     const SysTime until = start + hours(24 * kDays) - seconds(30);
     // Profile writes are synced to the disk, thousands of them in a year: on a memory file system
@@ -262,103 +365,7 @@ private:
 };
 
 TEST_F(YearRehearsalTest, EveryJobAndMonitorForAYear) {
-    // Weekly housekeeping: statistic files kept two weeks, conference recordings moved after two and
-    // deleted after eight, alarm recordings after four, trace logs after two; a report every night.
-    ini("qxaview.ini", "Config", "AlarmSelectionRange", "week");
-    ini("qxaview.ini", "Config", "AlarmDBPath", "\\qxt\\log");
-    for (const auto& [key, value] :
-         std::vector<std::pair<const char*, const char*>>{{"WaitBeforeDel", "2"},
-                                                          {"DelLogFiles", "1"},
-                                                          {"Start2ndBatch", "1"},
-                                                          {"WriteLogFile", "1"},
-                                                          {"MoveConferWav", "1"},
-                                                          {"MoveConferWavDaily", "1"},
-                                                          {"MoveToConferWav", "1"},
-                                                          {"DelConferWav", "1"},
-                                                          {"MoveConferWavAfterWeeks", "2"},
-                                                          {"MoveConferWavTo", "\\qxt\\confarchive"},
-                                                          {"DelConferWavAfterWeeks", "8"},
-                                                          {"DelAlarmWav", "1"},
-                                                          {"DelAlarmWavAfterWeeks", "4"},
-                                                          {"DeleteMoreFiles", "1"},
-                                                          {"PrintReport", "1"}})
-        ini("qxmover.ini", "Config", key, value);
-    ini("qxmover.ini", "AlarmReport", "ReportType", "1");
-    ini("qxmover.ini", "DeleteAddtionalLogs", "DelPath1", "\\qxt\\trace");
-    ini("qxmover.ini", "DeleteAddtionalLogs", "DelExt1", "*.log;*.err");
-    ini("qxmover.ini", "DeleteAddtionalLogs", "DelAfterWeeks1", "2");
-    sandbox.dir("root/qxt/confarchive");
-    sandbox.file("work/qxmove2.bat", "rem\n");
-    // Timed tasks: the alarm server's day at noon, a script module at midnight, an alarm on working
-    // days at nine, a batch with the week parameters on Sunday evenings.
-    const std::vector<std::array<const char*, 5>> tasks{{"alarmserver", "0", "12", "0", "0"},
-                                                        {"qxarun_daily", "0", "0", "1", "0"},
-                                                        {"77", "8", "9", "2", "0"},
-                                                        {"weekly.bat", "7", "23", "0", "1"}};
-    for (std::size_t i = 0; i < tasks.size(); ++i) {
-        const std::string n = std::to_string(i + 1);
-        ini("qxmover.ini", "StartMore", ("Prog" + n).c_str(), tasks[i][0]);
-        ini("qxmover.ini", "StartMore", ("Day" + n).c_str(), tasks[i][1]);
-        ini("qxmover.ini", "StartMore", ("Time" + n).c_str(), tasks[i][2]);
-        ini("qxmover.ini", "StartMore", ("Type" + n).c_str(), tasks[i][3]);
-        ini("qxmover.ini", "StartMore", ("WeekParameter" + n).c_str(), tasks[i][4]);
-    }
-    ini("qxmover.ini", "QxeTaskParameter2", "s2", "nightly");
-    // Disk monitor at 07:00: D: is short of space on the first three days of every month.
-    for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{{"Active", "1"},
-                                                                                     {"CheckTime", "7"},
-                                                                                     {"MinSpace", "500"},
-                                                                                     {"CheckDrives", "c:d:"},
-                                                                                     {"StartAlarmIfLow", "1"},
-                                                                                     {"AlarmKey", "12"},
-                                                                                     {"SendSMSIfLow", "1"},
-                                                                                     {"SMSNumber", "0171"}})
-        ini("qxmover.ini", "HDCheck", key, value);
-    ini("qxmover.ini", "MonitorAddtionalDrives", "Drive1", "D:");
-    ini("qxmover.ini", "MonitorAddtionalDrives", "Space1", "90");
-    ini("qxmover.ini", "MonitorAddtionalDrives", "StartAlarm1", "40");
-    auto diskSpace = [this](const fs::path& root) -> std::optional<DiskSpace> {
-        const bool low = root == sandbox.path("drive-d") && toLocal(clock.now()).day <= 3;
-        return DiskSpace{(low ? 100ull : 5000ull) << 20, 10000ull << 20};
-    };
-    // Job watcher: the alarm server's job files stall; they are moved aside and alarm 15 started. A
-    // look every quarter of an hour, as a server with a slow job queue would have it.
-    for (const auto& [key, value] :
-         std::vector<std::pair<const char*, const char*>>{{"CheckJobIntervalMin", "15"},
-                                                          {"CheckJob1", "1"},
-                                                          {"CheckDir1", "\\qxt\\jobs"},
-                                                          {"MoveFiles1", "1"},
-                                                          {"MoveDir1", "\\qxt\\stalled"},
-                                                          {"StartOnErrorType", "1"},
-                                                          {"StartOnErrorAlarm", "15"}})
-        ini("qxmover.ini", "JobDirWatcher", key, value);
-    sandbox.dir("root/qxt/jobs");
-    // An old alarm recording from before the start: the first Monday's deletion has work too.
-    sandbox.file("root/dbv1/A0000011.WAV", "", start - hours(24 * 60));
-    sandbox.dir("root/qxt/stalled");
-    // Line watchdog: a call every pass that never arrives, with a warning file at each failure; the
-    // box every hour, with its warning.
-    for (const auto& [key, value] :
-         std::vector<std::pair<const char*, const char*>>{{"WDogActive", "1"},
-                                                          {"MinuteInterval", "1"},
-                                                          {"NumberToDial", "0301234"},
-                                                          {"WithDDIForDial", "12"},
-                                                          {"StartAlarm", "50"},
-                                                          {"WriteWarningFile", "1"}})
-        ini("qxalarm.ini", "LineWatchDog", key, value);
-    ini("qxalarm.ini", "WatchDog", "Active", "1");
-    ini("qxalarm.ini", "WatchDog", "Intervall", "60");
-    ini("qxalarm.ini", "WatchDog", "NumberToDial", "0800");
-    ini("qxalarm.ini", "WatchDog", "WriteWarningOnNoAnsw", "1");
-    ini("qxalarm.ini", "WatchDog", "WarningMessage", "No answer from the watchdog box");
-    ini("qxa_wdir.ini", "Pathnames", "WatchDogFiles", "\\qxt\\war\\lines.txt");
-    ini("qxa_wdir.ini", "Pathnames", "WatchPath", "\\qxt\\war\\box");
-    sandbox.dir("root/qxt/war/box");
-    // Event watchdog: alarm 12 wants an event every 30 minutes and none comes.
-    test::AlarmTableBuilder(sandbox.path("root/db1/vm001.dbf")).alarm(12, 91, 0, "QXAWDOG 30,60");
-    ini("qxawdog.ini", "Config", "ActiveWdogAlarms", "12;");
-    // Web trigger.
-    sandbox.file("root/qx_web/bin/qxphp.bat", "rem\n");
+    switchEverythingOn();
 
     // Clear of every thread's wake-up: those come at whole minutes, and the line watchdog's at 2 s
     // after the start and every 599 s.
@@ -370,7 +377,7 @@ TEST_F(YearRehearsalTest, EveryJobAndMonitorForAYear) {
     {
         ClockMember self(clock);
         ClockMember runnerMember(clock);
-        Startup(services, diskSpace).run();
+        Startup(services, [this](const fs::path& root) { return diskSpace(root); }).run();
         std::thread runner([&, member = std::move(runnerMember)]() mutable {
             HeadlessRunner(services, nullptr).run(until, std::move(member));
         });
