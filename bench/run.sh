@@ -10,7 +10,7 @@ for b in profile_read_bench alarm_list_bench statistic_move_bench aged_delete_be
   echo "== $b"
   "build/default/bench/$b"
 done
-for s in profile_get_bench.sh rehearsal_bench.sh idle_wakeups.sh; do
+for s in profile_get_bench.sh rehearsal_bench.sh year_bench.sh idle_wakeups.sh; do
   echo "== ${s%.sh}"
   bash "bench/$s" build/default/qxmover
 done

@@ -7,15 +7,6 @@
 
 namespace qx {
 
-SysTime nextHourBoundary(SysTime time) {
-    LocalTime t = toLocal(time);
-    // Through the local calendar, so that a daylight saving change still lands on a full hour.
-    SysTime boundary = fromLocal(t.year, t.month, t.day, t.hour, 0, 0) + std::chrono::hours(1);
-    while (boundary <= time)
-        boundary += std::chrono::hours(1);
-    return boundary;
-}
-
 void answerShowRequest(Services& s) {
     MoverSettings previous;
     previous.waitBeforeDel = s.state.waitBeforeDel.load();
@@ -36,7 +27,7 @@ int HeadlessRunner::run(std::optional<SysTime> until, ClockMember self) {
                 answerShowRequest(s);
             if (until && now >= *until)
                 break;
-            SysTime wake = nextHourBoundary(now);
+            SysTime wake = nextFullHour(now);
             if (until && *until < wake)
                 wake = *until;
             if (!s.clock.sleepUntil(wake, stop))

@@ -32,7 +32,4 @@ private:
 // call from any thread.
 void answerShowRequest(Services& services);
 
-// The next full hour after `time` (local time).
-SysTime nextHourBoundary(SysTime time);
-
 }  // namespace qx

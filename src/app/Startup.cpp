@@ -9,6 +9,7 @@
 #include "OnDemandThreads.h"
 #include "ProfileNames.h"
 #include "SchedulerThread.h"
+#include "ServiceHooks.h"
 #include "ThreadSet.h"
 #include "WebTriggerThread.h"
 
@@ -103,8 +104,10 @@ void Startup::run() {
     if (s.threads) {
         auto alive = std::make_shared<AliveLogThread>(s.clock);
         s.threads->start("AliveLogThread", [alive](std::stop_token stop) { alive->run(stop); });
-        auto scheduler = std::make_shared<SchedulerThread>(s);
-        s.threads->start("SchedulerThread", [scheduler](std::stop_token stop) { scheduler->run(stop); });
+        auto hooks = std::make_shared<ServiceHooks>(s, m_diskSpace);
+        auto scheduler = std::make_shared<SchedulerThread>(s, hooks.get());
+        s.threads->start("SchedulerThread",
+                         [hooks, scheduler](std::stop_token stop) { scheduler->run(stop); });
         auto events = std::make_shared<EventWatchdogThread>(s);
         s.threads->start("EventWatchdogThread", [events](std::stop_token stop) { events->run(stop); });
     }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "DiskMonitor.h"
 #include "MoverSettings.h"
 #include "Services.h"
 
@@ -34,7 +35,9 @@ bool webTriggerWanted(Profile& profile, const PathMap& paths, const ActivityLog*
 // threads, launcher conversion, alarm keys, and "Mover started".
 class Startup {
 public:
-    explicit Startup(Services& services) : m_services(services) {}
+    // `diskSpace` stands in for the platform's disk space query of the disk monitor when given.
+    explicit Startup(Services& services, DiskMonitor::SpaceQuery diskSpace = {})
+        : m_services(services), m_diskSpace(std::move(diskSpace)) {}
 
     // Runs every step in order; the threads are started in services.threads.
     void run();
@@ -44,6 +47,7 @@ public:
 
 private:
     Services& m_services;
+    DiskMonitor::SpaceQuery m_diskSpace;
     MoverSettings m_settings;
     bool m_webTrigger = false;
 };

@@ -7,7 +7,6 @@
 #include "AlarmReport.h"
 #include "JobRecord.h"
 #include "ProfileNames.h"
-#include "SchedulerThread.h"
 
 namespace qx {
 
@@ -26,15 +25,6 @@ bool reportHour(const LocalTime& local, SysTime now) {
 }
 
 }  // namespace
-
-SysTime nextFullHour(SysTime time) {
-    const LocalTime t = toLocal(time);
-    // Through the local calendar, so that a daylight saving change still lands on a full hour.
-    SysTime boundary = fromLocal(t.year, t.month, t.day, t.hour) + std::chrono::hours(1);
-    while (boundary <= time)
-        boundary += std::chrono::hours(1);
-    return boundary;
-}
 
 AlarmReportThread::AlarmReportThread(Services& services, FileOperations* files)
     : m_services(services),

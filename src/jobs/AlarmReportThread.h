@@ -33,7 +33,4 @@ private:
     long m_lastReportDate = -1;  // YYYYMMDD of the last report made
 };
 
-// The start of the local hour after `time`.
-SysTime nextFullHour(SysTime time);
-
 }  // namespace qx

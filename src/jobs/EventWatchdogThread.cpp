@@ -53,6 +53,24 @@ long long secondsOf(SysTime time) {
     return std::chrono::duration_cast<std::chrono::seconds>(time.time_since_epoch()).count();
 }
 
+// No foretold pass lies further ahead than the longest sleep.
+constexpr long long kMostPasses = Clock::kLongestSleep / EventWatchdogThread::kPassLength;
+
+// The passes from now until `seconds` more have gone by: at least the next one.
+long long passesFor(long long seconds) {
+    const long long length =
+        std::chrono::duration_cast<std::chrono::seconds>(EventWatchdogThread::kPassLength).count();
+    if (seconds <= length)
+        return 1;
+    return std::min(kMostPasses, (seconds + length - 1) / length);
+}
+
+// The passes until more than `limitMinutes` whole minutes have gone by since `stored`, as the
+// checks count them ((now - stored) / 60 > limit).
+long long passesUntilBeyond(long long nowSeconds, long long stored, int limitMinutes) {
+    return passesFor((limitMinutes + 1LL) * 60 - (nowSeconds - stored));
+}
+
 }  // namespace
 
 std::optional<WatchdogMarker> parseWatchdogMarker(std::string_view t33) {
@@ -72,11 +90,22 @@ EventWatchdogThread::EventWatchdogThread(Services& services)
       m_started(services.clock.now()) {}
 
 int EventWatchdogThread::pass(SysTime now) {
+    // Until this pass has seen otherwise, the next one may have work.
+    long long duePasses = 1;
+    struct Foretell {
+        EventWatchdogThread& thread;
+        SysTime now;
+        long long& passes;
+        ~Foretell() { thread.m_due = later(now, passes * kPassLength); }
+    } foretell{*this, now, duePasses};
+
     Profile& p = m_services.profile;
     Profile::Pass profiles(p);  // one look at each file for the whole pass
     std::string list = p.getString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", "", kListRoom);
-    if (list.empty())
+    if (list.empty()) {
+        duePasses = kMostPasses;
         return 0;
+    }
     const bool cut = list.size() >= kListRoom - 1;
     if (cut) {
         // The last item may be a number cut short ("10" of "1025"): it is no alarm of the list.
@@ -99,6 +128,7 @@ int EventWatchdogThread::pass(SysTime now) {
     int started = 0;
     std::string failure;                     // the first alarm of the pass whose event is overdue
     std::optional<long long> oldestSilence;  // seconds, over every watched alarm
+    long long soonest = kMostPasses;
     std::size_t start = 0;
     while (start < list.size()) {
         std::size_t end = list.find(';', start);
@@ -123,23 +153,33 @@ int EventWatchdogThread::pass(SysTime now) {
         kept += std::to_string(alarm) + ";";
         if (marker->windowMinutes > m_largestWindow)
             m_largestWindow = marker->windowMinutes;
-        if (m_elapsedMinutes < marker->windowMinutes)
+        // Each of the three waits below only grows shorter as passes go by, so the first pass that can
+        // start this alarm is the one after the wait that holds it back now.
+        if (m_elapsedMinutes < marker->windowMinutes) {
+            soonest = std::min<long long>(soonest, marker->windowMinutes - m_elapsedMinutes);
             continue;
+        }
 
         const std::string key = std::to_string(alarm);
         const long long nowSeconds = secondsOf(now);
         auto event = storedTime(p.getString(ini::kAwdog, ini::kQxaWDog, key, "", 64));
         const long long silence = event ? nowSeconds - *event : minutesWatched(now) * 60;
         oldestSilence = std::max(oldestSilence.value_or(silence), silence);
-        if (event && (nowSeconds - *event) / 60 <= marker->windowMinutes)
+        if (event && (nowSeconds - *event) / 60 <= marker->windowMinutes) {
+            soonest = std::min(soonest, passesUntilBeyond(nowSeconds, *event, marker->windowMinutes));
             continue;
+        }
         if (failure.empty())
             failure = "no event for alarm " + key + " within its " + std::to_string(marker->windowMinutes) +
                       " minutes";
         auto lastAlarm = storedTime(p.getString(ini::kAlog, ini::kLastAlarm, key, "", 64));
         const long long sinceAlarm = lastAlarm ? (nowSeconds - *lastAlarm) / 60 : marker->pauseMinutes + 1LL;
-        if (sinceAlarm <= marker->pauseMinutes)
+        if (sinceAlarm <= marker->pauseMinutes) {
+            soonest = std::min(soonest, passesUntilBeyond(nowSeconds, *lastAlarm, marker->pauseMinutes));
             continue;
+        }
+        // Started or not, what the alarm server records of it is seen at the next pass.
+        soonest = 1;
         // Without a stored event, none has come since the service started watching.
         const long long sinceEvent = event ? (nowSeconds - *event) / 60 : minutesWatched(now);
         if (!m_services.launcher.run(sibling::eventWatchdogAlarm(alarm))) {
@@ -156,6 +196,8 @@ int EventWatchdogThread::pass(SysTime now) {
     // could undo an item that another program added in between.
     if (kept != list && !cut)
         writeProfileLogged(p, m_services.log, ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
+    else
+        duePasses = soonest;
     m_table->Close();
     if (m_services.jobs && oldestSilence)
         m_services.jobs->eventSilence(std::chrono::seconds(*oldestSilence));
@@ -167,9 +209,9 @@ long long EventWatchdogThread::minutesWatched(SysTime now) const {
     return std::max<long long>(0, std::chrono::duration_cast<std::chrono::minutes>(now - m_started).count());
 }
 
-void EventWatchdogThread::minutePassed() {
-    if (m_elapsedMinutes <= m_largestWindow)
-        ++m_elapsedMinutes;
+void EventWatchdogThread::minutePassed(long long passes) {
+    const long long counted = std::min({m_elapsedMinutes + passes, m_largestWindow + 1LL, 0LL + INT_MAX});
+    m_elapsedMinutes = static_cast<int>(std::max<long long>(m_elapsedMinutes, counted));
 }
 
 void EventWatchdogThread::run(std::stop_token stop) {
@@ -180,9 +222,12 @@ void EventWatchdogThread::run(std::stop_token stop) {
         } catch (const std::exception& e) {
             m_services.log.write(std::string("EventWatchdogThread: ") + e.what());
         }
-        if (!clock.sleepFor(kPassLength, stop))
+        const SysTime slept = clock.now();
+        if (!clock.sleepUntilDue(later(slept, kPassLength), m_due, stop))
             return;
-        minutePassed();
+        // The passes slept through were idle ones; each counts for the grace.
+        minutePassed(clock.skipsIdlePasses() ? std::max<long long>(1, (clock.now() - slept) / kPassLength)
+                                             : 1);
     }
 }
 

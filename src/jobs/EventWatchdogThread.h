@@ -44,8 +44,15 @@ public:
     // One pass at `now`. Returns the number of alarms started.
     int pass(SysTime now);
 
-    // Counts one pass's minute for the grace after start; stops counting one past the largest window.
-    void minutePassed();
+    // The time of the first pass after the last one that can start an alarm, foretold from the list,
+    // the markers and the stored times that pass read (SysTime::max() when nothing is watched). An
+    // event or an alarm recorded later by the alarm server only puts that time off; a pass that
+    // started an alarm, rewrote the list or could not open the table foretells the next pass.
+    SysTime due() const { return m_due; }
+
+    // Counts `passes` passes' minutes for the grace after start; stops counting one past the largest
+    // window.
+    void minutePassed(long long passes = 1);
 
     // Passes once a minute until stopped.
     void run(std::stop_token stop);
@@ -59,6 +66,7 @@ private:
     std::unique_ptr<CDatabase> m_table;  // made on first use, kept for the thread's life
     int m_elapsedMinutes = 0;
     int m_largestWindow = 0;
+    SysTime m_due = SysTime::min();
 };
 
 }  // namespace qx

@@ -15,6 +15,9 @@ std::chrono::minutes JobWatcherThread::readInterval() {
 }
 
 JobDirResult JobWatcherThread::checkSlot(int n, SysTime now) {
+    // One look at each profile file for the slot, however many keys it reads: the watcher passes
+    // every few minutes for the life of the service.
+    Profile::Pass profiles(m_services.profile);
     JobSlotSetting setting = readJobSlot(m_services.profile, n, reportOf(m_services));
     return setting.watched ? CheckJobDir(m_services, m_files, setting.slot, now) : JobDirResult::Clean;
 }

@@ -24,10 +24,6 @@ constexpr int kMonthly = 2;
 
 }  // namespace
 
-SysTime nextMinute(SysTime time) {
-    return std::chrono::floor<std::chrono::minutes>(time) + std::chrono::minutes(1);
-}
-
 SchedulerThread::SchedulerThread(Services& services, JobHooks* hooks, FileOperations* files)
     : m_services(services),
       m_ownHooks(hooks ? nullptr : std::make_unique<ServiceHooks>(services)),
@@ -77,7 +73,7 @@ void SchedulerThread::run(std::stop_token stop) {
         } catch (...) {
             m_services.log.write("SchedulerThread: unknown failure");
         }
-        if (!clock.sleepUntil(nextMinute(clock.now()), stop))
+        if (!clock.sleepUntilDue(nextMinute(clock.now()), due(clock.now()), stop))
             return;
     }
 }
@@ -111,6 +107,11 @@ void SchedulerThread::pass(SysTime now) {
     owedWork(now, context.settings);
     // When the pass ended, so that a long job of this pass does not pass for a jump of the clock.
     m_lastPass = std::max(now, m_services.clock.now());
+}
+
+SysTime SchedulerThread::due(SysTime now) const {
+    // Every piece of work hangs on the top of an hour, but for files a weekly half could not file.
+    return m_unfiled.empty() ? nextFullHour(now) : nextMinute(now);
 }
 
 void SchedulerThread::startOnDemandThreads() {

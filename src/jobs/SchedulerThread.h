@@ -55,8 +55,14 @@ public:
 
     // begin(), a short wait, then one pass at the start of every minute until stopped. A pass that
     // throws is logged and the next pass comes as usual. A stop ends a move between two files; work
-    // that a stop cut short is not recorded as done, so it runs again at the next start.
+    // that a stop cut short is not recorded as done, so it runs again at the next start. Where the
+    // clock skips idle passes, passes come at the top of each hour (each minute while files of a
+    // weekly half wait to be filed again).
     void run(std::stop_token stop);
+
+    // When, after a pass at `now`, the next pass can find work as the settings stand: the next top of
+    // the hour, or the next minute while files wait to be filed again.
+    SysTime due(SysTime now) const;
 
 private:
     void startOnDemandThreads();
@@ -88,8 +94,5 @@ private:
     Services m_quietServices;
     std::optional<SysTime> m_lastPass;  // when the last pass of this run of the service ended
 };
-
-// The start of the minute after `time`.
-SysTime nextMinute(SysTime time);
 
 }  // namespace qx

@@ -5,11 +5,11 @@
 
 namespace qx {
 
-ServiceHooks::ServiceHooks(Services& services)
+ServiceHooks::ServiceHooks(Services& services, DiskMonitor::SpaceQuery query)
     : HousekeepingHooks(services),
       m_services(services),
       m_ownFiles(std::make_unique<PosixFileOperations>()),
-      m_diskMonitor(services, *m_ownFiles) {}
+      m_diskMonitor(services, *m_ownFiles, std::move(query)) {}
 
 ServiceHooks::ServiceHooks(Services& services, FileOperations& files, Deleter& deleter,
                            DiskMonitor::SpaceQuery query, bool writeBack)

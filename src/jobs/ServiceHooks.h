@@ -14,8 +14,9 @@ namespace qx {
 // scheduler.
 class ServiceHooks : public HousekeepingHooks {
 public:
-    // With the real file operations, deleter and disk space query.
-    explicit ServiceHooks(Services& services);
+    // With the real file operations and deleter, and `query` in place of the platform's disk space
+    // query when given (a rehearsal with drives that fill up).
+    explicit ServiceHooks(Services& services, DiskMonitor::SpaceQuery query = {});
     // With `files` and `deleter` (a dry run's, together with `writeBack` false, so that no missing
     // default is written into a profile) and `query` in place of the platform's disk space query
     // (tests). All must outlive this object.

@@ -14,10 +14,6 @@ namespace {
 
 constexpr int kMonday = 1;
 
-SysTime nextMinuteStart(SysTime time) {
-    return std::chrono::floor<std::chrono::minutes>(time) + std::chrono::minutes(1);
-}
-
 }  // namespace
 
 std::string webTriggerPeriods(const LocalTime& t) {
@@ -41,8 +37,18 @@ int WebTriggerThread::startMinute() {
     return settingsOf(m_services, m_writeBack).integer(keys::kStartOnMin);
 }
 
+SysTime nextFiringMinute(SysTime time, int startMinute) {
+    const SysTime minute = std::chrono::floor<std::chrono::minutes>(time);
+    const int ahead = (startMinute - toLocal(minute).minute + 60) % 60;
+    const SysTime firing = minute + std::chrono::minutes(ahead == 0 ? 60 : ahead);
+    // A zone whose clocks change by half an hour shifts the minutes: then look again each minute.
+    return toLocal(firing).minute == startMinute ? firing : nextMinute(time);
+}
+
 bool WebTriggerThread::pass(SysTime now) {
-    if (toLocal(now).minute != startMinute())
+    const int start = startMinute();
+    m_due = nextFiringMinute(now, start);
+    if (toLocal(now).minute != start)
         return false;
     // An hour skipped by daylight saving time fires now, first: where the change comes at midnight,
     // that hour carries the day, week, month and year.
@@ -71,7 +77,7 @@ void WebTriggerThread::run(std::stop_token stop) {
         } catch (const std::exception& e) {
             m_services.log.write(std::string("WebTriggerThread: ") + e.what());
         }
-        if (!clock.sleepUntil(nextMinuteStart(clock.now()), stop))
+        if (!clock.sleepUntilDue(nextMinute(clock.now()), m_due, stop))
             return;
     }
 }

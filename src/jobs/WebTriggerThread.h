@@ -30,14 +30,19 @@ public:
     bool fire(SysTime now, std::optional<int> hour = std::nullopt);
 
     // A pass at the start of every minute until stopped. Waking at the minute's start, not a fixed
-    // minute after the last pass, keeps drift from ever skipping the firing minute.
+    // minute after the last pass, keeps drift from ever skipping the firing minute. Where the clock
+    // skips idle passes, only the firing minutes are passed.
     void run(std::stop_token stop);
 
 private:
     Services& m_services;
     std::string m_batch;
     bool m_writeBack;
+    SysTime m_due = SysTime::min();  // the next firing minute as the last pass saw the settings
 };
+
+// The start of the first minute after `time` whose local minute of the hour is `startMinute` (0..59).
+SysTime nextFiringMinute(SysTime time, int startMinute);
 
 // The period arguments at `time`: "y<year> " on 1 January, "m<month> " on the first of a month,
 // "w<week> " on a Monday and "d<day> " on any day, each only in hour 0, then always "h<hour>".

@@ -84,6 +84,18 @@ std::optional<SysTime> parseLocalTime(std::string_view text) {
     return time;
 }
 
+SysTime nextMinute(SysTime time) {
+    return std::chrono::floor<std::chrono::minutes>(time) + std::chrono::minutes(1);
+}
+
+SysTime nextFullHour(SysTime time) {
+    const LocalTime t = toLocal(time);
+    SysTime boundary = fromLocal(t.year, t.month, t.day, t.hour) + std::chrono::hours(1);
+    while (boundary <= time)
+        boundary += std::chrono::hours(1);
+    return boundary;
+}
+
 std::string formatLocalTime(SysTime time) {
     LocalTime t = toLocal(time);
     char buffer[32];
@@ -98,6 +110,12 @@ SysTime later(SysTime time, std::chrono::milliseconds duration) {
     if (time > SysTime::max() - length)
         return SysTime::max();
     return time + length;
+}
+
+bool Clock::sleepUntilDue(SysTime nextPass, SysTime due, std::stop_token stop) {
+    if (skipsIdlePasses() && due > nextPass)
+        return sleepUntil(std::min(due, later(now(), kLongestSleep)), std::move(stop));
+    return sleepUntil(nextPass, std::move(stop));
 }
 
 SystemClock::SystemClock(std::function<SysTime()> wall, std::chrono::milliseconds wallCheck)

@@ -50,6 +50,13 @@ std::vector<int> skippedLocalHours(SysTime now);
 // Parses "YYYY-MM-DD HH:MM[:SS]" (or "YYYY-MM-DD"); nullopt when malformed or out of range.
 std::optional<SysTime> parseLocalTime(std::string_view text);
 
+// The start of the minute after `time`.
+SysTime nextMinute(SysTime time);
+
+// The start of the local hour after `time`, through the local calendar, so that a daylight saving
+// change still lands on a full hour.
+SysTime nextFullHour(SysTime time);
+
 // "YYYY-MM-DD HH:MM:SS" of the local time.
 std::string formatLocalTime(SysTime time);
 
@@ -77,6 +84,20 @@ public:
     bool sleepFor(std::chrono::milliseconds duration, std::stop_token stop) {
         return sleepUntil(later(now(), duration), std::move(stop));
     }
+
+    // Whether a thread may sleep through its passes that would find nothing to do. True only where
+    // nothing but the service itself and the programs it starts changes what the passes read, so that
+    // the time of a thread's next work can be foretold from its last pass: a rehearsal on the virtual
+    // clock. The system clock says false, because there a setting changed by hand must take effect at
+    // the next pass.
+    virtual bool skipsIdlePasses() const { return false; }
+
+    // Sleeps until `nextPass`, or, where idle passes are skipped, until `due` when that is later:
+    // the time of the first pass that can find work, foretold from what the current pass read
+    // (SysTime::max() for none; held to kLongestSleep from now). A thread that passes every minute
+    // thus costs a rehearsal one wake-up per piece of work, not one per minute. Returns false when
+    // stopped.
+    bool sleepUntilDue(SysTime nextPass, SysTime due, std::stop_token stop);
 
     // Membership of a worker thread. The virtual clock advances only while every member sleeps;
     // the system clock ignores membership.
@@ -125,11 +146,16 @@ private:
 
 // A clock that stands still while any member works and jumps to the earliest wake-up time as soon
 // as every member sleeps. Deterministic: the order of wake-ups depends only on the deadlines.
+//
+// By default it skips idle passes (see Clock::skipsIdlePasses); a test that changes settings while the
+// threads run and wants each minute's pass to see the change turns that off.
 class VirtualClock : public Clock {
 public:
-    explicit VirtualClock(SysTime start) : m_now(start) {}
+    explicit VirtualClock(SysTime start, bool skipIdlePasses = true)
+        : m_now(start), m_skipIdlePasses(skipIdlePasses) {}
 
     SysTime now() const override;
+    bool skipsIdlePasses() const override { return m_skipIdlePasses; }
     bool sleepUntil(SysTime deadline, std::stop_token stop) override;
     void enroll() override;
     void leave() override;
@@ -150,6 +176,7 @@ private:
 
     mutable std::mutex m_mutex;
     SysTime m_now;
+    const bool m_skipIdlePasses;
     int m_members = 0;
     std::multimap<SysTime, Sleeper*> m_sleepers;
 };

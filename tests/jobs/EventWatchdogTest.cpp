@@ -134,6 +134,42 @@ TEST_F(EventWatchdogTest, MinutesWithoutAnyEventCountFromTheStart) {
                             "in the last 45 minutes"));
 }
 
+// A rehearsal sleeps through the passes between two that can start an alarm; the pass foretells the
+// first of them from the grace, the stored event and the repeat pause, whichever holds the alarm back.
+TEST_F(EventWatchdogTest, ForetellsThePassThatCanStartAnAlarm) {
+    const auto minute = [this](int m) { return start + std::chrono::minutes(m); };
+    EventWatchdogThread watchdog(services);
+    watchdog.pass(start);
+    EXPECT_GE(watchdog.due(), start + std::chrono::hours(24 * 365));  // nothing watched
+    ini("qxawdog.ini", "Config", "ActiveWdogAlarms", "12;15;");
+    watchdog.pass(start);
+    EXPECT_EQ(watchdog.due(), minute(1));  // no table: look again at the next pass
+
+    AlarmTableBuilder(sandbox.path("root/db1/vm001.dbf"))
+        .alarm(12, 91, 0, "QXAWDOG 30,60")
+        .alarm(15, 91, 0, "QXAWDOG 5,60");
+    EventWatchdogThread fresh(services);
+    EXPECT_EQ(fresh.pass(start), 0);
+    EXPECT_EQ(fresh.due(), minute(5));  // the grace of alarm 15
+    fresh.minutePassed(5);
+    lastEvent(15, minute(2));
+    EXPECT_EQ(fresh.pass(minute(5)), 0);
+    EXPECT_EQ(fresh.due(), minute(8));  // more than five whole minutes after the event
+    fresh.minutePassed(3);
+    EXPECT_EQ(fresh.pass(minute(8)), 1);
+    EXPECT_EQ(fresh.due(), minute(9));  // what the alarm server records of the alarm is seen then
+    lastAlarm(15, minute(8));
+    fresh.minutePassed(1);
+    EXPECT_EQ(fresh.pass(minute(9)), 0);
+    EXPECT_EQ(fresh.due(), minute(30));  // alarm 12's grace ends before alarm 15's pause
+    lastEvent(12, minute(29));
+    fresh.minutePassed(21);
+    EXPECT_EQ(fresh.pass(minute(30)), 0);
+    EXPECT_EQ(fresh.due(), minute(60));  // alarm 12's window, before alarm 15's pause ends at 69
+    EXPECT_EQ(fresh.pass(minute(30) + std::chrono::seconds(30)), 0);
+    EXPECT_EQ(fresh.due(), minute(60) + std::chrono::seconds(30));
+}
+
 TEST_F(EventWatchdogTest, RecentEventAndMissingTableStartNothing) {
     ini("qxawdog.ini", "Config", "ActiveWdogAlarms", "12;");
     EventWatchdogThread noTable(services);

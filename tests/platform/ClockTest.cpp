@@ -95,6 +95,50 @@ TEST_F(ClockTest, VirtualClockWaitsForAWorkingMember) {
     EXPECT_FALSE(woke);
 }
 
+// A thread that foretells its next work sleeps until then on a rehearsal's clock, and still wakes for
+// each pass where idle passes are not skipped.
+TEST_F(ClockTest, IdlePassesAreSkippedOnlyWhereTheClockAllowsIt) {
+    const SysTime start = *parseLocalTime("2026-12-07 00:00");
+    for (const bool skips : {true, false}) {
+        VirtualClock clock(start, skips);
+        std::vector<SysTime> passes;
+        std::thread worker([&, member = ClockMember(clock)]() mutable {
+            for (int i = 0; i < 3; ++i) {
+                // Work is due at minute 45; a due time in the past never holds a thread back.
+                const SysTime due = i == 2 ? start : start + std::chrono::minutes(45);
+                ASSERT_TRUE(clock.sleepUntilDue(nextMinute(clock.now()), due, {}));
+                passes.push_back(clock.now());
+            }
+        });
+        worker.join();
+        const auto minute = [&](int m) { return start + std::chrono::minutes(m); };
+        const std::vector<SysTime> skipped{minute(45), minute(46), minute(47)};
+        const std::vector<SysTime> passed{minute(1), minute(2), minute(3)};
+        EXPECT_EQ(passes, skips ? skipped : passed);
+    }
+    // Nothing due at all: the longest sleep, not an overflow into the past.
+    VirtualClock clock(start);
+    std::thread([&, member = ClockMember(clock)]() mutable {
+        EXPECT_TRUE(clock.sleepUntilDue(nextMinute(clock.now()), SysTime::max(), {}));
+    }).join();
+    EXPECT_EQ(clock.now(), start + Clock::kLongestSleep);
+    // The system clock wakes for the next pass whatever is due: a setting changed by hand counts then.
+    const SysTime wall = *parseLocalTime("2026-12-07 12:00");
+    SystemClock system([wall] { return wall; }, std::chrono::milliseconds(10));
+    EXPECT_FALSE(system.skipsIdlePasses());
+    EXPECT_TRUE(system.sleepUntilDue(wall, wall + std::chrono::hours(1), {}));
+}
+
+TEST_F(ClockTest, MinuteAndHourSteps) {
+    const SysTime t = *parseLocalTime("2026-12-07 08:05:30");
+    EXPECT_EQ(nextMinute(t), *parseLocalTime("2026-12-07 08:06"));
+    EXPECT_EQ(nextMinute(*parseLocalTime("2026-12-07 08:06")), *parseLocalTime("2026-12-07 08:07"));
+    EXPECT_EQ(nextFullHour(t), *parseLocalTime("2026-12-07 09:00"));
+    EXPECT_EQ(nextFullHour(*parseLocalTime("2026-12-07 09:00")), *parseLocalTime("2026-12-07 10:00"));
+    // Berlin, 28 March 2027: after 01:30 comes 03:00.
+    EXPECT_EQ(formatLocalTime(nextFullHour(fromLocal(2027, 3, 28, 1, 30))), "2027-03-28 03:00:00");
+}
+
 // Whether the thread `tid` of this process is blocked in the kernel (state S), as a sleeper is.
 bool blocked(pid_t tid) {
     std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");

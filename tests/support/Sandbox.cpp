@@ -10,7 +10,9 @@ namespace fs = std::filesystem;
 
 namespace qx::test {
 
-Sandbox::Sandbox() : m_root(makeUniqueDirectory(fs::temp_directory_path(), "qxtest-")) {}
+Sandbox::Sandbox() : Sandbox(fs::temp_directory_path()) {}
+
+Sandbox::Sandbox(const fs::path& parent) : m_root(makeUniqueDirectory(parent, "qxtest-")) {}
 
 Sandbox::~Sandbox() {
     std::error_code ec;

@@ -13,6 +13,9 @@ namespace qx::test {
 class Sandbox {
 public:
     Sandbox();
+    // Below `parent` instead of the temporary directory (a memory file system, for work that syncs
+    // thousands of files).
+    explicit Sandbox(const std::filesystem::path& parent);
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
