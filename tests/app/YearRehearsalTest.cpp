@@ -191,8 +191,9 @@ std::string misplaced(const Written& w, const std::optional<fs::path>& at,
             if (moved && directory != target)
                 return "moved to " + directory + " instead of " + target;
             const bool emptied = std::any_of(activity.begin(), activity.end(), [&](const std::string& line) {
+                // The log names the directory as configured: \qxt\log.\logNN.
                 return line.find("Delete all files in directory ") != std::string::npos &&
-                       line.ends_with("/" + target);
+                       line.ends_with(std::string("\\") + week);
             });
             return at || emptied ? "" : "gone, but " + target + " was never emptied";
         }
