@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "PathMap.h"
+#include "Profile.h"
 #include "ProfileEncoding.h"
 #include "ProfileFile.h"
 #include "ProfileParser.h"

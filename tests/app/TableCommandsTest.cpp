@@ -1,5 +1,7 @@
 #include "TableCommands.h"
 
+#include <CLI/CLI.hpp>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include "PeerTools.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "TableCommandLine.h"
 
 namespace qx {
 namespace {
@@ -183,6 +186,47 @@ t.close()
     EXPECT_EQ(printAlarmList(profile, paths, prompts, listed, why), 0);
     EXPECT_EQ(listed.str(), "10  Alarm 10\n13  Alarm 13\n");
     EXPECT_EQ(prompts.warnings().size(), 2u);
+}
+
+// The command line as main parses it: one table, the switch anywhere, anything else a usage error.
+TEST(TableCommandLine, TakesOneTableAndTheJsonSwitchAndRefusesTheRest) {
+    struct Case {
+        std::vector<std::string> words;
+        bool parses;
+        std::string file;
+        TableFormat format;
+    };
+    const Case cases[] = {
+        {{"dbf", "a.dbf"}, true, "a.dbf", TableFormat::Text},
+        {{"dbf", "a.dbf", "--json"}, true, "a.dbf", TableFormat::Json},
+        {{"dbf", "--json", "--", "-x.dbf"}, true, "-x.dbf", TableFormat::Json},
+        {{"dbf"}, false, "", TableFormat::Text},
+        {{"dbf", "a.dbf", "b.dbf"}, false, "", TableFormat::Text},
+        {{"dbf", "--xml", "a.dbf"}, false, "", TableFormat::Text},
+    };
+    for (const Case& c : cases) {
+        CLI::App app{"qxmover"};
+        TableCommandOptions options;
+        CLI::App* dbf = addTableCommand(app, options);
+        std::vector<std::string> args{"qxmover"};
+        args.insert(args.end(), c.words.begin(), c.words.end());
+        std::vector<char*> argv;
+        for (std::string& word : args)
+            argv.push_back(word.data());
+        bool parsed = true;
+        try {
+            app.parse(static_cast<int>(argv.size()), argv.data());
+        } catch (const CLI::ParseError&) {
+            parsed = false;
+        }
+        const std::string line = ::testing::PrintToString(c.words);
+        ASSERT_EQ(parsed, c.parses) << line;
+        if (!parsed)
+            continue;
+        EXPECT_TRUE(*dbf) << line;
+        EXPECT_EQ(options.file, c.file) << line;
+        EXPECT_EQ(options.format(), c.format) << line;
+    }
 }
 
 }  // namespace
