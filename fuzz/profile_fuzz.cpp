@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the profile reader as a file, then edits it as the writes would. Checks what
 // the rest of the system relies on: every way of looking a value up gives the same answer (the
-// index, the single scan, the file read block by block); decoding and encoding give back the file's
-// bytes; after a write the value reads back, a removed key or section reads as missing, and lines
-// that the edit had no reason to touch keep their bytes.
+// index, the single scan, the file read block by block, the profile object on a real file); decoding
+// and encoding give back the file's bytes; after a write the value reads back, a removed key or
+// section reads as missing, and lines that the edit had no reason to touch keep their bytes.
 //
 // Input: the first bytes choose the edits (see Edits), the rest is the file.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -96,7 +99,7 @@ void checkLookups(std::string_view bytes, const ProfileContent& content, const N
         const auto scanned = findProfileValue(content.text, section, key);
         expect(scanned.has_value(), "a key line of the text is not found", key);
         expect(index.find(section, key) == scanned, "the index and the scan disagree", key);
-        if (content.encoding == ProfileEncoding::Utf16Le || ++fileLookups > 4)
+        if (content.encoding == ProfileEncoding::Utf16Le || ++fileLookups > 2)
             continue;
         const auto inFile = lookUpInFile(bytes, section, key, block);
         expect(inFile.has_value(), "a file without UTF-16 mark cannot be read block by block", key);
@@ -132,6 +135,13 @@ std::string pickName(FuzzedDataProvider& in, const Names& names, bool wantSectio
     return in.ConsumeRandomLengthString(24);
 }
 
+bool isAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 // The section line's name as the first section of that name matches it.
 bool sameName(std::string_view a, std::string_view b) {
     return equalsIgnoreCase(trimProfileBlanks(a), trimProfileBlanks(b));
@@ -156,8 +166,10 @@ void checkSet(std::string_view text, const Edit& edit) {
     const std::string_view replaced = std::string_view(text).substr(prefix, text.size() - prefix - suffix);
     expect(replaced.find_first_of("\r\n") == std::string_view::npos, "a write replaced more than one line",
            after);
-    // Every other key of the text still reads as before.
-    for (const auto& [section, key] : namesIn(text).keys) {
+    // Every other key of the text still reads as before (the first few, to keep the runs fast).
+    const Names names = namesIn(text);
+    for (std::size_t i = 0; i < names.keys.size() && i < 16; ++i) {
+        const auto& [section, key] = names.keys[i];
         if (sameName(section, edit.section) && sameName(key, edit.key))
             continue;
         const auto old = findProfileValue(text, section, key);
@@ -192,7 +204,83 @@ void checkRemoveSection(std::string_view text, const Edit& edit) {
             expect(!findProfileValue(after, section, key), "a key of a removed section still reads", key);
 }
 
+// A directory of this process for the profile object's own file.
+std::filesystem::path g_directory;
+
+void removeDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(g_directory, ignored);
+}
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    expect(static_cast<bool>(out), "cannot write the profile file");
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The profile object on a real file agrees with the text functions: its reads (whole, cut to a size,
+// as a number, and the single reads block by block) and its write, which must leave exactly the text
+// that setProfileValue makes, in the file's own encoding.
+void checkProfileObject(const std::string& bytes, const ProfileContent& content, const Names& names,
+                        FuzzedDataProvider& choices, const Edit* set) {
+    const std::filesystem::path path = g_directory / "fuzz.ini";
+    writeFile(path, bytes);
+    const bool utf16 = content.encoding == ProfileEncoding::Utf16Le;
+    Profile profile(g_directory);
+    Profile single(g_directory);
+    single.setSingleReads(true);
+    for (std::size_t i = 0; i < names.keys.size() && i < 4; ++i) {
+        const auto& [section, key] = names.keys[i];
+        const std::string_view expected = *findProfileValue(content.text, section, key);
+        const std::size_t size = choices.ConsumeIntegralInRange<std::size_t>(0, 40);
+        const std::string got = profile.getString("fuzz.ini", section, key, "default", size);
+        if (size == 0)
+            expect(got.empty(), "a read of size 0 gave text", got);
+        else if (!utf16)
+            expect(got == expected.substr(0, size - 1), "the profile read another value", got);
+        else
+            expect(got.size() < size && expected.starts_with(got), "the profile cut a value wrongly", got);
+        expect(single.getString("fuzz.ini", section, key, "default", 4096) ==
+                   profile.getString("fuzz.ini", section, key, "default", 4096),
+               "the single read and the whole read disagree", key);
+        expect(profile.getInt("fuzz.ini", section, key, -7) ==
+                   (expected.empty() ? -7 : parseProfileInt(expected)),
+               "the profile read another number", expected);
+    }
+    if (!set)
+        return;
+    const ProfileWriteResult written = profile.writeString("fuzz.ini", set->section, set->key, set->value);
+    expect(static_cast<bool>(written), "a write that reads back failed", written.reason());
+    ProfileContent edited = content;
+    edited.text = setProfileValue(content.text, set->section, set->key, set->value);
+    if (!utf16 || (isAscii(set->section) && isAscii(set->key) && isAscii(set->value))) {
+        if (edited.text != content.text)
+            expect(readFile(path) == encodeProfile(edited), "the file holds another text than the edit's",
+                   bytes);
+        expect(Profile(g_directory).getString("fuzz.ini", set->section, set->key, "", 4096) ==
+                   stripProfileQuotes(trimProfileBlanks(set->value)),
+               "a written value does not read back from the file", set->value);
+    }
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/qx-profile-fuzz-XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        std::perror("profile_fuzz: mkdtemp");
+        std::abort();
+    }
+    g_directory = pattern;
+    std::atexit(removeDirectory);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
@@ -214,6 +302,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // reach both existing and new names.
     FuzzedDataProvider choices(data, size < 256 ? size : 256);
     std::string text = content.text;
+    bool asciiEdits = true;  // so far
+    std::optional<Edit> firstSet;
     for (int i = 0; i < editCount; ++i) {
         Edit edit;
         edit.kind = choices.ConsumeIntegralInRange(0, 2);
@@ -224,6 +314,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             edit.kind == 0 ? std::optional<std::string_view>(edit.value) : std::nullopt;
         if (!profileWriteReadsBack(edit.section, edit.key, value))
             continue;
+        if (edit.kind == 0 && i == 0)
+            firstSet = edit;
         if (edit.kind == 0)
             checkSet(text, edit);
         else if (edit.kind == 1)
@@ -236,6 +328,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             text = removeProfileKey(text, edit.section, edit.key);
         else
             text = removeProfileSection(text, edit.section);
+        // Edits of a UTF-16 file with plain ASCII names and values keep every other character: the
+        // edited text survives the way to the file and back.
+        asciiEdits = asciiEdits && isAscii(edit.section) && isAscii(edit.key) && isAscii(edit.value);
+        if (content.encoding == ProfileEncoding::Utf16Le && asciiEdits) {
+            const ProfileContent edited{ProfileEncoding::Utf16Le, text, content.trailer};
+            expect(decodeProfile(encodeProfile(edited)).text == text, "an edit broke a UTF-16 file", text);
+        }
     }
+    checkProfileObject(bytes, content, names, choices, firstSet ? &*firstSet : nullptr);
     return 0;
 }
