@@ -15,7 +15,7 @@ seconds="${1:-30}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(dbf_table_fuzz profile_fuzz report_index_fuzz pipe_inbox_fuzz dbf_command_line_fuzz)
+  targets=(dbf_table_fuzz dbf_print_fuzz profile_fuzz report_index_fuzz pipe_inbox_fuzz dbf_command_line_fuzz)
 fi
 jobs="${JOBS:-$(nproc)}"
 build=build/fuzz

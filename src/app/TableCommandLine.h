@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "TableCommands.h"
+#include "TablePrint.h"
 
 namespace CLI {
 class App;

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -98,6 +99,18 @@ TEST_F(TableCommandsTest, DbfPrintsFieldsByPositionAndEscapesWhatWouldBreakTheLi
               "NAME C 3 0\nNAME C 3 0\nLINES C 3 0\nCTRL C 6 0\nNUL C 5 0\n\n"
               "1 - a\\|b|x\\\\y|1\\n2|t\\tu\\x01\\x7f;|a\\x00b\n");
     EXPECT_EQ(err, "");
+
+    // A field's type is a byte of the header like its name: a line end is escaped, and JSON takes a
+    // byte that is no UTF-8 as Latin-1 instead of failing the whole command.
+    std::filesystem::path types =
+        sandbox.file("types.dbf", test::rawTable({{"A", '\n', 1}, {"B", '\xe9', 1}}, {" xy"}));
+    ASSERT_EQ(dbf(types), 0) << err;
+    EXPECT_THAT(out, ::testing::StartsWith("A \\n 1 0\nB \xe9 1 0\n\n1 - "));
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4);
+    std::ostringstream json, jsonErr;
+    ASSERT_EQ(printTable(types, json, jsonErr, TableFormat::Json), 0) << jsonErr.str();
+    EXPECT_THAT(json.str(), HasSubstr(R"("name":"A","type":"\n")"));
+    EXPECT_THAT(json.str(), HasSubstr("\"name\":\"B\",\"type\":\"\xc3\xa9\""));
 }
 
 // A FoxPro date-time is a Julian day and the milliseconds of that day; a day that no calendar date
