@@ -19,6 +19,7 @@
 #include "SingleInstance.h"
 #include "Startup.h"
 #include "TableCommandLine.h"
+#include "TableCommands.h"
 #include "WeekCalendar.h"
 
 namespace {
