@@ -19,6 +19,7 @@
 #include "SingleInstance.h"
 #include "Startup.h"
 #include "StatusCommand.h"
+#include "TableCommandLine.h"
 #include "TableCommands.h"
 #include "WeekCalendar.h"
 
@@ -164,11 +165,8 @@ int main(int argc, char** argv) {
 
     auto* alarms = app.add_subcommand("alarms", "print the alarm key list, one \"%d  %s\" line per alarm");
 
-    auto* dbf = app.add_subcommand("dbf", "print the fields and records of a dBASE table");
-    std::string dbfFile;
-    dbf->add_option("file", dbfFile, "the table")->required();
-    bool dbfJson = false;
-    dbf->add_flag("--json", dbfJson, "one JSON object per line: the fields, then one per record");
+    qx::TableCommandOptions dbfOptions;
+    auto* dbf = qx::addTableCommand(app, dbfOptions);
 
     auto* run = app.add_subcommand("run", "run one job or one of the dialog's operations once");
     qx::RunOptions runOptions;
@@ -273,8 +271,7 @@ int main(int argc, char** argv) {
             return qx::printAlarmList(s.profile, s.paths, s.prompts, std::cout, std::cerr);
         }
         if (*dbf)
-            return qx::printTable(dbfFile, std::cout, std::cerr,
-                                  dbfJson ? qx::TableFormat::Json : qx::TableFormat::Text);
+            return qx::printTable(dbfOptions.file, std::cout, std::cerr, dbfOptions.format());
         if (*run) {
             if (!runAt.empty()) {
                 runOptions.at = parseCommandTime(runAt);

@@ -7,6 +7,9 @@
 #include <limits>
 #include <optional>
 #include <ostream>
+#include <string_view>
+
+#include "ProfileParser.h"
 
 namespace qx {
 
@@ -49,8 +52,9 @@ std::string whyRefused(const Profile& profile, const std::vector<std::string>& a
         const std::string& key = args[3];
         if (key.find('=') != std::string::npos)
             return "a key with '=' would not read back as written";
-        std::size_t first = key.find_first_not_of(" \t");
-        if (first != std::string::npos && (key[first] == ';' || key[first] == '['))
+        // Blanks as the parser cuts them, so that the reason given is the rule that refused.
+        const std::string_view name = trimProfileBlanks(key);
+        if (name.starts_with(';') || name.starts_with('['))
             return "a key beginning with ';' or '[' would not read back as written";
     }
     const std::filesystem::path file = profile.resolve(args[1]);

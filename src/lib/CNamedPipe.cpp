@@ -33,7 +33,7 @@ struct PipeEnd {
     bool peerGone = false;
     bool cutOff = false;  // by us: bytes still unread do not make the other end present
 
-    std::string received;
+    PipeInbox received{CNamedPipe::kMaxReceived};
 
     void closeConnection() {
         std::lock_guard<std::mutex> guard(fdLock);
@@ -77,7 +77,7 @@ struct PipeEnd {
     void pull() {
         if (fd < 0 || peerGone)
             return;
-        if (!pullAvailable(fd, received, CNamedPipe::kMaxReceived)) {
+        if (!pullAvailable(fd, received)) {
             peerGone = true;
             if (mode == 2 && claimFd >= 0) {
                 std::lock_guard<std::mutex> guard(fdLock);
@@ -85,14 +85,14 @@ struct PipeEnd {
                 claimFd = -1;
             }
         }
-        if (received.size() >= CNamedPipe::kMaxReceived && received.find('\0') == std::string::npos)
+        if (received.stuck())
             cut("string longer than the received buffer's limit: connection cut");
     }
 
     // Waits up to `ms` (< 0: without limit) for a complete string; false when none came.
     bool awaitString(int ms) {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
-        while (received.find('\0') == std::string::npos) {
+        while (!received.hasString()) {
             if (peerGone || aborted.load())
                 return false;
             int left = -1;
@@ -107,15 +107,6 @@ struct PipeEnd {
             pull();
         }
         return true;
-    }
-
-    int takeString(char* buf, std::size_t size) {
-        std::size_t end = received.find('\0');
-        std::size_t copy = std::min(end, size - 1);
-        std::memcpy(buf, received.data(), copy);
-        buf[copy] = '\0';
-        received.erase(0, end + 1);
-        return 1;
     }
 
     int connected() {
@@ -289,7 +280,7 @@ int CNamedPipe::Disconnect() {
     // The instance is free again whatever the client does: its own claim no longer counts.
     if (hadClient)
         qx::detail::releaseClaim(m->instance);
-    std::string().swap(m->received);  // gives the memory back, not just the bytes
+    m->received.clear();  // gives the memory back, not just the bytes
     m->peerGone = m->cutOff = false;
     m->state = 0;
     return 1;
@@ -301,7 +292,7 @@ int CNamedPipe::IsConnected() {
 
 int CNamedPipe::TestChar(char ch) {
     m->pull();
-    return m->received.find(ch) != std::string::npos ? 1 : 0;
+    return m->received.contains(ch) ? 1 : 0;
 }
 
 int CNamedPipe::TestCharOvl(char ch) {
@@ -312,11 +303,7 @@ int CNamedPipe::ReadChar(char& ch) {
     if (m->fd < 0)
         return 0;
     m->pull();
-    if (m->received.empty())
-        return 0;
-    ch = m->received.front();
-    m->received.erase(0, 1);
-    return 1;
+    return m->received.takeChar(ch) ? 1 : 0;
 }
 
 int CNamedPipe::ReadString(char* buf, std::size_t size, int wait) {
@@ -329,7 +316,7 @@ int CNamedPipe::ReadString(char* buf, std::size_t size, const char*, int timeout
     m->pull();
     if (!m->awaitString(timeout < 0 ? -1 : timeout * 100))
         return 0;
-    return m->takeString(buf, size);
+    return m->received.takeString(buf, size) ? 1 : 0;
 }
 
 int CNamedPipe::WriteChar(char ch) {

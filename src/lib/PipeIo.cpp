@@ -130,13 +130,13 @@ bool isLocalHost(const char* host) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
-bool pullAvailable(int fd, std::string& received, std::size_t limit) {
+bool pullAvailable(int fd, PipeInbox& inbox) {
     char chunk[4096];
-    while (received.size() < limit) {
-        std::size_t room = std::min(sizeof chunk, limit - received.size());
+    while (inbox.room() > 0) {
+        std::size_t room = std::min(sizeof chunk, inbox.room());
         ssize_t n = ::recv(fd, chunk, room, MSG_DONTWAIT);
         if (n > 0) {
-            received.append(chunk, static_cast<std::size_t>(n));
+            inbox.append(chunk, static_cast<std::size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR)

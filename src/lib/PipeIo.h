@@ -21,6 +21,8 @@
 #include <cstddef>
 #include <string>
 
+#include "PipeInbox.h"
+
 namespace qx::detail {
 
 // The pipe directory, open; fd -1 (and `why` set) when it cannot be trusted or made.
@@ -80,10 +82,10 @@ enum class ClientAttempt { Connected, Busy, NotFound, Refused };
 // `claimFd` the held claim. `why` says what was refused.
 ClientAttempt connectClient(const std::string& stem, bool anyServer, int& fd, int& claimFd, std::string& why);
 
-// Appends what can be read now without waiting, but never beyond `limit` bytes in `received`.
-// Returns false when the other end has gone (or the connection failed); what arrived before that is
-// still appended.
-bool pullAvailable(int fd, std::string& received, std::size_t limit);
+// Adds what can be read now without waiting to `inbox`, never more than it has room for. Returns
+// false when the other end has gone (or the connection failed); what arrived before that is still
+// added.
+bool pullAvailable(int fd, PipeInbox& inbox);
 // Waits until `fd` is readable (or hung up) for at most `ms` (< 0: 100 ms slices without limit), giving
 // up when `abort` is set. True when readable.
 bool waitReadable(int fd, int ms, const std::atomic<bool>& abort);

@@ -102,10 +102,6 @@ bool mayWrite(const fs::path& path, const struct stat& status) {
            ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-bool hasLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
 // The default of a text read, as Windows hands it back: without trailing spaces.
 std::string_view trimTrailingSpaces(std::string_view text) {
     while (!text.empty() && text.back() == ' ')
@@ -459,10 +455,7 @@ ProfileWriteResult Profile::edit(std::string_view file,
 
 ProfileWriteResult Profile::writeString(std::string_view file, std::string_view section, std::string_view key,
                                         std::optional<std::string_view> value) {
-    std::string_view keyName = trimProfileBlanks(key);
-    if (hasLineBreak(section) || section.find(']') != std::string_view::npos || hasLineBreak(key) ||
-        key.find('=') != std::string_view::npos || keyName.starts_with(';') || keyName.starts_with('[') ||
-        (value && hasLineBreak(*value)))
+    if (!profileWriteReadsBack(section, key, value))
         return ProfileWriteError::NotReadBack;
     return edit(file, [&](std::string_view text) {
         return value ? setProfileValue(text, section, key, *value) : removeProfileKey(text, section, key);

@@ -58,6 +58,10 @@ std::string_view lineEndOf(std::string_view text) {
     return "\r\n";
 }
 
+bool hasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
 bool endsWithLineEnd(std::string_view text) {
     return !text.empty() && (text.back() == '\n' || text.back() == '\r');
 }
@@ -206,6 +210,14 @@ std::optional<std::string_view> findProfileValue(std::string_view text, std::str
     ProfileSeek seek(section, key);
     seek.feed(text);
     return seek.value;
+}
+
+bool profileWriteReadsBack(std::string_view section, std::string_view key,
+                           std::optional<std::string_view> value) {
+    const std::string_view keyName = trimProfileBlanks(key);
+    return !hasLineBreak(section) && section.find(']') == std::string_view::npos && !hasLineBreak(key) &&
+           key.find('=') == std::string_view::npos && !keyName.starts_with(';') &&
+           !keyName.starts_with('[') && !(value && hasLineBreak(*value));
 }
 
 std::string setProfileValue(std::string_view text, std::string_view section, std::string_view key,

@@ -116,6 +116,13 @@ private:
     std::vector<Entry> m_keys;      // key lines of those sections, hashed with their header's offset
 };
 
+// Whether `key`=`value` written into `section` would be read back by these names: false for a line
+// break anywhere, ']' in the section, '=' in the key or a key beginning with ';' or '[' (blanks cut).
+// A null value (a deletion) is judged by its names alone. What a read gives back is the value with
+// its blanks cut and one pair of outer quotes stripped, as for every value.
+bool profileWriteReadsBack(std::string_view section, std::string_view key,
+                           std::optional<std::string_view> value);
+
 // Edits of a profile text that keep every byte they do not need to change. The new line end is the
 // text's own (LF when its first line ends in LF alone), CRLF otherwise.
 //

@@ -59,6 +59,7 @@ TEST_F(ProfileCommandTest, RefusedWritesSayWhichRule) {
         {{"set", "a.ini", "S]x", "k", "v"}, "section name with ']'"},
         {{"set", "a.ini", "S", "k=1", "v"}, "key with '='"},
         {{"set", "a.ini", "S", ";k", "v"}, "key beginning with ';' or '['"},
+        {{"set", "a.ini", "S", "\v\x1a[k", "v"}, "key beginning with ';' or '['"},
         {{"set", "a.ini", "S", "k", "two\nlines"}, "line break"},
         {{"set", sandbox.path("missing/a.ini").string(), "S", "k", "v"}, "missing does not exist"},
         {{"set", "dir.ini", "S", "k", "v"}, "dir.ini is not a regular file"},

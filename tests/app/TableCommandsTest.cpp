@@ -1,11 +1,14 @@
 #include "TableCommands.h"
 
+#include <CLI/CLI.hpp>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -14,6 +17,7 @@
 #include "PeerTools.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "TableCommandLine.h"
 
 namespace qx {
 namespace {
@@ -95,6 +99,18 @@ TEST_F(TableCommandsTest, DbfPrintsFieldsByPositionAndEscapesWhatWouldBreakTheLi
               "NAME C 3 0\nNAME C 3 0\nLINES C 3 0\nCTRL C 6 0\nNUL C 5 0\n\n"
               "1 - a\\|b|x\\\\y|1\\n2|t\\tu\\x01\\x7f;|a\\x00b\n");
     EXPECT_EQ(err, "");
+
+    // A field's type is a byte of the header like its name: a line end is escaped, and JSON takes a
+    // byte that is no UTF-8 as Latin-1 instead of failing the whole command.
+    std::filesystem::path types =
+        sandbox.file("types.dbf", test::rawTable({{"A", '\n', 1}, {"B", '\xe9', 1}}, {" xy"}));
+    ASSERT_EQ(dbf(types), 0) << err;
+    EXPECT_THAT(out, ::testing::StartsWith("A \\n 1 0\nB \xe9 1 0\n\n1 - "));
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4);
+    std::ostringstream json, jsonErr;
+    ASSERT_EQ(printTable(types, json, jsonErr, TableFormat::Json), 0) << jsonErr.str();
+    EXPECT_THAT(json.str(), HasSubstr(R"("name":"A","type":"\n")"));
+    EXPECT_THAT(json.str(), HasSubstr("\"name\":\"B\",\"type\":\"\xc3\xa9\""));
 }
 
 // A FoxPro date-time is a Julian day and the milliseconds of that day; a day that no calendar date
@@ -183,6 +199,47 @@ t.close()
     EXPECT_EQ(printAlarmList(profile, paths, prompts, listed, why), 0);
     EXPECT_EQ(listed.str(), "10  Alarm 10\n13  Alarm 13\n");
     EXPECT_EQ(prompts.warnings().size(), 2u);
+}
+
+// The command line as main parses it: one table, the switch anywhere, anything else a usage error.
+TEST(TableCommandLine, TakesOneTableAndTheJsonSwitchAndRefusesTheRest) {
+    struct Case {
+        std::vector<std::string> words;
+        bool parses;
+        std::string file;
+        TableFormat format;
+    };
+    const Case cases[] = {
+        {{"dbf", "a.dbf"}, true, "a.dbf", TableFormat::Text},
+        {{"dbf", "a.dbf", "--json"}, true, "a.dbf", TableFormat::Json},
+        {{"dbf", "--json", "--", "-x.dbf"}, true, "-x.dbf", TableFormat::Json},
+        {{"dbf"}, false, "", TableFormat::Text},
+        {{"dbf", "a.dbf", "b.dbf"}, false, "", TableFormat::Text},
+        {{"dbf", "--xml", "a.dbf"}, false, "", TableFormat::Text},
+    };
+    for (const Case& c : cases) {
+        CLI::App app{"qxmover"};
+        TableCommandOptions options;
+        CLI::App* dbf = addTableCommand(app, options);
+        std::vector<std::string> args{"qxmover"};
+        args.insert(args.end(), c.words.begin(), c.words.end());
+        std::vector<char*> argv;
+        for (std::string& word : args)
+            argv.push_back(word.data());
+        bool parsed = true;
+        try {
+            app.parse(static_cast<int>(argv.size()), argv.data());
+        } catch (const CLI::ParseError&) {
+            parsed = false;
+        }
+        const std::string line = ::testing::PrintToString(c.words);
+        ASSERT_EQ(parsed, c.parses) << line;
+        if (!parsed)
+            continue;
+        EXPECT_TRUE(*dbf) << line;
+        EXPECT_EQ(options.file, c.file) << line;
+        EXPECT_EQ(options.format(), c.format) << line;
+    }
 }
 
 }  // namespace
