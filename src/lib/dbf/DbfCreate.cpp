@@ -113,9 +113,7 @@ std::vector<unsigned char> newTableBytes(std::span<const FieldDescription> field
         if (recordLength > kMaxRecordLength)
             return {};
     }
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    std::tm local = io::localNow();
     bytes[kVersionAt] = kDbase3;
     bytes[kUpdateDateAt] = static_cast<unsigned char>(local.tm_year);
     bytes[kUpdateDateAt + 1] = static_cast<unsigned char>(local.tm_mon + 1);

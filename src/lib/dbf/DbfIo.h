@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <span>
 
@@ -57,6 +59,11 @@ bool relock(Handle file, std::uint64_t start, std::uint64_t length, LockKind to,
 // Whether locks over one open's ranges merge and split (true) or must be released exactly as they
 // were taken and never overlap one another (false).
 extern const bool kLocksMerge;
+
+// The local date and time now.
+std::tm localNow();
+// The steady clock, read cheaply with a resolution of a few milliseconds.
+std::chrono::steady_clock::time_point coarseNow();
 
 inline void storeLe32(unsigned char* to, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)

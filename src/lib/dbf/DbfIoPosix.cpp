@@ -122,6 +122,21 @@ bool syncData(Handle file) {
     return ::fdatasync(int(file)) == 0;
 }
 
+std::tm localNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+std::chrono::steady_clock::time_point coarseNow() {
+    // The coarse clock costs no system call; its few milliseconds of resolution are enough here.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
+                                                 std::chrono::nanoseconds(now.tv_nsec));
+}
+
 namespace {
 
 // Open-file-description locks (F_OFD_*): they belong to the open file, not to the process.

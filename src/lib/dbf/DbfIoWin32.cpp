@@ -158,6 +158,17 @@ bool syncData(Handle file) {
     return FlushFileBuffers(handleOf(file));
 }
 
+std::tm localNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_s(&local, &now);
+    return local;
+}
+
+std::chrono::steady_clock::time_point coarseNow() {
+    return std::chrono::steady_clock::now();
+}
+
 LockResult lockRange(Handle file, std::uint64_t start, std::uint64_t size, LockKind kind, bool wait) {
     OVERLAPPED where = at(start);
     DWORD flags =

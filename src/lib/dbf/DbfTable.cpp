@@ -189,20 +189,8 @@ bool Table::go(std::uint32_t recordNumber) {
     return true;
 }
 
-namespace {
-
-std::chrono::steady_clock::time_point coarseNow() {
-    // The coarse clock costs no system call; its few milliseconds of resolution are enough here.
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
-                                                 std::chrono::nanoseconds(now.tv_nsec));
-}
-
-}  // namespace
-
 const char* Table::readAhead(std::uint32_t recordNumber) {
-    auto now = coarseNow();
+    auto now = io::coarseNow();
     if (recordNumber >= m_aheadFirst && recordNumber - m_aheadFirst < m_aheadCount &&
         now - m_aheadReadAt < kReadAheadLifetime)
         return m_ahead.data() + std::size_t(recordNumber - m_aheadFirst) * m_header.recordLength;

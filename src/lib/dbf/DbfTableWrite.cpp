@@ -77,9 +77,7 @@ bool Table::setDeleted(bool deleted) {
 void Table::stampUpdateDate() {
     if (m_dateStamped)
         return;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    std::tm local = io::localNow();
     unsigned char date[3] = {static_cast<unsigned char>(local.tm_year),
                              static_cast<unsigned char>(local.tm_mon + 1),
                              static_cast<unsigned char>(local.tm_mday)};
