@@ -41,21 +41,11 @@ std::string lowerAscii(std::string text) {
 std::mutex gInstancesLock;
 std::map<std::string, int> gInstances;
 
+std::vector<unsigned char> processUserSid(DWORD pid);
+
 // The token user of this process, for the security descriptors below; empty when it cannot be read.
 std::vector<unsigned char> processUserSid() {
-    HANDLE token = nullptr;
-    std::vector<unsigned char> sid;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return sid;
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<unsigned char> buffer(size);
-    if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
-        PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-        sid.assign(static_cast<unsigned char*>(user), static_cast<unsigned char*>(user) + GetLengthSid(user));
-    }
-    CloseHandle(token);
-    return sid;
+    return processUserSid(GetCurrentProcessId());
 }
 
 // Everyone may read and write a public pipe, and nothing more: no new instances (FILE_APPEND_DATA is
@@ -98,20 +88,39 @@ struct PublicSecurity {
         (FILE_GENERIC_READ | FILE_GENERIC_WRITE) & ~FILE_CREATE_PIPE_INSTANCE;
 };
 
-// A private client talks only to a server of its own account, of the system or of the administrators:
-// the pipe's owner is the account that made it.
+// The token user of process `pid`; empty when it cannot be read.
+std::vector<unsigned char> processUserSid(DWORD pid) {
+    std::vector<unsigned char> sid;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process)
+        return sid;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<unsigned char> buffer(size);
+        if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+            PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+            sid.assign(static_cast<unsigned char*>(user),
+                       static_cast<unsigned char*>(user) + GetLengthSid(user));
+        }
+        CloseHandle(token);
+    }
+    CloseHandle(process);
+    return sid;
+}
+
+// A private client talks only to a server process of its own account or of the system; a server
+// whose account cannot be read is not trusted.
 bool serverTrusted(HANDLE pipe) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(pipe, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
+    ULONG pid = 0;
+    if (!GetNamedPipeServerProcessId(pipe, &pid))
         return false;
+    std::vector<unsigned char> server = processUserSid(pid);
     std::vector<unsigned char> user = processUserSid();
-    bool trusted = owner && ((!user.empty() && EqualSid(owner, user.data())) ||
-                             IsWellKnownSid(owner, WinLocalSystemSid) ||
-                             IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
-    LocalFree(descriptor);
-    return trusted;
+    if (server.empty() || user.empty())
+        return false;
+    return EqualSid(server.data(), user.data()) || IsWellKnownSid(server.data(), WinLocalSystemSid);
 }
 
 bool isLocal(const std::string& host) {
@@ -390,7 +399,8 @@ bool clientWithin(PipeEnd& p, int ms) {
         HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_FLAG_OVERLAPPED, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
-            if (!p.isPublic && !qx::detail::serverTrusted(h)) {
+            // On another machine the network's own authentication stands for the server.
+            if (!p.isPublic && qx::detail::isLocal(p.host) && !qx::detail::serverTrusted(h)) {
                 CloseHandle(h);
                 p.why = "pipe " + p.name + " is served by another account";
                 return false;
