@@ -127,6 +127,11 @@ bool flushComm(CommDevice& device) {
 
 namespace {
 
+// A read that its timeouts end is no failure: it gives the bytes that came (Wine reports it so).
+bool timedOut(DWORD error) {
+    return error == ERROR_TIMEOUT || error == WAIT_TIMEOUT || error == ERROR_SEM_TIMEOUT;
+}
+
 // Waits for an overlapped transfer begun (or refused) by `started`; the bytes moved or -1. Close
 // releases the wait: the transfer is then cancelled and -1 returned.
 int finish(CommDevice& device, OVERLAPPED& transfer, BOOL started, DWORD done) {
@@ -134,7 +139,10 @@ int finish(CommDevice& device, OVERLAPPED& transfer, BOOL started, DWORD done) {
         ResetEvent(transfer.hEvent);
         return int(done);
     }
-    if (GetLastError() != ERROR_IO_PENDING)
+    DWORD error = GetLastError();
+    if (timedOut(error))
+        return int(done);
+    if (error != ERROR_IO_PENDING)
         return -1;
     while (WaitForSingleObject(transfer.hEvent, 100) != WAIT_OBJECT_0 || device.closing.load()) {
         if (device.closing.load()) {
@@ -144,8 +152,9 @@ int finish(CommDevice& device, OVERLAPPED& transfer, BOOL started, DWORD done) {
         }
     }
     BOOL ok = GetOverlappedResult(device.handle, &transfer, &done, FALSE);
+    bool endedByTimeout = !ok && timedOut(GetLastError());
     ResetEvent(transfer.hEvent);
-    return ok ? int(done) : -1;
+    return ok || endedByTimeout ? int(done) : -1;
 }
 
 }  // namespace
