@@ -71,8 +71,7 @@ TEST(DosFileWin32, LogFilesOfSeveralWritersOnlyGrowAtTheirEnd) {
 
 TEST(DosFileWin32, LinesPositionsAndCounts) {
     Sandbox sandbox;
-    std::string file =
-        sandbox.file("lines.txt", "first\r\nsecond\nstill\r\n\r\nlast").string();
+    std::string file = sandbox.file("lines.txt", "first\r\nsecond\nstill\r\n\r\nlast").string();
     CDosFile dos(file.c_str());
     ASSERT_EQ(dos.Open(R | DN), 1);
     char line[64];

@@ -22,7 +22,8 @@ struct CommandResult {
 // The peer programs are Linux programs: a test that needs them is skipped on Windows, with this
 // reason, from the point where it would run one.
 #ifdef _WIN32
-#define QX_SKIP_WITHOUT_LINUX_PEERS() GTEST_SKIP() << "the peer programs (python3-dbf, shapelib, GDAL) run only on Linux"
+#define QX_SKIP_WITHOUT_LINUX_PEERS() \
+    GTEST_SKIP() << "the peer programs (python3-dbf, shapelib, GDAL) run only on Linux"
 #else
 #define QX_SKIP_WITHOUT_LINUX_PEERS() static_cast<void>(0)
 #endif
