@@ -66,9 +66,9 @@ int CDatabase::Open(const char* table) {
     if (table == nullptr || *table == '\0')
         return 0;
     auto options = qx::dbf::tableOptions();
-    auto opened = qx::dbf::Table::open(table, options);
+    auto opened = qx::dbf::Table::open(qx::dbf::io::pathOf(table), options);
     if (!opened && !hasExtension(table))
-        opened = qx::dbf::Table::open(std::string(table) + ".dbf", options);
+        opened = qx::dbf::Table::open(qx::dbf::io::pathOf((std::string(table) + ".dbf").c_str()), options);
     if (!opened)
         return 0;
     m_state->open = std::make_shared<qx::detail::OpenDatabase>();
@@ -112,7 +112,7 @@ int CDatabase::Create(const char* table, const FIELD4INFO* fields) {
     bool created = false;
     // The field list is checked before the table that is there goes: an invalid list leaves it whole.
     if (table != nullptr && *table != '\0' && !descriptions.empty())
-        created = qx::dbf::Table::create(table, descriptions, qx::dbf::tableOptions(),
+        created = qx::dbf::Table::create(qx::dbf::io::pathOf(table), descriptions, qx::dbf::tableOptions(),
                                          qx::dbf::CreateMode::Replace) != nullptr;
     if (!created) {
         errorBox("CDatabase::Create");

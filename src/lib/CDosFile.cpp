@@ -1,25 +1,26 @@
 #include "qxclass/CDosFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "FileSharing.h"
+#include "DosFileIo.h"
 
 namespace {
 
-int accessFlags(int mode) {
+// The access of `mode` into `sharing`; false for an unknown access value.
+bool accessOf(int mode, qx::detail::SharingRequest& sharing) {
     switch (mode & 0x0f) {
         case CDosFile::OF_READ:
-            return O_RDONLY;
+            sharing.reads = true;
+            return true;
         case CDosFile::OF_WRITE:
-            return O_WRONLY;
+            sharing.writes = true;
+            return true;
         case CDosFile::OF_READWRITE:
-            return O_RDWR;
+            sharing.reads = sharing.writes = true;
+            return true;
         default:
-            return -1;
+            return false;
     }
 }
 
@@ -70,68 +71,45 @@ int CDosFile::OpenFile(int mode, bool create) {
     if (!m_name)
         return 0;
     Close();
-    int flags = accessFlags(mode);
-    qx::detail::SharingRequest sharing;
-    if (flags < 0 || !sharingOf(mode, sharing))
+    qx::detail::DosOpenRequest request;
+    if (!accessOf(mode, request.sharing) || !sharingOf(mode, request.sharing))
         return 0;
-    sharing.reads = flags != O_WRONLY;
-    sharing.writes = flags != O_RDONLY;
-    sharing.truncates = create;
+    request.sharing.truncates = request.create = create;
     // A log file only ever grows at its end: every write lands there in one piece, whatever other
     // processes append at the same time.
-    if (m_append && sharing.writes)
-        flags |= O_APPEND;
-    // Create never empties the file before the sharing rule has let it in: a file that another
-    // process holds exclusively keeps its contents.
-    int fd = ::open(m_name, flags | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
-    if (fd < 0)
+    request.append = m_append && request.sharing.writes;
+    int fd = -1, markFd = -1;
+    if (!qx::detail::openDosFile(m_name, request, fd, markFd))
         return 0;
-    int markFd = sharing.reads ? fd : ::open(m_name, O_RDONLY | O_CLOEXEC);
-    bool claimed = qx::detail::claimSharing(fd, markFd, sharing, [&] {
-        if (!create)
-            return true;
-        if (sharing.writes)
-            return ::ftruncate(fd, 0) == 0;
-        int writer = ::open(m_name, O_WRONLY | O_TRUNC | O_CLOEXEC);
-        return writer >= 0 && ::close(writer) == 0;
-    });
-    if (!claimed) {
-        if (markFd >= 0 && markFd != fd)
-            ::close(markFd);
-        ::close(fd);
-        return 0;
-    }
     m_fd = fd;
-    m_markFd = markFd != fd ? markFd : -1;
+    m_markFd = markFd;
     return 1;
 }
 
 int CDosFile::Close() {
     if (m_fd < 0)
         return 0;
-    int result = ::close(m_fd);
-    if (m_markFd >= 0)
-        ::close(m_markFd);
+    bool closed = qx::detail::closeDosFile(m_fd, m_markFd);
     m_fd = m_markFd = -1;
-    return result == 0 ? 1 : 0;
+    return closed ? 1 : 0;
 }
 
 int CDosFile::Seek(long pos) {
     if (m_fd < 0 || pos < 0)
         return 0;
-    return ::lseek(m_fd, pos, SEEK_SET) == pos ? 1 : 0;
+    return qx::detail::seekDosFile(m_fd, pos, qx::detail::SeekFrom::Start) == pos ? 1 : 0;
 }
 
 int CDosFile::SeekEof() {
     if (m_fd < 0)
         return 0;
-    return ::lseek(m_fd, 0, SEEK_END) >= 0 ? 1 : 0;
+    return qx::detail::seekDosFile(m_fd, 0, qx::detail::SeekFrom::End) >= 0 ? 1 : 0;
 }
 
 long CDosFile::GetPos() {
     if (m_fd < 0)
         return -1;
-    off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    std::int64_t pos = qx::detail::seekDosFile(m_fd, 0, qx::detail::SeekFrom::Current);
     return pos < 0 ? -1 : static_cast<long>(pos);
 }
 
@@ -141,9 +119,7 @@ int CDosFile::Read(void* buf, std::size_t count, std::size_t& done) {
         return 0;
     auto* bytes = static_cast<char*>(buf);
     while (done < count) {
-        ssize_t n = ::read(m_fd, bytes + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        std::int64_t n = qx::detail::readDosFile(m_fd, bytes + done, count - done);
         if (n < 0) {
             done = 0;
             return 0;
@@ -166,9 +142,7 @@ int CDosFile::Write(const void* buf, std::size_t count, std::size_t& done) {
         return 0;
     const auto* bytes = static_cast<const char*>(buf);
     while (done < count) {
-        ssize_t n = ::write(m_fd, bytes + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
+        std::int64_t n = qx::detail::writeDosFile(m_fd, bytes + done, count - done);
         if (n <= 0)
             return 0;
         done += static_cast<std::size_t>(n);
@@ -201,7 +175,8 @@ int CDosFile::ReadLine(char* buf, std::size_t size) {
     // the line there, and a piece that fills the buffer exactly and is followed by CR LF is a whole
     // line, so the next call does not return an empty one for its line end.
     char after[2] = {};
-    ssize_t more = n > 0 ? ::pread(m_fd, after, sizeof after, start + static_cast<long>(n)) : 0;
+    std::int64_t more =
+        n > 0 ? qx::detail::readDosFileAt(m_fd, after, sizeof after, start + static_cast<long>(n)) : 0;
     if (more >= 1 && buf[n - 1] == '\r' && after[0] == '\n') {
         buf[n - 1] = '\0';
         return Seek(start + static_cast<long>(n) + 1);

@@ -1,5 +1,6 @@
 #include "CommMode.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <sstream>
@@ -182,21 +183,20 @@ bool parseCommMode(const std::string& text, CommMode& out) {
     return ok;
 }
 
-std::string commDevicePath(const std::string& name) {
+std::string bareDeviceName(const std::string& name) {
     std::string device = name;
     if (device.rfind("\\\\.\\", 0) == 0 || device.rfind("\\\\?\\", 0) == 0)
         device = device.substr(4);
     if (!device.empty() && device.back() == ':')
         device.pop_back();
+    return device;
+}
+
+int comPortNumber(const std::string& device) {
     std::string low = lower(device);
-    if (low.size() > 3 && low.compare(0, 3, "com") == 0 && allDigits(low.substr(3))) {
-        int number = std::atoi(low.c_str() + 3);
-        if (number >= 1)
-            return "/dev/ttyS" + std::to_string(number - 1);
-    }
-    if (!device.empty() && device[0] == '/')
-        return device;
-    return "/dev/" + device;
+    if (low.size() > 3 && low.compare(0, 3, "com") == 0 && allDigits(low.substr(3)))
+        return std::max(0, std::atoi(low.c_str() + 3));
+    return 0;
 }
 
 }  // namespace qx::detail

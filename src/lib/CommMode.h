@@ -23,8 +23,9 @@ struct CommMode {
 // False, and `out` untouched, for anything else.
 bool parseCommMode(const std::string& text, CommMode& out);
 
-// The path of serial device `name`: "COMn" (any letter case, optionally "\\.\" before and ":" after)
-// is /dev/ttyS(n-1); an absolute path stays; any other name lies under /dev/.
-std::string commDevicePath(const std::string& name);
+// `name` without a "\\.\" or "\\?\" in front and a ":" behind.
+std::string bareDeviceName(const std::string& name);
+// n for "COMn" (any letter case, n >= 1), else 0.
+int comPortNumber(const std::string& device);
 
 }  // namespace qx::detail

@@ -46,7 +46,7 @@ protected:
 };
 
 TEST_F(CDatabaseTest, OpenOfAMissingFileFailsSilentlyAndALaterOpenWorks) {
-    EXPECT_EQ(db.Open(sandbox.path("missing.dbf").c_str()), 0);
+    EXPECT_EQ(db.Open(sandbox.path("missing.dbf").string().c_str()), 0);
     EXPECT_EQ(db.RecCount(), 0u);
     EXPECT_EQ(db.IsField("NAME"), 0);
     EXPECT_THAT(boxes.boxes(), IsEmpty());
@@ -57,8 +57,8 @@ TEST_F(CDatabaseTest, OpenOfAMissingFileFailsSilentlyAndALaterOpenWorks) {
 
 TEST_F(CDatabaseTest, OpenAddsTheDbfExtensionToANameWithout) {
     people();
-    EXPECT_EQ(db.Open(sandbox.path("people").c_str()), 1);
-    EXPECT_EQ(db.Open(sandbox.path("people.txt").c_str()), 0);
+    EXPECT_EQ(db.Open(sandbox.path("people").string().c_str()), 1);
+    EXPECT_EQ(db.Open(sandbox.path("people.txt").string().c_str()), 0);
 }
 
 TEST_F(CDatabaseTest, SecondOpenReplacesTheFieldCacheOfTheFirst) {

@@ -27,7 +27,7 @@ protected:
     }
     static constexpr std::size_t kHeader = 32 + 2 * 32 + 1;
 
-    int open(const std::string& bytes) { return db.Open(sandbox.file("t.dbf", bytes).c_str()); }
+    int open(const std::string& bytes) { return db.Open(sandbox.file("t.dbf", bytes).string().c_str()); }
 
     Sandbox sandbox;
     ErrorBoxRecorder boxes;
@@ -128,6 +128,7 @@ TEST_F(DbfBrokenTableTest, AFieldOfLengthZeroHoldsNothingAndTheOthersAreRead) {
     EXPECT_THAT(boxes.boxes(), ::testing::IsEmpty());
     EXPECT_EQ(db.Replace("NONE", 5), 0);  // no digit fits
     db.Close();
+    QX_SKIP_WITHOUT_LINUX_PEERS();
     auto peer = qx::test::runPython(sandbox, R"(
 import sys, dbfread
 print([list(r.values()) for r in dbfread.DBF(sys.argv[1])])

@@ -34,6 +34,8 @@ for r in dbfread.DBF(sys.argv[1], ignore_missing_memofile=True):
 
 class DbfFoxProTest : public ::testing::Test {
 protected:
+    void SetUp() override { QX_SKIP_WITHOUT_LINUX_PEERS(); }
+
     std::string make(const std::string& rows) {
         std::string file = sandbox.path("fox.dbf").string();
         CommandResult made = runPython(sandbox,

@@ -63,6 +63,8 @@ std::string ourDump(CDatabase& db) {
 
 class DbfPeerTest : public ::testing::Test {
 protected:
+    void SetUp() override { QX_SKIP_WITHOUT_LINUX_PEERS(); }
+
     void expectSameAsDbfread(const std::string& file) {
         SCOPED_TRACE(file);
         CommandResult peer = runPython(sandbox, kDbfreadDump, {file});

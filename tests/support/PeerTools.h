@@ -19,6 +19,15 @@ struct CommandResult {
     std::string output;  // standard output and standard error together
 };
 
+// The peer programs are Linux programs: a test that needs them is skipped on Windows, with this
+// reason, from the point where it would run one.
+#ifdef _WIN32
+#define QX_SKIP_WITHOUT_LINUX_PEERS() \
+    GTEST_SKIP() << "the peer programs (python3-dbf, shapelib, GDAL) run only on Linux"
+#else
+#define QX_SKIP_WITHOUT_LINUX_PEERS() static_cast<void>(0)
+#endif
+
 inline std::string shellQuote(std::string_view text) {
     std::string quoted = "'";
     for (char c : text) {
@@ -30,17 +39,27 @@ inline std::string shellQuote(std::string_view text) {
     return quoted + "'";
 }
 
+#ifdef _WIN32
+#define POPEN ::_popen
+#else
+#define POPEN ::popen
+#endif
+
 inline CommandResult runCommand(const std::string& command) {
     CommandResult result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    FILE* pipe = POPEN((command + " 2>&1").c_str(), "r");
     if (!pipe)
         return result;
     char buffer[4096];
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
         result.output.append(buffer, n);
+#ifdef _WIN32
+    result.exitCode = ::_pclose(pipe);
+#else
     int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     return result;
 }
 

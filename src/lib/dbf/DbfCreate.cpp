@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -117,9 +113,7 @@ std::vector<unsigned char> newTableBytes(std::span<const FieldDescription> field
         if (recordLength > kMaxRecordLength)
             return {};
     }
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    std::tm local = io::localNow();
     bytes[kVersionAt] = kDbase3;
     bytes[kUpdateDateAt] = static_cast<unsigned char>(local.tm_year);
     bytes[kUpdateDateAt + 1] = static_cast<unsigned char>(local.tm_mon + 1);
@@ -144,38 +138,11 @@ std::unique_ptr<Table> Table::create(const std::filesystem::path& file,
     std::vector<unsigned char> bytes = newTableBytes(fields, options.codePage);
     if (bytes.empty())
         return nullptr;
-    struct stat old {};
-    bool replacing = mode == CreateMode::Replace && ::lstat(file.c_str(), &old) == 0;
-    if (!replacing) {
-        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0)
-            return nullptr;
-        bool written = io::writeAt(fd, bytes.data(), bytes.size(), 0);
-        written = ::close(fd) == 0 && written;
-        if (!written) {
-            ::unlink(file.c_str());
-            return nullptr;
-        }
-        return open(file, options);
-    }
-    // The new table is written beside the old one and takes its name in one step, so the old one
-    // stays as it was when the new one cannot be written. It keeps the old file's access rights (and,
-    // for root, its owner), as the programs sharing the table expect them.
-    std::string temporary = file.string() + ".XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    bool replacing = mode == CreateMode::Replace && io::exists(file);
+    // A replaced table keeps its name until the new one is whole (see io::replace).
+    bool written = replacing ? io::replace(file, bytes) : io::createNew(file, bytes);
+    if (!written)
         return nullptr;
-    if (S_ISREG(old.st_mode)) {
-        // Neither failure is fatal: the table is still ours to write.
-        if (::geteuid() != 0 || ::fchown(fd, old.st_uid, old.st_gid) == 0)
-            ::fchmod(fd, old.st_mode & 07777);
-    }
-    bool written = io::writeAt(fd, bytes.data(), bytes.size(), 0);
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return nullptr;
-    }
     return open(file, options);
 }
 }  // namespace qx::dbf

@@ -1,8 +1,6 @@
 #include "DbfLock.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <thread>
 
 namespace qx::dbf {
@@ -26,42 +24,63 @@ ByteRange LockConvention::append() const {
     return {m_base, 1};
 }
 
-TableLocks::TableLocks(int fd, LockConvention convention, LockPatience patience)
-    : m_fd(fd), m_convention(convention), m_patience(patience) {}
+TableLocks::TableLocks(io::Handle file, LockConvention convention, LockPatience patience)
+    : m_file(file), m_convention(convention), m_patience(patience) {}
+
+bool TableLocks::holds(ByteRange range) const {
+    return std::find_if(m_held.begin(), m_held.end(), [&](const ByteRange& held) {
+               return held.start == range.start && held.length == range.length;
+           }) != m_held.end();
+}
 
 bool TableLocks::take(ByteRange range) {
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = off_t(range.start);
-    lock.l_len = off_t(range.length);
+    // Where locks do not merge, a second lock over our own range would conflict with the first.
+    if (holds(range))
+        return true;
     int attempts = m_patience.attempts < 1 ? 1 : m_patience.attempts;
     for (int attempt = 1;; ++attempt) {
-        if (fcntl(m_fd, F_OFD_SETLK, &lock) == 0)
+        io::LockResult result =
+            io::lockRange(m_file, range.start, range.length, io::LockKind::Exclusive, false);
+        if (result == io::LockResult::Taken) {
+            m_held.push_back(range);
             return true;
-        if (errno == EINTR)
-            continue;
-        // Only a lock held elsewhere is worth waiting for; a descriptor without write access is not.
-        if ((errno != EAGAIN && errno != EACCES) || attempt >= attempts)
+        }
+        if (result == io::LockResult::Failed || attempt >= attempts)
             return false;
         std::this_thread::sleep_for(m_patience.pause);
     }
 }
 
 void TableLocks::release(ByteRange range) {
-    struct flock lock {};
-    lock.l_type = F_UNLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = off_t(range.start);
-    lock.l_len = off_t(range.length);
-    while (fcntl(m_fd, F_OFD_SETLK, &lock) != 0 && errno == EINTR) {
-    }
+    auto held = std::find_if(m_held.begin(), m_held.end(), [&](const ByteRange& lock) {
+        return lock.start == range.start && lock.length == range.length;
+    });
+    if (held == m_held.end())
+        return;
+    m_held.erase(held);
+    io::unlockRange(m_file, range.start, range.length);
 }
 
 bool TableLocks::lockTable() {
     if (m_holdsTable)
         return true;
-    m_holdsTable = take(m_convention.table());
+    ByteRange table = m_convention.table();
+    if (io::kLocksMerge) {
+        m_holdsTable = take(table);
+        return m_holdsTable;
+    }
+    // Our own record and append locks lie inside the table lock and would conflict with it: they give
+    // way to it, and come back when it cannot be had.
+    std::vector<ByteRange> inside;
+    for (const ByteRange& held : m_held)
+        if (held.start >= table.start && held.start + held.length <= table.start + table.length)
+            inside.push_back(held);
+    for (const ByteRange& range : inside)
+        release(range);
+    m_holdsTable = take(table);
+    if (!m_holdsTable)
+        for (const ByteRange& range : inside)
+            take(range);
     return m_holdsTable;
 }
 
@@ -85,69 +104,35 @@ void TableLocks::unlockAppend() {
 
 void TableLocks::unlockAll() {
     // Every lock of the conventions goes, but not the in-use lock, which lives as long as the table.
-    release({0, kInUseLockAt});
-    release({kInUseLockAt + 1, 0});
+    while (!m_held.empty())
+        release(m_held.back());
     m_holdsTable = false;
 }
 
-namespace {
-
-bool setInUse(int fd, short type, int command) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = off_t(kInUseLockAt);
-    lock.l_len = 1;
-    for (;;) {
-        if (fcntl(fd, command, &lock) == 0)
-            return true;
-        if (errno != EINTR)
-            return false;
-    }
-}
-
-}  // namespace
-
-namespace {
-
-bool setTransfer(int fd, short type, std::uint32_t first, std::uint32_t count) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = off_t(kTransferLockAt + first);
-    lock.l_len = off_t(count == 0 ? 1 : count);
-    for (;;) {
-        if (fcntl(fd, type == F_UNLCK ? F_OFD_SETLK : F_OFD_SETLKW, &lock) == 0)
-            return true;
-        if (errno != EINTR)
-            return false;
-    }
-}
-
-}  // namespace
-
 bool TableLocks::beginRead(std::uint32_t first, std::uint32_t count) const {
-    return setTransfer(m_fd, F_RDLCK, first, count);
+    return io::lockRange(m_file, kTransferLockAt + first, count == 0 ? 1 : count, io::LockKind::Shared,
+                         true) == io::LockResult::Taken;
 }
 
 bool TableLocks::beginWrite(std::uint32_t first, std::uint32_t count) const {
-    return setTransfer(m_fd, F_WRLCK, first, count);
+    return io::lockRange(m_file, kTransferLockAt + first, count == 0 ? 1 : count, io::LockKind::Exclusive,
+                         true) == io::LockResult::Taken;
 }
 
 void TableLocks::endTransfer(std::uint32_t first, std::uint32_t count) const {
-    setTransfer(m_fd, F_UNLCK, first, count);
+    io::unlockRange(m_file, kTransferLockAt + first, count == 0 ? 1 : count);
 }
 
 bool TableLocks::markInUse() {
-    return setInUse(m_fd, F_RDLCK, F_OFD_SETLKW);
+    return io::lockRange(m_file, kInUseLockAt, 1, io::LockKind::Shared, true) == io::LockResult::Taken;
 }
 
 bool TableLocks::takeSole() {
-    return setInUse(m_fd, F_WRLCK, F_OFD_SETLK);
+    return io::relock(m_file, kInUseLockAt, 1, io::LockKind::Exclusive, false);
 }
 
 void TableLocks::releaseSole() {
-    setInUse(m_fd, F_RDLCK, F_OFD_SETLK);
+    io::relock(m_file, kInUseLockAt, 1, io::LockKind::Shared, true);
 }
 
 }  // namespace qx::dbf

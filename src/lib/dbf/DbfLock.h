@@ -2,6 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <vector>
+
+#include "DbfIo.h"
 
 namespace qx::dbf {
 
@@ -51,13 +54,14 @@ struct LockPatience {
     std::chrono::milliseconds pause{10};
 };
 
-// The byte-range locks of one open table, taken as open-file-description locks (F_OFD_SETLK): they
-// belong to this open file, not to the process, so two tables open in one process exclude each other
-// just as two programs do, and closing another descriptor of the same file does not drop them.
-// Write locks need a descriptor opened for writing.
+// The byte-range locks of one open table (io::lockRange): they belong to this open file, not to the
+// process, so two tables open in one process exclude each other just as two programs do, and closing
+// another open of the same file does not drop them. Write locks need a file opened for writing. The
+// locks of the convention taken are remembered and released one by one, as systems whose locks do not
+// merge require.
 class TableLocks {
 public:
-    TableLocks(int fd, LockConvention convention, LockPatience patience);
+    TableLocks(io::Handle file, LockConvention convention, LockPatience patience);
 
     // Each returns false when another open file holds a conflicting lock after all attempts, or when
     // the descriptor does not allow the lock.
@@ -93,11 +97,13 @@ public:
 private:
     bool take(ByteRange range);
     void release(ByteRange range);
+    bool holds(ByteRange range) const;
 
-    int m_fd;
+    io::Handle m_file;
     LockConvention m_convention;
     LockPatience m_patience;
     bool m_holdsTable = false;
+    std::vector<ByteRange> m_held;  // convention locks taken, as taken
 };
 
 }  // namespace qx::dbf

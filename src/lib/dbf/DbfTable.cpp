@@ -1,9 +1,5 @@
 #include "DbfTable.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <ctime>
@@ -32,15 +28,6 @@ bool makeKey(std::string_view name, char (&key)[kFieldNameSize + 1]) {
 // Pack reads and writes records a buffer of this size at a time.
 constexpr std::size_t kScratchBytes = 64 * 1024;
 
-int openTableFile(const std::filesystem::path& file, bool& writable) {
-    // O_NONBLOCK keeps a FIFO given as table name from hanging the open; it is refused below.
-    int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    writable = fd >= 0;
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM || errno == ETXTBSY))
-        fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    return fd;
-}
-
 }  // namespace
 
 std::unique_ptr<Table> Table::open(const std::filesystem::path& file, const TableOptions& options,
@@ -49,32 +36,33 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path& file, const Tabl
     OpenError& error = why ? *why : ignored;
     error = OpenError::None;
     bool writable = false;
-    int fd = openTableFile(file, writable);
-    if (fd < 0) {
-        error = errno == ENOENT || errno == ENOTDIR ? OpenError::NoFile : OpenError::NotReadable;
+    io::OpenFailure failure = io::OpenFailure::None;
+    io::Handle fd = io::openExisting(file, writable, failure);
+    if (fd == io::kNoFile) {
+        error = failure == io::OpenFailure::NoFile       ? OpenError::NoFile
+                : failure == io::OpenFailure::NotRegular ? OpenError::NotRegular
+                                                         : OpenError::NotReadable;
         return nullptr;
     }
     auto fail = [&](OpenError reason) {
-        ::close(fd);
+        io::close(fd);
         error = reason;
         return nullptr;
     };
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    std::int64_t size = io::length(fd);
+    if (size < 0)
         return fail(OpenError::NotReadable);
-    if (!S_ISREG(st.st_mode))
-        return fail(OpenError::NotRegular);
     unsigned char main[kMainHeaderSize];
-    ssize_t got = io::readAt(fd, main, sizeof main, 0);
+    std::int64_t got = io::readAt(fd, main, sizeof main, 0);
     if (got < 0)
         return fail(OpenError::NotReadable);
-    if (got != ssize_t(sizeof main))
+    if (got != std::int64_t(sizeof main))
         return fail(OpenError::NotATable);
     std::uint32_t headerLength = statedHeaderLength(main);
-    if (headerLength < kMainHeaderSize || std::uint64_t(st.st_size) < headerLength)
+    if (headerLength < kMainHeaderSize || std::uint64_t(size) < headerLength)
         return fail(OpenError::NotATable);
     std::vector<unsigned char> headerBytes(headerLength);
-    if (io::readAt(fd, headerBytes.data(), headerLength, 0) != ssize_t(headerLength))
+    if (io::readAt(fd, headerBytes.data(), headerLength, 0) != std::int64_t(headerLength))
         return fail(OpenError::NotReadable);
     auto header = parseHeader(headerBytes);
     if (!header)
@@ -88,7 +76,7 @@ std::unique_ptr<Table> Table::open(const std::filesystem::path& file, const Tabl
     return table;
 }
 
-Table::Table(int fd, bool writable, Header header, const TableOptions& options)
+Table::Table(io::Handle fd, bool writable, Header header, const TableOptions& options)
     : m_fd(fd),
       m_writable(writable),
       m_header(std::move(header)),
@@ -115,7 +103,7 @@ Table::Table(int fd, bool writable, Header header, const TableOptions& options)
 Table::~Table() {
     writePending();
     m_locks.unlockAll();
-    ::close(m_fd);
+    io::close(m_fd);
 }
 
 int Table::fieldIndex(std::string_view name) const {
@@ -150,14 +138,14 @@ std::uint64_t Table::recordOffset(std::uint32_t recordNumber) const {
 
 std::uint32_t Table::readCount() const {
     unsigned char count[4];
-    struct stat st {};
     bool locked = m_locks.beginRead(0, 1);
     bool read = io::readAt(m_fd, count, sizeof count, kRecordCountAt) == 4;
     if (locked)
         m_locks.endTransfer(0, 1);
-    if (!read || ::fstat(m_fd, &st) != 0)
+    std::int64_t length = read ? io::length(m_fd) : -1;
+    if (length < 0)
         return 0;
-    std::uint64_t size = std::uint64_t(st.st_size);
+    std::uint64_t size = std::uint64_t(length);
     std::uint64_t held =
         size > m_header.headerLength ? (size - m_header.headerLength) / m_header.recordLength : 0;
     std::uint64_t stated = io::loadLe32(count);
@@ -172,7 +160,7 @@ std::uint32_t Table::recordCount() {
 bool Table::readRecord(std::uint32_t recordNumber, char* into) const {
     bool locked = m_locks.beginRead(recordNumber, 1);
     bool read = io::readAt(m_fd, into, m_header.recordLength, recordOffset(recordNumber)) ==
-                ssize_t(m_header.recordLength);
+                std::int64_t(m_header.recordLength);
     if (locked)
         m_locks.endTransfer(recordNumber, 1);
     return read;
@@ -201,20 +189,8 @@ bool Table::go(std::uint32_t recordNumber) {
     return true;
 }
 
-namespace {
-
-std::chrono::steady_clock::time_point coarseNow() {
-    // The coarse clock costs no system call; its few milliseconds of resolution are enough here.
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
-                                                 std::chrono::nanoseconds(now.tv_nsec));
-}
-
-}  // namespace
-
 const char* Table::readAhead(std::uint32_t recordNumber) {
-    auto now = coarseNow();
+    auto now = io::coarseNow();
     if (recordNumber >= m_aheadFirst && recordNumber - m_aheadFirst < m_aheadCount &&
         now - m_aheadReadAt < kReadAheadLifetime)
         return m_ahead.data() + std::size_t(recordNumber - m_aheadFirst) * m_header.recordLength;
@@ -225,11 +201,11 @@ const char* Table::readAhead(std::uint32_t recordNumber) {
     m_aheadCount = 0;
     // One shared lock over the whole block: a scan pays two system calls per 64 KiB, not per record.
     bool locked = m_locks.beginRead(recordNumber, wanted);
-    ssize_t got = io::readAt(m_fd, m_ahead.data(), std::size_t(wanted) * m_header.recordLength,
-                             recordOffset(recordNumber));
+    std::int64_t got = io::readAt(m_fd, m_ahead.data(), std::size_t(wanted) * m_header.recordLength,
+                                  recordOffset(recordNumber));
     if (locked)
         m_locks.endTransfer(recordNumber, wanted);
-    if (got < ssize_t(m_header.recordLength))
+    if (got < std::int64_t(m_header.recordLength))
         return nullptr;
     m_aheadFirst = recordNumber;
     m_aheadCount = std::uint32_t(std::size_t(got) / m_header.recordLength);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DbfHeader.h"
+#include "DbfIo.h"
 #include "DbfLock.h"
 
 namespace qx::dbf {
@@ -156,7 +157,7 @@ public:
     bool needsFlush() const { return m_pending || m_unsynced; }
 
 private:
-    Table(int fd, bool writable, Header header, const TableOptions& options);
+    Table(io::Handle fd, bool writable, Header header, const TableOptions& options);
 
     bool readRecord(std::uint32_t recordNumber, char* into) const;
     const char* readAhead(std::uint32_t recordNumber);
@@ -176,7 +177,7 @@ private:
         std::uint32_t index;
     };
 
-    int m_fd;
+    io::Handle m_fd;
     bool m_writable;
     Header m_header;
     TableLocks m_locks;

@@ -1,6 +1,3 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -80,9 +77,7 @@ bool Table::setDeleted(bool deleted) {
 void Table::stampUpdateDate() {
     if (m_dateStamped)
         return;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    std::tm local = io::localNow();
     unsigned char date[3] = {static_cast<unsigned char>(local.tm_year),
                              static_cast<unsigned char>(local.tm_mon + 1),
                              static_cast<unsigned char>(local.tm_mday)};
@@ -160,7 +155,7 @@ bool Table::flush() {
         return false;
     if (!m_unsynced)
         return true;
-    if (::fdatasync(m_fd) != 0)
+    if (!io::syncData(m_fd))
         return false;
     m_unsynced = false;
     return true;
@@ -187,7 +182,7 @@ bool Table::pack() {
     for (std::uint32_t first = 1; ok && first <= count; first += perRead) {
         std::uint32_t n = std::min(perRead, count - first + 1);
         std::size_t bytes = std::size_t(n) * m_header.recordLength;
-        ok = io::readAt(m_fd, m_scratch.data(), bytes, recordOffset(first)) == ssize_t(bytes);
+        ok = io::readAt(m_fd, m_scratch.data(), bytes, recordOffset(first)) == std::int64_t(bytes);
         std::uint32_t keptBefore = kept;
         std::size_t to = 0;
         for (std::uint32_t i = 0; ok && i < n; ++i) {
@@ -206,8 +201,7 @@ bool Table::pack() {
     if (ok) {
         unsigned char end = kEndOfData;
         std::uint64_t endAt = m_header.headerLength + std::uint64_t(kept) * m_header.recordLength;
-        ok = writeHeaderCount(kept) && io::writeAt(m_fd, &end, 1, endAt) &&
-             ::ftruncate(m_fd, off_t(endAt + 1)) == 0;
+        ok = writeHeaderCount(kept) && io::writeAt(m_fd, &end, 1, endAt) && io::truncate(m_fd, endAt + 1);
     }
     if (!hadTableLock)
         m_locks.unlockAll();

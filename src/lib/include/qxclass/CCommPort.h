@@ -11,11 +11,14 @@ struct CommPortState;
 // A serial device opened for exclusive use in raw mode, with its line parameters, read timeouts and
 // block transfers.
 //
-// The device name "COMn" (any letter case) is /dev/ttyS(n-1); an absolute path is used as it is; any
-// other name ("ttyUSB0", "pts/3") lies under /dev/. Line parameters given while the device is closed
-// are kept and applied by Open. Operations returning int give 1 for success and 0 for failure, except
-// the transfers, which give a byte count or -1. One thread uses an object at a time, except that Close
-// from another thread releases a thread waiting in a transfer. Objects cannot be copied.
+// On Linux the device name "COMn" (any letter case) is /dev/ttyS(n-1); an absolute path is used as it
+// is; any other name ("ttyUSB0", "pts/3") lies under /dev/. On Windows "COMn" is \\.\COMn (which also
+// reaches ports beyond COM9) and any other name lies in the device namespace "\\.\"; the device's
+// control block (DCB) carries the line parameters and its COMMTIMEOUTS the read timeouts below. Line
+// parameters given while the device is closed are kept and applied by Open. Operations returning int give 1
+// for success and 0 for failure, except the transfers, which give a byte count or -1. One thread uses an
+// object at a time, except that Close from another thread releases a thread waiting in a transfer. Objects
+// cannot be copied.
 class QXCLASS_API CCommPort {
 public:
     explicit CCommPort(const char* name);

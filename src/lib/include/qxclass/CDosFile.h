@@ -15,10 +15,11 @@ public:
     static constexpr int OF_READ = 0x00;
     static constexpr int OF_WRITE = 0x01;
     static constexpr int OF_READWRITE = 0x02;
-    // ... combined with one sharing value, kept as on Windows among every process that opens the file
-    // through this class (advisory locks: programs that bypass the class are not stopped). An open is
-    // refused when what it does (read, write; Create's emptying counts as writing) is denied by an open
-    // of someone else, or when what it denies is being done by one: OF_SHARE_EXCLUSIVE denies reading
+    // ... combined with one sharing value. On Windows these are the system's own sharing modes, kept
+    // against every opener of the file; on Linux they are kept as on Windows among every process that
+    // opens the file through this class (advisory locks: programs that bypass the class are not stopped). An
+    // open is refused when what it does (read, write; Create's emptying counts as writing) is denied by an
+    // open of someone else, or when what it denies is being done by one: OF_SHARE_EXCLUSIVE denies reading
     // and writing, OF_SHARE_DENY_WRITE writing, OF_SHARE_DENY_READ reading; OF_SHARE_COMPAT and
     // OF_SHARE_DENY_NONE deny nothing. A file this account may write but not read cannot carry a
     // denial: such an open is refused unless it denies nothing.

@@ -13,7 +13,17 @@ struct PipeEnd;
 //
 // A server end (InitServer) is one instance of the pipe `name`; up to `maxInstances` server ends of one
 // name serve one client each at the same time. A client end (InitClient) takes a free instance, or finds
-// the pipe busy when every instance has its client. The pipe lives as Unix domain sockets in the pipe
+// the pipe busy when every instance has its client.
+//
+// On Windows these are the system's named pipes, "\\.\PIPE\NAME" (on another machine
+// "\\HOST\PIPE\NAME"), in byte mode with 4096-byte buffers. A private pipe keeps the system's default
+// security (only its own account, the system and administrators may write to it), and a private client
+// takes only a local server process of its own account or the system. A public pipe lets everyone read
+// and write it and nothing more (no new instances, no change of its security or owner). The first
+// instance a process makes of a name is made with FILE_FLAG_FIRST_PIPE_INSTANCE: a name that another
+// process serves is refused, so no other process can pose as the server of a pipe we serve.
+//
+// On Linux the pipe lives as Unix domain sockets in the pipe
 // directory: $QXCLASS_PIPE_DIR, else /tmp/.qxpipe. The package's tmpfiles entry makes that directory
 // owned by root, world-writable and sticky, like /tmp, so that the programs of every account meet
 // there and no account can take it first. A directory is used only when it is owned by root or by the
