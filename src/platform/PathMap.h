@@ -42,7 +42,8 @@ private:
     std::filesystem::path m_root = "/";
     std::filesystem::path m_windir = "/windows";
     std::map<char, std::filesystem::path> m_drives;  // upper-case letters
-    std::size_t m_workdirDepth = 0;  // how many `..` a relative path may climb from the working directory
+    std::filesystem::path m_workdir;  // Windows: the working directory given, empty for the current one
+    std::size_t m_workdirDepth = 0;   // how many `..` a relative path may climb from the working directory
 };
 
 // Resolves `path` against the file system ignoring letter case where the exact spelling does not
