@@ -6,7 +6,8 @@
 namespace qx {
 
 // The local time comes from the system's time-zone rules (the C runtime's TZ handling here knows no
-// zone names such as Europe/Berlin and would silently take UTC).
+// zone names such as Europe/Berlin and would silently take UTC). The zone's current rules serve every
+// year: the Ex functions with rules per year are missing from Wine.
 
 namespace {
 
@@ -40,9 +41,9 @@ LocalTime toLocal(SysTime time) {
     FILETIME file = toFileTime(time);
     SYSTEMTIME utc{}, local{};
     FileTimeToSystemTime(&file, &utc);
-    DYNAMIC_TIME_ZONE_INFORMATION zone{};
-    if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID ||
-        !SystemTimeToTzSpecificLocalTimeEx(&zone, &utc, &local))
+    TIME_ZONE_INFORMATION zone{};
+    if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID ||
+        !SystemTimeToTzSpecificLocalTime(&zone, &utc, &local))
         local = utc;
     LocalTime out;
     out.year = local.wYear;
@@ -62,9 +63,9 @@ SysTime fromLocal(int year, int month, int day, int hour, int minute, int second
     const long long seconds =
         daysFromCivil(year, month, day) * 86400LL + hour * 3600LL + minute * 60LL + second;
     SYSTEMTIME local = toSystemTime(seconds), utc{};
-    DYNAMIC_TIME_ZONE_INFORMATION zone{};
-    if (GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID ||
-        !TzSpecificLocalTimeToSystemTimeEx(&zone, &local, &utc))
+    TIME_ZONE_INFORMATION zone{};
+    if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID ||
+        !TzSpecificLocalTimeToSystemTime(&zone, &local, &utc))
         return SysTime(std::chrono::seconds(seconds));
     FILETIME file{};
     SystemTimeToFileTime(&utc, &file);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "PathMap.h"
 #include "Profile.h"
 #include "WideText.h"
 
@@ -108,7 +109,37 @@ ProfileWriteResult refusal(const fs::path& path, DWORD error) {
     return {ProfileWriteError::Failed, error == ERROR_PATH_NOT_FOUND ? ENOENT : EIO};
 }
 
-ProfileWriteResult writeProfile(const fs::path& target, const char* section, const char* key, const char* value) {
+// How many duplicates of a key or section a deletion removes before it gives up.
+constexpr int kMaxDuplicates = 64;
+
+bool hasKey(const fs::path& target, const std::string& section, const std::string& key) {
+    const std::optional<std::string> path = ansiPath(target);
+    char buffer[4] = {};
+    static constexpr char kMissing[] = "\x01";
+    if (!path)
+        return false;
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), kMissing, buffer, sizeof buffer, path->c_str());
+    return std::string_view(buffer) != kMissing;
+}
+
+bool hasSection(const fs::path& target, const std::string& section) {
+    const std::optional<std::string> path = ansiPath(target);
+    if (!path)
+        return false;
+    std::vector<char> names(64 * 1024);
+    const DWORD length =
+        GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), path->c_str());
+    for (std::size_t at = 0; at < length && names[at];) {
+        std::string_view name(names.data() + at);
+        if (equalsIgnoreCase(name, section))
+            return true;
+        at += name.size() + 1;
+    }
+    return false;
+}
+
+ProfileWriteResult writeProfile(const fs::path& target, const char* section, const char* key,
+                                const char* value) {
     const DWORD attributes = GetFileAttributesW(target.c_str());
     // Refused before the system is asked: it would report success for a read-only file it cannot change
     // on some versions, and a directory in the file's place is never a profile.
@@ -137,7 +168,13 @@ ProfileWriteResult Profile::writeString(std::string_view file, std::string_view 
         // A deletion in a missing file creates none.
         if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
             return {};
-        return writeProfile(target, sectionName.c_str(), keyName.c_str(), nullptr);
+        // The system deletes the first line of the key; a later one of the same name would then be read.
+        for (int round = 0; round < kMaxDuplicates; ++round) {
+            ProfileWriteResult result = writeProfile(target, sectionName.c_str(), keyName.c_str(), nullptr);
+            if (!result || !hasKey(target, sectionName, keyName))
+                return result;
+        }
+        return {ProfileWriteError::Failed, EIO};
     }
     const std::string text(*value);
     return writeProfile(target, sectionName.c_str(), keyName.c_str(), text.c_str());
@@ -155,7 +192,13 @@ ProfileWriteResult Profile::deleteSection(std::string_view file, std::string_vie
     if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
         return {};
     const std::string sectionName(section);
-    return writeProfile(target, sectionName.c_str(), nullptr, nullptr);
+    // The system deletes the first section of the name; every one goes, as on the other system.
+    for (int round = 0; round < kMaxDuplicates; ++round) {
+        ProfileWriteResult result = writeProfile(target, sectionName.c_str(), nullptr, nullptr);
+        if (!result || !hasSection(target, sectionName))
+            return result;
+    }
+    return {ProfileWriteError::Failed, EIO};
 }
 
 }  // namespace qx
