@@ -88,7 +88,7 @@ TEST_F(LauncherWin32Test, ProgramsAreFoundAsTheShellFindsThemAndMdMakesDirectori
         << process->commandLine.size();
 }
 
-TEST_F(LauncherWin32Test, AStopEndsAWaitedForProgramAndWhatItStarted) {
+TEST_F(LauncherWin32Test, AStopEndsAWaitedForProgramAtOnce) {
     const std::string flag = root + "\\started.txt";
     sandbox.file("loop.bat", "@echo off\r\necho started>\"" + flag + "\"\r\n:again\r\ngoto again\r\n");
     std::stop_source stop;
