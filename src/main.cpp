@@ -18,6 +18,7 @@
 #include "SignalWatcher.h"
 #include "SingleInstance.h"
 #include "Startup.h"
+#include "StatusCommand.h"
 #include "TableCommands.h"
 #include "WeekCalendar.h"
 
@@ -103,6 +104,7 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
         qx::SignalWatcher& watcher;
         ~EndWatch() { watcher.stopWatching(); }
     } endWatch{signals};
+    env.recordJobs();
     qx::ClockMember self(s.clock);
     qx::Startup startup(s);
     startup.run();
@@ -135,6 +137,11 @@ int main(int argc, char** argv) {
                    "working directory: relative paths such as log\\ (default: current)");
     app.add_option("--drive", drives, "maps a drive letter: X=DIR (repeatable; C: is the root)");
     app.add_flag("--headless", headless, "run the service without any window");
+    std::string metricsDir;
+    auto* metricsDirOption = app.add_option(
+        "--metrics-dir", metricsDir,
+        "write the Prometheus metrics file qxmover.prom into DIR after every job (default: [Platform] "
+        "MetricsDir of qxmover.ini; none when neither is set)");
     auto* clockStartOption =
         app.add_option("--clock-start", clockStart,
                        "run on a virtual clock from this local time, \"YYYY-MM-DD HH:MM[:SS]\"");
@@ -177,6 +184,17 @@ int main(int argc, char** argv) {
                   "print what would be moved, deleted or started; change nothing");
     run->add_flag("--yes", runOptions.yes, "answer the operation's question with Yes");
 
+    auto* status = app.add_subcommand(
+        "status",
+        "show the week and month in force, every job and monitor (on or off, last run and result, last "
+        "failure and why, next run), whether the service runs and the settings out of range; changes "
+        "nothing");
+    qx::StatusOptions statusOptions;
+    status->add_flag("--json", statusOptions.json, "one JSON object for scripts instead of the text");
+    std::string statusAt;
+    auto* statusAtOption =
+        status->add_option("--at", statusAt, "the time the overview believes it is, \"YYYY-MM-DD HH:MM\"");
+
     auto* report = app.add_subcommand("report", "write the alarm report without printing it");
     qx::ReportOptions reportOptions;
     std::string reportAt, reportOutput;
@@ -202,6 +220,8 @@ int main(int argc, char** argv) {
         {windirOption, "--windir wants a directory, not an empty text"},
         {clockStartOption, "--clock-start wants \"YYYY-MM-DD HH:MM[:SS]\", not an empty text"},
         {clockUntilOption, "--clock-until wants \"YYYY-MM-DD HH:MM[:SS]\", not an empty text"},
+        {metricsDirOption, "--metrics-dir wants a directory, not an empty text"},
+        {statusAtOption, "--at wants \"YYYY-MM-DD HH:MM\", not an empty text"},
         {weekDateOption, "week wants a date YYYY-MM-DD, not an empty text"},
         {runAtOption, "--at wants \"YYYY-MM-DD HH:MM\", not an empty text"}};
     for (const auto& [option, problem] : mustNotBeEmpty) {
@@ -216,6 +236,9 @@ int main(int argc, char** argv) {
     options.root = root;
     options.windir = windir;
     options.workdir = workdir;
+    // Taken from where the command is given, before the service changes to its working directory.
+    if (!metricsDir.empty())
+        options.metricsDir = std::filesystem::absolute(metricsDir);
     for (const auto& d : drives) {
         if (d.size() < 3 || d[1] != '=' || !std::isalpha(static_cast<unsigned char>(d[0])))
             return usageError("--drive wants X=DIR, not \"" + d + "\"");
@@ -259,6 +282,15 @@ int main(int argc, char** argv) {
                     return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + runAt + "\"" + kDateRange);
             }
             return qx::runJobCommand(options, runOptions, std::cout, std::cerr);
+        }
+        if (*status) {
+            if (!statusAt.empty()) {
+                statusOptions.at = parseCommandTime(statusAt);
+                if (!statusOptions.at)
+                    return usageError("--at wants \"YYYY-MM-DD HH:MM\", not \"" + statusAt + "\"" +
+                                      kDateRange);
+            }
+            return qx::runStatusCommand(options, statusOptions, std::cout, std::cerr);
         }
         if (*report) {
             if (!reportAt.empty()) {

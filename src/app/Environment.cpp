@@ -56,10 +56,31 @@ Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> 
                   : std::make_unique<ConsolePrompts>([this](const std::string& line) { m_log->note(line); })),
       m_tableErrors(*m_prompts),
       m_services{m_paths,    *m_profile, *m_clock, m_state,         *m_launcher,
-                 *m_prompts, m_strings,  *m_log,   m_threads.get(), m_threads->token()} {}
+                 *m_prompts, m_strings,  *m_log,   m_threads.get(), m_threads->token()},
+      m_metricsDir(options.metricsDir) {}
+
+void Environment::recordJobs() {
+    const SysTime now = m_clock->now();
+    m_jobs = std::make_unique<JobRecord>(schedulerStateFile(m_log->fileFor(now).parent_path()), now, *m_log);
+    m_services.jobs = m_jobs.get();
+    std::filesystem::path directory = m_metricsDir;
+    if (directory.empty()) {
+        const std::string configured =
+            m_profile->getString(ini::kMover, ini::kPlatform, "MetricsDir", "", 512);
+        if (!configured.empty())
+            directory = m_paths.native(configured);
+    }
+    if (directory.empty())
+        return;
+    m_metrics = std::make_unique<MetricsFile>(directory, *m_profile, *m_log);
+    m_jobs->setListener([metrics = m_metrics.get()](const JobRecord& record) { metrics->write(record); });
+    // The start time and what the state file holds, before the first job ends.
+    m_metrics->write(*m_jobs);
+}
 
 Environment::~Environment() {
     m_threads->stop();
+    m_services.jobs = nullptr;
 }
 
 }  // namespace qx

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "ErrorBoxBridge.h"
+#include "JobRecord.h"
+#include "MetricsFile.h"
 #include "Services.h"
 #include "ThreadSet.h"
 
@@ -19,6 +21,7 @@ struct GlobalOptions {
     std::filesystem::path workdir;  // empty: the current directory
     std::map<char, std::filesystem::path> drives;
     std::optional<SysTime> clockStart;  // a virtual clock from this local time
+    std::filesystem::path metricsDir;   // absolute; empty: [Platform] MetricsDir of qxmover.ini, if any
 };
 
 // Owns the objects behind Services for one process: path mapping, profiles, clock, shared state,
@@ -33,6 +36,11 @@ public:
     Services& services() { return m_services; }
     Clock& clock() { return *m_clock; }
 
+    // For the running service: keeps how every job ends (JobRecord, in the state file beside the activity
+    // logs) and, when a metrics directory is given by the options or by [Platform] MetricsDir, writes
+    // the metrics file there now and after every job. Call once, before the threads start.
+    void recordJobs();
+
 private:
     PathMap m_paths;
     std::unique_ptr<Profile> m_profile;
@@ -46,6 +54,10 @@ private:
     std::unique_ptr<Prompts> m_prompts;
     ErrorBoxesToPrompts m_tableErrors;
     Services m_services;
+    std::filesystem::path m_metricsDir;
+    // Last, so that they go after the threads that report to them have stopped.
+    std::unique_ptr<MetricsFile> m_metrics;
+    std::unique_ptr<JobRecord> m_jobs;
 };
 
 // Reads the replacements of the installation's editor, print and restart commands from [Platform]

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <ostream>
 #include <streambuf>
+#include <string_view>
 
 #include "AdditionalDeletion.h"
 #include "AlarmReport.h"
@@ -53,82 +53,145 @@ int rememberedMonthFor(const std::string& job, SysTime now) {
     return month == 1 ? 12 : month - 1;
 }
 
-// One check or test call of the monitors, now.
-int runMonitor(const std::string& name, Services& s, FileOperations& files, ServiceHooks& hooks, bool dryRun,
-               std::ostream& err) {
-    const SysTime now = s.clock.now();
-    if (name == "disk-check") {
-        const MoverSettings settings = readSettings(s.profile, {}, reportOf(s));
-        const std::string drives = asciiUpper(settings.checkDrives);
-        for (const char* drive : {"C:", "D:", "E:", "F:"}) {
-            if (drives.find(drive) == std::string::npos)
-                continue;
-            if (!hooks.diskMonitor().rootOf(drive))
-                err << "qxmover: drive " << drive << " is not mapped (--drive " << drive[0]
+// What a job runs with: the services (with the dry-run stand-ins where asked), the file work, the
+// mover and the settings of the moment.
+struct JobRun {
+    const std::string& name;
+    Services& services;
+    FileOperations& files;
+    Deleter& deleter;
+    ServiceHooks& hooks;
+    StatisticMover& mover;
+    const MoverContext& context;
+    SysTime now;
+    bool dryRun;
+    std::ostream& err;
+};
+
+// A housekeeping job that could not do its work says why here too: WriteLogFile=0 keeps its lines out
+// of the activity log.
+int housekept(const JobRun& run, const HousekeepingResult& result) {
+    if (result.ok())
+        return 0;
+    run.err << "qxmover: " << run.name << ": " << result.reason() << std::endl;
+    return 1;
+}
+
+int diskCheck(JobRun& run) {
+    const MoverSettings settings = readSettings(run.services.profile, {}, reportOf(run.services));
+    const std::string drives = asciiUpper(settings.checkDrives);
+    DiskMonitor& monitor = run.hooks.diskMonitor();
+    for (const char* drive : {"C:", "D:", "E:", "F:"}) {
+        if (drives.find(drive) == std::string::npos)
+            continue;
+        if (!monitor.rootOf(drive))
+            run.err << "qxmover: drive " << drive << " is not mapped (--drive " << drive[0]
                     << "=DIR); skipped" << std::endl;
-            hooks.diskMonitor().checkDrive(drive, diskMonitorOf(settings));
-        }
-        return exitCodeOf(hooks.diskMonitor().failedReactions() == 0);
+        monitor.checkDrive(drive, diskMonitorOf(settings));
     }
-    if (name == "extra-drives") {
-        hooks.diskMonitor().checkAdditionalDrives();
-        return exitCodeOf(hooks.diskMonitor().failedReactions() == 0);
-    }
-    if (name == "job-check")
-        return exitCodeOf(JobWatcherThread(s, files).checkAll(now).failed == 0);
-    if (name == "watchdog-call") {
-        auto pause = [&] { return dryRun || s.clock.sleepFor(LineWatchdogThread::kPauseAfterCall, {}); };
-        const LineCallOutcome outcome = placeLineTestCall(s, pause, !dryRun);
-        if (outcome.haveNumber)
-            return exitCodeOf(outcome.failed == 0);
-        err << "qxmover: no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed" << std::endl;
-        return 1;
-    }
-    std::string batch = s.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
+    return exitCodeOf(monitor.failedReactions() == 0);
+}
+
+int watchdogCall(JobRun& run) {
+    Services& s = run.services;
+    auto pause = [&] { return run.dryRun || s.clock.sleepFor(LineWatchdogThread::kPauseAfterCall, {}); };
+    const LineCallOutcome outcome = placeLineTestCall(s, pause, !run.dryRun);
+    if (outcome.haveNumber)
+        return exitCodeOf(outcome.failed == 0);
+    run.err << "qxmover: no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed" << std::endl;
+    return 1;
+}
+
+int webTrigger(JobRun& run) {
+    std::string batch =
+        run.services.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
     return exitCodeOf(
-        WebTriggerThread(s, batch.empty() ? kDefaultWebTriggerBatch : batch, !dryRun).fire(now));
+        WebTriggerThread(run.services, batch.empty() ? kDefaultWebTriggerBatch : batch, !run.dryRun)
+            .fire(run.now));
+}
+
+int report(JobRun& run) {
+    const ReportOutcome outcome =
+        produceAlarmReport(run.services, run.files, run.context.settings.reportType, run.now);
+    if (outcome.ok())
+        return 0;
+    run.err << "qxmover: report: " << outcome.failure << std::endl;
+    return 1;
+}
+
+// The jobs of `qxmover run`, in the order --help lists them: name, help line, whether it deletes files,
+// and what runs it. Help, the name check and the dispatch all come from here.
+struct JobVerb {
+    const char* name;
+    const char* help;
+    bool deletes;
+    int (*run)(JobRun&);
+};
+
+constexpr JobVerb kJobVerbs[] = {
+    {"weekly-0", "Monday 00:00, weekly: viewer files and recordings into last week; deletes as set", true,
+     [](JobRun& r) { return exitCodeOf(weeklyAtMidnight(r.mover, r.context)); }},
+    {"weekly-1",
+     "Monday 01:00, weekly: statistic files into last week; deletes last year's there, the due week", true,
+     [](JobRun& r) { return exitCodeOf(weeklyAtOne(r.mover, r.context)); }},
+    {"monthly", "first hour of a month, monthly: qxmover.bat files last month; deletes the due month", true,
+     [](JobRun& r) { return exitCodeOf(monthlyMove(r.mover, r.context)); }},
+    {"move-now", "the dialog's move: core files into last week's directory; deletes their namesakes there",
+     true, [](JobRun& r) { return exitCodeOf(moveNow(r.mover, r.context), r.err); }},
+    {"delete-now", "the dialog's delete: deletes the statistic files of the due week's directory", true,
+     [](JobRun& r) { return exitCodeOf(deleteNow(r.mover, r.context), r.err); }},
+    {"second-batch", "starts the second batch (qxmove2.bat) with the weeks, month and year", false,
+     [](JobRun& r) { return exitCodeOf(startSecondBatchNow(r.mover, r.context), r.err); }},
+    {"edit-second-batch", "opens the second batch in the editor, made from the template when missing", false,
+     [](JobRun& r) { return exitCodeOf(editSecondBatch(r.mover), r.err); }},
+    {"timed-tasks", "starts the timed tasks of [StartMore] due at this hour", false,
+     [](JobRun& r) { return exitCodeOf(runTimedTasks(r.services, r.now, r.context.calendar) == 0); }},
+    {"backup", "starts the backup tool for the backup path", false,
+     [](JobRun& r) { return exitCodeOf(startBackup(r.services, r.context.settings)); }},
+    {"conference", "files the conference recordings; deletes those past their weeks", true,
+     [](JobRun& r) { return housekept(r, processConferenceWavs(r.services, r.files, r.deleter, r.now)); }},
+    {"alarm-wavs", "deletes alarm sound files older than DelAlarmWavAfterWeeks", true,
+     [](JobRun& r) { return housekept(r, deleteOldAlarmWavs(r.services, r.deleter, r.now)); }},
+    {"extra-delete", "deletes the files of the extra deletion rules older than their weeks", true,
+     [](JobRun& r) { return housekept(r, deleteAdditionalFiles(r.services, r.deleter, r.now)); }},
+    {"report", "writes the alarm report and starts printing it", false, report},
+    {"disk-check", "checks the free space of the chosen drives, alarm when low", false, diskCheck},
+    {"extra-drives", "checks the used share of the further drives", false,
+     [](JobRun& r) {
+         r.hooks.diskMonitor().checkAdditionalDrives();
+         return exitCodeOf(r.hooks.diskMonitor().failedReactions() == 0);
+     }},
+    {"job-check", "checks the job directories once", false,
+     [](JobRun& r) { return exitCodeOf(JobWatcherThread(r.services, r.files).checkAll(r.now).failed == 0); }},
+    {"watchdog-call", "places the line watchdog's test call", false, watchdogCall},
+    {"web-trigger", "starts the web trigger batch for this hour", false, webTrigger},
+};
+
+const JobVerb* findJob(std::string_view name) {
+    for (const JobVerb& verb : kJobVerbs)
+        if (name == verb.name)
+            return &verb;
+    return nullptr;
 }
 
 }  // namespace
 
 const std::vector<std::string>& runnableJobs() {
-    static const std::vector<std::string> jobs{
-        "weekly-0",     "weekly-1",          "monthly",     "move-now",   "delete-now",
-        "second-batch", "edit-second-batch", "timed-tasks", "backup",     "conference",
-        "alarm-wavs",   "extra-delete",      "report",      "disk-check", "extra-drives",
-        "job-check",    "watchdog-call",     "web-trigger"};
+    static const std::vector<std::string> jobs = [] {
+        std::vector<std::string> names;
+        for (const JobVerb& verb : kJobVerbs)
+            names.emplace_back(verb.name);
+        return names;
+    }();
     return jobs;
 }
 
 std::string jobListHelp() {
-    static const std::map<std::string, std::string> what{
-        {"weekly-0", "Monday 00:00, weekly: viewer files and recordings into last week; deletes as set"},
-        {"weekly-1",
-         "Monday 01:00, weekly: statistic files into last week; deletes last year's there, the due week"},
-        {"monthly", "first hour of a month, monthly: qxmover.bat files last month; deletes the due month"},
-        {"move-now",
-         "the dialog's move: core files into last week's directory; deletes their namesakes there"},
-        {"delete-now", "the dialog's delete: deletes the statistic files of the due week's directory"},
-        {"second-batch", "starts the second batch (qxmove2.bat) with the weeks, month and year"},
-        {"edit-second-batch", "opens the second batch in the editor, made from the template when missing"},
-        {"timed-tasks", "starts the timed tasks of [StartMore] due at this hour"},
-        {"backup", "starts the backup tool for the backup path"},
-        {"conference", "files the conference recordings; deletes those past their weeks"},
-        {"alarm-wavs", "deletes alarm sound files older than DelAlarmWavAfterWeeks"},
-        {"extra-delete", "deletes the files of the extra deletion rules older than their weeks"},
-        {"report", "writes the alarm report and starts printing it"},
-        {"disk-check", "checks the free space of the chosen drives, alarm when low"},
-        {"extra-drives", "checks the used share of the further drives"},
-        {"job-check", "checks the job directories once"},
-        {"watchdog-call", "places the line watchdog's test call"},
-        {"web-trigger", "starts the web trigger batch for this hour"},
-    };
-    std::string text = "Jobs:\n";
-    for (const auto& job : runnableJobs()) {
-        auto it = what.find(job);
-        std::string name = job;
+    std::string text = "Jobs (* deletes files):\n";
+    for (const JobVerb& verb : kJobVerbs) {
+        std::string name = verb.name;
         name.resize(std::max<std::size_t>(name.size(), 18), ' ');
-        text += "  " + name + (it == what.end() ? std::string() : " " + it->second) + "\n";
+        text += std::string(verb.deletes ? "* " : "  ") + name + " " + verb.help + "\n";
     }
     return text;
 }
@@ -229,11 +292,11 @@ namespace {
 
 int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err,
                bool& notFound) {
-    const auto& jobs = runnableJobs();
-    if (std::find(jobs.begin(), jobs.end(), options.job) == jobs.end()) {
+    const JobVerb* verb = findJob(options.job);
+    if (!verb) {
         std::string known;
-        for (const auto& job : jobs)
-            known += (known.empty() ? "" : ", ") + job;
+        for (const JobVerb& each : kJobVerbs)
+            known += (known.empty() ? "" : ", ") + std::string(each.name);
         err << "qxmover: unknown job \"" << options.job << "\" (jobs: " << known << ")" << std::endl;
         return 2;
     }
@@ -275,43 +338,8 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
     ServiceHooks hooks(job, files, deleter, {}, !options.dryRun);
     StatisticMover mover(job, files, hooks);
 
-    const std::string& name = options.job;
-    if (name == "weekly-0")
-        return exitCodeOf(weeklyAtMidnight(mover, context));
-    if (name == "weekly-1")
-        return exitCodeOf(weeklyAtOne(mover, context));
-    if (name == "monthly")
-        return exitCodeOf(monthlyMove(mover, context));
-    if (name == "move-now")
-        return exitCodeOf(moveNow(mover, context), err);
-    if (name == "delete-now")
-        return exitCodeOf(deleteNow(mover, context), err);
-    if (name == "second-batch")
-        return exitCodeOf(startSecondBatchNow(mover, context), err);
-    if (name == "edit-second-batch")
-        return exitCodeOf(editSecondBatch(mover), err);
-    // A housekeeping job that could not do its work says why here too: WriteLogFile=0 keeps its lines
-    // out of the activity log.
-    auto housekept = [&err, &name](const HousekeepingResult& result) {
-        if (result.ok())
-            return 0;
-        err << "qxmover: " << name << ": " << result.reason() << std::endl;
-        return 1;
-    };
-    if (name == "conference")
-        return housekept(processConferenceWavs(job, files, deleter, now));
-    if (name == "alarm-wavs")
-        return housekept(deleteOldAlarmWavs(job, deleter, now));
-    if (name == "extra-delete")
-        return housekept(deleteAdditionalFiles(job, deleter, now));
-    if (name == "report")
-        return exitCodeOf(produceAlarmReport(job, files, context.settings.reportType, now));
-    if (name == "disk-check" || name == "extra-drives" || name == "job-check" || name == "watchdog-call" ||
-        name == "web-trigger")
-        return runMonitor(name, job, files, hooks, options.dryRun, err);
-    if (name == "timed-tasks")
-        return exitCodeOf(runTimedTasks(job, now, context.calendar) == 0);
-    return exitCodeOf(startBackup(job, context.settings));
+    JobRun run{options.job, job, files, deleter, hooks, mover, context, now, options.dryRun, err};
+    return verb->run(run);
 }
 
 }  // namespace

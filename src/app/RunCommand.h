@@ -20,8 +20,7 @@ struct RunOptions {
 // The jobs `qxmover run` knows, in the order --help lists them.
 const std::vector<std::string>& runnableJobs();
 
-// One line per job for `run --help`: what it does, and "deletes" for the jobs that delete files.
-// Jobs without a description are listed by name.
+// One line per job for `run --help`: its name and what it does, marked with "*" where it deletes files.
 std::string jobListHelp();
 
 // Runs one job or one of the dialog's operations once. Returns 0 on success, 1 when the job failed,

@@ -13,6 +13,7 @@
 
 namespace qx {
 
+class JobRecord;
 class ThreadSet;
 
 // What every job and thread works through. The objects are owned by the application (or a test) and
@@ -29,6 +30,8 @@ struct Services {
     ThreadSet* threads = nullptr;  // where on-demand threads are started; null in one-shot commands
     // Requested when the service stops: long work (a move of many files) ends between two steps.
     std::stop_token stop = {};
+    // Where jobs report how they ended (the service's; null in one-shot commands and most tests).
+    JobRecord* jobs = nullptr;
 };
 
 }  // namespace qx

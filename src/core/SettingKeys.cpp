@@ -131,10 +131,15 @@ int SettingReader::bad(const SettingKey& key, const std::string& name, std::stri
             shown += "...";
         const std::string where =
             std::string(key.file) + " [" + std::string(key.section) + "] " + name + "=" + shown;
-        if (m_report->notices.firstTime(where))
-            m_report->log.write(where +
-                                (notANumber ? " is not a number" : " is out of range (" + range(key) + ")") +
-                                "; " + instead);
+        if (m_report->notices.firstTime(where)) {
+            const std::string line =
+                where + (notANumber ? " is not a number" : " is out of range (" + range(key) + ")") + "; " +
+                instead;
+            if (m_report->collected)
+                m_report->collected->push_back(line);
+            else
+                m_report->log.write(line);
+        }
     }
     return used;
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ProfileNames.h"
 
@@ -266,10 +267,12 @@ inline constexpr SettingKey kBoxInterval{.file = ini::kAlarm,
 
 }  // namespace keys
 
-// Where bad values are told: the activity log, and the memory that tells each one only once.
+// Where bad values are told: the activity log, and the memory that tells each one only once. With
+// `collected` set the lines go there instead of the log (`qxmover status`, which writes nothing).
 struct SettingReport {
     const ActivityLog& log;
     SettingNotices& notices;
+    std::vector<std::string>* collected = nullptr;
 };
 
 // Reads keys by their rows (see above). Without a report nothing is told; without a profile to write

@@ -81,7 +81,7 @@ HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, S
                 if (services.stop.stop_requested())
                     break;
                 deleteCounted(services, deleter, *directory, entry.name, "Failed to delete file ",
-                              configuredPath(rule.directory, entry.name), result);
+                              configuredJoin(rule.directory, entry.name), result);
             }
             // Between two files, or in the scan (which then found only part of the directory).
             if (services.stop.stop_requested()) {

@@ -208,12 +208,12 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
     return report;
 }
 
-bool produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
-                        bool interactive) {
+ReportOutcome produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
+                                 bool interactive) {
+    const ReportFiles names = reportFiles(services);
     std::optional<std::string> report = composeAlarmReport(services, reportType, now, interactive);
     if (!report)
-        return false;
-    const ReportFiles names = reportFiles(services);
+        return {"cannot read the alarm index " + services.paths.configured(names.index)};
     // Replaced rather than written through: a link planted under the report's name is removed, never
     // followed.
     std::error_code ec, ignored;
@@ -222,12 +222,20 @@ bool produceAlarmReport(Services& services, FileOperations& files, int reportTyp
     if (!ec)
         ec = files.createFile(names.report, *report);
     if (ec) {
-        services.log.note("Cannot write report " + names.report.string() + ": " + ec.message());
-        return false;
+        const std::string line = "Cannot write report " + names.reportName + ": " + ec.message();
+        services.log.note(line);
+        return {line};
     }
-    services.launcher.start(sibling::printFile(names.reportName), Show::Hidden);
+    const std::string print = sibling::printFile(names.reportName);
+    if (!services.launcher.start(print, Show::Hidden)) {
+        // The report is written, but nobody will see it on paper: that is no success.
+        const std::string line = "Cannot start printing of report " + names.reportName + ": \"" + print +
+                                 "\" could not be started";
+        services.log.note(line);
+        return {line};
+    }
     services.log.note("Printing of report " + names.reportName + " automatically started");
-    return true;
+    return {};
 }
 
 }  // namespace qx

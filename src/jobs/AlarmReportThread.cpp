@@ -1,8 +1,11 @@
 #include "AlarmReportThread.h"
 
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "AlarmReport.h"
+#include "JobRecord.h"
 #include "ProfileNames.h"
 #include "SchedulerThread.h"
 
@@ -11,6 +14,16 @@ namespace qx {
 namespace {
 
 constexpr int kMonday = 1;
+constexpr int kReportHour = 0;
+
+// Whether `local` (at `now`) is the report hour, or the first hour after a daylight saving gap that
+// swallowed it: where the clocks go forward at midnight, that night has no 00:00.
+bool reportHour(const LocalTime& local, SysTime now) {
+    if (local.hour == kReportHour)
+        return true;
+    const std::vector<int> skipped = skippedLocalHours(now);
+    return std::find(skipped.begin(), skipped.end(), kReportHour) != skipped.end();
+}
 
 }  // namespace
 
@@ -34,14 +47,17 @@ SysTime AlarmReportThread::pass(SysTime now) {
     const LocalTime local = toLocal(now);
     if (local.minute != 0)
         return nextMinute(now);
-    if (local.hour != 0)
+    if (!reportHour(local, now))
         return nextFullHour(now);
     const long date = (local.year * 100L + local.month) * 100 + local.day;
     if (date != m_lastReportDate) {
         m_lastReportDate = date;
         const int type = m_services.profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
-        if (type != 0 || local.weekday == kMonday)
-            produceAlarmReport(m_services, m_files, type, now);
+        if (type != 0 || local.weekday == kMonday) {
+            // A report that fails has said why in the activity log; the next night tries again.
+            const ReportOutcome outcome = produceAlarmReport(m_services, m_files, type, now);
+            reportJob(m_services, Job::Report, now, outcome.ok(), outcome.failure);
+        }
     }
     return nextFullHour(now);
 }

@@ -66,7 +66,7 @@ HousekeepingResult moveStep(Services& s, FileOperations& files, const Conference
     // The archive's leftovers of killed copies go whether or not anything is moved now.
     std::unique_ptr<FileTransfer> transfer = files.transfer(source, target);
     for (const std::string& name : transfer->clearPartialCopies())
-        log.note("Deleted partial copy " + configuredPath(c.archiveDirectory, name) + " of a stopped move");
+        log.note("Deleted partial copy " + configuredJoin(c.archiveDirectory, name) + " of a stopped move");
     Scan found = scan(directory.get(), "*.wav", ageThreshold(now, c.moveWeeks), s.stop);
     if (s.stop.stop_requested()) {  // the scan was cut short: what it found is not all there is
         log.note("Move of conf-wavfiles stopped");
@@ -80,7 +80,7 @@ HousekeepingResult moveStep(Services& s, FileOperations& files, const Conference
     for (const std::string& name : found.old) {
         if (s.stop.stop_requested()) {
             log.note("Move of conf-wavfiles stopped before " + name);
-            result.stoppedBefore(configuredPath(c.resultDirectory, name));
+            result.stoppedBefore(configuredJoin(c.resultDirectory, name));
             break;
         }
         log.note("Move conf-wavfile " + name);
@@ -91,8 +91,8 @@ HousekeepingResult moveStep(Services& s, FileOperations& files, const Conference
             if (ec == std::errc::no_such_file_or_directory && !directory->holds(name))
                 continue;
             const std::string line = "Failed to move conf-wavfile " +
-                                     configuredPath(c.resultDirectory, name) + " to " +
-                                     configuredPath(c.archiveDirectory, name);
+                                     configuredJoin(c.resultDirectory, name) + " to " +
+                                     configuredJoin(c.archiveDirectory, name);
             log.note(line);
             result.fileFailed(line + ": " + ec.message());
             continue;
@@ -103,7 +103,7 @@ HousekeepingResult moveStep(Services& s, FileOperations& files, const Conference
     // source deleted after that.
     for (const TransferProblem& problem : transfer->complete()) {
         --handedOver;
-        const std::string path = configuredPath(c.resultDirectory, problem.name);
+        const std::string path = configuredJoin(c.resultDirectory, problem.name);
         if (problem.changed) {
             // Still being written: it goes at the next run, as a young recording would.
             log.note("Keep conf-wavfile " + path +
@@ -135,14 +135,14 @@ HousekeepingResult deleteOld(Services& s, Deleter& deleter, DeletionDirectory* d
     for (const std::string& name : found.old) {
         if (s.stop.stop_requested()) {
             s.log.note("Delete of conf-wavfiles stopped before " + name);
-            result.stoppedBefore(configuredPath(configured, name));
+            result.stoppedBefore(configuredJoin(configured, name));
             break;
         }
         s.log.note("Deleted file:" + name);
         if (std::error_code ec = deleter.remove(*directory, name)) {
             if (ec == std::errc::no_such_file_or_directory)  // gone meanwhile: nothing to delete
                 continue;
-            const std::string line = failure + configuredPath(configured, name);
+            const std::string line = failure + configuredJoin(configured, name);
             s.log.note(line);
             result.fileFailed(line + ": " + ec.message());
         } else {

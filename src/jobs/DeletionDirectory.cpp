@@ -166,10 +166,6 @@ std::unique_ptr<DeletionDirectory> openForDeletion(const Services& services, std
     return nullptr;
 }
 
-std::string configuredPath(std::string_view directory, std::string_view name) {
-    return std::string(directory) + ".\\" + std::string(name);
-}
-
 void deleteCounted(const Services& services, Deleter& deleter, DeletionDirectory& directory,
                    const std::string& name, std::string_view failure, std::string_view shown,
                    HousekeepingResult& result) {

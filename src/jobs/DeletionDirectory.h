@@ -92,10 +92,6 @@ private:
 std::unique_ptr<DeletionDirectory> openForDeletion(const Services& services, std::string_view directory,
                                                    HousekeepingResult& result);
 
-// `name` in the configured `directory`, as the activity log names it: "%s.\%s", the joint that is
-// valid whether or not the directory ends in a backslash.
-std::string configuredPath(std::string_view directory, std::string_view name);
-
 // Deletes `name` in `directory` and counts it in `result`. A file gone meanwhile counts for nothing.
 // Of the files that cannot be deleted only the first is logged, as "`failure` `shown`: reason" (a
 // directory that refuses one file usually refuses them all); the caller logs the count at the end.

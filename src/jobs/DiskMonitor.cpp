@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "JobRecord.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"
@@ -70,6 +71,8 @@ bool DiskMonitor::checkDrive(std::string_view drive, const DiskMonitorSettings& 
     if (!root)
         return false;
     auto space = m_query(*root);
+    if (space && m_services.jobs)
+        m_services.jobs->driveFree(drive, space->freeBytes);
     if (!space || !isLow(*space, settings.minSpaceMb))
         return false;
     alarm(drive, settings);

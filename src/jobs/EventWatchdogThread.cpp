@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "CAlarmTable.h"
+#include "JobRecord.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
@@ -88,11 +89,16 @@ int EventWatchdogThread::pass(SysTime now) {
     }
     if (!m_table)
         m_table = std::make_unique<CDatabase>();
-    if (!m_table->Open(m_tablePath.c_str()))
+    if (!m_table->Open(m_tablePath.c_str())) {
+        reportJob(m_services, Job::EventWatchdog, now, false,
+                  "cannot open the alarm table " + m_tablePath.string());
         return 0;
+    }
 
     std::string kept;
     int started = 0;
+    std::string failure;                     // the first alarm of the pass whose event is overdue
+    std::optional<long long> oldestSilence;  // seconds, over every watched alarm
     std::size_t start = 0;
     while (start < list.size()) {
         std::size_t end = list.find(';', start);
@@ -123,8 +129,13 @@ int EventWatchdogThread::pass(SysTime now) {
         const std::string key = std::to_string(alarm);
         const long long nowSeconds = secondsOf(now);
         auto event = storedTime(p.getString(ini::kAwdog, ini::kQxaWDog, key, "", 64));
+        const long long silence = event ? nowSeconds - *event : minutesWatched(now) * 60;
+        oldestSilence = std::max(oldestSilence.value_or(silence), silence);
         if (event && (nowSeconds - *event) / 60 <= marker->windowMinutes)
             continue;
+        if (failure.empty())
+            failure = "no event for alarm " + key + " within its " + std::to_string(marker->windowMinutes) +
+                      " minutes";
         auto lastAlarm = storedTime(p.getString(ini::kAlog, ini::kLastAlarm, key, "", 64));
         const long long sinceAlarm = lastAlarm ? (nowSeconds - *lastAlarm) / 60 : marker->pauseMinutes + 1LL;
         if (sinceAlarm <= marker->pauseMinutes)
@@ -146,6 +157,9 @@ int EventWatchdogThread::pass(SysTime now) {
     if (kept != list && !cut)
         writeProfileLogged(p, m_services.log, ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", kept);
     m_table->Close();
+    if (m_services.jobs && oldestSilence)
+        m_services.jobs->eventSilence(std::chrono::seconds(*oldestSilence));
+    reportJob(m_services, Job::EventWatchdog, now, failure.empty(), failure);
     return started;
 }
 

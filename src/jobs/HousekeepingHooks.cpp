@@ -3,6 +3,7 @@
 #include "AdditionalDeletion.h"
 #include "AlarmWavs.h"
 #include "ConferenceRecordings.h"
+#include "JobRecord.h"
 #include "WeeklyMove.h"
 
 namespace qx {
@@ -25,17 +26,22 @@ HousekeepingHooks::HousekeepingHooks(Services& services, FileOperations& files, 
 
 HousekeepingHooks::~HousekeepingHooks() = default;
 
-// The jobs have logged what they did and what failed, file by file; the scheduler goes on either way.
+// The jobs have logged what they did and what failed, file by file; the scheduler goes on either way,
+// and the job record keeps the outcome.
 void HousekeepingHooks::conferenceRecordings(SysTime now) {
-    (void)processConferenceWavs(m_services, m_files, m_deleter, now);
+    const HousekeepingResult result = processConferenceWavs(m_services, m_files, m_deleter, now);
+    // The recordings are moved to the archive or deleted there: one count for both.
+    reportJob(m_services, Job::ConferenceRecordings, now, result.ok(), result.reason(), result.done);
 }
 
 void HousekeepingHooks::alarmRecordings(SysTime now) {
-    (void)deleteOldAlarmWavs(m_services, m_deleter, now);
+    const HousekeepingResult result = deleteOldAlarmWavs(m_services, m_deleter, now);
+    reportJob(m_services, Job::AlarmRecordings, now, result.ok(), result.reason(), -1, result.done);
 }
 
 void HousekeepingHooks::extraDeletion(SysTime now) {
-    (void)deleteAdditionalFiles(m_services, m_deleter, now);
+    const HousekeepingResult result = deleteAdditionalFiles(m_services, m_deleter, now);
+    reportJob(m_services, Job::ExtraDeletion, now, result.ok(), result.reason(), -1, result.done);
 }
 
 bool wantsMondayHousekeeping(const MoverSettings& settings) {

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "JobRecord.h"
 #include "SettingKeys.h"
 
 namespace qx {
@@ -32,18 +33,24 @@ void JobWatcherThread::run(std::stop_token stop) {
     Clock& clock = m_services.clock;
     const std::chrono::minutes interval = readInterval();
     for (;;) {
+        Tally tally;
         for (int n = 1; n <= 3; ++n) {
-            bool reacted = false;
+            JobDirResult result = JobDirResult::Clean;
             try {
-                // A reaction that could not start waits its hour too: the log would otherwise say so
-                // at every pass.
-                reacted = checkSlot(n, clock.now()) != JobDirResult::Clean;
+                result = checkSlot(n, clock.now());
             } catch (const std::exception& e) {
                 m_services.log.write(std::string("JobWatcherThread: ") + e.what());
             }
-            if (reacted && !clock.sleepFor(kPauseAfterReaction, stop))
+            tally.reactions += result == JobDirResult::StaleFound ? 1 : 0;
+            tally.failed += result == JobDirResult::ReactionFailed ? 1 : 0;
+            // A reaction that could not start waits its hour too: the log would otherwise say so at
+            // every pass.
+            if (result != JobDirResult::Clean && !clock.sleepFor(kPauseAfterReaction, stop))
                 return;
         }
+        reportJob(m_services, Job::JobWatcher, clock.now(), tally.reactions == 0 && tally.failed == 0,
+                  tally.failed > 0 ? "a job file was not processed in time and the reaction could not start"
+                                   : "a job file was not processed in time");
         if (!clock.sleepFor(interval, stop))
             return;
     }

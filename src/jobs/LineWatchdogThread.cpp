@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "CAlarmTable.h"
+#include "JobRecord.h"
 #include "LineTestCall.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
@@ -82,24 +83,28 @@ bool LineWatchdogThread::pass(std::stop_token stop) {
         }
         if (stop.stop_requested())
             return true;
-        if (p.getInt(kAlarmFile, ini::kLineWatchDog, "MultiSrvCallBack", 0) == 1)
-            m_servers.check(startAlarmImmediately, clock.now());
-        else
-            singleCounterCheck(singleCounterLimit(deltaHours, minuteInterval, startAlarmImmediately),
-                               clock.now());
+        std::string failure;
+        if (p.getInt(kAlarmFile, ini::kLineWatchDog, "MultiSrvCallBack", 0) == 1) {
+            if (const int failed = m_servers.check(startAlarmImmediately, clock.now()); failed > 0)
+                failure = "the test call of " + std::to_string(failed) + " server(s) was not received";
+        } else {
+            failure = singleCounterCheck(
+                singleCounterLimit(deltaHours, minuteInterval, startAlarmImmediately), clock.now());
+        }
+        reportJob(m_services, Job::LineWatchdog, clock.now(), failure.empty(), failure);
     }
     if (boxCalls != 0)
         boxDuty();
     return true;
 }
 
-void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
+std::string LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
     Profile& p = m_services.profile;
     const int counter = p.getInt(kAlarmFile, ini::kLineWatchDog, "CheckCounter", 0);
     if (counter < limit) {
         writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "CheckCounter",
                            std::to_string(counter + 1));
-        return;
+        return {};
     }
     const SettingReader settings = settingsOf(m_services);
     const int alarm = settings.integer(keys::kLineStartAlarm);
@@ -122,6 +127,7 @@ void LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
     } else {
         writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "RestartSystem", "0");
     }
+    return "the test call was not received (CheckCounter=" + std::to_string(counter) + ")";
 }
 
 void LineWatchdogThread::writeLineWarning() {

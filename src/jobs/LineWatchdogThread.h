@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <stop_token>
+#include <string>
 
 #include "FileOperations.h"
 #include "LineWatchdogCounters.h"
@@ -47,7 +48,8 @@ public:
 
 private:
     bool callDue(int minute, int deltaHours, int minuteInterval);
-    void singleCounterCheck(int limit, SysTime now);
+    // The counter check of the single-server mode; why it failed, or empty.
+    std::string singleCounterCheck(int limit, SysTime now);
     void writeLineWarning();
     void boxDuty();
 

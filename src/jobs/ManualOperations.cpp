@@ -53,8 +53,9 @@ OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
     bool weekly = context.settings.moveMode == 1;
     int number = weekly ? calendar.previousWeek : calendar.rememberedMonth;
     const auto directory = mover.periodDirectory(context.logDirectory, number);
+    const std::string directoryName = mover.periodName(context.logDirectory, number);
     if (!weekly) {
-        if (!confirmed(s, kStrAskMove, directory.string()))
+        if (!confirmed(s, kStrAskMove, directoryName))
             return OperationResult::Declined;
         std::string line = sibling::moveBatch(mover.native(context.logDirectory).string(), number);
         return resultOf(mover.startBatch(line, kStrMoveFailed));
@@ -70,7 +71,7 @@ OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
         if (!there.isDirectory && std::binary_search(moving.begin(), moving.end(), there.name) &&
             std::find(deleting.begin(), deleting.end(), there.name) == deleting.end())
             ++staying;
-    std::string question = s.strings.format(kStrAskMove, directory.string()) + "\n" +
+    std::string question = s.strings.format(kStrAskMove, directoryName) + "\n" +
                            movePlan(s, moving.size() - staying, deleting.size());
     if (staying > 0)
         question += "\n" + s.strings.format(kStrMoveKeeps, std::to_string(staying));
@@ -87,9 +88,9 @@ OperationResult deleteNow(StatisticMover& mover, const MoverContext& context) {
     Services& s = mover.services();
     const MoverCalendar& calendar = context.calendar;
     bool weekly = context.settings.moveMode == 1;
-    const auto directory =
-        mover.periodDirectory(context.logDirectory, weekly ? calendar.dueWeek : calendar.dueMonth);
-    if (!confirmed(s, kStrAskDelete, directory.string()))
+    const int number = weekly ? calendar.dueWeek : calendar.dueMonth;
+    const auto directory = mover.periodDirectory(context.logDirectory, number);
+    if (!confirmed(s, kStrAskDelete, mover.periodName(context.logDirectory, number)))
         return OperationResult::Declined;
     if (!weekly)
         return resultOf(mover.startBatch(sibling::logDeleteBatch(directory.string()), kStrMoveFailed));

@@ -12,7 +12,8 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
     const int month = calendar.rememberedMonth;
 
     bool ok = mover.startBatch(sibling::moveBatch(logDirectory.string(), month), kStrMoveFailed,
-                               "Start move batchprogram ", "FAILED to start move batchprogram ");
+                               "Start move batchprogram ", "FAILED to start move batchprogram ",
+                               sibling::moveBatch(context.logDirectory, month));
     if (settings.moveConferWavToSubDir) {
         mover.clearPeriodPartialCopies(mover.native(context.waveDirectory), "wav");
         ok = mover.moveWaveFiles(context.logDirectory, context.waveDirectory, month, context.now) && ok;
@@ -20,12 +21,14 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
     if (context.delLogFiles) {
         if (context.settings.waitBeforeDel >= 12 || calendar.dueMonth == month) {
             // A wait of twelve months names the month just handed to qxmover.bat, which runs beside us.
-            s.log.note("Keep directory " + mover.periodDirectory(context.logDirectory, month).string() +
+            s.log.note("Keep directory " + mover.periodName(context.logDirectory, month) +
                        ": it holds the month just moved");
         } else {
             const auto due = mover.periodDirectory(context.logDirectory, calendar.dueMonth);
-            ok = mover.startBatch(sibling::logDeleteBatch(due.string()), kStrMoveFailed,
-                                  "Start del batchprogram ", "FAILED to start del batchprogram ") &&
+            ok = mover.startBatch(
+                     sibling::logDeleteBatch(due.string()), kStrMoveFailed, "Start del batchprogram ",
+                     "FAILED to start del batchprogram ",
+                     sibling::logDeleteBatch(mover.periodName(context.logDirectory, calendar.dueMonth))) &&
                  ok;
             if (settings.moveConferWavToSubDir)
                 mover.deleteWaveFiles(context.waveDirectory, calendar.dueMonth);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "JobRecord.h"
 #include "MonthlyMove.h"
 #include "OnDemandThreads.h"
 #include "PathMap.h"
@@ -18,6 +19,7 @@ namespace qx {
 
 namespace {
 
+constexpr int kWeekly = 1;
 constexpr int kMonthly = 2;
 
 }  // namespace
@@ -54,10 +56,11 @@ void SchedulerThread::loadRecord(SysTime now) {
         return;
     // Without a record of what was done, catching up could repeat it: start from now.
     if (unreadable)
-        m_services.log.write("Cannot read " + m_stateFile.file().string() + "; nothing is caught up");
+        m_services.log.write("Cannot read " + m_services.paths.configured(m_stateFile.file()) +
+                             "; nothing is caught up");
     m_record = firstStartRecord(now);
     if (!m_stateFile.save(*m_record))
-        m_services.log.write("Cannot write " + m_stateFile.file().string());
+        m_services.log.write("Cannot write " + m_services.paths.configured(m_stateFile.file()));
 }
 
 void SchedulerThread::run(std::stop_token stop) {
@@ -188,10 +191,10 @@ void SchedulerThread::owedWork(SysTime now, const MoverSettings& settings) {
         }
         markDone(*m_record, due.work, due.hour);
         if (!m_stateFile.save(*m_record))
-            m_services.log.write("Cannot write " + m_stateFile.file().string());
+            m_services.log.write("Cannot write " + m_services.paths.configured(m_stateFile.file()));
     }
     if (*m_record != before && !m_stateFile.save(*m_record))
-        m_services.log.write("Cannot write " + m_stateFile.file().string());
+        m_services.log.write("Cannot write " + m_services.paths.configured(m_stateFile.file()));
 }
 
 std::string SchedulerThread::whyMissed(SysTime hour, SysTime now) const {
@@ -213,27 +216,42 @@ bool SchedulerThread::refile(const DueWork& due) {
 bool SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettings& settings) {
     SharedState& state = m_services.state;
     StatisticMover mover(m_services, m_files, m_hooks, m_stop);
+    // What the weekly and monthly work did, for the job record; the activity log has each file.
+    auto record = [&](Job job, bool ok, std::string_view reason) {
+        reportJob(m_services, job, now, ok, ok ? std::string_view() : reason, mover.moved(), mover.deleted());
+    };
     bool filed = true;
     switch (due.work) {
-        case Housework::WeekMidnight:
-            mondayMidnight(
+        case Housework::WeekMidnight: {
+            const bool ok = mondayMidnight(
                 mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()), &filed);
+            // Outside weekly mode this is the housekeeping alone, which reports itself.
+            if (settings.moveMode == kWeekly)
+                record(Job::WeeklyWork, ok && filed, "not every file could be moved (see the activity log)");
             return filed;
-        case Housework::WeekOne:
-            weeklyAtOne(mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()),
-                        &filed);
+        }
+        case Housework::WeekOne: {
+            const bool ok = weeklyAtOne(
+                mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()), &filed);
+            record(Job::WeeklyWork, ok && filed,
+                   "a file could not be moved or the second batch not started (see the activity log)");
             return filed;
+        }
         case Housework::Month: {
             // The month that ended when this one began, whatever was remembered before a restart.
             const LocalTime begun = toLocal(due.hour);
             const int ended = begun.month == 1 ? 12 : begun.month - 1;
-            monthlyMove(mover, readMoverContext(m_services.profile, due.hour, ended));
+            const bool ok = monthlyMove(mover, readMoverContext(m_services.profile, due.hour, ended));
             state.rememberedMonth = toLocal(now).month;
+            record(Job::MonthlyWork, ok,
+                   "a batch program could not be started or a file not moved (see the activity log)");
             return true;
         }
-        case Housework::Backup:
-            startBackup(m_services, settings);
+        case Housework::Backup: {
+            const bool ok = startBackup(m_services, settings);
+            reportJob(m_services, Job::Backup, now, ok, "the backup tool could not be started");
             return true;
+        }
     }
     return true;
 }

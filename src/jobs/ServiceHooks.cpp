@@ -1,5 +1,6 @@
 #include "ServiceHooks.h"
 
+#include "JobRecord.h"
 #include "MoverSettings.h"
 
 namespace qx {
@@ -19,12 +20,25 @@ ServiceHooks::ServiceHooks(Services& services, FileOperations& files, Deleter& d
 ServiceHooks::~ServiceHooks() = default;
 
 void ServiceHooks::checkDrive(std::string_view drive, SysTime) {
-    m_diskMonitor.checkDrive(drive,
-                             diskMonitorOf(readSettings(m_services.profile, {}, reportOf(m_services))));
+    if (m_diskMonitor.checkDrive(drive,
+                                 diskMonitorOf(readSettings(m_services.profile, {}, reportOf(m_services)))))
+        m_lowDrives += (m_lowDrives.empty() ? "" : " ") + std::string(drive);
 }
 
-void ServiceHooks::checkAdditionalDrives(SysTime) {
-    m_diskMonitor.checkAdditionalDrives();
+void ServiceHooks::checkAdditionalDrives(SysTime now) {
+    const int alarms = m_diskMonitor.checkAdditionalDrives();
+    // The further drives end every disk check: the check as a whole goes into the job record.
+    std::string reason;
+    if (!m_lowDrives.empty())
+        reason = "not enough space left on " + m_lowDrives;
+    if (alarms > 0)
+        reason +=
+            (reason.empty() ? "" : "; ") + std::to_string(alarms) + " further drive(s) over their limit";
+    if (m_diskMonitor.failedReactions() != m_reactionsFailedBefore)
+        reason += (reason.empty() ? "" : "; ") + std::string("a reaction could not be started");
+    reportJob(m_services, Job::DiskCheck, now, reason.empty(), reason);
+    m_lowDrives.clear();
+    m_reactionsFailedBefore = m_diskMonitor.failedReactions();
 }
 
 }  // namespace qx

@@ -25,7 +25,8 @@ public:
 
     // The free-space check of one drive with the disk monitor's settings as saved now.
     void checkDrive(std::string_view drive, SysTime now) override;
-    // The used-space check of the further drives.
+    // The used-space check of the further drives. It ends a disk check, whose outcome it reports to
+    // the job record: failed when a drive was low or a reaction could not be started.
     void checkAdditionalDrives(SysTime now) override;
 
     DiskMonitor& diskMonitor() { return m_diskMonitor; }
@@ -34,6 +35,8 @@ private:
     Services& m_services;
     std::unique_ptr<FileOperations> m_ownFiles;
     DiskMonitor m_diskMonitor;
+    std::string m_lowDrives;  // of the disk check under way
+    int m_reactionsFailedBefore = 0;
 };
 
 }  // namespace qx

@@ -24,9 +24,9 @@ bool containsIgnoreCase(std::string_view text, std::string_view part) {
 }
 
 std::string numbered(std::string_view base, const char* name, int number) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".\\%s%02d", name, number);
-    return std::string(base) + suffix;
+    char directory[32];
+    std::snprintf(directory, sizeof directory, "%s%02d", name, number);
+    return configuredJoin(base, directory);
 }
 
 // A file of a directory with the first of the patterns that it matches, which decides how it is handled.
@@ -126,12 +126,11 @@ SysTime startOfDay(std::chrono::sys_days day) {
 // The failures of one move, for the log: the first of each reason with its file, the rest as a count.
 class FailureNotes {
 public:
-    FailureNotes(const ActivityLog& log, const fs::path& target) : m_log(log), m_target(target) {}
+    FailureNotes(const ActivityLog& log, std::string target) : m_log(log), m_target(std::move(target)) {}
     ~FailureNotes() {
         for (const auto& [reason, count] : m_more)
             if (count > 0)
-                m_log.note(plural(count, "more file") + " could not be moved to " + m_target.string() + ": " +
-                           reason);
+                m_log.note(plural(count, "more file") + " could not be moved to " + m_target + ": " + reason);
     }
     void failed(const std::string& line, const std::error_code& ec) {
         const std::string reason = ec.message();
@@ -144,7 +143,7 @@ public:
 
 private:
     const ActivityLog& m_log;
-    fs::path m_target;
+    std::string m_target;
     std::map<std::string, int> m_more;
 };
 
@@ -168,9 +167,9 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
     std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
     if (std::error_code ec = open->openError()) {
         if (ec == std::errc::too_many_symbolic_link_levels || ec == std::errc::not_a_directory)
-            m_services.log.note("Not deleting in " + directory.string() + ": it is a link or no directory");
+            m_services.log.note("Not deleting in " + shown(directory) + ": it is a link or no directory");
         else if (ec != std::errc::no_such_file_or_directory)
-            m_services.log.note("Cannot delete in " + directory.string() + ": " + ec.message());
+            m_services.log.note("Cannot delete in " + shown(directory) + ": " + ec.message());
         return 0;
     }
     int deleted = 0;
@@ -181,8 +180,9 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
         if (!ec)
             ++deleted;
         else if (ec != std::errc::no_such_file_or_directory)
-            m_services.log.note("Cannot delete " + (directory / name).string() + ": " + ec.message());
+            m_services.log.note("Cannot delete " + shown(directory / name) + ": " + ec.message());
     }
+    m_deleted += deleted;
     return deleted;
 }
 
@@ -197,12 +197,12 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
     bool allMoved = true;
     std::unique_ptr<FileTransfer> transfer = m_files.transfer(source, target);
     for (const std::string& name : transfer->clearPartialCopies())
-        m_services.log.note("Deleted partial copy " + (target / name).string() + " of a stopped move");
-    FailureNotes failures(m_services.log, target);
+        m_services.log.note("Deleted partial copy " + shown(target / name) + " of a stopped move");
+    FailureNotes failures(m_services.log, shown(target));
     for (const MatchedFile& entry : matched) {
         if (m_stop.stop_requested()) {
             allMoved = false;
-            m_services.log.note("Move to " + target.string() + " stopped before " + entry.name);
+            m_services.log.note("Move to " + shown(target) + " stopped before " + entry.name);
             break;
         }
         // Decided for each file: one old or exempt name must not let a younger file go.
@@ -216,35 +216,36 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
             young = !written || *written > youngSince;
         }
         std::error_code ec = young ? transfer->copy(entry.name) : transfer->move(entry.name);
+        m_moved += !ec && !young ? 1 : 0;
         if (ec == std::errc::file_exists) {
             // Not a failure to retry: the name stays taken. The file goes with a later week.
-            m_services.log.note("Keep " + (source / entry.name).string() + ": " + target.string() +
+            m_services.log.note("Keep " + shown(source / entry.name) + ": " + shown(target) +
                                 " has a file of that name already");
         } else if (ec && !vanished(ec, source / entry.name)) {
             allMoved = false;
             failures.failed(std::string(young ? "Cannot copy " : "Cannot move ") +
-                                (source / entry.name).string() + " to " + (target / entry.name).string(),
+                                shown(source / entry.name) + " to " + shown(target / entry.name),
                             ec);
         }
     }
     for (const TransferProblem& problem : transfer->complete()) {
         if (problem.changed) {
             // Not a failure: the file is still being written, as when a young file is only copied.
-            m_services.log.note("Keep " + (source / problem.name).string() +
+            m_services.log.note("Keep " + shown(source / problem.name) +
                                 ": it changed while it was copied; it goes at the next run");
             continue;
         }
         allMoved = false;
-        failures.failed(
-            "Cannot move " + (source / problem.name).string() + " to " + (target / problem.name).string(),
-            problem.error);
+        m_moved = m_moved > 0 ? m_moved - 1 : 0;
+        failures.failed("Cannot move " + shown(source / problem.name) + " to " + shown(target / problem.name),
+                        problem.error);
     }
     return allMoved;
 }
 
 bool StatisticMover::writeCycleStamp(const fs::path& directory, const CycleStamp& stamp) {
     if (std::error_code ec = m_files.replaceFile(directory / kCycleStampName, formatCycleStamp(stamp))) {
-        m_services.log.note("Cannot record the cycle in " + directory.string() + ": " + ec.message());
+        m_services.log.note("Cannot record the cycle in " + shown(directory) + ": " + ec.message());
         return false;
     }
     return true;
@@ -285,18 +286,18 @@ bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::
     if (!stamp.present) {
         int deleted = deleteFiles(directory, kDeletionPatterns, leftBefore(legacyBefore(filing)));
         if (deleted > 0)
-            m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() +
+            m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                                 " written and moved in before " +
                                 formatDay(filing - std::chrono::days{7 + 50 * 7}) +
                                 ": left by an earlier cycle of the week number");
     } else if (decision.emptyAll && !decision.earlier.empty()) {
         int deleted = deleteFiles(directory, kDeletionPatterns, FileFilter());
-        m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() +
+        m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                             " filed in the cycle of " + formatDay(decision.earlier.back()) +
                             ": an earlier cycle of the week number, before the week is filed again");
     } else if (!decision.emptyAll) {
         m_services.log.note("Keep the files of the cycle of " + formatDay(decision.earlier.back()) + " in " +
-                            directory.string() + ": WaitBeforeDel " + std::to_string(waitWeeks) +
+                            shown(directory) + ": WaitBeforeDel " + std::to_string(waitWeeks) +
                             " weeks have not passed; they go in their due week");
     }
     return writeCycleStamp(directory, decision.after);
@@ -310,12 +311,12 @@ int StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono
     if (!stamp.present) {
         int deleted = deleteFiles(directory, patterns, FileFilter());
         if (deleted > 0)
-            m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() + rule);
+            m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) + rule);
         return deleted;
     }
     if (decision.expired.empty()) {
         if (!decision.younger.empty())
-            m_services.log.note("Keep directory " + directory.string() + ": filled again in the cycle of " +
+            m_services.log.note("Keep directory " + shown(directory) + ": filled again in the cycle of " +
                                 formatDay(decision.younger.front()));
         return 0;
     }
@@ -329,7 +330,7 @@ int StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono
         };
     }
     int deleted = deleteFiles(directory, patterns, filter);
-    m_services.log.note("Deleted " + plural(deleted, "file") + " in " + directory.string() +
+    m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                         " filed in the cycle of " + formatDay(decision.expired.back()) + rule);
     writeCycleStamp(directory, decision.after);
     return deleted;
@@ -342,7 +343,7 @@ bool StatisticMover::filledSince(const fs::path& directory, std::chrono::sys_day
 
 void StatisticMover::clearPartialCopies(const fs::path& directory) {
     for (const std::string& name : m_files.transfer(directory, directory)->clearPartialCopies())
-        m_services.log.note("Deleted partial copy " + (directory / name).string() + " of a stopped move");
+        m_services.log.note("Deleted partial copy " + shown(directory / name) + " of a stopped move");
 }
 
 void StatisticMover::clearPeriodPartialCopies(const fs::path& base, std::string_view prefix) {
@@ -360,12 +361,24 @@ fs::path StatisticMover::native(std::string_view installationPath) const {
     return m_services.paths.native(installationPath);
 }
 
+std::string StatisticMover::periodName(std::string_view logDirectory, int number) const {
+    return numbered(logDirectory, "log", number);
+}
+
+std::string StatisticMover::waveName(std::string_view waveBase, int number) const {
+    return numbered(waveBase, "wav", number);
+}
+
 fs::path StatisticMover::periodDirectory(std::string_view logDirectory, int number) const {
-    return native(numbered(logDirectory, "log", number));
+    return native(periodName(logDirectory, number));
 }
 
 fs::path StatisticMover::waveDirectory(std::string_view waveBase, int number) const {
-    return native(numbered(waveBase, "wav", number));
+    return native(waveName(waveBase, number));
+}
+
+std::string StatisticMover::shown(const fs::path& path) const {
+    return m_services.paths.configured(path);
 }
 
 namespace {
@@ -378,22 +391,22 @@ bool StatisticMover::moveWaveFiles(std::string_view logDirectory, std::string_vi
                                    SysTime now) {
     const fs::path wave = waveDirectory(waveBase, number);
     bool ok = moveFiles(native(logDirectory), kWavePattern, wave, AgeCheck::Off, now, true);
-    m_services.log.note("Move wavfiles to directory " + wave.string());
+    m_services.log.note("Move wavfiles to directory " + waveName(waveBase, number));
     return ok;
 }
 
 void StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
     const fs::path wave = waveDirectory(waveBase, number);
     const int deleted = deleteFiles(wave, kWavePattern);
-    m_services.log.note("Delete wavfiles from subdirectory " + wave.string());
+    m_services.log.note("Delete wavfiles from subdirectory " + waveName(waveBase, number));
     if (deleted > 0)
-        m_services.log.note("Deleted " + plural(deleted, "file") + " in " + wave.string() +
+        m_services.log.note("Deleted " + plural(deleted, "file") + " in " + waveName(waveBase, number) +
                             ": the wave directory of the due week or month");
 }
 
 bool StatisticMover::ensureDirectory(const fs::path& directory) {
     if (std::error_code ec = m_files.createDirectory(directory)) {
-        m_services.log.note("Cannot create directory " + directory.string() + ": " + ec.message());
+        m_services.log.note("Cannot create directory " + shown(directory) + ": " + ec.message());
         return false;
     }
     return true;
@@ -404,7 +417,7 @@ bool StatisticMover::ensureWeekDirectory(std::string_view logDirectory, int week
     std::error_code ec = m_files.createDirectory(directory);
     if (!ec || m_services.launcher.run(sibling::makeWeekDirectory(logDirectory, week)))
         return true;
-    m_services.log.note("Cannot create directory " + directory.string() + ": " + ec.message());
+    m_services.log.note("Cannot create directory " + periodName(logDirectory, week) + ": " + ec.message());
     return false;
 }
 
@@ -416,16 +429,17 @@ std::string StatisticMover::secondBatchProgram() const {
 }
 
 bool StatisticMover::startBatch(const std::string& commandLine, int errorText, std::string_view startedNote,
-                                std::string_view failedNote) {
+                                std::string_view failedNote, std::string_view shownLine) {
     Services& s = m_services;
+    const std::string shownCommand(shownLine.empty() ? std::string_view(commandLine) : shownLine);
     if (s.launcher.start(commandLine, Show::Hidden)) {
         if (!startedNote.empty())
-            s.log.note(std::string(startedNote) + commandLine);
+            s.log.note(std::string(startedNote) + shownCommand);
         return true;
     }
     s.prompts.warn(s.strings.get(errorText), s.strings.get(kStrErrorCaption));
     if (!failedNote.empty())
-        s.log.note(std::string(failedNote) + commandLine);
+        s.log.note(std::string(failedNote) + shownCommand);
     return false;
 }
 

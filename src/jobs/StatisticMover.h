@@ -114,11 +114,15 @@ public:
     // Deletes the *.wav files of wave directory `number` below `waveBase` and notes it.
     void deleteWaveFiles(std::string_view waveBase, int number);
 
-    // The directory of week or month `number` below an installation path: "<base>.\logNN" and
-    // "<base>.\wavNN".
+    // The directory of week or month `number` below an installation path, "<base>.\logNN" and
+    // "<base>.\wavNN": as the activity log names them (the base spelt as configured) and native.
+    std::string periodName(std::string_view logDirectory, int number) const;
+    std::string waveName(std::string_view waveBase, int number) const;
     std::filesystem::path periodDirectory(std::string_view logDirectory, int number) const;
     std::filesystem::path waveDirectory(std::string_view waveBase, int number) const;
     std::filesystem::path native(std::string_view installationPath) const;
+    // A native path as the activity log names it (see PathMap::configured).
+    std::string shown(const std::filesystem::path& path) const;
 
     // Makes sure the week directory exists: created directly, else with the shell's "md". False (and
     // logged) when it still does not exist, so that nothing is moved into a missing directory.
@@ -130,14 +134,19 @@ public:
     std::string secondBatchProgram() const;
 
     // Starts a batch program hidden. On failure shows `errorText` (a string id) and, when given, logs
-    // `failedNote` + the command; on success logs `startedNote` + the command. The box never holds
-    // the caller. Returns whether it started.
+    // `failedNote` + the command; on success logs `startedNote` + the command. The log names the
+    // command as `shownLine` when given: the batch gets native paths, the log the configured ones. The
+    // box never holds the caller. Returns whether it started.
     bool startBatch(const std::string& commandLine, int errorText, std::string_view startedNote = {},
-                    std::string_view failedNote = {});
+                    std::string_view failedNote = {}, std::string_view shownLine = {});
 
     Services& services() { return m_services; }
     FileOperations& files() { return m_files; }
     JobHooks& hooks() { return m_hooks; }
+
+    // The files this mover has moved and deleted so far (files only copied, being young, not counted).
+    int moved() const { return m_moved; }
+    int deleted() const { return m_deleted; }
 
 private:
     // The record of `directory` written durably; false (logged) when it cannot be.
@@ -147,6 +156,8 @@ private:
     FileOperations& m_files;
     JobHooks& m_hooks;
     std::stop_token m_stop;
+    int m_moved = 0;
+    int m_deleted = 0;
 };
 
 // Whether the age check looks at `name` for `pattern` (see StatisticMover::moveFiles).

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "JobRecord.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"
 #include "SiblingCommands.h"
@@ -89,7 +90,8 @@ std::optional<std::string> timedTaskCommand(const Profile& profile, const TimedT
 int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar, std::optional<int> hour) {
     LocalTime local = toLocal(now);
     const int dueHour = hour.value_or(local.hour);
-    int failed = 0;
+    int failed = 0, due = 0;
+    std::string firstFailed;
     for (const TimedTask& task : readTimedTasks(services.profile, reportOf(services))) {
         if (!dayMatches(task.day, local.weekday) || task.hour != dueHour)
             continue;
@@ -97,7 +99,10 @@ int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar
         if (!command)
             continue;
         const bool started = services.launcher.start(*command, Show::Shown);
+        ++due;
         failed += started ? 0 : 1;
+        if (!started && firstFailed.empty())
+            firstFailed = "cannot start task " + std::to_string(task.number) + ": " + *command;
         const std::string prefix = started ? "Start " : "Cannot start ";
         switch (task.type) {
             case 0:
@@ -111,6 +116,10 @@ int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar
                 break;
         }
     }
+    // An hour without a task of its own is no run of the timed tasks.
+    if (due > 0)
+        reportJob(services, Job::TimedTasks, now, failed == 0,
+                  failed > 1 ? firstFailed + " (" + std::to_string(failed) + " tasks failed)" : firstFailed);
     return failed;
 }
 

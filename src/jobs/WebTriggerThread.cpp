@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "JobRecord.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"
@@ -58,6 +59,7 @@ bool WebTriggerThread::fire(SysTime now, std::optional<int> hour) {
     const bool started = m_services.launcher.start(command, Show::Hidden);
     m_services.log.note((started ? "Successfully started trigger: " : "FAILED to started trigger: ") +
                         command);
+    reportJob(m_services, Job::WebTrigger, now, started, "cannot start " + command);
     return started;
 }
 

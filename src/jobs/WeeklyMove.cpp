@@ -27,7 +27,7 @@ bool moveIntoWeekDirectory(StatisticMover& mover, const MoverContext& context,
     if (!mover.claimWeekDirectory(week, mondayOf(toLocal(context.now)), claimWait(context)))
         return false;
     bool ok = mover.moveFiles(logDirectory, patterns, week, ageCheck, context.now);
-    mover.services().log.note(message + week.string());
+    mover.services().log.note(message + mover.periodName(context.logDirectory, previousWeek));
     return ok;
 }
 
@@ -84,15 +84,15 @@ bool weeklyAtOne(StatisticMover& mover, const MoverContext& context, bool* filed
     // since (after 51 to 53 weeks; the week just filed, after 52): then its record keeps that cycle's
     // files, and the wave directory and the deletion batch, which cannot tell cycles apart, wait.
     const auto due = mover.periodDirectory(context.logDirectory, calendar.dueWeek);
+    const std::string dueName = mover.periodName(context.logDirectory, calendar.dueWeek);
     const bool refilled = mover.filledSince(due, calendar.dueFilled);
-    const std::string keptBecause = ": week directory " + due.string() + " was filled again since";
+    const std::string keptBecause = ": week directory " + dueName + " was filled again since";
     if (context.delLogFiles) {
-        s.log.note("Delete all files in directory " + due.string());
+        s.log.note("Delete all files in directory " + dueName);
         mover.emptyDueWeekDirectory(due, calendar.dueFilled, kDeletionPatterns, settings.waitBeforeDel);
         if (settings.moveConferWavToSubDir) {
             if (refilled)
-                s.log.note("Keep wave directory " +
-                           mover.waveDirectory(context.waveDirectory, calendar.dueWeek).string() +
+                s.log.note("Keep wave directory " + mover.waveName(context.waveDirectory, calendar.dueWeek) +
                            keptBecause);
             else
                 mover.deleteWaveFiles(context.waveDirectory, calendar.dueWeek);

@@ -33,4 +33,8 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string configuredJoin(std::string_view directory, std::string_view name) {
+    return std::string(directory) + ".\\" + std::string(name);
+}
+
 }  // namespace qx

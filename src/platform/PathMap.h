@@ -29,6 +29,14 @@ public:
 
     std::filesystem::path native(std::string_view windowsPath) const;
 
+    // The inverse of native(), for texts that the administrator reads beside the installation's own
+    // (the activity log): a path below a mapped drive as "X:\dir\file" (the deepest drive that holds
+    // it), one below the root as "\dir\file", the root itself as "\"; a relative path with
+    // backslashes, still relative. The spelling is the file system's, so a text built from a profile
+    // value should keep that value rather than go through here. A path outside the root and every
+    // drive has no such form and is given as it is.
+    std::string configured(const std::filesystem::path& nativePath) const;
+
     // A profile file: a bare name lies in the profile (Windows) directory; anything else is mapped.
     std::filesystem::path profileFile(std::string_view name) const;
 
@@ -45,6 +53,10 @@ private:
     std::filesystem::path m_workdir;  // Windows: the working directory given, empty for the current one
     std::size_t m_workdirDepth = 0;   // how many `..` a relative path may climb from the working directory
 };
+
+// `name` in the installation directory `directory` as written in a profile value, joined the way
+// the installation joins them ("%s.\%s"), valid whether or not the directory ends in a backslash.
+std::string configuredJoin(std::string_view directory, std::string_view name);
 
 // Resolves `path` against the file system ignoring letter case where the exact spelling does not
 // exist. Components that match nothing are kept as written. Never fails.

@@ -132,6 +132,53 @@ fs::path PathMap::native(std::string_view windowsPath) const {
     return resolveCaseInsensitive(out);
 }
 
+std::string PathMap::configured(const fs::path& nativePath) const {
+    auto backslashed = [](const fs::path& path) {
+        std::string out;
+        for (const auto& part : path) {
+            if (part.empty() || part == ".")
+                continue;
+            if (!out.empty())
+                out += '\\';
+            out += part.string();
+        }
+        return out;
+    };
+    const fs::path normal = nativePath.lexically_normal();
+    if (normal.is_relative())
+        return backslashed(normal);
+    // Lexically, without touching the file system: the path was made by native() from these very
+    // directories, or it names something that no longer exists.
+    auto below = [&normal](const fs::path& directory) -> std::optional<fs::path> {
+        const fs::path base = fs::absolute(directory).lexically_normal();
+        const fs::path rest = normal.lexically_relative(base);
+        if (rest.empty() || *rest.begin() == "..")
+            return std::nullopt;
+        return rest;
+    };
+    std::optional<fs::path> best;
+    std::string prefix;
+    std::size_t bestDepth = 0;
+    auto consider = [&](const fs::path& directory, std::string drivePrefix) {
+        std::optional<fs::path> rest = below(directory);
+        if (!rest)
+            return;
+        const fs::path base = fs::absolute(directory).lexically_normal();
+        const std::size_t depth = static_cast<std::size_t>(std::distance(base.begin(), base.end()));
+        if (best && depth <= bestDepth)
+            return;
+        best = std::move(rest);
+        bestDepth = depth;
+        prefix = std::move(drivePrefix);
+    };
+    consider(m_root, "");
+    for (const auto& [letter, dir] : m_drives)
+        consider(dir, std::string(1, letter) + ":");
+    if (!best)
+        return nativePath.string();
+    return prefix + "\\" + backslashed(*best);
+}
+
 fs::path PathMap::profileFile(std::string_view name) const {
     if (isBareProfileName(name))
         return resolveCaseInsensitive(m_windir / std::string(name));

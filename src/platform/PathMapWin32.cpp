@@ -59,6 +59,11 @@ fs::path PathMap::native(std::string_view windowsPath) const {
     return fullPath(wide.empty() ? std::wstring(L".") : wide);
 }
 
+std::string PathMap::configured(const fs::path& nativePath) const {
+    // The drives are the system's own: the full path is the configured form.
+    return narrow(nativePath.wstring()).value_or(nativePath.string());
+}
+
 fs::path PathMap::profileFile(std::string_view name) const {
     if (isBareProfileName(name))
         return m_windir / widen(name);

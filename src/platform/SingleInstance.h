@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qx {
 
@@ -28,6 +30,12 @@ public:
     // or the lock file cannot be made; problem() says why.
     Result acquire();
 
+    // Whether a process holds this installation's lock, found without taking it or asking the holder
+    // anything (the holder would show its dialog): the kernel's list of file locks (/proc/locks) is
+    // searched for the lock file. False when there is no lock file (the holder removes it at its end);
+    // nullopt when it cannot be told (no runtime directory, no list of locks).
+    std::optional<bool> heldElsewhere() const;
+
     // Drains the show requests of later starts without blocking; true when there was at least one.
     bool takeShowRequest();
 
@@ -47,6 +55,11 @@ public:
     // user may enter. Empty, with `problem` set, when that last one is held by someone else or open to
     // others: a name in /tmp that another user could take must not decide whether we start.
     static std::filesystem::path runtimeDirectory(std::string* problem = nullptr);
+
+    // Every place a service of this machine may keep its lock, for looking (heldElsewhere()) without
+    // creating any: the directories runtimeDirectory() would take, and the packaged service's
+    // (its unit's RuntimeDirectory=qxmover) for an administrator who asks as another user.
+    static std::vector<std::filesystem::path> placesToLook();
 
     // The name of an installation's lock files: a hash of `key` that stays the same across builds and
     // machines (64-bit FNV-1a, 16 hex digits).

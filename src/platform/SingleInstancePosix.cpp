@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -15,6 +16,18 @@
 namespace fs = std::filesystem;
 
 namespace qx {
+
+std::vector<fs::path> SingleInstance::placesToLook() {
+    std::vector<fs::path> places;
+    for (const char* name : {"RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR"})
+        if (const char* value = std::getenv(name); value && *value)
+            places.emplace_back(std::string(value).substr(0, std::string(value).find(':')));
+    places.emplace_back("/run/qxmover");
+    std::error_code ec;
+    const fs::path temp = fs::temp_directory_path(ec);
+    places.push_back((ec ? fs::path("/tmp") : temp) / ("qxmover-" + std::to_string(::getuid())));
+    return places;
+}
 
 fs::path SingleInstance::runtimeDirectory(std::string* problem) {
     for (const char* name : {"RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR"}) {
@@ -97,6 +110,31 @@ void askToShow(const sockaddr_un& address) {
 }
 
 }  // namespace
+
+std::optional<bool> SingleInstance::heldElsewhere() const {
+    if (m_lockPath.empty())
+        return std::nullopt;
+    struct stat lock {};
+    if (::lstat(m_lockPath.c_str(), &lock) != 0)
+        return errno == ENOENT ? std::optional<bool>(false) : std::nullopt;
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (!locks)
+        return std::nullopt;
+    // "1: FLOCK  ADVISORY  WRITE 6270 fe:00:10953079 0 EOF"; waiting locks carry a "->" before FLOCK.
+    char line[256];
+    bool held = false;
+    while (!held && std::fgets(line, sizeof line, locks)) {
+        char kind[16] = {};
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        const char* at = std::strstr(line, "FLOCK");
+        held = at && std::sscanf(at, "%15s %*s %*s %*d %x:%x:%llu", kind, &major, &minor, &inode) == 4 &&
+               inode == static_cast<unsigned long long>(lock.st_ino) && major == ::major(lock.st_dev) &&
+               minor == ::minor(lock.st_dev) && !std::strstr(line, "->");
+    }
+    std::fclose(locks);
+    return held;
+}
 
 SingleInstance::Result SingleInstance::acquire() {
     if (m_lockPath.empty())

@@ -10,6 +10,10 @@ fs::path SingleInstance::runtimeDirectory(std::string*) {
     return {};  // the kernel's session namespace serves instead
 }
 
+std::vector<fs::path> SingleInstance::placesToLook() {
+    return {};
+}
+
 SingleInstance::SingleInstance(const std::string& key, fs::path runtimeDir) {
     // A runtime directory given (the tests') makes an installation of its own.
     m_key = runtimeDir.empty() ? key : key + "|" + runtimeDir.string();
@@ -54,6 +58,16 @@ SingleInstance::Result SingleInstance::acquire() {
     m_mutex = mutex;
     m_event = event;
     return Result::First;
+}
+
+std::optional<bool> SingleInstance::heldElsewhere() const {
+    // Opening the mutex neither takes it nor asks its holder for anything.
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, m_lockPath.c_str());
+    if (mutex) {
+        CloseHandle(mutex);
+        return true;
+    }
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional<bool>(false) : std::nullopt;
 }
 
 bool SingleInstance::takeShowRequest() {

@@ -60,11 +60,13 @@ QWidget* CMoverDlg::control(int id) const {
 }
 
 QAbstractButton* CMoverDlg::button(int id) const {
-    return qobject_cast<QAbstractButton*>(control(id));
+    auto it = m_buttons.find(id);
+    return it == m_buttons.end() ? nullptr : it->second;
 }
 
 QComboBox* CMoverDlg::list(int id) const {
-    return qobject_cast<QComboBox*>(control(id));
+    auto it = m_lists.find(id);
+    return it == m_lists.end() ? nullptr : it->second;
 }
 
 void CMoverDlg::connectRules() {
@@ -76,7 +78,7 @@ void CMoverDlg::connectRules() {
     connect(button(ctl::kMonthly), &QAbstractButton::clicked, this, [this] { chooseMoveMode(2); });
     connect(button(ctl::kNoMove), &QAbstractButton::clicked, this, [this] { chooseMoveMode(0); });
     // The wait takes effect for the mover at once, before any save.
-    connect(list(ctl::kWaitList), &QComboBox::activated, this,
+    connect(m_fields.waitList, &QComboBox::activated, this,
             [this](int index) { m_services.state.waitBeforeDel = index + 1; });
 
     for (int id : {ctl::kTestMove, ctl::kTestDelete, ctl::kTestBatch, ctl::kEditBatch, ctl::kPrintNow})
@@ -90,13 +92,12 @@ void CMoverDlg::connectRules() {
 
 void CMoverDlg::applyRules() {
     std::set<int> checked;
-    for (auto& [id, widget] : m_controls)
-        if (auto* b = qobject_cast<QAbstractButton*>(widget); b && b->isCheckable() && b->isChecked())
+    for (auto& [id, b] : m_buttons)
+        if (b->isCheckable() && b->isChecked())
             checked.insert(id);
     for (auto [id, enabled] : enabledControls(checked))
         control(id)->setEnabled(enabled);
-    auto* unit = qobject_cast<QLabel*>(control(ctl::kWaitUnit));
-    unit->setText(uiText(m_services.strings, m_moveMode == 2 ? kStrMonths : kStrWeeks));
+    m_fields.waitUnit->setText(uiText(m_services.strings, m_moveMode == 2 ? kStrMonths : kStrWeeks));
 }
 
 void CMoverDlg::chooseMoveMode(int mode) {
@@ -106,9 +107,8 @@ void CMoverDlg::chooseMoveMode(int mode) {
         // Only a change of mode refills the list: choosing the mode again keeps the selection.
         m_moveMode = mode;
         fillWaitList(mode);
-        list(ctl::kWaitList)
-            ->setCurrentIndex(
-                entryIndexFor(m_services.state.waitBeforeDel.load(), list(ctl::kWaitList)->count()));
+        m_fields.waitList->setCurrentIndex(
+            entryIndexFor(m_services.state.waitBeforeDel.load(), m_fields.waitList->count()));
     }
     if (mode != 0)
         m_services.state.moveMode = mode;
@@ -116,7 +116,7 @@ void CMoverDlg::chooseMoveMode(int mode) {
 }
 
 void CMoverDlg::fillWaitList(int mode) {
-    QComboBox* wait = list(ctl::kWaitList);
+    QComboBox* wait = m_fields.waitList;
     wait->clear();
     for (const auto& entry : waitEntries(mode))
         wait->addItem(qs(entry));
@@ -145,31 +145,31 @@ void CMoverDlg::toControls(const MoverSettings& s) {
     check(ctl::kMonthly, s.moveMode == 2);
     check(ctl::kNoMove, s.moveMode == 0);
     fillWaitList(s.moveMode);
-    QComboBox* wait = list(ctl::kWaitList);
+    QComboBox* wait = m_fields.waitList;
     wait->setCurrentIndex(entryIndexFor(s.waitBeforeDel, wait->count()));
     check(ctl::kDelLogFiles, s.delLogFiles && s.moveMode != 0);
     check(ctl::kStart2ndBatch, s.start2ndBatch);
     check(ctl::kDeleteMoreFiles, s.deleteMoreFiles);
     check(ctl::kConference, s.moveConferWav);
     check(ctl::kDelAlarmWav, s.delAlarmWav);
-    QComboBox* alarmWeeks = list(ctl::kDelAlarmWavList);
+    QComboBox* alarmWeeks = m_fields.alarmWeeks;
     alarmWeeks->setCurrentIndex(entryIndexFor(s.delAlarmWavAfterWeeks, alarmWeeks->count()));
     check(ctl::kPrintReport, s.printReport);
     check(ctl::kPrintWeekly, s.reportType != 1);
     check(ctl::kPrintDaily, s.reportType == 1);
 
     check(ctl::kHdActive, s.hdActive);
-    QComboBox* hours = list(ctl::kCheckHour);
+    QComboBox* hours = m_fields.checkHour;
     hours->setCurrentIndex(s.checkTime >= 0 && s.checkTime < hours->count() ? s.checkTime : -1);
-    qobject_cast<QSpinBox*>(control(ctl::kMinSpace))->setValue(s.minSpace);
+    m_fields.minSpace->setValue(s.minSpace);
     check(ctl::kDialPhone, s.dialPhoneIfLow);
-    qobject_cast<QLineEdit*>(control(ctl::kPhoneNumber))->setText(qs(s.phoneNumber));
+    m_fields.phoneNumber->setText(qs(s.phoneNumber));
     check(ctl::kSendSms, s.sendSmsIfLow);
-    qobject_cast<QLineEdit*>(control(ctl::kSmsNumber))->setText(qs(s.smsNumber));
+    m_fields.smsNumber->setText(qs(s.smsNumber));
     check(ctl::kStartBatch, s.startBatchIfLow);
-    qobject_cast<QLineEdit*>(control(ctl::kBatchProg))->setText(qs(s.batchProg));
+    m_fields.batchProg->setText(qs(s.batchProg));
     check(ctl::kStartAlarm, s.startAlarmIfLow);
-    QComboBox* alarms = list(ctl::kAlarmList);
+    QComboBox* alarms = m_fields.alarmList;
     alarms->setCurrentIndex(-1);
     for (const AlarmKeyEntry& entry : m_services.state.alarmKeys())
         if (entry.key == s.alarmKey) {
@@ -180,20 +180,20 @@ void CMoverDlg::toControls(const MoverSettings& s) {
         }
     showDriveList();
     check(ctl::kBackupActive, s.autoBackupActive);
-    qobject_cast<QLineEdit*>(control(ctl::kBackupPath))->setText(qs(s.autoBackupPath));
+    m_fields.backupPath->setText(qs(s.autoBackupPath));
     applyRules();
 }
 
 void CMoverDlg::fillAlarmList() {
-    QComboBox* alarms = list(ctl::kAlarmList);
+    QComboBox* alarms = m_fields.alarmList;
     alarms->clear();
     for (const AlarmKeyEntry& entry : m_services.state.alarmKeys())
         alarms->addItem(qs(alarmEntryText(entry.key, entry.name)));
 }
 
 void CMoverDlg::showDriveList() {
-    auto* label = qobject_cast<QLabel*>(control(ctl::kDriveList));
-    label->setText(m_driveList.empty() ? uiText(m_services.strings, kStrNoDrive) : qs(m_driveList));
+    m_fields.driveList->setText(m_driveList.empty() ? uiText(m_services.strings, kStrNoDrive)
+                                                    : qs(m_driveList));
 }
 
 MoverSettings CMoverDlg::fromControls() const {
@@ -202,29 +202,29 @@ MoverSettings CMoverDlg::fromControls() const {
     s.moveMode = checked(ctl::kWeekly) ? 1 : checked(ctl::kMonthly) ? 2 : 0;
     s.delLogFiles = checked(ctl::kDelLogFiles);
     if (s.moveMode != 0)
-        s.waitBeforeDel = list(ctl::kWaitList)->currentIndex() + 1;
+        s.waitBeforeDel = m_fields.waitList->currentIndex() + 1;
     s.start2ndBatch = checked(ctl::kStart2ndBatch);
     s.deleteMoreFiles = checked(ctl::kDeleteMoreFiles);
     s.moveConferWav = checked(ctl::kConference);
     s.delAlarmWav = checked(ctl::kDelAlarmWav);
-    s.delAlarmWavAfterWeeks = list(ctl::kDelAlarmWavList)->currentIndex() + 1;
+    s.delAlarmWavAfterWeeks = m_fields.alarmWeeks->currentIndex() + 1;
     s.printReport = checked(ctl::kPrintReport);
     s.reportType = checked(ctl::kPrintDaily) ? 1 : 0;
     s.hdActive = checked(ctl::kHdActive);
-    s.checkTime = std::max(0, list(ctl::kCheckHour)->currentIndex());
-    s.minSpace = qobject_cast<QSpinBox*>(control(ctl::kMinSpace))->value();
+    s.checkTime = std::max(0, m_fields.checkHour->currentIndex());
+    s.minSpace = m_fields.minSpace->value();
     s.dialPhoneIfLow = checked(ctl::kDialPhone);
-    s.phoneNumber = ss(qobject_cast<QLineEdit*>(control(ctl::kPhoneNumber))->text());
+    s.phoneNumber = ss(m_fields.phoneNumber->text());
     s.sendSmsIfLow = checked(ctl::kSendSms);
-    s.smsNumber = ss(qobject_cast<QLineEdit*>(control(ctl::kSmsNumber))->text());
+    s.smsNumber = ss(m_fields.smsNumber->text());
     s.startBatchIfLow = checked(ctl::kStartBatch);
-    s.batchProg = ss(qobject_cast<QLineEdit*>(control(ctl::kBatchProg))->text());
+    s.batchProg = ss(m_fields.batchProg->text());
     s.startAlarmIfLow = checked(ctl::kStartAlarm);
-    QComboBox* alarms = list(ctl::kAlarmList);
+    QComboBox* alarms = m_fields.alarmList;
     s.alarmKey = alarms->currentIndex() < 0 ? -1 : alarmNumberOf(ss(alarms->currentText()));
     s.checkDrives = m_driveList;
     s.autoBackupActive = checked(ctl::kBackupActive);
-    s.autoBackupPath = ss(qobject_cast<QLineEdit*>(control(ctl::kBackupPath))->text());
+    s.autoBackupPath = ss(m_fields.backupPath->text());
     return s;
 }
 
@@ -312,12 +312,12 @@ void CMoverDlg::tick() {
     char text[128];
     std::snprintf(text, sizeof text, format.c_str(), local.day, local.month, local.year, local.hour,
                   local.minute, local.second);
-    qobject_cast<QLabel*>(control(ctl::kClock))->setText(uiString(text));
+    m_fields.clock->setText(uiString(text));
     int week = weekTimerTick(local, m_services.state);
     if (week >= 0) {
         std::string weekFormat = m_services.strings.get(kStrWeek);
         std::snprintf(text, sizeof text, weekFormat.c_str(), week);
-        qobject_cast<QLabel*>(control(ctl::kWeek))->setText(uiString(text));
+        m_fields.week->setText(uiString(text));
     }
 }
 

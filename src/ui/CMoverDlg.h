@@ -13,6 +13,7 @@
 
 class QAbstractButton;
 class QComboBox;
+class QPushButton;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -60,6 +61,8 @@ public:
     // The settings as the controls hold them now.
     MoverSettings fromControls() const;
 
+    // The control of an id (ctl::), its button or its list; null for an id the dialog does not have or
+    // whose control is of another kind.
     QWidget* control(int id) const;
     QAbstractButton* button(int id) const;
     QComboBox* list(int id) const;
@@ -93,6 +96,7 @@ private:
     void runOperation(int buttonId);
     void setBusy(bool busy);
 
+    // Enters a control under its id (and as a button or list where it is one) and names it after it.
     template <class T>
     T* add(int id, T* widget);
 
@@ -108,7 +112,27 @@ private:
     QElapsedTimer m_shown;  // since the last of those shows
     static constexpr std::chrono::milliseconds kLateMinimise{800};
     std::function<bool()> m_showRequested;
+    // Every control by id, for the enabling rules and the tests; buttons and lists by id as well, so
+    // that no lookup needs a cast. The fields the dialog reads and writes are typed members.
     std::map<int, QWidget*> m_controls;
+    std::map<int, QAbstractButton*> m_buttons;
+    std::map<int, QComboBox*> m_lists;
+    struct Fields {
+        QComboBox* waitList = nullptr;
+        QLabel* waitUnit = nullptr;
+        QComboBox* alarmWeeks = nullptr;
+        QComboBox* checkHour = nullptr;
+        QLabel* driveList = nullptr;
+        QSpinBox* minSpace = nullptr;
+        QLineEdit* phoneNumber = nullptr;
+        QLineEdit* smsNumber = nullptr;
+        QLineEdit* batchProg = nullptr;
+        QComboBox* alarmList = nullptr;
+        QLineEdit* backupPath = nullptr;
+        QLabel* clock = nullptr;
+        QLabel* week = nullptr;
+        QPushButton* save = nullptr;
+    } m_fields;
     QLabel* m_busyLabel = nullptr;
     QTimer* m_clockTimer = nullptr;
     OperationRunner* m_runner = nullptr;

@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <tuple>
+#include <type_traits>
 
 #include "CMoverDlg.h"
 #include "DialogTexts.h"
@@ -24,6 +26,10 @@ namespace qx {
 template <class T>
 T* CMoverDlg::add(int id, T* widget) {
     m_controls[id] = widget;
+    if constexpr (std::is_base_of_v<QAbstractButton, T>)
+        m_buttons[id] = widget;
+    if constexpr (std::is_base_of_v<QComboBox, T>)
+        m_lists[id] = widget;
     widget->setObjectName(QString("c%1").arg(id));
     return widget;
 }
@@ -55,10 +61,11 @@ QWidget* CMoverDlg::buildStatisticGroup() {
         modes->addButton(r);
     v->addLayout(row({new QLabel(text(kTxtMoveFiles)), weekly, monthly, noMove}));
 
-    auto* wait = add(ctl::kWaitList, new QComboBox);
+    auto* wait = m_fields.waitList = add(ctl::kWaitList, new QComboBox);
     wait->setMaxVisibleItems(12);
-    v->addLayout(row({add(ctl::kDelLogFiles, new QCheckBox(text(ctl::kDelLogFiles))), wait,
-                      add(ctl::kWaitUnit, new QLabel(text(kStrWeeks)))}));
+    m_fields.waitUnit = add(ctl::kWaitUnit, new QLabel(text(kStrWeeks)));
+    v->addLayout(
+        row({add(ctl::kDelLogFiles, new QCheckBox(text(ctl::kDelLogFiles))), wait, m_fields.waitUnit}));
     v->addLayout(row({add(ctl::kTestMove, new QPushButton(text(ctl::kTestMove))),
                       add(ctl::kTestDelete, new QPushButton(text(ctl::kTestDelete)))}));
     v->addSpacing(6);
@@ -81,7 +88,7 @@ QWidget* CMoverDlg::buildStatisticGroup() {
     v->addSpacing(6);
     v->addLayout(row({add(ctl::kConference, new QCheckBox(text(ctl::kConference))),
                       add(ctl::kConferenceSettings, new QPushButton(text(ctl::kConferenceSettings)))}));
-    auto* alarmWeeks = add(ctl::kDelAlarmWavList, new QComboBox);
+    auto* alarmWeeks = m_fields.alarmWeeks = add(ctl::kDelAlarmWavList, new QComboBox);
     alarmWeeks->setMaxVisibleItems(12);
     for (const auto& entry : waitEntries(1))
         alarmWeeks->addItem(qs(entry));
@@ -100,36 +107,37 @@ QWidget* CMoverDlg::buildMonitorGroup() {
     auto* box = new QGroupBox(text(kTxtHarddiskGroup));
     auto* v = new QVBoxLayout(box);
 
-    auto* hours = add(ctl::kCheckHour, new QComboBox);
+    auto* hours = m_fields.checkHour = add(ctl::kCheckHour, new QComboBox);
     for (int h = 0; h < 24; ++h)
         hours->addItem(QString::asprintf("%02d", h));
     hours->setMaxVisibleItems(12);
     v->addLayout(
         row({add(ctl::kHdActive, new QCheckBox(text(ctl::kHdActive))), hours, new QLabel(text(kTxtOclock))}));
-    auto* drives = add(ctl::kDriveList, new QLabel);
+    auto* drives = m_fields.driveList = add(ctl::kDriveList, new QLabel);
     drives->setMinimumWidth(90);
     v->addLayout(row({add(ctl::kDrivesLabel, new QLabel(text(ctl::kDrivesLabel))), drives,
                       add(ctl::kSelectDrives, new QPushButton(text(ctl::kSelectDrives))),
                       add(ctl::kExtendedMonitor, new QPushButton(text(ctl::kExtendedMonitor)))}));
     auto* limitLabel = add(ctl::kMinSpaceLabel, new QLabel(text(ctl::kMinSpaceLabel)));
     v->addLayout(row({limitLabel}));
-    auto* space = add(ctl::kMinSpace, new QSpinBox);
+    auto* space = m_fields.minSpace = add(ctl::kMinSpace, new QSpinBox);
     space->setRange(0, 99999999);
     v->addLayout(row({space, add(ctl::kMbLabel, new QLabel(text(ctl::kMbLabel)))}));
 
     auto* grid = new QGridLayout;
-    const std::pair<int, int> options[] = {{ctl::kDialPhone, ctl::kPhoneNumber},
-                                           {ctl::kSendSms, ctl::kSmsNumber},
-                                           {ctl::kStartBatch, ctl::kBatchProg}};
+    const std::tuple<int, int, QLineEdit**> options[] = {
+        {ctl::kDialPhone, ctl::kPhoneNumber, &m_fields.phoneNumber},
+        {ctl::kSendSms, ctl::kSmsNumber, &m_fields.smsNumber},
+        {ctl::kStartBatch, ctl::kBatchProg, &m_fields.batchProg}};
     int r = 0;
-    for (auto [check, field] : options) {
+    for (auto [check, field, member] : options) {
         grid->addWidget(add(check, new QCheckBox(text(check))), r, 0);
-        auto* edit = add(field, new QLineEdit);
+        auto* edit = *member = add(field, new QLineEdit);
         edit->setMinimumWidth(220);
         grid->addWidget(edit, r++, 1);
     }
     grid->addWidget(add(ctl::kStartAlarm, new QCheckBox(text(ctl::kStartAlarm))), r, 0);
-    auto* alarms = add(ctl::kAlarmList, new QComboBox);
+    auto* alarms = m_fields.alarmList = add(ctl::kAlarmList, new QComboBox);
     alarms->setMinimumWidth(220);
     alarms->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     grid->addWidget(alarms, r, 1);
@@ -144,7 +152,7 @@ QWidget* CMoverDlg::buildBackupGroup() {
     auto* box = new QGroupBox(uiText(t, kTxtBackupGroup));
     auto* v = new QVBoxLayout(box);
     v->addWidget(add(ctl::kBackupActive, new QCheckBox(uiText(t, ctl::kBackupActive))));
-    v->addWidget(add(ctl::kBackupPath, new QLineEdit));
+    v->addWidget(m_fields.backupPath = add(ctl::kBackupPath, new QLineEdit));
     return box;
 }
 
@@ -162,7 +170,7 @@ QWidget* CMoverDlg::buildButtonRow() {
     h->addWidget(m_busyLabel);
     h->addStretch(1);
     auto* cancel = add(ctl::kCancel, new QPushButton(uiText(t, ctl::kCancel)));
-    auto* save = add(ctl::kSave, new QPushButton(uiText(t, ctl::kSave)));
+    auto* save = m_fields.save = add(ctl::kSave, new QPushButton(uiText(t, ctl::kSave)));
     save->setDefault(true);
     h->addWidget(cancel);
     h->addWidget(save);
@@ -184,8 +192,8 @@ void CMoverDlg::build() {
     auto* columns = new QHBoxLayout;
     columns->addWidget(buildStatisticGroup(), 0);
     auto* right = new QVBoxLayout;
-    auto* clock = add(ctl::kClock, new QLabel);
-    auto* week = add(ctl::kWeek, new QLabel);
+    auto* clock = m_fields.clock = add(ctl::kClock, new QLabel);
+    auto* week = m_fields.week = add(ctl::kWeek, new QLabel);
     auto* clockRow = new QHBoxLayout;
     clockRow->addStretch(1);
     clockRow->addWidget(clock);
@@ -200,7 +208,7 @@ void CMoverDlg::build() {
     // Return saves, wherever the focus is: no other button takes over as the default when it has the
     // focus (the first button, "Test move", has it when the dialog opens).
     for (auto* pushButton : findChildren<QPushButton*>())
-        pushButton->setAutoDefault(pushButton == control(ctl::kSave));
+        pushButton->setAutoDefault(pushButton == m_fields.save);
 }
 
 }  // namespace qx

@@ -2,8 +2,6 @@
 // stays whole, and what cannot be written is said.
 
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include <string>
 
 #include "ActivityLog.h"
+#include "CrashTools.h"
 #include "ProfileCommand.h"
 #include "ProfileFile.h"
 #include "Sandbox.h"
@@ -33,30 +32,14 @@ int onSmallFileSystem(const fs::path& directory, Body body) {
     pid_t pid = fork();
     if (pid == 0) {
         alarm(20);
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("qxtest", directory.c_str(), "tmpfs", 0, "size=64k") != 0)
+        test::SmallFileSystem small(directory, 64 << 10);
+        if (!small.mounted())
             _exit(kCannotMount);
         _exit(body() ? 0 : 1);
     }
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Takes every free byte of the file system that holds `directory`.
-bool fill(const fs::path& directory) {
-    std::FILE* filler = std::fopen((directory / "filler").c_str(), "wb");
-    if (!filler)
-        return false;
-    std::setvbuf(filler, nullptr, _IONBF, 0);
-    const std::string block(4096, 'f');
-    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) {
-    }
-    // The last pieces of a page.
-    while (std::fwrite("f", 1, 1, filler) == 1) {
-    }
-    std::fclose(filler);
-    return true;
 }
 
 std::string readAll(const fs::path& file) {
@@ -90,7 +73,7 @@ TEST_F(FullFileSystemTest, AProfileWrittenInPlaceStaysWholeWhenItsNewTextDoesNot
         const std::string old = "[Config]\r\n" + std::string(3000, ';') + "\r\n";
         const fs::path ini = dir / "qxmover.ini";
         { std::ofstream(ini, std::ios::binary) << old; }
-        if (!check(fill(dir), "fill"))
+        if (!check(test::fill(dir / "filler"), "fill"))
             return false;
         const std::string longer = old + "[Extra]\r\n" + std::string(6000, 'x') + "\r\n";
         FileWrite written = rewriteFileInPlace(ini, longer);
@@ -115,7 +98,7 @@ TEST_F(FullFileSystemTest, TheStateIsSavedAndTheLogLinesAreSaidWhenTheLogDirecto
     expectInChild(log, [&] {
         SchedulerState state(schedulerStateFile(log));
         const SchedulerRecord before{"2026-11-30", "2026-11-30", "", "2026-11"};
-        if (!check(state.save(before), "save with room") || !check(fill(log), "fill"))
+        if (!check(state.save(before), "save with room") || !check(test::fill(log / "filler"), "fill"))
             return false;
         const SchedulerRecord monday{"2026-12-07", "2026-12-07", "", "2026-12"};
         const SchedulerRecord later{"2026-12-07", "2026-12-07", "2026-12-07", "2026-12"};
@@ -130,12 +113,12 @@ TEST_F(FullFileSystemTest, TheStateIsSavedAndTheLogLinesAreSaidWhenTheLogDirecto
         ActivityLog activity(clock, shared, log);
         std::string said;
         activity.setFailureSink([&](std::string_view message) { said += message; });
-        activity.write("Move all logfiles to directory \\qxt\\log\\log49");
+        activity.write("Move all logfiles to directory \\qxt\\log.\\log49");
         activity.write("Start batchprogram qxmove2.bat");
         return check(said.find("cannot write the activity log " + activity.fileFor(clock.now()).string() +
                                " (No space left on device)") != std::string::npos,
                      "names the log and the reason") &&
-               check(said.find("Move all logfiles to directory \\qxt\\log\\log49\n") != std::string::npos,
+               check(said.find("Move all logfiles to directory \\qxt\\log.\\log49\n") != std::string::npos,
                      "first line") &&
                check(said.find("Start batchprogram qxmove2.bat\n") != std::string::npos, "second line") &&
                check(said.find("cannot write", said.find("log49")) == std::string::npos, "reason said once");

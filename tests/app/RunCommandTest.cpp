@@ -127,8 +127,9 @@ TEST_F(RunCommandTest, DryRunsOfTheDialogsOperationsAskNothing) {
 }
 
 // The report is printed through the [Platform] Print program: that is what its dry run shows, and a
-// print program that would not be found fails the dry run as it fails any other job's.
-TEST_F(RunCommandTest, ReportDryRunShowsThePrintProgramThatStarts) {
+// print program that would not be found fails the dry run and the real run as it fails any other
+// job's, with the reason on standard error.
+TEST_F(RunCommandTest, ReportShowsThePrintProgramAndFailsWithoutIt) {
     std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests/data/report/qxaview.inf",
                                sandbox.path("root/qxt/log/qxaview.inf"));
     ini("qxmover.ini", "Platform", "Print", "cat -n");
@@ -142,6 +143,13 @@ TEST_F(RunCommandTest, ReportDryRunShowsThePrintProgramThatStarts) {
     EXPECT_THAT(out.str(), HasSubstr("[program not found]"));
     EXPECT_THAT(err.str(), HasSubstr("report would fail"));
     EXPECT_FALSE(sandbox.exists("root/qxt/log/qxareport.prt"));
+
+    ini("qxmover.ini", "Config", "WriteLogFile", "0");
+    EXPECT_EQ(run("report", "2026-12-08 06:00"), 1);
+    EXPECT_EQ(err.str(),
+              "qxmover: report: Cannot start printing of report \\qxt\\log.\\qxareport.prt: "
+              "\"notepad.exe /p \\qxt\\log.\\qxareport.prt\" could not be started\n");
+    EXPECT_TRUE(sandbox.exists("root/qxt/log/qxareport.prt"));
 }
 
 // A mistyped --root or --windir must not run a job on default settings: a dry run would show, and a
@@ -207,7 +215,7 @@ TEST_F(RunCommandTest, JobsBelieveTheTimeTheyAreGiven) {
     EXPECT_EQ(run("weekly-1", "2026-12-07 01:00"), 0);
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a");
     EXPECT_THAT(sandbox.read("work/log/qxmover_50.log"),
-                HasSubstr("07.12, 01:00,  Move all logfiles to directory " + logDir() + "/log49\n"));
+                HasSubstr("07.12, 01:00,  Move all logfiles to directory \\qxt\\log.\\log49\n"));
 }
 
 TEST_F(RunCommandTest, MonthlyJobHandsOnTheMonthJustEnded) {

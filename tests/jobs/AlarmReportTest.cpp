@@ -90,7 +90,7 @@ TEST_F(AlarmReportTest, GroupsComeFromTheTableInTableOrder) {
 }
 
 TEST_F(AlarmReportTest, WeeklyReportMatchesTheHandWrittenOneAndIsPrinted) {
-    ASSERT_TRUE(produceAlarmReport(services, files, 0, now));
+    ASSERT_TRUE(produceAlarmReport(services, files, 0, now).ok());
     EXPECT_EQ(report(), readFile(kSample / "expected-weekly.prt"));
     EXPECT_THAT(launcher.calls(), ElementsAre("start hidden notepad.exe /p \\qxt\\log.\\qxareport.prt"));
     EXPECT_THAT(activity(49), ElementsAre("01.12, 00:00,  Printing of report \\qxt\\log.\\qxareport.prt "
@@ -99,7 +99,7 @@ TEST_F(AlarmReportTest, WeeklyReportMatchesTheHandWrittenOneAndIsPrinted) {
 
 TEST_F(AlarmReportTest, DailyReportHasOnlyTodaysLinesAndReplacesTheLastReport) {
     sandbox.file("root/qxt/log/qxareport.prt", std::string(5000, '#'));
-    ASSERT_TRUE(produceAlarmReport(services, files, 1, now));
+    ASSERT_TRUE(produceAlarmReport(services, files, 1, now).ok());
     EXPECT_EQ(report(), readFile(kSample / "expected-daily.prt"));
 }
 
@@ -121,10 +121,23 @@ TEST_F(AlarmReportTest, MissingGroupTableLeavesEveryGroupUnnamed) {
 
 TEST_F(AlarmReportTest, MissingIndexWarnsAndWritesAndPrintsNothing) {
     fs::remove(logDir() / "qxaview.inf");
-    EXPECT_FALSE(produceAlarmReport(services, files, 0, now));
+    EXPECT_EQ(produceAlarmReport(services, files, 0, now).failure,
+              "cannot read the alarm index \\qxt\\log\\qxaview.inf");
     EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|No alarms to print in this week !"));
     EXPECT_FALSE(sandbox.exists("root/qxt/log/qxareport.prt"));
     EXPECT_THAT(launcher.calls(), IsEmpty());
+}
+
+// A report that nothing prints is no success, and the log does not claim that printing started.
+TEST_F(AlarmReportTest, PrintProgramThatCannotStartFailsTheReport) {
+    launcher.missing.insert("notepad.exe");
+    const ReportOutcome outcome = produceAlarmReport(services, files, 0, now);
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_THAT(outcome.failure,
+                ::testing::HasSubstr("\"notepad.exe /p \\qxt\\log.\\qxareport.prt\" could not "
+                                     "be started"));
+    EXPECT_EQ(report(), readFile(kSample / "expected-weekly.prt"));
+    EXPECT_THAT(activity(49), ElementsAre("01.12, 00:00,  " + outcome.failure));
 }
 
 TEST_F(AlarmReportTest, MondayMidnightReadsTheIndexThatTheWeeklyMoveTookAway) {
@@ -144,7 +157,7 @@ TEST_F(AlarmReportTest, MondayMidnightReadsTheIndexThatTheWeeklyMoveTookAway) {
 TEST_F(AlarmReportTest, DryRunWritesNothing) {
     std::ostringstream out;
     DryRunFileOperations dry(out);
-    ASSERT_TRUE(produceAlarmReport(services, dry, 0, now));
+    ASSERT_TRUE(produceAlarmReport(services, dry, 0, now).ok());
     EXPECT_EQ(out.str(), "create-file " + (logDir() / "qxareport.prt").string() + "\n");
     EXPECT_FALSE(sandbox.exists("root/qxt/log/qxareport.prt"));
 }
@@ -167,6 +180,39 @@ TEST_F(AlarmReportTest, ThreadReportsWeeklyOnMondaysAndDailyEveryNightOnce) {
     thread.pass(at(2026, 12, 8, 0));
     thread.pass(at(2026, 12, 9, 0));
     EXPECT_EQ(prints(), 3u);
+}
+
+// A daylight saving change never costs a night its report nor gives it two: where the clocks go
+// forward at midnight (Santiago de Chile, 6 September 2026) the report comes at 01:00, the first
+// minute after the gap; gaps and repeated hours after midnight change nothing.
+TEST_F(AlarmReportTest, ThreadReportsOnceANightAcrossDaylightSavingChanges) {
+    struct Night {
+        const char* tz;
+        int year, month, day;  // the evening before the change
+        int reportHour;
+    };
+    ini(ini::kMover, "AlarmReport", "ReportType", "2");
+    for (const Night& night :
+         {Night{"America/Santiago", 2026, 9, 5, 1}, Night{"America/Santiago", 2026, 4, 4, 0},
+          Night{"Europe/Berlin", 2027, 3, 27, 0}, Night{"Europe/Berlin", 2026, 10, 24, 0}}) {
+        setenv("TZ", night.tz, 1);
+        tzset();
+        AlarmReportThread thread(services, &files);
+        std::vector<int> reportHours;
+        // The thread's own rhythm from 23:00 to 05:00, looking twice in each minute it wakes.
+        const SysTime evening = fromLocal(night.year, night.month, night.day, 23);
+        for (SysTime t = evening; t < evening + std::chrono::hours(6);) {
+            const std::size_t before = launcher.calls().size();
+            const SysTime next = thread.pass(t);
+            thread.pass(t + std::chrono::seconds(40));
+            if (launcher.calls().size() > before)
+                reportHours.push_back(toLocal(t).hour);
+            t = next;
+        }
+        EXPECT_THAT(reportHours, ElementsAre(night.reportHour)) << night.tz << " " << night.month;
+    }
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
 }
 
 }  // namespace

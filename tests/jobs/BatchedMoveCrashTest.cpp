@@ -3,15 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <random>
 #include <thread>
 
+#include "CrashTools.h"
 #include "FileOperations.h"
 #include "Sandbox.h"
 
@@ -20,36 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::uint64_t checksum(const std::string& bytes) {
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : bytes)
-        hash = (hash ^ c) * 1099511628211ull;
-    return hash;
-}
-
-std::optional<std::string> readWhole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class BatchedMoveCrashTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = "/dev/shm/qxtest-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            m_shm = pattern;
-        struct stat a {
-        }, b{};
-        if (m_shm.empty() || ::stat(m_shm.c_str(), &a) != 0 || ::stat(sandbox.root().c_str(), &b) != 0 ||
-            a.st_dev == b.st_dev)
+        if (!m_shm.available())
             GTEST_SKIP() << "no second file system at /dev/shm";
-    }
-    void TearDown() override {
-        std::error_code ec;
-        if (!m_shm.empty())
-            fs::remove_all(m_shm, ec);
     }
 
     // Fresh source files of random sizes (more than one batch of them) and an empty target.
@@ -76,13 +52,8 @@ protected:
         pid_t child = ::fork();
         if (child != 0)
             return child;
-        int steps = 0;
-        PosixFileOperations files(
-            [&](std::string_view, std::string_view) {
-                if (++steps == killAtStep)
-                    ::raise(SIGKILL);
-            },
-            kBatch);
+        KillSwitch kill{killAtStep};
+        PosixFileOperations files([&kill](std::string_view, std::string_view) { kill.step(); }, kBatch);
         auto transfer = files.transfer(source(), target());
         for (const auto& [name, sum] : m_sums)
             if (transfer->move(name))
@@ -118,14 +89,14 @@ protected:
         EXPECT_TRUE(fs::is_empty(source())) << trial;
     }
 
-    fs::path source() const { return m_shm / "log"; }
+    fs::path source() const { return m_shm.path() / "log"; }
     fs::path target() const { return sandbox.path("week"); }
 
     // Small batches, so that a few dozen files make several of them.
     static constexpr std::size_t kBatch = 20;
     static constexpr std::size_t kFiles = 2 * kBatch + 10;
     Sandbox sandbox;
-    fs::path m_shm;
+    SecondFileSystem m_shm{sandbox.root()};
     std::map<std::string, std::uint64_t> m_sums;
 };
 

@@ -5,16 +5,20 @@
 #include <fstream>
 
 #include "HousekeepingPlan.h"
+#include "JobRecord.h"
 #include "JobsFixture.h"
+#include "MetricsFile.h"
 #include "SchedulerState.h"
 #include "SchedulerThread.h"
 #include "ThreadSet.h"
 
+using ::testing::_;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using ::testing::Pair;
 
 namespace qx::test {
 namespace {
@@ -68,18 +72,19 @@ TEST_F(CatchUpTest, MondayMoveMissedOvernightRunsOnceAtTheNextStart) {
     EXPECT_THAT(namesIn(logDir() / "log47"), IsEmpty());
     EXPECT_THAT(launcher.calls(),
                 ElementsAre("start hidden qxmove2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
-    EXPECT_THAT(activity(50),
-                ElementsAre("07.12, 09:00,  Catching up the weekly 00:00 work of Monday 07.12, missed while "
-                            "the service was down",
-                            "07.12, 09:00,  Moved inf files to directory " + logPath("log49"),
-                            "07.12, 09:00,  Move wavfiles to directory " + logPath("confwav/wav49"),
-                            "07.12, 09:00,  Catching up the weekly 01:00 work of Monday 07.12, missed while "
-                            "the service was down",
-                            "07.12, 09:00,  Move all logfiles to directory " + logPath("log49"),
-                            "07.12, 09:00,  Delete all files in directory " + logPath("log47"),
-                            "07.12, 09:00,  Deleted 1 file in " + logPath("log47") +
-                                ": WaitBeforeDel 2 weeks have passed",
-                            "07.12, 09:00,  Delete wavfiles from subdirectory " + logPath("confwav/wav47")));
+    EXPECT_THAT(
+        activity(50),
+        ElementsAre(
+            "07.12, 09:00,  Catching up the weekly 00:00 work of Monday 07.12, missed while "
+            "the service was down",
+            "07.12, 09:00,  Moved inf files to directory " + joinedPath("log49"),
+            "07.12, 09:00,  Move wavfiles to directory " + joinedPath("confwav/wav49"),
+            "07.12, 09:00,  Catching up the weekly 01:00 work of Monday 07.12, missed while "
+            "the service was down",
+            "07.12, 09:00,  Move all logfiles to directory " + joinedPath("log49"),
+            "07.12, 09:00,  Delete all files in directory " + joinedPath("log47"),
+            "07.12, 09:00,  Deleted 1 file in " + shownPath("log47") + ": WaitBeforeDel 2 weeks have passed",
+            "07.12, 09:00,  Delete wavfiles from subdirectory " + joinedPath("confwav/wav47")));
 
     // A second restart at 10:00 runs nothing and deletes nothing.
     sandbox.file("root/qxt/log/b.dbf", "week 50", at(2026, 12, 7, 9, 45));
@@ -209,6 +214,95 @@ TEST_F(CatchUpTest, StateFileIsWholeOrAbsent) {
 
     SchedulerState nowhere(sandbox.path("missing/qxmover.state"));
     EXPECT_FALSE(nowhere.save(record));
+}
+
+TEST_F(CatchUpTest, JobOutcomesShareTheStateFileWithoutDisturbingTheRecord) {
+    // An outcome before the scheduler's first record (a monitor passes first) is no record of work done.
+    JobOutcome failed{
+        .lastRun = 1765000000, .ok = false, .lastFailure = 1765000000, .reason = "line 1\nline 2"};
+    ASSERT_TRUE(stateFile.saveJob("report", failed));
+    bool unreadable = true;
+    EXPECT_FALSE(stateFile.load(&unreadable).has_value());
+    EXPECT_FALSE(unreadable);
+    EXPECT_EQ(stateFile.loadJobs().at("report").reason, "line 1 line 2");
+
+    const SchedulerRecord record{"2026-12-07", "2026-12-07", "", "2026-12"};
+    ASSERT_TRUE(stateFile.save(record));
+    JobOutcome weekly;
+    weekly.lastRun = 1765065600;
+    weekly.filesMoved = 3;
+    ASSERT_TRUE(stateFile.saveJob("weekly", weekly));
+    EXPECT_EQ(stateFile.load(), record);
+    EXPECT_EQ(stateFile.loadJobs().size(), 2u);
+    EXPECT_EQ(stateFile.loadJobs().at("weekly").filesMoved, 3);
+
+    // Entries that make no sense are left out; the record and the sound entries stay.
+    std::ofstream(stateFile.file(), std::ios::app)
+        << "Job.backup=-5 1 0 -1 -1\nJob.disk-check=1 2 0 -1 -1\nJob.web-trigger=99999999999 1 0 -1 -1\n"
+           "Job.Bad=1 1 0 -1 -1 x\nJob.job-watcher=1x 1 0 -1 -1\nJob.event-watchdog=60 1 0 -2 -1\n";
+    EXPECT_EQ(stateFile.load(), record);
+    EXPECT_THAT(stateFile.loadJobs(), ElementsAre(Pair("report", _), Pair("weekly", _)));
+
+    // A damaged file is the scheduler's to tell: an outcome does not write over it.
+    std::ofstream(stateFile.file()) << "garbage";
+    EXPECT_FALSE(stateFile.saveJob("weekly", JobOutcome{}));
+    EXPECT_EQ(sandbox.read("work/log/qxmover.state"), "garbage");
+}
+
+TEST_F(CatchUpTest, JobRecordKeepsTheLastFailureAcrossSuccessesAndRestarts) {
+    {
+        JobRecord jobs(stateFile.file(), at(2026, 12, 7, 9), log);
+        services.jobs = &jobs;
+        int heard = 0;
+        jobs.setListener([&](const JobRecord&) { ++heard; });
+        reportJob(services, Job::DiskCheck, at(2026, 12, 7, 1), false, "not enough space left on C:");
+        // The same failure a minute later is not saved at once (the listener hears of it all the same).
+        reportJob(services, Job::DiskCheck, at(2026, 12, 7, 1, 1), false, "not enough space left on C:");
+        EXPECT_EQ(fromUnixTime(stateFile.loadJobs().at("disk-check").lastFailure), at(2026, 12, 7, 1));
+        reportJob(services, Job::DiskCheck, at(2026, 12, 8, 1), true);
+        EXPECT_EQ(heard, 3);
+        // A pass that ends as the one before is saved only now and then, not at every minute.
+        reportJob(services, Job::DiskCheck, at(2026, 12, 8, 1, 1), true);
+        EXPECT_EQ(fromUnixTime(stateFile.loadJobs().at("disk-check").lastRun), at(2026, 12, 8, 1));
+        EXPECT_EQ(fromUnixTime(jobs.outcomes().at("disk-check").lastRun), at(2026, 12, 8, 1, 1));
+        reportJob(services, Job::DiskCheck, at(2026, 12, 8, 1, 11), true);
+        EXPECT_EQ(fromUnixTime(stateFile.loadJobs().at("disk-check").lastRun), at(2026, 12, 8, 1, 11));
+        EXPECT_EQ(heard, 5);
+        services.jobs = nullptr;
+    }
+    JobRecord again(stateFile.file(), at(2026, 12, 8, 9), log);
+    const JobOutcome disk = again.outcomes().at("disk-check");
+    EXPECT_TRUE(disk.ok);
+    EXPECT_EQ(fromUnixTime(disk.lastRun), at(2026, 12, 8, 1, 11));
+    EXPECT_EQ(fromUnixTime(disk.lastFailure), at(2026, 12, 7, 1, 1));
+    EXPECT_EQ(disk.reason, "not enough space left on C:");
+}
+
+TEST_F(CatchUpTest, MetricsFileFailureIsLoggedOnceAndAPlantedLinkIsNotFollowed) {
+    JobRecord jobs(stateFile.file(), at(2026, 12, 7, 9), log);
+    MetricsFile metrics(sandbox.path("metrics"), profile, log);
+    jobs.setListener([&](const JobRecord& record) { metrics.write(record); });
+    reportJob(services, Job::Backup, at(2026, 12, 7, 0), true);  // no record in the services: not heard
+    services.jobs = &jobs;
+    reportJob(services, Job::Backup, at(2026, 12, 7, 0), false, "cannot start");
+    reportJob(services, Job::WeeklyWork, at(2026, 12, 7, 1), true);
+    services.jobs = nullptr;
+    const std::vector<std::string> lines = allActivity();
+    const auto told = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find("Cannot write the metrics file") != std::string::npos;
+    });
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(jobs.outcomes().size(), 2u);  // the jobs went on
+
+    sandbox.dir("metrics");
+    sandbox.file("victim", "keep");
+    std::filesystem::create_symlink(sandbox.path("victim"), sandbox.path("metrics/.qxmover.prom.new"));
+    ASSERT_TRUE(metrics.write(jobs));
+    EXPECT_EQ(sandbox.read("victim"), "keep");
+    const std::string text = sandbox.read("metrics/qxmover.prom");
+    EXPECT_THAT(text, HasSubstr("qxmover_job_last_result{job=\"backup\"} 0\n"));
+    EXPECT_THAT(text, HasSubstr("qxmover_job_last_result{job=\"weekly\"} 1\n"));
+    EXPECT_THAT(text, HasSubstr("qxmover_start_time_seconds "));
 }
 
 TEST(HousekeepingPlan, PeriodsBeginOnMondayAndOnTheFirst) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "CrashTools.h"
 #include "DryRun.h"
 #include "Sandbox.h"
 
@@ -17,32 +18,6 @@ namespace qx::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A sandbox on another file system (tmpfs), so that a move cannot be a rename.
-class OtherFileSystem {
-public:
-    OtherFileSystem() {
-        std::string pattern = "/dev/shm/qxtest-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            m_root = pattern;
-    }
-    ~OtherFileSystem() {
-        std::error_code ec;
-        if (!m_root.empty())
-            fs::remove_all(m_root, ec);
-    }
-    // Empty when there is no second file system to use.
-    const fs::path& root() const { return m_root; }
-    bool differsFrom(const fs::path& other) const {
-        struct stat a {
-        }, b{};
-        return !m_root.empty() && ::stat(m_root.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0 &&
-               a.st_dev != b.st_dev;
-    }
-
-private:
-    fs::path m_root;
-};
 
 bool succeeded(std::error_code ec) {
     return !ec;
@@ -63,13 +38,13 @@ protected:
 };
 
 TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesEveryByteWithTimeThenDeletes) {
-    OtherFileSystem shm;
-    if (!shm.differsFrom(sandbox.root()))
+    SecondFileSystem shm{sandbox.root()};
+    if (!shm.available())
         GTEST_SKIP() << "no second file system at /dev/shm";
     std::string content(300000, '\0');
     for (std::size_t i = 0; i < content.size(); ++i)
         content[i] = static_cast<char>(i * 7);
-    fs::path source = shm.root() / "a.dbf";
+    fs::path source = shm.path() / "a.dbf";
     {
         std::ofstream out(source, std::ios::binary);
         out << content;
@@ -88,10 +63,10 @@ TEST_F(FileOperationsTest, MoveAcrossFileSystemsCopiesEveryByteWithTimeThenDelet
 }
 
 TEST_F(FileOperationsTest, FailedCopyAcrossFileSystemsKeepsTheSourceAndLeavesNothing) {
-    OtherFileSystem shm;
-    if (!shm.differsFrom(sandbox.root()))
+    SecondFileSystem shm{sandbox.root()};
+    if (!shm.available())
         GTEST_SKIP() << "no second file system at /dev/shm";
-    fs::path source = shm.root() / "a.dbf";
+    fs::path source = shm.path() / "a.dbf";
     std::ofstream(source) << "abc";
     sandbox.dir("week/a.dbf");  // a directory where the file should go
 
@@ -191,19 +166,19 @@ enum class Route { SameFileSystem, TmpfsToDisk, DiskToTmpfs };
 class NeverReplaceTest : public FileOperationsTest, public ::testing::WithParamInterface<Route> {
 protected:
     void SetUp() override {
-        if (GetParam() != Route::SameFileSystem && !shm.differsFrom(sandbox.root()))
+        if (GetParam() != Route::SameFileSystem && !shm.available())
             GTEST_SKIP() << "no second file system at /dev/shm";
         fs::create_directories(from());
         fs::create_directories(to());
     }
     fs::path from() const {
-        return GetParam() == Route::TmpfsToDisk ? shm.root() / "log" : sandbox.path("log");
+        return GetParam() == Route::TmpfsToDisk ? shm.path() / "log" : sandbox.path("log");
     }
     fs::path to() const {
-        return GetParam() == Route::DiskToTmpfs ? shm.root() / "week" : sandbox.path("week");
+        return GetParam() == Route::DiskToTmpfs ? shm.path() / "week" : sandbox.path("week");
     }
 
-    OtherFileSystem shm;
+    SecondFileSystem shm{sandbox.root()};
 };
 
 TEST_P(NeverReplaceTest, AFileOfTheSameNameInTheTargetStaysAndSoDoesTheSource) {

@@ -1,14 +1,15 @@
 // The conference archive and the deleting jobs killed at any point, then run again as the next start
 // would: every file is whole at its source or its target, or was deleted by a rule, and the rerun
-// leaves what an uninterrupted run leaves.
+// leaves what an uninterrupted run leaves; also into an archive that fills up, and with no room left
+// for the activity log.
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -20,66 +21,21 @@
 #include "ProfileNames.h"
 
 #include "JobsFixture.h"
+#include "KillingJobs.h"
 
 namespace qx::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Counts the steps of a job and kills the process at step `killAt` (0: never).
-struct KillSwitch {
-    int killAt = 0;
-    int steps = 0;
-    void step() {
-        if (++steps == killAt)
-            ::raise(SIGKILL);
-    }
+enum class Scenario {
+    ConferenceWithinOneFileSystem,
+    ConferenceAcrossTwo,
+    DeletingJobs,
+    ConferenceIntoAFullArchive,
+    ConferenceWithAFullLogDirectory,
+    DeletingJobsWithAFullLogDirectory
 };
-
-// Each removal is a step before and after.
-struct CountingDeleter : Deleter {
-    explicit CountingDeleter(KillSwitch& kill) : m_kill(kill) {}
-    std::error_code remove(const DeletionDirectory& directory, std::string_view name) override {
-        m_kill.step();
-        std::error_code ec = Deleter::remove(directory, name);
-        m_kill.step();
-        return ec;
-    }
-    KillSwitch& m_kill;
-};
-
-// The real transfers in small batches: each move is a step before and after, and so is each step of a
-// move across file systems (copied, synced, deleted).
-struct CountingFiles : PosixFileOperations {
-    struct Transfer : FileTransfer {
-        std::unique_ptr<FileTransfer> real;
-        KillSwitch* kill = nullptr;
-        std::optional<SysTime> lastWrite(std::string_view name, std::error_code& error) override {
-            return real->lastWrite(name, error);
-        }
-        std::error_code move(std::string_view name) override {
-            kill->step();
-            std::error_code ec = real->move(name);
-            kill->step();
-            return ec;
-        }
-        std::error_code copy(std::string_view name) override { return real->copy(name); }
-        std::vector<TransferProblem> complete() override { return real->complete(); }
-        std::vector<std::string> clearPartialCopies() override { return real->clearPartialCopies(); }
-    };
-    explicit CountingFiles(KillSwitch& kill)
-        : PosixFileOperations([&kill](std::string_view, std::string_view) { kill.step(); }, 4),
-          m_kill(kill) {}
-    std::unique_ptr<FileTransfer> transfer(const fs::path& from, const fs::path& to) override {
-        auto transfer = std::make_unique<Transfer>();
-        transfer->real = PosixFileOperations::transfer(from, to);
-        transfer->kill = &m_kill;
-        return transfer;
-    }
-    KillSwitch& m_kill;
-};
-
-enum class Scenario { ConferenceWithinOneFileSystem, ConferenceAcrossTwo, DeletingJobs };
 
 // Where a file of the manifest ends after an uninterrupted run.
 enum class End { AtSource, AtTarget, Deleted };
@@ -95,46 +51,49 @@ class HousekeepingCrashTest : public JobsTest, public ::testing::WithParamInterf
 protected:
     void SetUp() override {
         clock.advanceTo(now);
+        sandbox.dir("root/archive");
         if (GetParam() == Scenario::ConferenceAcrossTwo) {
-            std::string pattern = "/dev/shm/qxtest-XXXXXX";
-            if (::mkdtemp(pattern.data()))
-                m_shm = pattern;
-            struct stat a {
-            }, b{};
-            if (m_shm.empty() || ::stat(m_shm.c_str(), &a) != 0 || ::stat(sandbox.root().c_str(), &b) != 0 ||
-                a.st_dev == b.st_dev)
+            if (!m_shm.available())
                 GTEST_SKIP() << "no second file system at /dev/shm";
             // The archive on the other file system: a directory below a link, as the components above
             // a directory are followed (the directory itself never is).
-            fs::create_directory_symlink(m_shm, sandbox.path("root/shm"));
+            fs::create_directory_symlink(m_shm.path(), sandbox.path("root/shm"));
+        }
+        if (GetParam() == Scenario::ConferenceIntoAFullArchive)
+            m_small.emplace(sandbox.path("root/archive"), 1 << 20);
+        if (GetParam() == Scenario::ConferenceWithAFullLogDirectory ||
+            GetParam() == Scenario::DeletingJobsWithAFullLogDirectory)
+            m_small.emplace(sandbox.path("work/log"), 64 << 10);
+        if (m_small && !m_small->mounted())
+            GTEST_SKIP() << "cannot mount a file system of our own here";
+        if (GetParam() == Scenario::ConferenceWithAFullLogDirectory ||
+            GetParam() == Scenario::DeletingJobsWithAFullLogDirectory) {
+            ASSERT_TRUE(fill(sandbox.path("work/log/filler")));
         }
         ini(ini::kMover, "Config", "MoveConferWavAfterWeeks", "2");
         ini(ini::kMover, "Config", "DelConferWavAfterWeeks", "6");
         ini(ini::kMover, "Config", "DelConferEvtFiles", "1");
-        ini(ini::kMover, "Config", "MoveConferWavTo", m_shm.empty() ? "\\archive" : "\\shm\\archive");
+        ini(ini::kMover, "Config", "MoveConferWavTo", m_shm.available() ? "\\shm\\archive" : "\\archive");
         ini(ini::kMover, "Config", "DelAlarmWavAfterWeeks", "2");
         ini(ini::kMover, ini::kDeleteAdditionalLogs, "DelPath1", "\\extra");
         ini(ini::kMover, ini::kDeleteAdditionalLogs, "DelExt1", "*.log;*.err");
         ini(ini::kMover, ini::kDeleteAdditionalLogs, "DelAfterWeeks1", "2");
     }
-    void TearDown() override {
-        std::error_code ec;
-        if (!m_shm.empty())
-            fs::remove_all(m_shm, ec);
+    std::string archive() const { return m_shm.available() ? "root/shm/archive" : "root/archive"; }
+    bool deleting() const {
+        return GetParam() == Scenario::DeletingJobs ||
+               GetParam() == Scenario::DeletingJobsWithAFullLogDirectory;
     }
-
-    std::string archive() const { return m_shm.empty() ? "root/archive" : "root/shm/archive"; }
 
     // Fresh files for the scenario, with the manifest of where each must end.
     void prepare(std::mt19937& random) {
         std::error_code ec;
         for (const char* dir : {"root/qxt/log/confwav", "root/dbv1", "root/extra"})
             fs::remove_all(sandbox.path(dir), ec);
-        if (m_shm.empty())
-            fs::remove_all(sandbox.path("root/archive"), ec);
-        else
-            for (const auto& entry : fs::directory_iterator(m_shm))
-                fs::remove_all(entry.path(), ec);
+        // The archive may be the mount point of a file system or lie below a link: emptied, not removed.
+        for (const auto& entry :
+             fs::directory_iterator(sandbox.path(m_shm.available() ? "root/shm" : "root/archive")))
+            fs::remove_all(entry.path(), ec);
         sandbox.dir("root/qxt/log/confwav");
         sandbox.dir(archive());
         m_manifest.clear();
@@ -151,7 +110,7 @@ protected:
             std::snprintf(name, sizeof name, "%s%03d%s", prefix, i, suffix);
             return std::string(name);
         };
-        if (GetParam() == Scenario::DeletingJobs) {
+        if (deleting()) {
             for (int i = 0; i < 12; ++i)
                 add(numbered("root/dbv1/A0000", i, ".WAV"), "", End::Deleted, 5);
             for (int i = 0; i < 3; ++i) {
@@ -183,13 +142,23 @@ protected:
             add(to + numbered("archived", i, ".evt"), "", End::Deleted, 8);
             add(to + numbered("recent", i, ".evt"), "", End::AtSource, 3);
         }
+        // Room for about a third of the recordings to be archived.
+        if (GetParam() == Scenario::ConferenceIntoAFullArchive) {
+            EXPECT_TRUE(fill(sandbox.path(archive()) / kFiller, 20 * 10000 / 3));
+        }
+    }
+
+    // Room in the archive again.
+    void makeRoom() {
+        std::error_code ec;
+        fs::remove(sandbox.path(archive()) / kFiller, ec);
     }
 
     // Runs the scenario's jobs with `kill` counting their steps; true when they did all their work.
     bool runJobs(KillSwitch& kill) {
-        CountingFiles counting(kill);
-        CountingDeleter deleter(kill);
-        if (GetParam() == Scenario::DeletingJobs) {
+        KillingFiles counting(kill, 4);
+        KillingDeleter deleter(kill);
+        if (deleting()) {
             HousekeepingResult result = deleteOldAlarmWavs(services, deleter, now);
             result += deleteAdditionalFiles(services, deleter, now);
             return result.ok();
@@ -216,10 +185,7 @@ protected:
     }
 
     std::optional<std::string> content(const std::string& relative) const {
-        std::ifstream in(sandbox.path(relative), std::ios::binary);
-        if (!in)
-            return std::nullopt;
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return readWhole(sandbox.path(relative));
     }
 
     // After a kill: every file whole wherever it has its name, and at its source or its target unless
@@ -261,14 +227,35 @@ protected:
         }
         for (const auto& entry : fs::directory_iterator(sandbox.path(archive()))) {
             const std::string name = entry.path().filename().string();
-            if (name.front() == '.' && name.find(".qxcopy-") != std::string::npos)
+            if ((name.front() == '.' && name.find(".qxcopy-") != std::string::npos) || name == kFiller)
                 continue;
             EXPECT_TRUE(expected.count(entry.path())) << trial << ": " << entry.path() << " is left";
         }
     }
 
+    // The run after a kill, as the next start makes it. Into a full archive it files what fits and
+    // keeps the rest whole at its source; once there is room again, the run after it ends where an
+    // uninterrupted run ends.
+    void runAgainToTheEnd(const std::string& trial) {
+        KillSwitch never;
+        if (GetParam() == Scenario::ConferenceIntoAFullArchive) {
+            const bool ok = runJobs(never);
+            expectWholeOrDeletedByARule(trial + ", full");
+            // It says that it failed exactly when a recording due for the archive stayed behind.
+            bool left = false;
+            for (const Entry& entry : m_manifest)
+                left = left || (!entry.target.empty() && entry.end != End::AtSource && content(entry.source));
+            EXPECT_EQ(ok, !left) << trial << ", full";
+            makeRoom();
+        }
+        EXPECT_TRUE(runJobs(never)) << trial;
+        expectTheEndOfAWholeRun(trial);
+    }
+
+    static constexpr const char* kFiller = ".qxfiller";
     SysTime now = at(2026, 12, 1, 0);
-    fs::path m_shm;
+    SecondFileSystem m_shm{GetParam() == Scenario::ConferenceAcrossTwo ? sandbox.root() : fs::path()};
+    std::optional<SmallFileSystem> m_small;  // after the sandbox, so that it goes first
     std::vector<Entry> m_manifest;
 };
 
@@ -279,11 +266,22 @@ TEST_P(HousekeepingCrashTest, KilledAnywhereThenRunAgainEveryFileIsWholeOrDelete
     // An uninterrupted run in a child counts the steps and times the job.
     prepare(random);
     const auto began = std::chrono::steady_clock::now();
-    ASSERT_EQ(waitFor(start(0)), 0);
+    const int uninterrupted = waitFor(start(0));
     const auto took = std::chrono::steady_clock::now() - began;
+    ASSERT_TRUE(WIFEXITED(uninterrupted));
     const int steps = std::stoi(sandbox.read("steps.txt"));
     ASSERT_GT(steps, 20);
-    expectTheEndOfAWholeRun("uninterrupted");
+    if (GetParam() == Scenario::ConferenceIntoAFullArchive) {
+        EXPECT_EQ(WEXITSTATUS(uninterrupted), 1) << "the full archive took every recording";
+        expectWholeOrDeletedByARule("uninterrupted, full");
+        makeRoom();
+        KillSwitch never;
+        EXPECT_TRUE(runJobs(never));
+        expectTheEndOfAWholeRun("uninterrupted, then with room");
+    } else {
+        EXPECT_EQ(WEXITSTATUS(uninterrupted), 0);
+        expectTheEndOfAWholeRun("uninterrupted");
+    }
 
     std::vector<int> killPoints = {1, 2, 3, steps / 2, steps - 1, steps};
     std::uniform_int_distribution<int> step(1, steps);
@@ -294,11 +292,13 @@ TEST_P(HousekeepingCrashTest, KilledAnywhereThenRunAgainEveryFileIsWholeOrDelete
             "seed " + std::to_string(seed) + ", killed at step " + std::to_string(killAt);
         prepare(random);
         const int status = waitFor(start(killAt));
-        ASSERT_TRUE(WIFSIGNALED(status)) << trial << ": the job was not killed";
+        // Into a full archive the number of steps depends on how many recordings fit: a late kill
+        // point may never come.
+        if (GetParam() != Scenario::ConferenceIntoAFullArchive) {
+            ASSERT_TRUE(WIFSIGNALED(status)) << trial << ": the job was not killed";
+        }
         expectWholeOrDeletedByARule(trial);
-        KillSwitch never;
-        EXPECT_TRUE(runJobs(never)) << trial;
-        expectTheEndOfAWholeRun(trial);
+        runAgainToTheEnd(trial);
     }
 
     // A kill from outside lands wherever the job is, in the middle of a copy or a scan as well.
@@ -314,15 +314,16 @@ TEST_P(HousekeepingCrashTest, KilledAnywhereThenRunAgainEveryFileIsWholeOrDelete
         ::kill(child, SIGKILL);
         waitFor(child);
         expectWholeOrDeletedByARule(trial);
-        KillSwitch never;
-        EXPECT_TRUE(runJobs(never)) << trial;
-        expectTheEndOfAWholeRun(trial);
+        runAgainToTheEnd(trial);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, HousekeepingCrashTest,
                          ::testing::Values(Scenario::ConferenceWithinOneFileSystem,
-                                           Scenario::ConferenceAcrossTwo, Scenario::DeletingJobs),
+                                           Scenario::ConferenceAcrossTwo, Scenario::DeletingJobs,
+                                           Scenario::ConferenceIntoAFullArchive,
+                                           Scenario::ConferenceWithAFullLogDirectory,
+                                           Scenario::DeletingJobsWithAFullLogDirectory),
                          [](const ::testing::TestParamInfo<Scenario>& scenario) {
                              switch (scenario.param) {
                                  case Scenario::ConferenceWithinOneFileSystem:
@@ -330,9 +331,15 @@ INSTANTIATE_TEST_SUITE_P(Jobs, HousekeepingCrashTest,
                                  case Scenario::ConferenceAcrossTwo:
                                      return std::string("ConferenceAcrossTwo");
                                  case Scenario::DeletingJobs:
+                                     return std::string("DeletingJobs");
+                                 case Scenario::ConferenceIntoAFullArchive:
+                                     return std::string("ConferenceIntoAFullArchive");
+                                 case Scenario::ConferenceWithAFullLogDirectory:
+                                     return std::string("ConferenceWithAFullLogDirectory");
+                                 case Scenario::DeletingJobsWithAFullLogDirectory:
                                      break;
                              }
-                             return std::string("DeletingJobs");
+                             return std::string("DeletingJobsWithAFullLogDirectory");
                          });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -70,6 +71,19 @@ protected:
 
     std::filesystem::path logDir() const { return sandbox.path("root/qxt/log"); }
     std::string logPath(std::string_view relative) const { return (logDir() / relative).string(); }
+    // How the activity log names a path below the log directory ("log49/a.dbf"): as the installation
+    // would configure it, "\qxt\log\log49\a.dbf".
+    static std::string shownPath(std::string_view relative) {
+        std::string shown = "\\qxt\\log\\" + std::string(relative);
+        std::replace(shown.begin(), shown.end(), '/', '\\');
+        return shown;
+    }
+    // How the jobs name a directory that they join to the configured log directory ("log49",
+    // "confwav/wav49"): with the installation's joint, "\qxt\log.\log49".
+    static std::string joinedPath(std::string_view relative) {
+        std::string shown = shownPath(relative);
+        return shown.insert(shown.rfind('\\'), ".");
+    }
 
     // The activity log file of week `week`, line by line without the line end.
     std::vector<std::string> activity(int week) const {

@@ -1,20 +1,21 @@
 // The weekly filing killed (SIGKILL) at any point and run again, as the catch-up does at the next
 // start: every file of the manifest taken before is whole at its source or in the week directory,
-// the old-dated and future-dated files among them, within one file system and from tmpfs to disk.
+// the old-dated and future-dated files among them, within one file system, from tmpfs to disk, into a
+// week directory that fills up, and with no room left for the activity log.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <thread>
 
 #include "JobsFixture.h"
+#include "KillingJobs.h"
 #include "WeekCalendar.h"
 
 namespace qx::test {
@@ -22,86 +23,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::uint64_t checksum(const std::string& bytes) {
-    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
-    for (unsigned char c : bytes)
-        hash = (hash ^ c) * 1099511628211ull;
-    return hash;
-}
-
-std::optional<std::uint64_t> checksumOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return checksum(std::string(std::istreambuf_iterator<char>(in), {}));
-}
-
-// Kills the process at its `killAt`-th move (before or after the real one) or, across file systems, at
-// its `killAt`-th step of a batch (a copy, a sync, a deletion).
-class KillingFiles : public PosixFileOperations {
-public:
-    KillingFiles(int killAt, bool afterTheMove, std::size_t batch)
-        : PosixFileOperations([this](std::string_view, std::string_view) { count(); }, batch),
-          m_killAt(killAt),
-          m_after(afterTheMove) {}
-
-    std::unique_ptr<FileTransfer> transfer(const fs::path& from, const fs::path& to) override {
-        struct Killing : FileTransfer {
-            std::unique_ptr<FileTransfer> real;
-            KillingFiles& owner;
-            Killing(std::unique_ptr<FileTransfer> r, KillingFiles& o) : real(std::move(r)), owner(o) {}
-            std::optional<SysTime> lastWrite(std::string_view n, std::error_code& e) override {
-                return real->lastWrite(n, e);
-            }
-            std::error_code move(std::string_view n) override {
-                if (!owner.m_after)
-                    owner.count();
-                std::error_code ec = real->move(n);
-                if (owner.m_after)
-                    owner.count();
-                return ec;
-            }
-            std::error_code copy(std::string_view n) override { return real->copy(n); }
-            std::vector<TransferProblem> complete() override { return real->complete(); }
-            std::vector<std::string> clearPartialCopies() override { return real->clearPartialCopies(); }
-        };
-        return std::make_unique<Killing>(PosixFileOperations::transfer(from, to), *this);
-    }
-
-private:
-    void count() {
-        if (++m_steps == m_killAt)
-            ::raise(SIGKILL);
-    }
-    int m_killAt;
-    bool m_after;
-    int m_steps = 0;
-};
-
-enum class Route { SameFileSystem, TmpfsToDisk };
+enum class Route { SameFileSystem, TmpfsToDisk, IntoAFullWeekDirectory, WithAFullLogDirectory };
 
 class KillAndRerunTest : public JobsTest, public ::testing::WithParamInterface<Route> {
 protected:
     void SetUp() override {
         clock.advanceTo(now);
-        if (GetParam() == Route::TmpfsToDisk) {
-            std::string pattern = "/dev/shm/qxtest-XXXXXX";
-            if (::mkdtemp(pattern.data()))
-                m_shm = pattern;
-            struct stat a {
-            }, b{};
-            if (m_shm.empty() || ::stat(m_shm.c_str(), &a) != 0 || ::stat(sandbox.root().c_str(), &b) != 0 ||
-                a.st_dev == b.st_dev)
-                GTEST_SKIP() << "no second file system at /dev/shm";
+        fs::create_directories(week());
+        if (GetParam() == Route::TmpfsToDisk && !m_shm.available())
+            GTEST_SKIP() << "no second file system at /dev/shm";
+        if (GetParam() == Route::IntoAFullWeekDirectory)
+            m_small.emplace(week(), 2 << 20);
+        if (GetParam() == Route::WithAFullLogDirectory)
+            m_small.emplace(sandbox.path("work/log"), 64 << 10);
+        if (m_small && !m_small->mounted())
+            GTEST_SKIP() << "cannot mount a file system of our own here";
+        if (GetParam() == Route::WithAFullLogDirectory) {
+            ASSERT_TRUE(fill(sandbox.path("work/log/filler")));
         }
     }
-    void TearDown() override {
-        std::error_code ec;
-        if (!m_shm.empty())
-            fs::remove_all(m_shm, ec);
-    }
 
-    fs::path source() const { return m_shm.empty() ? logDir() : m_shm / "log"; }
+    fs::path source() const { return m_shm.available() ? m_shm.path() / "log" : logDir(); }
     fs::path week() const { return logDir() / "log49"; }
 
     // Statistic files of random sizes, some not written for years and some dated in the future, and a
@@ -135,6 +77,10 @@ protected:
                                                   : at(2026, 12, 2, 10));  // written last week
             manifest[name] = checksum(content);
         }
+        // Room for about a third of the files.
+        if (GetParam() == Route::IntoAFullWeekDirectory) {
+            EXPECT_TRUE(fill(week() / kFiller, kFiles * 10000 / 3));
+        }
         return manifest;
     }
 
@@ -146,10 +92,11 @@ protected:
     }
 
     // The filing in a child process killed at a move or batch step, or from outside after `delay`.
-    void killedFiling(int killAt, bool afterTheMove, std::chrono::microseconds delay) {
+    void killedFiling(int killAt, std::chrono::microseconds delay) {
         pid_t child = ::fork();
         if (child == 0) {
-            KillingFiles killing(killAt, afterTheMove, kBatch);
+            KillSwitch kill{killAt};
+            KillingFiles killing(kill, kBatch);
             StatisticMover dying(services, killing, hooks);
             ::_exit(fileWeek(dying, source(), week(), now) ? 0 : 3);
         }
@@ -175,39 +122,48 @@ protected:
             if (!afterTheRerun)
                 break;
             const std::string name = entry.path().filename().string();
-            EXPECT_TRUE(manifest.count(name) || name == ".qxcycle")
+            EXPECT_TRUE(manifest.count(name) || name == ".qxcycle" || name == kFiller)
                 << trial << ": " << name << " left behind";
         }
     }
 
     static constexpr int kFiles = 60;
     static constexpr std::size_t kBatch = 16;
+    static constexpr const char* kFiller = ".qxfiller";
     SysTime now = at(2026, 12, 7, 1);
-    fs::path m_shm;
+    SecondFileSystem m_shm{GetParam() == Route::TmpfsToDisk ? sandbox.root() : fs::path()};
+    std::optional<SmallFileSystem> m_small;  // after the sandbox, so that it goes first
 };
 
 TEST_P(KillAndRerunTest, EveryFileIsWholeAtItsSourceOrInTheWeekDirectoryAfterTheRerun) {
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
-    // Moves, and across file systems also the copies, syncs and deletions of the batches.
-    const int steps = GetParam() == Route::TmpfsToDisk ? 2 * kFiles + 6 : kFiles;
-    std::uniform_int_distribution<int> step(1, steps), micros(50, 2000), coin(0, 1);
+    // A move is a step before and after; across file systems so are the copies, syncs and deletions of
+    // the batches.
+    const bool across = GetParam() == Route::TmpfsToDisk || GetParam() == Route::IntoAFullWeekDirectory;
+    const int steps = (across ? 4 : 2) * kFiles + 6;
+    std::uniform_int_distribution<int> step(1, steps), micros(50, 2000);
     struct Kill {
         int at;
-        bool after;
         std::chrono::microseconds delay;
     };
     std::vector<Kill> kills = {
-        {1, false, {}}, {kFiles / 2, true, {}}, {0, false, std::chrono::microseconds(micros(random))}};
+        {1, {}}, {2, {}}, {kFiles, {}}, {0, std::chrono::microseconds(micros(random))}};
     for (int i = 0; i < 3; ++i)
-        kills.push_back({step(random), coin(random) == 1, {}});
+        kills.push_back({step(random), {}});
     for (const Kill& kill : kills) {
         const std::string trial = "seed " + std::to_string(seed) + ", killed at step " +
-                                  std::to_string(kill.at) + (kill.after ? " after" : " before") +
-                                  " its move, or after " + std::to_string(kill.delay.count()) + " us";
+                                  std::to_string(kill.at) + " or after " +
+                                  std::to_string(kill.delay.count()) + " us";
         const auto manifest = prepare(random);
-        killedFiling(kill.at, kill.after, kill.delay);
+        killedFiling(kill.at, kill.delay);
         expectEveryFileWhole(manifest, trial + ", before the rerun", false);
+        if (GetParam() == Route::IntoAFullWeekDirectory) {
+            // The rerun files what fits, keeps the rest whole at its source and says that it failed.
+            EXPECT_FALSE(fileWeek(mover, source(), week(), now + std::chrono::hours(7))) << trial;
+            expectEveryFileWhole(manifest, trial + ", full", true);
+            fs::remove(week() / kFiller);
+        }
         // The rerun, as the next start's catch-up: later that Monday.
         EXPECT_TRUE(fileWeek(mover, source(), week(), now + std::chrono::hours(8))) << trial;
         expectEveryFileWhole(manifest, trial, true);
@@ -220,7 +176,21 @@ TEST_P(KillAndRerunTest, EveryFileIsWholeAtItsSourceOrInTheWeekDirectoryAfterThe
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, KillAndRerunTest,
-                         ::testing::Values(Route::SameFileSystem, Route::TmpfsToDisk));
+                         ::testing::Values(Route::SameFileSystem, Route::TmpfsToDisk,
+                                           Route::IntoAFullWeekDirectory, Route::WithAFullLogDirectory),
+                         [](const ::testing::TestParamInfo<Route>& route) {
+                             switch (route.param) {
+                                 case Route::SameFileSystem:
+                                     return std::string("SameFileSystem");
+                                 case Route::TmpfsToDisk:
+                                     return std::string("TmpfsToDisk");
+                                 case Route::IntoAFullWeekDirectory:
+                                     return std::string("IntoAFullWeekDirectory");
+                                 case Route::WithAFullLogDirectory:
+                                     break;
+                             }
+                             return std::string("WithAFullLogDirectory");
+                         });
 
 }  // namespace
 }  // namespace qx::test

@@ -34,7 +34,7 @@ TEST_F(ManualOperationsTest, MoveNowMovesTheCoreFilesWhateverTheirAge) {
     sandbox.file("root/qxt/log/log49/.qxcycle", "2025-12-08\n");  // filled by last year's cycle
     EXPECT_EQ(moveNow(mover, context("week")), OperationResult::Done);
     EXPECT_THAT(prompts.questions(),
-                ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +
+                ElementsAre("Please confirm ...|Move all logfiles to the directory " + joinedPath("log49") +
                             " ?\nMoves 8 file(s) there; first deletes 1 file(s) of an earlier year there."));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a.dbf");
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/LINE0001.LOG"), "LINE0001.LOG");
@@ -63,9 +63,8 @@ TEST_F(ManualOperationsTest, DeleteNowLeavesTheEventFiles) {
     sandbox.file("root/qxt/log/log46/a.evt");
     sandbox.file("root/qxt/log/log46/a.inf");
     EXPECT_EQ(deleteNow(mover, context("week")), OperationResult::Done);
-    EXPECT_THAT(
-        prompts.questions(),
-        ElementsAre("Please confirm ...|Delete all logfiles in the directory: " + logPath("log46") + " ?"));
+    EXPECT_THAT(prompts.questions(), ElementsAre("Please confirm ...|Delete all logfiles in the directory: " +
+                                                 joinedPath("log46") + " ?"));
     EXPECT_FALSE(sandbox.exists("root/qxt/log/log46/a.dbf"));
     EXPECT_FALSE(sandbox.exists("root/qxt/log/log46/a.cip"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log46/a.evt"));
@@ -81,8 +80,9 @@ TEST_F(ManualOperationsTest, MonthlyModeHandsBothToTheBatchPrograms) {
                                               "start hidden qxlogdel.bat " + logPath("log09")));
     EXPECT_THAT(
         prompts.questions(),
-        ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log12") + " ?",
-                    "Please confirm ...|Delete all logfiles in the directory: " + logPath("log09") + " ?"));
+        ElementsAre(
+            "Please confirm ...|Move all logfiles to the directory " + joinedPath("log12") + " ?",
+            "Please confirm ...|Delete all logfiles in the directory: " + joinedPath("log09") + " ?"));
     EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|Failed to move statisticfiles !"));
 }
 
@@ -95,8 +95,9 @@ TEST_F(ManualOperationsTest, ButtonsActOnTheWeeksTheDialogShows) {
     deleteNow(mover, buttonContext(services, now, 1));
     moveNow(mover, buttonContext(services, now, 1));
     deleteNow(mover, buttonContext(services, now, 2));
-    EXPECT_THAT(prompts.questions(), ElementsAre(HasSubstr(logPath("log45")), HasSubstr(logPath("log48")),
-                                                 HasSubstr(logPath("log08"))));
+    EXPECT_THAT(prompts.questions(),
+                ElementsAre(HasSubstr(joinedPath("log45")), HasSubstr(joinedPath("log48")),
+                            HasSubstr(joinedPath("log08"))));
 }
 
 TEST_F(ManualOperationsTest, SecondBatchIsStartedShownWithTheFourValues) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "CrashTools.h"
 #include "DryRun.h"
 #include "FileDescriptor.h"
 #include "JobsFixture.h"
@@ -27,31 +28,6 @@ namespace qx::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A directory on tmpfs, so that a move into the sandbox cannot be a rename; empty when there is none.
-class ShmDirectory {
-public:
-    ShmDirectory() {
-        std::string pattern = "/dev/shm/qxtest-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            m_root = pattern;
-    }
-    ~ShmDirectory() {
-        std::error_code ec;
-        if (!m_root.empty())
-            fs::remove_all(m_root, ec);
-    }
-    bool differsFrom(const fs::path& other) const {
-        struct stat a {
-        }, b{};
-        return !m_root.empty() && ::stat(m_root.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0 &&
-               a.st_dev != b.st_dev;
-    }
-    const fs::path& root() const { return m_root; }
-
-private:
-    fs::path m_root;
-};
 
 // Sets a file's last-write time in whole seconds since 1970, also beyond what the clock can hold.
 void setUnixMtime(const fs::path& file, std::int64_t seconds) {
@@ -104,7 +80,7 @@ TEST_F(MoverSafetyTest, RerunsDeleteOnlyWhatAnEarlierCycleLeft) {
     const std::vector<std::string> filed = {".qxcycle", "a.dbf",      "b.l1",  "batch.txt",
                                             "c.log",    "config.txt", "d.txt", "qxaview.inf"};
     EXPECT_THAT(namesIn(logDir() / "log49"), ::testing::ElementsAreArray(filed));
-    EXPECT_THAT(activity(50), Contains(HasSubstr("Deleted 2 files in " + logPath("log49") +
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Deleted 2 files in " + shownPath("log49") +
                                                  " filed in the cycle of 2025-12-08")));
 
     // The scheduled run again (a restart within the minute, a catch-up), later the same Monday, and a
@@ -116,7 +92,7 @@ TEST_F(MoverSafetyTest, RerunsDeleteOnlyWhatAnEarlierCycleLeft) {
     EXPECT_THAT(namesIn(logDir() / "log49"), ::testing::ElementsAreArray(filed));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/config.txt"), "a config dump");
     EXPECT_THAT(prompts.questions(),
-                ElementsAre("Please confirm ...|Move all logfiles to the directory " + logPath("log49") +
+                ElementsAre("Please confirm ...|Move all logfiles to the directory " + joinedPath("log49") +
                             " ?\nMoves 0 file(s) there; first deletes 0 file(s) of an earlier year there."));
 }
 
@@ -157,8 +133,8 @@ TEST_F(MoverSafetyTest, MoveNowAfterTheMondayMoveReplacesNothingAndSaysSo) {
     EXPECT_EQ(sandbox.read("root/qxt/log/qxaview.inf"), "index of week 50");
     EXPECT_EQ(sandbox.read("root/qxt/log/qxalarms.dbf"), "alarms of week 50");
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.l1"), "a line log");
-    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep " + logPath("qxalarms.dbf") + ": " + logPath("log49") +
-                                                 " has a file of that name already")));
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep " + shownPath("qxalarms.dbf") + ": " +
+                                                 shownPath("log49") + " has a file of that name already")));
 }
 
 TEST_F(MoverSafetyTest, DeletionNeverFollowsALinkedDirectory) {
@@ -177,7 +153,8 @@ TEST_F(MoverSafetyTest, DeletionNeverFollowsALinkedDirectory) {
     weeklyAtOne(mover, context(now));
 
     EXPECT_THAT(namesIn(sandbox.path("elsewhere")), ElementsAre("a.log", "b.txt", "c.cnf", "d.dbf", "e.wav"));
-    EXPECT_THAT(activity(50), Contains(HasSubstr("Not deleting in " + logPath("log47") + ": it is a link")));
+    EXPECT_THAT(activity(50),
+                Contains(HasSubstr("Not deleting in " + shownPath("log47") + ": it is a link")));
 }
 
 TEST_F(MoverSafetyTest, PartialCopiesThatNoWriterHoldsAreClearedInEveryWeekDirectory) {
@@ -207,7 +184,7 @@ TEST_F(MoverSafetyTest, PartialCopiesThatNoWriterHoldsAreClearedInEveryWeekDirec
     EXPECT_THAT(namesIn(logDir() / "log12"), IsEmpty());
     EXPECT_TRUE(sandbox.exists("root/qxt/log/logbook/.i.dbf.qxcopy-" + dead + "-5"));
     EXPECT_THAT(activity(50), Contains(HasSubstr("Deleted partial copy " +
-                                                 logPath("log49/.b.vox.qxcopy-" + dead + "-12"))));
+                                                 shownPath("log49/.b.vox.qxcopy-" + dead + "-12"))));
 }
 
 TEST_F(MoverSafetyTest, FarFutureTimesAreYoungNotWrappedIntoThePast) {
@@ -273,29 +250,29 @@ TEST_F(MoverSafetyTest, AStopEndsAMoveBetweenTwoFiles) {
 }
 
 TEST_F(MoverSafetyTest, AFileWrittenToDuringItsCopyStaysForTheNextRun) {
-    ShmDirectory shm;
-    if (!shm.differsFrom(sandbox.root()))
+    SecondFileSystem shm{sandbox.root()};
+    if (!shm.available())
         GTEST_SKIP() << "no second file system at /dev/shm";
     for (const char* name : {"a.dbf", "b.dbf"}) {
-        std::ofstream(shm.root() / name) << "first records\n";
-        setMtime(shm.root() / name, thisWeek);
+        std::ofstream(shm.path() / name) << "first records\n";
+        setMtime(shm.path() / name, thisWeek);
     }
     // The alarm server appends to b.dbf just after it was copied, before the batch completes.
     PosixFileOperations watched([&](std::string_view step, std::string_view name) {
         if (step == "copied" && name == "b.dbf")
-            std::ofstream(shm.root() / "b.dbf", std::ios::app) << "one more record\n";
+            std::ofstream(shm.path() / "b.dbf", std::ios::app) << "one more record\n";
     });
     StatisticMover crossing(services, watched, hooks);
     const std::string_view patterns[] = {"*.dbf"};
     sandbox.dir("week");
-    EXPECT_TRUE(crossing.moveFiles(shm.root(), patterns, sandbox.path("week"), AgeCheck::On, now));
-    EXPECT_FALSE(fs::exists(shm.root() / "a.dbf"));
+    EXPECT_TRUE(crossing.moveFiles(shm.path(), patterns, sandbox.path("week"), AgeCheck::On, now));
+    EXPECT_FALSE(fs::exists(shm.path() / "a.dbf"));
     EXPECT_EQ(sandbox.read("week/a.dbf"), "first records\n");
-    EXPECT_EQ(readFile(shm.root() / "b.dbf"), "first records\none more record\n");
-    EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Keep " + (shm.root() / "b.dbf").string() +
+    EXPECT_EQ(readFile(shm.path() / "b.dbf"), "first records\none more record\n");
+    EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Keep " + (shm.path() / "b.dbf").string() +
                                                     ": it changed while it was copied")));
     // The next run takes it whole.
-    EXPECT_TRUE(mover.moveFiles(shm.root(), patterns, sandbox.path("week"), AgeCheck::Off, now));
+    EXPECT_TRUE(mover.moveFiles(shm.path(), patterns, sandbox.path("week"), AgeCheck::Off, now));
     EXPECT_EQ(sandbox.read("week/b.dbf"), "first records\none more record\n");
 }
 

@@ -61,9 +61,9 @@ TEST_F(ScheduledMovesTest, AWaitOfAYearDeletesOnlyWhatHasWaitedIt) {
     // The deletion batch is skipped, with a line that says so.
     EXPECT_THAT(launcher.calls(), ElementsAre("start hidden qxmove2.bat 49 50 12 2026",
                                               "start hidden qxmove2.bat 49 50 12 2026"));
-    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep directory " + logPath("log48"))));
+    EXPECT_THAT(activity(50), Contains(HasSubstr("Keep directory " + shownPath("log48"))));
     EXPECT_THAT(activity(50), Contains("07.12, 01:00,  Skip qxdel2.bat 48: week directory " +
-                                       logPath("log48") + " was filled again since"));
+                                       joinedPath("log48") + " was filled again since"));
 }
 
 TEST_F(ScheduledMovesTest, OnlyDelLogFilesOneDeletes) {

@@ -96,14 +96,15 @@ TEST_F(FullTargetTest, TheWeekIsDoneOnlyWhenItsFilesAreFiledAndTheFailureIsLogge
     scheduler.begin(clock.now());
     for (SysTime t = at(2026, 12, 7, 1, 0); t <= at(2026, 12, 7, 1, 5); t += std::chrono::minutes(1))
         scheduler.pass(t);
-    const std::string source = logPath("s10.dbf");
+    const std::string source = shownPath("s10.dbf");
     EXPECT_THAT(
         lines(),
-        ElementsAre("Cannot move " + source + " to " + logPath("log49/s10.dbf") + ": No space left on device",
-                    "19 more files could not be moved to " + logPath("log49") + ": No space left on device",
-                    "Move all logfiles to directory " + logPath("log49"),
-                    "Not every file of the weekly 01:00 work of Monday 07.12 could be filed; it is tried "
-                    "again at every pass"));
+        ElementsAre(
+            "Cannot move " + source + " to " + shownPath("log49/s10.dbf") + ": No space left on device",
+            "19 more files could not be moved to " + shownPath("log49") + ": No space left on device",
+            "Move all logfiles to directory " + joinedPath("log49"),
+            "Not every file of the weekly 01:00 work of Monday 07.12 could be filed; it is tried "
+            "again at every pass"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/s10.dbf"));
     // The rest of the work ran once, and is not repeated by the tries.
     EXPECT_THAT(launcher.calls(),

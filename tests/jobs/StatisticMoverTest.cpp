@@ -70,7 +70,7 @@ TEST_F(StatisticMoverTest, MoveIsARenameThatNeverReplacesTheTarget) {
     EXPECT_FALSE(sandbox.exists("root/qxt/log/b.dbf"));
     EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "last week");
     EXPECT_EQ(sandbox.read("root/qxt/log/a.dbf"), "this week");
-    EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Keep " + logPath("a.dbf") + ": " + logPath("log49") +
+    EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Keep " + shownPath("a.dbf") + ": " + shownPath("log49") +
                                                     " has a file of that name already")));
 }
 
@@ -89,8 +89,8 @@ TEST_F(StatisticMoverTest, FailedMoveKeepsTheSourceAndIsLogged) {
     // One reason, one line for the first file and one with the count of the rest.
     auto lines = activity(50);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_THAT(lines[0], HasSubstr("Cannot copy " + logPath("LINE0001.LOG")));
-    EXPECT_THAT(lines[1], HasSubstr("6 more files could not be moved to " + logPath("log49") + ": "));
+    EXPECT_THAT(lines[0], HasSubstr("Cannot copy " + shownPath("LINE0001.LOG")));
+    EXPECT_THAT(lines[1], HasSubstr("6 more files could not be moved to " + shownPath("log49") + ": "));
 }
 
 TEST_F(StatisticMoverTest, MissingTargetIsCreatedOnlyWhenAskedAndNeeded) {
@@ -132,7 +132,7 @@ TEST_F(StatisticMoverTest, WeekDirectoryFallsBackToTheShellAndRefusesAFileInTheW
     launcher.missing.insert("md");
     EXPECT_FALSE(mover.ensureWeekDirectory("\\qxt\\log", 49));
     EXPECT_THAT(launcher.calls(), ElementsAre("run md \\qxt\\log.\\log49"));
-    EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Cannot create directory " + logPath("log49"))));
+    EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Cannot create directory " + joinedPath("log49"))));
 }
 
 }  // namespace

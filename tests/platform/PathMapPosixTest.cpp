@@ -20,6 +20,27 @@ TEST_F(PathMapTest, BackslashPathsLieBelowTheRootAndDrives) {
     EXPECT_EQ(paths.native("\\"), sandbox.path("root"));
 }
 
+// The activity log names what the jobs touched as the installation configures it.
+TEST_F(PathMapTest, NativePathsAreNamedAsTheInstallationConfiguresThem) {
+    EXPECT_EQ(paths.configured(sandbox.path("root/qxt/log/log49")), "\\qxt\\log\\log49");
+    EXPECT_EQ(paths.configured(sandbox.path("root")), "\\");
+    EXPECT_EQ(paths.configured(sandbox.path("data/rec/a.wav")), "D:\\rec\\a.wav");
+    EXPECT_EQ(paths.configured(sandbox.path("data")), "D:\\");
+    EXPECT_EQ(paths.configured(sandbox.path("root/qxt/log/./log49/../log48/")), "\\qxt\\log\\log48");
+    for (const char* configured : {"\\qxt\\log\\log49\\a.dbf", "D:\\rec", "\\"})
+        EXPECT_EQ(paths.configured(paths.native(configured)), configured);
+    EXPECT_EQ(paths.native(configuredJoin("\\qxt\\log\\", "log49")), sandbox.path("root/qxt/log/log49"));
+    EXPECT_EQ(paths.configured("log/qxmover_50.log"), "log\\qxmover_50.log");
+    // A drive mounted below the root is named by its letter.
+    PathMap nested{sandbox.path("root"), sandbox.path("root/windows"), {{'e', sandbox.path("root/mnt/e")}}};
+    EXPECT_EQ(nested.configured(sandbox.path("root/mnt/e/x")), "E:\\x");
+    EXPECT_EQ(nested.configured(sandbox.path("root/mnt/x")), "\\mnt\\x");
+    // Outside the root and the drives there is no such name; a name that only begins like the root's
+    // does not lie below it.
+    EXPECT_EQ(paths.configured(sandbox.path("elsewhere/x")), sandbox.path("elsewhere/x").string());
+    EXPECT_EQ(paths.configured(sandbox.path("rootless/x")), sandbox.path("rootless/x").string());
+}
+
 TEST_F(PathMapTest, UnmappedDriveStaysInsideTheRoot) {
     EXPECT_EQ(paths.native("X:\\a").parent_path(), sandbox.path("root/drive_x"));
 }

@@ -22,12 +22,22 @@ std::size_t entries(const std::filesystem::path& dir) {
 
 TEST(SingleInstance, LockFilesGoWithTheFirstAndTheLockIsFreeAgain) {
     test::Sandbox sandbox;
+    // Looked at without taking the lock or asking the holder to show itself.
+    const SingleInstance onlooker("/inst/a", sandbox.root());
+    EXPECT_EQ(onlooker.heldElsewhere(), false);
     {
         SingleInstance first("/inst/a", sandbox.root());
         ASSERT_EQ(first.acquire(), SingleInstance::Result::First);
         EXPECT_EQ(entries(sandbox.root()), 2u);  // the lock and the socket
+        EXPECT_EQ(onlooker.heldElsewhere(), true);
+        EXPECT_EQ(SingleInstance("/inst/b", sandbox.root()).heldElsewhere(), false);
+        EXPECT_FALSE(first.takeShowRequest());
     }
     EXPECT_EQ(entries(sandbox.root()), 0u);
+    // A lock file left by a killed service is held by no one.
+    sandbox.file(onlooker.lockPath().filename().string());
+    EXPECT_EQ(onlooker.heldElsewhere(), false);
+    std::filesystem::remove(onlooker.lockPath());
     SingleInstance again("/inst/a", sandbox.root());
     EXPECT_EQ(again.acquire(), SingleInstance::Result::First);
 }

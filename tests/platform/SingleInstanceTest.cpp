@@ -9,8 +9,11 @@ namespace {
 
 TEST(SingleInstance, SecondStartAsksTheFirstToShow) {
     test::Sandbox sandbox;
+    const SingleInstance onlooker("/inst/a", sandbox.root());
+    EXPECT_EQ(onlooker.heldElsewhere(), false);
     SingleInstance first("/inst/a", sandbox.root());
     ASSERT_EQ(first.acquire(), SingleInstance::Result::First);
+    EXPECT_EQ(onlooker.heldElsewhere(), true);
     EXPECT_FALSE(first.takeShowRequest());
     {
         SingleInstance second("/inst/a", sandbox.root());
