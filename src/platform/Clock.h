@@ -17,7 +17,7 @@ namespace qx {
 
 using SysTime = std::chrono::system_clock::time_point;
 
-// A broken-down local time in the process time zone (TZ).
+// A broken-down local time in the process time zone (TZ; on Windows the system's time zone).
 struct LocalTime {
     int year = 1970;
     int month = 1;    // 1..12

@@ -1,7 +1,5 @@
 #include "DiskSpace.h"
 
-#include <sys/statvfs.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -9,17 +7,6 @@
 #include <thread>
 
 namespace qx {
-
-std::optional<DiskSpace> statDiskSpace(const std::filesystem::path& path) {
-    struct statvfs st {};
-    if (::statvfs(path.c_str(), &st) != 0)
-        return std::nullopt;
-    DiskSpace space;
-    space.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
-    space.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
-    space.readOnly = (st.f_flag & ST_RDONLY) != 0;
-    return space;
-}
 
 // Shared with the query threads, which may outlive the probe.
 struct DiskSpaceProbe::Shared {

@@ -15,8 +15,9 @@ struct DiskSpace {
     bool readOnly = false;  // mounted read-only (a CD, a write-protected medium): nothing can fill it
 };
 
-// The space of the file system that holds `path`, asked of the kernel (statvfs); nullopt when it
-// cannot be queried. May hang on a dead network mount.
+// The space of the file system that holds `path`, asked of the kernel (statvfs; on Windows
+// GetDiskFreeSpaceExW); nullopt when it cannot be queried: the path does not exist, or (Windows) it lies
+// on a CD-ROM, a network drive or a drive that is not there. May hang on a dead network mount.
 std::optional<DiskSpace> statDiskSpace(const std::filesystem::path& path);
 
 // Disk-space queries with a time limit. A query that hangs cannot be cancelled, so it is left to end

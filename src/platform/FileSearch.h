@@ -28,7 +28,9 @@ bool matchesWildcard(std::string_view name, std::string_view pattern);
 std::size_t wildcardSteps(std::string_view name, std::string_view pattern);
 
 // Every entry of `directory` whose name matches `pattern`, without "." and "..". The directory is read
-// once; a missing or unreadable directory gives an empty list.
+// once; a missing or unreadable directory gives an empty list. On Windows names are given in the
+// installation's code page (see WideText.h) and a name it cannot spell is left out; junctions and
+// symbolic links alike count as links.
 std::vector<FoundFile> findFiles(const std::filesystem::path& directory, std::string_view pattern);
 
 }  // namespace qx

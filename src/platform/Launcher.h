@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,9 +80,46 @@ private:
     std::shared_ptr<ChildReaper> m_reaper;
 };
 
+// Starts programs with CreateProcessW (Windows). The installation's names are the system's own here
+// (notepad, shutdown; the LauncherCommands still replace them when set); `md DIR` makes the directory.
+// A batch file (.bat, .cmd) runs through "cmd.exe /c", which would read its arguments as commands:
+// each argument that holds a blank or one of & | < > ^ ( ) , ; = is put in double quotes, where the
+// shell takes them as text, and an argument that holds what the shell interprets even there (a double
+// quote, '%', a line break) refuses the start, with the reason logged. Other programs get their
+// arguments quoted by the runtime's rules and never pass through the shell. A waited-for program runs
+// in a job object of its own: at its limit or a stop request it and everything it started get a
+// console break, then, after the policy's grace, the job is terminated.
+class Win32Launcher : public Launcher {
+public:
+    using Log = std::function<void(const std::string& line)>;
+
+    Win32Launcher(PathMap paths, LauncherCommands commands = {}, Log log = {}, ChildPolicy policy = {});
+
+    bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
+    bool start(std::string_view commandLine, Show show) override;
+
+    // What CreateProcessW gets for `commandLine` (without a leading "start"): the program and its
+    // command line. nullopt, with `refusal` saying why, when the program is not found or an argument
+    // cannot be handed on safely. `md` gives the program "md" and the directory as the command line.
+    struct Process {
+        std::wstring program;
+        std::wstring commandLine;
+    };
+    std::optional<Process> prepare(std::string_view commandLine, std::string* refusal = nullptr) const;
+
+private:
+    bool launch(std::string_view commandLine, bool wait, std::chrono::seconds limit, int show);
+
+    PathMap m_paths;
+    LauncherCommands m_commands;
+    Log m_log;
+    ChildPolicy m_policy;
+};
+
 // Finds a program the way the launcher does: names with `\` or a drive through the path mapping;
-// otherwise the working directory, then PATH; a name ending in ".exe" is also found without it.
-// Empty when not found or not executable.
+// otherwise the working directory, then PATH; a name ending in ".exe" is also found without it (on
+// Windows, a name without an extension is also found with .exe, .com, .bat or .cmd, as the command
+// shell finds it). Empty when not found or not executable.
 std::filesystem::path findProgram(const PathMap& paths, std::string_view name);
 
 }  // namespace qx

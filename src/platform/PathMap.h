@@ -50,7 +50,8 @@ private:
     std::filesystem::path m_root = "/";
     std::filesystem::path m_windir = "/windows";
     std::map<char, std::filesystem::path> m_drives;  // upper-case letters
-    std::size_t m_workdirDepth = 0;  // how many `..` a relative path may climb from the working directory
+    std::filesystem::path m_workdir;  // Windows: the working directory given, empty for the current one
+    std::size_t m_workdirDepth = 0;   // how many `..` a relative path may climb from the working directory
 };
 
 // `name` in the installation directory `directory` as written in a profile value, joined the way

@@ -49,6 +49,12 @@ std::string profileWriteFailure(std::string_view file, std::string_view section,
 // bare and lies in the profile directory; "C:x.ini" and every path are mapped like other paths.
 bool isBareProfileName(std::string_view file);
 
+// The default of a text read as Windows hands it back: without its trailing spaces.
+std::string_view trimProfileDefault(std::string_view text);
+
+// `text` cut to at most `limit` bytes; with `wholeCharacters` (UTF-8 text) never inside a character.
+std::string cutProfileText(std::string_view text, std::size_t limit, bool wholeCharacters);
+
 // Reads and writes INI files with the semantics of the Windows private-profile functions, because
 // the installation's other programs read and write the same files.
 //

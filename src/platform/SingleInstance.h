@@ -11,7 +11,9 @@ namespace qx {
 
 // Keeps a second start of the service for the same installation from running beside the first: a
 // lock file in a private runtime directory, plus a local socket through which the second start asks
-// the first to show its dialog. Both files are removed when the first instance ends.
+// the first to show its dialog. Both files are removed when the first instance ends. On Windows a named
+// mutex in the session namespace takes the lock's place and a named event the socket's (see
+// showRequestEvent); both vanish with the first instance.
 class SingleInstance {
 public:
     enum class Result { First, AnotherRuns, Failed };
@@ -37,8 +39,13 @@ public:
     // Drains the show requests of later starts without blocking; true when there was at least one.
     bool takeShowRequest();
 
-    // The listening socket for poll(), or -1 before acquire() or when it could not be made.
+    // The listening socket for poll(), or -1 before acquire() or when it could not be made (always on
+    // Windows).
     int showRequestFd() const { return m_socket; }
+
+    // Windows: the event (a HANDLE) that a later start sets, for a wait; null elsewhere and before
+    // acquire().
+    void* showRequestEvent() const { return m_event; }
 
     const std::filesystem::path& lockPath() const { return m_lockPath; }
     const std::string& problem() const { return m_problem; }
@@ -64,6 +71,9 @@ private:
     std::string m_problem;
     int m_lock = -1;
     int m_socket = -1;
+    void* m_mutex = nullptr;  // Windows handles
+    void* m_event = nullptr;
+    std::string m_key;
 };
 
 }  // namespace qx

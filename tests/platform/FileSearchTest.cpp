@@ -42,17 +42,23 @@ TEST(FindFiles, ReportsNamesTypesAndTimes) {
     sandbox.file("d/two.log", "2");
     sandbox.file("d/other.txt", "3");
     sandbox.dir("d/sub.log");
-    std::filesystem::create_symlink(sandbox.path("d/other.txt"), sandbox.path("d/link.log"));
+    // Where the system cannot make links for us (Wine), the rest still counts.
+    std::error_code noLinks;
+    std::filesystem::create_symlink(sandbox.path("d/other.txt"), sandbox.path("d/link.log"), noLinks);
 
     auto found = findFiles(sandbox.path("d"), "*.log");
     std::sort(found.begin(), found.end(), [](auto& a, auto& b) { return a.name < b.name; });
-    ASSERT_EQ(found.size(), 4u);
-    EXPECT_EQ(found[0].name, "link.log");
-    EXPECT_TRUE(found[0].isSymlink);
-    EXPECT_EQ(found[1].name, "one.LOG");
-    EXPECT_LT(std::chrono::abs(found[1].lastWrite - when), std::chrono::seconds(1));
-    EXPECT_TRUE(found[2].isDirectory);
-    EXPECT_FALSE(found[3].isDirectory);
+    if (!noLinks) {
+        ASSERT_FALSE(found.empty());
+        EXPECT_EQ(found[0].name, "link.log");
+        EXPECT_TRUE(found[0].isSymlink);
+        found.erase(found.begin());
+    }
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].name, "one.LOG");
+    EXPECT_LT(std::chrono::abs(found[0].lastWrite - when), std::chrono::seconds(1));
+    EXPECT_TRUE(found[1].isDirectory);
+    EXPECT_FALSE(found[2].isDirectory);
 }
 
 TEST(FindFiles, MissingDirectoryGivesNothing) {

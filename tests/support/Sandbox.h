@@ -44,6 +44,9 @@ std::string readFile(const std::filesystem::path& path);
 // The names of a directory's entries, sorted; none when it cannot be read.
 std::vector<std::string> namesIn(const std::filesystem::path& directory);
 
+// Whether the tests run under Wine, whose profile functions lay files out otherwise than Windows.
+bool underWine();
+
 // Sets the last-write (and access) time of a file or directory.
 void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);
 

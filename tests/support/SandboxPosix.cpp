@@ -27,4 +27,8 @@ void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime)
         throw std::runtime_error("cannot set the time of " + path.string());
 }
 
+bool underWine() {
+    return false;
+}
+
 }  // namespace qx::test

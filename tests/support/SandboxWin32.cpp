@@ -22,6 +22,11 @@ fs::path makeUniqueDirectory(const fs::path& parent, std::string_view prefix) {
     throw std::runtime_error("cannot make a directory below " + parent.string());
 }
 
+bool underWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime) {
     // FILETIME counts 100 ns from 1601-01-01; the system clock counts from 1970-01-01.
     constexpr long long kEpochDifference = 116'444'736'000'000'000LL;

@@ -1,0 +1,9 @@
+#include "Registry.h"
+
+namespace qx {
+
+bool removeJustInTimeDebugger() {
+    return true;
+}
+
+}  // namespace qx
