@@ -9,7 +9,10 @@ if [ "$preset" = windows ]; then
   # each test's start cost a fraction of a second (scripts/wine-run).
   export WINEPREFIX="${QX_WINEPREFIX:-$PWD/build/windows/wine}"
   mkdir -p "$WINEPREFIX"
-  /usr/lib/wine/wineserver -p
+  # The server outlives this script unless ended: it gets none of our output, which would otherwise be
+  # held open for whoever reads it, and it is ended when the script ends.
+  /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+  trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 fi
 started=$(date +%s)
 cmake --preset "$preset" >/dev/null
