@@ -11,7 +11,7 @@ if [ "$preset" = windows ]; then
   mkdir -p "$WINEPREFIX"
   # The server outlives this script unless ended: it gets none of our output, which would otherwise be
   # held open for whoever reads it, and it is ended when the script ends.
-  /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+  /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1 || true  # one may be running already
   trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 fi
 started=$(date +%s)
