@@ -115,6 +115,9 @@ private:
         // The index of alarm runs that the report prints, and the run's own log.
         std::ofstream(m_root / "qxt/log/qxaview.inf", std::ios::app)
             << std::string(day, 2) << "." << std::string(day + 2) << ",12:00:00,1,R" << day << "\r\n";
+        // Written now on the rehearsal's clock, as the alarm server writes it: the report tells this
+        // week's index from last year's by its time.
+        test::setMtime(m_root / "qxt/log/qxaview.inf", now);
         std::ofstream(fs::current_path() / "log" / ("R" + std::string(day) + ".log"))
             << "[Alarm]\r\nAlarmKey=11\r\nAlarmName=Fire alarm hall 1\r\nAlarmGroup=1\r\n";
     }
@@ -418,19 +421,17 @@ TEST_F(YearRehearsalTest, EveryJobAndMonitorForAYear) {
               at([](const LocalTime& t) { return t.hour == 9 && t.weekday >= 1 && t.weekday <= 5; }));
     EXPECT_EQ(alarmServer.count("weekly.bat "),
               at([](const LocalTime& t) { return t.hour == 23 && t.weekday == 0; }));
-    // Weekly housekeeping on each Monday, and a report every night (or, when the Monday's move of the
-    // index came first, the box that says there is nothing to print).
+    // Weekly housekeeping on each Monday, and a report every night but the first, which comes before the
+    // alarm server's first index: where the Monday's move of the index comes first, the report reads the
+    // index where it went.
     EXPECT_EQ(linesWith(activity, "Moved inf files to directory"), mondays);
     EXPECT_EQ(linesWith(activity, "Move all logfiles to directory"), mondays);
     EXPECT_EQ(linesWith(activity, "Delete all files in directory"), mondays);
     EXPECT_EQ(linesWith(activity, "Delete alarmwavfiles which are older then 4 weeks"), mondays);
     EXPECT_EQ(alarmServer.count("qxmove2.bat "), mondays);
     EXPECT_EQ(alarmServer.count("qxdel2.bat "), mondays);
-    const int reports = linesWith(activity, "Printing of report");
-    EXPECT_EQ(reports + static_cast<int>(prompts.warnings().size()), days);
-    EXPECT_GE(reports, days - mondays);
-    for (const std::string& warning : prompts.warnings())
-        EXPECT_THAT(warning, ::testing::HasSubstr("No alarms to print"));
+    EXPECT_EQ(linesWith(activity, "Printing of report"), days - 1);
+    EXPECT_THAT(prompts.warnings(), ::testing::ElementsAre(::testing::HasSubstr("No alarms to print")));
     // Disk monitor: D: low on the first three days of each month, C: never.
     const int lowDays = at([](const LocalTime& t) { return t.hour == 7 && t.day <= 3; });
     EXPECT_EQ(alarmServer.count("qxarun 1 -i412 -s5qxahdkoD.vox"), lowDays);
