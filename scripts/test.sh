@@ -8,10 +8,10 @@ if [ "$preset" = windows ]; then
   # The tests run under Wine in the build tree's prefix; one wineserver kept for the whole run makes
   # each test's start cost a fraction of a second (scripts/wine-run).
   export WINEPREFIX="${QX_WINEPREFIX:-$PWD/build/windows/wine}"
-  mkdir -p "$WINEPREFIX"
-  # The server outlives this script unless ended: it gets none of our output, which would otherwise be
-  # held open for whoever reads it, and it is ended when the script ends.
-  /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1 || true  # one may be running already
+  # A new prefix takes a while to make: made here, before the tests are listed against a time limit.
+  # scripts/wine-run makes it and starts the one server (which holds none of our output); it is ended
+  # when this script ends.
+  bash scripts/wine-run wineboot </dev/null >/dev/null 2>&1
   trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
 fi
 started=$(date +%s)
