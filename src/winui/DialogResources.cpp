@@ -62,8 +62,8 @@ const void* resourceData(HMODULE module, LPCWSTR type, LPCWSTR name, LANGID lang
 std::array<std::optional<std::wstring>, 16> readBlock(HMODULE module, int block, LANGID language) {
     std::array<std::optional<std::wstring>, 16> strings;
     std::size_t size = 0;
-    const auto* data = static_cast<const WCHAR*>(resourceData(module, RT_STRING, MAKEINTRESOURCEW(block),
-                                                              language, &size));
+    const auto* data =
+        static_cast<const WCHAR*>(resourceData(module, RT_STRING, MAKEINTRESOURCEW(block), language, &size));
     if (!data)
         return strings;
     const std::size_t units = size / sizeof(WCHAR);
@@ -83,14 +83,16 @@ std::array<std::optional<std::wstring>, 16> readBlock(HMODULE module, int block,
 
 BOOL CALLBACK collectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
     if (IS_INTRESOURCE(name))
-        reinterpret_cast<std::vector<int>*>(found)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+        reinterpret_cast<std::vector<int>*>(found)->push_back(
+            static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
     return TRUE;
 }
 
 // Reads a template apart, never past its end.
 class TemplateReader {
 public:
-    TemplateReader(const void* data, std::size_t size) : m_data(static_cast<const BYTE*>(data)), m_size(size) {}
+    TemplateReader(const void* data, std::size_t size)
+        : m_data(static_cast<const BYTE*>(data)), m_size(size) {}
 
     bool ok() const { return m_ok; }
 
@@ -175,7 +177,8 @@ bool hasResource(HMODULE module, LPCWSTR type, LPCWSTR name, LANGID language) {
 }
 
 const DLGTEMPLATE* dialogTemplate(HMODULE module, int id, LANGID language, std::size_t* size) {
-    return static_cast<const DLGTEMPLATE*>(resourceData(module, RT_DIALOG, MAKEINTRESOURCEW(id), language, size));
+    return static_cast<const DLGTEMPLATE*>(
+        resourceData(module, RT_DIALOG, MAKEINTRESOURCEW(id), language, size));
 }
 
 std::optional<std::wstring> resourceString(HMODULE module, int id, LANGID language) {

@@ -52,12 +52,11 @@ std::wstring controlText(HWND dialog, int id) {
 }
 
 // What the view fills in when a dialog opens, with sample values: the placeholders, the clock and
-// the icons.
+// the window's icon.
 void fillSamples(HWND dialog, const Preview& preview) {
-    const HICON icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
-    for (int id : {IDC_PICTURE, IDC_ABOUT_ICON})
-        if (HWND picture = GetDlgItem(dialog, id))
-            SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+    const HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAINFRAME));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     for (int i = 0; i < 4; ++i) {
         const std::wstring drive{static_cast<WCHAR>(L'C' + i), L':'};
         if (GetDlgItem(dialog, IDC_SEL_DRIVE_FIRST + i))
@@ -67,11 +66,13 @@ void fillSamples(HWND dialog, const Preview& preview) {
     for (int n = 0; n < 3; ++n) {
         const int box = IDC_JOB_SLOT_FIRST + n * IDC_JOB_SLOT_STRIDE + IDC_JOB_OFS_BOX;
         if (GetDlgItem(dialog, box))
-            SetDlgItemTextW(dialog, box, replacePlaceholder(controlText(dialog, box), std::to_wstring(n + 1)).c_str());
+            SetDlgItemTextW(dialog, box,
+                            replacePlaceholder(controlText(dialog, box), std::to_wstring(n + 1)).c_str());
     }
     if (GetDlgItem(dialog, IDC_ABOUT_VERSION))
-        SetDlgItemTextW(dialog, IDC_ABOUT_VERSION,
-                        replacePlaceholder(controlText(dialog, IDC_ABOUT_VERSION), widen(QX_VERSION)).c_str());
+        SetDlgItemTextW(
+            dialog, IDC_ABOUT_VERSION,
+            replacePlaceholder(controlText(dialog, IDC_ABOUT_VERSION), widen(QX_VERSION)).c_str());
     if (preview.dialog == IDD_MAIN) {
         SetDlgItemTextW(dialog, IDC_CLOCK, L"31.12.2026   23:59:59");
         std::wstring week = resourceString(GetModuleHandleW(nullptr), 104, preview.language).value_or(L"");
@@ -183,13 +184,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return fail("--dialog NAME names no dialog");
     preview.dialog = *id;
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
     SetThreadUILanguage(preview.language);
     const DLGTEMPLATE* dialog = dialogTemplate(instance, preview.dialog, preview.language);
     if (!dialog)
         return fail("the dialog's template is missing in that language");
-    INT_PTR result = DialogBoxIndirectParamW(instance, dialog, nullptr, dialogProc, reinterpret_cast<LPARAM>(&preview));
+    INT_PTR result =
+        DialogBoxIndirectParamW(instance, dialog, nullptr, dialogProc, reinterpret_cast<LPARAM>(&preview));
     LocalFree(argv);
     return result == -1 ? fail("the dialog could not be created") : 0;
 }

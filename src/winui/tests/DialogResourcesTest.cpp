@@ -21,7 +21,8 @@ protected:
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring path = self;
         path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"qxdialogs-preview.exe";
-        s_module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        s_module =
+            LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     }
     static void TearDownTestSuite() { FreeLibrary(s_module); }
 
@@ -71,7 +72,8 @@ TEST_F(DialogResources, EveryDialogIsCompleteInEveryLanguage) {
                 EXPECT_LE(control.x + control.cx, c.cx) << "control " << control.id << " leaves the dialog";
                 // A drop-down list's height is that of its open list.
                 if (control.className != L"ComboBox") {
-                    EXPECT_LE(control.y + control.cy, c.cy) << "control " << control.id << " leaves the dialog";
+                    EXPECT_LE(control.y + control.cy, c.cy)
+                        << "control " << control.id << " leaves the dialog";
                 }
             }
             auto ids = idsOf(c);
@@ -85,17 +87,17 @@ TEST_F(DialogResources, EveryDialogIsCompleteInEveryLanguage) {
 TEST_F(DialogResources, MainDialogHasTheControlsOfTheRules) {
     std::set<int> expected;
     std::set<int> everyCheck;
-    for (int check : {ctl::kWeekly, ctl::kMonthly, ctl::kNoMove, ctl::kDelLogFiles, ctl::kStart2ndBatch,
-                      ctl::kPrintReport, ctl::kConference, ctl::kDelAlarmWav, ctl::kDeleteMoreFiles,
-                      ctl::kBackupActive, ctl::kHdActive, ctl::kDialPhone, ctl::kSendSms, ctl::kStartBatch,
-                      ctl::kStartAlarm})
+    for (int check :
+         {ctl::kWeekly, ctl::kMonthly, ctl::kNoMove, ctl::kDelLogFiles, ctl::kStart2ndBatch,
+          ctl::kPrintReport, ctl::kConference, ctl::kDelAlarmWav, ctl::kDeleteMoreFiles, ctl::kBackupActive,
+          ctl::kHdActive, ctl::kDialPhone, ctl::kSendSms, ctl::kStartBatch, ctl::kStartAlarm})
         everyCheck.insert(check), expected.insert(check);
     for (const std::set<int>& checked : {std::set<int>{}, everyCheck})
         for (const auto& [id, enabled] : enabledControls(checked))
             expected.insert(id);
     for (int id : {ctl::kSave, ctl::kClock, ctl::kWeek, ctl::kAbout, ctl::kStartTasks, ctl::kCancel,
-                   ctl::kTestMove, ctl::kCheckJobFiles, ctl::kWatchDog, ctl::kExtendedMonitor,
-                   ctl::kPrintNow, ctl::kPrintDaily, ctl::kPrintWeekly, ctl::kPicture})
+                   ctl::kTestMove, ctl::kCheckJobFiles, ctl::kWatchDog, ctl::kExtendedMonitor, ctl::kPrintNow,
+                   ctl::kPrintDaily, ctl::kPrintWeekly, ctl::kPicture})
         expected.insert(id);
 
     for (const Language& language : kLanguages) {
