@@ -2,19 +2,27 @@
 # Saves a PNG of every dialog template of the Windows window, in English and in German (and French with
 # --all-languages), as Wine draws them under Xvfb: builds qxdialogs-preview.exe with the windows preset
 # and shows each dialog in a Wine desktop of its own.
-#   scripts/win-dialogs-screenshots.sh [--all-languages] [DIR]   (default DIR build/windows/screenshots)
-# Pictures are DIR/LANG/NAME.png.
+#   scripts/win-dialogs-screenshots.sh [--all-languages] [--no-build] [DIR]
+# Pictures are DIR/LANG/NAME.png (default DIR build/windows/screenshots). --no-build takes the preview
+# program as it was built last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 languages=(en de)
-if [ "${1:-}" = --all-languages ]; then
-  languages=(en de fr)
+build=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --all-languages) languages=(en de fr) ;;
+    --no-build) build=0 ;;
+    *) break ;;
+  esac
   shift
-fi
+done
 out="${1:-build/windows/screenshots}"
-bash scripts/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j2 --target qxdialogs-preview
+if [ "$build" = 1 ]; then
+  bash scripts/install-deps.sh
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j2 --target qxdialogs-preview
+fi
 exe="$PWD/build/windows/bin/qxdialogs-preview.exe"
 [ -f "$exe" ] || { echo "win-dialogs-screenshots: $exe was not built" >&2; exit 1; }
 export WINEPREFIX="$PWD/build/windows/wine"
@@ -38,7 +46,7 @@ display=":$(cat "$work/display")"
 export QX_WINE_DISPLAY="$display"
 
 bash scripts/wine-run "$exe" --list "$(winpath "$work/names")"
-mapfile -t names <"$work/names"
+mapfile -t names < <(tr -d '\r' <"$work/names")
 [ ${#names[@]} -gt 0 ] || { echo "win-dialogs-screenshots: the preview names no dialogs" >&2; exit 1; }
 
 shoot() {  # name, language
@@ -46,11 +54,12 @@ shoot() {  # name, language
   rm -f "$rect" "$rect.done"
   # A desktop of Wine's own draws the frames and title bars that a window manager would.
   bash scripts/wine-run explorer /desktop=qxshots,1280x1024 "$(winpath "$exe")" --dialog "$1" --lang "$2" \
-    --rect-file "$(winpath "$rect")" >/dev/null 2>&1 &
+    --rect-file "$(winpath "$rect")" >"$work/wine.log" 2>&1 &
   local wine=$!
-  for _ in $(seq 600); do [ -s "$rect" ] && break; sleep 0.1; done
+  for _ in $(seq ${QX_SHOT_WAIT:-1200}); do [ -s "$rect" ] && break; sleep 0.1; done
   if [ ! -s "$rect" ]; then
-    echo "win-dialogs-screenshots: $1 ($2) was not shown" >&2
+    echo "win-dialogs-screenshots: $1 ($2) was not shown; Wine said:" >&2
+    cat "$work/wine.log" >&2
     kill "$wine" 2>/dev/null || true
     return 1
   fi

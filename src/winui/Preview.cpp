@@ -73,6 +73,12 @@ void fillSamples(HWND dialog, const Preview& preview) {
         SetDlgItemTextW(
             dialog, IDC_ABOUT_VERSION,
             replacePlaceholder(controlText(dialog, IDC_ABOUT_VERSION), widen(QX_VERSION)).c_str());
+    if (GetDlgItem(dialog, IDC_TD_CAPTION)) {
+        std::wstring caption = controlText(dialog, IDC_TD_CAPTION);
+        if (auto at = caption.find(L"%d"); at != std::wstring::npos)
+            caption.replace(at, 2, L"20");
+        SetDlgItemTextW(dialog, IDC_TD_CAPTION, caption.c_str());
+    }
     if (preview.dialog == IDD_MAIN) {
         SetDlgItemTextW(dialog, IDC_CLOCK, L"31.12.2026   23:59:59");
         std::wstring week = resourceString(GetModuleHandleW(nullptr), 104, preview.language).value_or(L"");
@@ -94,7 +100,7 @@ void writeRect(HWND dialog, const Preview& preview) {
     GetWindowRect(dialog, &r);
     const std::wstring partial = preview.rectFile + L".part";
     {
-        std::ofstream out(partial.c_str());
+        std::ofstream out(partial.c_str(), std::ios::binary);
         out << r.left << ' ' << r.top << ' ' << (r.right - r.left) << ' ' << (r.bottom - r.top) << '\n';
         if (!out)
             return;
@@ -171,7 +177,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         } else if (option == L"--rect-file") {
             preview.rectFile = value;
         } else if (option == L"--list") {
-            std::ofstream out(value.c_str());
+            std::ofstream out(value.c_str(), std::ios::binary);
             for (const NamedDialog& dialog : kDialogs)
                 out << dialog.name << '\n';
             return out ? 0 : fail("cannot write the list");
