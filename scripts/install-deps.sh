@@ -22,6 +22,8 @@ packages=(
   clang libclang-rt-14-dev
   # the Windows build, its tests under Wine, its COM-port test and its installer
   g++-mingw-w64-x86-64-posix wine64 socat nsis
+  # the screenshots of the Windows dialogs under Wine and Xvfb
+  imagemagick
   # checks the metrics file
   prometheus
 )

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Saves a PNG of every dialog template of the Windows window, in English and in German (and French with
+# --all-languages), as Wine draws them under Xvfb: builds qxdialogs-preview.exe with the windows preset
+# and shows each dialog in a Wine desktop of its own.
+#   scripts/win-dialogs-screenshots.sh [--all-languages] [--no-build] [DIR]
+# Pictures are DIR/LANG/NAME.png (default DIR build/windows/screenshots). --no-build takes the preview
+# program as it was built last.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+languages=(en de)
+build=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --all-languages) languages=(en de fr) ;;
+    --no-build) build=0 ;;
+    *) break ;;
+  esac
+  shift
+done
+out="${1:-build/windows/screenshots}"
+if [ "$build" = 1 ]; then
+  bash scripts/install-deps.sh
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j2 --target qxdialogs-preview
+fi
+exe="$PWD/build/windows/bin/qxdialogs-preview.exe"
+[ -f "$exe" ] || { echo "win-dialogs-screenshots: $exe was not built" >&2; exit 1; }
+export WINEPREFIX="$PWD/build/windows/wine"
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+work="$(mktemp -d "$out/.work.XXXXXX")"
+
+# Wine takes Linux paths as paths on drive Z:.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# An X server of our own, on the first free display number.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=":$(cat "$work/display")"
+export QX_WINE_DISPLAY="$display"
+
+bash scripts/wine-run "$exe" --list "$(winpath "$work/names")"
+mapfile -t names < <(tr -d '\r' <"$work/names")
+[ ${#names[@]} -gt 0 ] || { echo "win-dialogs-screenshots: the preview names no dialogs" >&2; exit 1; }
+
+shoot() {  # name, language
+  local rect="$work/rect" picture="$out/$2/$1.png"
+  rm -f "$rect" "$rect.done"
+  # A desktop of Wine's own draws the frames and title bars that a window manager would.
+  bash scripts/wine-run explorer /desktop=qxshots,1280x1024 "$(winpath "$exe")" --dialog "$1" --lang "$2" \
+    --rect-file "$(winpath "$rect")" >"$work/wine.log" 2>&1 &
+  local wine=$!
+  for _ in $(seq ${QX_SHOT_WAIT:-1200}); do [ -s "$rect" ] && break; sleep 0.1; done
+  if [ ! -s "$rect" ]; then
+    echo "win-dialogs-screenshots: $1 ($2) was not shown; Wine said:" >&2
+    cat "$work/wine.log" >&2
+    kill "$wine" 2>/dev/null || true
+    return 1
+  fi
+  read -r x y w h <"$rect"
+  sleep 0.5
+  import -display "$display" -window root -crop "${w}x${h}+${x}+${y}" +repage "$picture"
+  touch "$rect.done"
+  wait "$wine" || true
+}
+
+for language in "${languages[@]}"; do
+  mkdir -p "$out/$language"
+  for name in "${names[@]}"; do
+    shoot "$name" "$language"
+  done
+done
+echo "pictures in $out:"
+for language in "${languages[@]}"; do echo "  $language: $(cd "$out/$language" && echo *.png)"; done
