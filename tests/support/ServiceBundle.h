@@ -44,7 +44,7 @@ struct BundleSetup {
     Local start{2026, 12, 7, 8, 5};
     bool skipIdlePasses = true;  // the virtual clock's shortcut over idle passes
     bool threads = false;        // a ThreadSet in the services, for on-demand threads
-    std::string drives;          // drive letters mapped to drive-x/ in the sandbox ("DF")
+    std::string drives{};        // drive letters mapped to drive-x/ in the sandbox ("DF")
 };
 
 // Everything a job, a command or a dialog works through, over a sandbox: the installation root in
