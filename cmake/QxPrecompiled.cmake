@@ -28,7 +28,8 @@ set(QX_PCH_QT ${QX_PCH_STD} <QtWidgets>)
 set_property(GLOBAL PROPERTY QX_PCH_OWNERS "")
 
 # qx_precompile(TARGET KIND): KIND is one of lib (static libraries and object libraries, -fPIC),
-# shared (a shared library with hidden symbols), exe (test programs, -fPIE), qt or qtexe.
+# shared (a shared library with hidden symbols), exe (test programs, -fPIE), qt (a library with Qt) or
+# qtexe (a test program with Qt, which makes it -fPIC).
 function(qx_precompile target kind)
     if(NOT QX_PCH)
         return()
@@ -43,7 +44,9 @@ function(qx_precompile target kind)
     endif()
     if(kind STREQUAL "exe")
         target_precompile_headers(${target} PRIVATE ${QX_PCH_TEST})
-    elseif(kind MATCHES "^qt")
+    elseif(kind STREQUAL "qtexe")
+        target_precompile_headers(${target} PRIVATE ${QX_PCH_TEST} <QtWidgets>)
+    elseif(kind STREQUAL "qt")
         target_precompile_headers(${target} PRIVATE ${QX_PCH_QT})
     else()
         target_precompile_headers(${target} PRIVATE ${QX_PCH_STD})
