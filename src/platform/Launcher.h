@@ -10,11 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "ChildReaper.h"
 #include "ChildWait.h"
 #include "PathMap.h"
 
 namespace qx {
+
+class ChildReaper;  // ChildReaper.h: only the POSIX launcher's source uses it
 
 // How a directly started program shows itself; kept for the command lines that name it, but a
 // program on this platform has no window to show.

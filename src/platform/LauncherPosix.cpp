@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "ChildReaper.h"
+
 extern char** environ;
 
 namespace fs = std::filesystem;

@@ -7,24 +7,16 @@
 #include "RecordingLauncher.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "ServiceBundle.h"
 #include "ThreadSet.h"
 
 namespace qx {
 namespace {
 
-class HeadlessRunnerTest : public ::testing::Test {
+class HeadlessRunnerTest : public ::testing::Test, public test::BasicServiceBundle<> {
 protected:
-    test::Sandbox sandbox;
-    PathMap paths{sandbox.path("root"), sandbox.path("root/windows")};
-    Profile profile{sandbox.path("root/windows")};
-    VirtualClock clock{fromLocal(2026, 12, 7, 8, 5)};
-    SharedState state;
-    test::RecordingLauncher launcher;
-    test::RecordingPrompts prompts;
-    StringTable strings;
-    ActivityLog log{clock, state, sandbox.path("log")};
-    ThreadSet threads{clock};
-    Services services{paths, profile, clock, state, launcher, prompts, strings, log, &threads};
+    HeadlessRunnerTest() : BasicServiceBundle({.threads = true}) {}
+    ThreadSet& threads = *threadSet;
 };
 
 TEST_F(HeadlessRunnerTest, ARehearsalEndsAtItsEndWithoutAnotherPass) {

@@ -12,6 +12,7 @@
 #include "RecordingLauncher.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "ServiceBundle.h"
 #include "Startup.h"
 #include "ThreadSet.h"
 
@@ -43,42 +44,14 @@ private:
     Clock& m_clock;
 };
 
-// Set before any member computes a local time.
-struct BerlinTime {
-    BerlinTime() {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-};
-
 // With and without skipping idle passes: the rehearsal's shortcut must not change what is done.
-class MonitorWeekTest : private BerlinTime, public ::testing::TestWithParam<bool> {
+class MonitorWeekTest : public ::testing::TestWithParam<bool>, public test::BasicServiceBundle<FakeSiblings> {
 protected:
-    void SetUp() override {
-        sandbox.dir("work/log");
-        m_oldCwd = std::filesystem::current_path();
-        std::filesystem::current_path(sandbox.path("work"));
-    }
-    void TearDown() override { std::filesystem::current_path(m_oldCwd); }
-    void ini(const char* file, const char* section, const char* key, const std::string& value) {
-        ASSERT_TRUE(profile.writeString(file, section, key, value));
-    }
+    MonitorWeekTest()
+        : BasicServiceBundle({.start = {2026, 12, 7, 0, 0}, .skipIdlePasses = GetParam(), .threads = true}) {}
 
-    const SysTime start = fromLocal(2026, 12, 7, 0, 0);  // a Monday
-    test::Sandbox sandbox;
-    PathMap paths{sandbox.path("root"), sandbox.dir("root/windows")};
-    Profile profile{[this](std::string_view f) { return paths.profileFile(f); }};
-    VirtualClock clock{start, GetParam()};
-    SharedState state;
-    FakeSiblings launcher{profile, clock};
-    test::RecordingPrompts prompts;
-    StringTable strings;
-    ActivityLog log{clock, state, sandbox.path("work/log")};
-    ThreadSet threads{clock};
-    Services services{paths, profile, clock, state, launcher, prompts, strings, log, &threads};
-
-private:
-    std::filesystem::path m_oldCwd;
+    const SysTime start = clock.now();  // a Monday
+    ThreadSet& threads = *threadSet;
 };
 
 TEST_P(MonitorWeekTest, EveryMonitorOnForAWeek) {

@@ -8,6 +8,7 @@
 #include "OnDemandThreads.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "ServiceBundle.h"
 #include "ThreadSet.h"
 #include "qxclass/CDatabase.h"
 
@@ -22,29 +23,7 @@ public:
     bool start(std::string_view, Show) override { return true; }
 };
 
-class StartupTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-        sandbox.dir("root/windows");
-        sandbox.dir("work/log");
-    }
-    std::string get(const char* file, const char* section, const char* key) {
-        return profile.getString(file, section, key, "<none>", 512);
-    }
-
-    test::Sandbox sandbox;
-    PathMap paths{sandbox.path("root"), sandbox.path("root/windows")};
-    Profile profile{[this](std::string_view f) { return paths.profileFile(f); }};
-    VirtualClock clock{fromLocal(2026, 12, 7, 8, 5)};
-    SharedState state;
-    NoLauncher launcher;
-    test::RecordingPrompts prompts;
-    StringTable strings;
-    ActivityLog log{clock, state, sandbox.path("work/log")};
-    Services services{paths, profile, clock, state, launcher, prompts, strings, log, nullptr};
-};
+class StartupTest : public ::testing::Test, public test::BasicServiceBundle<NoLauncher> {};
 
 TEST_F(StartupTest, LanguageIsChosenByExactCode) {
     EXPECT_EQ(languageFileName(profile), "");

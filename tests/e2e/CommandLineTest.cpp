@@ -226,7 +226,7 @@ TEST_F(ServiceTest, SigtermStopsTheServiceCleanly) {
     EXPECT_THAT(second.err, HasSubstr("another instance is running"));
 
     kill(pid, SIGTERM);
-    EXPECT_EQ(test::waitBinary(pid, std::chrono::seconds(10)), 0);
+    EXPECT_EQ(test::waitChild(pid, std::chrono::seconds(10)), 0);
     EXPECT_EQ(runtimeFiles(), 0u);
 }
 
@@ -249,7 +249,7 @@ TEST_F(ServiceTest, StopEndsAHungSiblingProgramAndExitsCleanly) {
 
     kill(pid, SIGTERM);
     // The grace between SIGTERM and SIGKILL is two seconds; the unit allows ten.
-    EXPECT_EQ(test::waitBinary(pid, std::chrono::seconds(8)), 0);
+    EXPECT_EQ(test::waitChild(pid, std::chrono::seconds(8)), 0);
     EXPECT_NE(kill(hung, 0), 0) << "the hung program is still there";
     EXPECT_THAT(sandbox.read("work/log/qxmover_50.log"), HasSubstr("because the service stops"));
     EXPECT_EQ(runtimeFiles(), 0u);

@@ -14,6 +14,7 @@
 
 #include "RunBinary.h"
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 using ::testing::HasSubstr;
 
@@ -245,12 +246,10 @@ TEST_F(HousekeepingTest, SigtermStopsTheDeletionBetweenTwoFilesAndTheNextStartFi
     };
     const int pid = service("2026-12-06 23:59", "2026-12-07 03:00");
     // SIGTERM as soon as the deletion has begun.
-    const auto limit = std::chrono::steady_clock::now() + 30s;
-    while (allThere() && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(100us);
+    test::waitUntil([&] { return !allThere(); }, 30s, 100us);
     ::kill(pid, SIGTERM);
     const auto stopped = std::chrono::steady_clock::now();
-    EXPECT_EQ(test::waitBinary(pid, 10s), 0);
+    EXPECT_EQ(test::waitChild(pid, 10s), 0);
     // The promise of the README: gone within three seconds.
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, 3s);
     // The signal came within a few milliseconds of the first deletion, long before the last.
@@ -259,7 +258,7 @@ TEST_F(HousekeepingTest, SigtermStopsTheDeletionBetweenTwoFilesAndTheNextStartFi
     EXPECT_EQ(count(activity(), "Delete files *.log which are older then 1 weeks from directory \\extra"), 0);
 
     // Cut short, the Monday work is owed still: the next start catches it up.
-    ASSERT_EQ(test::waitBinary(service("2026-12-07 00:10", "2026-12-07 00:12"), 60s), 0);
+    ASSERT_EQ(test::waitChild(service("2026-12-07 00:10", "2026-12-07 00:12"), 60s), 0);
     EXPECT_EQ(filesLeft(), 1);  // the young one of the installation
     EXPECT_TRUE(sandbox.exists("root/extra/c.log"));
     EXPECT_EQ(count(activity(), "Delete files *.log which are older then 1 weeks from directory \\extra"), 1);

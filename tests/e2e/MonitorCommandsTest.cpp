@@ -11,6 +11,7 @@
 #include "Profile.h"
 #include "RunBinary.h"
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -54,17 +55,17 @@ protected:
     // to ten seconds for `count` of them.
     std::vector<std::string> recorded(std::size_t count) const {
         std::vector<std::string> lines;
-        for (int i = 0; i < 1000; ++i) {
-            lines.clear();
-            if (std::filesystem::exists(record())) {
-                std::istringstream in(test::readFile(record()));
-                for (std::string line; std::getline(in, line);)
-                    lines.push_back(line);
-            }
-            if (lines.size() >= count)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        test::waitUntil(
+            [&] {
+                lines.clear();
+                if (std::filesystem::exists(record())) {
+                    std::istringstream in(test::readFile(record()));
+                    for (std::string line; std::getline(in, line);)
+                        lines.push_back(line);
+                }
+                return lines.size() >= count;
+            },
+            std::chrono::seconds(10), std::chrono::milliseconds(10));
         std::sort(lines.begin(), lines.end());
         return lines;
     }

@@ -13,6 +13,7 @@
 
 #include "RunBinary.h"
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 using ::testing::AllOf;
 using ::testing::Contains;
@@ -145,12 +146,10 @@ TEST_F(StatusTest, SeesTheRunningServiceWithoutDisturbingIt) {
         kBinary,
         {"--root", sandbox.path("root").string(), "--workdir", sandbox.path("work").string(), "--headless"},
         sandbox.path("out"), {"TZ=Europe/Berlin", "RUNTIME_DIRECTORY=" + sandbox.path("run").string()});
-    const auto limit = std::chrono::steady_clock::now() + 30s;
-    while (fs::is_empty(sandbox.path("run")) && std::chrono::steady_clock::now() < limit)
-        std::this_thread::sleep_for(10ms);
+    test::waitUntil([&] { return !fs::is_empty(sandbox.path("run")); }, 30s, 10ms);
     auto status = qxmover({"status", "--json"});
     ::kill(pid, SIGTERM);
-    EXPECT_EQ(test::waitBinary(pid, 10s), 0);
+    EXPECT_EQ(test::waitChild(pid, 10s), 0);
     ASSERT_EQ(status.exitCode, 0) << status.err;
     EXPECT_EQ(json::parse(status.out)["service_running"], true);
     // Asked nothing: a show request would have been noted in the activity log.

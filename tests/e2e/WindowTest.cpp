@@ -10,6 +10,7 @@
 
 #include "RunBinary.h"
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 using ::testing::HasSubstr;
 
@@ -74,13 +75,15 @@ TEST_F(WindowTest, WithoutTheWindowProgramTheServiceRunsHeadlessWithoutQt) {
         alone, args, sandbox.path("out"),
         {"TZ=Europe/Berlin", "QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + sandbox.path("run").string()});
     std::string err;
-    for (int i = 0; i < 1000 && err.find("qxmover: root") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        err = sandbox.exists("out.err") ? sandbox.read("out.err") : "";
-    }
+    test::waitUntil(
+        [&] {
+            err = sandbox.exists("out.err") ? sandbox.read("out.err") : "";
+            return err.find("qxmover: root") != std::string::npos;
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(10));
     std::string maps = test::readFile("/proc/" + std::to_string(pid) + "/maps");
     ::kill(pid, SIGTERM);
-    EXPECT_EQ(test::waitBinary(pid, std::chrono::seconds(10)), 0);
+    EXPECT_EQ(test::waitChild(pid, std::chrono::seconds(10)), 0);
     EXPECT_THAT(err, HasSubstr("qxmover-window is not installed; running without a window"));
     EXPECT_THAT(err, HasSubstr("qxmover: root"));  // the headless start-up line
     EXPECT_THAT(maps, ::testing::Not(HasSubstr("libQt6")));
@@ -107,7 +110,7 @@ TEST_F(WindowTest, SecondStartShowsTheDialogAndSigtermEndsTheWindowedService) {
         ~Reap() {
             if (pid > 0) {
                 ::kill(pid, SIGKILL);
-                test::waitBinary(pid, std::chrono::seconds(10));
+                test::waitChild(pid, std::chrono::seconds(10));
             }
         }
     } reap{pid};
@@ -119,9 +122,7 @@ TEST_F(WindowTest, SecondStartShowsTheDialogAndSigtermEndsTheWindowedService) {
         return text;
     };
     auto waitFor = [&](const std::function<bool()>& done) {
-        for (int i = 0; i < 1000 && !done(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return done();
+        return test::waitUntil(done, std::chrono::seconds(10), std::chrono::milliseconds(10));
     };
     ASSERT_TRUE(waitFor([&] { return log().find("Mover started") != std::string::npos; }));
 
@@ -132,7 +133,7 @@ TEST_F(WindowTest, SecondStartShowsTheDialogAndSigtermEndsTheWindowedService) {
 
     auto stopped = std::chrono::steady_clock::now();
     ::kill(pid, SIGTERM);
-    EXPECT_EQ(test::waitBinary(std::exchange(reap.pid, 0), std::chrono::seconds(10)), 0);
+    EXPECT_EQ(test::waitChild(std::exchange(reap.pid, 0), std::chrono::seconds(10)), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(3));
 }
 

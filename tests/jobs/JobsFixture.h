@@ -17,18 +17,11 @@
 #include "RecordingLauncher.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "ServiceBundle.h"
 #include "Services.h"
 #include "StatisticMover.h"
 
 namespace qx::test {
-
-// Set before any member computes a local time.
-struct BerlinTime {
-    BerlinTime() {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-};
 
 class RecordingHooks : public JobHooks {
 public:
@@ -52,22 +45,11 @@ private:
     std::vector<std::string> m_calls;
 };
 
-// An installation in a sandbox: root/ is the current drive (statistic files in root/qxt/log), the
-// profiles lie in root/windows, and work/ is the working directory with the activity log in work/log.
-class JobsTest : private BerlinTime, public ::testing::Test {
+// An installation in a sandbox (see BasicServiceBundle): root/ is the current drive (statistic files in
+// root/qxt/log), the clock starts on Monday 2026-11-30 12:00 and tests move it forward to their time.
+class JobsTest : public ::testing::Test, public BasicServiceBundle<> {
 protected:
-    JobsTest() {
-        sandbox.dir("root/windows");
-        sandbox.dir("root/qxt/log");
-        sandbox.dir("work/log");
-        m_oldCwd = std::filesystem::current_path();
-        std::filesystem::current_path(sandbox.path("work"));
-    }
-    ~JobsTest() override { std::filesystem::current_path(m_oldCwd); }
-
-    void ini(const char* file, const char* section, const char* key, const std::string& value) {
-        ASSERT_TRUE(profile.writeString(file, section, key, value));
-    }
+    JobsTest() : BasicServiceBundle({.start = {2026, 11, 30, 12, 0}}) { sandbox.dir("root/qxt/log"); }
 
     std::filesystem::path logDir() const { return sandbox.path("root/qxt/log"); }
     std::string logPath(std::string_view relative) const { return (logDir() / relative).string(); }
@@ -96,26 +78,9 @@ protected:
         return lines;
     }
 
-    static SysTime at(int year, int month, int day, int hour, int minute = 0) {
-        return fromLocal(year, month, day, hour, minute);
-    }
-
-    Sandbox sandbox;
-    PathMap paths{sandbox.path("root"), sandbox.path("root/windows")};
-    Profile profile{[this](std::string_view f) { return paths.profileFile(f); }};
-    VirtualClock clock{at(2026, 11, 30, 12)};  // tests move it forward to their time
-    SharedState state;
-    RecordingLauncher launcher;
-    RecordingPrompts prompts;
-    StringTable strings;
-    ActivityLog log{clock, state, sandbox.path("work/log")};
-    Services services{paths, profile, clock, state, launcher, prompts, strings, log, nullptr};
     PosixFileOperations files;
     RecordingHooks hooks;
     StatisticMover mover{services, files, hooks};
-
-private:
-    std::filesystem::path m_oldCwd;
 };
 
 }  // namespace qx::test

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 namespace {
 
@@ -96,11 +97,13 @@ protected:
     // Plays `bytes` into the port and waits (up to 30 s) until the device has them all for reading.
     void send(const std::string& bytes) const {
         ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-        auto deadline = Clock::now() + std::chrono::seconds(30);
-        int waiting = 0;
-        while (::ioctl(m_device, FIONREAD, &waiting) == 0 && waiting < static_cast<int>(bytes.size()) &&
-               Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        qx::test::waitUntil(
+            [&] {
+                int waiting = 0;
+                return ::ioctl(m_device, FIONREAD, &waiting) != 0 ||
+                       waiting >= static_cast<int>(bytes.size());
+            },
+            std::chrono::seconds(30), std::chrono::milliseconds(1));
     }
 
     // Reads from the modem end until `count` bytes have come or 30 s have passed.

@@ -122,7 +122,7 @@ TEST_F(PipeServiceTest, ClientsInProcessesOfTheirOwnAreServed) {
         ASSERT_GT(clients.back(), 0);
     }
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(qx::test::waitBinary(clients[i], std::chrono::seconds(120)), 0)
+        EXPECT_EQ(qx::test::waitChild(clients[i], std::chrono::seconds(120)), 0)
             << sandbox.read("client" + std::to_string(i) + ".out.err");
 
     EXPECT_EQ(service.Stop(30000, 0), 1);

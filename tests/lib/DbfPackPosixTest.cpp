@@ -10,6 +10,7 @@
 
 #include "DbfTestSupport.h"
 #include "Sandbox.h"
+#include "WaitUntil.h"
 #include "qxclass/CDatabase.h"
 
 namespace {
@@ -181,13 +182,13 @@ TEST_F(DbfPackTest, AReaderAndAnAppenderBesideAPackNeverSeeARecordTwiceTornOrMis
         ASSERT_EQ(write(readerGo.fds[1], "g", 1), 1);
         ASSERT_EQ(write(appenderGo.fds[1], "g", 1), 1);
         // Refused while the reader or the appender has the table open; they close it after each turn.
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        for (;;) {
-            packer.Pack();
-            if (packer.RecCount() < before)
-                break;
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "round " << round << ": pack never ran";
-        }
+        ASSERT_TRUE(qx::test::waitUntil(
+            [&] {
+                packer.Pack();
+                return packer.RecCount() < before;
+            },
+            std::chrono::seconds(60), std::chrono::microseconds(0)))
+            << "round " << round << ": pack never ran";
         ++packs;
     }
     ASSERT_EQ(write(readerGo.fds[1], "g", 1), 1);  // one last scan of the packed table

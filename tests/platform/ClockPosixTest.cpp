@@ -1,4 +1,5 @@
 #include "Clock.h"
+#include "WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -86,9 +87,8 @@ TEST_F(ClockTest, VirtualClockWaitsForAWorkingMember) {
     std::thread sleeper([&, member = ClockMember(clock)]() mutable {
         woke = clock.sleepFor(std::chrono::hours(1), stop.get_token());
     });
-    for (int i = 0; i < 100 && !woke; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_FALSE(woke);
+    EXPECT_FALSE(test::waitUntil([&] { return woke.load(); }, std::chrono::milliseconds(100),
+                                 std::chrono::milliseconds(1)));
     EXPECT_EQ(clock.now(), start);
     stop.request_stop();
     sleeper.join();

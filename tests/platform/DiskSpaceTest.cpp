@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 namespace qx {
 namespace {
@@ -52,9 +53,8 @@ TEST(DiskSpace, HangingQueriesDoNotPileUpThreads) {
     EXPECT_EQ(probe.running(), 3u);
 
     mount->release();
-    for (int i = 0; i < 5000 && probe.running() > 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(probe.running(), 0u);
+    EXPECT_TRUE(test::waitUntil([&] { return probe.running() == 0; }, std::chrono::seconds(5),
+                                std::chrono::milliseconds(1)));
     auto answer = probe.query("/mnt/dead", std::chrono::seconds(60));
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->totalBytes, 2u);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 using ::testing::ElementsAre;
 
@@ -37,8 +38,12 @@ protected:
     // Waits (bounded) for a detached child to leave its whole line; its last write, so that it does not
     // write into the sandbox while it is being removed.
     std::string awaitRecord() const {
-        for (int i = 0; i < 500 && (record().empty() || record().back() != '\n'); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        test::waitUntil(
+            [&] {
+                const std::string text = record();
+                return !text.empty() && text.back() == '\n';
+            },
+            std::chrono::seconds(5), std::chrono::milliseconds(10));
         return record();
     }
 
@@ -105,8 +110,8 @@ protected:
                      "trap '' TERM\necho $$ > '" + sandbox.path("pid").string() + "'\nexec sleep 300\n");
     }
     pid_t awaitChild() const {
-        for (int i = 0; i < 2000 && sandbox.read("pid").empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        test::waitUntil([&] { return !sandbox.read("pid").empty(); }, std::chrono::seconds(10),
+                        std::chrono::milliseconds(5));
         std::string text = sandbox.read("pid");
         return text.empty() ? 0 : static_cast<pid_t>(std::stol(text));
     }
@@ -189,17 +194,19 @@ TEST_F(LauncherTest, DetachedChildrenShareOneReaper) {
     EXPECT_EQ(threadCount(), afterFirst);
 
     std::vector<pid_t> pids;
-    for (int i = 0; i < 2000 && pids.size() < kChildren; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::istringstream in(sandbox.read("pids"));
-        pids.assign(std::istream_iterator<pid_t>(in), std::istream_iterator<pid_t>());
-    }
+    test::waitUntil(
+        [&] {
+            std::istringstream in(sandbox.read("pids"));
+            pids.assign(std::istream_iterator<pid_t>(in), std::istream_iterator<pid_t>());
+            return pids.size() >= kChildren;
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(5));
     ASSERT_EQ(pids.size(), static_cast<std::size_t>(kChildren));
     sandbox.file("go");
     for (pid_t pid : pids) {
-        for (int i = 0; i < 2000 && ::kill(pid, 0) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_NE(::kill(pid, 0), 0) << "child " << pid << " was not reaped";
+        EXPECT_TRUE(test::waitUntil([&] { return ::kill(pid, 0) != 0; }, std::chrono::seconds(10),
+                                    std::chrono::milliseconds(5)))
+            << "child " << pid << " was not reaped";
     }
 }
 

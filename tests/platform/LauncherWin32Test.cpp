@@ -4,6 +4,7 @@
 
 #include "Launcher.h"
 #include "Sandbox.h"
+#include "WaitUntil.h"
 #include "WideText.h"
 
 namespace fs = std::filesystem;
@@ -97,9 +98,8 @@ TEST_F(LauncherWin32Test, AStopEndsAWaitedForProgramAtOnce) {
     bool started = false;
     std::thread runner([&] { started = start.run(root + "\\loop.bat"); });
     // Waits for the program's own sign of life, not for a time.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!fs::exists(sandbox.path("started.txt")) && std::chrono::steady_clock::now() < giveUp)
-        std::this_thread::yield();
+    test::waitUntil([&] { return fs::exists(sandbox.path("started.txt")); }, std::chrono::seconds(60),
+                    std::chrono::microseconds(0));
     stop.request_stop();
     runner.join();
     EXPECT_TRUE(started);

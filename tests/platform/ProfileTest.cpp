@@ -5,7 +5,9 @@
 #include <climits>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -164,60 +166,58 @@ TEST_F(ProfileTest, IntegerReadGivesZeroForGarbageButTheDefaultForAnEmptyValue) 
 
 // --- writing -------------------------------------------------------------------------------------
 
-TEST_F(ProfileTest, WriteChangesOnlyTheValueAndKeepsEveryOtherByte) {
-    const std::string before =
-        "; installation settings\r\n\r\n[CoNfIg]\r\n  WaitBeforeDel = 10  \r\nstray text\r\n"
-        "; note=1\r\n\r\n[HDCheck]\r\nActive=1\r\n";
-    put(before);
-    ASSERT_TRUE(profile.writeString("test.ini", "config", "WAITBEFOREDEL", "5"));
-    std::string expected = before;
-    expected.replace(expected.find("10  "), 2, "5");
-    expectBytes(expected, __LINE__);
+namespace {
+
+// One write into a file: every byte but the written line stays, and the key reads back as written.
+struct WriteCase {
+    const char* name;
+    const char* before;
+    const char* section;
+    const char* key;
+    std::optional<std::string_view> value;  // nullopt deletes the key
+    const char* after;
+};
+
+const WriteCase kWrites[] = {
+    {"ChangesOnlyTheValueAndKeepsEveryOtherByte",
+     "; installation settings\r\n\r\n[CoNfIg]\r\n  WaitBeforeDel = 10  \r\nstray text\r\n"
+     "; note=1\r\n\r\n[HDCheck]\r\nActive=1\r\n",
+     "config", "WAITBEFOREDEL", "5",
+     "; installation settings\r\n\r\n[CoNfIg]\r\n  WaitBeforeDel = 5  \r\nstray text\r\n"
+     "; note=1\r\n\r\n[HDCheck]\r\nActive=1\r\n"},
+    {"NewKeyGoesAfterTheLastKeyLineOfItsSection", "[A]\r\na=1\r\n\r\n; about B\r\n[B]\r\nb=1\r\n", "A", "c",
+     "2", "[A]\r\na=1\r\nc=2\r\n\r\n; about B\r\n[B]\r\nb=1\r\n"},
+    {"NewKeyOfASectionWithoutKeysGoesRightAfterItsHeader", "[Empty]\n; only a comment\n[B]\n", "empty", "k",
+     "v", "[Empty]\nk=v\n; only a comment\n[B]\n"},
+    {"WriteTouchesOnlyTheFirstOfDuplicates", "[A]\nk=1\nk=2\n[a]\nk=3\n", "A", "K", "9",
+     "[A]\nk=9\nk=2\n[a]\nk=3\n"},
+    {"NewSectionGoesAtTheEndInTheFilesLineEndStyle", "[A]\na=1\n", "B", "b", "2", "[A]\na=1\n[B]\nb=2\n"},
+    {"FileWithoutFinalLineEndGetsOneBeforeANewKey", "[A]\r\na=1", "A", "b", "2", "[A]\r\na=1\r\nb=2\r\n"},
+    {"FileWithoutFinalLineEndGetsOneBeforeANewSection", "[A]\na=1", "C", "c", "3", "[A]\na=1\n[C]\nc=3\n"},
+    {"NullValueDeletesEveryLineOfTheKeyInItsSection", "[A]\r\nk=1\r\nj=2\r\nK=3\r\n[B]\r\nk=4\r\n", "a", "k",
+     std::nullopt, "[A]\r\nj=2\r\n[B]\r\nk=4\r\n"},
+};
+
+class ProfileWriteTest : public ProfileTest, public ::testing::WithParamInterface<WriteCase> {};
+
+}  // namespace
+
+TEST_P(ProfileWriteTest, ChangesOnlyTheWrittenLine) {
+    const WriteCase& c = GetParam();
+    put(c.before);
+    ASSERT_TRUE(profile.writeString("test.ini", c.section, c.key, c.value));
+    expectBytes(c.after, __LINE__);
+    EXPECT_EQ(get(c.section, c.key), c.value ? *c.value : "<default>");
 }
 
-TEST_F(ProfileTest, NewKeyGoesAfterTheLastKeyLineOfItsSection) {
-    put("[A]\r\na=1\r\n\r\n; about B\r\n[B]\r\nb=1\r\n");
-    ASSERT_TRUE(profile.writeString("test.ini", "A", "c", "2"));
-    expectBytes("[A]\r\na=1\r\nc=2\r\n\r\n; about B\r\n[B]\r\nb=1\r\n", __LINE__);
-
-    put("[Empty]\n; only a comment\n[B]\n");
-    ASSERT_TRUE(profile.writeString("test.ini", "empty", "k", "v"));
-    expectBytes("[Empty]\nk=v\n; only a comment\n[B]\n", __LINE__);
-}
-
-TEST_F(ProfileTest, WriteTouchesOnlyTheFirstOfDuplicates) {
-    put("[A]\nk=1\nk=2\n[a]\nk=3\n");
-    ASSERT_TRUE(profile.writeString("test.ini", "A", "K", "9"));
-    expectBytes("[A]\nk=9\nk=2\n[a]\nk=3\n", __LINE__);
-}
-
-TEST_F(ProfileTest, NewSectionGoesAtTheEndInTheFilesLineEndStyle) {
-    put("[A]\na=1\n");
-    ASSERT_TRUE(profile.writeString("test.ini", "B", "b", "2"));
-    expectBytes("[A]\na=1\n[B]\nb=2\n", __LINE__);
-}
-
-TEST_F(ProfileTest, FileWithoutFinalLineEndGetsOneBeforeAppendedLines) {
-    put("[A]\r\na=1");
-    ASSERT_TRUE(profile.writeString("test.ini", "A", "b", "2"));
-    expectBytes("[A]\r\na=1\r\nb=2\r\n", __LINE__);
-    put("[A]\na=1");
-    ASSERT_TRUE(profile.writeString("test.ini", "C", "c", "3"));
-    expectBytes("[A]\na=1\n[C]\nc=3\n", __LINE__);
-}
+INSTANTIATE_TEST_SUITE_P(Edits, ProfileWriteTest, ::testing::ValuesIn(kWrites),
+                         [](const ::testing::TestParamInfo<WriteCase>& c) { return c.param.name; });
 
 TEST_F(ProfileTest, NewFileEndsLinesWithCrlf) {
     ASSERT_TRUE(profile.writeInt("test.ini", "Config", "Start2ndBatch", 0));
     ASSERT_TRUE(profile.writeInt("test.ini", "Config", "Wait", -9));
     EXPECT_EQ(content(), "[Config]\r\nStart2ndBatch=0\r\nWait=-9\r\n");
     EXPECT_EQ(profile.getInt("test.ini", "Config", "Wait", 0), -9);
-}
-
-TEST_F(ProfileTest, NullValueDeletesEveryLineOfTheKeyInItsSection) {
-    put("[A]\r\nk=1\r\nj=2\r\nK=3\r\n[B]\r\nk=4\r\n");
-    ASSERT_TRUE(profile.writeString("test.ini", "a", "k", std::nullopt));
-    expectBytes("[A]\r\nj=2\r\n[B]\r\nk=4\r\n", __LINE__);
-    EXPECT_EQ(get("A", "k"), "<default>");
 }
 
 TEST_F(ProfileTest, DeleteSectionRemovesEverySectionOfThatName) {

@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <string_view>
-#include <thread>
 
 #include "Sandbox.h"
+#include "WaitUntil.h"
 
 extern char** environ;
 
@@ -58,17 +58,18 @@ pid_t spawn(const std::filesystem::path& program, const std::vector<std::string>
 
 }  // namespace
 
-int waitBinary(int pid, std::chrono::seconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
+int waitChild(int pid, std::chrono::milliseconds limit) {
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    pid_t ended = 0;
+    if (!waitUntil([&] { return (ended = waitpid(pid, &status, WNOHANG)) != 0; }, limit,
+                   std::chrono::milliseconds(5))) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -1;
     }
+    // Not our child, or already reaped: no exit code to give.
+    if (ended < 0)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -79,7 +80,7 @@ BinaryResult runBinary(const std::filesystem::path& program, const std::vector<s
     pid_t pid = spawn(program, args, env, scratch.path("out"), scratch.path("err"));
     if (pid < 0)
         return result;
-    result.exitCode = waitBinary(pid, limit);
+    result.exitCode = waitChild(pid, limit);
     result.out = scratch.read("out");
     result.err = scratch.read("err");
     return result;

@@ -24,7 +24,8 @@ BinaryResult runBinary(const std::filesystem::path& program, const std::vector<s
 int spawnBinary(const std::filesystem::path& program, const std::vector<std::string>& args,
                 const std::filesystem::path& outFile, const std::vector<std::string>& env = {});
 
-// Waits for the child `pid` at most `limit`; its exit code, or -1 when it had to be killed.
-int waitBinary(int pid, std::chrono::seconds limit);
+// Waits for the child `pid` at most `limit`; its exit code, or -1 when it had to be killed (SIGKILL) or
+// died of a signal.
+int waitChild(int pid, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 }  // namespace qx::test

@@ -17,6 +17,7 @@
 #include "ListEditors.h"
 #include "ServiceBundle.h"
 #include "SettingsListDialog.h"
+#include "WaitUntil.h"
 #include "WatchdogBoxDialog.h"
 
 using ::testing::ElementsAre;
@@ -231,11 +232,12 @@ protected:
         auto* test = static_cast<TestDeleteDialog*>(dialog.get());
         ASSERT_EQ(test->files()->count(), 1);
         test->deleteNow();
-        for (int i = 0; i < 500 && dialog->result() != QDialog::Accepted && s.prompts.warnings().empty();
-             ++i) {
-            QApplication::processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        test::waitUntil(
+            [&] {
+                QApplication::processEvents();
+                return dialog->result() == QDialog::Accepted || !s.prompts.warnings().empty();
+            },
+            std::chrono::seconds(5), std::chrono::milliseconds(10));
     }
 };
 
