@@ -276,7 +276,8 @@ TEST(SettingKeysReadingTest, NumbersAreReadStrictlyAndNeverWrap) {
     EXPECT_EQ(parseSettingNumber("12  Fire", true), 12);
     EXPECT_EQ(parseSettingNumber(" -3x", true), -3);
     EXPECT_EQ(parseSettingNumber("0x1Fg", true), 31);
-    for (const char* garbage : {"", "Fire 12", "-x", "0x"})
+    EXPECT_EQ(parseSettingNumber("0x", true), 0);
+    for (const char* garbage : {"", "Fire 12", "-x", "x1"})
         EXPECT_FALSE(parseSettingNumber(garbage, true).has_value()) << garbage;
 }
 
