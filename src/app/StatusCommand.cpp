@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "AdditionalDeletion.h"
 #include "CheckJobDir.h"
 #include "CodePage.h"
 #include "JobRecord.h"
@@ -147,16 +148,17 @@ void readEveryKey(const Profile& profile, const SettingReader& reader,
     for (const SettingKey* key : read)
         reader.integer(*key);
     for (int n = 1; n <= 3 && on(Job::JobWatcher); ++n)
-        (void)readJobSlot(profile, n, report);
+        (void)readJobSlot(reader, n);
     // The further drives as the disk monitor walks them: up to 50, ending at the first short name.
     for (int n = 1; n <= 50 && on(Job::DiskCheck); ++n) {
-        if (profile
-                .getString(ini::kMover, ini::kMonitorAdditionalDrives, "Drive" + std::to_string(n), "", 128)
-                .size() < 2)
+        if (reader.text(keys::kDrive, n).size() < 2)
             break;
-        reader.integer(keys::kDriveSpace, n);
-        reader.integer(keys::kDriveAlarm, n);
+        (void)readMonitoredDrive(reader, n);
     }
+    if (on(Job::ExtraDeletion))
+        (void)readDeletionRules(profile, report);
+    if (on(Job::ConferenceRecordings))
+        (void)readConferenceSettings(reader);
 }
 
 std::vector<std::string> recentLines(const std::filesystem::path& file) {

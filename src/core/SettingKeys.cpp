@@ -1,5 +1,6 @@
 #include "SettingKeys.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "ActivityLog.h"
@@ -38,6 +39,8 @@ int digitValue(char c, int base) {
 }
 
 std::string range(const SettingKey& key) {
+    if (key.low == INT_MIN && key.high == INT_MAX)
+        return "a 32-bit number";
     if (key.low == INT_MIN)
         return "at most " + std::to_string(key.high);
     if (key.high == INT_MAX)
@@ -54,8 +57,9 @@ std::string SettingKey::keyName(int number) const {
     return std::string(name.substr(0, at)) + std::to_string(number) + std::string(name.substr(at + 2));
 }
 
-std::optional<long long> parseSettingNumber(std::string_view text) {
+std::optional<long long> parseSettingNumber(std::string_view text, bool leadingNumber) {
     text = trimmed(text);
+
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         negative = text.front() == '-';
@@ -70,8 +74,10 @@ std::optional<long long> parseSettingNumber(std::string_view text) {
         return std::nullopt;
     unsigned long long value = 0;
     constexpr unsigned long long kLimit = static_cast<unsigned long long>(LLONG_MAX);
-    for (char c : text) {
-        const int digit = digitValue(c, base);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int digit = digitValue(text[i], base);
+        if (digit < 0 && leadingNumber && i > 0)
+            break;
         if (digit < 0)
             return std::nullopt;
         value = value > (kLimit - static_cast<unsigned>(digit)) / static_cast<unsigned>(base)
@@ -87,26 +93,40 @@ SettingReader::SettingReader(const Profile& profile, std::optional<SettingReport
 
 int SettingReader::integer(const SettingKey& key, int number) const {
     const std::string name = key.keyName(number);
-    const std::size_t room = key.type == SettingType::NumberText ? key.size : kNumberRoom;
-    const std::string raw = m_profile.getString(key.file, key.section, name, kAbsent, room);
+    const bool isText = key.type == SettingType::NumberText;
+    // Read whole, whatever the row's room: a number cut short would be another number.
+    const std::string raw =
+        m_profile.getString(key.file, key.section, name, isText ? key.defaultText : kAbsent, kNumberRoom);
     const bool missing = raw == kAbsent || trimmed(raw).empty();
-    if (missing && key.type != SettingType::NumberText) {
+    if (missing && !isText) {
         if (key.marker)
             writeDefault(key, name);
         return key.defaultValue;
     }
-    const std::optional<long long> value = parseSettingNumber(raw);
+    const std::optional<long long> value = parseSettingNumber(raw, key.leadingNumber);
     if (!value)
         return bad(key, name, missing ? std::string_view() : std::string_view(raw), true, 0);
-    if (key.type == SettingType::Flag)
-        return *value != 0 ? 1 : 0;
-    if (key.marker && *value == *key.marker) {
+    if (key.marker && *value == *key.marker && key.type != SettingType::Flag) {
         writeDefault(key, name);
         return key.defaultValue;
     }
     if (*value >= key.low && *value <= key.high)
-        return static_cast<int>(*value);
+        return key.type == SettingType::Flag ? (*value != 0 ? 1 : 0) : static_cast<int>(*value);
     return bad(key, name, raw, false, *value);
+}
+
+std::string SettingReader::text(const SettingKey& key, int number) const {
+    const std::string name = key.keyName(number);
+    const std::size_t room = std::max<std::size_t>(key.size, 1);
+    // One more character than the room shows whether the stored text is longer.
+    std::string raw = m_profile.getString(key.file, key.section, name, key.defaultText, room + 1);
+    if (raw.size() >= room) {
+        raw.resize(room - 1);
+        tell(key, name, raw + "...",
+             " is longer than " + std::to_string(room - 1) + " characters; the first " +
+                 std::to_string(room - 1) + " are used");
+    }
+    return raw;
 }
 
 int SettingReader::bad(const SettingKey& key, const std::string& name, std::string_view value,
@@ -125,23 +145,26 @@ int SettingReader::bad(const SettingKey& key, const std::string& name, std::stri
             used = number < key.low ? key.low : key.high;
         instead = std::to_string(used) + " is used instead";
     }
-    if (m_report) {
-        std::string shown(value.substr(0, kShownValue));
-        if (value.size() > kShownValue)
-            shown += "...";
-        const std::string where =
-            std::string(key.file) + " [" + std::string(key.section) + "] " + name + "=" + shown;
-        if (m_report->notices.firstTime(where)) {
-            const std::string line =
-                where + (notANumber ? " is not a number" : " is out of range (" + range(key) + ")") + "; " +
-                instead;
-            if (m_report->collected)
-                m_report->collected->push_back(line);
-            else
-                m_report->log.write(line);
-        }
-    }
+    tell(key, name, value,
+         (notANumber ? " is not a number" : " is out of range (" + range(key) + ")") + "; " + instead);
     return used;
+}
+
+void SettingReader::tell(const SettingKey& key, const std::string& name, std::string_view value,
+                         const std::string& what) const {
+    if (!m_report)
+        return;
+    std::string shown(value.substr(0, kShownValue));
+    if (value.size() > kShownValue)
+        shown += "...";
+    const std::string where =
+        std::string(key.file) + " [" + std::string(key.section) + "] " + name + "=" + shown;
+    if (!m_report->notices.firstTime(where))
+        return;
+    if (m_report->collected)
+        m_report->collected->push_back(where + what);
+    else
+        m_report->log.write(where + what);
 }
 
 void SettingReader::writeDefault(const SettingKey& key, const std::string& name) const {
@@ -151,6 +174,38 @@ void SettingReader::writeDefault(const SettingKey& key, const std::string& name)
         m_writeBack->writeString(key.file, key.section, name, std::to_string(key.defaultValue));
     if (!result && m_report)
         m_report->log.write(profileWriteFailure(key.file, key.section, name, result));
+}
+
+bool SettingWriter::integer(const SettingKey& key, int number, int value) {
+    if (value < key.low || value > key.high)
+        return refuse(key, number, std::to_string(value) + " is out of range (" + range(key) + ")");
+    return write(key, number, std::to_string(value));
+}
+
+bool SettingWriter::flag(const SettingKey& key, int number, bool on) {
+    return write(key, number, on ? "1" : "0");
+}
+
+bool SettingWriter::text(const SettingKey& key, int number, std::string_view value) {
+    const std::size_t longest = std::max<std::size_t>(key.size, 1) - 1;
+    if (value.size() > longest)
+        return refuse(key, number, "the text is longer than " + std::to_string(longest) + " characters");
+    return write(key, number, value);
+}
+
+bool SettingWriter::write(const SettingKey& key, int number, std::string_view value) {
+    const std::string name = key.keyName(number);
+    const ProfileWriteResult result = m_profile.writeString(key.file, key.section, name, value);
+    if (!result && m_failure.empty())
+        m_failure = profileWriteFailure(key.file, key.section, name, result);
+    return static_cast<bool>(result);
+}
+
+bool SettingWriter::refuse(const SettingKey& key, int number, const std::string& why) {
+    if (m_failure.empty())
+        m_failure = "Cannot write " + key.keyName(number) + " in [" + std::string(key.section) + "] of " +
+                    std::string(key.file) + ": " + why;
+    return false;
 }
 
 SettingReport reportOf(const Services& services) {

@@ -27,9 +27,14 @@ struct Services;
 //  - file, section, name: where the key lives. A name with "%d" is a numbered key (CheckJob%d): the
 //    reader puts the number in.
 //  - type: Integer (decimal, or 0x hex, as the installation's programs write it), Flag (0 off, any
-//    other number on; never out of range), or NumberText: a number kept as text of at most size - 1
-//    characters (an alarm number that the dialogs write with "%d").
-//  - defaultValue: what a missing key, a missing file or an empty value ("Key=") gives.
+//    other number on; out of range only when it does not fit 32 bits), NumberText: a number kept as
+//    text of at most size - 1 characters (an alarm number that the dialogs write with "%d"), or Text:
+//    a text of at most size - 1 characters (a path, a pattern, a command line).
+//  - leadingNumber: the number is the start of the text and whatever follows its digits is left aside
+//    (an alarm stored as the dialogs' entry "12  Fire", a week count typed as "10 weeks").
+//  - defaultValue: what a missing key, a missing file or an empty value ("Key=") gives; for Text and
+//    NumberText rows defaultText is what a missing key gives (a NumberText without one is then no
+//    number).
 //  - marker: the value the key is read with where a missing key is written back. Reading it (a missing
 //    key, or the marker stored) writes defaultValue into the file, when the reader may write, and uses
 //    it; nothing is told, as the installation's programs create such keys this way. With
@@ -40,18 +45,24 @@ struct Services;
 //      NearestBound  low or high, whichever lies nearer (text: defaultValue);
 //      Fallback      `fallback`, whose effect `fallbackMeaning` says in the log ("no alarm is
 //                    started"), for keys where no number would be sound.
-//  - size: the room a NumberText value is read with; 0 for the other types.
+//  - size: the room a Text or NumberText value is read with, as the installation's programs read it;
+//    0 for the other types. A longer stored text is cut to size - 1 characters and told.
 //
 // A bad value is told in the activity log (whatever WriteLogFile says, as it is a fault of the
 // installation) once, the first time it is seen: "FILE [SECTION] KEY=VALUE is out of range (LOW to
-// HIGH); USED is used instead", or "... is not a number; ...". Numbers are read without wrapping:
-// a value too large for 32 bits is out of range, never a small or negative number.
+// HIGH); USED is used instead", "... is not a number; ...", or for a text "... is longer than N
+// characters; the first N are used". Numbers are read without wrapping: a value too large for 32 bits
+// is out of range, never a small or negative number.
 //
-// To move another key onto the table: add its row below, in its section's group, and read it through
-// a SettingReader where it is read today.
+// Keys are written through a SettingWriter, which refuses what the row's reader would not take back as
+// it is (a number out of range, a text longer than its room), so that what an editor stores is what a
+// job reads.
+//
+// To move another key onto the table: add its row below, in its section's group, list it in kAll (the
+// tests feed every listed row bad values), and read it through a SettingReader where it is read today.
 // ---------------------------------------------------------------------------------------------------
 
-enum class SettingType { Integer, Flag, NumberText };
+enum class SettingType { Integer, Flag, NumberText, Text };
 
 enum class OutOfRange { Default, NearestBound, Fallback };
 
@@ -69,6 +80,8 @@ struct SettingKey {
     int fallback = 0;
     std::string_view fallbackMeaning = {};
     std::size_t size = 0;
+    std::string_view defaultText = {};
+    bool leadingNumber = false;
 
     // The key's name, with `number` in place of "%d" for a numbered key.
     std::string keyName(int number = 0) const;
@@ -107,15 +120,24 @@ inline constexpr SettingKey kDriveSpace{.file = ini::kMover,
                                         .low = 0,
                                         .high = 100,
                                         .outOfRange = OutOfRange::NearestBound};
+// The editor stores the chosen alarm list entry ("12  Fire"): the alarm is the number it starts with.
 inline constexpr SettingKey kDriveAlarm{.file = ini::kMover,
                                         .section = ini::kMonitorAdditionalDrives,
                                         .name = "StartAlarm%d",
-                                        .defaultValue = 0,
+                                        .type = SettingType::NumberText,
                                         .low = 10,
                                         .high = 9999,
                                         .outOfRange = OutOfRange::Fallback,
                                         .fallback = -1,
-                                        .fallbackMeaning = "no alarm is started"};
+                                        .fallbackMeaning = "no alarm is started",
+                                        .size = 256,
+                                        .leadingNumber = true};
+// The drive or path root ("G:"); one shorter than two characters ends the list.
+inline constexpr SettingKey kDrive{.file = ini::kMover,
+                                   .section = ini::kMonitorAdditionalDrives,
+                                   .name = "Drive%d",
+                                   .type = SettingType::Text,
+                                   .size = 128};
 
 // qxmover.ini [JobDirWatcher]: the job directory watcher.
 // Minutes between passes; 0 (or missing) is written back as 5. More than a week is taken for a typing
@@ -153,6 +175,25 @@ inline constexpr SettingKey kStartOnErrorAlarm{.file = ini::kMover,
                                                .fallback = -1,
                                                .fallbackMeaning = "no alarm is started",
                                                .size = 40};
+
+inline constexpr SettingKey kStartOnErrorProg{.file = ini::kMover,
+                                              .section = ini::kJobDirWatcher,
+                                              .name = "StartOnErrorProg",
+                                              .type = SettingType::Text,
+                                              .size = 128};
+// Per slot n (1..3): the directory or search pattern, whether stale files are moved, and where to.
+inline constexpr SettingKey kCheckDir{.file = ini::kMover,
+                                      .section = ini::kJobDirWatcher,
+                                      .name = "CheckDir%d",
+                                      .type = SettingType::Text,
+                                      .size = 256};
+inline constexpr SettingKey kMoveFiles{
+    .file = ini::kMover, .section = ini::kJobDirWatcher, .name = "MoveFiles%d", .type = SettingType::Flag};
+inline constexpr SettingKey kMoveDir{.file = ini::kMover,
+                                     .section = ini::kJobDirWatcher,
+                                     .name = "MoveDir%d",
+                                     .type = SettingType::Text,
+                                     .size = 128};
 
 // qxmover.ini [WebTrigger].
 // The minute of every hour; missing or negative is written back as 7. 60 would never come.
@@ -195,6 +236,103 @@ inline constexpr SettingKey kTaskType{.file = ini::kMover,
                                       .outOfRange = OutOfRange::Fallback,
                                       .fallback = -1,
                                       .fallbackMeaning = "the task is not started"};
+
+// The task's program, module or alarm entry; the first empty one ends the list.
+inline constexpr SettingKey kTaskProgram{.file = ini::kMover,
+                                         .section = ini::kStartMore,
+                                         .name = "Prog%d",
+                                         .type = SettingType::Text,
+                                         .size = 128};
+// Program tasks only: 1 passes the last and current week, the month and the year; 0 passes nothing.
+inline constexpr SettingKey kTaskWeekParameter{.file = ini::kMover,
+                                               .section = ini::kStartMore,
+                                               .name = "WeekParameter%d",
+                                               .low = 0,
+                                               .high = 1,
+                                               .outOfRange = OutOfRange::Fallback,
+                                               .fallback = 0,
+                                               .fallbackMeaning = "no week parameters are passed"};
+
+// qxmover.ini [DeleteAddtionalLogs]: the extra deletion rules, per rule n.
+inline constexpr SettingKey kDeletePath{.file = ini::kMover,
+                                        .section = ini::kDeleteAdditionalLogs,
+                                        .name = "DelPath%d",
+                                        .type = SettingType::Text,
+                                        .size = 128};
+// Patterns separated by ";"; the editor stores "*.*" for all files.
+inline constexpr SettingKey kDeleteExtension{.file = ini::kMover,
+                                             .section = ini::kDeleteAdditionalLogs,
+                                             .name = "DelExt%d",
+                                             .type = SettingType::Text,
+                                             .size = 40};
+// Weeks; 0 counts as 1. A negative limit would lie in the future and take every file at once, and a
+// limit of centuries would overflow the threshold.
+inline constexpr SettingKey kDeleteWeeks{.file = ini::kMover,
+                                         .section = ini::kDeleteAdditionalLogs,
+                                         .name = "DelAfterWeeks%d",
+                                         .defaultValue = 0,
+                                         .low = 0,
+                                         .high = 5200,
+                                         .outOfRange = OutOfRange::NearestBound};
+
+// qxmover.ini [Config] and qxalarm.ini [qxaconf]: the conference recordings.
+inline constexpr SettingKey kResultWavePath{.file = ini::kAlarm,
+                                            .section = ini::kQxaconf,
+                                            .name = "ResultWavePath",
+                                            .type = SettingType::Text,
+                                            .size = 128,
+                                            .defaultText = "\\qxt\\log\\confwav"};
+inline constexpr SettingKey kMoveToConferWav{.file = ini::kMover,
+                                             .section = ini::kConfig,
+                                             .name = "MoveToConferWav",
+                                             .type = SettingType::Flag,
+                                             .defaultValue = 1};
+inline constexpr SettingKey kDelConferWav{.file = ini::kMover,
+                                          .section = ini::kConfig,
+                                          .name = "DelConferWav",
+                                          .type = SettingType::Flag,
+                                          .defaultValue = 1};
+// Week counts kept as text, read as the number they start with; a negative limit would lie in the
+// future and take every recording at once.
+inline constexpr SettingKey kMoveConferWavWeeks{.file = ini::kMover,
+                                                .section = ini::kConfig,
+                                                .name = "MoveConferWavAfterWeeks",
+                                                .type = SettingType::NumberText,
+                                                .defaultValue = 10,
+                                                .low = 0,
+                                                .high = 5200,
+                                                .outOfRange = OutOfRange::NearestBound,
+                                                .size = 10,
+                                                .defaultText = "10",
+                                                .leadingNumber = true};
+inline constexpr SettingKey kDelConferWavWeeks{.file = ini::kMover,
+                                               .section = ini::kConfig,
+                                               .name = "DelConferWavAfterWeeks",
+                                               .type = SettingType::NumberText,
+                                               .defaultValue = 20,
+                                               .low = 0,
+                                               .high = 5200,
+                                               .outOfRange = OutOfRange::NearestBound,
+                                               .size = 10,
+                                               .defaultText = "20",
+                                               .leadingNumber = true};
+inline constexpr SettingKey kMoveConferWavTo{.file = ini::kMover,
+                                             .section = ini::kConfig,
+                                             .name = "MoveConferWavTo",
+                                             .type = SettingType::Text,
+                                             .size = 128};
+// Empty: the archive (MoveConferWavTo).
+inline constexpr SettingKey kDelConferWavFrom{.file = ini::kMover,
+                                              .section = ini::kConfig,
+                                              .name = "DelConferWavFrom",
+                                              .type = SettingType::Text,
+                                              .size = 256};
+inline constexpr SettingKey kDelConferEvtFiles{
+    .file = ini::kMover, .section = ini::kConfig, .name = "DelConferEvtFiles", .type = SettingType::Flag};
+inline constexpr SettingKey kDelEntriesInSqlDb{
+    .file = ini::kMover, .section = ini::kConfig, .name = "DelEntriesInSqlDb", .type = SettingType::Flag};
+inline constexpr SettingKey kMoveConferWavDaily{
+    .file = ini::kMover, .section = ini::kConfig, .name = "MoveConferWavDaily", .type = SettingType::Flag};
 
 // qxalarm.ini [LineWatchDog]: the line watchdog.
 // The switches of the line checks and of the watchdog box: 1 on, 0 off. The scheduler starts the
@@ -265,6 +403,49 @@ inline constexpr SettingKey kBoxInterval{.file = ini::kAlarm,
                                          .high = 366 * 24 * 60,
                                          .outOfRange = OutOfRange::NearestBound};
 
+// Every row above.
+inline constexpr const SettingKey* kAll[] = {&kCheckTime,
+                                             &kMinSpace,
+                                             &kDialPhoneRetry,
+                                             &kDriveSpace,
+                                             &kDriveAlarm,
+                                             &kDrive,
+                                             &kCheckJobIntervalMin,
+                                             &kCheckJob,
+                                             &kStartOnErrorType,
+                                             &kStartOnErrorAlarm,
+                                             &kStartOnErrorProg,
+                                             &kCheckDir,
+                                             &kMoveFiles,
+                                             &kMoveDir,
+                                             &kStartOnMin,
+                                             &kTaskTime,
+                                             &kTaskDay,
+                                             &kTaskType,
+                                             &kTaskProgram,
+                                             &kTaskWeekParameter,
+                                             &kDeletePath,
+                                             &kDeleteExtension,
+                                             &kDeleteWeeks,
+                                             &kResultWavePath,
+                                             &kMoveToConferWav,
+                                             &kDelConferWav,
+                                             &kMoveConferWavWeeks,
+                                             &kDelConferWavWeeks,
+                                             &kMoveConferWavTo,
+                                             &kDelConferWavFrom,
+                                             &kDelConferEvtFiles,
+                                             &kDelEntriesInSqlDb,
+                                             &kMoveConferWavDaily,
+                                             &kLineChecksActive,
+                                             &kLineStartAlarm,
+                                             &kRestartSystem,
+                                             &kDeltaHours,
+                                             &kMinuteInterval,
+                                             &kStartAlarmImmediately,
+                                             &kBoxCallsActive,
+                                             &kBoxInterval};
+
 }  // namespace keys
 
 // Where bad values are told: the activity log, and the memory that tells each one only once. With
@@ -286,15 +467,43 @@ public:
     // The value in force of an Integer, Flag or NumberText key (numbered keys take `number`).
     int integer(const SettingKey& key, int number = 0) const;
     bool flag(const SettingKey& key, int number = 0) const { return integer(key, number) != 0; }
+    // The text of a Text or NumberText key: the stored text (defaultText when missing), cut to
+    // size - 1 characters.
+    std::string text(const SettingKey& key, int number = 0) const;
 
 private:
     int bad(const SettingKey& key, const std::string& name, std::string_view value, bool notANumber,
             long long number) const;
+    void tell(const SettingKey& key, const std::string& name, std::string_view value,
+              const std::string& what) const;
     void writeDefault(const SettingKey& key, const std::string& name) const;
 
     const Profile& m_profile;
     std::optional<SettingReport> m_report;
     Profile* m_writeBack;
+};
+
+// Writes keys by their rows: a number as decimal, a flag as "1" or "0", a text as it is. A value that
+// the row's reader would not give back as it is (a number out of range, a text longer than size - 1
+// characters) is not written. Every write is tried; the first failure is kept for the caller to show
+// ("Cannot write KEY in [SECTION] of FILE: REASON").
+class SettingWriter {
+public:
+    explicit SettingWriter(Profile& profile) : m_profile(profile) {}
+
+    bool integer(const SettingKey& key, int number, int value);
+    bool flag(const SettingKey& key, int number, bool on);
+    bool text(const SettingKey& key, int number, std::string_view value);
+
+    // The first failure, empty when every write succeeded.
+    const std::string& failure() const { return m_failure; }
+
+private:
+    bool write(const SettingKey& key, int number, std::string_view value);
+    bool refuse(const SettingKey& key, int number, const std::string& why);
+
+    Profile& m_profile;
+    std::string m_failure;
 };
 
 // The service's report: its activity log and its memory of what was told.
@@ -306,7 +515,8 @@ SettingReader settingsOf(const Services& services, bool writeBack = true);
 
 // A strict reading of a number as the installation writes it: optional blanks and sign, decimal
 // digits (or 0x and hexadecimal digits), optional blanks, nothing else. Values too large for 64 bits
-// are held at the 64-bit bounds. nullopt for anything else, the empty text included.
-std::optional<long long> parseSettingNumber(std::string_view text);
+// are held at the 64-bit bounds. nullopt for anything else, the empty text included. With
+// `leadingNumber`, the number may be followed by anything (the name of an alarm entry: "12  Fire").
+std::optional<long long> parseSettingNumber(std::string_view text, bool leadingNumber = false);
 
 }  // namespace qx

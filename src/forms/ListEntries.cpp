@@ -28,29 +28,6 @@ std::string parameterSection(int number) {
     return section;
 }
 
-TaskEntry readTaskEntry(const Profile& profile, int n) {
-    const char* s = ini::kStartMore;
-    TaskEntry task;
-    task.program = profile.getString(ini::kMover, s, key("Prog", n), "", 128);
-    task.day = profile.getInt(ini::kMover, s, key("Day", n), 0);
-    task.hour = profile.getInt(ini::kMover, s, key("Time", n), 0);
-    task.type = profile.getInt(ini::kMover, s, key("Type", n), 0);
-    task.weekParameter = profile.getInt(ini::kMover, s, key("WeekParameter", n), 0) != 0;
-    return task;
-}
-
-std::string writeTaskEntry(Profile& profile, int n, const TaskEntry& task) {
-    ProfileWrites writes(profile);
-    const char* s = ini::kStartMore;
-    writes.writeString(ini::kMover, s, key("Prog", n), task.program);
-    if (task.type == 0)
-        writes.writeString(ini::kMover, s, key("WeekParameter", n), task.weekParameter ? "1" : "0");
-    writes.writeInt(ini::kMover, s, key("Day", n), task.day);
-    writes.writeInt(ini::kMover, s, key("Time", n), task.hour);
-    writes.writeInt(ini::kMover, s, key("Type", n), task.type);
-    return writes.failure();
-}
-
 TaskParameters readTaskParameters(const Profile& profile, int number) {
     TaskParameters p;
     std::string section = parameterSection(number);
@@ -82,24 +59,6 @@ std::vector<std::string> moduleNames(const fs::path& directory) {
     return names;
 }
 
-DeletionRuleEntry readDeletionRule(const Profile& profile, int n) {
-    const char* s = ini::kDeleteAdditionalLogs;
-    DeletionRuleEntry rule;
-    rule.path = profile.getString(ini::kMover, s, key("DelPath", n), "", 256);
-    rule.extension = profile.getString(ini::kMover, s, key("DelExt", n), "*.*", 256);
-    rule.weeks = profile.getInt(ini::kMover, s, key("DelAfterWeeks", n), 1);
-    return rule;
-}
-
-std::string writeDeletionRule(Profile& profile, int n, const DeletionRuleEntry& rule) {
-    ProfileWrites writes(profile);
-    const char* s = ini::kDeleteAdditionalLogs;
-    writes.writeString(ini::kMover, s, key("DelPath", n), rule.path);
-    writes.writeString(ini::kMover, s, key("DelExt", n), rule.extension);
-    writes.writeInt(ini::kMover, s, key("DelAfterWeeks", n), rule.weeks);
-    return writes.failure();
-}
-
 bool namesWorkingDirectory(const fs::path& nativePath, const fs::path& workingDirectory) {
     auto normal = [](const fs::path& p) {
         std::error_code ec;
@@ -112,29 +71,11 @@ bool namesWorkingDirectory(const fs::path& nativePath, const fs::path& workingDi
     return equalsIgnoreCase(normal(nativePath), normal(workingDirectory));
 }
 
-std::string deletionQuestion(const StringTable& strings, const DeletionRuleEntry& rule) {
+std::string deletionQuestion(const StringTable& strings, const DeletionRule& rule) {
     std::string weeks = std::to_string(rule.weeks);
     if (rule.extension == "*.*")
-        return formatArguments(strings.get(kTxtAskDeleteAll), {rule.path, weeks});
-    return formatArguments(strings.get(kTxtAskDeleteExtension), {rule.extension, rule.path, weeks});
-}
-
-DriveEntry readDriveEntry(const Profile& profile, int n) {
-    const char* s = ini::kMonitorAdditionalDrives;
-    DriveEntry entry;
-    entry.drive = profile.getString(ini::kMover, s, key("Drive", n), "", 256);
-    entry.percent = profile.getInt(ini::kMover, s, key("Space", n), 90);
-    entry.alarm = profile.getString(ini::kMover, s, key("StartAlarm", n), "", 256);
-    return entry;
-}
-
-std::string writeDriveEntry(Profile& profile, int n, const DriveEntry& entry) {
-    ProfileWrites writes(profile);
-    const char* s = ini::kMonitorAdditionalDrives;
-    writes.writeString(ini::kMover, s, key("Drive", n), entry.drive);
-    writes.writeInt(ini::kMover, s, key("Space", n), entry.percent);
-    writes.writeString(ini::kMover, s, key("StartAlarm", n), entry.alarm);
-    return writes.failure();
+        return formatArguments(strings.get(kTxtAskDeleteAll), {rule.directory, weeks});
+    return formatArguments(strings.get(kTxtAskDeleteExtension), {rule.extension, rule.directory, weeks});
 }
 
 bool validDriveText(const std::string& text) {

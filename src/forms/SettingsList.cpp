@@ -84,24 +84,24 @@ std::vector<std::vector<std::string>> SettingsList::rows(const StringTable& stri
             break;
         std::vector<std::string> row{primary};
         if (m_kind == ListKind::TimedTasks) {
-            int type = m_profile.getInt(ini::kMover, m_layout.section, key(3, n), 0);
-            if (type == 1)
+            const TimedTask task = readTimedTask(m_profile, n);
+            if (task.type == 1)
                 row[0] += moduleParameters(m_profile, n);
-            row.push_back(dayText(strings, m_profile.getInt(ini::kMover, m_layout.section, key(1, n), 0)));
+            row.push_back(dayText(strings, task.day));
             char time[16];
-            std::snprintf(time, sizeof time, "%02d:00",
-                          m_profile.getInt(ini::kMover, m_layout.section, key(2, n), 0));
+            std::snprintf(time, sizeof time, "%02d:00", task.hour);
             row.push_back(time);
-            row.push_back(type >= 0 && type <= 2 ? strings.get(kTxtTypeProgram + type)
-                                                 : std::to_string(type));
+            row.push_back(task.type >= 0 && task.type <= 2 ? strings.get(kTxtTypeProgram + task.type)
+                                                           : std::to_string(task.type));
         } else if (m_kind == ListKind::ExtraDeletion) {
-            std::string extension = value(n, 1);
-            row.push_back(extension == "*.*" ? strings.get(kTxtAllFiles) : extension);
-            int weeks = m_profile.getInt(ini::kMover, m_layout.section, key(2, n), 0);
-            row.push_back(std::to_string(weeks) + " " + strings.get(weeks == 1 ? kTxtWeek : kTxtWeeksPlural));
+            const DeletionRule rule = readDeletionRule(m_profile, n);
+            row.push_back(rule.extension == "*.*" ? strings.get(kTxtAllFiles) : rule.extension);
+            row.push_back(std::to_string(rule.weeks) + " " +
+                          strings.get(rule.weeks == 1 ? kTxtWeek : kTxtWeeksPlural));
         } else {
-            row.push_back(value(n, 1));
-            row.push_back(value(n, 2));
+            const MonitoredDrive drive = readMonitoredDrive(m_profile, n);
+            row.push_back(std::to_string(drive.percent));
+            row.push_back(drive.alarm);
         }
         rows.push_back(std::move(row));
     }

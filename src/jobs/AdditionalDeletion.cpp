@@ -1,62 +1,29 @@
 #include "AdditionalDeletion.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "FileAge.h"
-#include "ProfileNames.h"
 
 namespace qx {
 
-namespace {
-
-constexpr int kRules = 49;
-
-std::vector<std::string> splitPatterns(std::string_view list) {
-    std::vector<std::string> patterns;
-    while (!list.empty()) {
-        std::size_t end = list.find(';');
-        std::string_view part = list.substr(0, end);
-        list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
-        while (!part.empty() && (part.front() == ' ' || part.front() == '\t'))
-            part.remove_prefix(1);
-        while (!part.empty() && (part.back() == ' ' || part.back() == '\t'))
-            part.remove_suffix(1);
-        if (!part.empty())
-            patterns.emplace_back(part);
-    }
-    return patterns;
-}
-
-}  // namespace
-
-std::vector<DeletionRule> readDeletionRules(const Profile& profile) {
+std::vector<DeletionRule> readDeletionRules(const Profile& profile, std::optional<SettingReport> report) {
+    const SettingReader settings(profile, report);
     std::vector<DeletionRule> rules;
-    char key[32];
-    for (int i = 1; i <= kRules; ++i) {
-        std::snprintf(key, sizeof key, "DelPath%d", i);
-        DeletionRule rule;
-        rule.directory = profile.getString(ini::kMover, ini::kDeleteAdditionalLogs, key, "", 128);
-        if (rule.directory.empty())
+    for (int n = 1; n <= kListEntries; ++n) {
+        if (settings.text(keys::kDeletePath, n).empty())
             break;
-        std::snprintf(key, sizeof key, "DelExt%d", i);
-        rule.patterns =
-            splitPatterns(profile.getString(ini::kMover, ini::kDeleteAdditionalLogs, key, "", 40));
-        std::snprintf(key, sizeof key, "DelAfterWeeks%d", i);
-        // Zero means one week; a negative value would put the limit in the future.
-        rule.weeks = std::max(1, profile.getInt(ini::kMover, ini::kDeleteAdditionalLogs, key, 0));
-        rules.push_back(std::move(rule));
+        rules.push_back(readDeletionRule(settings, n));
     }
     return rules;
 }
 
 HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, SysTime now) {
     HousekeepingResult result;
-    for (const DeletionRule& rule : readDeletionRules(services.profile)) {
+    for (const DeletionRule& rule : readDeletionRules(services.profile, reportOf(services))) {
         std::unique_ptr<DeletionDirectory> directory;
         bool opened = false;
         const SysTime threshold = ageThreshold(now, rule.weeks);
-        for (const std::string& pattern : rule.patterns) {
+        for (const std::string& pattern : patternsOf(rule)) {
             if (pattern.find_first_of("\\/") != std::string::npos) {
                 const std::string line = "Refused pattern " + pattern + " of directory " + rule.directory +
                                          ": it names another directory";

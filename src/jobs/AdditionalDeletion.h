@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,18 +8,14 @@
 #include "DeletionDirectory.h"
 #include "HousekeepingResult.h"
 #include "Services.h"
+#include "SettingRecords.h"
 
 namespace qx {
 
-// One rule of qxmover.ini [DeleteAddtionalLogs]: DelPath<n>, DelExt<n>, DelAfterWeeks<n>.
-struct DeletionRule {
-    std::string directory;              // installation path
-    std::vector<std::string> patterns;  // DelExt split at ";", blanks cut, empty parts left out
-    int weeks = 1;                      // less than 1 counts as 1
-};
-
-// Rules 1 to 49, up to the first empty DelPath.
-std::vector<DeletionRule> readDeletionRules(const Profile& profile);
+// Rules 1 to 49 (DeletionRule, SettingRecords.h), up to the first empty DelPath; bad values are told in
+// `report`.
+std::vector<DeletionRule> readDeletionRules(const Profile& profile,
+                                            std::optional<SettingReport> report = std::nullopt);
 
 // Deletes, rule by rule and pattern by pattern, the files of the rule's directory that match the
 // pattern and are older than the rule's weeks. Directories stay; links are removed as links; a

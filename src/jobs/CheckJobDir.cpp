@@ -13,13 +13,8 @@ namespace qx {
 
 namespace {
 
-std::string numbered(const char* name, int n) {
-    return name + std::to_string(n);
-}
-
 // Starts the one reaction; false when it could not be started (the launcher has said why).
 bool react(Services& s, const std::string& directoryText) {
-    const Profile& p = s.profile;
     const SettingReader settings = settingsOf(s);
     if (settings.flag(keys::kStartOnErrorType)) {
         const int alarm = settings.integer(keys::kStartOnErrorAlarm);
@@ -37,7 +32,7 @@ bool react(Services& s, const std::string& directoryText) {
         s.log.note("Alarm " + number + " started because old JOB files found in " + directoryText);
         return true;
     }
-    std::string program = p.getString(ini::kMover, ini::kJobDirWatcher, "StartOnErrorProg", "", 128);
+    const std::string program = settings.text(keys::kStartOnErrorProg);
     if (!s.launcher.run(program)) {
         s.log.note("Old JOB files found in " + directoryText + ", but program " + program +
                    " could not be started");
@@ -56,18 +51,6 @@ std::set<std::string> namesIn(FileOperations& files, const std::filesystem::path
 }
 
 }  // namespace
-
-JobSlotSetting readJobSlot(const Profile& p, int n, std::optional<SettingReport> report) {
-    JobSlotSetting setting;
-    setting.watched = SettingReader(p, report).integer(keys::kCheckJob, n) == 1;
-    if (!setting.watched)
-        return setting;
-    setting.slot.directory = p.getString(ini::kMover, ini::kJobDirWatcher, numbered("CheckDir", n), "", 256);
-    setting.slot.moveFiles = p.getInt(ini::kMover, ini::kJobDirWatcher, numbered("MoveFiles", n), 0);
-    setting.slot.moveDirectory =
-        p.getString(ini::kMover, ini::kJobDirWatcher, numbered("MoveDir", n), "", 128);
-    return setting;
-}
 
 long minutesBetween(SysTime written, SysTime now) {
     using std::chrono::floor;
@@ -88,7 +71,7 @@ JobDirResult CheckJobDir(Services& s, FileOperations& files, const JobSlot& slot
 
     std::unique_ptr<FileTransfer> transfer;
     std::set<std::string> taken;  // names in the move directory, which a move never replaces
-    if (slot.moveFiles != 0) {
+    if (slot.moveFiles) {
         std::error_code ec;
         std::filesystem::path target = s.paths.native(slot.moveDirectory);
         if (!slot.moveDirectory.empty() && std::filesystem::is_directory(target, ec)) {
@@ -109,7 +92,7 @@ JobDirResult CheckJobDir(Services& s, FileOperations& files, const JobSlot& slot
                        formatLocalTime(entry.lastWrite) + ", more than a day ahead: taken as stale");
         }
         found = true;
-        if (slot.moveFiles == 0)
+        if (!slot.moveFiles)
             break;
         if (!transfer)
             continue;

@@ -6,24 +6,11 @@
 
 #include "FileOperations.h"
 #include "Services.h"
-#include "SettingKeys.h"
+#include "SettingRecords.h"
 
 namespace qx {
 
-// One slot of the job directory watcher, as [JobDirWatcher] of qxmover.ini holds it.
-struct JobSlot {
-    std::string directory;  // CheckDir<n>: a directory, or a search pattern holding "*."
-    int moveFiles = 0;      // MoveFiles<n>: non-zero moves the stale files to moveDirectory
-    std::string moveDirectory;
-};
-
-// Slot `n` (1..3) read afresh. `watched` is true only for CheckJob<n> exactly 1 (another value is told
-// in `report`); the slot's texts are read only then.
-struct JobSlotSetting {
-    bool watched = false;
-    JobSlot slot;
-};
-JobSlotSetting readJobSlot(const Profile& profile, int n, std::optional<SettingReport> report = std::nullopt);
+// The slots (JobSlot, readJobSlot) are records of SettingRecords.h.
 
 // A job file lying unprocessed for more than this many minutes shows that processing has stalled.
 inline constexpr int kStaleJobMinutes = 20;

@@ -14,13 +14,6 @@ namespace qx {
 
 namespace {
 
-// The number at the start of a text, as the installation's programs read their week fields.
-int weeksOf(const std::string& text) {
-    const long weeks = std::strtol(text.c_str(), nullptr, 10);
-    // A negative limit would put the threshold in the future and take every recording at once.
-    return static_cast<int>(std::clamp(weeks, 0L, 100'000L));
-}
-
 std::string printed(const char* format, int number, const std::string& text = {}) {
     char line[64];
     std::snprintf(line, sizeof line, format, number);
@@ -157,18 +150,18 @@ HousekeepingResult deleteStep(Services& s, Deleter& deleter, const ConferenceSet
     HousekeepingResult result;
     const SysTime threshold = ageThreshold(now, c.deleteWeeks);
     s.log.note(printed("Del conf-wavfiles which are older then %d weeks in directory ", c.deleteWeeks,
-                       c.deleteDirectory));
-    if (c.deleteDirectory.empty()) {
+                       c.deleteDirectory()));
+    if (c.deleteDirectory().empty()) {
         const std::string line =
             "Delete of conf-wavfiles skipped: DelConferWavFrom and MoveConferWavTo name no directory";
         s.log.note(line);
         result.stepRefused(line);
     } else {
-        std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, c.deleteDirectory, result);
-        result += deleteOld(s, deleter, directory.get(), c.deleteDirectory, "*.wav", threshold,
+        std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, c.deleteDirectory(), result);
+        result += deleteOld(s, deleter, directory.get(), c.deleteDirectory(), "*.wav", threshold,
                             "Failed to delete conf-wavfile ", "%d conf-wavfiles successfully deleted");
         if (c.deleteEventFiles && !result.stopped)
-            result += deleteOld(s, deleter, directory.get(), c.deleteDirectory, "*.evt", threshold,
+            result += deleteOld(s, deleter, directory.get(), c.deleteDirectory(), "*.evt", threshold,
                                 "Failed to delete event file ", "%d event-files successfully deleted");
     }
     if (c.deleteDatabaseEntries && !result.stopped) {
@@ -181,29 +174,13 @@ HousekeepingResult deleteStep(Services& s, Deleter& deleter, const ConferenceSet
 
 }  // namespace
 
-ConferenceSettings readConferenceSettings(const Profile& p) {
-    ConferenceSettings c;
-    c.resultDirectory = p.getString(ini::kAlarm, ini::kQxaconf, "ResultWavePath", "\\qxt\\log\\confwav", 128);
-    c.moveStep = p.getInt(ini::kMover, ini::kConfig, "MoveToConferWav", 1) != 0;
-    c.deleteStep = p.getInt(ini::kMover, ini::kConfig, "DelConferWav", 1) != 0;
-    c.moveWeeks = weeksOf(p.getString(ini::kMover, ini::kConfig, "MoveConferWavAfterWeeks", "10", 10));
-    c.archiveDirectory = p.getString(ini::kMover, ini::kConfig, "MoveConferWavTo", "", 128);
-    c.deleteWeeks = weeksOf(p.getString(ini::kMover, ini::kConfig, "DelConferWavAfterWeeks", "20", 10));
-    c.deleteDirectory = p.getString(ini::kMover, ini::kConfig, "DelConferWavFrom", "", 256);
-    if (c.deleteDirectory.empty())
-        c.deleteDirectory = c.archiveDirectory;
-    c.deleteEventFiles = p.getInt(ini::kMover, ini::kConfig, "DelConferEvtFiles", 0) != 0;
-    c.deleteDatabaseEntries = p.getInt(ini::kMover, ini::kConfig, "DelEntriesInSqlDb", 0) != 0;
-    return c;
-}
-
 HousekeepingResult processConferenceWavs(Services& services, FileOperations& files, Deleter& deleter,
                                          SysTime now) {
     HousekeepingResult result;
-    const ConferenceSettings settings = readConferenceSettings(services.profile);
+    const ConferenceSettings settings = readConferenceSettings(settingsOf(services));
     if (!settings.moveStep && !settings.deleteStep)
         return result;
-    if (settings.archiveDirectory.empty() && settings.deleteDirectory.empty()) {
+    if (settings.archiveDirectory.empty() && settings.deleteDirectory().empty()) {
         // Both joints would name the working directory: recordings would be moved into it and deleted
         // there.
         const std::string line =

@@ -8,25 +8,9 @@
 #include "FileOperations.h"
 #include "HousekeepingResult.h"
 #include "Services.h"
+#include "SettingRecords.h"
 
 namespace qx {
-
-// The conference job's settings: qxalarm.ini [qxaconf] ResultWavePath and the conference keys of
-// qxmover.ini [Config], read afresh for every run.
-struct ConferenceSettings {
-    std::string resultDirectory;         // where the recordings appear
-    bool moveStep = true;                // MoveToConferWav
-    bool deleteStep = true;              // DelConferWav
-    int moveWeeks = 10;                  // MoveConferWavAfterWeeks
-    std::string archiveDirectory;        // MoveConferWavTo
-    int deleteWeeks = 20;                // DelConferWavAfterWeeks
-    std::string deleteDirectory;         // DelConferWavFrom, or the archive when that is empty
-    bool deleteEventFiles = false;       // DelConferEvtFiles
-    bool deleteDatabaseEntries = false;  // DelEntriesInSqlDb
-};
-
-// Reads the settings. Weeks are read as text, the number at its start; a negative number counts as 0.
-ConferenceSettings readConferenceSettings(const Profile& profile);
 
 // The conference job: with the move step, recordings (*.wav) of the result directory older than the
 // move limit go to the archive directory (keeping their time; see FileTransfer::move); with the delete

@@ -5,7 +5,7 @@
 #include "JobRecord.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
-#include "SettingKeys.h"
+#include "SettingRecords.h"
 #include "WarningFile.h"
 
 namespace qx {
@@ -14,10 +14,6 @@ namespace {
 
 constexpr int kFirstAlarm = 10;
 constexpr int kAdditionalDrives = 50;
-
-std::string numbered(const char* name, int n) {
-    return name + std::to_string(n);
-}
 
 std::optional<DiskSpace> platformQuery(const std::filesystem::path& root) {
     return queryDiskSpace(root);
@@ -137,16 +133,15 @@ void DiskMonitor::call(std::string_view drive, const DiskMonitorSettings& settin
 }
 
 int DiskMonitor::checkAdditionalDrives() {
-    const Profile& profile = m_services.profile;
     const SettingReader settings = settingsOf(m_services, m_writeBack);
-    const char* section = ini::kMonitorAdditionalDrives;
     int started = 0;
     for (int n = 1; n <= kAdditionalDrives; ++n) {
-        std::string drive = profile.getString(ini::kMover, section, numbered("Drive", n), "", 128);
-        if (drive.size() < 2)
+        if (settings.text(keys::kDrive, n).size() < 2)
             break;
-        const int limit = settings.integer(keys::kDriveSpace, n);
-        const int alarmNumber = settings.integer(keys::kDriveAlarm, n);
+        const MonitoredDrive entry = readMonitoredDrive(settings, n);
+        const std::string& drive = entry.drive;
+        const int limit = entry.percent;
+        const int alarmNumber = entry.alarmNumber;
         auto root = rootOf(drive);
         auto space = root ? m_query(*root) : std::nullopt;
         auto used = space ? usedPercent(*space) : std::nullopt;

@@ -18,8 +18,8 @@ JobDirResult JobWatcherThread::checkSlot(int n, SysTime now) {
     // One look at each profile file for the slot, however many keys it reads: the watcher passes
     // every few minutes for the life of the service.
     Profile::Pass profiles(m_services.profile);
-    JobSlotSetting setting = readJobSlot(m_services.profile, n, reportOf(m_services));
-    return setting.watched ? CheckJobDir(m_services, m_files, setting.slot, now) : JobDirResult::Clean;
+    const JobSlot slot = readJobSlot(settingsOf(m_services), n);
+    return slot.watched ? CheckJobDir(m_services, m_files, slot, now) : JobDirResult::Clean;
 }
 
 JobWatcherThread::Tally JobWatcherThread::checkAll(SysTime now) {

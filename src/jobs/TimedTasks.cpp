@@ -11,8 +11,6 @@ namespace qx {
 
 namespace {
 
-constexpr int kTaskCount = 49;
-
 std::string numberedKey(const char* name, int number) {
     char key[32];
     std::snprintf(key, sizeof key, "%s%d", name, number);
@@ -24,19 +22,10 @@ std::string numberedKey(const char* name, int number) {
 std::vector<TimedTask> readTimedTasks(const Profile& profile, std::optional<SettingReport> report) {
     const SettingReader settings(profile, report);
     std::vector<TimedTask> tasks;
-    const char* file = ini::kMover;
-    const char* section = ini::kStartMore;
-    for (int n = 1; n <= kTaskCount; ++n) {
-        TimedTask task;
-        task.number = n;
-        task.program = profile.getString(file, section, numberedKey("Prog", n), "", 128);
-        if (task.program.empty())
+    for (int n = 1; n <= kListEntries; ++n) {
+        if (settings.text(keys::kTaskProgram, n).empty())
             break;
-        task.day = settings.integer(keys::kTaskDay, n);
-        task.hour = settings.integer(keys::kTaskTime, n);
-        task.type = settings.integer(keys::kTaskType, n);
-        task.weekParameter = profile.getInt(file, section, numberedKey("WeekParameter", n), 0) == 1;
-        tasks.push_back(std::move(task));
+        tasks.push_back(readTimedTask(settings, n));
     }
     return tasks;
 }

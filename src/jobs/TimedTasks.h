@@ -6,20 +6,12 @@
 
 #include "JobSettings.h"
 #include "Services.h"
-#include "SettingKeys.h"
+#include "SettingRecords.h"
 
 namespace qx {
 
-// The user's timed tasks of qxmover.ini [StartMore], numbered 1 to 49: programs, script-engine modules
-// and alarms started at a weekday and hour.
-struct TimedTask {
-    int number = 0;
-    std::string program;  // command line, module name or alarm number, by type
-    int day = 0;          // <= 0 every day, 1..6 Monday..Saturday, 7 Sunday, 8 Monday..Friday
-    int hour = 0;
-    int type = 0;  // 0 program, 1 script-engine module, 2 alarm; others are ignored
-    bool weekParameter = false;
-};
+// The user's timed tasks of qxmover.ini [StartMore], numbered 1 to 49 (TimedTask, SettingRecords.h):
+// programs, script-engine modules and alarms started at a weekday and hour.
 
 // The tasks in order, up to the first empty Prog<n>. A day, hour or type that matches nothing keeps its
 // task from starting, told in `report`.

@@ -24,10 +24,10 @@ namespace qx {
 
 namespace {
 
-QSpinBox* weeksField(const std::string& text) {
+QSpinBox* weeksField(int weeks) {
     auto* spin = new QSpinBox;
     spin->setRange(0, 999);
-    spin->setValue(weeksOf(text));
+    spin->setValue(weeks);
     return spin;
 }
 
@@ -38,20 +38,20 @@ ConferenceDialog::ConferenceDialog(Services& s, DialogJobs jobs, QWidget* parent
     const StringTable& t = s.strings;
     auto text = [&](int id) { return uiText(t, id); };
     setWindowTitle(text(kTxtConferenceTitle));
-    ConferenceForm c = readConferenceForm(s.profile);
+    ConferenceSettings c = readConferenceSettings(s.profile);
     auto* top = new QVBoxLayout(this);
     top->setSizeConstraint(QLayout::SetFixedSize);
     auto* grid = new QGridLayout;
     m_move = new QCheckBox(text(kTxtConfMove));
-    m_moveWeeks = weeksField(c.moveAfterWeeks);
-    m_moveTo = new QLineEdit(qs(c.moveTo));
+    m_moveWeeks = weeksField(c.moveWeeks);
+    m_moveTo = new QLineEdit(qs(c.archiveDirectory));
     grid->addWidget(m_move, 0, 0);
     grid->addWidget(m_moveWeeks, 0, 1);
     grid->addWidget(new QLabel(text(kTxtConfMoveTo)), 0, 2);
     grid->addWidget(withFolderPicker(m_moveTo, text(kTxtSelectPath), s.paths), 1, 0, 1, 3);
     m_delete = new QCheckBox(text(kTxtConfDelete));
-    m_deleteWeeks = weeksField(c.delAfterWeeks);
-    m_deleteFrom = new QLineEdit(qs(c.delFrom));
+    m_deleteWeeks = weeksField(c.deleteWeeks);
+    m_deleteFrom = new QLineEdit(qs(c.deleteFrom));
     grid->addWidget(m_delete, 2, 0);
     grid->addWidget(m_deleteWeeks, 2, 1);
     grid->addWidget(new QLabel(text(kTxtConfDeleteFrom)), 2, 2);
@@ -63,8 +63,8 @@ ConferenceDialog::ConferenceDialog(Services& s, DialogJobs jobs, QWidget* parent
     grid->addWidget(m_daily, 5, 0, 1, 3);
     top->addLayout(grid);
 
-    m_move->setChecked(c.moveToConferWav);
-    m_delete->setChecked(c.delConferWav);
+    m_move->setChecked(c.moveStep);
+    m_delete->setChecked(c.deleteStep);
     m_daily->setChecked(c.daily);
     connect(m_move, &QCheckBox::toggled, this, [this] { applyRules(); });
     connect(m_delete, &QCheckBox::toggled, this, [this] { applyRules(); });
@@ -80,7 +80,7 @@ ConferenceDialog::ConferenceDialog(Services& s, DialogJobs jobs, QWidget* parent
     buttons->addWidget(cancel);
     top->addLayout(buttons);
     connect(test, &QPushButton::clicked, this, [this] {
-        ConferenceForm now = fromControls();
+        ConferenceSettings now = fromControls();
         std::unique_ptr<QDialog> dialog(testDeleteDialog(m_services, m_jobs, this, &now));
         dialog->exec();
     });
@@ -96,30 +96,28 @@ void ConferenceDialog::applyRules() {
     m_deleteFrom->parentWidget()->setEnabled(m_delete->isChecked());
 }
 
-ConferenceForm ConferenceDialog::fromControls() const {
-    ConferenceForm c;
-    c.moveToConferWav = m_move->isChecked();
-    c.moveAfterWeeks = std::to_string(m_moveWeeks->value());
-    c.moveTo = ss(m_moveTo->text());
-    c.delConferWav = m_delete->isChecked();
-    c.delAfterWeeks = std::to_string(m_deleteWeeks->value());
-    c.delFrom = ss(m_deleteFrom->text());
+ConferenceSettings ConferenceDialog::fromControls() const {
+    ConferenceSettings c = readConferenceSettings(m_services.profile);
+    c.moveStep = m_move->isChecked();
+    c.moveWeeks = m_moveWeeks->value();
+    c.archiveDirectory = ss(m_moveTo->text());
+    c.deleteStep = m_delete->isChecked();
+    c.deleteWeeks = m_deleteWeeks->value();
+    c.deleteFrom = ss(m_deleteFrom->text());
     c.daily = m_daily->isChecked();
     return c;
 }
 
 void ConferenceDialog::accept() {
     Services& s = m_services;
-    if (savedOrWarned(writeConferenceForm(s.profile, fromControls()), s.prompts, s.strings))
+    if (savedOrWarned(writeConferenceSettings(s.profile, fromControls()), s.prompts, s.strings))
         QDialog::accept();
 }
 
 QDialog* ConferenceDialog::testDeleteDialog(Services& s, DialogJobs jobs, QWidget* parent,
-                                            const ConferenceForm* settings) {
-    ConferenceForm c = settings ? *settings : readConferenceForm(s.profile);
-    std::string directory = c.delFrom.empty() ? c.moveTo : c.delFrom;
-    return new TestDeleteDialog(s, std::move(jobs), weeksOf(c.delAfterWeeks), directory, c.delConferWav,
-                                parent);
+                                            const ConferenceSettings* settings) {
+    ConferenceSettings c = settings ? *settings : readConferenceSettings(s.profile);
+    return new TestDeleteDialog(s, std::move(jobs), c.deleteWeeks, c.deleteDirectory(), c.deleteStep, parent);
 }
 
 TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std::string directory,

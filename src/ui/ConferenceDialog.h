@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "ConferenceForm.h"
 #include "DialogJobs.h"
 #include "Services.h"
+#include "SettingRecords.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -25,11 +25,11 @@ public:
     ConferenceDialog(Services& services, DialogJobs jobs, QWidget* parent = nullptr);
     void accept() override;
 
-    ConferenceForm fromControls() const;
+    ConferenceSettings fromControls() const;
 
     // The "Test delete" dialog for the weeks and directory of `settings` (the fields, not the file).
     static QDialog* testDeleteDialog(Services& services, DialogJobs jobs, QWidget* parent,
-                                     const ConferenceForm* settings = nullptr);
+                                     const ConferenceSettings* settings = nullptr);
 
 private:
     void applyRules();

@@ -24,7 +24,7 @@ JobWatcherDialog::JobWatcherDialog(Services& s, QWidget* parent) : QDialog(paren
     const StringTable& t = s.strings;
     auto text = [&](int id) { return uiText(t, id); };
     setWindowTitle(text(kTxtJobWatcherTitle));
-    JobWatcherSettings w = readJobWatcherForm(s.profile);
+    JobWatcherSettings w = readJobWatcher(s.profile);
 
     auto* top = new QVBoxLayout(this);
     top->setSizeConstraint(QLayout::SetFixedSize);
@@ -32,7 +32,7 @@ JobWatcherDialog::JobWatcherDialog(Services& s, QWidget* parent) : QDialog(paren
     auto* v = new QVBoxLayout(box);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         Slot& slot = m_slots[i];
-        const JobDirectorySlot& stored = w.directories[i];
+        const JobSlot& stored = w.directories[i];
         auto* slotBox = new QGroupBox(uiString(t.format(kTxtJobSlot, std::to_string(i + 1))));
         auto* grid = new QGridLayout(slotBox);
         slot.check = new QCheckBox(text(kTxtWatchJobDir));
@@ -44,7 +44,7 @@ JobWatcherDialog::JobWatcherDialog(Services& s, QWidget* parent) : QDialog(paren
         grid->addWidget(slot.moveFiles, 1, 0, 1, 2);
         grid->addWidget(new QLabel(text(kTxtMoveToDir)), 2, 0);
         grid->addWidget(withFolderPicker(slot.moveDirectory, text(kTxtSelectPath), s.paths), 2, 1);
-        slot.check->setChecked(stored.check);
+        slot.check->setChecked(stored.watched);
         slot.moveFiles->setChecked(stored.moveFiles);
         for (QCheckBox* c : {slot.check, slot.moveFiles})
             connect(c, &QCheckBox::toggled, this, [this] { applyRules(); });
@@ -104,7 +104,7 @@ JobWatcherSettings JobWatcherDialog::fromControls() const {
 
 void JobWatcherDialog::accept() {
     Services& s = m_services;
-    if (savedOrWarned(writeJobWatcherForm(s.profile, fromControls()), s.prompts, s.strings))
+    if (savedOrWarned(writeJobWatcher(s.profile, fromControls()), s.prompts, s.strings))
         QDialog::accept();
 }
 

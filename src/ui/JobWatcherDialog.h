@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <array>
 
-#include "JobWatcherForm.h"
 #include "Services.h"
+#include "SettingRecords.h"
 
 class QCheckBox;
 class QComboBox;

@@ -81,7 +81,7 @@ QPushButton* browseButton(const StringTable& strings) {
 TaskEditor::TaskEditor(Services& s, int number, QWidget* parent)
     : ListEditor(s, number, kTxtTaskEditorTitle, headingFor(ListKind::TimedTasks, number), parent) {
     const StringTable& t = s.strings;
-    TaskEntry task = number > 0 ? readTaskEntry(s.profile, number) : TaskEntry{};
+    TimedTask task = number > 0 ? readTimedTask(s.profile, number) : TimedTask{};
 
     auto* form = new QVBoxLayout;
     auto* when = new QFormLayout;
@@ -176,7 +176,7 @@ void TaskEditor::applyRules() {
 }
 
 void TaskEditor::accept() {
-    TaskEntry task;
+    TimedTask task;
     task.type = m_kind->checkedId();
     task.day = m_day->currentIndex();
     task.hour = m_hour->currentIndex();
@@ -189,7 +189,7 @@ void TaskEditor::accept() {
         return;
     Services& s = m_services;
     const int n = storeNumber(ListKind::TimedTasks);
-    if (n > 0 && savedOrWarned(writeTaskEntry(s.profile, n, task), s.prompts, s.strings))
+    if (n > 0 && savedOrWarned(writeTimedTask(s.profile, n, task), s.prompts, s.strings))
         QDialog::accept();
 }
 
@@ -231,10 +231,10 @@ void TaskParameterDialog::accept() {
 DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
     : ListEditor(s, number, kTxtDeleteEditorTitle, headingFor(ListKind::ExtraDeletion, number), parent) {
     const StringTable& t = s.strings;
-    DeletionRuleEntry rule = number > 0 ? readDeletionRule(s.profile, number) : DeletionRuleEntry{};
+    DeletionRule rule = number > 0 ? readDeletionRule(s.profile, number) : DeletionRule{};
     auto* form = new QVBoxLayout;
     form->addWidget(new QLabel(uiText(t, kTxtDeletePath)));
-    m_path = new QLineEdit(qs(rule.path));
+    m_path = new QLineEdit(qs(rule.directory));
     m_path->setMinimumWidth(300);
     auto* browse = browseButton(t);
     connect(browse, &QPushButton::clicked, this, [this, &t] {
@@ -284,14 +284,15 @@ DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
 
 void DeletionEditor::accept() {
     Services& s = m_services;
-    DeletionRuleEntry rule;
-    rule.path = ss(m_path->text());
+    DeletionRule rule;
+    rule.directory = ss(m_path->text());
     rule.extension = m_all->isChecked() ? "*.*" : ss(m_pattern->text());
     rule.weeks = m_weeks->currentIndex() + 1;
-    if (rule.path.empty() || rule.extension.empty())
+    if (rule.directory.empty() || rule.extension.empty())
         return;
-    if (namesDirectory(s.paths, rule.path, std::filesystem::current_path())) {
-        s.prompts.warn(s.strings.format(kTxtOwnDirectoryWarning, rule.path), s.strings.get(kStrErrorCaption));
+    if (namesDirectory(s.paths, rule.directory, std::filesystem::current_path())) {
+        s.prompts.warn(s.strings.format(kTxtOwnDirectoryWarning, rule.directory),
+                       s.strings.get(kStrErrorCaption));
         return;
     }
     if (!s.prompts.ask(deletionQuestion(s.strings, rule), s.strings.get(kStrConfirmCaption)))
@@ -304,7 +305,7 @@ void DeletionEditor::accept() {
 DriveEditor::DriveEditor(Services& s, int number, QWidget* parent)
     : ListEditor(s, number, kTxtDriveEditorTitle, headingFor(ListKind::Drives, number), parent) {
     const StringTable& t = s.strings;
-    DriveEntry entry = number > 0 ? readDriveEntry(s.profile, number) : DriveEntry{};
+    MonitoredDrive entry = number > 0 ? readMonitoredDrive(s.profile, number) : MonitoredDrive{};
     auto* form = new QGridLayout;
     m_drive = new QLineEdit(qs(entry.drive));
     m_drive->setMaxLength(2);
@@ -336,10 +337,10 @@ void DriveEditor::accept() {
     std::string drive = ss(m_drive->text());
     if (!validDriveText(drive))
         return;
-    DriveEntry entry{drive, m_percent->value(), ss(m_alarm->currentText())};
+    MonitoredDrive entry{drive, m_percent->value(), ss(m_alarm->currentText())};
     Services& s = m_services;
     const int n = storeNumber(ListKind::Drives);
-    if (n > 0 && savedOrWarned(writeDriveEntry(s.profile, n, entry), s.prompts, s.strings))
+    if (n > 0 && savedOrWarned(writeMonitoredDrive(s.profile, n, entry), s.prompts, s.strings))
         QDialog::accept();
 }
 

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <sstream>
 
 #include "ActivityLog.h"
@@ -148,6 +149,94 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{&keys::kTaskDay, "-3", -3, nullptr, nullptr},
         BadValue{&keys::kTaskType, "3", -1, "the task is not started", nullptr}));
 
+// Every row of the key table, fed garbage text, a huge and a negative value, and the values just
+// outside its range: each gives the row's default, bound or fallback, never a wrapped number, and one
+// log line that names the file, section, key and value and what is used instead, however often it is
+// read. A text longer than its room is cut and told likewise; any other text is itself. A row added to
+// the table is covered here without a word more.
+class EveryKeyTest : public SettingKeysTest {
+protected:
+    // What a number outside the row's range becomes, and the end of its line.
+    static std::pair<int, std::string> instead(const SettingKey& key, std::optional<long long> value) {
+        if (value && key.belowRangeIsMissing && *value < key.low)
+            return {key.defaultValue, std::to_string(key.defaultValue) + " is used instead and written back"};
+        if (key.outOfRange == OutOfRange::Fallback)
+            return {key.fallback, std::string(key.fallbackMeaning)};
+        int used = key.defaultValue;
+        if (value && key.outOfRange == OutOfRange::NearestBound)
+            used = *value < key.low ? key.low : key.high;
+        return {used, std::to_string(used) + " is used instead"};
+    }
+};
+
+TEST_P(EveryKeyTest, BadValuesTakeTheRowsDefaultOrBoundAndAreToldOnce) {
+    const SettingKey& key = *GetParam().key;
+    const std::string name = key.keyName(2);
+    const std::string where = std::string(key.file) + " [" + std::string(key.section) + "] " + name + "=";
+    std::size_t told = 0;
+    std::string used, line;  // what the last value fed gave, and its log line
+    auto feed = [&](const std::string& stored) {
+        ASSERT_TRUE(profile.writeString(key.file, key.section, name, stored));
+        std::vector<std::string> values;
+        for (int pass = 0; pass < 2; ++pass)
+            values.push_back(key.type == SettingType::Text ? reader.text(key, 2)
+                                                           : std::to_string(reader.integer(key, 2)));
+        EXPECT_EQ(values[0], values[1]) << stored;
+        const std::vector<std::string> lines = logLines();
+        ASSERT_EQ(lines.size(), ++told) << stored;
+        EXPECT_THAT(lines.back(), ::testing::StartsWith(where));
+        used = values[0];
+        line = lines.back();
+    };
+
+    if (key.type == SettingType::Text) {
+        const std::string longer(key.size + 10, 'x');
+        feed(longer);
+        EXPECT_EQ(used, longer.substr(0, key.size - 1));
+        EXPECT_THAT(line, HasSubstr("is longer than " + std::to_string(key.size - 1) + " characters"));
+        for (const char* fine : {"garbage", "-99999999999", ""}) {
+            ASSERT_TRUE(profile.writeString(key.file, key.section, name, fine));
+            EXPECT_EQ(reader.text(key, 2), fine);
+        }
+        EXPECT_EQ(logLines().size(), told);
+        return;
+    }
+
+    {
+        feed("garbage");
+        EXPECT_EQ(used, std::to_string(instead(key, std::nullopt).first));
+        EXPECT_THAT(line, HasSubstr("=garbage is not a number; " + instead(key, std::nullopt).second));
+    }
+    std::vector<long long> outside{99999999999LL, -99999999999LL};
+    if (key.low > INT_MIN && key.marker != key.low - 1)
+        outside.push_back(key.low - 1LL);
+    if (key.high < INT_MAX)
+        outside.push_back(key.high + 1LL);
+    for (long long value : outside) {
+        feed(std::to_string(value));
+        EXPECT_EQ(used, std::to_string(instead(key, value).first));
+        EXPECT_THAT(line, HasSubstr("is out of range"));
+        EXPECT_THAT(line, ::testing::EndsWith("; " + instead(key, value).second));
+    }
+    // The bounds themselves are taken as they are (a flag as on), and told nothing.
+    for (long long bound : {static_cast<long long>(key.low), static_cast<long long>(key.high)}) {
+        if (bound == INT_MIN || bound == INT_MAX || key.marker == bound)
+            continue;
+        ASSERT_TRUE(profile.writeString(key.file, key.section, name, std::to_string(bound)));
+        EXPECT_EQ(reader.integer(key, 2), bound);
+    }
+    EXPECT_EQ(logLines().size(), told);
+}
+
+std::vector<BadValue> everyKey() {
+    std::vector<BadValue> rows;
+    for (const SettingKey* key : keys::kAll)
+        rows.push_back(BadValue{key, nullptr, 0, nullptr, nullptr});
+    return rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyTable, EveryKeyTest, ::testing::ValuesIn(everyKey()));
+
 TEST(SettingKeysReadingTest, AnotherBadValueIsToldAgainAndNothingIsToldWithoutAReport) {
     test::Sandbox sandbox;
     Profile profile{sandbox.dir("windows")};
@@ -183,6 +272,13 @@ TEST(SettingKeysReadingTest, NumbersAreReadStrictlyAndNeverWrap) {
     EXPECT_EQ(parseSettingNumber("-99999999999999999999999"), -LLONG_MAX);
     for (const char* garbage : {"", " ", "42A", "B42", "yes", "0x", "--1", "1 2", "+"})
         EXPECT_FALSE(parseSettingNumber(garbage).has_value()) << garbage;
+    // An alarm list entry, or a week count typed with its unit: the number it starts with.
+    EXPECT_EQ(parseSettingNumber("12  Fire", true), 12);
+    EXPECT_EQ(parseSettingNumber(" -3x", true), -3);
+    EXPECT_EQ(parseSettingNumber("0x1Fg", true), 31);
+    EXPECT_EQ(parseSettingNumber("0x", true), 0);
+    for (const char* garbage : {"", "Fire 12", "-x", "x1"})
+        EXPECT_FALSE(parseSettingNumber(garbage, true).has_value()) << garbage;
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ class SettingsListTest : public ::testing::Test {
 protected:
     void addDrives(int count) {
         for (int n = 1; n <= count; ++n)
-            writeDriveEntry(s.profile, n, {std::string(1, char('c' + n)) + ":", 80 + n, std::to_string(n)});
+            writeMonitoredDrive(s.profile, n,
+                                {std::string(1, char('c' + n)) + ":", 80 + n, std::to_string(n)});
     }
     std::string drive(int n) {
         return s.get("qxmover.ini", "MonitorAddtionalDrives", ("Drive" + std::to_string(n)).c_str());
@@ -64,14 +65,14 @@ TEST_F(SettingsListTest, EntriesFrom51UpAreNeverShifted) {
 }
 
 TEST_F(SettingsListTest, DeletingATimedTaskMovesTheParametersOfTheLaterTasksWithThem) {
-    writeTaskEntry(s.profile, 1, {"first", 0, 1, 1, false});
+    writeTimedTask(s.profile, 1, {"first", 0, 1, 1, false});
     s.set("qxmover.ini", "QxeTaskParameter1", "s1", "one");
     s.set("qxmover.ini", "QxeTaskParameter1", "i5", "5");
-    writeTaskEntry(s.profile, 2, {"second", 0, 2, 1, false});
+    writeTimedTask(s.profile, 2, {"second", 0, 2, 1, false});
     s.set("qxmover.ini", "QxeTaskParameter2", "s1", "three");
     s.set("qxmover.ini", "QxeTaskParameter2", "i1", "27");
-    writeTaskEntry(s.profile, 3, {"backup.bat", 0, 3, 0, false});
-    writeTaskEntry(s.profile, 4, {"fourth", 0, 4, 1, false});
+    writeTimedTask(s.profile, 3, {"backup.bat", 0, 3, 0, false});
+    writeTimedTask(s.profile, 4, {"fourth", 0, 4, 1, false});
     s.set("qxmover.ini", "QxeTaskParameter4", "s9", "M\xe4rz");
     SettingsList list(s.profile, ListKind::TimedTasks);
     ASSERT_EQ(list.removeEntry(1), "");
@@ -89,11 +90,11 @@ TEST_F(SettingsListTest, DeletingATimedTaskMovesTheParametersOfTheLaterTasksWith
 }
 
 TEST_F(SettingsListTest, TimedTaskRowsNameDayTimeAndTypeWithModuleParameters) {
-    writeTaskEntry(s.profile, 1, {"backup.bat", 8, 5, 0, true});
-    writeTaskEntry(s.profile, 2, {"qxarun", 7, 23, 1, false});
+    writeTimedTask(s.profile, 1, {"backup.bat", 8, 5, 0, true});
+    writeTimedTask(s.profile, 2, {"qxarun", 7, 23, 1, false});
     s.set("qxmover.ini", "QxeTaskParameter2", "s2", "nightly");
     s.set("qxmover.ini", "QxeTaskParameter2", "i3", "4");
-    writeTaskEntry(s.profile, 3, {"11 Fire", 0, 0, 2, false});
+    writeTimedTask(s.profile, 3, {"11 Fire", 0, 0, 2, false});
     auto rows = SettingsList(s.profile, ListKind::TimedTasks).rows(s.strings);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_THAT(rows[0], ElementsAre("backup.bat", "Every weekday", "05:00", "Program"));

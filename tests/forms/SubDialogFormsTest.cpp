@@ -1,12 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ConferenceForm.h"
 #include "DialogJobs.h"
 #include "DriveSelectionForm.h"
 #include "InstallationPath.h"
-#include "JobWatcherForm.h"
 #include "ServiceBundle.h"
+#include "SettingRecords.h"
 #include "WatchdogBoxForm.h"
 
 using ::testing::ElementsAre;
@@ -90,11 +89,11 @@ TEST_F(SubDialogFormsTest, JobWatcherWritesAllSlotsThenTheReaction) {
     w.directories[1] = {true, "\\qxt\\job", true, "\\qxt\\old"};
     w.startOnErrorType = 1;
     w.startOnErrorAlarm = 15;
-    writeJobWatcherForm(s.profile, w);
-    JobWatcherSettings back = readJobWatcherForm(s.profile);
-    EXPECT_TRUE(back.directories[1].check);
+    writeJobWatcher(s.profile, w);
+    JobWatcherSettings back = readJobWatcher(s.profile);
+    EXPECT_TRUE(back.directories[1].watched);
     EXPECT_EQ(back.directories[1].moveDirectory, "\\qxt\\old");
-    EXPECT_FALSE(back.directories[0].check);
+    EXPECT_FALSE(back.directories[0].watched);
     EXPECT_EQ(s.get("qxmover.ini", "JobDirWatcher", "CheckJob3"), "0");
     EXPECT_EQ(s.get("qxmover.ini", "JobDirWatcher", "StartOnErrorType"), "1");
     EXPECT_EQ(s.get("qxmover.ini", "JobDirWatcher", "StartOnErrorAlarm"), "15");
@@ -122,14 +121,17 @@ TEST_F(SubDialogFormsTest, EmptyListStandsForTheWorkingDirectorysDrive) {
 }
 
 TEST_F(SubDialogFormsTest, ConferenceSettingsDefaultAndRoundTrip) {
-    ConferenceForm c = readConferenceForm(s.profile);
-    EXPECT_EQ(c.moveAfterWeeks, "10");
-    EXPECT_EQ(c.delAfterWeeks, "20");
-    c.moveTo = "\\arch";
-    c.delAfterWeeks = "30x";
-    writeConferenceForm(s.profile, c);
+    ConferenceSettings c = readConferenceSettings(s.profile);
+    EXPECT_EQ(c.moveWeeks, 10);
+    EXPECT_EQ(c.deleteWeeks, 20);
+    c.archiveDirectory = "\\arch";
+    c.deleteWeeks = 30;
+    EXPECT_EQ(writeConferenceSettings(s.profile, c), "");
     EXPECT_EQ(s.get("qxmover.ini", "Config", "DelConferWavAfterWeeks"), "30");
-    EXPECT_EQ(readConferenceForm(s.profile).moveTo, "\\arch");
+    EXPECT_EQ(readConferenceSettings(s.profile).archiveDirectory, "\\arch");
+    // A week count typed by hand is the number it starts with, as the installation's programs read it.
+    s.set("qxmover.ini", "Config", "DelConferWavAfterWeeks", "30x");
+    EXPECT_EQ(readConferenceSettings(s.profile).deleteWeeks, 30);
 }
 
 }  // namespace

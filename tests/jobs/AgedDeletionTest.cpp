@@ -208,6 +208,27 @@ TEST_F(AgedDeletionTest, AStopEndsEachJobBetweenTwoFiles) {
     EXPECT_THAT(bodies(), ::testing::Contains("Extra deletion stopped in directory \\extra"));
 }
 
+// The patterns the deletion editor stores are the ones the rule deletes, and the ones it reads back:
+// the job reads 39 characters, so the editor stores no more than that.
+TEST_F(AgedDeletionTest, TheEditorsPatternsAreWhatTheRuleDeletes) {
+    const std::string patterns = "*.log;*.err;*.job;*.tmp;*.bak;*.old;*.x";  // 39 characters
+    ASSERT_EQ(writeDeletionRule(profile, 1, {"\\extra", patterns, 2}), "");
+    sandbox.file("root/extra/a.x", "", weeksAgo(2));
+    sandbox.file("root/extra/b.old", "", weeksAgo(2));
+    sandbox.file("root/extra/c.txt", "", weeksAgo(2));
+    EXPECT_TRUE(deleteAdditionalFiles(services, deleter, now).ok());
+    EXPECT_FALSE(sandbox.exists("root/extra/a.x"));
+    EXPECT_FALSE(sandbox.exists("root/extra/b.old"));
+    EXPECT_TRUE(sandbox.exists("root/extra/c.txt"));
+    EXPECT_EQ(readDeletionRule(profile, 1).extension, patterns);
+    EXPECT_EQ(patternsOf(readDeletionRules(profile).at(0)).size(), 7u);
+
+    EXPECT_EQ(writeDeletionRule(profile, 1, {"\\extra", patterns + "y", 2}),
+              "Cannot write DelExt1 in [DeleteAddtionalLogs] of qxmover.ini: the text is longer than 39 "
+              "characters");
+    EXPECT_EQ(readDeletionRule(profile, 1).extension, patterns);
+}
+
 TEST_F(AgedDeletionTest, WeeksBeyondWhatTheClockCountsKeepEveryFile) {
     rule(1, "\\extra", "*.log", "2000000000");
     sandbox.file("root/extra/a.log", "", at(1971, 1, 1, 0));

@@ -5,6 +5,7 @@
 #include "JobsFixture.h"
 #include "SchedulerThread.h"
 #include "ServiceHooks.h"
+#include "SettingRecords.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -220,6 +221,33 @@ TEST_F(DiskMonitorTest, FurtherDrivesByUsedShare) {
     EXPECT_THAT(launcher.calls(), ElementsAre("run qxarun 31 0 0 DriveMonitor"));
     EXPECT_THAT(activity(50),
                 ElementsAre("09.12, 07:00,  Alarm 31 started because drive D: has reached 75 %"));
+}
+
+// What the drive editor stores is what the monitor checks, and what the editor reads back: the share
+// (a missing one is 0 for both, which the editor shows as its suggestion of 90), and the alarm entry
+// chosen in the list, whose leading number is the alarm.
+TEST_F(DiskMonitorTest, TheEditorsEntryIsWhatTheMonitorChecks) {
+    ASSERT_EQ(writeMonitoredDrive(profile, 1, {"D:", 75, "31  Disk full"}), "");
+    freeMb(drives['D'], 251, 1000);  // 74 %
+    EXPECT_EQ(monitor.checkAdditionalDrives(), 0);
+    freeMb(drives['D'], 250, 1000);  // 75 %
+    EXPECT_EQ(monitor.checkAdditionalDrives(), 1);
+    EXPECT_THAT(launcher.calls(), ElementsAre("run qxarun 31 0 0 DriveMonitor"));
+    EXPECT_THAT(activity(50),
+                ElementsAre("09.12, 07:00,  Alarm 31 started because drive D: has reached 75 %"));
+
+    const MonitoredDrive back = readMonitoredDrive(profile, 1);
+    EXPECT_EQ(back.percent, 75);
+    EXPECT_EQ(back.alarm, "31  Disk full");
+    EXPECT_EQ(back.alarmNumber, 31);
+    ini("qxmover.ini", "MonitorAddtionalDrives", "Space1", "");
+    EXPECT_EQ(readMonitoredDrive(profile, 1).percent, 0);
+    EXPECT_EQ(monitor.checkAdditionalDrives(), 1);
+
+    // What the monitor would not take back as it is, the editor does not store.
+    EXPECT_EQ(
+        writeMonitoredDrive(profile, 2, {"E:", 101, ""}),
+        "Cannot write Space2 in [MonitorAddtionalDrives] of qxmover.ini: 101 is out of range (0 to 100)");
 }
 
 TEST_F(DiskMonitorTest, SchedulerChecksTheSelectedDrivesAtTheCheckHour) {

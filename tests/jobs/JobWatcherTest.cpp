@@ -27,7 +27,7 @@ protected:
     JobDirResult check(const std::string& directory, SysTime now, int moveFiles = 0,
                        const std::string& moveDir = "") {
         clock.advanceTo(now);
-        return CheckJobDir(services, files, JobSlot{directory, moveFiles, moveDir}, now);
+        return CheckJobDir(services, files, JobSlot{true, directory, moveFiles != 0, moveDir}, now);
     }
 
     JobWatcherThread watcher{services, files};

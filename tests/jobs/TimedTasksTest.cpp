@@ -57,6 +57,23 @@ TEST_F(TimedTasksTest, CommandLinesOfTheThreeTypes) {
                     "09.12, 08:00,  Start alarm 120"));
 }
 
+// The task editor's choice is what the task passes, and what the editor reads back; a stored value
+// other than 0 or 1 passes nothing and shows the choice off.
+TEST_F(TimedTasksTest, TheEditorsWeekParameterIsWhatTheTaskPasses) {
+    ASSERT_EQ(writeTimedTask(profile, 1, {"with.bat", 0, 8, 0, true}), "");
+    ASSERT_EQ(writeTimedTask(profile, 2, {"without.bat", 0, 8, 0, false}), "");
+    ASSERT_EQ(writeTimedTask(profile, 3, {"hand.bat", 0, 8, 0, false}), "");
+    ini("qxmover.ini", "StartMore", "WeekParameter3", "2");
+    runAt(at(2026, 12, 9, 8));
+    EXPECT_THAT(launcher.calls(), ElementsAre("start shown with.bat 49 50 12 2026 ",
+                                              "start shown without.bat", "start shown hand.bat"));
+    EXPECT_TRUE(readTimedTask(profile, 1).weekParameter);
+    EXPECT_FALSE(readTimedTask(profile, 2).weekParameter);
+    EXPECT_FALSE(readTimedTask(profile, 3).weekParameter);
+    EXPECT_THAT(activity(50), ::testing::Contains(EndsWith("WeekParameter3=2 is out of range (0 to 1); no "
+                                                           "week parameters are passed")));
+}
+
 TEST_F(TimedTasksTest, WorkdayTasksRunMondayToFriday) {
     task(1, "workday.exe", 8, 8, 0);
     task(2, "sunday.exe", 7, 8, 0);

@@ -36,7 +36,7 @@ protected:
 
 TEST_F(SubDialogsTest, DeletingEntryTwoOfFourInTheListDialog) {
     for (int n = 1; n <= 4; ++n)
-        writeDriveEntry(s.profile, n, {std::string(1, char('c' + n)) + ":", 90, ""});
+        writeMonitoredDrive(s.profile, n, {std::string(1, char('c' + n)) + ":", 90, ""});
     SettingsListDialog dialog(s.services, ListKind::Drives);
     ASSERT_EQ(dialog.rows()->topLevelItemCount(), 4);
 
@@ -174,8 +174,8 @@ TEST_F(SubDialogsTest, TestDeleteListsTheOldRecordingsOrSaysThereAreNone) {
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text().toStdString(), s.sandbox.path("root/arch/old.wav").string());
 
-    ConferenceForm newer = readConferenceForm(s.profile);
-    newer.delAfterWeeks = "40";
+    ConferenceSettings newer = readConferenceSettings(s.profile);
+    newer.deleteWeeks = 40;
     std::unique_ptr<QDialog> none(
         ConferenceDialog::testDeleteDialog(s.services, DialogJobs{}, nullptr, &newer));
     auto* empty = static_cast<TestDeleteDialog*>(none.get())->files();
@@ -184,7 +184,7 @@ TEST_F(SubDialogsTest, TestDeleteListsTheOldRecordingsOrSaysThereAreNone) {
 
 TEST_F(SubDialogsTest, AFullListTakesNoFurtherEntry) {
     for (int n = 1; n <= 49; ++n)
-        writeDriveEntry(s.profile, n, {"d:", 90, ""});
+        writeMonitoredDrive(s.profile, n, {"d:", 90, ""});
     SettingsListDialog dialog(s.services, ListKind::Drives);
     // An editor opened by mistake would wait for an answer: close it, so that the test fails, not hangs.
     QTimer::singleShot(500, [] {
@@ -204,10 +204,10 @@ TEST_F(SubDialogsTest, AFullListTakesNoFurtherEntry) {
 }
 
 TEST_F(SubDialogsTest, AlarmTextsInTheCodePageAreStoredBackByteForByte) {
-    writeDriveEntry(s.profile, 1,
-                    {"d:", 90,
-                     "11 Caf\xe9 M\xfc"
-                     "ller"});
+    writeMonitoredDrive(s.profile, 1,
+                        {"d:", 90,
+                         "11 Caf\xe9 M\xfc"
+                         "ller"});
     DriveEditor editor(s.services, 1);
     editor.accept();
     ASSERT_EQ(editor.result(), QDialog::Accepted);
@@ -226,8 +226,8 @@ protected:
         s.sandbox.file("root/arch/old.wav", "", s.clock.now() - std::chrono::hours(24 * 7 * 30));
     }
     void deleteNow(bool ticked, DialogJobs jobs) {
-        ConferenceForm form = readConferenceForm(s.profile);
-        form.delConferWav = ticked;
+        ConferenceSettings form = readConferenceSettings(s.profile);
+        form.deleteStep = ticked;
         std::unique_ptr<QDialog> dialog(ConferenceDialog::testDeleteDialog(s.services, jobs, nullptr, &form));
         auto* test = static_cast<TestDeleteDialog*>(dialog.get());
         ASSERT_EQ(test->files()->count(), 1);
