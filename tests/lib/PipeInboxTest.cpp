@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,10 @@ struct AwaitCase {
     int waits;
 };
 
+void PrintTo(const AwaitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PipeInboxAwaitTest : public testing::TestWithParam<AwaitCase> {};
 
 TEST_P(PipeInboxAwaitTest, EndsWithAStringTheOtherEndGoneOrTheLimit) {
@@ -136,13 +141,15 @@ TEST_P(PipeInboxAwaitTest, EndsWithAStringTheOtherEndGoneOrTheLimit) {
     EXPECT_EQ(found, c.found);
     EXPECT_EQ(waits, c.waits);
     for (int left : lefts) {
-        if (c.ms < 0)
+        if (c.ms < 0) {
             EXPECT_EQ(left, -1);
-        else
+        } else {
             EXPECT_TRUE(left > 0 && left <= c.ms) << left;
+        }
     }
-    if (found)
+    if (found) {
         EXPECT_EQ(take(inbox), "abc");
+    }
 }
 
 using namespace std::string_literals;
@@ -154,6 +161,6 @@ INSTANTIATE_TEST_SUITE_P(
                     AwaitCase{"OtherEndGoneHalfway", "", {"ab"}, 1, -1, false, 1},
                     AwaitCase{"OtherEndGoneBeforeTheWait", "ab", {}, 0, -1, false, 0},
                     AwaitCase{"NoTimeLeft", "ab", {"c\0"s}, -1, 0, false, 0}),
-    [](const testing::TestParamInfo<AwaitCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<AwaitCase>& param) { return std::string(param.param.name); });
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <functional>
 #include <thread>
 
+#include "WaitUntil.h"
+
 namespace qx::test {
 
 // Runs `body` in a forked child process; its result becomes the child's exit code. Fork only while the
@@ -33,18 +35,6 @@ inline int waitChild(pid_t pid, std::chrono::milliseconds limit = std::chrono::s
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Polls `done` until it holds or `limit` has passed; the result of the last look.
-template <class Done>
-bool waitUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 }  // namespace qx::test
