@@ -29,10 +29,12 @@ trap 'rm -f "$files"' EXIT
     if [ -d "$stage/$component" ]; then
       # Links are not followed: a staged link would install what it points at under its own name.
       while IFS= read -r dir; do
+        names="$(find "$stage/$component/$dir" -mindepth 1 -maxdepth 1 -type f -printf '%f\n' | LC_ALL=C sort)"
+        [ -n "$names" ] || continue
         echo "  SetOutPath \"\$INSTDIR\\$(nsis_path "$dir")\""
         while IFS= read -r file; do
           echo "  File \"$stage/$component/$dir/$file\""
-        done < <(find "$stage/$component/$dir" -mindepth 1 -maxdepth 1 -type f -printf '%f\n' | LC_ALL=C sort)
+        done <<<"$names"
       done < <(cd "$stage/$component" && find . -mindepth 1 -type d -printf '%P\n' | LC_ALL=C sort)
       if find "$stage/$component" -mindepth 1 -maxdepth 1 -type f | grep -q .; then
         echo "pack.sh: files at the top of $stage/$component are not expected" >&2
