@@ -27,7 +27,7 @@ if [ ! -f "$stage/application/bin/qxmover.exe" ]; then
   cp -r "$stage" "$work/stage"
   mkdir -p "$work/stage/application/bin"
   cp build/windows/bin/qxpipe_client.exe "$work/stage/application/bin/qxmover.exe"
-  setup="$work/setup.exe"
+  setup="$work/qxmover-$version-setup.exe"  # "setup.exe" alone makensis refuses (Windows loads shims for it)
   bash packaging/windows/pack.sh "$work/stage" "$setup" "$version" >/dev/null
   stage="$work/stage"
 fi
