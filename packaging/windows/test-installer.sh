@@ -33,12 +33,13 @@ if [ ! -f "$stage/application/bin/qxmover.exe" ]; then
 fi
 [ -f "$setup" ] || fail "$setup is missing"
 
-# A directory of its own on C: of the prefix, with a blank in its name.
-dir_win='C:\qx test\qxmover'
-dir="$WINEPREFIX/drive_c/qx test/qxmover"
+# A directory of its own on C: of the prefix. Without blanks: Wine quotes an argument that has them,
+# and NSIS takes /D= only unquoted.
+dir_win='C:\qxtest\qxmover'
+dir="$WINEPREFIX/drive_c/qxtest/qxmover"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\qxmover'
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp/qxmover.lnk"
-rm -rf "$WINEPREFIX/drive_c/qx test"
+rm -rf "$WINEPREFIX/drive_c/qxtest"
 mkdir -p "$(dirname "$shortcut")"
 rm -f "$shortcut"
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
@@ -83,5 +84,5 @@ done
 [ ! -e "$dir" ] || fail "left behind: $(cd "$dir" && find . -mindepth 1 -printf '%P ')"
 [ ! -e "$shortcut" ] || fail "the log-on shortcut is still there"
 if wine reg query "$uninstall_key" >/dev/null 2>&1; then fail "the Uninstall entry is still there"; fi
-rm -rf "$WINEPREFIX/drive_c/qx test"
+rm -rf "$WINEPREFIX/drive_c/qxtest"
 echo "test-installer: passed ($count files installed and removed)"
