@@ -86,27 +86,14 @@ struct PipeEnd {
             }
         }
         if (received.stuck())
-            cut("string longer than the received buffer's limit: connection cut");
+            cut(kStuckReason);
     }
 
     // Waits up to `ms` (< 0: without limit) for a complete string; false when none came.
     bool awaitString(int ms) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
-        while (!received.hasString()) {
-            if (peerGone || aborted.load())
-                return false;
-            int left = -1;
-            if (ms >= 0) {
-                auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now());
-                if (rest.count() <= 0)
-                    return false;
-                left = static_cast<int>(rest.count());
-            }
-            waitReadable(fd, left, aborted);
-            pull();
-        }
-        return true;
+        return qx::detail::awaitString(
+            received, ms, [this] { return peerGone || aborted.load(); },
+            [this](int left) { waitReadable(fd, left, aborted); }, [this] { pull(); });
     }
 
     int connected() {

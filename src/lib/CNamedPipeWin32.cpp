@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "DbfIo.h"
+#include "PipeInbox.h"
 #include "qxclass/CNamedPipe.h"
 
 // Named pipes of the system itself: "\\.\PIPE\NAME" here, "\\HOST\PIPE\NAME" on another machine, in
@@ -153,7 +154,7 @@ struct PipeEnd {
     bool peerGone = false;
     bool cutOff = false;  // by us: bytes still unread do not make the other end present
 
-    std::string received;
+    PipeInbox received{CNamedPipe::kMaxReceived};
 
     ~PipeEnd() {
         CloseHandle(connectEvent);
@@ -259,31 +260,29 @@ struct PipeEnd {
     void pull() {
         if (!connected || peerGone)
             return;
+        char chunk[kBufferSize];
         for (;;) {
             DWORD available = 0;
             if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
                 peerGone = true;
                 break;
             }
-            std::size_t room = CNamedPipe::kMaxReceived - std::min(received.size(), CNamedPipe::kMaxReceived);
-            DWORD take = DWORD(std::min<std::size_t>({available, room, 65536}));
+            DWORD take = DWORD(std::min<std::size_t>({available, received.room(), sizeof chunk}));
             if (take == 0)
                 break;
-            std::size_t at = received.size();
-            received.resize(at + take);
             OVERLAPPED reading{};
             reading.hEvent = ioEvent;
             ResetEvent(ioEvent);
             DWORD got = 0;
-            if (!ReadFile(pipe, received.data() + at, take, &got, &reading) &&
+            if (!ReadFile(pipe, chunk, take, &got, &reading) &&
                 (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(pipe, &reading, &got, TRUE)))
                 got = 0;
-            received.resize(at + got);
             if (got == 0)
                 break;
+            received.append(chunk, got);
         }
-        if (received.size() >= CNamedPipe::kMaxReceived && received.find('\0') == std::string::npos)
-            cut("string longer than the received buffer's limit: connection cut");
+        if (received.stuck())
+            cut(kStuckReason);
     }
 
     // Waits until bytes arrived or the other end left, at most `ms` (< 0: without limit).
@@ -302,31 +301,9 @@ struct PipeEnd {
 
     // Waits up to `ms` (< 0: without limit) for a complete string; false when none came.
     bool awaitString(int ms) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
-        while (received.find('\0') == std::string::npos) {
-            if (peerGone || aborted.load())
-                return false;
-            int left = -1;
-            if (ms >= 0) {
-                auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now());
-                if (rest.count() <= 0)
-                    return false;
-                left = static_cast<int>(rest.count());
-            }
-            waitReadable(left);
-            pull();
-        }
-        return true;
-    }
-
-    int takeString(char* buf, std::size_t size) {
-        std::size_t end = received.find('\0');
-        std::size_t copy = std::min(end, size - 1);
-        std::memcpy(buf, received.data(), copy);
-        buf[copy] = '\0';
-        received.erase(0, end + 1);
-        return 1;
+        return qx::detail::awaitString(
+            received, ms, [this] { return peerGone || aborted.load(); },
+            [this](int left) { waitReadable(left); }, [this] { pull(); });
     }
 
     int connectedNow() {
@@ -572,7 +549,7 @@ int CNamedPipe::Disconnect() {
     if (m->mode == 0)
         return 0;
     m->closeConnection();
-    std::string().swap(m->received);  // gives the memory back, not just the bytes
+    m->received.clear();  // gives the memory back, not just the bytes
     m->peerGone = m->cutOff = false;
     m->state = 0;
     return 1;
@@ -584,7 +561,7 @@ int CNamedPipe::IsConnected() {
 
 int CNamedPipe::TestChar(char ch) {
     m->pull();
-    return m->received.find(ch) != std::string::npos ? 1 : 0;
+    return m->received.contains(ch) ? 1 : 0;
 }
 
 int CNamedPipe::TestCharOvl(char ch) {
@@ -595,11 +572,7 @@ int CNamedPipe::ReadChar(char& ch) {
     if (!m->connected)
         return 0;
     m->pull();
-    if (m->received.empty())
-        return 0;
-    ch = m->received.front();
-    m->received.erase(0, 1);
-    return 1;
+    return m->received.takeChar(ch) ? 1 : 0;
 }
 
 int CNamedPipe::ReadString(char* buf, std::size_t size, int wait) {
@@ -612,7 +585,7 @@ int CNamedPipe::ReadString(char* buf, std::size_t size, const char*, int timeout
     m->pull();
     if (!m->awaitString(timeout < 0 ? -1 : timeout * 100))
         return 0;
-    return m->takeString(buf, size);
+    return m->received.takeString(buf, size) ? 1 : 0;
 }
 
 int CNamedPipe::WriteChar(char ch) {

@@ -3,6 +3,7 @@
 // The receiving side of a pipe end, apart from the socket so that it can be tested and fuzzed with
 // any sequence of bytes and pieces; private to the library.
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -50,5 +51,32 @@ private:
     std::size_t m_searched = 0;  // bytes from m_start on known to hold no NUL (or up to the NUL found)
     std::size_t m_limit;
 };
+
+// Why a pipe end cuts its connection when its inbox is stuck.
+inline constexpr const char* kStuckReason = "string longer than the received buffer's limit: connection cut";
+
+// Waits up to `ms` (< 0: without limit) until `inbox` holds a complete string; false when none came.
+// The system's pipe end supplies the rest: `over()` is true once no more bytes can come (the other end
+// gone, an abort), `wait(left)` returns when bytes may have arrived or `left` ms have passed (< 0:
+// without limit), and `pull()` moves what arrived into the inbox.
+template <class Over, class Wait, class Pull>
+bool awaitString(PipeInbox& inbox, int ms, Over over, Wait wait, Pull pull) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
+    while (!inbox.hasString()) {
+        if (over())
+            return false;
+        int left = -1;
+        if (ms >= 0) {
+            auto rest = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (rest.count() <= 0)
+                return false;
+            left = static_cast<int>(rest.count());
+        }
+        wait(left);
+        pull();
+    }
+    return true;
+}
 
 }  // namespace qx::detail

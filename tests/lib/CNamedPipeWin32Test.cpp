@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "qxclass/CNamedPipe.h"
-#include "qxclass/CPipeService.h"
 
 namespace {
 
@@ -181,68 +180,6 @@ TEST(NamedPipeWin32, AbortEndsWaitsWithoutLimit) {
     });
     EXPECT_EQ(server.Connect(1, 1), 0);
     stopper.join();
-}
-
-// Answers each client's string with "re: " in front.
-class EchoService : public CPipeService {
-public:
-    EchoService(const std::string& name, int count) : CPipeService(name.c_str(), count, &Converse, 4) {}
-    ~EchoService() override { Stop(30000, 1); }
-
-    std::atomic<int> served{0};
-
-private:
-    static void Converse(CPipeService* service) {
-        if (!service->WaitForConn())
-            return;
-        char buf[64];
-        if (service->Pipe()->ReadString(buf, sizeof buf, nullptr, 300) &&
-            service->Pipe()->WriteString(("re: " + std::string(buf)).c_str()))
-            static_cast<EchoService*>(service)->served++;
-        service->WaitForDisconn(30000);
-    }
-};
-
-// Starts the test client program; its handle.
-HANDLE spawnClient(const std::string& name, const std::string& message) {
-    std::string line =
-        std::string("\"") + QX_PIPE_CLIENT + "\" " + name + " \"" + message + "\" \"re: " + message + "\"";
-    std::wstring wide(line.begin(), line.end());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return nullptr;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-TEST(PipeServiceWin32, ClientProcessesAreServedByTheServiceThreads) {
-    std::string name = uniqueName("service");
-    EchoService service(name, 2);
-    ASSERT_EQ(service.Start(), 1);
-    std::vector<HANDLE> clients;
-    for (int i = 0; i < 4; ++i) {
-        HANDLE client = spawnClient(name, "hello " + std::to_string(i));
-        ASSERT_NE(client, nullptr);
-        clients.push_back(client);
-    }
-    for (HANDLE client : clients) {
-        ASSERT_EQ(WaitForSingleObject(client, 60000), WAIT_OBJECT_0);
-        DWORD code = 99;
-        GetExitCodeProcess(client, &code);
-        EXPECT_EQ(code, 0u);
-        CloseHandle(client);
-    }
-    EXPECT_EQ(service.served.load(), 4);
-    EXPECT_EQ(service.Stop(30000, 0), 1);
-}
-
-TEST(PipeServiceWin32, StopEndsTheWaitForClients) {
-    EchoService service(uniqueName("stop"), 3);
-    ASSERT_EQ(service.Start(), 1);
-    EXPECT_EQ(service.Stop(5000, 0), 1);
 }
 
 }  // namespace

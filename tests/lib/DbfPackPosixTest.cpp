@@ -125,24 +125,6 @@ protected:
     ErrorBoxRecorder boxes;
 };
 
-TEST_F(DbfPackTest, PackWaitsForOtherTablesOfOursToClose) {
-    std::string file = sandbox.file("t.dbf", rawTable({{"N", 'N', 3}}, {"   1", "*  2", "   3"})).string();
-    CDatabase reader, packer;
-    ASSERT_EQ(reader.Open(file.c_str()), 1);
-    ASSERT_EQ(packer.Open(file.c_str()), 1);
-    packer.Pack();
-    EXPECT_EQ(packer.RecCount(), 3u);
-    reader.Go(3);
-    int value = 0;
-    reader.Read("N", value);
-    EXPECT_EQ(value, 3);
-    reader.Close();
-    packer.Pack();
-    EXPECT_EQ(packer.RecCount(), 2u);
-    packer.Close();
-    EXPECT_TRUE(boxes.boxes().empty());
-}
-
 TEST_F(DbfPackTest, AReaderAndAnAppenderBesideAPackNeverSeeARecordTwiceTornOrMissing) {
     std::string file = sandbox.file("big.dbf", bigTable()).string();
     Pipe readerGo, appenderGo, report;

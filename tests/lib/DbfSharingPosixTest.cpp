@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "DbfTable.h"
 #include "DbfTestSupport.h"
 #include "PeerTools.h"
 #include "ProcessSupport.h"
@@ -116,25 +115,6 @@ with open(sys.argv[1], 'r+b') as f:
     db.Unlock();
     EXPECT_EQ(lockAt(1'000'000'003), F_UNLCK);
     EXPECT_EQ(runPython(sandbox, probe, {file, "1000000003"}).output, "free\n");
-}
-
-TEST_F(DbfSharingTest, ChangesGiveUpWhileAnotherProgramHoldsTheTableLock) {
-    auto other = qx::dbf::Table::open(file);
-    ASSERT_TRUE(other);
-    ASSERT_TRUE(other->lockTable());
-    CDatabase db;
-    ASSERT_EQ(db.Open(file.c_str()), 1);
-    EXPECT_EQ(db.Append(), 0);
-    EXPECT_EQ(db.RecCount(), 3u);
-    db.Go(2);
-    db.Delete();  // the record cannot be locked for writing: the flush step reports it
-    EXPECT_EQ(boxes.boxes(), std::vector<std::string>{"Error: CDatabase::Delete"});
-    db.Recall();
-    db.Pack();
-    EXPECT_EQ(db.RecCount(), 3u);
-    other->unlock();
-    EXPECT_EQ(db.Append(), 1);
-    EXPECT_EQ(db.RecCount(), 4u);
 }
 
 // A writer in another process changes two records over and over, each all 'A' or all 'B': one that

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -100,5 +102,65 @@ TEST(PipeInboxTest, AStreamOfManyStringsArrivingByteByByteIsTakenComplete) {
     EXPECT_EQ(taken, sent);
     EXPECT_EQ(inbox.size(), 0u);
 }
+
+// The wait for a complete string that both systems' pipe ends share: each wait is followed by a pull
+// that brings the next piece; it ends with a string, with the other end gone, or at its time limit.
+struct AwaitCase {
+    const char* name;
+    std::string before;               // in the inbox before the wait
+    std::vector<std::string> pieces;  // one arrives with each pull
+    int overAfter;                    // pulls after which no more bytes can come (-1: never)
+    int ms;
+    bool found;
+    int waits;
+};
+
+void PrintTo(const AwaitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class PipeInboxAwaitTest : public testing::TestWithParam<AwaitCase> {};
+
+TEST_P(PipeInboxAwaitTest, EndsWithAStringTheOtherEndGoneOrTheLimit) {
+    const AwaitCase& c = GetParam();
+    PipeInbox inbox(64);
+    arrive(inbox, c.before);
+    int pulls = 0, waits = 0;
+    std::vector<int> lefts;
+    bool found = qx::detail::awaitString(
+        inbox, c.ms, [&] { return c.overAfter >= 0 && pulls >= c.overAfter; },
+        [&](int left) {
+            ++waits;
+            lefts.push_back(left);
+        },
+        [&] {
+            if (pulls < static_cast<int>(c.pieces.size()))
+                arrive(inbox, c.pieces[static_cast<std::size_t>(pulls)]);
+            ++pulls;
+        });
+    EXPECT_EQ(found, c.found);
+    EXPECT_EQ(waits, c.waits);
+    for (int left : lefts) {
+        if (c.ms < 0) {
+            EXPECT_EQ(left, -1);
+        } else {
+            EXPECT_TRUE(left > 0 && left <= c.ms) << left;
+        }
+    }
+    if (found) {
+        EXPECT_EQ(take(inbox), "abc");
+    }
+}
+
+using namespace std::string_literals;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PipeInboxAwaitTest,
+    testing::Values(AwaitCase{"AlreadyThere", "abc\0"s, {}, -1, 0, true, 0},
+                    AwaitCase{"InPiecesWithoutLimit", "a", {"", "b", "c\0rest"s}, -1, -1, true, 3},
+                    AwaitCase{"InPiecesWithinTheLimit", "", {"ab", "c\0"s}, -1, 60000, true, 2},
+                    AwaitCase{"OtherEndGoneHalfway", "", {"ab"}, 1, -1, false, 1},
+                    AwaitCase{"OtherEndGoneBeforeTheWait", "ab", {}, 0, -1, false, 0},
+                    AwaitCase{"NoTimeLeft", "ab", {"c\0"s}, -1, 0, false, 0}),
+    [](const testing::TestParamInfo<AwaitCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
