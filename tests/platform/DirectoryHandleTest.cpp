@@ -112,8 +112,9 @@ TEST_P(ProtectedPlaceTest, IsRefusedBeforeItIsOpened) {
     DirectoryHandle handle(directory, {&paths, nullptr});
     EXPECT_EQ(handle.refusal(), GetParam().refusal);
     EXPECT_EQ(handle.isOpen(), GetParam().refusal == DirectoryRefusal::None);
-    if (!handle.isOpen())
+    if (!handle.isOpen()) {
         EXPECT_EQ(handle.error(), std::errc::operation_not_permitted);
+    }
     // Without the rule the same place opens.
     EXPECT_TRUE(DirectoryHandle(directory).isOpen());
 }
