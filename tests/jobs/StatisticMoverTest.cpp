@@ -173,6 +173,12 @@ TEST_P(MoverRefusalTest, AProtectedPlaceIsNeitherEmptiedNorMovedFrom) {
                             HasSubstr("Refused to move files from " + shown + ": it is " + p.described)));
 }
 
+std::string placeName(const ::testing::TestParamInfo<ProtectedPlace>& place) {
+    static const char* const names[] = {"InstallationRoot", "ProfileDirectory", "WorkingDirectory",
+                                        "WeekDirectoryLinkedToTheRoot"};
+    return names[place.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(Places, MoverRefusalTest,
                          ::testing::Values(ProtectedPlace{"root", nullptr, "\\", "the installation root"},
                                            ProtectedPlace{"root/windows", nullptr, "\\windows",
@@ -180,12 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Places, MoverRefusalTest,
                                            ProtectedPlace{"work", nullptr, "", "the working directory"},
                                            ProtectedPlace{"root/qxt/log/log47", "root", "\\qxt\\log\\log47",
                                                           "the installation root"}),
-                         [](const ::testing::TestParamInfo<ProtectedPlace>& info) {
-                             static const char* const names[] = {"InstallationRoot", "ProfileDirectory",
-                                                                 "WorkingDirectory",
-                                                                 "WeekDirectoryLinkedToTheRoot"};
-                             return std::string(names[info.index]);
-                         });
+                         placeName);
 
 }  // namespace
 }  // namespace qx::test
