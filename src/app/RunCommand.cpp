@@ -332,7 +332,8 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
     Services job{s.paths,   s.profile, s.clock, s.state, options.dryRun ? dryLauncher : s.launcher,
                  s.prompts, s.strings, s.log,   nullptr};
     FileOperations& files = options.dryRun ? static_cast<FileOperations&>(dryFiles) : realFiles;
-    DryRunDeleter dryDeleter(out);
+    // One switch for both: the deletion jobs print through the same output as the mover.
+    Deleter dryDeleter(dryFiles.dryRun());
     Deleter realDeleter;
     Deleter& deleter = options.dryRun ? static_cast<Deleter&>(dryDeleter) : realDeleter;
     ServiceHooks hooks(job, files, deleter, {}, !options.dryRun);

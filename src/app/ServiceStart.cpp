@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "FileHandle.h"
 #include "ProfileNames.h"
 
 namespace qx {
@@ -28,21 +29,20 @@ std::string absoluteText(const std::filesystem::path& path) {
 // blocking and checked for its type, so that a FIFO in its place cannot hang the start.
 std::optional<std::string> unreadable(const std::filesystem::path& file, int& error) {
     error = 0;
-    int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    FileHandle fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
         error = errno;
         return std::strerror(error);
     }
     struct stat status {};
     std::optional<std::string> problem;
     char byte;
-    if (::fstat(fd, &status) != 0)
+    if (::fstat(fd.get(), &status) != 0)
         problem = std::strerror(error = errno);
     else if (!S_ISREG(status.st_mode))
         problem = "not a regular file";
-    else if (::read(fd, &byte, 1) < 0)
+    else if (::read(fd.get(), &byte, 1) < 0)
         problem = std::strerror(error = errno);
-    ::close(fd);
     return problem;
 }
 

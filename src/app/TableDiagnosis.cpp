@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "FileHandle.h"
+
 namespace qx {
 namespace {
 
@@ -56,26 +58,27 @@ std::string tableOpenFailure(const std::filesystem::path& file) {
         return errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
     if (!S_ISREG(st.st_mode))
         return "not a regular file";
-    int fd = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    FileHandle fd(::open(candidate.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
         return std::strerror(errno);
     char byte;
-    ssize_t got = ::read(fd, &byte, 1);
+    ssize_t got = ::read(fd.get(), &byte, 1);
     int readError = errno;
-    ::close(fd);
+    fd.close();
     if (got < 0)
         return std::strerror(readError);
     return "not a dBASE table";
 }
 
 std::optional<std::string> tableSizeWarning(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    FileHandle fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
         return std::nullopt;
     unsigned char header[12];
     struct stat st {};
-    bool read = ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) && ::fstat(fd, &st) == 0;
-    ::close(fd);
+    bool read =
+        ::pread(fd.get(), header, sizeof header, 0) == ssize_t(sizeof header) && ::fstat(fd.get(), &st) == 0;
+    fd.close();
     if (!read)
         return std::nullopt;
     std::uint64_t stated = le(header + 4, 4);

@@ -20,7 +20,7 @@ std::vector<DeletionRule> readDeletionRules(const Profile& profile, std::optiona
 HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, SysTime now) {
     HousekeepingResult result;
     for (const DeletionRule& rule : readDeletionRules(services.profile, reportOf(services))) {
-        std::unique_ptr<DeletionDirectory> directory;
+        std::unique_ptr<DirectoryHandle> directory;
         bool opened = false;
         const SysTime threshold = ageThreshold(now, rule.weeks);
         for (const std::string& pattern : patternsOf(rule)) {
@@ -34,7 +34,7 @@ HousekeepingResult deleteAdditionalFiles(Services& services, Deleter& deleter, S
             // Opened at the first pattern, once for the rule, so that a refusal is logged once.
             if (!opened) {
                 opened = true;
-                directory = openForDeletion(services, rule.directory, result);
+                directory = openForDeletion(services, rule.directory, result, deleter.dryRun());
             }
             if (!directory)
                 break;

@@ -14,7 +14,8 @@ HousekeepingResult deleteOldAlarmWavs(Services& services, Deleter& deleter, SysT
     // Through the settings record, so that the marker -9 (missing) gives the default, 4 weeks; zero
     // (and a hand-edited negative value, which would put the limit in the future) means one week.
     const int weeks = std::max(1, readSettings(services.profile).delAlarmWavAfterWeeks);
-    std::unique_ptr<DeletionDirectory> directory = openForDeletion(services, kAlarmWavDirectory, result);
+    std::unique_ptr<DirectoryHandle> directory =
+        openForDeletion(services, kAlarmWavDirectory, result, deleter.dryRun());
     if (!directory)
         return result;
     const SysTime threshold = ageThreshold(now, weeks);

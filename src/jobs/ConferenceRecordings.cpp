@@ -28,7 +28,7 @@ struct Scan {
     std::vector<std::string> old;  // in name order; directories never
 };
 
-Scan scan(DeletionDirectory* directory, std::string_view pattern, SysTime threshold,
+Scan scan(DirectoryHandle* directory, std::string_view pattern, SysTime threshold,
           std::stop_token stop = {}) {
     Scan result;
     if (!directory)
@@ -55,7 +55,8 @@ HousekeepingResult moveStep(Services& s, FileOperations& files, const Conference
     }
     const fs::path source = s.paths.native(c.resultDirectory);
     const fs::path target = s.paths.native(c.archiveDirectory);
-    std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, c.resultDirectory, result);
+    std::unique_ptr<DirectoryHandle> directory =
+        openForDeletion(s, c.resultDirectory, result, files.dryRun());
     // The archive's leftovers of killed copies go whether or not anything is moved now.
     std::unique_ptr<FileTransfer> transfer = files.transfer(source, target);
     for (const std::string& name : transfer->clearPartialCopies())
@@ -113,7 +114,7 @@ HousekeepingResult moveStep(Services& s, FileOperations& files, const Conference
 }
 
 // Deletes the old files of `pattern` and logs their count; nothing when the search found nothing.
-HousekeepingResult deleteOld(Services& s, Deleter& deleter, DeletionDirectory* directory,
+HousekeepingResult deleteOld(Services& s, Deleter& deleter, DirectoryHandle* directory,
                              std::string_view configured, std::string_view pattern, SysTime threshold,
                              const char* failure, const char* done) {
     HousekeepingResult result;
@@ -157,7 +158,8 @@ HousekeepingResult deleteStep(Services& s, Deleter& deleter, const ConferenceSet
         s.log.note(line);
         result.stepRefused(line);
     } else {
-        std::unique_ptr<DeletionDirectory> directory = openForDeletion(s, c.deleteDirectory(), result);
+        std::unique_ptr<DirectoryHandle> directory =
+            openForDeletion(s, c.deleteDirectory(), result, deleter.dryRun());
         result += deleteOld(s, deleter, directory.get(), c.deleteDirectory(), "*.wav", threshold,
                             "Failed to delete conf-wavfile ", "%d conf-wavfiles successfully deleted");
         if (c.deleteEventFiles && !result.stopped)
@@ -201,7 +203,7 @@ std::vector<std::string> listConferenceDeletions(const Services& services, int w
     std::vector<std::string> paths;
     if (directory.empty())
         return paths;
-    DeletionDirectory opened(services.paths.native(directory));
+    DirectoryHandle opened(services.paths.native(directory));
     Scan found = scan(&opened, "*.wav", ageThreshold(now, std::max(weeks, 0)));
     for (const std::string& name : found.old)
         paths.push_back((opened.path() / name).string());

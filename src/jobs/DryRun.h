@@ -15,28 +15,20 @@ namespace qx {
 // and change nothing. Directories are read for real, so the listing is what a real run would find.
 //
 // Lines: "create-directory DIR", "delete FILE", "move FROM TO", "copy FROM TO", "create-file FILE".
+// The file work prints through the dry-run switch of the directory handles and transfers it opens; the
+// cycle record of a week directory is bookkeeping, not a change a dry run shows: not written.
 class DryRunFileOperations : public FileOperations {
 public:
-    explicit DryRunFileOperations(std::ostream& out) : m_out(out) {}
-
-    // Last-write times are read for real, so that the age check decides as in a real run.
-    std::unique_ptr<FileTransfer> transfer(const std::filesystem::path& from,
-                                           const std::filesystem::path& to) override;
-    // Lists for real; a deletion is printed.
-    std::unique_ptr<DirectoryCleaner> openForDeletion(const std::filesystem::path& directory) override;
-    std::error_code createDirectory(const std::filesystem::path& directory) override;
-    std::error_code remove(const std::filesystem::path& file) override;
-    std::error_code createFile(const std::filesystem::path& file, std::string_view content) override;
-    // The cycle record of a week directory is bookkeeping, not a change a dry run shows: not written.
-    std::error_code replaceFile(const std::filesystem::path& file, std::string_view content) override;
+    explicit DryRunFileOperations(std::ostream& out) : FileOperations(&m_output), m_output(out) {}
 
     // Prints one line "VERB A [B]".
     void print(std::string_view verb, const std::filesystem::path& a,
-               const std::filesystem::path* b = nullptr);
+               const std::filesystem::path* b = nullptr) {
+        m_output.print(verb, a, b);
+    }
 
 private:
-    std::ostream& m_out;
-    std::mutex m_mutex;
+    DryRunOutput m_output;
 };
 
 // Lines: "run COMMAND LINE" (through the command shell) and "start COMMAND LINE" (direct start). A start

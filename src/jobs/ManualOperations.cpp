@@ -95,9 +95,10 @@ OperationResult deleteNow(StatisticMover& mover, const MoverContext& context) {
     if (!weekly)
         return resultOf(mover.startBatch(sibling::logDeleteBatch(directory.string()), kStrMoveFailed));
     // The files of a cycle that filled the directory again since stay, as in the scheduled deletion.
-    mover.emptyDueWeekDirectory(directory, calendar.dueFilled,
-                                std::span(kStatisticPatterns).first(kStatisticPatterns.size() - 1),
-                                context.settings.waitBeforeDel);
+    if (mover.emptyDueWeekDirectory(directory, calendar.dueFilled,
+                                    std::span(kStatisticPatterns).first(kStatisticPatterns.size() - 1),
+                                    context.settings.waitBeforeDel) == StatisticMover::kRefused)
+        return OperationResult::Failed;
     return OperationResult::Done;
 }
 

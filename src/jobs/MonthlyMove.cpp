@@ -31,7 +31,7 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
                      sibling::logDeleteBatch(mover.periodName(context.logDirectory, calendar.dueMonth))) &&
                  ok;
             if (settings.moveConferWavToSubDir)
-                mover.deleteWaveFiles(context.waveDirectory, calendar.dueMonth);
+                ok = mover.deleteWaveFiles(context.waveDirectory, calendar.dueMonth) && ok;
         }
     }
     if (settings.start2ndBatch) {

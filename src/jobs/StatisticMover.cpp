@@ -14,15 +14,6 @@ namespace qx {
 
 namespace {
 
-bool containsIgnoreCase(std::string_view text, std::string_view part) {
-    if (part.size() > text.size())
-        return false;
-    for (std::size_t i = 0; i + part.size() <= text.size(); ++i)
-        if (equalsIgnoreCase(text.substr(i, part.size()), part))
-            return true;
-    return false;
-}
-
 std::string numbered(std::string_view base, const char* name, int number) {
     char directory[32];
     std::snprintf(directory, sizeof directory, "%s%02d", name, number);
@@ -73,7 +64,7 @@ bool ageChecked(std::string_view pattern, std::string_view name) {
 namespace {
 
 // The entries of an opened directory that match `patterns`, in name order, that `filter` picks.
-std::vector<std::string> deletable(DirectoryCleaner& directory, std::span<const std::string_view> patterns,
+std::vector<std::string> deletable(DirectoryHandle& directory, std::span<const std::string_view> patterns,
                                    const StatisticMover::FileFilter& filter) {
     std::vector<std::string> names;
     for (DirectoryEntry& entry : directory.list()) {
@@ -95,10 +86,10 @@ std::vector<std::string> deletable(DirectoryCleaner& directory, std::span<const 
 StatisticMover::FileFilter writtenBeforeFilter(std::optional<SysTime> writtenBefore) {
     if (!writtenBefore)
         return {};
-    return [before = *writtenBefore](DirectoryCleaner& directory, const std::string& name) {
-        std::optional<SysTime> written = directory.lastWrite(name);
+    return [before = *writtenBefore](DirectoryHandle& directory, const std::string& name) {
+        std::optional<EntryStatus> entry = directory.status(name);
         // A time that cannot be read keeps the file.
-        return written && *written < before;
+        return entry && entry->lastWrite < before;
     };
 }
 
@@ -106,10 +97,9 @@ StatisticMover::FileFilter writtenBeforeFilter(std::optional<SysTime> writtenBef
 // in (the change time) before `before`. A file filed now keeps its old last-write time, but its move
 // set its change time.
 StatisticMover::FileFilter leftBefore(SysTime before) {
-    return [before](DirectoryCleaner& directory, const std::string& name) {
-        std::optional<SysTime> written = directory.lastWrite(name);
-        std::optional<SysTime> changed = directory.changed(name);
-        return written && changed && *written < before && *changed < before;
+    return [before](DirectoryHandle& directory, const std::string& name) {
+        std::optional<EntryStatus> entry = directory.status(name);
+        return entry && entry->lastWrite < before && entry->changed < before;
     };
 }
 
@@ -164,8 +154,14 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
 
 int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::string_view> patterns,
                                 const FileFilter& filter) {
-    std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
-    if (std::error_code ec = open->openError()) {
+    std::unique_ptr<DirectoryHandle> open = m_files.openForDeletion(directory, &m_services.paths);
+    if (!open->isOpen()) {
+        const std::error_code ec = open->error();
+        if (open->refusal() != DirectoryRefusal::None) {
+            m_services.log.note("Refused to delete files in " + shown(directory) + ": it is " +
+                                describe(open->refusal()));
+            return kRefused;
+        }
         if (ec == std::errc::too_many_symbolic_link_levels || ec == std::errc::not_a_directory)
             m_services.log.note("Not deleting in " + shown(directory) + ": it is a link or no directory");
         else if (ec != std::errc::no_such_file_or_directory)
@@ -189,6 +185,12 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
 bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::string_view> patterns,
                                const fs::path& target, AgeCheck ageCheck, SysTime now, bool createTarget) {
     const SysTime youngSince = now - kYoungFileAge;
+    // Moving every statistic file out of a protected place empties it as a deletion would.
+    if (const DirectoryRefusal refusal = refusalOf(source, m_services.paths);
+        refusal != DirectoryRefusal::None) {
+        m_services.log.note("Refused to move files from " + shown(source) + ": it is " + describe(refusal));
+        return false;
+    }
     const std::vector<MatchedFile> matched = matchingFiles(m_files, source, patterns);
     if (matched.empty())
         return true;
@@ -267,7 +269,7 @@ std::vector<std::string> StatisticMover::filesToClaim(const fs::path& directory,
     const ClaimDecision decision = decideClaim(stamp, filing, waitWeeks);
     if (decision.alreadyClaimed || !decision.emptyAll || (stamp.present && stamp.cycles.empty()))
         return {};
-    std::unique_ptr<DirectoryCleaner> open = m_files.openForDeletion(directory);
+    std::unique_ptr<DirectoryHandle> open = m_files.openForDeletion(directory, &m_services.paths);
     return deletable(*open, kDeletionPatterns,
                      stamp.present ? FileFilter() : leftBefore(legacyBefore(filing)));
 }
@@ -285,6 +287,8 @@ bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::
         return true;
     if (!stamp.present) {
         int deleted = deleteFiles(directory, kDeletionPatterns, leftBefore(legacyBefore(filing)));
+        if (deleted == kRefused)
+            return false;
         if (deleted > 0)
             m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                                 " written and moved in before " +
@@ -292,6 +296,8 @@ bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::
                                 ": left by an earlier cycle of the week number");
     } else if (decision.emptyAll && !decision.earlier.empty()) {
         int deleted = deleteFiles(directory, kDeletionPatterns, FileFilter());
+        if (deleted == kRefused)
+            return false;
         m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                             " filed in the cycle of " + formatDay(decision.earlier.back()) +
                             ": an earlier cycle of the week number, before the week is filed again");
@@ -324,12 +330,14 @@ int StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono
     FileFilter filter;
     if (!decision.younger.empty()) {
         const SysTime younger = startOfDay(decision.younger.front());
-        filter = [younger](DirectoryCleaner& open, const std::string& name) {
-            std::optional<SysTime> changed = open.changed(name);
-            return changed && *changed < younger;
+        filter = [younger](DirectoryHandle& open, const std::string& name) {
+            std::optional<EntryStatus> entry = open.status(name);
+            return entry && entry->changed < younger;
         };
     }
     int deleted = deleteFiles(directory, patterns, filter);
+    if (deleted == kRefused)
+        return kRefused;
     m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                         " filed in the cycle of " + formatDay(decision.expired.back()) + rule);
     writeCycleStamp(directory, decision.after);
@@ -395,13 +403,16 @@ bool StatisticMover::moveWaveFiles(std::string_view logDirectory, std::string_vi
     return ok;
 }
 
-void StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
+bool StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
     const fs::path wave = waveDirectory(waveBase, number);
     const int deleted = deleteFiles(wave, kWavePattern);
+    if (deleted == kRefused)
+        return false;
     m_services.log.note("Delete wavfiles from subdirectory " + waveName(waveBase, number));
     if (deleted > 0)
         m_services.log.note("Deleted " + plural(deleted, "file") + " in " + waveName(waveBase, number) +
                             ": the wave directory of the due week or month");
+    return true;
 }
 
 bool StatisticMover::ensureDirectory(const fs::path& directory) {

@@ -47,12 +47,15 @@ public:
     // Deletes every file of `directory` that matches one of `patterns`, in name order; with
     // `writtenBefore` only those last written before that time. Subdirectories stay; symbolic links are
     // removed themselves. A directory that is a symbolic link is not followed: nothing is deleted there,
-    // and that is logged. A missing directory does nothing. Returns the number of files deleted.
+    // and that is logged. A missing directory does nothing. A directory that resolves to a protected
+    // place (see DirectoryRefusal) is refused, logged, and gives kRefused. Returns the number of files
+    // deleted.
+    static constexpr int kRefused = -1;
     int deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns,
                     std::optional<SysTime> writtenBefore = std::nullopt);
 
     // Decides for a file of an open directory whether it goes.
-    using FileFilter = std::function<bool(DirectoryCleaner& directory, const std::string& name)>;
+    using FileFilter = std::function<bool(DirectoryHandle& directory, const std::string& name)>;
     // deleteFiles() for the files that `filter` picks.
     int deleteFiles(const std::filesystem::path& directory, std::span<const std::string_view> patterns,
                     const FileFilter& filter);
@@ -72,7 +75,8 @@ public:
     // it is, for the next run (logged). Of many failures for one reason (a full or read-only target) the
     // first is logged with its file and the rest as a count. Returns false when a file could not be moved or
     // copied (not for a file kept because its name is taken: that is no failure, and trying again changes
-    // nothing), or a stop came before the last file.
+    // nothing), or a stop came before the last file. A source that resolves to a protected place (see
+    // DirectoryRefusal) is refused: logged, nothing moved, false.
     bool moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
                    const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
                    bool createTarget = false);
@@ -83,8 +87,8 @@ public:
     // recorded before anything is filed. Later runs of the same cycle delete nothing, whatever the
     // times of the files. A directory without a record (filled before there was one) loses only files
     // both written and changed (moved in) before 50 weeks before the week being filed. Every deletion
-    // is counted in the activity log with its rule. False (logged) when the record cannot be written:
-    // then nothing may be filed there.
+    // is counted in the activity log with its rule. False (logged) when the record cannot be written or
+    // the directory is a protected place: then nothing may be filed there.
     bool claimWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days filing,
                             int waitWeeks);
     // The files that claimWeekDirectory() would delete.
@@ -95,7 +99,8 @@ public:
     // `dueFilled` and of the cycles before it. A cycle that filled it again since keeps its files: the
     // directory is left alone, or (when both are in it) only the files moved in before that cycle
     // began go. A directory without a record is emptied. The deletions are counted in the activity
-    // log with their rule. Returns the number of files deleted.
+    // log with their rule. Returns the number of files deleted; kRefused (logged, nothing deleted, the
+    // record left as it is) for a protected place.
     int emptyDueWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days dueFilled,
                               std::span<const std::string_view> patterns, int waitWeeks);
 
@@ -111,8 +116,9 @@ public:
     // Moves the *.wav files of the log directory into wave directory `number` below `waveBase` (created
     // only when there is something to move) and notes it. False when a file could not be moved.
     bool moveWaveFiles(std::string_view logDirectory, std::string_view waveBase, int number, SysTime now);
-    // Deletes the *.wav files of wave directory `number` below `waveBase` and notes it.
-    void deleteWaveFiles(std::string_view waveBase, int number);
+    // Deletes the *.wav files of wave directory `number` below `waveBase` and notes it. False when the
+    // directory is a protected place (logged; nothing deleted).
+    bool deleteWaveFiles(std::string_view waveBase, int number);
 
     // The directory of week or month `number` below an installation path, "<base>.\logNN" and
     // "<base>.\wavNN": as the activity log names them (the base spelt as configured) and native.

@@ -89,13 +89,15 @@ bool weeklyAtOne(StatisticMover& mover, const MoverContext& context, bool* filed
     const std::string keptBecause = ": week directory " + dueName + " was filled again since";
     if (context.delLogFiles) {
         s.log.note("Delete all files in directory " + dueName);
-        mover.emptyDueWeekDirectory(due, calendar.dueFilled, kDeletionPatterns, settings.waitBeforeDel);
+        if (mover.emptyDueWeekDirectory(due, calendar.dueFilled, kDeletionPatterns, settings.waitBeforeDel) ==
+            StatisticMover::kRefused)
+            ok = false;
         if (settings.moveConferWavToSubDir) {
             if (refilled)
                 s.log.note("Keep wave directory " + mover.waveName(context.waveDirectory, calendar.dueWeek) +
                            keptBecause);
             else
-                mover.deleteWaveFiles(context.waveDirectory, calendar.dueWeek);
+                ok = mover.deleteWaveFiles(context.waveDirectory, calendar.dueWeek) && ok;
         }
     }
     if (settings.start2ndBatch) {

@@ -15,6 +15,8 @@
 #include <mutex>
 #include <optional>
 
+#include "FileHandle.h"
+
 namespace qx {
 
 namespace {
@@ -157,11 +159,7 @@ private:
 }  // namespace
 
 bool pidfdAvailable() {
-    int fd = openPidfd(::getpid());
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+    return FileHandle(openPidfd(::getpid())).valid();
 }
 
 ChildEnd waitForChild(pid_t pid, std::chrono::milliseconds limit, const ChildPolicy& policy) {

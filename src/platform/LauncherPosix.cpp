@@ -33,10 +33,6 @@ bool isRegularFile(const fs::path& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool endsWithIgnoreCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && equalsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 bool isScriptName(std::string_view name) {
     return endsWithIgnoreCase(name, ".bat") || endsWithIgnoreCase(name, ".cmd");
 }

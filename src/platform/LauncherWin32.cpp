@@ -11,10 +11,6 @@ namespace qx {
 
 namespace {
 
-bool endsWithIgnoreCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && equalsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 bool isBatchName(std::string_view name) {
     return endsWithIgnoreCase(name, ".bat") || endsWithIgnoreCase(name, ".cmd");
 }

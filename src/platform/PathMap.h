@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "AsciiText.h"
+
 namespace qx {
 
 // Turns the installation's Windows-style paths (from profile values and formats) into native paths.
@@ -61,10 +63,5 @@ std::string configuredJoin(std::string_view directory, std::string_view name);
 // Resolves `path` against the file system ignoring letter case where the exact spelling does not
 // exist. Components that match nothing are kept as written. Never fails.
 std::filesystem::path resolveCaseInsensitive(const std::filesystem::path& path);
-
-// Upper-cases ASCII letters only; bytes of other encodings pass unchanged.
-std::string asciiUpper(std::string_view text);
-std::string asciiLower(std::string_view text);
-bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
 }  // namespace qx

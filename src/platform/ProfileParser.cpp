@@ -8,14 +8,6 @@
 
 namespace qx {
 
-namespace {
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
-
 void classifyProfileLine(std::string_view text, ProfileLine& line) {
     std::string_view content = trimProfileBlanks(text.substr(line.begin, line.end - line.begin));
     if (content.empty())
@@ -170,7 +162,7 @@ std::string_view stripProfileQuotes(std::string_view value) {
 std::size_t NoCaseHash::operator()(std::string_view text) const noexcept {
     std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
     for (char c : text) {
-        hash ^= static_cast<unsigned char>(lowerAscii(c));
+        hash ^= static_cast<unsigned char>(asciiLower(c));
         hash *= 1099511628211ull;
     }
     return static_cast<std::size_t>(hash);
@@ -309,7 +301,7 @@ int parseProfileInt(std::string_view text) {
     std::uint32_t value = 0;  // unsigned, so that overflow wraps modulo 2^32 as it does on Windows
     if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         for (i += 2; i < text.size(); ++i) {
-            char c = lowerAscii(text[i]);
+            char c = asciiLower(text[i]);
             if (c >= '0' && c <= '9')
                 value = value * 16 + static_cast<std::uint32_t>(c - '0');
             else if (c >= 'a' && c <= 'f')

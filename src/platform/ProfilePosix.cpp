@@ -13,6 +13,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "FileHandle.h"
 #include "PathMap.h"
 #include "ProfileEncoding.h"
 #include "ProfileFile.h"
@@ -340,19 +341,18 @@ int Profile::getInt(std::string_view file, std::string_view section, std::string
 
 std::optional<std::string> Profile::readProblem(std::string_view file) const {
     fs::path path = resolveCaseInsensitive(m_resolve(file));
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    FileHandle fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid())
         return errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
     struct stat status {};
     std::optional<std::string> problem;
     char byte;
-    if (::fstat(fd, &status) != 0)
+    if (::fstat(fd.get(), &status) != 0)
         problem = std::strerror(errno);
     else if (!S_ISREG(status.st_mode))
         problem = "not a regular file";
-    else if (::read(fd, &byte, 1) < 0)
+    else if (::read(fd.get(), &byte, 1) < 0)
         problem = std::strerror(errno);
-    ::close(fd);
     return problem;
 }
 

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 
 // Refuses every removal, as a directory without write permission does for the service's user.
 struct RefusingDeleter : Deleter {
-    std::error_code remove(const DeletionDirectory&, std::string_view) override {
+    std::error_code remove(DirectoryHandle&, std::string_view) override {
         return std::make_error_code(std::errc::permission_denied);
     }
 };
@@ -31,7 +31,7 @@ struct RefusingDeleter : Deleter {
 // Removes for real and asks for a stop after the first removal, as a SIGTERM in the middle of a job.
 struct StoppingDeleter : Deleter {
     explicit StoppingDeleter(std::stop_source& source) : stop(source) {}
-    std::error_code remove(const DeletionDirectory& directory, std::string_view name) override {
+    std::error_code remove(DirectoryHandle& directory, std::string_view name) override {
         std::error_code ec = Deleter::remove(directory, name);
         stop.request_stop();
         return ec;

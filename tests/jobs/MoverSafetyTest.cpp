@@ -12,7 +12,7 @@
 
 #include "CrashTools.h"
 #include "DryRun.h"
-#include "FileDescriptor.h"
+#include "FileHandle.h"
 #include "JobsFixture.h"
 #include "ManualOperations.h"
 #include "WeekCalendar.h"
@@ -168,7 +168,7 @@ TEST_F(MoverSafetyTest, PartialCopiesThatNoWriterHoldsAreClearedInEveryWeekDirec
     sandbox.file("root/qxt/log/log49/.c.dbf.qxcopy-1-1", "left by PID 1 of an earlier container");
     sandbox.file("root/qxt/log/log49/.d.dbf.qxcopy-" + ours + "-1", "left by an earlier run of this PID");
     sandbox.file("root/qxt/log/log49/.g.dbf.qxcopy-" + ours + "-2", "another thread's copy");
-    FileDescriptor held(::open(logPath("log49/.g.dbf.qxcopy-" + ours + "-2").c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle held(::open(logPath("log49/.g.dbf.qxcopy-" + ours + "-2").c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
     sandbox.file("root/qxt/log/log49/.e.qxcopy-" + dead + "-x", "not our name");
     sandbox.file("root/qxt/log/log49/f.qxcopy-" + dead + "-1", "not hidden");

@@ -99,6 +99,18 @@ TEST_F(ScheduledMovesTest, MidnightHandsConferenceRecordingsToTheirJobOrMovesWav
     EXPECT_EQ(sandbox.read("root/rec/wav49/a.wav"), "RIFF");
 }
 
+TEST_F(ScheduledMovesTest, AStatisticDirectoryThatIsTheInstallationRootIsRefused) {
+    ini("qxaview.ini", "Config", "AlarmDBPath", "\\");
+    sandbox.file("root/a.dbf", "the installation's own", old);
+    sandbox.file("root/qxaview.inf", "index", old);
+    EXPECT_FALSE(weeklyAtMidnight(mover, readMoverContext(profile, now - std::chrono::hours(1), 12)));
+    EXPECT_FALSE(weeklyAtOne(mover, context()));
+    EXPECT_EQ(sandbox.read("root/a.dbf"), "the installation's own");
+    EXPECT_EQ(sandbox.read("root/qxaview.inf"), "index");
+    EXPECT_THAT(activity(50),
+                Contains(HasSubstr("Refused to move files from \\: it is the installation root")));
+}
+
 TEST_F(ScheduledMovesTest, DryRunPrintsWhatWouldBeDoneAndChangesNothing) {
     ini("qxmover.ini", "Config", "Start2ndBatch", "1");
     sandbox.file("root/qxt/log/a.dbf", "new", old);

@@ -135,5 +135,58 @@ TEST_F(StatisticMoverTest, WeekDirectoryFallsBackToTheShellAndRefusesAFileInTheW
     EXPECT_THAT(activity(50), ElementsAre(HasSubstr("Cannot create directory " + joinedPath("log49"))));
 }
 
+// A place that no mover step may empty, however the directories are configured, and how the activity
+// log names it.
+struct ProtectedPlace {
+    const char* directory;   // below the sandbox
+    const char* linkTarget;  // when set, `directory` is a link to this place
+    const char* shown;       // empty: the native path
+    const char* described;
+};
+
+class MoverRefusalTest : public StatisticMoverTest, public ::testing::WithParamInterface<ProtectedPlace> {};
+
+TEST_P(MoverRefusalTest, AProtectedPlaceIsNeitherEmptiedNorMovedFrom) {
+    const ProtectedPlace& p = GetParam();
+    const fs::path place = sandbox.path(p.directory);
+    if (p.linkTarget)
+        fs::create_directory_symlink(sandbox.path(p.linkTarget), place);
+    const std::string keep = std::string(p.linkTarget ? p.linkTarget : p.directory) + "/a.dbf";
+    sandbox.file(keep, "keep", old);
+    const std::string_view patterns[] = {"*.dbf"};
+    const auto monday = std::chrono::floor<std::chrono::days>(now);
+
+    EXPECT_EQ(mover.emptyDueWeekDirectory(place, monday - std::chrono::weeks(2), patterns, 2),
+              StatisticMover::kRefused);
+    EXPECT_FALSE(mover.claimWeekDirectory(place, monday, 2));
+    EXPECT_EQ(mover.deleteFiles(place, patterns), StatisticMover::kRefused);
+    EXPECT_FALSE(mover.moveFiles(place, patterns, logDir() / "log49", AgeCheck::Off, now, true));
+
+    EXPECT_EQ(sandbox.read(keep), "keep");
+    EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(place / ".qxcycle")));
+    EXPECT_EQ(mover.deleted(), 0);
+    const std::string shown = *p.shown ? p.shown : place.string();
+    const std::string refused = "Refused to delete files in " + shown + ": it is " + p.described;
+    EXPECT_THAT(activity(50),
+                ElementsAre(HasSubstr(refused), HasSubstr(refused), HasSubstr(refused),
+                            HasSubstr("Refused to move files from " + shown + ": it is " + p.described)));
+}
+
+std::string placeName(const ::testing::TestParamInfo<ProtectedPlace>& place) {
+    static const char* const names[] = {"InstallationRoot", "ProfileDirectory", "WorkingDirectory",
+                                        "WeekDirectoryLinkedToTheRoot"};
+    return names[place.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, MoverRefusalTest,
+                         ::testing::Values(ProtectedPlace{"root", nullptr, "\\", "the installation root"},
+                                           ProtectedPlace{"root/windows", nullptr, "\\windows",
+                                                          "the profile directory"},
+                                           ProtectedPlace{"work", nullptr, "", "the working directory"},
+                                           ProtectedPlace{"root/qxt/log/log47", "root", "\\qxt\\log\\log47",
+                                                          "the installation root"}),
+                         placeName);
+
 }  // namespace
 }  // namespace qx::test

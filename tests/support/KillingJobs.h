@@ -56,7 +56,7 @@ private:
 class KillingDeleter : public Deleter {
 public:
     explicit KillingDeleter(KillSwitch& kill) : m_kill(kill) {}
-    std::error_code remove(const DeletionDirectory& directory, std::string_view name) override {
+    std::error_code remove(DirectoryHandle& directory, std::string_view name) override {
         m_kill.step();
         std::error_code ec = Deleter::remove(directory, name);
         m_kill.step();

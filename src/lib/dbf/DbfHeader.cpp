@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "AsciiText.h"
+
 namespace qx::dbf {
 namespace {
 
@@ -22,10 +24,6 @@ bool knownLayout(unsigned char version) {
         return true;
     unsigned level = version & 0x07;
     return level == 3 || level == 5;
-}
-
-char asciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
 }
 
 // Binary storage goes by type and length, as FoxPro's readers decide it: a field of an unexpected
@@ -72,12 +70,7 @@ std::uint32_t statedHeaderLength(std::span<const unsigned char> mainHeader) {
 }
 
 bool sameFieldName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiUpper(a[i]) != asciiUpper(b[i]))
-            return false;
-    return true;
+    return equalsIgnoreCase(a, b);
 }
 
 std::optional<Header> parseHeader(std::span<const unsigned char> bytes) {

@@ -4,16 +4,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "AsciiText.h"
 #include "DbfFieldValue.h"
 #include "DbfIo.h"
 #include "DbfValue.h"
 
 namespace qx::dbf {
 namespace {
-
-char asciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
 
 // Upper-cases `name` into a fixed key; false when no field name can be that long.
 bool makeKey(std::string_view name, char (&key)[kFieldNameSize + 1]) {

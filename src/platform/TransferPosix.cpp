@@ -1,13 +1,19 @@
-#include "PosixTransfer.h"
-
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
+
+#include "DirectoryStreamPosix.h"
+#include "FileHandle.h"
+#include "Transfer.h"
 
 namespace fs = std::filesystem;
 
@@ -68,7 +74,7 @@ std::string temporaryName(std::string_view name) {
 int createTemporary(int directory, std::string_view name, std::string& temp) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = temporaryName(name);
-        FileDescriptor fd(::openat(directory, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        FileHandle fd(::openat(directory, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd.valid()) {
             if (errno == EEXIST)
                 continue;
@@ -139,13 +145,13 @@ std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct s
         return copySymlink(fromDir, name, toDir, replace);
     if (!S_ISREG(before.st_mode))
         return std::make_error_code(std::errc::invalid_argument);
-    FileDescriptor in(::openat(fromDir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    FileHandle in(::openat(fromDir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (!in.valid())
         return lastError();
     if (::fstat(in.get(), &before) != 0)
         return lastError();
     std::string temp;
-    FileDescriptor out(createTemporary(toDir, name, temp));
+    FileHandle out(createTemporary(toDir, name, temp));
     if (!out.valid())
         return lastError();
     std::error_code ec = copyBytes(in.get(), out.get(), before.st_size);
@@ -155,8 +161,8 @@ std::error_code copyAt(int fromDir, const std::string& name, int toDir, struct s
     // The time last, after every write.
     if (!ec && ::futimens(out.get(), times) != 0)
         ec = lastError();
-    if (::close(out.release()) != 0 && !ec)
-        ec = lastError();
+    if (const std::error_code closed = out.close(); closed && !ec)
+        ec = closed;
     struct stat after {};
     if (!ec && (::fstat(in.get(), &after) != 0 || !sameState(before, after)))
         ec = kChanged;
@@ -203,19 +209,101 @@ bool alreadyThere(int fromDir, int toDir, const std::string& name) {
     if (!S_ISREG(from.st_mode) || !S_ISREG(to.st_mode) || from.st_size != to.st_size ||
         from.st_mtim.tv_sec != to.st_mtim.tv_sec || from.st_mtim.tv_nsec != to.st_mtim.tv_nsec)
         return false;
-    FileDescriptor a(::openat(fromDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    FileDescriptor b(::openat(toDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileHandle a(::openat(fromDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileHandle b(::openat(toDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     return a.valid() && b.valid() && sameBytes(a.get(), b.get());
 }
 
+
+// A symbolic link in the making lives for two calls; one older than this was left by a killed process.
+constexpr std::chrono::minutes kAbandonedLinkAge{10};
+
+// Opens the partial copy `name` of `directory` and takes its lock when no writer holds it: then it is
+// a leftover (the lock of a writer goes with the writer's process). An invalid descriptor when a writer
+// holds it, or it is no leftover. A symbolic link (which cannot be locked) is a leftover once it is old.
+FileHandle lockAbandoned(int directory, const std::string& name, bool& isLink) {
+    isLink = false;
+    struct stat st {};
+    if (::fstatat(directory, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return FileHandle();
+    if (S_ISLNK(st.st_mode)) {
+        const auto age = std::chrono::seconds(::time(nullptr) - st.st_ctim.tv_sec);
+        isLink = age > kAbandonedLinkAge;
+        return FileHandle();
+    }
+    if (!S_ISREG(st.st_mode))
+        return FileHandle();
+    FileHandle fd(::openat(directory, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.valid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return FileHandle();
+    return fd;
+}
+
+// The moves and copies of the real transfer (see FileTransfer for what they promise).
+class PosixTransfer : public FileTransfer {
+public:
+    // A batch is made durable when it holds `batchFiles` files or kBatchBytes, whichever comes first.
+    static constexpr std::int64_t kBatchBytes = std::int64_t{256} << 20;
+
+    PosixTransfer(const fs::path& from, const fs::path& to, TransferStep hook, std::size_t batchFiles);
+    ~PosixTransfer() override;
+
+    std::optional<SysTime> lastWrite(std::string_view name, std::error_code& error) override;
+    std::error_code move(std::string_view name) override;
+    std::error_code copy(std::string_view name) override;
+    std::vector<TransferProblem> complete() override;
+    std::vector<std::string> clearPartialCopies() override;
+
+private:
+    // A source whose copy is in the target and waits for the batch's sync.
+    struct Pending {
+        std::string name;
+        struct stat before;  // the source as it was when its copy began
+        ino_t copy = 0;      // the copy this move made in the target (0: it found it there)
+    };
+
+    std::error_code opened() const { return m_from.isOpen() ? m_to.error() : m_from.error(); }
+    int from() const { return static_cast<int>(m_from.native()); }
+    int to() const { return static_cast<int>(m_to.native()); }
+    void step(std::string_view what, std::string_view name) const;
+    void completeBatch();
+
+    DirectoryHandle m_from;
+    DirectoryHandle m_to;
+    TransferStep m_hook;
+    std::size_t m_batchFiles;
+    std::vector<Pending> m_pending;
+    std::int64_t m_pendingBytes = 0;
+    std::vector<TransferProblem> m_problems;
+};
+
 }  // namespace
 
-PosixTransfer::PosixTransfer(const fs::path& from, const fs::path& to, PosixFileOperations::StepHook hook,
-                             std::size_t batchFiles)
-    : m_from(::open(from.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
-      m_fromError(m_from.valid() ? std::error_code() : lastError()),
-      m_to(::open(to.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
-      m_toError(m_to.valid() ? std::error_code() : lastError()),
+std::vector<std::string> abandonedPartialCopies(const fs::path& directory) {
+    std::vector<std::string> abandoned;
+    DirectoryHandle open(directory);
+    if (!open.isOpen())
+        return abandoned;
+    const int fd = static_cast<int>(open.native());
+    for (const DirectoryEntry& entry : open.list()) {
+        if (entry.isDirectory || !isPartialCopyName(entry.name))
+            continue;
+        bool isLink = false;
+        if (lockAbandoned(fd, entry.name, isLink).valid() || isLink)
+            abandoned.push_back(entry.name);
+    }
+    std::sort(abandoned.begin(), abandoned.end());
+    return abandoned;
+}
+
+std::unique_ptr<FileTransfer> openRealTransfer(const fs::path& from, const fs::path& to, TransferStep step,
+                                               std::size_t batchFiles) {
+    return std::make_unique<PosixTransfer>(from, to, std::move(step), batchFiles);
+}
+
+PosixTransfer::PosixTransfer(const fs::path& from, const fs::path& to, TransferStep hook, std::size_t batchFiles)
+    : m_from(from),
+      m_to(to),
       m_hook(std::move(hook)),
       m_batchFiles(batchFiles < 1 ? 1 : batchFiles) {}
 
@@ -229,15 +317,8 @@ void PosixTransfer::step(std::string_view what, std::string_view name) const {
 }
 
 std::optional<SysTime> PosixTransfer::lastWrite(std::string_view name, std::error_code& error) {
-    if ((error = m_fromError))
-        return std::nullopt;
-    struct stat st {};
-    if (::fstatat(m_from.get(), std::string(name).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        error = lastError();
-        return std::nullopt;
-    }
-    error.clear();
-    return fromUnixTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    std::optional<EntryStatus> st = m_from.status(name, &error);
+    return st ? std::optional<SysTime>(st->lastWrite) : std::nullopt;
 }
 
 std::error_code PosixTransfer::move(std::string_view name) {
@@ -246,24 +327,24 @@ std::error_code PosixTransfer::move(std::string_view name) {
     Pending pending{std::string(name), {}};
     const char* file = pending.name.c_str();
     // Never over a file of the same name: that would be last week's table or index.
-    if (::renameat2(m_from.get(), file, m_to.get(), file, RENAME_NOREPLACE) == 0)
+    if (::renameat2(from(), file, to(), file, RENAME_NOREPLACE) == 0)
         return {};
     if (errno == EINVAL || errno == ENOSYS) {
         // No RENAME_NOREPLACE here: a link fails on an existing name, then the source name goes.
-        if (::linkat(m_from.get(), file, m_to.get(), file, 0) == 0) {
-            ::unlinkat(m_from.get(), file, 0);
+        if (::linkat(from(), file, to(), file, 0) == 0) {
+            ::unlinkat(from(), file, 0);
             return {};
         }
     }
     int error = errno;
     // Across file systems the rename fails before it looks at the target: look here.
     struct stat there {};
-    if (error == EXDEV && ::fstatat(m_to.get(), file, &there, AT_SYMLINK_NOFOLLOW) == 0)
+    if (error == EXDEV && ::fstatat(to(), file, &there, AT_SYMLINK_NOFOLLOW) == 0)
         error = EEXIST;
     if (error == EEXIST) {
-        if (!alreadyThere(m_from.get(), m_to.get(), pending.name))
+        if (!alreadyThere(from(), to(), pending.name))
             return std::make_error_code(std::errc::file_exists);
-        if (::fstatat(m_from.get(), file, &pending.before, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(from(), file, &pending.before, AT_SYMLINK_NOFOLLOW) != 0)
             return lastError();
         // What a killed move left in both places: the copy is made durable, then the source goes.
         m_pending.push_back(std::move(pending));
@@ -273,14 +354,14 @@ std::error_code PosixTransfer::move(std::string_view name) {
     }
     if (error != EXDEV)
         return {error, std::generic_category()};
-    if (std::error_code ec = copyAt(m_from.get(), pending.name, m_to.get(), pending.before, false)) {
+    if (std::error_code ec = copyAt(from(), pending.name, to(), pending.before, false)) {
         if (ec != kChanged)
             return ec;
         m_problems.push_back({pending.name, {}, true});
         return {};
     }
     struct stat copied {};
-    if (::fstatat(m_to.get(), file, &copied, AT_SYMLINK_NOFOLLOW) == 0)
+    if (::fstatat(to(), file, &copied, AT_SYMLINK_NOFOLLOW) == 0)
         pending.copy = copied.st_ino;
     step("copied", pending.name);
     m_pendingBytes += pending.before.st_size;
@@ -294,7 +375,7 @@ std::error_code PosixTransfer::copy(std::string_view name) {
     if (std::error_code ec = opened())
         return ec;
     struct stat before {};
-    std::error_code ec = copyAt(m_from.get(), std::string(name), m_to.get(), before, true);
+    std::error_code ec = copyAt(from(), std::string(name), to(), before, true);
     // The source stays, so a copy of a file being written is as good as any: it is renewed next time.
     return ec == kChanged ? std::error_code() : ec;
 }
@@ -308,8 +389,7 @@ void PosixTransfer::completeBatch() {
     // One sync of the target's file system makes every copy of the batch, its name and its inode
     // durable; a source is deleted only after that. (A sync per file waits for the disk once per file;
     // this waits once per batch.)
-    FileDescriptor target(::openat(m_to.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!target.valid() || ::syncfs(target.get()) != 0) {
+    if (::syncfs(to()) != 0) {
         std::error_code ec = lastError();
         for (const Pending& p : batch)
             m_problems.push_back({p.name, ec, false});
@@ -318,7 +398,7 @@ void PosixTransfer::completeBatch() {
     step("synced", {});
     for (const Pending& p : batch) {
         struct stat now {};
-        if (::fstatat(m_from.get(), p.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (::fstatat(from(), p.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)  // gone: another program took it; its copy is safe
                 m_problems.push_back({p.name, lastError(), false});
             continue;
@@ -327,13 +407,13 @@ void PosixTransfer::completeBatch() {
             // The copy holds what the file was, not what it is: it goes, so that the next run can
             // file the whole file under its name.
             struct stat copied {};
-            if (p.copy != 0 && ::fstatat(m_to.get(), p.name.c_str(), &copied, AT_SYMLINK_NOFOLLOW) == 0 &&
+            if (p.copy != 0 && ::fstatat(to(), p.name.c_str(), &copied, AT_SYMLINK_NOFOLLOW) == 0 &&
                 copied.st_ino == p.copy)
-                ::unlinkat(m_to.get(), p.name.c_str(), 0);
+                ::unlinkat(to(), p.name.c_str(), 0);
             m_problems.push_back({p.name, {}, true});
             continue;
         }
-        if (::unlinkat(m_from.get(), p.name.c_str(), 0) != 0 && errno != ENOENT) {
+        if (::unlinkat(from(), p.name.c_str(), 0) != 0 && errno != ENOENT) {
             m_problems.push_back({p.name, lastError(), false});
             continue;
         }
@@ -347,9 +427,20 @@ std::vector<TransferProblem> PosixTransfer::complete() {
 }
 
 std::vector<std::string> PosixTransfer::clearPartialCopies() {
-    if (m_toError)
-        return {};
-    return clearAbandonedCopies(m_to.get());
+    std::vector<std::string> cleared;
+    if (!m_to.isOpen())
+        return cleared;
+    for (const DirectoryEntry& entry : m_to.list()) {
+        if (entry.isDirectory || !isPartialCopyName(entry.name))
+            continue;
+        bool isLink = false;
+        // Deleted while its lock is held, so that no writer can take it up in between.
+        FileHandle held = lockAbandoned(to(), entry.name, isLink);
+        if ((held.valid() || isLink) && ::unlinkat(to(), entry.name.c_str(), 0) == 0)
+            cleared.push_back(entry.name);
+    }
+    std::sort(cleared.begin(), cleared.end());
+    return cleared;
 }
 
 }  // namespace qx
