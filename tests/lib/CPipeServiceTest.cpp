@@ -78,7 +78,7 @@ private:
     }
     // The exit code; -1 when it did not end within two minutes.
     int wait() {
-        return qx::test::waitBinary(m_pid, std::chrono::seconds(120));
+        return qx::test::waitChild(m_pid, std::chrono::seconds(120));
     }
 
 private:
