@@ -17,6 +17,7 @@
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
 #include "StringTable.h"
+#include "WideText.h"
 #include "qxclass/ErrorBox.h"
 
 namespace qx {
@@ -146,7 +147,7 @@ TEST_F(CAlarmTableTest, ListsTheAlarmDefinitionsOfTheWholeTable) {
 TEST_F(CAlarmTableTest, ReadRecordFillsEveryMemberFromItsField) {
     installBigTable();
     CAlarmTable table;
-    ASSERT_EQ(table.Open(paths.native(alarmTablePath(profile)).c_str()), 1);
+    ASSERT_EQ(table.Open(pathBytes(paths.native(alarmTablePath(profile))).value().c_str()), 1);
     AlarmRecord record{};
     ASSERT_EQ(table.ReadRecord(5001, record), 1);
     EXPECT_EQ(record.T01, 100000 + 5001);
@@ -192,7 +193,7 @@ TEST_F(CAlarmTableTest, NumbersBeyondTheTableAreSkippedWithoutABox) {
     EXPECT_THAT(boxes, IsEmpty());
 
     CAlarmTable table;
-    ASSERT_EQ(table.Open(paths.native(alarmTablePath(profile)).c_str()), 1);
+    ASSERT_EQ(table.Open(pathBytes(paths.native(alarmTablePath(profile))).value().c_str()), 1);
     AlarmRecord record{};
     record.T02 = 7;
     EXPECT_EQ(table.ReadRecord(14, record), 0);
