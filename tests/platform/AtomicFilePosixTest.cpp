@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, AtomicFileModeTest,
                                            ModeCase{"OldFilesModeKept", 0604, {}, 0604},
                                            ModeCase{"ExactModeDespiteTheUmask", -1, exactly(0644), 0644},
                                            ModeCase{"ExactModeOverTheOldOne", 0600, exactly(0644), 0644}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A link planted under the temporary name is removed, never written through.
 TEST(AtomicFilePosixTest, LinkUnderTheTemporaryNameIsNeverFollowed) {

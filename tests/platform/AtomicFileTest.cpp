@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Replace{"UnderAGivenName", "old\n", "half", named(".state.new"), ".state.new"},
                       Replace{"EmptyText", "old\n", nullptr, {}, ".state.qxtmp"},
                       Replace{"PerProcess", "old\n", nullptr, named("state.new", true), "state.new"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(AtomicFileTest, MissingDirectoryFailsWithTheReason) {
     test::Sandbox sandbox;

@@ -56,8 +56,8 @@ TEST_P(SignalWatcherTest, StopBeforeTheWatchIsKept) {
 INSTANTIATE_TEST_SUITE_P(Stops, SignalWatcherTest,
                          ::testing::Values(SignalWatcher::Stop::Terminate, SignalWatcher::Stop::Interrupt,
                                            SignalWatcher::Stop::Shutdown),
-                         [](const auto& info) {
-                             switch (info.param) {
+                         [](const auto& test) {
+                             switch (test.param) {
                                  case SignalWatcher::Stop::Terminate:
                                      return "Terminate";
                                  case SignalWatcher::Stop::Interrupt:
