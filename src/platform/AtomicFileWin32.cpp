@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "AppendFile.h"
 #include "AtomicFile.h"
@@ -164,9 +165,8 @@ FileResult makeReserveFile(const fs::path& reserve, std::uintmax_t bytes) {
     Handle out(openForWriting(reserve, CREATE_NEW));
     if (!out.valid())
         return failed("create the reserve");
-    FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(bytes);
-    if (!SetFileInformationByHandle(out.get(), FileAllocationInfo, &allocation, sizeof allocation)) {
+    // Zero bytes written hold their room on every file system (an allocation alone is not kept by all).
+    if (!writeAll(out.get(), std::string(bytes, '\0')) || !FlushFileBuffers(out.get())) {
         const FileResult result = failed("allocate the reserve");
         out.close();
         DeleteFileW(reserve.c_str());
@@ -183,7 +183,9 @@ FileResult replaceFromReserve(const fs::path& target, const fs::path& reserve, s
     if (!GetFileInformationByHandleEx(out.get(), FileStandardInfo, &info, sizeof info))
         return failed("open the reserve");
     // Written only within the room the reserve holds already.
-    if (info.Directory || static_cast<std::uintmax_t>(info.AllocationSize.QuadPart) < bytes.size())
+    const auto room =
+        static_cast<std::uintmax_t>(std::max(info.AllocationSize.QuadPart, info.EndOfFile.QuadPart));
+    if (info.Directory || room < bytes.size())
         return FileResult::failed("open the reserve", ENOSPC);
     if (!writeAll(out.get(), bytes) || !SetEndOfFile(out.get()))
         return failed("write");
@@ -210,9 +212,22 @@ AppendFile::~AppendFile() {
 FileResult AppendFile::append(std::string_view bytes) {
     if (!m_opened)
         return m_opened;
+    const HANDLE handle = reinterpret_cast<HANDLE>(m_handle);
+    // Appends of several handles are whole on Windows, not on every system that runs its programs
+    // (Wine seeks to the end and then writes): our writers take turns by a lock on a byte far past any
+    // end, which no reader's lock meets.
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFF0u;
+    turn.OffsetHigh = 0x7FFFFFFFu;
+    const bool locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
     DWORD written = 0;
-    if (!WriteFile(reinterpret_cast<HANDLE>(m_handle), bytes.data(), static_cast<DWORD>(bytes.size()),
-                   &written, nullptr))
+    const bool wrote =
+        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != 0;
+    const DWORD error = GetLastError();
+    if (locked)
+        UnlockFileEx(handle, 0, 1, 0, &turn);
+    SetLastError(error);
+    if (!wrote)
         return failed("write");
     if (written < bytes.size())
         return FileResult::failed("write", ENOSPC);
