@@ -95,10 +95,7 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
     if (gui) {
         signals.watch(s.threads->source());
     } else {
-        signals.watch(s.threads->source(), instance.showRequestFd(), [&instance, &s] {
-            if (instance.takeShowRequest())
-                qx::answerShowRequest(s);
-        });
+        signals.watch(s.threads->source(), &instance, [&s] { qx::answerShowRequest(s); });
     }
     // The watch ends before `instance`, whose show requests it takes, goes.
     struct EndWatch {

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "CodePage.h"
 #include "ProfileNames.h"
+#include "WideText.h"
 
 namespace qx {
 
@@ -57,7 +59,13 @@ Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> 
       m_tableErrors(*m_prompts),
       m_services{m_paths,    *m_profile, *m_clock, m_state,         *m_launcher,
                  *m_prompts, m_strings,  *m_log,   m_threads.get(), m_threads->token()},
-      m_metricsDir(options.metricsDir) {}
+      m_metricsDir(options.metricsDir) {
+    // File names taken from profile values and tables cross into the system's wide API in the
+    // installation's code page. Read without keeping the file, which a `profile get` must not.
+    m_profile->setSingleReads(true);
+    setAnsiCodePage(static_cast<unsigned>(codePageSetting(*m_profile)));
+    m_profile->setSingleReads(false);
+}
 
 void Environment::recordJobs() {
     const SysTime now = m_clock->now();

@@ -1,12 +1,9 @@
 #include "ActivityLog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "AppendFile.h"
 #include "WeekCalendar.h"
 
 namespace qx {
@@ -24,17 +21,8 @@ std::string formatLogLine(const LocalTime& t, std::string_view text) {
 }
 
 int appendLine(const std::filesystem::path& file, std::string_view line) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return errno;
     // One write in append mode keeps lines of concurrent writers whole.
-    ssize_t written;
-    do
-        written = ::write(fd, line.data(), line.size());
-    while (written < 0 && errno == EINTR);
-    int error = written < 0 ? errno : std::size_t(written) < line.size() ? ENOSPC : 0;
-    ::close(fd);
-    return error;
+    return AppendFile(file).append(line).error;
 }
 
 std::filesystem::path ActivityLog::fileFor(SysTime time) const {
@@ -62,15 +50,7 @@ void ActivityLog::write(std::string_view text) const {
         m_failureSink(message);
         return;
     }
-    std::string_view rest = message;
-    while (!rest.empty()) {
-        ssize_t written = ::write(STDERR_FILENO, rest.data(), rest.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            break;
-        rest.remove_prefix(std::size_t(written));
-    }
+    writeStandardError(message);
 }
 
 }  // namespace qx

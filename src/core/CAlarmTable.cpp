@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ProfileNames.h"
+#include "WideText.h"
 
 namespace qx {
 namespace {
@@ -139,7 +140,8 @@ std::optional<std::vector<AlarmListEntry>> readAlarmList(const Profile& profile,
                                                          Prompts& prompts, const StringTable& strings) {
     std::string path = alarmTablePath(profile);
     CAlarmTable table;
-    if (!table.Open(paths.native(path).c_str())) {
+    const std::optional<std::string> file = pathBytes(paths.native(path));
+    if (!file || !table.Open(file->c_str())) {
         prompts.warn(strings.format(kStrOpenDatabaseFailed, path), strings.get(kStrErrorCaption));
         return std::nullopt;
     }

@@ -1,6 +1,6 @@
 #include "WeekCalendar.h"
 
-#include <ctime>
+#include <chrono>
 
 namespace {
 
@@ -13,18 +13,10 @@ std::chrono::days inDays(int weeks) {
 namespace qx {
 
 WeekNumber weekNumber(const LocalTime& date) {
-    // Weekday of 1 January from the calendar alone, at noon and without daylight saving time, so that
-    // neither the time zone nor a DST change can move it to another day.
-    std::tm jan1{};
-    jan1.tm_year = date.year - 1900;
-    jan1.tm_mon = 0;
-    jan1.tm_mday = 1;
-    jan1.tm_hour = 12;
-    jan1.tm_isdst = 0;
-    std::time_t t = timegm(&jan1);
-    std::tm normalised{};
-    gmtime_r(&t, &normalised);
-    int j = normalised.tm_wday == 0 ? 7 : normalised.tm_wday;
+    // Weekday of 1 January from the calendar alone, so that neither the time zone nor a DST change can
+    // move it to another day.
+    const std::chrono::weekday jan1{std::chrono::sys_days{std::chrono::year{date.year} / 1 / 1}};
+    const int j = static_cast<int>(jan1.iso_encoding());
 
     WeekNumber result;
     result.lateNewYear = j >= 5;

@@ -1,15 +1,9 @@
 #include "MetricsFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <sstream>
 
 #include "ActivityLog.h"
-#include "FileDescriptor.h"
+#include "AtomicFile.h"
 #include "Profile.h"
 #include "ProfileNames.h"
 
@@ -113,50 +107,17 @@ MetricsFile::MetricsFile(fs::path directory, const Profile& profile, const Activ
 bool MetricsFile::write(const JobRecord& record) {
     const std::string text = metricsText(record, m_profile);
     std::lock_guard lock(m_mutex);
+    AtomicWriteOptions options;
     // Not ending in .prom: the collector reads only the finished file.
-    const std::string temp = std::string(".") + kFileName + ".new";
-    const char* step = "open the directory";
-    int error = 0;
-    auto failed = [&](const char* what) {
-        step = what;
-        error = errno;
-        return false;
-    };
-    bool ok = false;
-    FileDescriptor dir(::open(m_directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.valid()) {
-        failed("open the directory");
-    } else {
-        // A leftover of a write cut short, or a link planted under the name: removed, never followed.
-        ::unlinkat(dir.get(), temp.c_str(), 0);
-        FileDescriptor out(
-            ::openat(dir.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (!out.valid()) {
-            ok = failed("create the temporary file");
-        } else {
-            ok = true;
-            for (std::size_t written = 0; ok && written < text.size();) {
-                const ssize_t w = ::write(out.get(), text.data() + written, text.size() - written);
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w <= 0)
-                    ok = failed("write");
-                else
-                    written += static_cast<std::size_t>(w);
-            }
-            // The mode the collector needs, whatever the umask.
-            ok = ok && (::fchmod(out.get(), 0644) == 0 || failed("set the mode"));
-            ok = ok && (::fsync(out.get()) == 0 || failed("sync"));
-            ok = ok && (::close(out.release()) == 0 || failed("close"));
-            ok = ok && (::renameat(dir.get(), temp.c_str(), dir.get(), kFileName) == 0 || failed("rename"));
-            if (!ok)
-                ::unlinkat(dir.get(), temp.c_str(), 0);
-            ok = ok && (::fsync(dir.get()) == 0 || failed("sync the directory"));
-        }
-    }
+    options.temporaryName = std::string(".") + kFileName + ".new";
+    // The mode the collector needs, whatever the umask.
+    options.mode = 0644;
+    options.exactMode = true;
+    const FileResult result = writeFileAtomically(m_directory / kFileName, text, options);
+    const bool ok = result.ok();
     if (!ok && !m_failing)
-        m_log.write("Cannot write the metrics file " + (m_directory / kFileName).string() + " (" + step +
-                    ": " + std::strerror(error) + "); the jobs go on");
+        m_log.write("Cannot write the metrics file " + (m_directory / kFileName).string() + " (" +
+                    result.reason() + "); the jobs go on");
     m_failing = !ok;
     return ok;
 }

@@ -1,11 +1,6 @@
 #include "SchedulerState.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -14,7 +9,7 @@
 #include <mutex>
 #include <sstream>
 
-#include "FileDescriptor.h"
+#include "AtomicFile.h"
 
 namespace fs = std::filesystem;
 
@@ -80,18 +75,6 @@ std::optional<JobOutcome> parseOutcome(std::string_view text) {
     outcome.filesDeleted = static_cast<int>(*deleted);
     outcome.reason = oneLine(text);
     return outcome;
-}
-
-bool writeAll(int fd, const std::string& text) {
-    for (std::size_t written = 0; written < text.size();) {
-        ssize_t w = ::write(fd, text.data() + written, text.size() - written);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w < 0)
-            return false;
-        written += static_cast<std::size_t>(w);
-    }
-    return true;
 }
 
 bool plausibleDate(const std::string& value, std::size_t length) {
@@ -201,18 +184,20 @@ bool SchedulerState::write(const Contents& contents) const {
         text << kJobPrefix << name << '=' << outcome.lastRun << ' ' << (outcome.ok ? 1 : 0) << ' '
              << outcome.lastFailure << ' ' << outcome.filesMoved << ' ' << outcome.filesDeleted << ' '
              << outcome.reason << '\n';
-    fs::path temp = m_file;
-    temp += ".new-" + std::to_string(::getpid());
-    int error = 0;
-    bool ok = replaceWith(temp, text.str(), false, error);
+    // Written by the service and by commands of their own process: each writes its own temporary file.
+    AtomicWriteOptions options;
+    options.mode = 0644;
+    options.temporaryName = m_file.filename().string() + ".new";
+    options.perProcess = true;
+    FileResult result = writeFileAtomically(m_file, text.str(), options);
     // The log directory is full (the activity logs filled it, most likely): the reserve, allocated while
     // there was room, takes the record, so that the work of this week is not done once more at the
     // next start.
-    if (!ok && (error == ENOSPC || error == EDQUOT))
-        ok = replaceWith(reserveFile(), text.str(), true, error);
-    if (ok)
+    if (result.full())
+        result = replaceFromReserve(m_file, reserveFile(), text.str());
+    if (result)
         keepReserve();
-    return ok;
+    return result.ok();
 }
 
 fs::path SchedulerState::reserveFile() const {
@@ -221,52 +206,13 @@ fs::path SchedulerState::reserveFile() const {
     return reserve;
 }
 
-bool SchedulerState::replaceWith(const fs::path& from, const std::string& text, bool reserve,
-                                 int& error) const {
-    auto failed = [&] {
-        error = errno;
-        if (!reserve)
-            ::unlink(from.c_str());
-        return false;
-    };
-    FileDescriptor out(
-        reserve ? ::open(from.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW)
-                : ::open(from.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!out.valid())
-        return failed();
-    struct stat status {};
-    // Written only within blocks the reserve holds already: a write past them would need the room that
-    // is not there.
-    if (reserve && (::fstat(out.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-                    static_cast<std::uintmax_t>(status.st_blocks) * 512 < text.size())) {
-        errno = ENOSPC;
-        return failed();
-    }
-    if (!writeAll(out.get(), text) || (reserve && ::ftruncate(out.get(), off_t(text.size())) != 0) ||
-        ::fsync(out.get()) != 0)
-        return failed();
-    if (::close(out.release()) != 0 || ::rename(from.c_str(), m_file.c_str()) != 0)
-        return failed();
-    fs::path directory = m_file.parent_path().empty() ? fs::path(".") : m_file.parent_path();
-    FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir.valid() || ::fsync(dir.get()) != 0) {
-        error = errno;
-        return false;
-    }
-    return true;
-}
-
 void SchedulerState::keepReserve() const {
     const fs::path reserve = reserveFile();
-    struct stat status {};
-    if (::lstat(reserve.c_str(), &status) == 0)
+    std::error_code ec;
+    if (fs::symlink_status(reserve, ec).type() != fs::file_type::not_found)
         return;
-    FileDescriptor out(::open(reserve.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
-    if (!out.valid())
-        return;
-    // Without its room the reserve is no use: it goes, and the next save tries again.
-    if (::posix_fallocate(out.get(), 0, kReserveBytes) != 0)
-        ::unlink(reserve.c_str());
+    // Without room for it there is none, and the next save tries again.
+    (void)makeReserveFile(reserve, kReserveBytes);
 }
 
 }  // namespace qx

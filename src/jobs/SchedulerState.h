@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -74,7 +72,7 @@ public:
     const std::filesystem::path& file() const { return m_file; }
 
 private:
-    static constexpr off_t kReserveBytes = 8192;  // a record with every job's outcome is far smaller
+    static constexpr std::uintmax_t kReserveBytes = 8192;  // a record with every job's outcome is far smaller
 
     struct Contents {
         bool unreadable = false;
@@ -84,10 +82,6 @@ private:
     Contents read() const;
     bool write(const Contents& contents) const;
     std::filesystem::path reserveFile() const;
-    // Writes `text` into `from` (created unless it is the reserve), syncs it and renames it over the state
-    // file. False with `error` set when any step fails.
-    bool replaceWith(const std::filesystem::path& from, const std::string& text, bool reserve,
-                     int& error) const;
     // Makes the reserve file when there is none; without room for it there is none.
     void keepReserve() const;
 

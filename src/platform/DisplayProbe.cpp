@@ -40,9 +40,4 @@ bool displayReachable(const char* qpaPlatform, const char* waylandDisplay, const
     return !number.empty() && present(x11Sockets / ("X" + number));
 }
 
-bool displayAvailable() {
-    return displayReachable(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
-                            std::getenv("DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
-}
-
 }  // namespace qx

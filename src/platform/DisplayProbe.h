@@ -12,8 +12,9 @@ namespace qx {
 bool displayReachable(const char* qpaPlatform, const char* waylandDisplay, const char* display,
                       const char* runtimeDir, const std::filesystem::path& x11Sockets = "/tmp/.X11-unix");
 
-// displayReachable of this process's environment ($QT_QPA_PLATFORM, $WAYLAND_DISPLAY, $DISPLAY,
-// $XDG_RUNTIME_DIR).
+// Whether this process can show a window: displayReachable of its environment ($QT_QPA_PLATFORM,
+// $WAYLAND_DISPLAY, $DISPLAY, $XDG_RUNTIME_DIR); on Windows whether it runs in an interactive session
+// (its window station is visible; a service's is not), or $QT_QPA_PLATFORM names a platform to draw on.
 bool displayAvailable();
 
 }  // namespace qx

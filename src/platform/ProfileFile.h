@@ -9,7 +9,8 @@
 
 namespace qx {
 
-// The file side of profile writes: the lock between processes and the atomic replace.
+// The file side of profile writes: the lock between processes and the write in place (the atomic
+// replace is writeFileAtomically).
 
 // Serialises the profile writers of all our processes (and of all Profile objects of one process) for
 // one directory. The lock is taken on the directory itself: the data file cannot carry it because every
@@ -55,14 +56,6 @@ struct FileWrite {
     bool ok = false;
     int error = 0;
 };
-
-// Replaces `target` by a file holding `bytes`: written and synced under a temporary name beside it, then
-// renamed over it, so that readers and a crash at any moment see the old or the new file, never a mix.
-// The temporary name is fixed per target, which is safe only under ProfileDirectoryLock. `previous`, the
-// status of the old file when there was one, gives the new file its mode and owner. On failure `target`
-// is left alone.
-FileWrite replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                                const struct stat* previous);
 
 // Overwrites the existing regular file `target` with `bytes` on its own inode and syncs it: for a
 // writable file in a directory where no temporary file can be created. The space for `bytes` is

@@ -188,44 +188,6 @@ std::optional<std::optional<std::string>> findProfileValueInFile(const std::file
     return value;
 }
 
-FileWrite replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                                const struct stat* previous) {
-    FileWrite result;
-    std::filesystem::path temporary = target;
-    temporary.replace_filename("." + target.filename().string() + ".qxtmp");
-    // A temporary left by a writer that was killed is stale; removing it lets O_EXCL give us a fresh
-    // file whose mode comes from the umask, not from the leftover.
-    ::unlink(temporary.c_str());
-    int fd = openRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        result.error = errno;
-        return result;
-    }
-    bool ok = true;
-    if (previous) {
-        ok = ::fchmod(fd, previous->st_mode & 07777) == 0;
-        if (ok && (previous->st_uid != ::geteuid() || previous->st_gid != ::getegid()))
-            (void)!::fchown(fd, previous->st_uid, previous->st_gid);  // only root can; others keep theirs
-    }
-    // Synced before the rename, so that a power loss cannot leave an empty file under the old name.
-    ok = ok && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    if (!ok)
-        result.error = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        result.error = errno;
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        if (result.error == 0)
-            result.error = EIO;
-        return result;
-    }
-    result.ok = true;
-    return result;
-}
-
 FileWrite rewriteFileInPlace(const std::filesystem::path& target, std::string_view bytes) {
     FileWrite result;
     int fd = openRetrying(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);

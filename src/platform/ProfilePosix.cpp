@@ -13,6 +13,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "AtomicFile.h"
 #include "FileHandle.h"
 #include "PathMap.h"
 #include "ProfileEncoding.h"
@@ -394,7 +395,10 @@ ProfileWriteResult Profile::edit(std::string_view file,
         return {};  // nothing to write, and a deletion in a missing file creates none
     content.text = std::move(edited);
     std::string bytes = encodeProfile(content);
-    FileWrite written = replaceFileAtomically(path, bytes, snapshot->exists ? &snapshot->status : nullptr);
+    // The temporary name is fixed per file: the directory lock keeps every other writer out. The new
+    // version keeps the old one's mode and owner.
+    const FileResult replaced = writeFileAtomically(path, bytes);
+    FileWrite written{replaced.ok(), replaced.error};
     // No temporary can be created beside a file in a read-only directory; the file itself may still be
     // writable, and is then written in place.
     if (!written.ok && snapshot->exists && (written.error == EACCES || written.error == EPERM))

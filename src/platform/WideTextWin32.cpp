@@ -49,4 +49,8 @@ std::optional<std::string> narrow(std::wstring_view text) {
     return bytes;
 }
 
+std::optional<std::string> pathBytes(const std::filesystem::path& path) {
+    return narrow(path.native());
+}
+
 }  // namespace qx

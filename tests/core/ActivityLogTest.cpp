@@ -15,8 +15,7 @@ namespace {
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
+        test::useCentralEuropeanTime();
         sandbox.dir("log");
     }
     test::Sandbox sandbox;

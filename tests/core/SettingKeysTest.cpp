@@ -38,10 +38,7 @@ void PrintTo(const BadValue& v, std::ostream* out) {
 
 class SettingKeysTest : public ::testing::TestWithParam<BadValue> {
 protected:
-    SettingKeysTest() {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
+    SettingKeysTest() { test::useCentralEuropeanTime(); }
 
     std::vector<std::string> logLines() const {
         std::vector<std::string> lines;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "Sandbox.h"
 #include "SharedState.h"
 #include "WeekTimer.h"
 
@@ -11,8 +12,7 @@ namespace qx {
 namespace {
 
 LocalTime date(int year, int month, int day, int hour = 12) {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
+    test::useCentralEuropeanTime();
     return toLocal(fromLocal(year, month, day, hour));
 }
 

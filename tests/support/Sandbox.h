@@ -47,6 +47,16 @@ std::vector<std::string> namesIn(const std::filesystem::path& directory);
 // Whether the tests run under Wine, whose profile functions lay files out otherwise than Windows.
 bool underWine();
 
+// Puts the process into Central European time (Europe/Berlin), which the tests' dates are written in.
+// On Windows the zone is the system's (the test run's TZ sets Wine's): false when that is another
+// zone, and the caller skips.
+bool useCentralEuropeanTime();
+#define QX_REQUIRE_CENTRAL_EUROPEAN_TIME()                                         \
+    do {                                                                           \
+        if (!::qx::test::useCentralEuropeanTime())                                 \
+            GTEST_SKIP() << "the system's time zone is not Central European here"; \
+    } while (false)
+
 // Sets the last-write (and access) time of a file or directory.
 void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);
 

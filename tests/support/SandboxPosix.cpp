@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 
@@ -25,6 +27,12 @@ void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime)
     times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(ns % 1'000'000'000);
     if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
         throw std::runtime_error("cannot set the time of " + path.string());
+}
+
+bool useCentralEuropeanTime() {
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    return true;
 }
 
 bool underWine() {

@@ -22,6 +22,14 @@ fs::path makeUniqueDirectory(const fs::path& parent, std::string_view prefix) {
     throw std::runtime_error("cannot make a directory below " + parent.string());
 }
 
+bool useCentralEuropeanTime() {
+    // UTC+1, summer time from March to October.
+    DYNAMIC_TIME_ZONE_INFORMATION zone{};
+    GetDynamicTimeZoneInformation(&zone);
+    return zone.Bias == -60 && zone.DaylightBias == -60 && zone.DaylightDate.wMonth == 3 &&
+           zone.StandardDate.wMonth == 10;
+}
+
 bool underWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
