@@ -214,7 +214,6 @@ bool alreadyThere(int fromDir, int toDir, const std::string& name) {
     return a.valid() && b.valid() && sameBytes(a.get(), b.get());
 }
 
-
 // A symbolic link in the making lives for two calls; one older than this was left by a killed process.
 constexpr std::chrono::minutes kAbandonedLinkAge{10};
 
@@ -301,11 +300,9 @@ std::unique_ptr<FileTransfer> openRealTransfer(const fs::path& from, const fs::p
     return std::make_unique<PosixTransfer>(from, to, std::move(step), batchFiles);
 }
 
-PosixTransfer::PosixTransfer(const fs::path& from, const fs::path& to, TransferStep hook, std::size_t batchFiles)
-    : m_from(from),
-      m_to(to),
-      m_hook(std::move(hook)),
-      m_batchFiles(batchFiles < 1 ? 1 : batchFiles) {}
+PosixTransfer::PosixTransfer(const fs::path& from, const fs::path& to, TransferStep hook,
+                             std::size_t batchFiles)
+    : m_from(from), m_to(to), m_hook(std::move(hook)), m_batchFiles(batchFiles < 1 ? 1 : batchFiles) {}
 
 PosixTransfer::~PosixTransfer() {
     completeBatch();
