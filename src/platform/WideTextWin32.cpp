@@ -1,34 +1,20 @@
 #include <windows.h>
 
-#include <atomic>
-
 #include "WideText.h"
 
 namespace qx {
-
-namespace {
-std::atomic<unsigned> g_codePage{1252};
-}  // namespace
-
-void setAnsiCodePage(unsigned codePage) {
-    g_codePage = codePage;
-}
-
-unsigned ansiCodePage() {
-    return g_codePage;
-}
 
 std::wstring widen(std::string_view bytes) {
     if (bytes.empty())
         return {};
     const int size = static_cast<int>(bytes.size());
-    int length = MultiByteToWideChar(g_codePage, 0, bytes.data(), size, nullptr, 0);
+    int length = MultiByteToWideChar(ansiCodePage(), 0, bytes.data(), size, nullptr, 0);
     if (length <= 0) {
         // Not a code page this system knows: Latin-1, byte for byte, names the same bytes every time.
         return std::wstring(bytes.begin(), bytes.end());
     }
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(g_codePage, 0, bytes.data(), size, wide.data(), length);
+    MultiByteToWideChar(ansiCodePage(), 0, bytes.data(), size, wide.data(), length);
     return wide;
 }
 
@@ -37,13 +23,13 @@ std::optional<std::string> narrow(std::wstring_view text) {
         return std::string();
     const int size = static_cast<int>(text.size());
     BOOL lossy = FALSE;
-    int length =
-        WideCharToMultiByte(g_codePage, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0, nullptr, &lossy);
+    int length = WideCharToMultiByte(ansiCodePage(), WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0,
+                                     nullptr, &lossy);
     if (length <= 0 || lossy)
         return std::nullopt;
     std::string bytes(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(g_codePage, WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(), length, nullptr,
-                        &lossy);
+    WideCharToMultiByte(ansiCodePage(), WC_NO_BEST_FIT_CHARS, text.data(), size, bytes.data(), length,
+                        nullptr, &lossy);
     if (lossy)
         return std::nullopt;
     return bytes;
