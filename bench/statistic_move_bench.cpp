@@ -159,7 +159,7 @@ std::optional<std::pair<double, double>> timeAcrossFileSystems(qx::StatisticMove
             createFiles(shm, names);
             syncDisk(disk);  // what earlier rounds wrote is on disk before the clock runs
             auto start = Steady::now();
-            bool ok = mover.moveFiles(shm, qx::kStatisticPatterns, week, qx::AgeCheck::Off, now);
+            const qx::Result<> ok = mover.moveFiles(shm, qx::kStatisticPatterns, week, qx::AgeCheck::Off, now);
             ours = std::min(ours, std::chrono::duration<double, std::milli>(Steady::now() - start).count());
             if (!ok || !fs::exists(week / names.back()) || fs::exists(shm / names.back())) {
                 std::fprintf(stderr, "the move across file systems failed\n");
@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
 
     auto timeOurs = [&](qx::AgeCheck ageCheck) {
         auto start = Steady::now();
-        bool ok = mover.moveFiles(log, qx::kStatisticPatterns, week, ageCheck, now);
+        const qx::Result<> ok = mover.moveFiles(log, qx::kStatisticPatterns, week, ageCheck, now);
         double ms = std::chrono::duration<double, std::milli>(Steady::now() - start).count();
         if (!ok || !fs::exists(week / names.back())) {
             std::fprintf(stderr, "the move failed\n");

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
-#include <streambuf>
 #include <string_view>
 
 #include "AdditionalDeletion.h"
@@ -34,16 +32,6 @@ namespace qx {
 
 namespace {
 
-int exitCodeOf(bool ok) {
-    return ok ? 0 : 1;
-}
-
-int exitCodeOf(OperationResult result, std::ostream& err) {
-    if (result == OperationResult::Declined)
-        err << "qxmover: not confirmed; nothing done" << std::endl;
-    return result == OperationResult::Done ? 0 : 1;
-}
-
 // The month the scheduler would remember when `job` runs at `now`: the month that has just ended for
 // the monthly job (which runs at a month change), the current month for everything else.
 int rememberedMonthFor(const std::string& job, SysTime now) {
@@ -68,16 +56,14 @@ struct JobRun {
     std::ostream& err;
 };
 
-// A housekeeping job that could not do its work says why here too: WriteLogFile=0 keeps its lines out
-// of the activity log.
-int housekept(const JobRun& run, const HousekeepingResult& result) {
-    if (result.ok())
-        return 0;
-    run.err << "qxmover: " << run.name << ": " << result.reason() << std::endl;
-    return 1;
+// A failure counted in `failed` things of `what` (a plural noun): the activity log has each.
+Result<> noneFailed(int failed, const std::string& what) {
+    if (failed == 0)
+        return {};
+    return Failure(std::to_string(failed) + " " + what + " failed (the activity log names each)");
 }
 
-int diskCheck(JobRun& run) {
+Result<> diskCheck(JobRun& run) {
     const MoverSettings settings = readSettings(run.services.profile, {}, reportOf(run.services));
     const std::string drives = asciiUpper(settings.checkDrives);
     DiskMonitor& monitor = run.hooks.diskMonitor();
@@ -89,34 +75,23 @@ int diskCheck(JobRun& run) {
                     << "=DIR); skipped" << std::endl;
         monitor.checkDrive(drive, diskMonitorOf(settings));
     }
-    return exitCodeOf(monitor.failedReactions() == 0);
+    return monitor.reactions();
 }
 
-int watchdogCall(JobRun& run) {
+Result<> watchdogCall(JobRun& run) {
     Services& s = run.services;
     auto pause = [&] { return run.dryRun || s.clock.sleepFor(LineWatchdogThread::kPauseAfterCall, {}); };
     const LineCallOutcome outcome = placeLineTestCall(s, pause, !run.dryRun);
-    if (outcome.haveNumber)
-        return exitCodeOf(outcome.failed == 0);
-    run.err << "qxmover: no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed" << std::endl;
-    return 1;
+    if (!outcome.haveNumber)
+        return Failure("no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed");
+    return noneFailed(outcome.failed, "test call starts");
 }
 
-int webTrigger(JobRun& run) {
+Result<> webTrigger(JobRun& run) {
     std::string batch =
         run.services.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
-    return exitCodeOf(
-        WebTriggerThread(run.services, batch.empty() ? kDefaultWebTriggerBatch : batch, !run.dryRun)
-            .fire(run.now));
-}
-
-int report(JobRun& run) {
-    const ReportOutcome outcome =
-        produceAlarmReport(run.services, run.files, run.context.settings.reportType, run.now);
-    if (outcome.ok())
-        return 0;
-    run.err << "qxmover: report: " << outcome.failure << std::endl;
-    return 1;
+    return WebTriggerThread(run.services, batch.empty() ? kDefaultWebTriggerBatch : batch, !run.dryRun)
+        .fire(run.now);
 }
 
 // The jobs of `qxmover run`, in the order --help lists them: name, help line, whether it deletes files,
@@ -125,44 +100,49 @@ struct JobVerb {
     const char* name;
     const char* help;
     bool deletes;
-    int (*run)(JobRun&);
+    Result<> (*run)(JobRun&);
 };
 
 constexpr JobVerb kJobVerbs[] = {
     {"weekly-0", "Monday 00:00, weekly: viewer files and recordings into last week; deletes as set", true,
-     [](JobRun& r) { return exitCodeOf(weeklyAtMidnight(r.mover, r.context)); }},
+     [](JobRun& r) { return weeklyAtMidnight(r.mover, r.context); }},
     {"weekly-1",
      "Monday 01:00, weekly: statistic files into last week; deletes last year's there, the due week", true,
-     [](JobRun& r) { return exitCodeOf(weeklyAtOne(r.mover, r.context)); }},
+     [](JobRun& r) { return weeklyAtOne(r.mover, r.context); }},
     {"monthly", "first hour of a month, monthly: qxmover.bat files last month; deletes the due month", true,
-     [](JobRun& r) { return exitCodeOf(monthlyMove(r.mover, r.context)); }},
+     [](JobRun& r) { return monthlyMove(r.mover, r.context); }},
     {"move-now", "the dialog's move: core files into last week's directory; deletes their namesakes there",
-     true, [](JobRun& r) { return exitCodeOf(moveNow(r.mover, r.context), r.err); }},
+     true, [](JobRun& r) { return moveNow(r.mover, r.context); }},
     {"delete-now", "the dialog's delete: deletes the statistic files of the due week's directory", true,
-     [](JobRun& r) { return exitCodeOf(deleteNow(r.mover, r.context), r.err); }},
+     [](JobRun& r) { return deleteNow(r.mover, r.context); }},
     {"second-batch", "starts the second batch (qxmove2.bat) with the weeks, month and year", false,
-     [](JobRun& r) { return exitCodeOf(startSecondBatchNow(r.mover, r.context), r.err); }},
+     [](JobRun& r) { return startSecondBatchNow(r.mover, r.context); }},
     {"edit-second-batch", "opens the second batch in the editor, made from the template when missing", false,
-     [](JobRun& r) { return exitCodeOf(editSecondBatch(r.mover), r.err); }},
+     [](JobRun& r) { return editSecondBatch(r.mover); }},
     {"timed-tasks", "starts the timed tasks of [StartMore] due at this hour", false,
-     [](JobRun& r) { return exitCodeOf(runTimedTasks(r.services, r.now, r.context.calendar) == 0); }},
+     [](JobRun& r) { return noneFailed(runTimedTasks(r.services, r.now, r.context.calendar), "task starts"); }},
     {"backup", "starts the backup tool for the backup path", false,
-     [](JobRun& r) { return exitCodeOf(startBackup(r.services, r.context.settings)); }},
+     [](JobRun& r) { return startBackup(r.services, r.context.settings); }},
     {"conference", "files the conference recordings; deletes those past their weeks", true,
-     [](JobRun& r) { return housekept(r, processConferenceWavs(r.services, r.files, r.deleter, r.now)); }},
+     [](JobRun& r) { return processConferenceWavs(r.services, r.files, r.deleter, r.now).outcome(); }},
     {"alarm-wavs", "deletes alarm sound files older than DelAlarmWavAfterWeeks", true,
-     [](JobRun& r) { return housekept(r, deleteOldAlarmWavs(r.services, r.deleter, r.now)); }},
+     [](JobRun& r) { return deleteOldAlarmWavs(r.services, r.deleter, r.now).outcome(); }},
     {"extra-delete", "deletes the files of the extra deletion rules older than their weeks", true,
-     [](JobRun& r) { return housekept(r, deleteAdditionalFiles(r.services, r.deleter, r.now)); }},
-    {"report", "writes the alarm report and starts printing it", false, report},
+     [](JobRun& r) { return deleteAdditionalFiles(r.services, r.deleter, r.now).outcome(); }},
+    {"report", "writes the alarm report and starts printing it", false,
+     [](JobRun& r) {
+         return produceAlarmReport(r.services, r.files, r.context.settings.reportType, r.now);
+     }},
     {"disk-check", "checks the free space of the chosen drives, alarm when low", false, diskCheck},
     {"extra-drives", "checks the used share of the further drives", false,
      [](JobRun& r) {
          r.hooks.diskMonitor().checkAdditionalDrives();
-         return exitCodeOf(r.hooks.diskMonitor().failedReactions() == 0);
+         return r.hooks.diskMonitor().reactions();
      }},
     {"job-check", "checks the job directories once", false,
-     [](JobRun& r) { return exitCodeOf(JobWatcherThread(r.services, r.files).checkAll(r.now).failed == 0); }},
+     [](JobRun& r) {
+         return noneFailed(JobWatcherThread(r.services, r.files).checkAll(r.now).failed, "job reactions");
+     }},
     {"watchdog-call", "places the line watchdog's test call", false, watchdogCall},
     {"web-trigger", "starts the web trigger batch for this hour", false, webTrigger},
 };
@@ -204,30 +184,6 @@ std::uintmax_t sizeOf(const std::filesystem::path& file) {
     return ec ? 0 : size;
 }
 
-// Passes everything on to `target` and counts it, so that we know whether a job said anything.
-class CountingBuffer : public std::streambuf {
-public:
-    explicit CountingBuffer(std::streambuf* target) : m_target(target) {}
-    std::size_t written() const { return m_written; }
-
-protected:
-    int overflow(int c) override {
-        if (c == traits_type::eof())
-            return traits_type::not_eof(c);
-        ++m_written;
-        return m_target->sputc(static_cast<char>(c));
-    }
-    std::streamsize xsputn(const char* text, std::streamsize n) override {
-        m_written += static_cast<std::size_t>(n);
-        return m_target->sputn(text, n);
-    }
-    int sync() override { return m_target->pubsync(); }
-
-private:
-    std::streambuf* m_target;
-    std::size_t m_written = 0;
-};
-
 // The activity log a job run at `time` writes to (the one the Environment's log picks, with the working
 // directory taken before the run changes to it).
 std::filesystem::path activityLogOf(const GlobalOptions& global, SysTime time) {
@@ -239,59 +195,15 @@ std::filesystem::path activityLogOf(const GlobalOptions& global, SysTime time) {
     return ActivityLog(clock, state, workdir / "log").fileFor(time);
 }
 
-// A job that failed without a word on the terminal: what it wrote to the activity log says why.
-void reportFailure(const std::string& job, const std::filesystem::path& logFile, std::uintmax_t from,
-                   std::ostream& err) {
-    std::ifstream in(logFile, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(from));
-    std::string line;
-    bool any = false;
-    while (in && std::getline(in, line)) {
-        if (line.empty())
-            continue;
-        if (!any)
-            err << "qxmover: " << job << " failed:\n";
-        err << "  " << line << '\n';
-        any = true;
-    }
-    if (!any)
-        err << "qxmover: " << job << " failed; its activity log " << logFile.string()
-            << " has no reason (WriteLogFile=0 keeps them out)\n";
-    err << std::flush;
-}
-
-// `notFound` is set when a dry run met a program that would not be found.
-int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err,
-               bool& notFound);
+// Runs the job `verb` names once; `notFound` is set when a dry run met a program that would not be
+// found.
+Result<> runJobOnce(const JobVerb& verb, const GlobalOptions& global, const RunOptions& options,
+                    std::ostream& out, std::ostream& err, bool& notFound);
 
 }  // namespace
 
 int runJobCommand(const GlobalOptions& global, const RunOptions& options, std::ostream& out,
                   std::ostream& err) {
-    const std::filesystem::path logFile =
-        activityLogOf(global, options.at.value_or(std::chrono::system_clock::now()));
-    const std::uintmax_t logSizeBefore = sizeOf(logFile);
-    CountingBuffer counted(err.rdbuf());
-    std::ostream countedErr(&counted);
-    bool notFound = false;
-    int code = runJobOnce(global, options, out, countedErr, notFound);
-    // A program that would not be found fails the real run; its dry run says so the same way for every
-    // job, whatever the job makes of the failed start.
-    if (notFound) {
-        err << "qxmover: " << options.job << " would fail: a program it starts would not be found"
-            << std::endl;
-        code = 1;
-    }
-    // A dry run writes no log; what it would do is on standard output already.
-    if (code == 1 && counted.written() == 0 && !options.dryRun)
-        reportFailure(options.job, logFile, logSizeBefore, err);
-    return code;
-}
-
-namespace {
-
-int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostream& out, std::ostream& err,
-               bool& notFound) {
     const JobVerb* verb = findJob(options.job);
     if (!verb) {
         std::string known;
@@ -300,6 +212,31 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
         err << "qxmover: unknown job \"" << options.job << "\" (jobs: " << known << ")" << std::endl;
         return 2;
     }
+    const std::filesystem::path logFile =
+        activityLogOf(global, options.at.value_or(std::chrono::system_clock::now()));
+    const std::uintmax_t logSizeBefore = sizeOf(logFile);
+    bool notFound = false;
+    const Result<> result = runJobOnce(*verb, global, options, out, err, notFound);
+    // A program that would not be found fails the real run; its dry run says so the same way for every
+    // job, whatever the job makes of the failed start.
+    if (notFound) {
+        err << "qxmover: " << options.job << " would fail: a program it starts would not be found"
+            << std::endl;
+        return 1;
+    }
+    if (result)
+        return 0;
+    err << "qxmover: " << options.job << " failed: " << result.reason() << std::endl;
+    // A dry run writes no log; what it would do is on standard output already.
+    if (!options.dryRun && sizeOf(logFile) > logSizeBefore)
+        err << "qxmover: the activity log " << logFile.string() << " has what it did" << std::endl;
+    return 1;
+}
+
+namespace {
+
+Result<> runJobOnce(const JobVerb& verb, const GlobalOptions& global, const RunOptions& options,
+                    std::ostream& out, std::ostream& err, bool& notFound) {
 
     GlobalOptions environmentOptions = global;
     if (options.at)
@@ -309,10 +246,8 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
                             options.dryRun ? std::unique_ptr<Prompts>(std::make_unique<DryRunPrompts>(out))
                                            : std::make_unique<TerminalPrompts>(options.yes));
     Services& s = environment.services();
-    if (auto problem = settingsProblem(s.paths, true)) {
-        err << "qxmover: " << *problem << "; nothing done" << std::endl;
-        return 1;
-    }
+    if (auto problem = settingsProblem(s.paths, true))
+        return Failure(*problem + "; nothing done");
     const SysTime now = s.clock.now();
     const MoverContext context = readMoverContext(s.profile, now, rememberedMonthFor(options.job, now));
     // A dry run writes nothing, the activity log included.
@@ -340,7 +275,7 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
     StatisticMover mover(job, files, hooks);
 
     JobRun run{options.job, job, files, deleter, hooks, mover, context, now, options.dryRun, err};
-    return verb->run(run);
+    return verb.run(run);
 }
 
 }  // namespace

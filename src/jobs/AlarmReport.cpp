@@ -208,12 +208,12 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
     return report;
 }
 
-ReportOutcome produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
-                                 bool interactive) {
+Result<> produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
+                            bool interactive) {
     const ReportFiles names = reportFiles(services);
     std::optional<std::string> report = composeAlarmReport(services, reportType, now, interactive);
     if (!report)
-        return {"cannot read the alarm index " + services.paths.configured(names.index)};
+        return Failure("cannot read the alarm index " + services.paths.configured(names.index));
     // Replaced rather than written through: a link planted under the report's name is removed, never
     // followed.
     std::error_code ec, ignored;
@@ -224,7 +224,7 @@ ReportOutcome produceAlarmReport(Services& services, FileOperations& files, int 
     if (ec) {
         const std::string line = "Cannot write report " + names.reportName + ": " + ec.message();
         services.log.note(line);
-        return {line};
+        return Failure(line, ec.value());
     }
     const std::string print = sibling::printFile(names.reportName);
     if (!services.launcher.start(print, Show::Hidden)) {
@@ -232,7 +232,7 @@ ReportOutcome produceAlarmReport(Services& services, FileOperations& files, int 
         const std::string line = "Cannot start printing of report " + names.reportName + ": \"" + print +
                                  "\" could not be started";
         services.log.note(line);
-        return {line};
+        return Failure(line);
     }
     services.log.note("Printing of report " + names.reportName + " automatically started");
     return {};

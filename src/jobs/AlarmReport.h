@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "FileOperations.h"
+#include "Result.h"
 #include "Services.h"
 
 namespace qx {
@@ -29,20 +30,13 @@ ReportFiles reportFiles(const Services& services);
 std::optional<std::string> composeAlarmReport(Services& services, int reportType, SysTime now,
                                               bool interactive = false);
 
-// What became of one report: handed to the print command, or why not.
-struct [[nodiscard]] ReportOutcome {
-    std::string failure;  // empty when the print command started
-
-    bool ok() const { return failure.empty(); }
-};
-
 // Produces and prints one report: composes it, replaces the report file with it, starts the print
 // command ("notepad.exe /p FILE", `lp` here unless [Platform] Print says otherwise) without waiting and
 // logs "Printing of report FILE automatically started". Fails when there was no index, the report
 // file could not be written (logged) or the print command could not be started (logged: the report
 // file is there, but nothing prints it); what the started print command makes of it is not judged.
-ReportOutcome produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
-                                 bool interactive = false);
+Result<> produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
+                            bool interactive = false);
 
 // Writes `format` with its "%s", "%d" and "%0Nd" replaced by `first` and `second` in order; other text,
 // and specifiers past the second, stay as they are. Texts of a language file are formatted with it, so

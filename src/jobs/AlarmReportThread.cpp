@@ -45,8 +45,8 @@ SysTime AlarmReportThread::pass(SysTime now) {
         const int type = m_services.profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
         if (type != 0 || local.weekday == kMonday) {
             // A report that fails has said why in the activity log; the next night tries again.
-            const ReportOutcome outcome = produceAlarmReport(m_services, m_files, type, now);
-            reportJob(m_services, Job::Report, now, outcome.ok(), outcome.failure);
+            const Result<> outcome = produceAlarmReport(m_services, m_files, type, now);
+            reportJob(m_services, Job::Report, now, outcome.ok(), outcome.reason());
         }
     }
     return nextFullHour(now);

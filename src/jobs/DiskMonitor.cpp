@@ -80,8 +80,17 @@ bool DiskMonitor::checkDrive(std::string_view drive, const DiskMonitorSettings& 
     return true;
 }
 
+Result<> DiskMonitor::reactions() const {
+    if (m_failedReactions == 0)
+        return {};
+    if (m_failedReactions == 1)
+        return Failure(m_firstFailure);
+    return Failure(m_firstFailure + " (" + std::to_string(m_failedReactions) + " reactions failed)");
+}
+
 void DiskMonitor::failed(const std::string& line) {
-    ++m_failedReactions;
+    if (m_failedReactions++ == 0)
+        m_firstFailure = line;
     m_services.log.note(line);
 }
 

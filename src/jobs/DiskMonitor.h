@@ -8,6 +8,7 @@
 
 #include "DiskSpace.h"
 #include "FileOperations.h"
+#include "Result.h"
 #include "Services.h"
 
 namespace qx {
@@ -39,6 +40,8 @@ public:
     // How many reactions could not be started since the monitor was made (each is logged: "Cannot
     // start alarm ...", never "started").
     int failedReactions() const { return m_failedReactions; }
+    // The same as an outcome: a failure with the first such line, and the count when there were more.
+    Result<> reactions() const;
 
     // The native root of a drive or path root such as "G:" or "G:\data"; nullopt for a drive letter
     // that is not mapped.
@@ -56,6 +59,7 @@ private:
     SpaceQuery m_query;
     bool m_writeBack;
     int m_failedReactions = 0;
+    std::string m_firstFailure;
 };
 
 // Whether a drive is too low on space: fewer whole megabytes free than `minSpaceMb` (compared

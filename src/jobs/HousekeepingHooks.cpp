@@ -49,7 +49,7 @@ bool wantsMondayHousekeeping(const MoverSettings& settings) {
            settings.deleteMoreFiles;
 }
 
-bool mondayMidnight(StatisticMover& mover, const MoverContext& context, bool* filed) {
+Result<> mondayMidnight(StatisticMover& mover, const MoverContext& context, bool* filed) {
     const MoverSettings& settings = context.settings;
     if (settings.moveMode == kWeeklyMode)
         return weeklyAtMidnight(mover, context, filed);
@@ -61,7 +61,7 @@ bool mondayMidnight(StatisticMover& mover, const MoverContext& context, bool* fi
         hooks.alarmRecordings(context.now);
     if (settings.deleteMoreFiles)
         hooks.extraDeletion(context.now);
-    return true;
+    return {};
 }
 
 }  // namespace qx

@@ -41,8 +41,8 @@ bool wantsMondayHousekeeping(const MoverSettings& settings);
 
 // The Monday 00:00 work, whatever the move mode: in weekly mode the 00:00 half of the weekly move
 // (which runs the housekeeping jobs as their settings ask); in monthly and "no move" mode those jobs
-// alone, so that the recordings and the files of the deletion rules never pile up there. Returns false
-// when a file could not be moved; `filed` as weeklyAtMidnight() sets it.
-bool mondayMidnight(StatisticMover& mover, const MoverContext& context, bool* filed = nullptr);
+// alone, so that the recordings and the files of the deletion rules never pile up there. Fails when a
+// file could not be moved; `filed` as weeklyAtMidnight() sets it.
+Result<> mondayMidnight(StatisticMover& mover, const MoverContext& context, bool* filed = nullptr);
 
 }  // namespace qx

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "Result.h"
+
 namespace qx {
 
 // What a housekeeping job did: how many files it moved or deleted, how many it could not, and why the
@@ -27,6 +29,13 @@ public:
         if (failedFiles > 1)
             text += " (" + std::to_string(failedFiles) + " files failed)";
         return text;
+    }
+
+    // The same as the one outcome type: a failure with reason() unless ok().
+    Result<> outcome() const {
+        if (ok())
+            return {};
+        return Failure(reason());
     }
 
     // A file that could not be moved or deleted, and why (kept when it is the first reason).

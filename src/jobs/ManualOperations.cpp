@@ -18,8 +18,8 @@ bool confirmed(Services& s, int question, std::string_view argument) {
     return s.prompts.ask(s.strings.format(question, argument), s.strings.get(kStrConfirmCaption));
 }
 
-OperationResult resultOf(bool ok) {
-    return ok ? OperationResult::Done : OperationResult::Failed;
+Result<> notConfirmed() {
+    return Failure(kNotConfirmed);
 }
 
 bool inWorkingDirectory(std::string_view name) {
@@ -37,6 +37,10 @@ std::string movePlan(Services& s, std::size_t moving, std::size_t deleting) {
 
 }  // namespace
 
+bool declined(const Result<>& result) {
+    return !result && result.reason() == kNotConfirmed;
+}
+
 MoverContext buttonContext(Services& services, SysTime now, int moveMode) {
     const SharedState& state = services.state;
     MoverContext context = readMoverContext(services.profile, now, state.rememberedMonth.load());
@@ -47,7 +51,7 @@ MoverContext buttonContext(Services& services, SysTime now, int moveMode) {
     return context;
 }
 
-OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
+Result<> moveNow(StatisticMover& mover, const MoverContext& context) {
     Services& s = mover.services();
     const MoverCalendar& calendar = context.calendar;
     bool weekly = context.settings.moveMode == 1;
@@ -56,9 +60,9 @@ OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
     const std::string directoryName = mover.periodName(context.logDirectory, number);
     if (!weekly) {
         if (!confirmed(s, kStrAskMove, directoryName))
-            return OperationResult::Declined;
+            return notConfirmed();
         std::string line = sibling::moveBatch(mover.native(context.logDirectory).string(), number);
-        return resultOf(mover.startBatch(line, kStrMoveFailed));
+        return mover.startBatch(line, kStrMoveFailed);
     }
     // Only what an earlier cycle of this week number left is deleted, so a second press, or a press
     // after the scheduled move, loses nothing that this week filed; and nothing there is replaced.
@@ -76,58 +80,64 @@ OperationResult moveNow(StatisticMover& mover, const MoverContext& context) {
     if (staying > 0)
         question += "\n" + s.strings.format(kStrMoveKeeps, std::to_string(staying));
     if (!s.prompts.ask(question, s.strings.get(kStrConfirmCaption)))
-        return OperationResult::Declined;
+        return notConfirmed();
     mover.clearPeriodPartialCopies(source, "log");
-    if (!mover.ensureWeekDirectory(context.logDirectory, number) ||
-        !mover.claimWeekDirectory(directory, filing, claimWait(context)))
-        return OperationResult::Failed;
-    return resultOf(mover.moveFiles(source, kMoveNowPatterns, directory, AgeCheck::Off, context.now));
+    if (Result<> made = mover.ensureWeekDirectory(context.logDirectory, number); !made)
+        return made;
+    if (Result<> claimed = mover.claimWeekDirectory(directory, filing, claimWait(context)); !claimed)
+        return claimed;
+    return mover.moveFiles(source, kMoveNowPatterns, directory, AgeCheck::Off, context.now);
 }
 
-OperationResult deleteNow(StatisticMover& mover, const MoverContext& context) {
+Result<> deleteNow(StatisticMover& mover, const MoverContext& context) {
     Services& s = mover.services();
     const MoverCalendar& calendar = context.calendar;
     bool weekly = context.settings.moveMode == 1;
     const int number = weekly ? calendar.dueWeek : calendar.dueMonth;
     const auto directory = mover.periodDirectory(context.logDirectory, number);
     if (!confirmed(s, kStrAskDelete, mover.periodName(context.logDirectory, number)))
-        return OperationResult::Declined;
+        return notConfirmed();
     if (!weekly)
-        return resultOf(mover.startBatch(sibling::logDeleteBatch(directory.string()), kStrMoveFailed));
+        return mover.startBatch(sibling::logDeleteBatch(directory.string()), kStrMoveFailed);
     // The files of a cycle that filled the directory again since stay, as in the scheduled deletion.
-    if (mover.emptyDueWeekDirectory(directory, calendar.dueFilled,
-                                    std::span(kStatisticPatterns).first(kStatisticPatterns.size() - 1),
-                                    context.settings.waitBeforeDel) == StatisticMover::kRefused)
-        return OperationResult::Failed;
-    return OperationResult::Done;
+    Result<int> emptied = mover.emptyDueWeekDirectory(
+        directory, calendar.dueFilled, std::span(kStatisticPatterns).first(kStatisticPatterns.size() - 1),
+        context.settings.waitBeforeDel);
+    if (!emptied)
+        return *emptied.failure();
+    return {};
 }
 
-OperationResult startSecondBatchNow(StatisticMover& mover, const MoverContext& context) {
+Result<> startSecondBatchNow(StatisticMover& mover, const MoverContext& context) {
     Services& s = mover.services();
     const MoverCalendar& calendar = context.calendar;
     if (!confirmed(s, kStrAskSecondBatch, std::to_string(calendar.previousWeek)))
-        return OperationResult::Declined;
+        return notConfirmed();
     std::string line = sibling::secondBatch(mover.secondBatchProgram(), calendar.previousWeek,
                                             calendar.currentWeek, calendar.month, calendar.year);
     if (s.launcher.start(line, Show::Shown))
-        return OperationResult::Done;
+        return {};
     s.prompts.warn(s.strings.get(kStrSecondBatchFailed), s.strings.get(kStrErrorCaption));
-    return OperationResult::Failed;
+    return notStarted(line);
 }
 
-OperationResult editSecondBatch(StatisticMover& mover) {
+Result<> editSecondBatch(StatisticMover& mover) {
     Services& s = mover.services();
     std::string_view file = sibling::kSecondBatchOld;
     if (!inWorkingDirectory(file)) {
         file = sibling::kSecondBatch;
         if (!inWorkingDirectory(file)) {
             if (std::error_code ec = mover.files().createFile(file, secondBatchTemplate())) {
-                s.log.note("Cannot create " + std::string(file) + ": " + ec.message());
-                return OperationResult::Failed;
+                const std::string line = "Cannot create " + std::string(file) + ": " + ec.message();
+                s.log.note(line);
+                return Failure(line, ec.value());
             }
         }
     }
-    return resultOf(s.launcher.start(sibling::edit(file), Show::Shown));
+    const std::string line = sibling::edit(file);
+    if (s.launcher.start(line, Show::Shown))
+        return {};
+    return notStarted(line);
 }
 
 std::string secondBatchTemplate() {

@@ -4,19 +4,19 @@
 
 namespace qx {
 
-bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
+Result<> monthlyMove(StatisticMover& mover, const MoverContext& context) {
     const MoverSettings& settings = context.settings;
     const MoverCalendar& calendar = context.calendar;
     Services& s = mover.services();
     const auto logDirectory = mover.native(context.logDirectory);
     const int month = calendar.rememberedMonth;
 
-    bool ok = mover.startBatch(sibling::moveBatch(logDirectory.string(), month), kStrMoveFailed,
+    Result<> ok = mover.startBatch(sibling::moveBatch(logDirectory.string(), month), kStrMoveFailed,
                                "Start move batchprogram ", "FAILED to start move batchprogram ",
                                sibling::moveBatch(context.logDirectory, month));
     if (settings.moveConferWavToSubDir) {
         mover.clearPeriodPartialCopies(mover.native(context.waveDirectory), "wav");
-        ok = mover.moveWaveFiles(context.logDirectory, context.waveDirectory, month, context.now) && ok;
+        ok.join(mover.moveWaveFiles(context.logDirectory, context.waveDirectory, month, context.now));
     }
     if (context.delLogFiles) {
         if (context.settings.waitBeforeDel >= 12 || calendar.dueMonth == month) {
@@ -25,18 +25,17 @@ bool monthlyMove(StatisticMover& mover, const MoverContext& context) {
                        ": it holds the month just moved");
         } else {
             const auto due = mover.periodDirectory(context.logDirectory, calendar.dueMonth);
-            ok = mover.startBatch(
-                     sibling::logDeleteBatch(due.string()), kStrMoveFailed, "Start del batchprogram ",
-                     "FAILED to start del batchprogram ",
-                     sibling::logDeleteBatch(mover.periodName(context.logDirectory, calendar.dueMonth))) &&
-                 ok;
+            ok.join(mover.startBatch(
+                sibling::logDeleteBatch(due.string()), kStrMoveFailed, "Start del batchprogram ",
+                "FAILED to start del batchprogram ",
+                sibling::logDeleteBatch(mover.periodName(context.logDirectory, calendar.dueMonth))));
             if (settings.moveConferWavToSubDir)
-                ok = mover.deleteWaveFiles(context.waveDirectory, calendar.dueMonth) && ok;
+                ok.join(mover.deleteWaveFiles(context.waveDirectory, calendar.dueMonth));
         }
     }
     if (settings.start2ndBatch) {
         std::string line = sibling::secondBatchMonthly(mover.secondBatchProgram(), calendar.previousWeek);
-        ok = mover.startBatch(line, kStrSecondBatchFailed) && ok;
+        ok.join(mover.startBatch(line, kStrSecondBatchFailed));
     }
     return ok;
 }

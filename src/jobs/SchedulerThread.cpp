@@ -211,46 +211,45 @@ bool SchedulerThread::refile(const DueWork& due) {
     StatisticMover quiet(m_quietServices, m_files, m_hooks, m_stop);
     return refileWeek(quiet,
                       readMoverContext(m_services.profile, due.hour, m_services.state.rememberedMonth.load()),
-                      due.work == Housework::WeekMidnight);
+                      due.work == Housework::WeekMidnight)
+        .ok();
 }
 
 bool SchedulerThread::runWork(const DueWork& due, SysTime now, const MoverSettings& settings) {
     SharedState& state = m_services.state;
     StatisticMover mover(m_services, m_files, m_hooks, m_stop);
     // What the weekly and monthly work did, for the job record; the activity log has each file.
-    auto record = [&](Job job, bool ok, std::string_view reason) {
-        reportJob(m_services, job, now, ok, ok ? std::string_view() : reason, mover.moved(), mover.deleted());
+    auto record = [&](Job job, const Result<>& result) {
+        reportJob(m_services, job, now, result.ok(), result.reason(), mover.moved(), mover.deleted());
     };
     bool filed = true;
     switch (due.work) {
         case Housework::WeekMidnight: {
-            const bool ok = mondayMidnight(
+            const Result<> done = mondayMidnight(
                 mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()), &filed);
             // Outside weekly mode this is the housekeeping alone, which reports itself.
             if (settings.moveMode == kWeekly)
-                record(Job::WeeklyWork, ok && filed, "not every file could be moved (see the activity log)");
+                record(Job::WeeklyWork, done);
             return filed;
         }
         case Housework::WeekOne: {
-            const bool ok = weeklyAtOne(
+            const Result<> done = weeklyAtOne(
                 mover, readMoverContext(m_services.profile, due.hour, state.rememberedMonth.load()), &filed);
-            record(Job::WeeklyWork, ok && filed,
-                   "a file could not be moved or the second batch not started (see the activity log)");
+            record(Job::WeeklyWork, done);
             return filed;
         }
         case Housework::Month: {
             // The month that ended when this one began, whatever was remembered before a restart.
             const LocalTime begun = toLocal(due.hour);
             const int ended = begun.month == 1 ? 12 : begun.month - 1;
-            const bool ok = monthlyMove(mover, readMoverContext(m_services.profile, due.hour, ended));
+            const Result<> done = monthlyMove(mover, readMoverContext(m_services.profile, due.hour, ended));
             state.rememberedMonth = toLocal(now).month;
-            record(Job::MonthlyWork, ok,
-                   "a batch program could not be started or a file not moved (see the activity log)");
+            record(Job::MonthlyWork, done);
             return true;
         }
         case Housework::Backup: {
-            const bool ok = startBackup(m_services, settings);
-            reportJob(m_services, Job::Backup, now, ok, "the backup tool could not be started");
+            const Result<> started = startBackup(m_services, settings);
+            reportJob(m_services, Job::Backup, now, started.ok(), started.reason());
             return true;
         }
     }

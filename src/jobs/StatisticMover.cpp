@@ -55,6 +55,10 @@ bool vanished(std::error_code ec, const fs::path& source) {
 
 }  // namespace
 
+Failure notStarted(std::string_view commandLine) {
+    return Failure("\"" + std::string(commandLine) + "\" could not be started");
+}
+
 bool ageChecked(std::string_view pattern, std::string_view name) {
     if (!equalsIgnoreCase(pattern, "*.log"))
         return true;
@@ -129,9 +133,19 @@ public:
             m_log.note(line + ": " + reason);
         else
             ++at->second;
+        if (m_count++ == 0)
+            m_first = line + ": " + reason;
+    }
+    // The outcome of the move so far: the first failure, and how many files failed in all.
+    Result<> outcome() const {
+        if (m_count == 0)
+            return {};
+        return Failure(m_count == 1 ? m_first : m_first + " (" + plural(m_count, "file") + " failed)");
     }
 
 private:
+    int m_count = 0;
+    std::string m_first;
     const ActivityLog& m_log;
     std::string m_target;
     std::map<std::string, int> m_more;
@@ -182,29 +196,29 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
     return deleted;
 }
 
-bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::string_view> patterns,
+Result<> StatisticMover::moveFiles(const fs::path& source, std::span<const std::string_view> patterns,
                                const fs::path& target, AgeCheck ageCheck, SysTime now, bool createTarget) {
     const SysTime youngSince = now - kYoungFileAge;
     // Moving every statistic file out of a protected place empties it as a deletion would.
     if (const DirectoryRefusal refusal = refusalOf(source, m_services.paths);
         refusal != DirectoryRefusal::None) {
-        m_services.log.note("Refused to move files from " + shown(source) + ": it is " + describe(refusal));
-        return false;
+        return failed("Refused to move files from " + shown(source) + ": it is " + describe(refusal));
     }
     const std::vector<MatchedFile> matched = matchingFiles(m_files, source, patterns);
     if (matched.empty())
-        return true;
-    if (createTarget && !ensureDirectory(target))
-        return false;
-    bool allMoved = true;
+        return {};
+    if (createTarget) {
+        if (Result<> made = ensureDirectory(target); !made)
+            return made;
+    }
+    Result<> stopped;
     std::unique_ptr<FileTransfer> transfer = m_files.transfer(source, target);
     for (const std::string& name : transfer->clearPartialCopies())
         m_services.log.note("Deleted partial copy " + shown(target / name) + " of a stopped move");
     FailureNotes failures(m_services.log, shown(target));
     for (const MatchedFile& entry : matched) {
         if (m_stop.stop_requested()) {
-            allMoved = false;
-            m_services.log.note("Move to " + shown(target) + " stopped before " + entry.name);
+            stopped = failed("Move to " + shown(target) + " stopped before " + entry.name);
             break;
         }
         // Decided for each file: one old or exempt name must not let a younger file go.
@@ -224,7 +238,6 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
             m_services.log.note("Keep " + shown(source / entry.name) + ": " + shown(target) +
                                 " has a file of that name already");
         } else if (ec && !vanished(ec, source / entry.name)) {
-            allMoved = false;
             failures.failed(std::string(young ? "Cannot copy " : "Cannot move ") +
                                 shown(source / entry.name) + " to " + shown(target / entry.name),
                             ec);
@@ -237,20 +250,28 @@ bool StatisticMover::moveFiles(const fs::path& source, std::span<const std::stri
                                 ": it changed while it was copied; it goes at the next run");
             continue;
         }
-        allMoved = false;
         m_moved = m_moved > 0 ? m_moved - 1 : 0;
         failures.failed("Cannot move " + shown(source / problem.name) + " to " + shown(target / problem.name),
                         problem.error);
     }
-    return allMoved;
+    Result<> moved = failures.outcome();
+    moved.join(std::move(stopped));
+    return moved;
 }
 
-bool StatisticMover::writeCycleStamp(const fs::path& directory, const CycleStamp& stamp) {
-    if (std::error_code ec = m_files.replaceFile(directory / kCycleStampName, formatCycleStamp(stamp))) {
-        m_services.log.note("Cannot record the cycle in " + shown(directory) + ": " + ec.message());
-        return false;
-    }
-    return true;
+Result<> StatisticMover::writeCycleStamp(const fs::path& directory, const CycleStamp& stamp) {
+    if (std::error_code ec = m_files.replaceFile(directory / kCycleStampName, formatCycleStamp(stamp)))
+        return failed("Cannot record the cycle in " + shown(directory) + ": " + ec.message());
+    return {};
+}
+
+Result<> StatisticMover::failed(std::string line) {
+    m_services.log.note(line);
+    return Failure(std::move(line));
+}
+
+Result<> StatisticMover::refusedIn(const fs::path& directory) const {
+    return Failure("Refused to delete files in " + shown(directory));
 }
 
 namespace {
@@ -274,7 +295,7 @@ std::vector<std::string> StatisticMover::filesToClaim(const fs::path& directory,
                      stamp.present ? FileFilter() : leftBefore(legacyBefore(filing)));
 }
 
-bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::sys_days filing,
+Result<> StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::sys_days filing,
                                         int waitWeeks) {
     // What a write of the record that was killed left; the record itself is whole, old or new.
     std::error_code ec;
@@ -284,11 +305,11 @@ bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::
     const CycleStamp stamp = readCycleStamp(directory);
     const ClaimDecision decision = decideClaim(stamp, filing, waitWeeks);
     if (decision.alreadyClaimed)
-        return true;
+        return {};
     if (!stamp.present) {
         int deleted = deleteFiles(directory, kDeletionPatterns, leftBefore(legacyBefore(filing)));
         if (deleted == kRefused)
-            return false;
+            return refusedIn(directory);
         if (deleted > 0)
             m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                                 " written and moved in before " +
@@ -297,7 +318,7 @@ bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::
     } else if (decision.emptyAll && !decision.earlier.empty()) {
         int deleted = deleteFiles(directory, kDeletionPatterns, FileFilter());
         if (deleted == kRefused)
-            return false;
+            return refusedIn(directory);
         m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                             " filed in the cycle of " + formatDay(decision.earlier.back()) +
                             ": an earlier cycle of the week number, before the week is filed again");
@@ -309,13 +330,15 @@ bool StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::
     return writeCycleStamp(directory, decision.after);
 }
 
-int StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono::sys_days dueFilled,
+Result<int> StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono::sys_days dueFilled,
                                           std::span<const std::string_view> patterns, int waitWeeks) {
     const CycleStamp stamp = readCycleStamp(directory);
     const DueDecision decision = decideDue(stamp, dueFilled);
     const std::string rule = ": WaitBeforeDel " + std::to_string(waitWeeks) + " weeks have passed";
     if (!stamp.present) {
         int deleted = deleteFiles(directory, patterns, FileFilter());
+        if (deleted == kRefused)
+            return *refusedIn(directory).failure();
         if (deleted > 0)
             m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) + rule);
         return deleted;
@@ -337,10 +360,11 @@ int StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono
     }
     int deleted = deleteFiles(directory, patterns, filter);
     if (deleted == kRefused)
-        return kRefused;
+        return *refusedIn(directory).failure();
     m_services.log.note("Deleted " + plural(deleted, "file") + " in " + shown(directory) +
                         " filed in the cycle of " + formatDay(decision.expired.back()) + rule);
-    writeCycleStamp(directory, decision.after);
+    // The files are gone either way; a record not written only keeps them counted as this cycle's.
+    (void)writeCycleStamp(directory, decision.after);
     return deleted;
 }
 
@@ -395,41 +419,38 @@ constexpr std::string_view kWavePattern[] = {"*.wav"};
 
 }  // namespace
 
-bool StatisticMover::moveWaveFiles(std::string_view logDirectory, std::string_view waveBase, int number,
-                                   SysTime now) {
+Result<> StatisticMover::moveWaveFiles(std::string_view logDirectory, std::string_view waveBase, int number,
+                                       SysTime now) {
     const fs::path wave = waveDirectory(waveBase, number);
-    bool ok = moveFiles(native(logDirectory), kWavePattern, wave, AgeCheck::Off, now, true);
+    Result<> ok = moveFiles(native(logDirectory), kWavePattern, wave, AgeCheck::Off, now, true);
     m_services.log.note("Move wavfiles to directory " + waveName(waveBase, number));
     return ok;
 }
 
-bool StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
+Result<> StatisticMover::deleteWaveFiles(std::string_view waveBase, int number) {
     const fs::path wave = waveDirectory(waveBase, number);
     const int deleted = deleteFiles(wave, kWavePattern);
     if (deleted == kRefused)
-        return false;
+        return refusedIn(wave);
     m_services.log.note("Delete wavfiles from subdirectory " + waveName(waveBase, number));
     if (deleted > 0)
         m_services.log.note("Deleted " + plural(deleted, "file") + " in " + waveName(waveBase, number) +
                             ": the wave directory of the due week or month");
-    return true;
+    return {};
 }
 
-bool StatisticMover::ensureDirectory(const fs::path& directory) {
-    if (std::error_code ec = m_files.createDirectory(directory)) {
-        m_services.log.note("Cannot create directory " + shown(directory) + ": " + ec.message());
-        return false;
-    }
-    return true;
+Result<> StatisticMover::ensureDirectory(const fs::path& directory) {
+    if (std::error_code ec = m_files.createDirectory(directory))
+        return failed("Cannot create directory " + shown(directory) + ": " + ec.message());
+    return {};
 }
 
-bool StatisticMover::ensureWeekDirectory(std::string_view logDirectory, int week) {
+Result<> StatisticMover::ensureWeekDirectory(std::string_view logDirectory, int week) {
     fs::path directory = periodDirectory(logDirectory, week);
     std::error_code ec = m_files.createDirectory(directory);
     if (!ec || m_services.launcher.run(sibling::makeWeekDirectory(logDirectory, week)))
-        return true;
-    m_services.log.note("Cannot create directory " + periodName(logDirectory, week) + ": " + ec.message());
-    return false;
+        return {};
+    return failed("Cannot create directory " + periodName(logDirectory, week) + ": " + ec.message());
 }
 
 std::string StatisticMover::secondBatchProgram() const {
@@ -439,19 +460,19 @@ std::string StatisticMover::secondBatchProgram() const {
     return sibling::kSecondBatch;
 }
 
-bool StatisticMover::startBatch(const std::string& commandLine, int errorText, std::string_view startedNote,
-                                std::string_view failedNote, std::string_view shownLine) {
+Result<> StatisticMover::startBatch(const std::string& commandLine, int errorText, std::string_view startedNote,
+                                    std::string_view failedNote, std::string_view shownLine) {
     Services& s = m_services;
     const std::string shownCommand(shownLine.empty() ? std::string_view(commandLine) : shownLine);
     if (s.launcher.start(commandLine, Show::Hidden)) {
         if (!startedNote.empty())
             s.log.note(std::string(startedNote) + shownCommand);
-        return true;
+        return {};
     }
     s.prompts.warn(s.strings.get(errorText), s.strings.get(kStrErrorCaption));
     if (!failedNote.empty())
         s.log.note(std::string(failedNote) + shownCommand);
-    return false;
+    return notStarted(shownCommand);
 }
 
 }  // namespace qx

@@ -14,6 +14,7 @@
 #include "CycleStamp.h"
 #include "FileOperations.h"
 #include "JobHooks.h"
+#include "Result.h"
 #include "Services.h"
 
 namespace qx {
@@ -73,11 +74,11 @@ public:
     // created first, but only when there is something to move. Partial copies that killed processes left in
     // the target are deleted first. A file written to while it was copied to another file system stays where
     // it is, for the next run (logged). Of many failures for one reason (a full or read-only target) the
-    // first is logged with its file and the rest as a count. Returns false when a file could not be moved or
-    // copied (not for a file kept because its name is taken: that is no failure, and trying again changes
-    // nothing), or a stop came before the last file. A source that resolves to a protected place (see
-    // DirectoryRefusal) is refused: logged, nothing moved, false.
-    bool moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
+    // first is logged with its file and the rest as a count. Fails, with the first failure's log line,
+    // when a file could not be moved or copied (not for a file kept because its name is taken: that is no
+    // failure, and trying again changes nothing), or a stop came before the last file. A source that
+    // resolves to a protected place (see DirectoryRefusal) is refused: logged, nothing moved, a failure.
+    Result<> moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
                    const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
                    bool createTarget = false);
 
@@ -87,9 +88,9 @@ public:
     // recorded before anything is filed. Later runs of the same cycle delete nothing, whatever the
     // times of the files. A directory without a record (filled before there was one) loses only files
     // both written and changed (moved in) before 50 weeks before the week being filed. Every deletion
-    // is counted in the activity log with its rule. False (logged) when the record cannot be written or
-    // the directory is a protected place: then nothing may be filed there.
-    bool claimWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days filing,
+    // is counted in the activity log with its rule. A failure (logged) when the record cannot be written
+    // or the directory is a protected place: then nothing may be filed there.
+    Result<> claimWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days filing,
                             int waitWeeks);
     // The files that claimWeekDirectory() would delete.
     std::vector<std::string> filesToClaim(const std::filesystem::path& directory,
@@ -99,9 +100,9 @@ public:
     // `dueFilled` and of the cycles before it. A cycle that filled it again since keeps its files: the
     // directory is left alone, or (when both are in it) only the files moved in before that cycle
     // began go. A directory without a record is emptied. The deletions are counted in the activity
-    // log with their rule. Returns the number of files deleted; kRefused (logged, nothing deleted, the
+    // log with their rule. Returns the number of files deleted; a failure (logged, nothing deleted, the
     // record left as it is) for a protected place.
-    int emptyDueWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days dueFilled,
+    Result<int> emptyDueWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days dueFilled,
                               std::span<const std::string_view> patterns, int waitWeeks);
 
     // Whether the record of `directory` says that it was filled after `dueFilled` and holds nothing of
@@ -114,11 +115,11 @@ public:
     void clearPeriodPartialCopies(const std::filesystem::path& base, std::string_view prefix);
 
     // Moves the *.wav files of the log directory into wave directory `number` below `waveBase` (created
-    // only when there is something to move) and notes it. False when a file could not be moved.
-    bool moveWaveFiles(std::string_view logDirectory, std::string_view waveBase, int number, SysTime now);
-    // Deletes the *.wav files of wave directory `number` below `waveBase` and notes it. False when the
-    // directory is a protected place (logged; nothing deleted).
-    bool deleteWaveFiles(std::string_view waveBase, int number);
+    // only when there is something to move) and notes it. A failure when a file could not be moved.
+    Result<> moveWaveFiles(std::string_view logDirectory, std::string_view waveBase, int number, SysTime now);
+    // Deletes the *.wav files of wave directory `number` below `waveBase` and notes it. A failure when
+    // the directory is a protected place (logged; nothing deleted).
+    Result<> deleteWaveFiles(std::string_view waveBase, int number);
 
     // The directory of week or month `number` below an installation path, "<base>.\logNN" and
     // "<base>.\wavNN": as the activity log names them (the base spelt as configured) and native.
@@ -130,11 +131,11 @@ public:
     // A native path as the activity log names it (see PathMap::configured).
     std::string shown(const std::filesystem::path& path) const;
 
-    // Makes sure the week directory exists: created directly, else with the shell's "md". False (and
+    // Makes sure the week directory exists: created directly, else with the shell's "md". A failure (and
     // logged) when it still does not exist, so that nothing is moved into a missing directory.
-    bool ensureWeekDirectory(std::string_view logDirectory, int week);
+    Result<> ensureWeekDirectory(std::string_view logDirectory, int week);
     // The same for any directory (no shell fallback).
-    bool ensureDirectory(const std::filesystem::path& directory);
+    Result<> ensureDirectory(const std::filesystem::path& directory);
 
     // The second batch that is there: qxmove2.bat, or qxmover2.bat when qxmove2.bat is missing.
     std::string secondBatchProgram() const;
@@ -142,8 +143,8 @@ public:
     // Starts a batch program hidden. On failure shows `errorText` (a string id) and, when given, logs
     // `failedNote` + the command; on success logs `startedNote` + the command. The log names the
     // command as `shownLine` when given: the batch gets native paths, the log the configured ones. The
-    // box never holds the caller. Returns whether it started.
-    bool startBatch(const std::string& commandLine, int errorText, std::string_view startedNote = {},
+    // box never holds the caller. A failure, "COMMAND could not be started", when it did not start.
+    Result<> startBatch(const std::string& commandLine, int errorText, std::string_view startedNote = {},
                     std::string_view failedNote = {}, std::string_view shownLine = {});
 
     Services& services() { return m_services; }
@@ -155,8 +156,12 @@ public:
     int deleted() const { return m_deleted; }
 
 private:
-    // The record of `directory` written durably; false (logged) when it cannot be.
-    bool writeCycleStamp(const std::filesystem::path& directory, const CycleStamp& stamp);
+    // The record of `directory` written durably; a failure (logged) when it cannot be.
+    Result<> writeCycleStamp(const std::filesystem::path& directory, const CycleStamp& stamp);
+    // Logs `line` and fails with it as the reason.
+    Result<> failed(std::string line);
+    // The failure of a deletion in `directory` refused by deleteFiles() (which logged why).
+    Result<> refusedIn(const std::filesystem::path& directory) const;
 
     Services& m_services;
     FileOperations& m_files;
@@ -165,6 +170,9 @@ private:
     int m_moved = 0;
     int m_deleted = 0;
 };
+
+// The failure of a program that did not start: "\"COMMAND\" could not be started".
+Failure notStarted(std::string_view commandLine);
 
 // Whether the age check looks at `name` for `pattern` (see StatisticMover::moveFiles).
 bool ageChecked(std::string_view pattern, std::string_view name);

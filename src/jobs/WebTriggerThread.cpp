@@ -52,12 +52,13 @@ bool WebTriggerThread::pass(SysTime now) {
         return false;
     // An hour skipped by daylight saving time fires now, first: where the change comes at midnight,
     // that hour carries the day, week, month and year.
+    // Each start is logged and recorded by itself.
     for (int hour : skippedLocalHours(now))
-        fire(now, hour);
-    return fire(now);
+        (void)fire(now, hour);
+    return fire(now).ok();
 }
 
-bool WebTriggerThread::fire(SysTime now, std::optional<int> hour) {
+Result<> WebTriggerThread::fire(SysTime now, std::optional<int> hour) {
     LocalTime local = toLocal(now);
     if (hour)
         local.hour = *hour;
@@ -66,7 +67,9 @@ bool WebTriggerThread::fire(SysTime now, std::optional<int> hour) {
     m_services.log.note((started ? "Successfully started trigger: " : "FAILED to started trigger: ") +
                         command);
     reportJob(m_services, Job::WebTrigger, now, started, "cannot start " + command);
-    return started;
+    if (!started)
+        return Failure("cannot start " + command);
+    return {};
 }
 
 void WebTriggerThread::run(std::stop_token stop) {

@@ -4,6 +4,7 @@
 #include <stop_token>
 #include <string>
 
+#include "Result.h"
 #include "Services.h"
 
 namespace qx {
@@ -25,9 +26,9 @@ public:
     bool pass(SysTime now);
 
     // Starts the batch with the period arguments of `now` (of `hour` of its day, when given) and logs
-    // the outcome ("Successfully started trigger: ..." or "FAILED to started trigger: ..."). True when
-    // it started.
-    bool fire(SysTime now, std::optional<int> hour = std::nullopt);
+    // the outcome ("Successfully started trigger: ..." or "FAILED to started trigger: ..."). Fails,
+    // "cannot start COMMAND", when it did not start.
+    Result<> fire(SysTime now, std::optional<int> hour = std::nullopt);
 
     // A pass at the start of every minute until stopped. Waking at the minute's start, not a fixed
     // minute after the last pass, keeps drift from ever skipping the firing minute. Where the clock

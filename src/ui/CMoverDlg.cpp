@@ -343,16 +343,17 @@ void CMoverDlg::runOperation(int id) {
         SysTime now = s.clock.now();
         switch (id) {
             case ctl::kTestMove:
-                moveNow(mover, buttonContext(s, now, mode));
+                // The operation shows its own failure; the dialog goes on.
+                (void)moveNow(mover, buttonContext(s, now, mode));
                 break;
             case ctl::kTestDelete:
-                deleteNow(mover, buttonContext(s, now, mode));
+                (void)deleteNow(mover, buttonContext(s, now, mode));
                 break;
             case ctl::kTestBatch:
-                startSecondBatchNow(mover, buttonContext(s, now, mode));
+                (void)startSecondBatchNow(mover, buttonContext(s, now, mode));
                 break;
             case ctl::kEditBatch:
-                editSecondBatch(mover);
+                (void)editSecondBatch(mover);
                 break;
             case ctl::kPrintNow:
                 if (jobs.printReport)

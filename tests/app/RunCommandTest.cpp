@@ -3,10 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include "Profile.h"
 #include "Sandbox.h"
@@ -207,6 +210,61 @@ TEST_F(RunCommandTest, AFailedJobSaysWhyOnTheTerminal) {
     EXPECT_EQ(code, 1);
     EXPECT_THAT(err.str(), HasSubstr("WriteLogFile=0"));
 }
+
+// Every job says whether it did its work by its exit code, and when not, why on standard error.
+struct JobCase {
+    const char* job;
+    const char* at;
+    std::vector<std::array<const char*, 4>> ini;  // file, section, key, value
+    bool secondBatches;                           // qxmove2.bat and qxdel2.bat are there
+    int exit;
+    const char* reason;  // what stands after "qxmover: JOB failed: "; "" for a success
+};
+
+class RunCommandJobTest : public RunCommandTest, public ::testing::WithParamInterface<JobCase> {};
+
+TEST_P(RunCommandJobTest, ExitsOneWithTheReasonWhenTheJobFailed) {
+    const JobCase& c = GetParam();
+    for (const auto& [file, section, key, value] : c.ini)
+        ini(file, section, key, value);
+    if (c.secondBatches) {
+        sandbox.recordingScript("work/qxmove2.bat", sandbox.path("record.txt"));
+        sandbox.recordingScript("work/qxdel2.bat", sandbox.path("record.txt"));
+    }
+    EXPECT_EQ(run(c.job, c.at), c.exit) << err.str();
+    if (c.exit == 0) {
+        EXPECT_EQ(err.str(), "");
+        return;
+    }
+    EXPECT_THAT(err.str(), HasSubstr("qxmover: " + std::string(c.job) + " failed: " + c.reason));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jobs, RunCommandJobTest,
+    ::testing::Values(
+        JobCase{"weekly-1", "2026-12-07 01:00", {}, true, 0, ""},
+        JobCase{"weekly-1", "2026-12-07 01:00", {}, false, 1, "\"qxmove2.bat 49 50 12 2026\" could not be started"},
+        JobCase{"conference", "2026-12-07 00:00", {}, false, 0, ""},
+        JobCase{"alarm-wavs", "2026-12-07 00:00", {}, false, 0, ""},
+        JobCase{"extra-delete", "2026-12-07 00:00", {}, false, 0, ""},
+        JobCase{"job-check", "2026-12-07 00:00", {}, false, 0, ""},
+        JobCase{"web-trigger", "2026-12-07 00:00", {}, false, 1, "cannot start "},
+        JobCase{"backup", "2026-12-07 00:00", {}, false, 1, "could not be started"},
+        JobCase{"watchdog-call", "2026-12-07 00:00", {}, false, 1, "no NumberToDial in [LineWatchDog]"},
+        JobCase{"timed-tasks",
+                "2026-12-09 06:00",
+                {{"qxmover.ini", "StartMore", "Prog1", "qxping"},
+                 {"qxmover.ini", "StartMore", "Time1", "6"},
+                 {"qxmover.ini", "StartMore", "Type1", "1"}},
+                false,
+                1,
+                "1 task starts failed"},
+        JobCase{"report", "2026-12-08 06:00", {}, false, 1, "cannot read the alarm index"}),
+    [](const ::testing::TestParamInfo<JobCase>& param) {
+        std::string name = std::string(param.param.job) + (param.param.exit == 0 ? "Succeeds" : "Fails");
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name + std::to_string(param.index);
+    });
 
 TEST_F(RunCommandTest, JobsBelieveTheTimeTheyAreGiven) {
     sandbox.file("root/qxt/log/a.dbf", "a", old);

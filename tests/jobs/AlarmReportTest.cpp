@@ -121,7 +121,7 @@ TEST_F(AlarmReportTest, MissingGroupTableLeavesEveryGroupUnnamed) {
 
 TEST_F(AlarmReportTest, MissingIndexWarnsAndWritesAndPrintsNothing) {
     fs::remove(logDir() / "qxaview.inf");
-    EXPECT_EQ(produceAlarmReport(services, files, 0, now).failure,
+    EXPECT_EQ(produceAlarmReport(services, files, 0, now).reason(),
               "cannot read the alarm index \\qxt\\log\\qxaview.inf");
     EXPECT_THAT(prompts.warnings(), ElementsAre("Error !|No alarms to print in this week !"));
     EXPECT_FALSE(sandbox.exists("root/qxt/log/qxareport.prt"));
@@ -131,13 +131,13 @@ TEST_F(AlarmReportTest, MissingIndexWarnsAndWritesAndPrintsNothing) {
 // A report that nothing prints is no success, and the log does not claim that printing started.
 TEST_F(AlarmReportTest, PrintProgramThatCannotStartFailsTheReport) {
     launcher.missing.insert("notepad.exe");
-    const ReportOutcome outcome = produceAlarmReport(services, files, 0, now);
+    const Result<> outcome = produceAlarmReport(services, files, 0, now);
     EXPECT_FALSE(outcome.ok());
-    EXPECT_THAT(outcome.failure,
+    EXPECT_THAT(outcome.reason(),
                 ::testing::HasSubstr("\"notepad.exe /p \\qxt\\log.\\qxareport.prt\" could not "
                                      "be started"));
     EXPECT_EQ(report(), readFile(kSample / "expected-weekly.prt"));
-    EXPECT_THAT(activity(49), ElementsAre("01.12, 00:00,  " + outcome.failure));
+    EXPECT_THAT(activity(49), ElementsAre("01.12, 00:00,  " + outcome.reason()));
 }
 
 TEST_F(AlarmReportTest, MondayMidnightReadsTheIndexThatTheWeeklyMoveTookAway) {

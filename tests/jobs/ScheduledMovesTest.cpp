@@ -69,7 +69,7 @@ TEST_F(ScheduledMovesTest, AWaitOfAYearDeletesOnlyWhatHasWaitedIt) {
 TEST_F(ScheduledMovesTest, OnlyDelLogFilesOneDeletes) {
     ini("qxmover.ini", "Config", "DelLogFiles", "2");
     sandbox.file("root/qxt/log/log47/a.dbf", "old");
-    weeklyAtOne(mover, context());
+    (void)weeklyAtOne(mover, context());
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/a.dbf"));
 }
 

@@ -156,11 +156,14 @@ TEST_P(MoverRefusalTest, AProtectedPlaceIsNeitherEmptiedNorMovedFrom) {
     const std::string_view patterns[] = {"*.dbf"};
     const auto monday = std::chrono::floor<std::chrono::days>(now);
 
-    EXPECT_EQ(mover.emptyDueWeekDirectory(place, monday - std::chrono::weeks(2), patterns, 2),
-              StatisticMover::kRefused);
-    EXPECT_FALSE(mover.claimWeekDirectory(place, monday, 2));
+    // Each refusal says where, for the terminal and the job record.
+    const std::string refusedHere = "Refused to delete files in " + mover.shown(place);
+    EXPECT_EQ(mover.emptyDueWeekDirectory(place, monday - std::chrono::weeks(2), patterns, 2).reason(),
+              refusedHere);
+    EXPECT_EQ(mover.claimWeekDirectory(place, monday, 2).reason(), refusedHere);
     EXPECT_EQ(mover.deleteFiles(place, patterns), StatisticMover::kRefused);
-    EXPECT_FALSE(mover.moveFiles(place, patterns, logDir() / "log49", AgeCheck::Off, now, true));
+    EXPECT_THAT(mover.moveFiles(place, patterns, logDir() / "log49", AgeCheck::Off, now, true).reason(),
+                ::testing::StartsWith("Refused to move files from " + mover.shown(place) + ": it is "));
 
     EXPECT_EQ(sandbox.read(keep), "keep");
     EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
