@@ -159,7 +159,8 @@ std::optional<std::pair<double, double>> timeAcrossFileSystems(qx::StatisticMove
             createFiles(shm, names);
             syncDisk(disk);  // what earlier rounds wrote is on disk before the clock runs
             auto start = Steady::now();
-            const qx::Result<> ok = mover.moveFiles(shm, qx::kStatisticPatterns, week, qx::AgeCheck::Off, now);
+            const qx::Result<> ok =
+                mover.moveFiles(shm, qx::kStatisticPatterns, week, qx::AgeCheck::Off, now);
             ours = std::min(ours, std::chrono::duration<double, std::milli>(Steady::now() - start).count());
             if (!ok || !fs::exists(week / names.back()) || fs::exists(shm / names.back())) {
                 std::fprintf(stderr, "the move across file systems failed\n");

@@ -120,7 +120,9 @@ constexpr JobVerb kJobVerbs[] = {
     {"edit-second-batch", "opens the second batch in the editor, made from the template when missing", false,
      [](JobRun& r) { return editSecondBatch(r.mover); }},
     {"timed-tasks", "starts the timed tasks of [StartMore] due at this hour", false,
-     [](JobRun& r) { return noneFailed(runTimedTasks(r.services, r.now, r.context.calendar), "task starts"); }},
+     [](JobRun& r) {
+         return noneFailed(runTimedTasks(r.services, r.now, r.context.calendar), "task starts");
+     }},
     {"backup", "starts the backup tool for the backup path", false,
      [](JobRun& r) { return startBackup(r.services, r.context.settings); }},
     {"conference", "files the conference recordings; deletes those past their weeks", true,
@@ -130,9 +132,7 @@ constexpr JobVerb kJobVerbs[] = {
     {"extra-delete", "deletes the files of the extra deletion rules older than their weeks", true,
      [](JobRun& r) { return deleteAdditionalFiles(r.services, r.deleter, r.now).outcome(); }},
     {"report", "writes the alarm report and starts printing it", false,
-     [](JobRun& r) {
-         return produceAlarmReport(r.services, r.files, r.context.settings.reportType, r.now);
-     }},
+     [](JobRun& r) { return produceAlarmReport(r.services, r.files, r.context.settings.reportType, r.now); }},
     {"disk-check", "checks the free space of the chosen drives, alarm when low", false, diskCheck},
     {"extra-drives", "checks the used share of the further drives", false,
      [](JobRun& r) {
@@ -237,7 +237,6 @@ namespace {
 
 Result<> runJobOnce(const JobVerb& verb, const GlobalOptions& global, const RunOptions& options,
                     std::ostream& out, std::ostream& err, bool& notFound) {
-
     GlobalOptions environmentOptions = global;
     if (options.at)
         environmentOptions.clockStart = options.at;

@@ -12,8 +12,8 @@ Result<> monthlyMove(StatisticMover& mover, const MoverContext& context) {
     const int month = calendar.rememberedMonth;
 
     Result<> ok = mover.startBatch(sibling::moveBatch(logDirectory.string(), month), kStrMoveFailed,
-                               "Start move batchprogram ", "FAILED to start move batchprogram ",
-                               sibling::moveBatch(context.logDirectory, month));
+                                   "Start move batchprogram ", "FAILED to start move batchprogram ",
+                                   sibling::moveBatch(context.logDirectory, month));
     if (settings.moveConferWavToSubDir) {
         mover.clearPeriodPartialCopies(mover.native(context.waveDirectory), "wav");
         ok.join(mover.moveWaveFiles(context.logDirectory, context.waveDirectory, month, context.now));

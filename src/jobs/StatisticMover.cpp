@@ -197,7 +197,8 @@ int StatisticMover::deleteFiles(const fs::path& directory, std::span<const std::
 }
 
 Result<> StatisticMover::moveFiles(const fs::path& source, std::span<const std::string_view> patterns,
-                               const fs::path& target, AgeCheck ageCheck, SysTime now, bool createTarget) {
+                                   const fs::path& target, AgeCheck ageCheck, SysTime now,
+                                   bool createTarget) {
     const SysTime youngSince = now - kYoungFileAge;
     // Moving every statistic file out of a protected place empties it as a deletion would.
     if (const DirectoryRefusal refusal = refusalOf(source, m_services.paths);
@@ -296,7 +297,7 @@ std::vector<std::string> StatisticMover::filesToClaim(const fs::path& directory,
 }
 
 Result<> StatisticMover::claimWeekDirectory(const fs::path& directory, std::chrono::sys_days filing,
-                                        int waitWeeks) {
+                                            int waitWeeks) {
     // What a write of the record that was killed left; the record itself is whole, old or new.
     std::error_code ec;
     const fs::path unfinished = directory / (std::string(kCycleStampName) + ".new");
@@ -331,7 +332,7 @@ Result<> StatisticMover::claimWeekDirectory(const fs::path& directory, std::chro
 }
 
 Result<int> StatisticMover::emptyDueWeekDirectory(const fs::path& directory, std::chrono::sys_days dueFilled,
-                                          std::span<const std::string_view> patterns, int waitWeeks) {
+                                                  std::span<const std::string_view> patterns, int waitWeeks) {
     const CycleStamp stamp = readCycleStamp(directory);
     const DueDecision decision = decideDue(stamp, dueFilled);
     const std::string rule = ": WaitBeforeDel " + std::to_string(waitWeeks) + " weeks have passed";
@@ -460,8 +461,9 @@ std::string StatisticMover::secondBatchProgram() const {
     return sibling::kSecondBatch;
 }
 
-Result<> StatisticMover::startBatch(const std::string& commandLine, int errorText, std::string_view startedNote,
-                                    std::string_view failedNote, std::string_view shownLine) {
+Result<> StatisticMover::startBatch(const std::string& commandLine, int errorText,
+                                    std::string_view startedNote, std::string_view failedNote,
+                                    std::string_view shownLine) {
     Services& s = m_services;
     const std::string shownCommand(shownLine.empty() ? std::string_view(commandLine) : shownLine);
     if (s.launcher.start(commandLine, Show::Hidden)) {

@@ -79,8 +79,8 @@ public:
     // failure, and trying again changes nothing), or a stop came before the last file. A source that
     // resolves to a protected place (see DirectoryRefusal) is refused: logged, nothing moved, a failure.
     Result<> moveFiles(const std::filesystem::path& source, std::span<const std::string_view> patterns,
-                   const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
-                   bool createTarget = false);
+                       const std::filesystem::path& target, AgeCheck ageCheck, SysTime now,
+                       bool createTarget = false);
 
     // Prepares week directory `directory` for the cycle that began on Monday `filing` (see CycleStamp):
     // the first time in that cycle, the files of the deletion patterns that an earlier cycle left there
@@ -91,7 +91,7 @@ public:
     // is counted in the activity log with its rule. A failure (logged) when the record cannot be written
     // or the directory is a protected place: then nothing may be filed there.
     Result<> claimWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days filing,
-                            int waitWeeks);
+                                int waitWeeks);
     // The files that claimWeekDirectory() would delete.
     std::vector<std::string> filesToClaim(const std::filesystem::path& directory,
                                           std::chrono::sys_days filing, int waitWeeks);
@@ -103,7 +103,7 @@ public:
     // log with their rule. Returns the number of files deleted; a failure (logged, nothing deleted, the
     // record left as it is) for a protected place.
     Result<int> emptyDueWeekDirectory(const std::filesystem::path& directory, std::chrono::sys_days dueFilled,
-                              std::span<const std::string_view> patterns, int waitWeeks);
+                                      std::span<const std::string_view> patterns, int waitWeeks);
 
     // Whether the record of `directory` says that it was filled after `dueFilled` and holds nothing of
     // that cycle or an earlier one.
@@ -145,7 +145,7 @@ public:
     // command as `shownLine` when given: the batch gets native paths, the log the configured ones. The
     // box never holds the caller. A failure, "COMMAND could not be started", when it did not start.
     Result<> startBatch(const std::string& commandLine, int errorText, std::string_view startedNote = {},
-                    std::string_view failedNote = {}, std::string_view shownLine = {});
+                        std::string_view failedNote = {}, std::string_view shownLine = {});
 
     Services& services() { return m_services; }
     FileOperations& files() { return m_files; }

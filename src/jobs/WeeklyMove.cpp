@@ -90,8 +90,8 @@ Result<> weeklyAtOne(StatisticMover& mover, const MoverContext& context, bool* f
     const std::string keptBecause = ": week directory " + dueName + " was filled again since";
     if (context.delLogFiles) {
         s.log.note("Delete all files in directory " + dueName);
-        if (Result<int> emptied =
-                mover.emptyDueWeekDirectory(due, calendar.dueFilled, kDeletionPatterns, settings.waitBeforeDel);
+        if (Result<int> emptied = mover.emptyDueWeekDirectory(due, calendar.dueFilled, kDeletionPatterns,
+                                                              settings.waitBeforeDel);
             !emptied)
             ok.join(*emptied.failure());
         if (settings.moveConferWavToSubDir) {

@@ -52,7 +52,9 @@ public:
     }
 
 private:
-    const Derived& self() const { return static_cast<const Derived&>(*this); }
+    const Derived& self() const {
+        return static_cast<const Derived&>(*this);
+    }
 };
 
 }  // namespace detail
