@@ -189,21 +189,19 @@ TEST_F(HousekeepingTest, JobsThatCanMoveOrDeleteNothingSayWhyAndExitOne) {
 
     auto wavs = run("alarm-wavs");
     EXPECT_EQ(wavs.exitCode, 1) << wavs.err;
-    EXPECT_THAT(
-        wavs.err,
-        HasSubstr(
-            "qxmover: alarm-wavs: Failed to delete alarmwavfile \\dbv1\\A0000001.WAV: Permission denied"));
+    EXPECT_THAT(wavs.err, HasSubstr("qxmover: alarm-wavs failed: Failed to delete alarmwavfile "
+                                    "\\dbv1\\A0000001.WAV: Permission denied"));
     EXPECT_TRUE(sandbox.exists("root/dbv1/A0000001.WAV"));
 
     auto extra = run("extra-delete");
     EXPECT_EQ(extra.exitCode, 1) << extra.err;
-    EXPECT_THAT(extra.err, HasSubstr("qxmover: extra-delete: Failed to delete file \\extra.\\"));
+    EXPECT_THAT(extra.err, HasSubstr("qxmover: extra-delete failed: Failed to delete file \\extra.\\"));
     EXPECT_THAT(extra.err, HasSubstr("Permission denied (2 files failed)"));
 
     auto conference = run("conference");
     EXPECT_EQ(conference.exitCode, 1) << conference.err;
     EXPECT_THAT(conference.err,
-                HasSubstr("qxmover: conference: Failed to move conf-wavfile "
+                HasSubstr("qxmover: conference failed: Failed to move conf-wavfile "
                           "\\qxt\\log\\confwav.\\rec0.wav to \\archive.\\rec0.wav: Permission denied"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/confwav/rec0.wav"));
     EXPECT_TRUE(sandbox.exists("root/archive/old1.wav"));
