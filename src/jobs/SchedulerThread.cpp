@@ -122,7 +122,7 @@ void SchedulerThread::startOnDemandThreads() {
         startOnDemand(s, OnDemand::LineWatchdog);
     if (jobWatcherWanted(p))
         startOnDemand(s, OnDemand::JobWatcher);
-    if (p.getInt(ini::kMover, ini::kConfig, "PrintReport", 0) == 1)
+    if (settings.integer(keys::kPrintReport) == 1)
         startOnDemand(s, OnDemand::AlarmReport);
 }
 
