@@ -7,6 +7,7 @@
 #include "Profile.h"
 #include "Services.h"
 #include "SettingNotices.h"
+#include "SharedState.h"
 
 namespace qx {
 

@@ -4,8 +4,10 @@
 
 #include "DialogTexts.h"
 #include "ListEntries.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "ProfileWrites.h"
+#include "StringTable.h"
 #include "TimedTasks.h"
 
 namespace qx {

@@ -1,7 +1,14 @@
 #include "WatchdogBoxForm.h"
 
+#include "ActivityLog.h"
 #include "DialogTexts.h"
+#include "Launcher.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileWrites.h"
+#include "Prompts.h"
+#include "SharedState.h"
+#include "StringTable.h"
 
 namespace fs = std::filesystem;
 

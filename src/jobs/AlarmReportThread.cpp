@@ -4,7 +4,9 @@
 #include <exception>
 #include <vector>
 
+#include "ActivityLog.h"
 #include "AlarmReport.h"
+#include "Clock.h"
 #include "JobRecord.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"

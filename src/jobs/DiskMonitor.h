@@ -9,6 +9,7 @@
 #include "DiskSpace.h"
 #include "FileOperations.h"
 #include "Services.h"
+#include "SharedState.h"
 
 namespace qx {
 

@@ -5,8 +5,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "ActivityLog.h"
+#include "Clock.h"
+#include "Launcher.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"
 

@@ -2,13 +2,19 @@
 
 #include <exception>
 
+#include "ActivityLog.h"
 #include "CAlarmTable.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Launcher.h"
 #include "LineTestCall.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "SettingRecords.h"
+#include "StringTable.h"
 #include "WarningFile.h"
 
 namespace qx {

@@ -1,6 +1,10 @@
 #include "TimedTasks.h"
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Launcher.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"
 #include "SiblingCommands.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Clock.h"
 #include "JobSettings.h"
 #include "Services.h"
 #include "SettingRecords.h"

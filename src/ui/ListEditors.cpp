@@ -19,9 +19,13 @@
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
 #include "InstallationPath.h"
+#include "PathMap.h"
 #include "PathPicker.h"
+#include "Profile.h"
 #include "ProfileWrites.h"
+#include "Prompts.h"
 #include "SettingsList.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

@@ -13,6 +13,8 @@
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
 #include "OperationRunner.h"
+#include "Profile.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

@@ -8,6 +8,8 @@
 #include <iostream>
 #include <sstream>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "Profile.h"
 #include "Sandbox.h"
 

@@ -3,11 +3,19 @@
 
 #include <functional>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "DialogJobs.h"
 #include "DriveSelectionForm.h"
 #include "InstallationPath.h"
+#include "Launcher.h"
+#include "PathMap.h"
+#include "Profile.h"
+#include "Prompts.h"
 #include "ServiceBundle.h"
 #include "SettingRecords.h"
+#include "SharedState.h"
+#include "StringTable.h"
 #include "WatchdogBoxForm.h"
 
 using ::testing::ElementsAre;
@@ -107,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  [](const SettingReader& r) { return readWatchdogBox(r).warningMessage; },
                  "Cannot write WarningMessage in [WatchDog] of qxalarm.ini: the text is longer than "}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // The box's switches: the line watchdog acts only at 1, so the editor shows any other value as off.
 TEST_F(SubDialogFormsTest, BoxSwitchesOtherThanOneAreOffForTheEditorAsForTheJob) {
