@@ -147,23 +147,30 @@ ConferenceSettings readConferenceSettings(const SettingReader& settings) {
     return c;
 }
 
+namespace {
+
+// The delete step's switch, weeks and directory, as the settings dialog and "Delete now" store them.
+void writeDeleteStep(SettingWriter& writer, bool on, int weeks, const std::string& directory) {
+    writer.flag(keys::kDelConferWav, 0, on);
+    writer.integer(keys::kDelConferWavWeeks, 0, weeks);
+    writer.text(keys::kDelConferWavFrom, 0, directory);
+}
+
+}  // namespace
+
 std::string writeConferenceSettings(Profile& profile, const ConferenceSettings& c) {
     SettingWriter writer(profile);
     writer.flag(keys::kMoveToConferWav, 0, c.moveStep);
     writer.integer(keys::kMoveConferWavWeeks, 0, c.moveWeeks);
     writer.text(keys::kMoveConferWavTo, 0, c.archiveDirectory);
-    writer.flag(keys::kDelConferWav, 0, c.deleteStep);
-    writer.integer(keys::kDelConferWavWeeks, 0, c.deleteWeeks);
-    writer.text(keys::kDelConferWavFrom, 0, c.deleteFrom);
+    writeDeleteStep(writer, c.deleteStep, c.deleteWeeks, c.deleteFrom);
     writer.flag(keys::kMoveConferWavDaily, 0, c.daily);
     return writer.failure();
 }
 
 std::string writeConferenceDeleteSettings(Profile& profile, int weeks, const std::string& directory) {
     SettingWriter writer(profile);
-    writer.flag(keys::kDelConferWav, 0, true);
-    writer.integer(keys::kDelConferWavWeeks, 0, weeks);
-    writer.text(keys::kDelConferWavFrom, 0, directory);
+    writeDeleteStep(writer, true, weeks, directory);
     return writer.failure();
 }
 
