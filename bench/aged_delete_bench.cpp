@@ -25,8 +25,15 @@
 
 #include "ActivityLog.h"
 #include "AdditionalDeletion.h"
+#include "Clock.h"
 #include "DeletionDirectory.h"
 #include "FileAge.h"
+#include "Launcher.h"
+#include "PathMap.h"
+#include "Profile.h"
+#include "Prompts.h"
+#include "SharedState.h"
+#include "StringTable.h"
 
 namespace fs = std::filesystem;
 using Steady = std::chrono::steady_clock;

@@ -27,9 +27,16 @@
 #include <vector>
 
 #include "ActivityLog.h"
+#include "Clock.h"
 #include "FileOperations.h"
 #include "JobHooks.h"
+#include "Launcher.h"
+#include "PathMap.h"
+#include "Profile.h"
+#include "Prompts.h"
+#include "SharedState.h"
 #include "StatisticMover.h"
+#include "StringTable.h"
 
 namespace fs = std::filesystem;
 using Steady = std::chrono::steady_clock;

@@ -6,12 +6,17 @@
 #include <iostream>
 #include <tuple>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "DisplayProbe.h"
 #include "Environment.h"
 #include "HeadlessRunner.h"
 #include "OpenWindow.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileCommand.h"
 #include "ProfileNames.h"
+#include "Prompts.h"
 #include "ReportCommand.h"
 #include "RunCommand.h"
 #include "ServiceStart.h"
@@ -19,6 +24,7 @@
 #include "SingleInstance.h"
 #include "Startup.h"
 #include "StatusCommand.h"
+#include "StringTable.h"
 #include "TableCommandLine.h"
 #include "TableCommands.h"
 #include "WeekCalendar.h"

@@ -6,8 +6,13 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "CodePage.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
+#include "Prompts.h"
 #include "WideText.h"
 
 namespace qx {

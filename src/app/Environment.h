@@ -6,10 +6,18 @@
 #include <optional>
 #include <string>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "ErrorBoxBridge.h"
 #include "JobRecord.h"
+#include "Launcher.h"
 #include "MetricsFile.h"
+#include "PathMap.h"
+#include "Profile.h"
+#include "Prompts.h"
 #include "Services.h"
+#include "SharedState.h"
+#include "StringTable.h"
 #include "ThreadSet.h"
 
 namespace qx {

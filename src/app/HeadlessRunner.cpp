@@ -1,6 +1,10 @@
 #include "HeadlessRunner.h"
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "MoverSettings.h"
+#include "Profile.h"
+#include "SharedState.h"
 #include "SingleInstance.h"
 #include "ThreadSet.h"
 #include "WeekTimer.h"

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "Clock.h"
 #include "Services.h"
 
 namespace qx {

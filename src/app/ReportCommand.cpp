@@ -4,6 +4,9 @@
 #include <ostream>
 
 #include "AlarmReport.h"
+#include "Clock.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "ServiceStart.h"
 

@@ -3,13 +3,20 @@
 #include <cstdio>
 #include <memory>
 
+#include "ActivityLog.h"
 #include "AliveLogThread.h"
 #include "CAlarmTable.h"
+#include "Clock.h"
 #include "EventWatchdogThread.h"
 #include "OnDemandThreads.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
+#include "Prompts.h"
 #include "SchedulerThread.h"
 #include "ServiceHooks.h"
+#include "SharedState.h"
+#include "StringTable.h"
 #include "ThreadSet.h"
 #include "WebTriggerThread.h"
 

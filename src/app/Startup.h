@@ -2,9 +2,14 @@
 
 #include <string>
 
+#include "ActivityLog.h"
 #include "DiskMonitor.h"
 #include "MoverSettings.h"
+#include "PathMap.h"
+#include "Profile.h"
+#include "Prompts.h"
 #include "Services.h"
+#include "StringTable.h"
 
 namespace qx {
 

@@ -8,16 +8,21 @@
 #include <ostream>
 #include <sstream>
 
+#include "ActivityLog.h"
 #include "AdditionalDeletion.h"
 #include "CheckJobDir.h"
+#include "Clock.h"
 #include "CodePage.h"
 #include "JobRecord.h"
 #include "JobSettings.h"
 #include "OnDemandThreads.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "SchedulerState.h"
 #include "ServiceStart.h"
 #include "SettingKeys.h"
+#include "SharedState.h"
 #include "SingleInstance.h"
 #include "Startup.h"
 #include "TimedTasks.h"

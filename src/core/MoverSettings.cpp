@@ -5,166 +5,131 @@
 #include "ActivityLog.h"
 #include "Profile.h"
 #include "ProfileNames.h"
-#include "ProfileWrites.h"
 #include "Prompts.h"
 #include "SettingKeys.h"
+#include "SettingNotices.h"
 #include "StringTable.h"
 
 namespace qx {
 
 namespace {
 
-constexpr int kMissing = -9;
-
-// Where the load writes the defaults of missing keys, and where a failed write is told.
-struct WriteBack {
-    Profile& profile;
-    const ActivityLog* log;
-
-    void check(const char* section, const char* key, const ProfileWriteResult& result) const {
-        if (!result && log)
-            log->write(profileWriteFailure(ini::kMover, section, key, result));
-    }
-};
-
-// A key read with the marker -9 counts as missing (a stored -9 too): its default is written at once
-// into `writeBack`, when there is one.
-int readMarked(const Profile& profile, const WriteBack* writeBack, const char* section, const char* key,
-               int defaultValue) {
-    int value = profile.getInt(ini::kMover, section, key, kMissing);
-    if (value == kMissing) {
-        if (writeBack)
-            writeBack->check(section, key,
-                             writeBack->profile.writeInt(ini::kMover, section, key, defaultValue));
-        return defaultValue;
-    }
-    return value;
-}
-
-bool flag(int value) {
-    return value != 0;
-}
-
-MoverSettings read(const Profile& profile, const WriteBack* writeBack, const MoverSettings& previous,
-                   std::optional<SettingReport> report) {
-    const SettingReader keyTable(profile, report);
-    auto readWriteBack = [&](const char* section, const char* key, int defaultValue) {
-        return readMarked(profile, writeBack, section, key, defaultValue);
-    };
+// Keys read with the marker -9 count as missing then (a stored -9 too): `settings` writes their default
+// at once, when it may write.
+MoverSettings read(const SettingReader& settings, const MoverSettings& previous, Profile* writeBack,
+                   const ActivityLog* log) {
     MoverSettings s;
-    const char* cfg = ini::kConfig;
-    s.delLogFiles = flag(profile.getInt(ini::kMover, cfg, "DelLogFiles", 0));
+    s.delLogFiles = settings.integer(keys::kDelLogFiles) != 0;
 
-    std::string range = profile.getString(ini::kAview, cfg, "AlarmSelectionRange", "week", 40);
+    const std::string range = settings.text(keys::kAlarmSelectionRange);
     s.moveMode = range == "week" ? 1 : range == "month" ? 2 : 0;
     if (s.moveMode == 0) {
         s.delLogFiles = false;  // the dialog clears its box; the file keeps its value
         s.waitBeforeDel = previous.waitBeforeDel;
     } else {
-        int wait = profile.getInt(ini::kMover, cfg, "WaitBeforeDel", 10);
-        int upper = s.moveMode == 1 ? 53 : 12;
-        int clampTo = s.moveMode == 1 ? 52 : 12;
-        s.waitBeforeDel = wait < 1 ? 1 : wait > upper ? clampTo : wait;
+        // The row holds the weeks; a month count beyond a year is a year.
+        const int wait = settings.integer(keys::kWaitBeforeDel);
+        s.waitBeforeDel = s.moveMode == 1 ? wait : std::min(wait, 12);
     }
 
-    s.start2ndBatch = flag(readWriteBack(cfg, "Start2ndBatch", 0));
-    s.deleteMoreFiles = flag(readWriteBack(cfg, "DeleteMoreFiles", 0));
-    s.moveConferWav = flag(readWriteBack(cfg, "MoveConferWav", 0));
-    s.moveConferWavDaily = flag(readWriteBack(cfg, "MoveConferWavDaily", 0));
-    s.delAlarmWav = flag(readWriteBack(cfg, "DelAlarmWav", 0));
-    s.delAlarmWavAfterWeeks = readWriteBack(cfg, "DelAlarmWavAfterWeeks", 4);
-    s.moveConferWavToSubDir = flag(readWriteBack(cfg, "MoveConferWavToSubDir", 0));
-    if (profile.getInt(ini::kMover, cfg, "MoveToConferWav", 0) == 0 &&
-        profile.getInt(ini::kMover, cfg, "DelConferWav", 0) == 0)
+    s.start2ndBatch = settings.flag(keys::kStart2ndBatch);
+    s.deleteMoreFiles = settings.flag(keys::kDeleteMoreFiles);
+    s.moveConferWav = settings.flag(keys::kMoveConferWav);
+    s.moveConferWavDaily = settings.flag(keys::kMoveConferWavDaily);
+    s.delAlarmWav = settings.flag(keys::kDelAlarmWav);
+    s.delAlarmWavAfterWeeks = settings.integer(keys::kDelAlarmWavWeeks);
+    s.moveConferWavToSubDir = settings.flag(keys::kMoveConferWavToSubDir);
+    // With neither conference step switched on (a missing switch counting as off here) the recordings
+    // go to a subdirectory.
+    auto on = [&](const SettingKey& key) { return settings.present(key) && settings.flag(key); };
+    if (!on(keys::kMoveToConferWav) && !on(keys::kDelConferWav))
         s.moveConferWavToSubDir = true;
-    s.printReport = flag(readWriteBack(cfg, "PrintReport", 0));
-    s.reportType = profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
+    s.printReport = settings.integer(keys::kPrintReport) != 0;
+    s.reportType = settings.integer(keys::kReportType);
 
-    const char* hd = ini::kHDCheck;
-    s.hdActive = flag(profile.getInt(ini::kMover, hd, "Active", 0));
-    s.checkTime = keyTable.integer(keys::kCheckTime);
-    s.minSpace = keyTable.integer(keys::kMinSpace);
-    s.dialPhoneIfLow = flag(profile.getInt(ini::kMover, hd, "DialPhoneIfLow", 0));
-    s.phoneNumber = profile.getString(ini::kMover, hd, "PhoneNumber", "", 256);
-    s.sendSmsIfLow = flag(profile.getInt(ini::kMover, hd, "SendSMSIfLow", 0));
-    s.smsNumber = profile.getString(ini::kMover, hd, "SMSNumber", "", 256);
-    s.startBatchIfLow = flag(profile.getInt(ini::kMover, hd, "StartBatchIfLow", 0));
-    s.batchProg = profile.getString(ini::kMover, hd, "BatchProg", "", 256);
-    s.startAlarmIfLow = flag(profile.getInt(ini::kMover, hd, "StartAlarmIfLow", 0));
-    s.alarmKey = s.startAlarmIfLow ? profile.getInt(ini::kMover, hd, "AlarmKey", 0) : -1;
-    s.checkDrives = profile.getString(ini::kMover, hd, "CheckDrives", "", 256);
+    s.hdActive = settings.flag(keys::kDiskCheckActive);
+    s.checkTime = settings.integer(keys::kCheckTime);
+    s.minSpace = settings.integer(keys::kMinSpace);
+    s.dialPhoneIfLow = settings.flag(keys::kDialPhoneIfLow);
+    s.phoneNumber = settings.text(keys::kPhoneNumber);
+    s.sendSmsIfLow = settings.flag(keys::kSendSmsIfLow);
+    s.smsNumber = settings.text(keys::kSmsNumber);
+    s.startBatchIfLow = settings.flag(keys::kStartBatchIfLow);
+    s.batchProg = settings.text(keys::kBatchProg);
+    s.startAlarmIfLow = settings.flag(keys::kStartAlarmIfLow);
+    s.alarmKey = s.startAlarmIfLow ? settings.integer(keys::kDiskAlarmKey) : -1;
+    s.checkDrives = settings.text(keys::kCheckDrives);
 
-    s.autoBackupActive = flag(profile.getInt(ini::kMover, ini::kAutoBackup, "Active", 0));
-    s.autoBackupPath = profile.getString(ini::kMover, ini::kAutoBackup, "Path", "\\qxsavebase\\", 128);
-    s.writeLogFile = flag(profile.getInt(ini::kMover, cfg, "WriteLogFile", 1));
-    int postjob = profile.getInt(ini::kMover, cfg, "StartSaveBaseAsPostjob", 0);
-    if (postjob == 0 && writeBack)
-        writeBack->check(cfg, "StartSaveBaseAsPostjob",
-                         writeBack->profile.writeString(ini::kMover, cfg, "StartSaveBaseAsPostjob", "0"));
-    s.startSaveBaseAsPostjob = flag(postjob);
+    s.autoBackupActive = settings.flag(keys::kAutoBackupActive);
+    s.autoBackupPath = settings.text(keys::kAutoBackupPath);
+    s.writeLogFile = settings.flag(keys::kWriteLogFile);
+    s.startSaveBaseAsPostjob = settings.flag(keys::kStartSaveBaseAsPostjob);
+    // The backup's post-job switch is written whenever it reads as off, missing or not.
+    if (!s.startSaveBaseAsPostjob && writeBack) {
+        const SettingKey& key = keys::kStartSaveBaseAsPostjob;
+        const ProfileWriteResult result = writeBack->writeString(key.file, key.section, key.name, "0");
+        if (!result && log)
+            log->write(profileWriteFailure(key.file, key.section, key.name, result));
+    }
     return s;
 }
 
 }  // namespace
 
 MoverSettings loadSettings(Profile& profile, const MoverSettings& previous, const ActivityLog* log) {
-    WriteBack writeBack{profile, log};
-    return read(profile, &writeBack, previous, std::nullopt);
+    // The load's own memory of what it told: it runs once, at start and when the dialog opens.
+    SettingNotices notices;
+    std::optional<SettingReport> report;
+    if (log)
+        report.emplace(SettingReport{*log, notices});
+    const SettingReader settings(profile, report, &profile);
+    return read(settings, previous, &profile, log);
 }
 
 MoverSettings readSettings(const Profile& profile, const MoverSettings& previous,
                            std::optional<SettingReport> report) {
-    return read(profile, nullptr, previous, report);
+    return read(SettingReader(profile, report), previous, nullptr, nullptr);
 }
 
-bool saveSettings(Profile& target, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {
-    ProfileWrites profile(target);
-    const char* cfg = ini::kConfig;
-    auto writeFlag = [&](const char* section, const char* key, bool value) {
-        profile.writeString(ini::kMover, section, key, value ? "1" : "0");
-    };
-    writeFlag(cfg, "DelLogFiles", s.delLogFiles);
-    profile.writeInt(ini::kMover, cfg, "WaitBeforeDel", s.waitBeforeDel);
-    const char* range = s.moveMode == 1 ? "week" : s.moveMode == 2 ? "month" : "none";
-    profile.writeString(ini::kAview, cfg, "AlarmSelectionRange", range);
+bool saveSettings(Profile& profile, const MoverSettings& s, Prompts& prompts, const StringTable& strings) {
+    SettingWriter writer(profile);
+    writer.integer(keys::kDelLogFiles, 0, s.delLogFiles ? 1 : 0);
+    writer.integer(keys::kWaitBeforeDel, 0, s.waitBeforeDel);
+    writer.text(keys::kAlarmSelectionRange, 0, s.moveMode == 1 ? "week" : s.moveMode == 2 ? "month" : "none");
     if (s.moveMode != 1 && s.moveMode != 2)
-        profile.writeString(ini::kMover, cfg, "DelLogFiles", "0");
-    writeFlag(cfg, "Start2ndBatch", s.start2ndBatch);
-    writeFlag(cfg, "DeleteMoreFiles", s.deleteMoreFiles);
-    writeFlag(cfg, "MoveConferWav", s.moveConferWav);
-    writeFlag(cfg, "DelAlarmWav", s.delAlarmWav);
-    profile.writeInt(ini::kMover, cfg, "DelAlarmWavAfterWeeks", s.delAlarmWavAfterWeeks);
-    writeFlag(cfg, "PrintReport", s.printReport);
-    profile.writeInt(ini::kMover, ini::kAlarmReport, "ReportType", s.reportType);
+        writer.integer(keys::kDelLogFiles, 0, 0);
+    writer.flag(keys::kStart2ndBatch, 0, s.start2ndBatch);
+    writer.flag(keys::kDeleteMoreFiles, 0, s.deleteMoreFiles);
+    writer.flag(keys::kMoveConferWav, 0, s.moveConferWav);
+    writer.flag(keys::kDelAlarmWav, 0, s.delAlarmWav);
+    writer.integer(keys::kDelAlarmWavWeeks, 0, s.delAlarmWavAfterWeeks);
+    writer.integer(keys::kPrintReport, 0, s.printReport ? 1 : 0);
+    writer.integer(keys::kReportType, 0, s.reportType);
 
-    const char* hd = ini::kHDCheck;
-    profile.writeInt(ini::kMover, hd, "Active", s.hdActive ? 1 : 0);
-    profile.writeInt(ini::kMover, hd, "CheckTime", s.checkTime);
-    profile.writeInt(ini::kMover, hd, "MinSpace", s.minSpace);
-    profile.writeInt(ini::kMover, hd, "DialPhoneIfLow", s.dialPhoneIfLow ? 1 : 0);
-    profile.writeInt(ini::kMover, hd, "SendSMSIfLow", s.sendSmsIfLow ? 1 : 0);
-    profile.writeInt(ini::kMover, hd, "StartBatchIfLow", s.startBatchIfLow ? 1 : 0);
-    profile.writeInt(ini::kMover, hd, "StartAlarmIfLow", s.startAlarmIfLow ? 1 : 0);
+    writer.flag(keys::kDiskCheckActive, 0, s.hdActive);
+    writer.integer(keys::kCheckTime, 0, s.checkTime);
+    writer.integer(keys::kMinSpace, 0, s.minSpace);
+    writer.flag(keys::kDialPhoneIfLow, 0, s.dialPhoneIfLow);
+    writer.flag(keys::kSendSmsIfLow, 0, s.sendSmsIfLow);
+    writer.flag(keys::kStartBatchIfLow, 0, s.startBatchIfLow);
+    writer.flag(keys::kStartAlarmIfLow, 0, s.startAlarmIfLow);
     // No alarm chosen in the list: the stored key stays rather than becoming a meaningless number.
     if (s.alarmKey >= 0)
-        profile.writeInt(ini::kMover, hd, "AlarmKey", s.alarmKey);
+        writer.integer(keys::kDiskAlarmKey, 0, s.alarmKey);
     if (s.checkDrives.empty() && s.hdActive)
         prompts.warn(strings.get(kStrSelectDrive), strings.get(kStrErrorCaption));
-    profile.writeString(ini::kMover, hd, "CheckDrives", s.checkDrives);
-    profile.writeString(ini::kMover, hd, "PhoneNumber", s.phoneNumber);
-    profile.writeString(ini::kMover, hd, "SMSNumber", s.smsNumber);
-    profile.writeString(ini::kMover, hd, "BatchProg", s.batchProg);
+    writer.text(keys::kCheckDrives, 0, s.checkDrives);
+    writer.text(keys::kPhoneNumber, 0, s.phoneNumber);
+    writer.text(keys::kSmsNumber, 0, s.smsNumber);
+    writer.text(keys::kBatchProg, 0, s.batchProg);
 
-    if (s.autoBackupActive) {
-        profile.writeString(ini::kMover, ini::kAutoBackup, "Active", "1");
-        profile.writeString(ini::kMover, ini::kAutoBackup, "Path", s.autoBackupPath);
-    } else {
-        profile.writeString(ini::kMover, ini::kAutoBackup, "Active", "0");
-    }
+    writer.flag(keys::kAutoBackupActive, 0, s.autoBackupActive);
+    if (s.autoBackupActive)
+        writer.text(keys::kAutoBackupPath, 0, s.autoBackupPath);
     // Every key is tried; the first failure is told, as the user's settings did not all arrive.
-    if (!profile.ok())
-        prompts.warn(profile.failure(), strings.get(kStrErrorCaption));
-    return profile.ok();
+    if (!writer.failure().empty())
+        prompts.warn(writer.failure(), strings.get(kStrErrorCaption));
+    return writer.failure().empty();
 }
 
 DiskMonitorSettings diskMonitorOf(const MoverSettings& s) {

@@ -47,22 +47,23 @@ struct MoverSettings {
     bool startSaveBaseAsPostjob = false;
 };
 
-// Reads every setting in the file order of the main dialog and writes the defaults of the keys
-// that must exist ("write-back" keys read as -9) into the file. `previous` supplies the wait that
-// "no move" mode keeps. A default that cannot be written is logged in `log`.
+// Reads every setting in the file order of the main dialog, each key through its row of the key table,
+// and writes the defaults of the keys that must exist ("write-back" keys read as -9) into the file.
+// `previous` supplies the wait that "no move" mode keeps. A bad value, and a default that cannot be
+// written, is told in `log`.
 MoverSettings loadSettings(Profile& profile, const MoverSettings& previous = {},
                            const ActivityLog* log = nullptr);
 
 // The same reading without writing anything, for jobs that read the settings afresh on every pass:
-// a missing write-back key gives the default that the load would have written. Keys of the key table
-// (the disk check hour, the minimum space) take their default for a bad value, told in `report`.
+// a missing write-back key gives the default that the load would have written. A bad value takes its
+// row's default, bound or fallback, told in `report`.
 MoverSettings readSettings(const Profile& profile, const MoverSettings& previous = {},
                            std::optional<SettingReport> report = std::nullopt);
 
 // Writes the settings in the save order. With the disk monitor on and no drive selected, warns with
-// text 118 and still saves. A key that cannot be written is shown with a warning naming it and why;
-// the other keys are still written. Does not publish (see publishSettings). False when a key could not
-// be written.
+// text 118 and still saves. A key that cannot be written, or a value its row would not read back (a
+// path too long), is shown with a warning naming it and why; the other keys are still written. Does not
+// publish (see publishSettings). False when a key could not be written.
 bool saveSettings(Profile& profile, const MoverSettings& settings, Prompts& prompts,
                   const StringTable& strings);
 

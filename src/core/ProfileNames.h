@@ -36,6 +36,7 @@ inline constexpr const char* kQxawrdb = "qxawrdb";
 
 // qxawdog.ini, qxalog.ini, qxa_wdir.ini, qxinfo.ini
 inline constexpr const char* kQxaWDog = "QxaWDog";
+inline constexpr const char* kWDog = "WDog%d";
 inline constexpr const char* kSettings = "Settings";
 inline constexpr const char* kLastAlarm = "LastAlarm";
 inline constexpr const char* kPathnames = "Pathnames";

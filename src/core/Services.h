@@ -2,18 +2,19 @@
 
 #include <stop_token>
 
-#include "ActivityLog.h"
-#include "Clock.h"
-#include "Launcher.h"
-#include "PathMap.h"
-#include "Profile.h"
-#include "Prompts.h"
-#include "SharedState.h"
-#include "StringTable.h"
-
 namespace qx {
 
+// Declared only: a unit that uses one of the services includes its header, so that a change to one
+// header rebuilds only the units that use it.
+class ActivityLog;
+class Clock;
 class JobRecord;
+class Launcher;
+class PathMap;
+class Profile;
+class Prompts;
+class SharedState;
+class StringTable;
 class ThreadSet;
 
 // What every job and thread works through. The objects are owned by the application (or a test) and

@@ -7,6 +7,7 @@
 #include "Profile.h"
 #include "Services.h"
 #include "SettingNotices.h"
+#include "SharedState.h"
 
 namespace qx {
 
@@ -50,11 +51,24 @@ std::string range(const SettingKey& key) {
 
 }  // namespace
 
-std::string SettingKey::keyName(int number) const {
-    const std::size_t at = name.find("%d");
+namespace {
+
+// `pattern` with `number` in place of its "%d", if it has one.
+std::string numbered(std::string_view pattern, int number) {
+    const std::size_t at = pattern.find("%d");
     if (at == std::string_view::npos)
-        return std::string(name);
-    return std::string(name.substr(0, at)) + std::to_string(number) + std::string(name.substr(at + 2));
+        return std::string(pattern);
+    return std::string(pattern.substr(0, at)) + std::to_string(number) + std::string(pattern.substr(at + 2));
+}
+
+}  // namespace
+
+std::string SettingKey::keyName(int number) const {
+    return numbered(name, number);
+}
+
+std::string SettingKey::sectionName(int number) const {
+    return numbered(section, number);
 }
 
 std::optional<long long> parseSettingNumber(std::string_view text, bool leadingNumber) {
@@ -91,74 +105,78 @@ std::optional<long long> parseSettingNumber(std::string_view text, bool leadingN
 SettingReader::SettingReader(const Profile& profile, std::optional<SettingReport> report, Profile* writeBack)
     : m_profile(profile), m_report(report), m_writeBack(writeBack) {}
 
-int SettingReader::integer(const SettingKey& key, int number) const {
-    const std::string name = key.keyName(number);
+int SettingReader::integer(const SettingKey& key, int number, int section) const {
+    const Place place{key.sectionName(section), key.keyName(number)};
     const bool isText = key.type == SettingType::NumberText;
     // Read whole, whatever the row's room: a number cut short would be another number.
-    const std::string raw =
-        m_profile.getString(key.file, key.section, name, isText ? key.defaultText : kAbsent, kNumberRoom);
+    const std::string raw = m_profile.getString(key.file, place.section, place.name,
+                                                isText ? key.defaultText : kAbsent, kNumberRoom);
     const bool missing = raw == kAbsent || trimmed(raw).empty();
     if (missing && !isText) {
         if (key.marker)
-            writeDefault(key, name);
+            writeDefault(key, place);
         return key.defaultValue;
     }
     const std::optional<long long> value = parseSettingNumber(raw, key.leadingNumber);
     if (!value)
-        return bad(key, name, missing ? std::string_view() : std::string_view(raw), true, 0);
-    if (key.marker && *value == *key.marker && key.type != SettingType::Flag) {
-        writeDefault(key, name);
+        return bad(key, place, missing ? std::string_view() : std::string_view(raw), true, 0);
+    if (key.marker && *value == *key.marker) {
+        writeDefault(key, place);
         return key.defaultValue;
     }
     if (*value >= key.low && *value <= key.high)
         return key.type == SettingType::Flag ? (*value != 0 ? 1 : 0) : static_cast<int>(*value);
-    return bad(key, name, raw, false, *value);
+    return bad(key, place, raw, false, *value);
 }
 
-std::string SettingReader::text(const SettingKey& key, int number) const {
-    const std::string name = key.keyName(number);
+std::string SettingReader::text(const SettingKey& key, int number, int section) const {
+    const Place place{key.sectionName(section), key.keyName(number)};
     const std::size_t room = std::max<std::size_t>(key.size, 1);
     // One more character than the room shows whether the stored text is longer.
-    std::string raw = m_profile.getString(key.file, key.section, name, key.defaultText, room + 1);
+    std::string raw = m_profile.getString(key.file, place.section, place.name, key.defaultText, room + 1);
     if (raw.size() >= room) {
         raw.resize(room - 1);
-        tell(key, name, raw + "...",
+        tell(key, place, raw + "...",
              " is longer than " + std::to_string(room - 1) + " characters; the first " +
                  std::to_string(room - 1) + " are used");
     }
     return raw;
 }
 
-int SettingReader::bad(const SettingKey& key, const std::string& name, std::string_view value,
-                       bool notANumber, long long number) const {
+bool SettingReader::present(const SettingKey& key, int number, int section) const {
+    return m_profile.getString(key.file, key.sectionName(section), key.keyName(number), kAbsent, 2) !=
+           kAbsent;
+}
+
+int SettingReader::bad(const SettingKey& key, const Place& place, std::string_view value, bool notANumber,
+                       long long number) const {
     const bool repaired = !notANumber && key.belowRangeIsMissing && number < key.low;
     int used = key.defaultValue;
     std::string instead;
     if (repaired) {
-        writeDefault(key, name);
+        writeDefault(key, place);
         instead = std::to_string(used) + " is used instead and written back";
     } else if (key.outOfRange == OutOfRange::Fallback) {
         used = key.fallback;
         instead = std::string(key.fallbackMeaning);
     } else {
         if (key.outOfRange == OutOfRange::NearestBound && !notANumber)
-            used = number < key.low ? key.low : key.high;
+            used = number < key.low ? key.low : key.aboveHigh.value_or(key.high);
         instead = std::to_string(used) + " is used instead";
     }
-    tell(key, name, value,
+    tell(key, place, value,
          (notANumber ? " is not a number" : " is out of range (" + range(key) + ")") + "; " + instead);
     return used;
 }
 
-void SettingReader::tell(const SettingKey& key, const std::string& name, std::string_view value,
+void SettingReader::tell(const SettingKey& key, const Place& place, std::string_view value,
                          const std::string& what) const {
     if (!m_report)
         return;
     std::string shown(value.substr(0, kShownValue));
     if (value.size() > kShownValue)
         shown += "...";
-    const std::string where =
-        std::string(key.file) + " [" + std::string(key.section) + "] " + name + "=" + shown;
+    const std::string where = std::string(key.file) + " [" + place.section + "] " + place.name + "=" + shown;
     if (!m_report->notices.firstTime(where))
         return;
     if (m_report->collected)
@@ -167,43 +185,45 @@ void SettingReader::tell(const SettingKey& key, const std::string& name, std::st
         m_report->log.write(where + what);
 }
 
-void SettingReader::writeDefault(const SettingKey& key, const std::string& name) const {
+void SettingReader::writeDefault(const SettingKey& key, const Place& place) const {
     if (!m_writeBack)
         return;
     const ProfileWriteResult result =
-        m_writeBack->writeString(key.file, key.section, name, std::to_string(key.defaultValue));
+        m_writeBack->writeString(key.file, place.section, place.name, std::to_string(key.defaultValue));
     if (!result && m_report)
-        m_report->log.write(profileWriteFailure(key.file, key.section, name, result));
+        m_report->log.write(profileWriteFailure(key.file, place.section, place.name, result));
 }
 
-bool SettingWriter::integer(const SettingKey& key, int number, int value) {
+bool SettingWriter::integer(const SettingKey& key, int number, int value, int section) {
     if (value < key.low || value > key.high)
-        return refuse(key, number, std::to_string(value) + " is out of range (" + range(key) + ")");
-    return write(key, number, std::to_string(value));
+        return refuse(key, number, section, std::to_string(value) + " is out of range (" + range(key) + ")");
+    return write(key, number, section, std::to_string(value));
 }
 
-bool SettingWriter::flag(const SettingKey& key, int number, bool on) {
-    return write(key, number, on ? "1" : "0");
+bool SettingWriter::flag(const SettingKey& key, int number, bool on, int section) {
+    return write(key, number, section, on ? "1" : "0");
 }
 
-bool SettingWriter::text(const SettingKey& key, int number, std::string_view value) {
+bool SettingWriter::text(const SettingKey& key, int number, std::string_view value, int section) {
     const std::size_t longest = std::max<std::size_t>(key.size, 1) - 1;
     if (value.size() > longest)
-        return refuse(key, number, "the text is longer than " + std::to_string(longest) + " characters");
-    return write(key, number, value);
+        return refuse(key, number, section,
+                      "the text is longer than " + std::to_string(longest) + " characters");
+    return write(key, number, section, value);
 }
 
-bool SettingWriter::write(const SettingKey& key, int number, std::string_view value) {
+bool SettingWriter::write(const SettingKey& key, int number, int section, std::string_view value) {
+    const std::string sectionName = key.sectionName(section);
     const std::string name = key.keyName(number);
-    const ProfileWriteResult result = m_profile.writeString(key.file, key.section, name, value);
+    const ProfileWriteResult result = m_profile.writeString(key.file, sectionName, name, value);
     if (!result && m_failure.empty())
-        m_failure = profileWriteFailure(key.file, key.section, name, result);
+        m_failure = profileWriteFailure(key.file, sectionName, name, result);
     return static_cast<bool>(result);
 }
 
-bool SettingWriter::refuse(const SettingKey& key, int number, const std::string& why) {
+bool SettingWriter::refuse(const SettingKey& key, int number, int section, const std::string& why) {
     if (m_failure.empty())
-        m_failure = "Cannot write " + key.keyName(number) + " in [" + std::string(key.section) + "] of " +
+        m_failure = "Cannot write " + key.keyName(number) + " in [" + key.sectionName(section) + "] of " +
                     std::string(key.file) + ": " + why;
     return false;
 }

@@ -25,7 +25,8 @@ struct Services;
 //
 // A row says:
 //  - file, section, name: where the key lives. A name with "%d" is a numbered key (CheckJob%d): the
-//    reader puts the number in.
+//    reader puts the number in. A section with "%d" is a numbered section (QxeTaskParameter%d): the
+//    reader puts the section number in.
 //  - type: Integer (decimal, or 0x hex, as the installation's programs write it), Flag (0 off, any
 //    other number on; out of range only when it does not fit 32 bits), NumberText: a number kept as
 //    text of at most size - 1 characters (an alarm number that the dialogs write with "%d"), or Text:
@@ -42,7 +43,8 @@ struct Services;
 //  - low, high: the values that make sense, both included.
 //  - outOfRange: what a value outside low..high, or text where a number belongs, becomes:
 //      Default       defaultValue;
-//      NearestBound  low or high, whichever lies nearer (text: defaultValue);
+//      NearestBound  low or high, whichever lies nearer (text: defaultValue); with aboveHigh set, a
+//                    value above high becomes aboveHigh instead;
 //      Fallback      `fallback`, whose effect `fallbackMeaning` says in the log ("no alarm is
 //                    started"), for keys where no number would be sound.
 //  - size: the room a Text or NumberText value is read with, as the installation's programs read it;
@@ -82,9 +84,12 @@ struct SettingKey {
     std::size_t size = 0;
     std::string_view defaultText = {};
     bool leadingNumber = false;
+    std::optional<int> aboveHigh = std::nullopt;
 
     // The key's name, with `number` in place of "%d" for a numbered key.
     std::string keyName(int number = 0) const;
+    // The section's name, with `number` in place of "%d" for a numbered section.
+    std::string sectionName(int number = 0) const;
 };
 
 namespace keys {
@@ -331,8 +336,156 @@ inline constexpr SettingKey kDelConferEvtFiles{
     .file = ini::kMover, .section = ini::kConfig, .name = "DelConferEvtFiles", .type = SettingType::Flag};
 inline constexpr SettingKey kDelEntriesInSqlDb{
     .file = ini::kMover, .section = ini::kConfig, .name = "DelEntriesInSqlDb", .type = SettingType::Flag};
-inline constexpr SettingKey kMoveConferWavDaily{
-    .file = ini::kMover, .section = ini::kConfig, .name = "MoveConferWavDaily", .type = SettingType::Flag};
+// Written back as 0 by the main dialog's load when missing.
+inline constexpr SettingKey kMoveConferWavDaily{.file = ini::kMover,
+                                                .section = ini::kConfig,
+                                                .name = "MoveConferWavDaily",
+                                                .type = SettingType::Flag,
+                                                .marker = -9};
+
+// qxmover.ini [Config], [AlarmReport], [HDCheck] and [AutoBackup], qxaview.ini [Config]: the settings of
+// the main dialog (MoverSettings). Flags read with the marker -9 are written back as 0 when missing.
+// The scheduler deletes the statistic files only at 1, so another value is off for the dialog too.
+inline constexpr SettingKey kDelLogFiles{.file = ini::kMover,
+                                         .section = ini::kConfig,
+                                         .name = "DelLogFiles",
+                                         .low = 0,
+                                         .high = 1,
+                                         .outOfRange = OutOfRange::Fallback,
+                                         .fallback = 0,
+                                         .fallbackMeaning = "the statistic files are not deleted"};
+// Weeks (weekly moving) or months (monthly moving): the weekly list ends at 53, and anything above it is
+// taken for a year of 52 weeks; the monthly reading holds it to 12 besides.
+inline constexpr SettingKey kWaitBeforeDel{.file = ini::kMover,
+                                           .section = ini::kConfig,
+                                           .name = "WaitBeforeDel",
+                                           .defaultValue = 10,
+                                           .low = 1,
+                                           .high = 53,
+                                           .outOfRange = OutOfRange::NearestBound,
+                                           .aboveHigh = 52};
+// "week", "month"; any other text moves nothing.
+inline constexpr SettingKey kAlarmSelectionRange{.file = ini::kAview,
+                                                 .section = ini::kConfig,
+                                                 .name = "AlarmSelectionRange",
+                                                 .type = SettingType::Text,
+                                                 .size = 40,
+                                                 .defaultText = "week"};
+inline constexpr SettingKey kStart2ndBatch{.file = ini::kMover,
+                                           .section = ini::kConfig,
+                                           .name = "Start2ndBatch",
+                                           .type = SettingType::Flag,
+                                           .marker = -9};
+inline constexpr SettingKey kDeleteMoreFiles{.file = ini::kMover,
+                                             .section = ini::kConfig,
+                                             .name = "DeleteMoreFiles",
+                                             .type = SettingType::Flag,
+                                             .marker = -9};
+inline constexpr SettingKey kMoveConferWav{.file = ini::kMover,
+                                           .section = ini::kConfig,
+                                           .name = "MoveConferWav",
+                                           .type = SettingType::Flag,
+                                           .marker = -9};
+inline constexpr SettingKey kDelAlarmWav{.file = ini::kMover,
+                                         .section = ini::kConfig,
+                                         .name = "DelAlarmWav",
+                                         .type = SettingType::Flag,
+                                         .marker = -9};
+// Weeks; 0 counts as 1. Like the other week counts, a negative age would take every file at once and
+// centuries would overflow the threshold.
+inline constexpr SettingKey kDelAlarmWavWeeks{.file = ini::kMover,
+                                              .section = ini::kConfig,
+                                              .name = "DelAlarmWavAfterWeeks",
+                                              .defaultValue = 4,
+                                              .marker = -9,
+                                              .low = 0,
+                                              .high = 5200,
+                                              .outOfRange = OutOfRange::NearestBound};
+inline constexpr SettingKey kMoveConferWavToSubDir{.file = ini::kMover,
+                                                   .section = ini::kConfig,
+                                                   .name = "MoveConferWavToSubDir",
+                                                   .type = SettingType::Flag,
+                                                   .marker = -9};
+// The scheduler starts the report thread only at 1, so another value is off for the dialog too.
+inline constexpr SettingKey kPrintReport{.file = ini::kMover,
+                                         .section = ini::kConfig,
+                                         .name = "PrintReport",
+                                         .defaultValue = 0,
+                                         .marker = -9,
+                                         .low = 0,
+                                         .high = 1,
+                                         .outOfRange = OutOfRange::Fallback,
+                                         .fallback = 0,
+                                         .fallbackMeaning = "no alarm report is printed"};
+inline constexpr SettingKey kWriteLogFile{.file = ini::kMover,
+                                          .section = ini::kConfig,
+                                          .name = "WriteLogFile",
+                                          .type = SettingType::Flag,
+                                          .defaultValue = 1};
+inline constexpr SettingKey kStartSaveBaseAsPostjob{.file = ini::kMover,
+                                                    .section = ini::kConfig,
+                                                    .name = "StartSaveBaseAsPostjob",
+                                                    .type = SettingType::Flag};
+// 0 weekly, 1 daily; any other value prints every night without a date filter, which is a choice.
+inline constexpr SettingKey kReportType{
+    .file = ini::kMover, .section = ini::kAlarmReport, .name = "ReportType"};
+inline constexpr SettingKey kDiskCheckActive{
+    .file = ini::kMover, .section = ini::kHDCheck, .name = "Active", .type = SettingType::Flag};
+inline constexpr SettingKey kDialPhoneIfLow{
+    .file = ini::kMover, .section = ini::kHDCheck, .name = "DialPhoneIfLow", .type = SettingType::Flag};
+inline constexpr SettingKey kPhoneNumber{.file = ini::kMover,
+                                         .section = ini::kHDCheck,
+                                         .name = "PhoneNumber",
+                                         .type = SettingType::Text,
+                                         .size = 256};
+inline constexpr SettingKey kSendSmsIfLow{
+    .file = ini::kMover, .section = ini::kHDCheck, .name = "SendSMSIfLow", .type = SettingType::Flag};
+inline constexpr SettingKey kSmsNumber{.file = ini::kMover,
+                                       .section = ini::kHDCheck,
+                                       .name = "SMSNumber",
+                                       .type = SettingType::Text,
+                                       .size = 256};
+inline constexpr SettingKey kStartBatchIfLow{
+    .file = ini::kMover, .section = ini::kHDCheck, .name = "StartBatchIfLow", .type = SettingType::Flag};
+inline constexpr SettingKey kBatchProg{.file = ini::kMover,
+                                       .section = ini::kHDCheck,
+                                       .name = "BatchProg",
+                                       .type = SettingType::Text,
+                                       .size = 256};
+inline constexpr SettingKey kStartAlarmIfLow{
+    .file = ini::kMover, .section = ini::kHDCheck, .name = "StartAlarmIfLow", .type = SettingType::Flag};
+// The alarm started when a drive runs low; below 10 none is started.
+inline constexpr SettingKey kDiskAlarmKey{.file = ini::kMover,
+                                          .section = ini::kHDCheck,
+                                          .name = "AlarmKey",
+                                          .low = 0,
+                                          .high = 9999,
+                                          .outOfRange = OutOfRange::Fallback,
+                                          .fallback = 0,
+                                          .fallbackMeaning = "no alarm is started"};
+inline constexpr SettingKey kCheckDrives{.file = ini::kMover,
+                                         .section = ini::kHDCheck,
+                                         .name = "CheckDrives",
+                                         .type = SettingType::Text,
+                                         .size = 256};
+inline constexpr SettingKey kAutoBackupActive{
+    .file = ini::kMover, .section = ini::kAutoBackup, .name = "Active", .type = SettingType::Flag};
+inline constexpr SettingKey kAutoBackupPath{.file = ini::kMover,
+                                            .section = ini::kAutoBackup,
+                                            .name = "Path",
+                                            .type = SettingType::Text,
+                                            .size = 128,
+                                            .defaultText = "\\qxsavebase\\"};
+
+// qxmover.ini [QxeTaskParameter<n>]: the parameters of module task n, texts s1..s9 and numbers i1..i9.
+inline constexpr SettingKey kTaskParameterText{.file = ini::kMover,
+                                               .section = ini::kQxeTaskParameter,
+                                               .name = "s%d",
+                                               .type = SettingType::Text,
+                                               .size = 80};
+// Passed to the module as it is (above 0 only): any 32-bit number.
+inline constexpr SettingKey kTaskParameterNumber{
+    .file = ini::kMover, .section = ini::kQxeTaskParameter, .name = "i%d"};
 
 // qxalarm.ini [LineWatchDog]: the line watchdog.
 // The switches of the line checks and of the watchdog box: 1 on, 0 off. The scheduler starts the
@@ -385,6 +538,59 @@ inline constexpr SettingKey kStartAlarmImmediately{.file = ini::kAlarm,
                                                    .defaultValue = 0,
                                                    .marker = -9};
 
+// 1 places no test calls (the counting goes on); another value is told and places them.
+inline constexpr SettingKey kDeactivateDial{.file = ini::kAlarm,
+                                            .section = ini::kLineWatchDog,
+                                            .name = "DeactivateDial",
+                                            .low = 0,
+                                            .high = 1,
+                                            .outOfRange = OutOfRange::Fallback,
+                                            .fallback = 0,
+                                            .fallbackMeaning = "the test calls are placed"};
+// 1: every server that calls back has its own counter in qxawdog.ini.
+inline constexpr SettingKey kMultiSrvCallBack{.file = ini::kAlarm,
+                                              .section = ini::kLineWatchDog,
+                                              .name = "MultiSrvCallBack",
+                                              .low = 0,
+                                              .high = 1,
+                                              .outOfRange = OutOfRange::Fallback,
+                                              .fallback = 0,
+                                              .fallbackMeaning = "the single counter is checked"};
+inline constexpr SettingKey kWriteWarningFile{.file = ini::kAlarm,
+                                              .section = ini::kLineWatchDog,
+                                              .name = "WriteWarningFile",
+                                              .low = 0,
+                                              .high = 1,
+                                              .outOfRange = OutOfRange::Fallback,
+                                              .fallback = 0,
+                                              .fallbackMeaning = "no warning file is written"};
+// Ten-minute passes without a received test call; after a failure the negative limit. A million passes
+// (19 years) is more than any limit the settings give, and keeps "counter + 1" from overflowing; a
+// larger count is held at the bound, which fails the check as the count meant.
+inline constexpr int kMostPasses = 1'000'000;
+inline constexpr SettingKey kLineCheckCounter{.file = ini::kAlarm,
+                                              .section = ini::kLineWatchDog,
+                                              .name = "CheckCounter",
+                                              .low = -kMostPasses,
+                                              .high = kMostPasses,
+                                              .outOfRange = OutOfRange::NearestBound};
+
+// qxawdog.ini: the servers that call back, per server the alarm key k in [Settings] Key<i> (below 10
+// ends the list) and the counter in [WDog<k>].
+inline constexpr SettingKey kServerKey{.file = ini::kAwdog,
+                                       .section = ini::kSettings,
+                                       .name = "Key%d",
+                                       .high = 9999,
+                                       .outOfRange = OutOfRange::Fallback,
+                                       .fallback = 0,
+                                       .fallbackMeaning = "the list of servers ends here"};
+inline constexpr SettingKey kServerCheckCounter{.file = ini::kAwdog,
+                                                .section = ini::kWDog,
+                                                .name = "CheckCounter",
+                                                .low = -kMostPasses,
+                                                .high = kMostPasses,
+                                                .outOfRange = OutOfRange::NearestBound};
+
 // qxalarm.ini [WatchDog]: the watchdog box.
 inline constexpr SettingKey kBoxCallsActive{.file = ini::kAlarm,
                                             .section = ini::kWatchDog,
@@ -402,6 +608,62 @@ inline constexpr SettingKey kBoxInterval{.file = ini::kAlarm,
                                          .low = 0,
                                          .high = 366 * 24 * 60,
                                          .outOfRange = OutOfRange::NearestBound};
+
+// The number the box call dials; a call is placed only when it is set.
+inline constexpr SettingKey kBoxNumberToDial{.file = ini::kAlarm,
+                                             .section = ini::kWatchDog,
+                                             .name = "NumberToDial",
+                                             .type = SettingType::Text,
+                                             .size = 256};
+inline constexpr SettingKey kBoxStartAlarmActive{
+    .file = ini::kAlarm, .section = ini::kWatchDog, .name = "StartAlarmActive", .type = SettingType::Flag};
+// Alarms of the box's call module; the dialog offers the alarm list, -1 is none chosen.
+inline constexpr SettingKey kBoxStartAlarmOnNoAnswer{.file = ini::kAlarm,
+                                                     .section = ini::kWatchDog,
+                                                     .name = "StartAlarmOnNoAnsw",
+                                                     .defaultValue = -1,
+                                                     .low = 10,
+                                                     .high = 9999,
+                                                     .outOfRange = OutOfRange::Fallback,
+                                                     .fallback = -1,
+                                                     .fallbackMeaning = "no alarm is chosen"};
+inline constexpr SettingKey kBoxSendConfCode{
+    .file = ini::kAlarm, .section = ini::kWatchDog, .name = "SendConfCode", .type = SettingType::Flag};
+inline constexpr SettingKey kBoxSendCode{.file = ini::kAlarm,
+                                         .section = ini::kWatchDog,
+                                         .name = "SendCode",
+                                         .type = SettingType::Text,
+                                         .size = 64};
+inline constexpr SettingKey kBoxGetConfCode{
+    .file = ini::kAlarm, .section = ini::kWatchDog, .name = "GetConfCode", .type = SettingType::Flag};
+inline constexpr SettingKey kBoxConfCode{.file = ini::kAlarm,
+                                         .section = ini::kWatchDog,
+                                         .name = "ConfCode",
+                                         .type = SettingType::Text,
+                                         .size = 64};
+inline constexpr SettingKey kBoxAlarmOnNoConf{.file = ini::kAlarm,
+                                              .section = ini::kWatchDog,
+                                              .name = "AlarmOnNoConf",
+                                              .defaultValue = -1,
+                                              .low = 10,
+                                              .high = 9999,
+                                              .outOfRange = OutOfRange::Fallback,
+                                              .fallback = -1,
+                                              .fallbackMeaning = "no alarm is chosen"};
+// 1 writes the warning file after each box call; another value is told and writes none.
+inline constexpr SettingKey kBoxWriteWarning{.file = ini::kAlarm,
+                                             .section = ini::kWatchDog,
+                                             .name = "WriteWarningOnNoAnsw",
+                                             .low = 0,
+                                             .high = 1,
+                                             .outOfRange = OutOfRange::Fallback,
+                                             .fallback = 0,
+                                             .fallbackMeaning = "no warning file is written"};
+inline constexpr SettingKey kBoxWarningMessage{.file = ini::kAlarm,
+                                               .section = ini::kWatchDog,
+                                               .name = "WarningMessage",
+                                               .type = SettingType::Text,
+                                               .size = 128};
 
 // Every row above.
 inline constexpr const SettingKey* kAll[] = {&kCheckTime,
@@ -437,6 +699,33 @@ inline constexpr const SettingKey* kAll[] = {&kCheckTime,
                                              &kDelConferEvtFiles,
                                              &kDelEntriesInSqlDb,
                                              &kMoveConferWavDaily,
+                                             &kDelLogFiles,
+                                             &kWaitBeforeDel,
+                                             &kAlarmSelectionRange,
+                                             &kStart2ndBatch,
+                                             &kDeleteMoreFiles,
+                                             &kMoveConferWav,
+                                             &kDelAlarmWav,
+                                             &kDelAlarmWavWeeks,
+                                             &kMoveConferWavToSubDir,
+                                             &kPrintReport,
+                                             &kWriteLogFile,
+                                             &kStartSaveBaseAsPostjob,
+                                             &kReportType,
+                                             &kDiskCheckActive,
+                                             &kDialPhoneIfLow,
+                                             &kPhoneNumber,
+                                             &kSendSmsIfLow,
+                                             &kSmsNumber,
+                                             &kStartBatchIfLow,
+                                             &kBatchProg,
+                                             &kStartAlarmIfLow,
+                                             &kDiskAlarmKey,
+                                             &kCheckDrives,
+                                             &kAutoBackupActive,
+                                             &kAutoBackupPath,
+                                             &kTaskParameterText,
+                                             &kTaskParameterNumber,
                                              &kLineChecksActive,
                                              &kLineStartAlarm,
                                              &kRestartSystem,
@@ -444,7 +733,23 @@ inline constexpr const SettingKey* kAll[] = {&kCheckTime,
                                              &kMinuteInterval,
                                              &kStartAlarmImmediately,
                                              &kBoxCallsActive,
-                                             &kBoxInterval};
+                                             &kBoxInterval,
+                                             &kDeactivateDial,
+                                             &kMultiSrvCallBack,
+                                             &kWriteWarningFile,
+                                             &kLineCheckCounter,
+                                             &kServerKey,
+                                             &kServerCheckCounter,
+                                             &kBoxNumberToDial,
+                                             &kBoxStartAlarmActive,
+                                             &kBoxStartAlarmOnNoAnswer,
+                                             &kBoxSendConfCode,
+                                             &kBoxSendCode,
+                                             &kBoxGetConfCode,
+                                             &kBoxConfCode,
+                                             &kBoxAlarmOnNoConf,
+                                             &kBoxWriteWarning,
+                                             &kBoxWarningMessage};
 
 }  // namespace keys
 
@@ -464,19 +769,28 @@ public:
     SettingReader(const Profile& profile, std::optional<SettingReport> report = std::nullopt,
                   Profile* writeBack = nullptr);
 
-    // The value in force of an Integer, Flag or NumberText key (numbered keys take `number`).
-    int integer(const SettingKey& key, int number = 0) const;
-    bool flag(const SettingKey& key, int number = 0) const { return integer(key, number) != 0; }
+    // The value in force of an Integer, Flag or NumberText key (numbered keys take `number`, keys of a
+    // numbered section `section`).
+    int integer(const SettingKey& key, int number = 0, int section = 0) const;
+    bool flag(const SettingKey& key, int number = 0, int section = 0) const {
+        return integer(key, number, section) != 0;
+    }
     // The text of a Text or NumberText key: the stored text (defaultText when missing), cut to
     // size - 1 characters.
-    std::string text(const SettingKey& key, int number = 0) const;
+    std::string text(const SettingKey& key, int number = 0, int section = 0) const;
+    // Whether the key is stored at all (an empty value counts as stored).
+    bool present(const SettingKey& key, int number = 0, int section = 0) const;
 
 private:
-    int bad(const SettingKey& key, const std::string& name, std::string_view value, bool notANumber,
+    struct Place {
+        std::string section;
+        std::string name;
+    };
+    int bad(const SettingKey& key, const Place& place, std::string_view value, bool notANumber,
             long long number) const;
-    void tell(const SettingKey& key, const std::string& name, std::string_view value,
+    void tell(const SettingKey& key, const Place& place, std::string_view value,
               const std::string& what) const;
-    void writeDefault(const SettingKey& key, const std::string& name) const;
+    void writeDefault(const SettingKey& key, const Place& place) const;
 
     const Profile& m_profile;
     std::optional<SettingReport> m_report;
@@ -491,16 +805,17 @@ class SettingWriter {
 public:
     explicit SettingWriter(Profile& profile) : m_profile(profile) {}
 
-    bool integer(const SettingKey& key, int number, int value);
-    bool flag(const SettingKey& key, int number, bool on);
-    bool text(const SettingKey& key, int number, std::string_view value);
+    // Keys of a numbered section take the section's number as `section`.
+    bool integer(const SettingKey& key, int number, int value, int section = 0);
+    bool flag(const SettingKey& key, int number, bool on, int section = 0);
+    bool text(const SettingKey& key, int number, std::string_view value, int section = 0);
 
     // The first failure, empty when every write succeeded.
     const std::string& failure() const { return m_failure; }
 
 private:
-    bool write(const SettingKey& key, int number, std::string_view value);
-    bool refuse(const SettingKey& key, int number, const std::string& why);
+    bool write(const SettingKey& key, int number, int section, std::string_view value);
+    bool refuse(const SettingKey& key, int number, int section, const std::string& why);
 
     Profile& m_profile;
     std::string m_failure;

@@ -28,6 +28,24 @@ std::string writeTimedTask(Profile& profile, int number, const TimedTask& task) 
     return writer.failure();
 }
 
+TaskParameters readTaskParameters(const SettingReader& settings, int number) {
+    TaskParameters p;
+    for (int k = 1; k <= 9; ++k) {
+        p.texts[k - 1] = settings.text(keys::kTaskParameterText, k, number);
+        p.numbers[k - 1] = settings.integer(keys::kTaskParameterNumber, k, number);
+    }
+    return p;
+}
+
+std::string writeTaskParameters(Profile& profile, int number, const TaskParameters& p) {
+    SettingWriter writer(profile);
+    for (int k = 1; k <= 9; ++k) {
+        writer.text(keys::kTaskParameterText, k, p.texts[k - 1], number);
+        writer.integer(keys::kTaskParameterNumber, k, p.numbers[k - 1], number);
+    }
+    return writer.failure();
+}
+
 DeletionRule readDeletionRule(const SettingReader& settings, int number) {
     DeletionRule rule;
     rule.directory = settings.text(keys::kDeletePath, number);
@@ -129,23 +147,66 @@ ConferenceSettings readConferenceSettings(const SettingReader& settings) {
     return c;
 }
 
+namespace {
+
+// The delete step's switch, weeks and directory, as the settings dialog and "Delete now" store them.
+void writeDeleteStep(SettingWriter& writer, bool on, int weeks, const std::string& directory) {
+    writer.flag(keys::kDelConferWav, 0, on);
+    writer.integer(keys::kDelConferWavWeeks, 0, weeks);
+    writer.text(keys::kDelConferWavFrom, 0, directory);
+}
+
+}  // namespace
+
 std::string writeConferenceSettings(Profile& profile, const ConferenceSettings& c) {
     SettingWriter writer(profile);
     writer.flag(keys::kMoveToConferWav, 0, c.moveStep);
     writer.integer(keys::kMoveConferWavWeeks, 0, c.moveWeeks);
     writer.text(keys::kMoveConferWavTo, 0, c.archiveDirectory);
-    writer.flag(keys::kDelConferWav, 0, c.deleteStep);
-    writer.integer(keys::kDelConferWavWeeks, 0, c.deleteWeeks);
-    writer.text(keys::kDelConferWavFrom, 0, c.deleteFrom);
+    writeDeleteStep(writer, c.deleteStep, c.deleteWeeks, c.deleteFrom);
     writer.flag(keys::kMoveConferWavDaily, 0, c.daily);
     return writer.failure();
 }
 
 std::string writeConferenceDeleteSettings(Profile& profile, int weeks, const std::string& directory) {
     SettingWriter writer(profile);
-    writer.flag(keys::kDelConferWav, 0, true);
-    writer.integer(keys::kDelConferWavWeeks, 0, weeks);
-    writer.text(keys::kDelConferWavFrom, 0, directory);
+    writeDeleteStep(writer, true, weeks, directory);
+    return writer.failure();
+}
+
+WatchdogBoxSettings readWatchdogBox(const SettingReader& settings) {
+    WatchdogBoxSettings w;
+    w.active = settings.integer(keys::kBoxCallsActive) == 1;
+    w.numberToDial = settings.text(keys::kBoxNumberToDial);
+    w.interval = settings.integer(keys::kBoxInterval);
+    w.startAlarmActive = settings.flag(keys::kBoxStartAlarmActive);
+    w.startAlarmOnNoAnswer = settings.integer(keys::kBoxStartAlarmOnNoAnswer);
+    w.sendConfCode = settings.flag(keys::kBoxSendConfCode);
+    w.sendCode = settings.text(keys::kBoxSendCode);
+    w.getConfCode = settings.flag(keys::kBoxGetConfCode);
+    w.confCode = settings.text(keys::kBoxConfCode);
+    w.alarmOnNoConf = settings.integer(keys::kBoxAlarmOnNoConf);
+    w.writeWarning = settings.integer(keys::kBoxWriteWarning) == 1;
+    w.warningMessage = settings.text(keys::kBoxWarningMessage);
+    return w;
+}
+
+std::string writeWatchdogBox(Profile& profile, const WatchdogBoxSettings& w) {
+    SettingWriter writer(profile);
+    writer.integer(keys::kBoxCallsActive, 0, w.active ? 1 : 0);
+    writer.text(keys::kBoxNumberToDial, 0, w.numberToDial);
+    writer.integer(keys::kBoxInterval, 0, w.interval);
+    writer.flag(keys::kBoxStartAlarmActive, 0, w.startAlarmActive);
+    if (w.startAlarmOnNoAnswer >= 0)
+        writer.integer(keys::kBoxStartAlarmOnNoAnswer, 0, w.startAlarmOnNoAnswer);
+    writer.flag(keys::kBoxSendConfCode, 0, w.sendConfCode);
+    writer.text(keys::kBoxSendCode, 0, w.sendCode);
+    writer.flag(keys::kBoxGetConfCode, 0, w.getConfCode);
+    writer.text(keys::kBoxConfCode, 0, w.confCode);
+    if (w.alarmOnNoConf >= 0)
+        writer.integer(keys::kBoxAlarmOnNoConf, 0, w.alarmOnNoConf);
+    writer.integer(keys::kBoxWriteWarning, 0, w.writeWarning ? 1 : 0);
+    writer.text(keys::kBoxWarningMessage, 0, w.warningMessage);
     return writer.failure();
 }
 

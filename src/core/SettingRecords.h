@@ -32,6 +32,14 @@ TimedTask readTimedTask(const SettingReader& settings, int number);
 // Writes Prog, WeekParameter (program tasks only), Day, Time and Type of entry `number`.
 std::string writeTimedTask(Profile& profile, int number, const TimedTask& task);
 
+// The nine texts and nine numbers of a module task ([QxeTaskParameter<n>] s1..s9, i1..i9).
+struct TaskParameters {
+    std::array<std::string, 9> texts;
+    std::array<int, 9> numbers{};
+};
+TaskParameters readTaskParameters(const SettingReader& settings, int number);
+std::string writeTaskParameters(Profile& profile, int number, const TaskParameters& parameters);
+
 // One rule of [DeleteAddtionalLogs] (DelPath<n>, DelExt<n>, DelAfterWeeks<n>).
 struct DeletionRule {
     std::string directory;          // installation path
@@ -99,5 +107,24 @@ std::string writeConferenceSettings(Profile& profile, const ConferenceSettings& 
 // The delete step's keys that "Delete now" of the test dialog stores before it runs the job: the switch
 // (on: the files listed are to go), the weeks and the directory.
 std::string writeConferenceDeleteSettings(Profile& profile, int weeks, const std::string& directory);
+
+// The watchdog-box call settings, [WatchDog] of qxalarm.ini.
+struct WatchdogBoxSettings {
+    bool active = false;  // Active exactly 1; any other value is told and is off
+    std::string numberToDial;
+    int interval = 1;  // Intervall, minutes; the calls come every interval / 10 passes
+    bool startAlarmActive = false;
+    int startAlarmOnNoAnswer = -1;  // alarm number; -1: none chosen
+    bool sendConfCode = false;
+    std::string sendCode;
+    bool getConfCode = false;
+    std::string confCode;
+    int alarmOnNoConf = -1;
+    bool writeWarning = false;  // WriteWarningOnNoAnsw exactly 1
+    std::string warningMessage;
+};
+WatchdogBoxSettings readWatchdogBox(const SettingReader& settings);
+// Writes every key in the dialog's order. An alarm of -1 (none chosen) leaves its key as it is.
+std::string writeWatchdogBox(Profile& profile, const WatchdogBoxSettings& settings);
 
 }  // namespace qx

@@ -1,6 +1,7 @@
 #include "DialogJobs.h"
 
 #include "AlarmReport.h"
+#include "Clock.h"
 #include "HousekeepingHooks.h"
 
 namespace qx {

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "Clock.h"
 #include "Services.h"
 
 namespace qx {

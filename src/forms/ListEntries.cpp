@@ -1,7 +1,6 @@
 #include "ListEntries.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "DialogTexts.h"
 #include "FileSearch.h"
@@ -14,38 +13,8 @@ namespace fs = std::filesystem;
 
 namespace qx {
 
-namespace {
-
-std::string key(const char* name, int number) {
-    return std::string(name) + std::to_string(number);
-}
-
-}  // namespace
-
 std::string parameterSection(int number) {
-    char section[40];
-    std::snprintf(section, sizeof section, ini::kQxeTaskParameter, number);
-    return section;
-}
-
-TaskParameters readTaskParameters(const Profile& profile, int number) {
-    TaskParameters p;
-    std::string section = parameterSection(number);
-    for (int k = 1; k <= 9; ++k) {
-        p.texts[k - 1] = profile.getString(ini::kMover, section, key("s", k), "", 128);
-        p.numbers[k - 1] = profile.getInt(ini::kMover, section, key("i", k), 0);
-    }
-    return p;
-}
-
-std::string writeTaskParameters(Profile& profile, int number, const TaskParameters& p) {
-    ProfileWrites writes(profile);
-    std::string section = parameterSection(number);
-    for (int k = 1; k <= 9; ++k) {
-        writes.writeString(ini::kMover, section, key("s", k), p.texts[k - 1]);
-        writes.writeInt(ini::kMover, section, key("i", k), p.numbers[k - 1]);
-    }
-    return writes.failure();
+    return keys::kTaskParameterText.sectionName(number);
 }
 
 std::vector<std::string> moduleNames(const fs::path& directory) {

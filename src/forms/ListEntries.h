@@ -15,18 +15,11 @@ namespace qx {
 // The write functions below try every key and return the first failure ("Cannot write KEY in
 // [SECTION] of FILE: REASON"), empty when every key was written; the caller shows it.
 
-// The entries themselves (TimedTask, DeletionRule, MonitoredDrive) and their readers and writers are
-// the records of SettingRecords.h, shared with the jobs.
+// The entries themselves (TimedTask with its TaskParameters, DeletionRule, MonitoredDrive) and their readers
+// and writers are the records of SettingRecords.h, shared with the jobs.
 
-// The nine texts and nine numbers of a module task ([QxeTaskParameter<n>] s1..s9, i1..i9).
-struct TaskParameters {
-    std::array<std::string, 9> texts;
-    std::array<int, 9> numbers{};
-};
 // The section of the parameters of timed task `number`: "QxeTaskParameter<number>".
 std::string parameterSection(int number);
-TaskParameters readTaskParameters(const Profile& profile, int number);
-std::string writeTaskParameters(Profile& profile, int number, const TaskParameters& parameters);
 
 // The module choice of the task editor: the names of the *.qxe files of `directory`, without the
 // ending, sorted.

@@ -4,8 +4,10 @@
 
 #include "DialogTexts.h"
 #include "ListEntries.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "ProfileWrites.h"
+#include "StringTable.h"
 #include "TimedTasks.h"
 
 namespace qx {
@@ -86,7 +88,7 @@ std::vector<std::vector<std::string>> SettingsList::rows(const StringTable& stri
         if (m_kind == ListKind::TimedTasks) {
             const TimedTask task = readTimedTask(m_profile, n);
             if (task.type == 1)
-                row[0] += moduleParameters(m_profile, n);
+                row[0] += moduleParameters(SettingReader(m_profile), n);
             row.push_back(dayText(strings, task.day));
             char time[16];
             std::snprintf(time, sizeof time, "%02d:00", task.hour);

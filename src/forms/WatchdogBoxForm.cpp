@@ -1,60 +1,18 @@
 #include "WatchdogBoxForm.h"
 
+#include "ActivityLog.h"
 #include "DialogTexts.h"
-#include "ProfileNames.h"
+#include "Launcher.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileWrites.h"
+#include "Prompts.h"
+#include "SharedState.h"
+#include "StringTable.h"
 
 namespace fs = std::filesystem;
 
 namespace qx {
-
-namespace {
-
-const char* flag(bool on) {
-    return on ? "1" : "0";
-}
-
-}  // namespace
-
-WatchdogBoxSettings readWatchdogBox(const Profile& p) {
-    const char* f = ini::kAlarm;
-    const char* s = ini::kWatchDog;
-    WatchdogBoxSettings w;
-    w.active = p.getInt(f, s, "Active", 0) != 0;
-    w.numberToDial = p.getString(f, s, "NumberToDial", "", 128);
-    w.interval = p.getInt(f, s, "Intervall", 60);
-    w.startAlarmActive = p.getInt(f, s, "StartAlarmActive", 0) != 0;
-    w.startAlarmOnNoAnswer = p.getInt(f, s, "StartAlarmOnNoAnsw", -1);
-    w.sendConfCode = p.getInt(f, s, "SendConfCode", 0) != 0;
-    w.sendCode = p.getString(f, s, "SendCode", "", 64);
-    w.getConfCode = p.getInt(f, s, "GetConfCode", 0) != 0;
-    w.confCode = p.getString(f, s, "ConfCode", "", 64);
-    w.alarmOnNoConf = p.getInt(f, s, "AlarmOnNoConf", -1);
-    w.writeWarning = p.getInt(f, s, "WriteWarningOnNoAnsw", 0) != 0;
-    w.warningMessage = p.getString(f, s, "WarningMessage", "", 256);
-    return w;
-}
-
-std::string writeWatchdogBox(Profile& p, const WatchdogBoxSettings& w) {
-    ProfileWrites writes(p);
-    const char* f = ini::kAlarm;
-    const char* s = ini::kWatchDog;
-    writes.writeString(f, s, "Active", flag(w.active));
-    writes.writeString(f, s, "NumberToDial", w.numberToDial);
-    writes.writeInt(f, s, "Intervall", w.interval);
-    writes.writeString(f, s, "StartAlarmActive", flag(w.startAlarmActive));
-    if (w.startAlarmOnNoAnswer >= 0)
-        writes.writeInt(f, s, "StartAlarmOnNoAnsw", w.startAlarmOnNoAnswer);
-    writes.writeString(f, s, "SendConfCode", flag(w.sendConfCode));
-    writes.writeString(f, s, "SendCode", w.sendCode);
-    writes.writeString(f, s, "GetConfCode", flag(w.getConfCode));
-    writes.writeString(f, s, "ConfCode", w.confCode);
-    if (w.alarmOnNoConf >= 0)
-        writes.writeInt(f, s, "AlarmOnNoConf", w.alarmOnNoConf);
-    writes.writeString(f, s, "WriteWarningOnNoAnsw", flag(w.writeWarning));
-    writes.writeString(f, s, "WarningMessage", w.warningMessage);
-    return writes.failure();
-}
 
 int intervalIndex(int minutes) {
     for (std::size_t i = 0; i < kWatchdogIntervals.size(); ++i)

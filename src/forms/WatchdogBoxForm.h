@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Services.h"
+#include "SettingRecords.h"
 #include "WatchdogBoxTestCall.h"
 
 namespace qx {
@@ -11,26 +12,8 @@ namespace qx {
 // The write functions below try every key and return the first failure ("Cannot write KEY in
 // [SECTION] of FILE: REASON"), empty when every key was written; the caller shows it.
 
-// The watchdog-box call settings, [WatchDog] of qxalarm.ini.
-struct WatchdogBoxSettings {
-    bool active = false;
-    std::string numberToDial;
-    int interval = 60;  // minutes
-    bool startAlarmActive = false;
-    int startAlarmOnNoAnswer = -1;  // alarm number; -1: none chosen
-    bool sendConfCode = false;
-    std::string sendCode;
-    bool getConfCode = false;
-    std::string confCode;
-    int alarmOnNoConf = -1;
-    bool writeWarning = false;
-    std::string warningMessage;
-};
-
-WatchdogBoxSettings readWatchdogBox(const Profile& profile);
-
-// Writes every key in the dialog's order. An alarm of -1 (none chosen) leaves its key as it is.
-std::string writeWatchdogBox(Profile& profile, const WatchdogBoxSettings& settings);
+// The settings themselves (WatchdogBoxSettings) and their reader and writer are a record of
+// SettingRecords.h, shared with the line watchdog.
 
 // The interval list: the minutes of choice 0 to 23 (choice 19, "24 hours", is 1560 minutes, as the
 // watchdog box has always been configured).

@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "FileAge.h"
+#include "Profile.h"
 
 namespace qx {
 

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Clock.h"
 #include "DeletionDirectory.h"
 #include "HousekeepingResult.h"
 #include "Services.h"

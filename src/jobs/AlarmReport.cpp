@@ -6,12 +6,19 @@
 #include <sstream>
 #include <vector>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "GroupList.h"
 #include "JobSettings.h"
+#include "Launcher.h"
 #include "MoverSettings.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
+#include "Prompts.h"
 #include "ReportIndex.h"
 #include "SiblingCommands.h"
+#include "StringTable.h"
 #include "WeekCalendar.h"
 
 namespace fs = std::filesystem;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "Clock.h"
 #include "FileOperations.h"
 #include "Result.h"
 #include "Services.h"

@@ -4,9 +4,12 @@
 #include <exception>
 #include <vector>
 
+#include "ActivityLog.h"
 #include "AlarmReport.h"
+#include "Clock.h"
 #include "JobRecord.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -42,7 +45,7 @@ SysTime AlarmReportThread::pass(SysTime now) {
     const long date = (local.year * 100L + local.month) * 100 + local.day;
     if (date != m_lastReportDate) {
         m_lastReportDate = date;
-        const int type = m_services.profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
+        const int type = settingsOf(m_services).integer(keys::kReportType);
         if (type != 0 || local.weekday == kMonday) {
             // A report that fails has said why in the activity log; the next night tries again.
             const Result<> outcome = produceAlarmReport(m_services, m_files, type, now);

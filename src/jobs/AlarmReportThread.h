@@ -3,6 +3,7 @@
 #include <memory>
 #include <stop_token>
 
+#include "Clock.h"
 #include "FileOperations.h"
 #include "Services.h"
 

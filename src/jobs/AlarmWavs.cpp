@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "CodePage.h"
 #include "FileAge.h"
 #include "MoverSettings.h"
+#include "Profile.h"
 
 namespace qx {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clock.h"
 #include "DeletionDirectory.h"
 #include "HousekeepingResult.h"
 #include "Services.h"

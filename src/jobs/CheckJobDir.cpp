@@ -4,8 +4,12 @@
 #include <cstdlib>
 #include <set>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "FileSearch.h"
+#include "Launcher.h"
 #include "MonitorCommands.h"
+#include "PathMap.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"
 

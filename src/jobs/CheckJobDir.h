@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "Clock.h"
 #include "FileOperations.h"
 #include "Services.h"
 #include "SettingRecords.h"

@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "FileAge.h"
+#include "Launcher.h"
+#include "PathMap.h"
 #include "ProfileNames.h"
 #include "SiblingCommands.h"
 

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Clock.h"
 #include "DeletionDirectory.h"
 #include "FileOperations.h"
 #include "HousekeepingResult.h"

@@ -1,4 +1,6 @@
 #include "DeletionDirectory.h"
+#include "ActivityLog.h"
+#include "PathMap.h"
 
 namespace fs = std::filesystem;
 

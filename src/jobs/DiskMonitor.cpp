@@ -2,10 +2,16 @@
 
 #include <system_error>
 
+#include "ActivityLog.h"
 #include "JobRecord.h"
+#include "Launcher.h"
 #include "MonitorCommands.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "SettingRecords.h"
+#include "SharedState.h"
+#include "StringTable.h"
 #include "WarningFile.h"
 
 namespace qx {

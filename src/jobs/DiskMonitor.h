@@ -10,6 +10,7 @@
 #include "FileOperations.h"
 #include "Result.h"
 #include "Services.h"
+#include "SharedState.h"
 
 namespace qx {
 

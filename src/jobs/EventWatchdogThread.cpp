@@ -5,11 +5,17 @@
 #include <cstdlib>
 #include <exception>
 
+#include "ActivityLog.h"
 #include "CAlarmTable.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Launcher.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
+#include "SharedState.h"
 
 namespace qx {
 

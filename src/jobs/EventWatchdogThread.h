@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <string_view>
 
+#include "Clock.h"
 #include "Services.h"
 #include "qxclass/CDatabase.h"
 

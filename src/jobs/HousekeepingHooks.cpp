@@ -2,6 +2,7 @@
 
 #include "AdditionalDeletion.h"
 #include "AlarmWavs.h"
+#include "Clock.h"
 #include "ConferenceRecordings.h"
 #include "JobRecord.h"
 #include "WeeklyMove.h"

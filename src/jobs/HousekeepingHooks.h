@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "Clock.h"
 #include "DeletionDirectory.h"
 #include "FileOperations.h"
 #include "JobHooks.h"

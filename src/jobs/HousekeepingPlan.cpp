@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "Clock.h"
 #include "HousekeepingHooks.h"
 #include "JobSettings.h"
 

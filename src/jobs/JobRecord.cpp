@@ -1,6 +1,7 @@
 #include "JobRecord.h"
 
 #include "ActivityLog.h"
+#include "Clock.h"
 #include "Services.h"
 
 namespace qx {

@@ -45,7 +45,7 @@ MoverContext readMoverContext(const Profile& profile, SysTime now, int remembere
     context.settings = readSettings(profile, {}, report);
     context.logDirectory = readLogDirectory(profile);
     context.waveDirectory = readWaveDirectory(profile);
-    context.delLogFiles = profile.getInt(ini::kMover, ini::kConfig, "DelLogFiles", 0) == 1;
+    context.delLogFiles = SettingReader(profile, report).integer(keys::kDelLogFiles) == 1;
     context.calendar = calendarAt(now, context.settings.waitBeforeDel, rememberedMonth);
     context.now = now;
     return context;

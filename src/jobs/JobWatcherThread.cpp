@@ -2,7 +2,10 @@
 
 #include <exception>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Profile.h"
 #include "SettingKeys.h"
 
 namespace qx {

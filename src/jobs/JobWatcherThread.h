@@ -4,6 +4,7 @@
 #include <stop_token>
 
 #include "CheckJobDir.h"
+#include "Clock.h"
 #include "FileOperations.h"
 #include "Services.h"
 

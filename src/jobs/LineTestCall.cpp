@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ActivityLog.h"
+#include "Launcher.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 
 namespace qx {

@@ -5,9 +5,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "ActivityLog.h"
+#include "Clock.h"
+#include "Launcher.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
+#include "Profile.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -49,9 +54,10 @@ int ServerCallbackCheck::check(int startAlarmImmediately, SysTime now) {
     if (!m_table->Open(m_tablePath.c_str()))
         return 0;
     Profile& profile = m_services.profile;
+    const SettingReader settings = settingsOf(m_services);
     int failures = 0;
     for (int i = 1; i <= kMaxServers; ++i) {
-        int key = profile.getInt(ini::kAwdog, ini::kSettings, "Key" + std::to_string(i), 0);
+        const int key = settings.integer(keys::kServerKey, i);
         if (key < kFirstAlarm)
             break;
         // A key beyond the table has no definition; going there would only raise an error box.
@@ -66,8 +72,8 @@ int ServerCallbackCheck::check(int startAlarmImmediately, SysTime now) {
         m_table->Read("T65", minutes);
         // At least one pass: a negative limit would be written back as "--N".
         const int limit = std::max(1, minutes / 10 + (startAlarmImmediately == 1 ? 0 : 1));
-        const std::string section = "WDog" + std::to_string(key);
-        const int counter = profile.getInt(ini::kAwdog, section, "CheckCounter", 0);
+        const std::string section = keys::kServerCheckCounter.sectionName(key);
+        const int counter = settings.integer(keys::kServerCheckCounter, 0, key);
         if (counter < limit) {
             writeProfileLogged(profile, m_services.log, ini::kAwdog, section, "CheckCounter",
                                std::to_string(counter + 1));

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "Clock.h"
 #include "Services.h"
 #include "qxclass/CDatabase.h"
 

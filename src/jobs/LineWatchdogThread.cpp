@@ -2,13 +2,19 @@
 
 #include <exception>
 
+#include "ActivityLog.h"
 #include "CAlarmTable.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Launcher.h"
 #include "LineTestCall.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
-#include "SettingKeys.h"
+#include "SettingRecords.h"
+#include "StringTable.h"
 #include "WarningFile.h"
 
 namespace qx {
@@ -58,7 +64,6 @@ bool LineWatchdogThread::callDue(int minute, int deltaHours, int minuteInterval)
 }
 
 bool LineWatchdogThread::pass(std::stop_token stop) {
-    Profile& p = m_services.profile;
     Clock& clock = m_services.clock;
     const int lineChecks = settingsOf(m_services).integer(keys::kLineChecksActive);
     const int boxCalls = settingsOf(m_services).integer(keys::kBoxCallsActive);
@@ -72,8 +77,7 @@ bool LineWatchdogThread::pass(std::stop_token stop) {
         const int deltaHours = settings.integer(keys::kDeltaHours);
         const int minuteInterval = settings.integer(keys::kMinuteInterval);
         const int startAlarmImmediately = settings.integer(keys::kStartAlarmImmediately);
-        if (p.getInt(kAlarmFile, ini::kLineWatchDog, "DeactivateDial", 0) != 1 &&
-            callDue(minute, deltaHours, minuteInterval)) {
+        if (settings.integer(keys::kDeactivateDial) != 1 && callDue(minute, deltaHours, minuteInterval)) {
             placeLineTestCall(m_services, [&] {
                 if (!clock.sleepFor(kPauseAfterCall, stop))
                     return false;
@@ -84,7 +88,7 @@ bool LineWatchdogThread::pass(std::stop_token stop) {
         if (stop.stop_requested())
             return true;
         std::string failure;
-        if (p.getInt(kAlarmFile, ini::kLineWatchDog, "MultiSrvCallBack", 0) == 1) {
+        if (settings.integer(keys::kMultiSrvCallBack) == 1) {
             if (const int failed = m_servers.check(startAlarmImmediately, clock.now()); failed > 0)
                 failure = "the test call of " + std::to_string(failed) + " server(s) was not received";
         } else {
@@ -100,13 +104,13 @@ bool LineWatchdogThread::pass(std::stop_token stop) {
 
 std::string LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
     Profile& p = m_services.profile;
-    const int counter = p.getInt(kAlarmFile, ini::kLineWatchDog, "CheckCounter", 0);
+    const SettingReader settings = settingsOf(m_services);
+    const int counter = settings.integer(keys::kLineCheckCounter);
     if (counter < limit) {
         writeProfileLogged(p, m_services.log, kAlarmFile, ini::kLineWatchDog, "CheckCounter",
                            std::to_string(counter + 1));
         return {};
     }
-    const SettingReader settings = settingsOf(m_services);
     const int alarm = settings.integer(keys::kLineStartAlarm);
     if (alarm >= kFirstAlarm) {
         const std::string failure =
@@ -117,7 +121,7 @@ std::string LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
         else
             m_services.log.note(failure + ", but Alarm " + std::to_string(alarm) + " could not be started");
     }
-    if (p.getInt(kAlarmFile, ini::kLineWatchDog, "WriteWarningFile", 0) == 1)
+    if (settings.integer(keys::kWriteWarningFile) == 1)
         writeLineWarning();
     recordLineFailure(p, m_services.log, kAlarmFile, ini::kLineWatchDog, now, limit);
     if (settings.integer(keys::kRestartSystem) == 1) {
@@ -144,22 +148,22 @@ void LineWatchdogThread::writeLineWarning() {
 }
 
 void LineWatchdogThread::boxDuty() {
-    Profile& p = m_services.profile;
-    if (m_boxCounter < settingsOf(m_services).integer(keys::kBoxInterval) / 10) {
+    const WatchdogBoxSettings box = readWatchdogBox(settingsOf(m_services));
+    if (m_boxCounter < box.interval / 10) {
         ++m_boxCounter;
         return;
     }
-    std::string number = p.getString(kAlarmFile, ini::kWatchDog, "NumberToDial", "", 256);
+    const std::string& number = box.numberToDial;
     if (!number.empty()) {
         if (m_services.launcher.run(sibling::watchdogBoxCall(), kBoxCallLimit))
             m_services.log.note("Start WatchDog call to number " + number);
         else
             m_services.log.note("WatchDog call to number " + number + " could not be started");
     }
-    if (p.getInt(kAlarmFile, ini::kWatchDog, "WriteWarningOnNoAnsw", 0) == 1) {
-        std::string watchPath = p.getString(ini::kWdir, ini::kPathnames, "WatchPath", "", 80);
-        writeWarningFile(m_files, m_services.paths.native(watchPath + ".\\qxa.war"),
-                         p.getString(kAlarmFile, ini::kWatchDog, "WarningMessage", "", 128));
+    if (box.writeWarning) {
+        std::string watchPath =
+            m_services.profile.getString(ini::kWdir, ini::kPathnames, "WatchPath", "", 80);
+        writeWarningFile(m_files, m_services.paths.native(watchPath + ".\\qxa.war"), box.warningMessage);
     }
     m_boxCounter = 1;
 }

@@ -5,6 +5,7 @@
 #include <stop_token>
 #include <string>
 
+#include "Clock.h"
 #include "FileOperations.h"
 #include "LineWatchdogCounters.h"
 #include "Services.h"

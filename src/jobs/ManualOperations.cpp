@@ -2,7 +2,14 @@
 
 #include <algorithm>
 
+#include "ActivityLog.h"
+#include "Clock.h"
+#include "Launcher.h"
+#include "Profile.h"
+#include "Prompts.h"
+#include "SharedState.h"
 #include "SiblingCommands.h"
+#include "StringTable.h"
 #include "WeekCalendar.h"
 
 namespace fs = std::filesystem;

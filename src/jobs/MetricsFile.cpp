@@ -6,6 +6,7 @@
 #include "AtomicFile.h"
 #include "Profile.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 
 namespace fs = std::filesystem;
 
@@ -90,7 +91,7 @@ std::string metricsText(const JobRecord& record, const Profile& profile) {
     }
     w.family("line_watchdog_check_passes",
              "The line watchdog's passes without a received test call (qxalarm.ini CheckCounter).");
-    w.sample(profile.getInt(ini::kAlarm, ini::kLineWatchDog, "CheckCounter", 0));
+    w.sample(SettingReader(profile).integer(keys::kLineCheckCounter));
     w.family("line_watchdog_status", "The line watchdog's status: 1 after a failed test call.");
     w.sample(profile.getInt(ini::kAlarm, ini::kLineWatchDog, "Status", 0));
     if (figures.eventSilenceSeconds) {

@@ -1,6 +1,8 @@
 #include "MonthlyMove.h"
 
+#include "ActivityLog.h"
 #include "SiblingCommands.h"
+#include "StringTable.h"
 
 namespace qx {
 

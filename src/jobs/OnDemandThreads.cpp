@@ -6,7 +6,9 @@
 #include "FileOperations.h"
 #include "JobWatcherThread.h"
 #include "LineWatchdogThread.h"
+#include "Profile.h"
 #include "ProfileNames.h"
+#include "SharedState.h"
 #include "ThreadSet.h"
 
 namespace qx {

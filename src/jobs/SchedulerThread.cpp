@@ -3,14 +3,21 @@
 #include <algorithm>
 #include <exception>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Launcher.h"
 #include "MonthlyMove.h"
 #include "OnDemandThreads.h"
 #include "PathMap.h"
+#include "Profile.h"
 #include "ProfileNames.h"
+#include "Prompts.h"
 #include "ServiceHooks.h"
 #include "SettingKeys.h"
+#include "SharedState.h"
 #include "StatisticMover.h"
+#include "StringTable.h"
 #include "TimedTasks.h"
 #include "WeeklyBackup.h"
 #include "WeeklyMove.h"
@@ -122,7 +129,7 @@ void SchedulerThread::startOnDemandThreads() {
         startOnDemand(s, OnDemand::LineWatchdog);
     if (jobWatcherWanted(p))
         startOnDemand(s, OnDemand::JobWatcher);
-    if (p.getInt(ini::kMover, ini::kConfig, "PrintReport", 0) == 1)
+    if (settings.integer(keys::kPrintReport) == 1)
         startOnDemand(s, OnDemand::AlarmReport);
 }
 

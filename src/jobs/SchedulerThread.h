@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "FileOperations.h"
 #include "HousekeepingPlan.h"
 #include "JobHooks.h"

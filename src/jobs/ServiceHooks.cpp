@@ -1,7 +1,9 @@
 #include "ServiceHooks.h"
 
+#include "Clock.h"
 #include "JobRecord.h"
 #include "MoverSettings.h"
+#include "Profile.h"
 
 namespace qx {
 

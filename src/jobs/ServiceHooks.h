@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "Clock.h"
 #include "DiskMonitor.h"
 #include "FileOperations.h"
 #include "HousekeepingHooks.h"

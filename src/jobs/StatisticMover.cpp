@@ -5,8 +5,14 @@
 #include <map>
 #include <vector>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "FileSearch.h"
+#include "Launcher.h"
+#include "PathMap.h"
+#include "Prompts.h"
 #include "SiblingCommands.h"
+#include "StringTable.h"
 
 namespace fs = std::filesystem;
 

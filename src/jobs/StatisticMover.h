@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Clock.h"
 #include "CycleStamp.h"
 #include "FileOperations.h"
 #include "JobHooks.h"

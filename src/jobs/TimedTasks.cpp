@@ -1,23 +1,15 @@
 #include "TimedTasks.h"
 
-#include <cstdio>
-
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Launcher.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"
 #include "SiblingCommands.h"
 
 namespace qx {
-
-namespace {
-
-std::string numberedKey(const char* name, int number) {
-    char key[32];
-    std::snprintf(key, sizeof key, "%s%d", name, number);
-    return key;
-}
-
-}  // namespace
 
 std::vector<TimedTask> readTimedTasks(const Profile& profile, std::optional<SettingReport> report) {
     const SettingReader settings(profile, report);
@@ -42,24 +34,19 @@ bool dayMatches(int day, int weekday) {
     return false;
 }
 
-std::string moduleParameters(const Profile& profile, int number) {
-    char section[40];
-    std::snprintf(section, sizeof section, ini::kQxeTaskParameter, number);
+std::string moduleParameters(const SettingReader& settings, int number) {
+    const TaskParameters p = readTaskParameters(settings, number);
     std::string parameters;
-    for (int k = 1; k <= 9; ++k) {
-        std::string value = profile.getString(ini::kMover, section, numberedKey("s", k), "", 80);
-        if (!value.empty())
-            parameters += sibling::textParameter(k, value);
-    }
-    for (int k = 1; k <= 9; ++k) {
-        int value = profile.getInt(ini::kMover, section, numberedKey("i", k), 0);
-        if (value > 0)
-            parameters += sibling::intParameter(k, value);
-    }
+    for (int k = 1; k <= 9; ++k)
+        if (!p.texts[k - 1].empty())
+            parameters += sibling::textParameter(k, p.texts[k - 1]);
+    for (int k = 1; k <= 9; ++k)
+        if (p.numbers[k - 1] > 0)
+            parameters += sibling::intParameter(k, p.numbers[k - 1]);
     return parameters;
 }
 
-std::optional<std::string> timedTaskCommand(const Profile& profile, const TimedTask& task,
+std::optional<std::string> timedTaskCommand(const SettingReader& settings, const TimedTask& task,
                                             const MoverCalendar& calendar) {
     switch (task.type) {
         case 0:
@@ -68,7 +55,7 @@ std::optional<std::string> timedTaskCommand(const Profile& profile, const TimedT
             return sibling::withWeekParameters(task.program, calendar.previousWeek, calendar.currentWeek,
                                                calendar.month, calendar.year);
         case 1:
-            return sibling::qxeModule(task.program, moduleParameters(profile, task.number));
+            return sibling::qxeModule(task.program, moduleParameters(settings, task.number));
         case 2:
             return sibling::timedAlarm(task.program);
         default:
@@ -84,7 +71,7 @@ int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar
     for (const TimedTask& task : readTimedTasks(services.profile, reportOf(services))) {
         if (!dayMatches(task.day, local.weekday) || task.hour != dueHour)
             continue;
-        std::optional<std::string> command = timedTaskCommand(services.profile, task, calendar);
+        std::optional<std::string> command = timedTaskCommand(settingsOf(services), task, calendar);
         if (!command)
             continue;
         const bool started = services.launcher.start(*command, Show::Shown);

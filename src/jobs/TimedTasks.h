@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Clock.h"
 #include "JobSettings.h"
 #include "Services.h"
 #include "SettingRecords.h"
@@ -23,10 +24,10 @@ bool dayMatches(int day, int weekday);
 
 // The parameter text of a module task from [QxeTaskParameter<n>]: " -s<k>value" for each non-empty
 // s1..s9, then " -i<k>value" for each i1..i9 above 0.
-std::string moduleParameters(const Profile& profile, int number);
+std::string moduleParameters(const SettingReader& settings, int number);
 
 // The command line that starts `task`; nullopt for an unknown type.
-std::optional<std::string> timedTaskCommand(const Profile& profile, const TimedTask& task,
+std::optional<std::string> timedTaskCommand(const SettingReader& settings, const TimedTask& task,
                                             const MoverCalendar& calendar);
 
 // Starts every task due at the hour of `now`, or at `hour` of the day of `now` (an hour that daylight

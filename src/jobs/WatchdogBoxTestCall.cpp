@@ -2,8 +2,11 @@
 
 #include <filesystem>
 
+#include "ActivityLog.h"
+#include "Launcher.h"
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
+#include "Profile.h"
 #include "ProfileNames.h"
 
 namespace qx {

@@ -2,7 +2,10 @@
 
 #include <exception>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobRecord.h"
+#include "Launcher.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
 #include "SettingKeys.h"

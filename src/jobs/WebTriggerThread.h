@@ -4,6 +4,7 @@
 #include <stop_token>
 #include <string>
 
+#include "Clock.h"
 #include "Result.h"
 #include "Services.h"
 

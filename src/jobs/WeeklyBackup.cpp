@@ -1,5 +1,7 @@
 #include "WeeklyBackup.h"
 
+#include "Launcher.h"
+#include "PathMap.h"
 #include "SiblingCommands.h"
 #include "StatisticMover.h"
 

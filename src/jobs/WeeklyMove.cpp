@@ -2,7 +2,11 @@
 
 #include <span>
 
+#include "ActivityLog.h"
+#include "Clock.h"
+#include "Launcher.h"
 #include "SiblingCommands.h"
+#include "StringTable.h"
 #include "WeekCalendar.h"
 
 namespace qx {

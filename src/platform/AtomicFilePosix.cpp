@@ -6,6 +6,7 @@
 
 #include "AppendFile.h"
 #include "AtomicFile.h"
+#include "FileHandle.h"
 
 namespace fs = std::filesystem;
 
@@ -13,63 +14,18 @@ namespace qx {
 
 namespace {
 
-int openRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now: a close can report a write the system deferred.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 fs::path directoryOf(const fs::path& target) {
     return target.parent_path().empty() ? fs::path(".") : target.parent_path();
 }
 
 // Flushes `out`, closes it, renames `from` over `target` and syncs the directory: the common end of
 // both replacements. `from` is removed on a failure before the rename when `removeOnFailure`.
-FileResult commit(Descriptor& out, const fs::path& from, const fs::path& target, bool removeOnFailure) {
+FileResult commit(FileHandle& out, const fs::path& from, const fs::path& target, bool removeOnFailure) {
     FileResult result;
     if (::fsync(out.get()) != 0)
         result = FileResult::failed("sync", errno);
-    else if (!out.close())
-        result = FileResult::failed("close", errno);
+    else if (const std::error_code closed = out.close())
+        result = FileResult::failed("close", closed.value());
     else if (::rename(from.c_str(), target.c_str()) != 0)
         result = FileResult::failed("rename", errno);
     if (!result) {
@@ -77,7 +33,7 @@ FileResult commit(Descriptor& out, const fs::path& from, const fs::path& target,
             ::unlink(from.c_str());
         return result;
     }
-    Descriptor directory(openRetrying(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY));
+    FileHandle directory(openRetrying(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY));
     if (!directory.valid() || ::fsync(directory.get()) != 0)
         return FileResult::failed("sync the directory", errno);
     return {};
@@ -95,7 +51,7 @@ FileResult writeFileAtomically(const fs::path& target, std::string_view bytes,
     // A leftover of a writer that was killed, or a link planted under the name: removed, so that the
     // exclusive create below gives a fresh file whose mode is ours.
     ::unlink(temporary.c_str());
-    Descriptor out(openRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW,
+    FileHandle out(openRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW,
                                 static_cast<mode_t>(options.mode & 07777)));
     if (!out.valid())
         return FileResult::failed("create the temporary file", errno);
@@ -115,13 +71,13 @@ FileResult writeFileAtomically(const fs::path& target, std::string_view bytes,
             (void)!::fchown(out.get(), previous.st_uid,
                             previous.st_gid);  // only root can; others keep theirs
     }
-    if (!writeAll(out.get(), bytes))
+    if (!writeWhole(out.get(), bytes))
         return failed("write");
     return commit(out, temporary, target, true);
 }
 
 FileResult makeReserveFile(const fs::path& reserve, std::uintmax_t bytes) {
-    Descriptor out(openRetrying(reserve.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644));
+    FileHandle out(openRetrying(reserve.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644));
     if (!out.valid())
         return FileResult::failed("create the reserve", errno);
     // Without its room the reserve is no use: it goes.
@@ -133,7 +89,7 @@ FileResult makeReserveFile(const fs::path& reserve, std::uintmax_t bytes) {
 }
 
 FileResult replaceFromReserve(const fs::path& target, const fs::path& reserve, std::string_view bytes) {
-    Descriptor out(openRetrying(reserve.c_str(), O_WRONLY | O_NOFOLLOW));
+    FileHandle out(openRetrying(reserve.c_str(), O_WRONLY | O_NOFOLLOW));
     if (!out.valid())
         return FileResult::failed("open the reserve", errno);
     struct stat status {};
@@ -143,7 +99,7 @@ FileResult replaceFromReserve(const fs::path& target, const fs::path& reserve, s
     // is not there.
     if (!S_ISREG(status.st_mode) || static_cast<std::uintmax_t>(status.st_blocks) * 512 < bytes.size())
         return FileResult::failed("open the reserve", ENOSPC);
-    if (!writeAll(out.get(), bytes))
+    if (!writeWhole(out.get(), bytes))
         return FileResult::failed("write", errno);
     if (::ftruncate(out.get(), static_cast<off_t>(bytes.size())) != 0)
         return FileResult::failed("write", errno);
@@ -160,7 +116,7 @@ AppendFile::AppendFile(const fs::path& file) {
 
 AppendFile::~AppendFile() {
     if (m_handle >= 0)
-        ::close(static_cast<int>(m_handle));
+        closeDescriptor(static_cast<int>(m_handle));
 }
 
 FileResult AppendFile::append(std::string_view bytes) {

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "FileHandle.h"
+
 namespace qx {
 
 // Reaps the children nobody waits for (detached starts), so that none of them stays a zombie. One
@@ -34,13 +36,13 @@ public:
 private:
     struct Child {
         pid_t pid;
-        int pidfd;
+        FileHandle pidfd;  // invalid where the kernel has no pidfd_open
     };
     void loop();
     void wake();
 
     bool m_usePidfd;
-    int m_wakeFd = -1;
+    FileHandle m_wakeFd;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_reaped;
     std::vector<Child> m_children;

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 namespace qx {
 
@@ -35,18 +36,13 @@ ChildReaper::~ChildReaper() {
     wake();
     if (m_thread.joinable())
         m_thread.join();
-    for (const Child& child : m_children)
-        if (child.pidfd >= 0)
-            ::close(child.pidfd);
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
 }
 
 void ChildReaper::adopt(pid_t pid) {
-    int pidfd = m_usePidfd ? openPidfd(pid) : -1;
+    FileHandle pidfd(m_usePidfd ? openPidfd(pid) : -1);
     {
         std::lock_guard lock(m_mutex);
-        m_children.push_back({pid, pidfd});
+        m_children.push_back({pid, std::move(pidfd)});
         if (!m_thread.joinable())
             m_thread = std::thread([this] { loop(); });
     }
@@ -65,22 +61,22 @@ bool ChildReaper::awaitNonePending(std::chrono::milliseconds limit) const {
 
 void ChildReaper::wake() {
     std::uint64_t one = 1;
-    if (m_wakeFd >= 0) [[maybe_unused]]
-        auto n = ::write(m_wakeFd, &one, sizeof one);
+    if (m_wakeFd.valid()) [[maybe_unused]]
+        auto n = ::write(m_wakeFd.get(), &one, sizeof one);
 }
 
 void ChildReaper::loop() {
     std::vector<pollfd> fds;
     for (;;) {
-        bool polling = m_wakeFd < 0;
+        bool polling = !m_wakeFd.valid();
         {
             std::lock_guard lock(m_mutex);
             if (m_quit)
                 return;
-            fds.assign(1, pollfd{m_wakeFd, POLLIN, 0});
+            fds.assign(1, pollfd{m_wakeFd.get(), POLLIN, 0});
             for (const Child& child : m_children) {
-                if (child.pidfd >= 0)
-                    fds.push_back({child.pidfd, POLLIN, 0});
+                if (child.pidfd.valid())
+                    fds.push_back({child.pidfd.get(), POLLIN, 0});
                 else
                     polling = true;
             }
@@ -88,17 +84,14 @@ void ChildReaper::loop() {
         if (::poll(fds.data(), fds.size(), polling ? 1000 : -1) < 0 && errno != EINTR)
             return;
         std::uint64_t count = 0;
-        if (m_wakeFd >= 0) [[maybe_unused]]
-            auto n = ::read(m_wakeFd, &count, sizeof count);
+        if (m_wakeFd.valid()) [[maybe_unused]]
+            auto n = ::read(m_wakeFd.get(), &count, sizeof count);
         std::lock_guard lock(m_mutex);
         std::erase_if(m_children, [](const Child& child) {
             int status = 0;
             pid_t r = ::waitpid(child.pid, &status, WNOHANG);
-            if (r == 0 || (r < 0 && errno == EINTR))
-                return false;
-            if (child.pidfd >= 0)
-                ::close(child.pidfd);
-            return true;
+            // Erased, the child's pidfd is closed with it.
+            return r != 0 && !(r < 0 && errno == EINTR);
         });
         m_reaped.notify_all();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cerrno>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -13,6 +14,13 @@ inline std::error_code lastError() {
 
 // Closes a descriptor; false (errno set) when the close reported an error.
 bool closeDescriptor(int fd);
+
+// Opens `path` close-on-exec, again when a signal interrupted the open; -1 (errno set) on failure.
+int openRetrying(const char* path, int flags, unsigned mode = 0);
+
+// Writes all of `bytes`, going on after short writes and interruptions; false (errno set, ENOSPC when
+// the system took nothing) on failure.
+bool writeWhole(int fd, std::string_view bytes);
 
 // Owns one file descriptor and closes it on every path out. A close whose failure matters (the target
 // of a copy, a file written whole) goes through close(), which reports it.

@@ -1,29 +1,25 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <memory>
-
+#include "DirectoryStreamPosix.h"
+#include "FileHandle.h"
 #include "FileSearch.h"
 
 namespace qx {
 
 std::vector<FoundFile> findFiles(const std::filesystem::path& directory, std::string_view pattern) {
     std::vector<FoundFile> found;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), ::closedir);
-    if (!dir)
+    const FileHandle dir(openRetrying(directory.c_str(), O_RDONLY | O_DIRECTORY));
+    if (!dir.valid())
         return found;
-    int dirFd = ::dirfd(dir.get());
-    while (dirent* entry = ::readdir(dir.get())) {
-        std::string_view name = entry->d_name;
-        if (name == "." || name == ".." || !matchesWildcard(name, pattern))
+    for (const DirectoryEntry& entry : readDirectory(dir.get())) {
+        if (!matchesWildcard(entry.name, pattern))
             continue;
         struct stat st {};
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(dir.get(), entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         FoundFile file;
-        file.name = std::string(name);
+        file.name = entry.name;
         file.isSymlink = S_ISLNK(st.st_mode);
         file.isDirectory = S_ISDIR(st.st_mode);
         file.isReadOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;

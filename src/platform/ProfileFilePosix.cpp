@@ -7,32 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "FileHandle.h"
 #include "ProfileParser.h"
 
 namespace qx {
 
 namespace {
-
-int openRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
 
 // Allocates the first `size` bytes of the open file without changing its size or content. Returns 0,
 // or the error number. A file system without the call gets the portable reservation, which may grow the
@@ -57,29 +37,28 @@ int reserveSpace(int fd, off_t size, off_t oldSize) {
 }  // namespace
 
 ProfileDirectoryLock::ProfileDirectoryLock(const std::filesystem::path& directory) {
-    int fd = openRetrying(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0)
+    FileHandle directoryHandle(
+        openRetrying(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY));
+    if (!directoryHandle.valid())
         return;
     int result;
     do
-        result = ::flock(fd, LOCK_EX);
+        result = ::flock(directoryHandle.get(), LOCK_EX);
     while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        ::close(fd);
+    if (result != 0)
         return;
-    }
-    m_fd = fd;
+    m_fd = directoryHandle.release();
 }
 
 ProfileDirectoryLock::~ProfileDirectoryLock() {
-    if (m_fd >= 0)
-        ::close(m_fd);  // releases the lock
+    FileHandle held(m_fd);  // its close releases the lock
 }
 
 std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path) {
     FileSnapshot snapshot;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever.
-    int fd = openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    const FileHandle file(openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    const int fd = file.get();
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return snapshot;
@@ -105,7 +84,6 @@ std::optional<FileSnapshot> readFileSnapshot(const std::filesystem::path& path) 
         }
         snapshot.bytes.resize(have);
     }
-    ::close(fd);
     if (!ok)
         return std::nullopt;
     snapshot.exists = true;
@@ -116,14 +94,13 @@ std::optional<std::optional<std::string>> findProfileValueInFile(const std::file
                                                                  std::string_view section,
                                                                  std::string_view key,
                                                                  std::size_t blockSize) {
-    int fd = openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    const FileHandle file(openRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    const int fd = file.get();
     if (fd < 0)
         return std::nullopt;
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
-    }
     ProfileSeek seek(section, key);
     std::string buffer;
     std::size_t have = 0;
@@ -182,7 +159,6 @@ std::optional<std::optional<std::string>> findProfileValueInFile(const std::file
         // still to come.
         searched = noLineEnd && have > 0 ? have - 1 : 0;
     }
-    ::close(fd);
     if (failed)
         return std::nullopt;
     return value;
@@ -190,7 +166,8 @@ std::optional<std::optional<std::string>> findProfileValueInFile(const std::file
 
 FileWrite rewriteFileInPlace(const std::filesystem::path& target, std::string_view bytes) {
     FileWrite result;
-    int fd = openRetrying(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+    FileHandle file(openRetrying(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW));
+    const int fd = file.get();
     if (fd < 0) {
         result.error = errno;
         return result;
@@ -210,11 +187,11 @@ FileWrite rewriteFileInPlace(const std::filesystem::path& target, std::string_vi
             ok = false;
         }
     }
-    ok = ok && writeAll(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
+    ok = ok && writeWhole(fd, bytes) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 &&
          ::fsync(fd) == 0;
     if (!ok)
         result.error = errno ? errno : EIO;
-    ok = ::close(fd) == 0 && ok;
+    ok = !file.close() && ok;
     result.ok = ok;
     if (!ok && result.error == 0)
         result.error = EIO;

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "FileHandle.h"
+
 namespace fs = std::filesystem;
 
 namespace qx {
@@ -67,14 +69,14 @@ SingleInstance::SingleInstance(const std::string& key, fs::path runtimeDir) {
 
 SingleInstance::~SingleInstance() {
     if (m_socket >= 0) {
-        ::close(m_socket);
+        FileHandle(m_socket).close();
         ::unlink(m_socketPath.c_str());
     }
     if (m_lock >= 0) {
         // Removed while still locked: a start that opened the old file sees that it is gone and
         // opens the new one (see acquire()).
         ::unlink(m_lockPath.c_str());
-        ::close(m_lock);
+        FileHandle(m_lock).close();
     }
 }
 
@@ -98,15 +100,14 @@ bool stillNamed(int fd, const fs::path& path) {
 }
 
 void askToShow(const sockaddr_un& address) {
-    int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (s < 0)
+    const FileHandle s(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!s.valid())
         return;
-    if (::connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    if (::connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
         const char request[] = "show\n";
         // The first may take the request and close before we have written: no SIGPIPE for that.
-        [[maybe_unused]] auto n = ::send(s, request, sizeof request - 1, MSG_NOSIGNAL);
+        [[maybe_unused]] auto n = ::send(s.get(), request, sizeof request - 1, MSG_NOSIGNAL);
     }
-    ::close(s);
 }
 
 }  // namespace
@@ -142,23 +143,21 @@ SingleInstance::Result SingleInstance::acquire() {
     sockaddr_un address{};
     bool addressOk = socketAddress(m_socketPath, address);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        m_lock = ::open(m_lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (m_lock < 0) {
+        FileHandle lock(openRetrying(m_lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, 0600));
+        if (!lock.valid()) {
             m_problem = "cannot create " + m_lockPath.string() + ": " + std::strerror(errno);
             return Result::Failed;
         }
-        if (::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
-            ::close(m_lock);
-            m_lock = -1;
+        if (::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
             if (addressOk)
                 askToShow(address);
             return Result::AnotherRuns;
         }
-        if (stillNamed(m_lock, m_lockPath))
+        // Otherwise the first instance ended and removed the file between our open and our lock.
+        if (stillNamed(lock.get(), m_lockPath)) {
+            m_lock = lock.release();
             break;
-        // The first instance ended and removed the file between our open and our lock.
-        ::close(m_lock);
-        m_lock = -1;
+        }
     }
     if (m_lock < 0) {
         m_problem = "the lock file " + m_lockPath.string() + " keeps changing";
@@ -166,12 +165,11 @@ SingleInstance::Result SingleInstance::acquire() {
     }
     if (addressOk) {
         ::unlink(m_socketPath.c_str());  // left by a process that died; we hold the lock now
-        m_socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (m_socket >= 0 && (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-                              ::listen(m_socket, 4) != 0)) {
-            ::close(m_socket);
-            m_socket = -1;
-        }
+        FileHandle socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        if (socket.valid() &&
+            ::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(socket.get(), 4) == 0)
+            m_socket = socket.release();
     }
     return Result::First;
 }
@@ -181,11 +179,10 @@ bool SingleInstance::takeShowRequest() {
         return false;
     bool any = false;
     for (;;) {
-        int c = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
-        if (c < 0)
+        const FileHandle c(::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC));
+        if (!c.valid())
             break;
         any = true;
-        ::close(c);
     }
     return any;
 }

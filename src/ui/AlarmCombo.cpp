@@ -3,6 +3,10 @@
 #include <QComboBox>
 
 #include "MainDialogRules.h"
+#include "PathMap.h"
+#include "Profile.h"
+#include "Prompts.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

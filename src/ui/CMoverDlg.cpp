@@ -12,7 +12,9 @@
 #include <QTimer>
 
 #include "AboutBox.h"
+#include "ActivityLog.h"
 #include "CAlarmTable.h"
+#include "Clock.h"
 #include "CodePage.h"
 #include "ConferenceDialog.h"
 #include "DialogTexts.h"
@@ -23,7 +25,11 @@
 #include "ManualOperations.h"
 #include "MoverIcon.h"
 #include "OperationRunner.h"
+#include "Profile.h"
+#include "Prompts.h"
 #include "SettingsListDialog.h"
+#include "SharedState.h"
+#include "StringTable.h"
 #include "UiText.h"
 #include "WatchdogBoxDialog.h"
 #include "WeekTimer.h"

@@ -16,9 +16,11 @@
 #include <type_traits>
 
 #include "CMoverDlg.h"
+#include "Clock.h"
 #include "DialogTexts.h"
 #include "MainDialogRules.h"
 #include "MoverIcon.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

@@ -12,12 +12,18 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "ActivityLog.h"
 #include "AlarmReport.h"
+#include "Clock.h"
 #include "ConferenceRecordings.h"
 #include "DialogTexts.h"
 #include "OperationRunner.h"
+#include "PathMap.h"
 #include "PathPicker.h"
+#include "Profile.h"
 #include "ProfileWrites.h"
+#include "Prompts.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

@@ -8,6 +8,8 @@
 
 #include "DialogTexts.h"
 #include "DriveSelectionForm.h"
+#include "PathMap.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

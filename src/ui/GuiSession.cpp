@@ -15,8 +15,10 @@
 #include "DisplayProbe.h"
 #include "MainDialogRules.h"
 #include "MoverIcon.h"
+#include "Prompts.h"
 #include "QtPrompts.h"
 #include "SingleInstance.h"
+#include "StringTable.h"
 #include "ThreadSet.h"
 #include "UiText.h"
 

@@ -14,8 +14,12 @@
 
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
+#include "PathMap.h"
 #include "PathPicker.h"
+#include "Profile.h"
 #include "ProfileWrites.h"
+#include "Prompts.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

@@ -19,9 +19,13 @@
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
 #include "InstallationPath.h"
+#include "PathMap.h"
 #include "PathPicker.h"
+#include "Profile.h"
 #include "ProfileWrites.h"
+#include "Prompts.h"
 #include "SettingsList.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {
@@ -196,7 +200,7 @@ void TaskEditor::accept() {
 TaskParameterDialog::TaskParameterDialog(Services& s, int number, QWidget* parent)
     : ListEditor(s, number, kTxtParameterTitle, 0, parent) {
     const StringTable& t = s.strings;
-    TaskParameters p = readTaskParameters(s.profile, number);
+    TaskParameters p = readTaskParameters(SettingReader(s.profile), number);
     auto* box = new QGroupBox(uiText(t, kTxtParameterBox));
     auto* grid = new QGridLayout(box);
     grid->addWidget(new QLabel(uiText(t, kTxtTextParameters)), 0, 1);

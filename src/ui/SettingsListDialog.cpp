@@ -9,7 +9,10 @@
 
 #include "DialogTexts.h"
 #include "ListEditors.h"
+#include "Profile.h"
 #include "ProfileWrites.h"
+#include "Prompts.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {

@@ -13,6 +13,8 @@
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
 #include "OperationRunner.h"
+#include "Profile.h"
+#include "StringTable.h"
 #include "UiText.h"
 
 namespace qx {
@@ -21,7 +23,7 @@ WatchdogBoxDialog::WatchdogBoxDialog(Services& s, QWidget* parent) : QDialog(par
     const StringTable& t = s.strings;
     auto text = [&](int id) { return uiText(t, id); };
     setWindowTitle(text(kTxtWatchdogTitle));
-    WatchdogBoxSettings w = readWatchdogBox(s.profile);
+    WatchdogBoxSettings w = readWatchdogBox(SettingReader(s.profile));
     std::vector<AlarmListEntry> alarms = alarmChoices(s);
 
     auto* top = new QVBoxLayout(this);
@@ -129,7 +131,7 @@ void WatchdogBoxDialog::applyRules() {
 }
 
 WatchdogBoxSettings WatchdogBoxDialog::fromControls() const {
-    WatchdogBoxSettings w = readWatchdogBox(m_services.profile);
+    WatchdogBoxSettings w = readWatchdogBox(SettingReader(m_services.profile));
     w.active = m_active->isChecked();
     w.numberToDial = ss(m_number->text());
     if (m_interval->currentIndex() >= 0)

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "Clock.h"
 #include "RecordingLauncher.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"

@@ -7,8 +7,10 @@
 #include <cstdlib>
 
 #include "../jobs/AlarmTableBuilder.h"
+#include "Clock.h"
 #include "HeadlessRunner.h"
 #include "LineWatchdogCounters.h"
+#include "Profile.h"
 #include "RecordingLauncher.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"

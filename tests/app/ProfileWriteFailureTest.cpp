@@ -4,9 +4,15 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "ActivityLog.h"
+#include "Clock.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "SharedState.h"
 #include "Startup.h"
+#include "StringTable.h"
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <vector>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "Profile.h"
 #include "Sandbox.h"
 

@@ -5,10 +5,14 @@
 
 #include <cstdlib>
 
+#include "ActivityLog.h"
+#include "Launcher.h"
 #include "OnDemandThreads.h"
+#include "Profile.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
 #include "ServiceBundle.h"
+#include "StringTable.h"
 #include "ThreadSet.h"
 #include "qxclass/CDatabase.h"
 

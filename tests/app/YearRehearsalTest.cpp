@@ -15,11 +15,18 @@
 #include <thread>
 
 #include "../jobs/AlarmTableBuilder.h"
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "HeadlessRunner.h"
+#include "Launcher.h"
 #include "LineWatchdogCounters.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
+#include "SharedState.h"
 #include "Startup.h"
+#include "StringTable.h"
 #include "ThreadSet.h"
 #include "WeekCalendar.h"
 

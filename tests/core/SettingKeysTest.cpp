@@ -129,7 +129,19 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{&keys::kDriveSpace, "full", 0, "not a number", nullptr},
         BadValue{&keys::kDriveAlarm, "5", -1,
                  "StartAlarm2=5 is out of range (10 to 9999); no alarm is started", nullptr},
+        // The main dialog's wait: the weekly list ends at 53, a longer wait is a year of 52 weeks.
+        BadValue{&keys::kWaitBeforeDel, "60", 52, "(1 to 53); 52 is used instead", nullptr},
+        BadValue{&keys::kWaitBeforeDel, "53", 53, nullptr, nullptr},
+        BadValue{&keys::kWaitBeforeDel, "0", 1, "1 is used instead", nullptr},
+        // Flags written back when missing: a stored marker counts as missing too.
+        BadValue{&keys::kStart2ndBatch, "-9", 0, nullptr, "0"},
+        BadValue{&keys::kDelAlarmWavWeeks, nullptr, 4, nullptr, "4"},
+        BadValue{&keys::kDelAlarmWavWeeks, "-2", 0, "0 is used instead", nullptr},
+        // The per-server counters of a numbered section, and a counter that would overflow its + 1.
+        BadValue{&keys::kLineCheckCounter, "2147483647", 1000000, "1000000 is used instead", nullptr},
         // The switches: a value the scheduler and the thread would read differently is off, and told.
+        BadValue{&keys::kDelLogFiles, "2", 0, "(0 to 1); the statistic files are not deleted", nullptr},
+        BadValue{&keys::kPrintReport, "2", 0, "no alarm report is printed", nullptr},
         BadValue{&keys::kLineChecksActive, "2", 0,
                  "WDogActive=2 is out of range (0 to 1); the line checks are off", nullptr},
         BadValue{&keys::kBoxCallsActive, "yes", 0,
@@ -161,23 +173,23 @@ protected:
             return {key.fallback, std::string(key.fallbackMeaning)};
         int used = key.defaultValue;
         if (value && key.outOfRange == OutOfRange::NearestBound)
-            used = *value < key.low ? key.low : key.high;
+            used = *value < key.low ? key.low : key.aboveHigh.value_or(key.high);
         return {used, std::to_string(used) + " is used instead"};
     }
 };
 
 TEST_P(EveryKeyTest, BadValuesTakeTheRowsDefaultOrBoundAndAreToldOnce) {
     const SettingKey& key = *GetParam().key;
-    const std::string name = key.keyName(2);
-    const std::string where = std::string(key.file) + " [" + std::string(key.section) + "] " + name + "=";
+    const std::string name = key.keyName(2), section = key.sectionName(3);
+    const std::string where = std::string(key.file) + " [" + section + "] " + name + "=";
     std::size_t told = 0;
     std::string used, line;  // what the last value fed gave, and its log line
     auto feed = [&](const std::string& stored) {
-        ASSERT_TRUE(profile.writeString(key.file, key.section, name, stored));
+        ASSERT_TRUE(profile.writeString(key.file, section, name, stored));
         std::vector<std::string> values;
         for (int pass = 0; pass < 2; ++pass)
-            values.push_back(key.type == SettingType::Text ? reader.text(key, 2)
-                                                           : std::to_string(reader.integer(key, 2)));
+            values.push_back(key.type == SettingType::Text ? reader.text(key, 2, 3)
+                                                           : std::to_string(reader.integer(key, 2, 3)));
         EXPECT_EQ(values[0], values[1]) << stored;
         const std::vector<std::string> lines = logLines();
         ASSERT_EQ(lines.size(), ++told) << stored;
@@ -192,8 +204,8 @@ TEST_P(EveryKeyTest, BadValuesTakeTheRowsDefaultOrBoundAndAreToldOnce) {
         EXPECT_EQ(used, longer.substr(0, key.size - 1));
         EXPECT_THAT(line, HasSubstr("is longer than " + std::to_string(key.size - 1) + " characters"));
         for (const char* fine : {"garbage", "-99999999999", ""}) {
-            ASSERT_TRUE(profile.writeString(key.file, key.section, name, fine));
-            EXPECT_EQ(reader.text(key, 2), fine);
+            ASSERT_TRUE(profile.writeString(key.file, section, name, fine));
+            EXPECT_EQ(reader.text(key, 2, 3), fine);
         }
         EXPECT_EQ(logLines().size(), told);
         return;
@@ -219,8 +231,8 @@ TEST_P(EveryKeyTest, BadValuesTakeTheRowsDefaultOrBoundAndAreToldOnce) {
     for (long long bound : {static_cast<long long>(key.low), static_cast<long long>(key.high)}) {
         if (bound == INT_MIN || bound == INT_MAX || key.marker == bound)
             continue;
-        ASSERT_TRUE(profile.writeString(key.file, key.section, name, std::to_string(bound)));
-        EXPECT_EQ(reader.integer(key, 2), bound);
+        ASSERT_TRUE(profile.writeString(key.file, section, name, std::to_string(bound)));
+        EXPECT_EQ(reader.integer(key, 2, 3), bound);
     }
     EXPECT_EQ(logLines().size(), told);
 }

@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ActivityLog.h"
 #include "ListEntries.h"
+#include "Profile.h"
 #include "ServiceBundle.h"
+#include "StringTable.h"
 
 using ::testing::ElementsAre;
 

@@ -1,11 +1,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "DialogJobs.h"
 #include "DriveSelectionForm.h"
 #include "InstallationPath.h"
+#include "Launcher.h"
+#include "PathMap.h"
+#include "Profile.h"
+#include "Prompts.h"
 #include "ServiceBundle.h"
 #include "SettingRecords.h"
+#include "SharedState.h"
+#include "StringTable.h"
 #include "WatchdogBoxForm.h"
 
 using ::testing::ElementsAre;
@@ -24,7 +34,7 @@ TEST_F(SubDialogFormsTest, IntervalOf24HoursIs1560MinutesBothWays) {
     w.interval = kWatchdogIntervals[19];
     writeWatchdogBox(s.profile, w);
     EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "Intervall"), "1560");
-    int index = intervalIndex(readWatchdogBox(s.profile).interval);
+    int index = intervalIndex(readWatchdogBox(SettingReader(s.profile)).interval);
     EXPECT_EQ(index, 19);
     EXPECT_EQ(intervalText(s.strings, index), "24 hours");
     EXPECT_EQ(intervalText(s.strings, 0), "10 minutes");
@@ -48,6 +58,72 @@ TEST_F(SubDialogFormsTest, WatchdogKeysAreWrittenAsFlagsAndTextsAndNoChosenAlarm
     EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "SendConfCode"), "0");
     EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "AlarmOnNoConf"), "17");
     EXPECT_EQ(s.get("qxalarm.ini", "WatchDog", "WarningMessage"), "no answer");
+}
+
+// Texts that the editors stored longer than the jobs read them: each now has one room, the editor's
+// record refuses what does not fit (the file keeps its value), and what fits is what the job reads.
+struct TextRoom {
+    const char* name;
+    std::size_t room;  // characters the job reads
+    std::function<std::string(Profile&, const std::string&)> write;
+    std::function<std::string(const SettingReader&)> read;
+    const char* refusal;
+};
+
+void PrintTo(const TextRoom& t, std::ostream* out) {
+    *out << t.name;
+}
+
+class EditorAndJobTextTest : public ::testing::TestWithParam<TextRoom> {
+protected:
+    test::ServiceBundle s;
+};
+
+TEST_P(EditorAndJobTextTest, WhatTheEditorStoresIsWhatTheJobReads) {
+    const TextRoom& t = GetParam();
+    const std::string fits(t.room, 'x'), longer(t.room + 1, 'y');
+    EXPECT_EQ(t.write(s.profile, fits), "");
+    EXPECT_EQ(t.read(SettingReader(s.profile)), fits);
+    EXPECT_EQ(t.write(s.profile, longer), std::string(t.refusal) + std::to_string(t.room) + " characters");
+    EXPECT_EQ(t.read(SettingReader(s.profile)), fits);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RecordTexts, EditorAndJobTextTest,
+    ::testing::Values(
+        TextRoom{"TaskParameterText", 79,
+                 [](Profile& p, const std::string& text) {
+                     TaskParameters parameters;
+                     parameters.texts[1] = text;
+                     return writeTaskParameters(p, 3, parameters);
+                 },
+                 [](const SettingReader& r) { return readTaskParameters(r, 3).texts[1]; },
+                 "Cannot write s2 in [QxeTaskParameter3] of qxmover.ini: the text is longer than "},
+        TextRoom{"BoxNumberToDial", 255,
+                 [](Profile& p, const std::string& text) {
+                     WatchdogBoxSettings w;
+                     w.numberToDial = text;
+                     return writeWatchdogBox(p, w);
+                 },
+                 [](const SettingReader& r) { return readWatchdogBox(r).numberToDial; },
+                 "Cannot write NumberToDial in [WatchDog] of qxalarm.ini: the text is longer than "},
+        TextRoom{"BoxWarningMessage", 127,
+                 [](Profile& p, const std::string& text) {
+                     WatchdogBoxSettings w;
+                     w.warningMessage = text;
+                     return writeWatchdogBox(p, w);
+                 },
+                 [](const SettingReader& r) { return readWatchdogBox(r).warningMessage; },
+                 "Cannot write WarningMessage in [WatchDog] of qxalarm.ini: the text is longer than "}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// The box's switches: the line watchdog acts only at 1, so the editor shows any other value as off.
+TEST_F(SubDialogFormsTest, BoxSwitchesOtherThanOneAreOffForTheEditorAsForTheJob) {
+    s.set("qxalarm.ini", "WatchDog", "Active", "2");
+    s.set("qxalarm.ini", "WatchDog", "WriteWarningOnNoAnsw", "-1");
+    const WatchdogBoxSettings w = readWatchdogBox(SettingReader(s.profile));
+    EXPECT_FALSE(w.active);
+    EXPECT_FALSE(w.writeWarning);
 }
 
 TEST_F(SubDialogFormsTest, TestCallNeedsTheModuleAndANumber) {

@@ -8,6 +8,8 @@
 #include "FileAge.h"
 #include "ProfileNames.h"
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 
 using ::testing::ElementsAre;

@@ -9,7 +9,9 @@
 #include "ProfileNames.h"
 #include "ReportIndex.h"
 
+#include "Clock.h"
 #include "JobsFixture.h"
+#include "StringTable.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <fstream>
 
+#include "Clock.h"
 #include "HousekeepingPlan.h"
 #include "JobRecord.h"
 #include "JobsFixture.h"
 #include "MetricsFile.h"
 #include "SchedulerState.h"
 #include "SchedulerThread.h"
+#include "SharedState.h"
 #include "ThreadSet.h"
 
 using ::testing::_;

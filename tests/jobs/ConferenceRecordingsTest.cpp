@@ -9,6 +9,8 @@
 #include "FileAge.h"
 #include "ProfileNames.h"
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 
 using ::testing::ElementsAre;

@@ -3,9 +3,12 @@
 #include <map>
 
 #include "JobsFixture.h"
+#include "PathMap.h"
+#include "Profile.h"
 #include "SchedulerThread.h"
 #include "ServiceHooks.h"
 #include "SettingRecords.h"
+#include "SharedState.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

@@ -1,8 +1,10 @@
 #include "EventWatchdogThread.h"
 
 #include "AlarmTableBuilder.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 #include "LineWatchdogCounters.h"
+#include "Profile.h"
 #include "ThreadSet.h"
 
 using ::testing::ElementsAre;

@@ -20,6 +20,8 @@
 #include "FileAge.h"
 #include "ProfileNames.h"
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 #include "KillingJobs.h"
 

@@ -1,6 +1,8 @@
 #include "JobWatcherThread.h"
 
+#include "Clock.h"
 #include "JobsFixture.h"
+#include "Profile.h"
 #include "ThreadSet.h"
 
 using ::testing::Contains;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "FileOperations.h"
 #include "JobHooks.h"
 #include "RecordingLauncher.h"

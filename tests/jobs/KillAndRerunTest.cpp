@@ -14,6 +14,7 @@
 #include <random>
 #include <thread>
 
+#include "Clock.h"
 #include "JobsFixture.h"
 #include "KillingJobs.h"
 #include "WeekCalendar.h"

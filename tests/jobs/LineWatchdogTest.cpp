@@ -4,9 +4,11 @@
 #include <climits>
 
 #include "AlarmTableBuilder.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 #include "LineWatchdogCounters.h"
 #include "OnDemandThreads.h"
+#include "Profile.h"
 #include "ThreadSet.h"
 #include "WatchdogBoxTestCall.h"
 

@@ -1,5 +1,7 @@
 #include "ManualOperations.h"
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 
 using ::testing::ElementsAre;

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "CrashTools.h"
 #include "DryRun.h"
 #include "FileHandle.h"

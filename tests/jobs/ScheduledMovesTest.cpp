@@ -2,9 +2,12 @@
 
 #include <sstream>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "DryRun.h"
 #include "JobsFixture.h"
 #include "MonthlyMove.h"
+#include "SharedState.h"
 
 using ::testing::Contains;
 using ::testing::ElementsAre;

@@ -1,6 +1,7 @@
 // A pass of the scheduler that throws, or a move target that is full: the thread logs it once and its
 // next passes come as usual.
 
+#include "Clock.h"
 #include "JobsFixture.h"
 #include "SchedulerThread.h"
 #include "ThreadSet.h"

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 #include "ThreadSet.h"
 

@@ -6,6 +6,8 @@
 
 #include "DryRun.h"
 
+#include "ActivityLog.h"
+#include "Clock.h"
 #include "JobsFixture.h"
 
 using ::testing::ElementsAre;

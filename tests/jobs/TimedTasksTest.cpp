@@ -1,5 +1,6 @@
 #include "TimedTasks.h"
 
+#include "Clock.h"
 #include "JobsFixture.h"
 
 using ::testing::ElementsAre;

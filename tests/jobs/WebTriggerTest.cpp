@@ -1,6 +1,8 @@
 #include "WebTriggerThread.h"
 
+#include "Clock.h"
 #include "JobsFixture.h"
+#include "Profile.h"
 #include "ThreadSet.h"
 
 using ::testing::ElementsAre;

@@ -10,9 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "ActivityLog.h"
 #include "MainDialogRules.h"
 #include "OperationRunner.h"
+#include "Prompts.h"
 #include "ServiceBundle.h"
+#include "SharedState.h"
 #include "UiText.h"
 
 using ::testing::ElementsAre;

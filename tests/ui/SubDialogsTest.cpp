@@ -11,10 +11,14 @@
 #include <QTreeWidget>
 #include <thread>
 
+#include "Clock.h"
 #include "ConferenceDialog.h"
 #include "DialogJobs.h"
 #include "DriveSelectionDialog.h"
+#include "Launcher.h"
 #include "ListEditors.h"
+#include "Profile.h"
+#include "Prompts.h"
 #include "ServiceBundle.h"
 #include "SettingsListDialog.h"
 #include "WaitUntil.h"
