@@ -64,35 +64,28 @@ struct JobRun {
     std::ostream& err;
 };
 
-// A failure counted in `failed` things of `what` (a plural noun): the activity log has each.
-Result<> noneFailed(int failed, const std::string& what) {
-    if (failed == 0)
-        return {};
-    return Failure(std::to_string(failed) + " " + what + " failed (the activity log names each)");
-}
-
 Result<> diskCheck(JobRun& run) {
     const MoverSettings settings = readSettings(run.services.profile, {}, reportOf(run.services));
     const std::string drives = asciiUpper(settings.checkDrives);
     DiskMonitor& monitor = run.hooks.diskMonitor();
+    Result<> outcome;
     for (const char* drive : {"C:", "D:", "E:", "F:"}) {
         if (drives.find(drive) == std::string::npos)
             continue;
         if (!monitor.rootOf(drive))
             run.err << "qxmover: drive " << drive << " is not mapped (--drive " << drive[0]
                     << "=DIR); skipped" << std::endl;
-        monitor.checkDrive(drive, diskMonitorOf(settings));
+        const Result<bool> checked = monitor.checkDrive(drive, diskMonitorOf(settings));
+        if (!checked)
+            outcome.join(*checked.failure());
     }
-    return monitor.reactions();
+    return outcome;
 }
 
 Result<> watchdogCall(JobRun& run) {
     Services& s = run.services;
     auto pause = [&] { return run.dryRun || s.clock.sleepFor(LineWatchdogThread::kPauseAfterCall, {}); };
-    const LineCallOutcome outcome = placeLineTestCall(s, pause, !run.dryRun);
-    if (!outcome.haveNumber)
-        return Failure("no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed");
-    return noneFailed(outcome.failed, "test call starts");
+    return placeLineTestCall(s, pause, !run.dryRun);
 }
 
 Result<> webTrigger(JobRun& run) {
@@ -128,9 +121,7 @@ constexpr JobVerb kJobVerbs[] = {
     {"edit-second-batch", "opens the second batch in the editor, made from the template when missing", false,
      [](JobRun& r) { return editSecondBatch(r.mover); }},
     {"timed-tasks", "starts the timed tasks of [StartMore] due at this hour", false,
-     [](JobRun& r) {
-         return noneFailed(runTimedTasks(r.services, r.now, r.context.calendar), "task starts");
-     }},
+     [](JobRun& r) { return runTimedTasks(r.services, r.now, r.context.calendar); }},
     {"backup", "starts the backup tool for the backup path", false,
      [](JobRun& r) { return startBackup(r.services, r.context.settings); }},
     {"conference", "files the conference recordings; deletes those past their weeks", true,
@@ -148,9 +139,7 @@ constexpr JobVerb kJobVerbs[] = {
          return r.hooks.diskMonitor().reactions();
      }},
     {"job-check", "checks the job directories once", false,
-     [](JobRun& r) {
-         return noneFailed(JobWatcherThread(r.services, r.files).checkAll(r.now).failed, "job reactions");
-     }},
+     [](JobRun& r) { return JobWatcherThread(r.services, r.files).checkAll(r.now).failed.outcome(); }},
     {"watchdog-call", "places the line watchdog's test call", false, watchdogCall},
     {"web-trigger", "starts the web trigger batch for this hour", false, webTrigger},
 };

@@ -17,31 +17,31 @@ namespace qx {
 
 namespace {
 
-// Starts the one reaction; false when it could not be started (the launcher has said why).
-bool react(Services& s, const std::string& directoryText) {
+// The logged line of a reaction that could not be started, as the failure.
+Failure notStarted(Services& s, const std::string& line) {
+    s.log.note(line);
+    return Failure(line);
+}
+
+// Starts the one reaction; true when it was started, a failure (logged) when not.
+Result<bool> react(Services& s, const std::string& directoryText) {
     const SettingReader settings = settingsOf(s);
     if (settings.flag(keys::kStartOnErrorType)) {
         const int alarm = settings.integer(keys::kStartOnErrorAlarm);
-        if (alarm < 0) {
-            s.log.note("Old JOB files found in " + directoryText +
-                       ", but StartOnErrorAlarm names no alarm: nothing started");
-            return false;
-        }
+        if (alarm < 0)
+            return notStarted(s, "Old JOB files found in " + directoryText +
+                                     ", but StartOnErrorAlarm names no alarm: nothing started");
         const std::string number = std::to_string(alarm);
-        if (!s.launcher.run(sibling::jobAlarm(alarm))) {
-            s.log.note("Old JOB files found in " + directoryText + ", but alarm " + number +
-                       " could not be started");
-            return false;
-        }
+        if (!s.launcher.run(sibling::jobAlarm(alarm)))
+            return notStarted(s, "Old JOB files found in " + directoryText + ", but alarm " + number +
+                                     " could not be started");
         s.log.note("Alarm " + number + " started because old JOB files found in " + directoryText);
         return true;
     }
     const std::string program = settings.text(keys::kStartOnErrorProg);
-    if (!s.launcher.run(program)) {
-        s.log.note("Old JOB files found in " + directoryText + ", but program " + program +
-                   " could not be started");
-        return false;
-    }
+    if (!s.launcher.run(program))
+        return notStarted(s, "Old JOB files found in " + directoryText + ", but program " + program +
+                                 " could not be started");
     s.log.note("Program " + program + " started because old JOB files found in " + directoryText);
     return true;
 }
@@ -62,7 +62,7 @@ long minutesBetween(SysTime written, SysTime now) {
     return static_cast<long>((floor<minutes>(now) - floor<minutes>(written)).count());
 }
 
-JobDirResult CheckJobDir(Services& s, FileOperations& files, const JobSlot& slot, SysTime now) {
+Result<bool> CheckJobDir(Services& s, FileOperations& files, const JobSlot& slot, SysTime now) {
     const std::string directoryText = asciiLower(slot.directory);
     const bool isPattern = directoryText.find("*.") != std::string::npos;
     const std::filesystem::path pattern =
@@ -117,8 +117,8 @@ JobDirResult CheckJobDir(Services& s, FileOperations& files, const JobSlot& slot
             s.log.note("JOB file " + problem.name + " not moved to " + slot.moveDirectory + ": " +
                        problem.error.message());
     if (!found)
-        return JobDirResult::Clean;
-    return react(s, directoryText) ? JobDirResult::StaleFound : JobDirResult::ReactionFailed;
+        return false;
+    return react(s, directoryText);
 }
 
 }  // namespace qx

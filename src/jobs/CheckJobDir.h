@@ -6,6 +6,7 @@
 
 #include "Clock.h"
 #include "FileOperations.h"
+#include "Result.h"
 #include "Services.h"
 #include "SettingRecords.h"
 
@@ -18,10 +19,6 @@ inline constexpr int kStaleJobMinutes = 20;
 
 // A job file dated further ahead than this counts as stale at once.
 inline constexpr int kFutureJobMinutes = 24 * 60;
-
-// StaleFound: the reaction was started. ReactionFailed: stale files were found, but the reaction
-// could not be started (no alarm number, or the program could not be started), which is logged.
-enum class JobDirResult { Clean, StaleFound, ReactionFailed };
 
 // Looks for stale job files in the slot's directory and reacts once however many there are.
 //
@@ -38,7 +35,11 @@ enum class JobDirResult { Clean, StaleFound, ReactionFailed };
 // the alarm StartOnErrorAlarm, zero runs StartOnErrorProg; either is logged with the directory text,
 // as started only when it was.
 // A missing directory counts as clean. Every file step goes through `files`.
-JobDirResult CheckJobDir(Services& services, FileOperations& files, const JobSlot& slot, SysTime now);
+//
+// True when stale files were found and the reaction was started, false when the slot is clean; a
+// failure when stale files were found but the reaction could not be started (no alarm number, or the
+// program could not be started), with the logged line as its reason.
+Result<bool> CheckJobDir(Services& services, FileOperations& files, const JobSlot& slot, SysTime now);
 
 // Minutes between the minute of `written` and the minute of `now` (negative for a time ahead of now).
 long minutesBetween(SysTime written, SysTime now);

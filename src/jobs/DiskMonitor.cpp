@@ -68,7 +68,7 @@ std::optional<std::filesystem::path> DiskMonitor::rootOf(std::string_view drive)
     return m_services.paths.native(std::string(drive) + "\\");
 }
 
-bool DiskMonitor::checkDrive(std::string_view drive, const DiskMonitorSettings& settings) {
+Result<bool> DiskMonitor::checkDrive(std::string_view drive, const DiskMonitorSettings& settings) {
     auto root = rootOf(drive);
     if (!root)
         return false;
@@ -77,40 +77,43 @@ bool DiskMonitor::checkDrive(std::string_view drive, const DiskMonitorSettings& 
         m_services.jobs->driveFree(drive, space->freeBytes);
     if (!space || !isLow(*space, settings.minSpaceMb))
         return false;
-    alarm(drive, settings);
-    sms(drive, settings);
-    if (!settings.batchProgram.empty() && !m_services.launcher.run(settings.batchProgram))
-        failed("Cannot start batch program " + settings.batchProgram + ", although drive " +
-               std::string(drive) + " has not enough space left");
-    call(drive, settings);
+    FailureTally notStarted("reactions");
+    notStarted.add(alarm(drive, settings));
+    notStarted.add(sms(drive, settings));
+    notStarted.add(batch(drive, settings));
+    notStarted.add(call(drive, settings));
+    if (Result<> outcome = notStarted.outcome(); !outcome)
+        return *outcome.failure();
     return true;
 }
 
 Result<> DiskMonitor::reactions() const {
-    if (m_failedReactions == 0)
-        return {};
-    if (m_failedReactions == 1)
-        return Failure(m_firstFailure);
-    return Failure(m_firstFailure + " (" + std::to_string(m_failedReactions) + " reactions failed)");
+    return m_failed.outcome();
 }
 
-void DiskMonitor::failed(const std::string& line) {
-    if (m_failedReactions++ == 0)
-        m_firstFailure = line;
+Failure DiskMonitor::failed(const std::string& line) {
+    m_failed.add(Failure(line));
     m_services.log.note(line);
+    return Failure(line);
 }
 
-void DiskMonitor::alarm(std::string_view drive, const DiskMonitorSettings& settings) {
+Result<> DiskMonitor::alarm(std::string_view drive, const DiskMonitorSettings& settings) {
     if (settings.alarmKey < kFirstAlarm)
-        return;
+        return {};
     if (!m_services.launcher.run(
-            sibling::diskAlarm(settings.alarmKey, voiceFile(drive), voiceFolder(m_services.profile)))) {
-        failed("Cannot start alarm " + std::to_string(settings.alarmKey) + ", although drive " +
-               std::string(drive) + " has not enough space left");
-        return;
-    }
+            sibling::diskAlarm(settings.alarmKey, voiceFile(drive), voiceFolder(m_services.profile))))
+        return failed("Cannot start alarm " + std::to_string(settings.alarmKey) + ", although drive " +
+                      std::string(drive) + " has not enough space left");
     m_services.log.note("Alarm " + std::to_string(settings.alarmKey) + " started because drive " +
                         std::string(drive) + " has not enough space left");
+    return {};
+}
+
+Result<> DiskMonitor::batch(std::string_view drive, const DiskMonitorSettings& settings) {
+    if (settings.batchProgram.empty() || m_services.launcher.run(settings.batchProgram))
+        return {};
+    return failed("Cannot start batch program " + settings.batchProgram + ", although drive " +
+                  std::string(drive) + " has not enough space left");
 }
 
 bool DiskMonitor::writeSmsFile(std::string_view drive) {
@@ -120,31 +123,29 @@ bool DiskMonitor::writeSmsFile(std::string_view drive) {
     return writeWarningFile(m_files, file, m_services.strings.format(kStrLowDiskSms, drive) + "\n");
 }
 
-void DiskMonitor::sms(std::string_view drive, const DiskMonitorSettings& settings) {
+Result<> DiskMonitor::sms(std::string_view drive, const DiskMonitorSettings& settings) {
     if (settings.smsNumber.empty() || !writeSmsFile(drive))
-        return;
-    if (!m_services.launcher.run(sibling::diskSms(settings.smsNumber))) {
-        failed("Cannot send SMS to " + settings.smsNumber + ", although drive " + std::string(drive) +
-               " has not enough space left");
-        return;
-    }
+        return {};
+    if (!m_services.launcher.run(sibling::diskSms(settings.smsNumber)))
+        return failed("Cannot send SMS to " + settings.smsNumber + ", although drive " + std::string(drive) +
+                      " has not enough space left");
     m_services.log.note("Send SMS to " + settings.smsNumber + ", because drive " + std::string(drive) +
                         " has not enough space left");
+    return {};
 }
 
-void DiskMonitor::call(std::string_view drive, const DiskMonitorSettings& settings) {
+Result<> DiskMonitor::call(std::string_view drive, const DiskMonitorSettings& settings) {
     if (settings.phoneNumber.empty())
-        return;
+        return {};
     const Profile& profile = m_services.profile;
     const int retries = settingsOf(m_services, m_writeBack).integer(keys::kDialPhoneRetry);
     if (!m_services.launcher.run(
-            sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(profile), retries))) {
-        failed("Cannot call number " + settings.phoneNumber + ", although drive " + std::string(drive) +
-               " has not enough space left");
-        return;
-    }
+            sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(profile), retries)))
+        return failed("Cannot call number " + settings.phoneNumber + ", although drive " +
+                      std::string(drive) + " has not enough space left");
     m_services.log.note("Call number " + settings.phoneNumber + ", because drive " + std::string(drive) +
                         " has not enough space left");
+    return {};
 }
 
 int DiskMonitor::checkAdditionalDrives() {

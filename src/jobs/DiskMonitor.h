@@ -28,9 +28,10 @@ public:
     DiskMonitor(Services& services, FileOperations& files, SpaceQuery query = {}, bool writeBack = true);
 
     // Tests `drive` ("C:") against the minimum of `settings` and, when it is low, runs the reactions
-    // in order: alarm (alarm key 10 or more), SMS, batch program, call. Returns true when the drive
-    // was low.
-    bool checkDrive(std::string_view drive, const DiskMonitorSettings& settings);
+    // in order: alarm (alarm key 10 or more), SMS, batch program, call. True when the drive was low,
+    // false when not; a failure when it was low and a reaction could not be started: the first such
+    // line, and how many of its reactions failed when more than one.
+    Result<bool> checkDrive(std::string_view drive, const DiskMonitorSettings& settings);
 
     // Tests the further drives Drive1.. (up to 50, ending at the first value shorter than two
     // characters) and starts the alarm of each drive whose used share has reached its Space value
@@ -40,7 +41,7 @@ public:
 
     // How many reactions could not be started since the monitor was made (each is logged: "Cannot
     // start alarm ...", never "started").
-    int failedReactions() const { return m_failedReactions; }
+    int failedReactions() const { return m_failed.count(); }
     // The same as an outcome: a failure with the first such line, and the count when there were more.
     Result<> reactions() const;
 
@@ -49,18 +50,20 @@ public:
     std::optional<std::filesystem::path> rootOf(std::string_view drive) const;
 
 private:
-    void alarm(std::string_view drive, const DiskMonitorSettings& settings);
-    void sms(std::string_view drive, const DiskMonitorSettings& settings);
-    void call(std::string_view drive, const DiskMonitorSettings& settings);
+    // The reactions: success when started (or not wanted), else the logged failure.
+    Result<> alarm(std::string_view drive, const DiskMonitorSettings& settings);
+    Result<> sms(std::string_view drive, const DiskMonitorSettings& settings);
+    Result<> batch(std::string_view drive, const DiskMonitorSettings& settings);
+    Result<> call(std::string_view drive, const DiskMonitorSettings& settings);
     bool writeSmsFile(std::string_view drive);
-    void failed(const std::string& line);
+    // Logs `line` of a reaction that could not be started, counts it, and returns it as the failure.
+    Failure failed(const std::string& line);
 
     Services& m_services;
     FileOperations& m_files;
     SpaceQuery m_query;
     bool m_writeBack;
-    int m_failedReactions = 0;
-    std::string m_firstFailure;
+    FailureTally m_failed{"reactions"};
 };
 
 // Whether a drive is too low on space: fewer whole megabytes free than `minSpaceMb` (compared

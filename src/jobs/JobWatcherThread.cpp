@@ -17,21 +17,20 @@ std::chrono::minutes JobWatcherThread::readInterval() {
     return std::chrono::minutes(settingsOf(m_services).integer(keys::kCheckJobIntervalMin));
 }
 
-JobDirResult JobWatcherThread::checkSlot(int n, SysTime now) {
+Result<bool> JobWatcherThread::checkSlot(int n, SysTime now) {
     // One look at each profile file for the slot, however many keys it reads: the watcher passes
     // every few minutes for the life of the service.
     Profile::Pass profiles(m_services.profile);
     const JobSlot slot = readJobSlot(settingsOf(m_services), n);
-    return slot.watched ? CheckJobDir(m_services, m_files, slot, now) : JobDirResult::Clean;
+    if (!slot.watched)
+        return false;
+    return CheckJobDir(m_services, m_files, slot, now);
 }
 
 JobWatcherThread::Tally JobWatcherThread::checkAll(SysTime now) {
     Tally tally;
-    for (int n = 1; n <= 3; ++n) {
-        const JobDirResult result = checkSlot(n, now);
-        tally.reactions += result == JobDirResult::StaleFound ? 1 : 0;
-        tally.failed += result == JobDirResult::ReactionFailed ? 1 : 0;
-    }
+    for (int n = 1; n <= 3; ++n)
+        tally.add(checkSlot(n, now));
     return tally;
 }
 
@@ -41,22 +40,23 @@ void JobWatcherThread::run(std::stop_token stop) {
     for (;;) {
         Tally tally;
         for (int n = 1; n <= 3; ++n) {
-            JobDirResult result = JobDirResult::Clean;
+            Result<bool> checked = false;
             try {
-                result = checkSlot(n, clock.now());
+                checked = checkSlot(n, clock.now());
             } catch (const std::exception& e) {
                 m_services.log.write(std::string("JobWatcherThread: ") + e.what());
             }
-            tally.reactions += result == JobDirResult::StaleFound ? 1 : 0;
-            tally.failed += result == JobDirResult::ReactionFailed ? 1 : 0;
+            tally.add(checked);
             // A reaction that could not start waits its hour too: the log would otherwise say so at
             // every pass.
-            if (result != JobDirResult::Clean && !clock.sleepFor(kPauseAfterReaction, stop))
+            const bool stale = !checked || checked.value();
+            if (stale && !clock.sleepFor(kPauseAfterReaction, stop))
                 return;
         }
-        reportJob(m_services, Job::JobWatcher, clock.now(), tally.reactions == 0 && tally.failed == 0,
-                  tally.failed > 0 ? "a job file was not processed in time and the reaction could not start"
-                                   : "a job file was not processed in time");
+        const int failed = tally.failed.count();
+        reportJob(m_services, Job::JobWatcher, clock.now(), tally.reactions == 0 && failed == 0,
+                  failed > 0 ? "a job file was not processed in time and the reaction could not start"
+                             : "a job file was not processed in time");
         if (!clock.sleepFor(interval, stop))
             return;
     }

@@ -6,6 +6,7 @@
 #include "CheckJobDir.h"
 #include "Clock.h"
 #include "FileOperations.h"
+#include "Result.h"
 #include "Services.h"
 
 namespace qx {
@@ -26,14 +27,24 @@ public:
     // is used as 5 minutes and logged, so that the thread never spins nor falls silent.
     std::chrono::minutes readInterval();
 
-    // Checks slot `n` (1..3) at `now` if it is watched (Clean when it is not).
-    JobDirResult checkSlot(int n, SysTime now);
+    // Checks slot `n` (1..3) at `now` if it is watched (clean, false, when it is not); as CheckJobDir().
+    Result<bool> checkSlot(int n, SysTime now);
 
+    // What the checks of a pass came to.
     struct Tally {
-        int reactions = 0;  // reactions started
-        int failed = 0;     // stale files found whose reaction could not be started
+        int reactions = 0;                 // reactions started
+        FailureTally failed{"reactions"};  // stale files found whose reaction could not be started
+
+        // Takes in one slot's check.
+        void add(const Result<bool>& checked) {
+            if (!checked)
+                failed.add(*checked.failure());
+            else if (checked.value())
+                ++reactions;
+        }
     };
-    // The three slots at `now` without the pauses.
+    // The three slots at `now` without the pauses; `failed.outcome()` says why the first reaction
+    // could not start.
     Tally checkAll(SysTime now);
 
     // readInterval(), then passes until stopped.

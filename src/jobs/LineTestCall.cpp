@@ -34,20 +34,19 @@ std::vector<std::string> splitItems(const std::string& text) {
 
 }  // namespace
 
-LineCallOutcome placeLineTestCall(Services& s, const std::function<bool()>& afterCall, bool writeBack) {
+Result<> placeLineTestCall(Services& s, const std::function<bool()>& afterCall, bool writeBack) {
     Profile& p = s.profile;
     const char* file = ini::kAlarm;
     const char* section = ini::kLineWatchDog;
-    LineCallOutcome outcome;
+    FailureTally notPlaced("calls");
     const std::string number = p.getString(file, section, "NumberToDial", "", 80);
     const std::string extension = p.getString(file, section, "WithDDIForDial", "", 80);
     const int postType = p.getInt(file, section, "PostType", 0);
     if (number.empty()) {
         if (writeBack)
             writeProfileLogged(p, s.log, file, section, "NumberToDial", "");
-        return outcome;
+        return Failure("no NumberToDial in [LineWatchDog] of qxalarm.ini; no call placed");
     }
-    outcome.haveNumber = true;
     if (extension.empty() && writeBack)
         writeProfileLogged(p, s.log, file, section, "WithDDIForDial", "");
 
@@ -58,29 +57,26 @@ LineCallOutcome placeLineTestCall(Services& s, const std::function<bool()>& afte
             bool started = true;
             if (line >= kFirstLine && line <= kLastLine) {
                 started = s.launcher.run(sibling::lineTestCallOnLine(line, number, extension));
-                ++outcome.posted;
-                if (!started)
-                    ++outcome.failed;
                 goOn = afterCall();
             }
-            s.log.note(
-                (started ? "Start WatchDog call to number " : "Cannot start WatchDog call to number ") +
-                number + " on line " + std::to_string(line));
+            const std::string call = "WatchDog call to number " + number + " on line " + std::to_string(line);
+            s.log.note((started ? "Start " : "Cannot start ") + call);
+            if (!started)
+                notPlaced.add(Failure("Cannot start " + call));
             if (!goOn)
                 break;
         }
-        return outcome;
+        return notPlaced.outcome();
     }
     std::error_code ec;
     const bool testcallModule = std::filesystem::exists("_testcall.qxe", ec);
     const bool started = s.launcher.run(sibling::lineTestCall(testcallModule, number, extension));
-    ++outcome.posted;
-    if (!started)
-        ++outcome.failed;
     afterCall();
-    s.log.note((started ? "Start WatchDog call to number " : "Cannot start WatchDog call to number ") +
-               number);
-    return outcome;
+    const std::string call = "WatchDog call to number " + number;
+    s.log.note((started ? "Start " : "Cannot start ") + call);
+    if (!started)
+        return Failure("Cannot start " + call);
+    return {};
 }
 
 }  // namespace qx

@@ -136,11 +136,12 @@ void SchedulerThread::startOnDemandThreads() {
 void SchedulerThread::topOfHour(SysTime now, const MoverContext& context) {
     m_services.state.setLogDirectory(context.logDirectory);
     // The work of an hour that daylight saving time skipped runs now, once, before this hour's.
+    // A task that could not start is logged and recorded by runTimedTasks(); the hour goes on.
     for (int skipped : skippedLocalHours(now)) {
-        runTimedTasks(m_services, now, context.calendar, skipped);
+        (void)runTimedTasks(m_services, now, context.calendar, skipped);
         diskCheck(now, skipped, context.settings);
     }
-    runTimedTasks(m_services, now, context.calendar);
+    (void)runTimedTasks(m_services, now, context.calendar);
     diskCheck(now, toLocal(now).hour, context.settings);
     // The daily conference recordings job runs at 00:00 and again at 01:00; the rest of the
     // housekeeping of these hours is owed once per period (owedWork()).

@@ -22,8 +22,10 @@ ServiceHooks::ServiceHooks(Services& services, FileOperations& files, Deleter& d
 ServiceHooks::~ServiceHooks() = default;
 
 void ServiceHooks::checkDrive(std::string_view drive, SysTime) {
-    if (m_diskMonitor.checkDrive(drive,
-                                 diskMonitorOf(readSettings(m_services.profile, {}, reportOf(m_services)))))
+    // A reaction that could not start is logged and counted by the monitor; the drive was low all the same.
+    const Result<bool> checked = m_diskMonitor.checkDrive(
+        drive, diskMonitorOf(readSettings(m_services.profile, {}, reportOf(m_services))));
+    if (!checked || checked.value())
         m_lowDrives += (m_lowDrives.empty() ? "" : " ") + std::string(drive);
 }
 

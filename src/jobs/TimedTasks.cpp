@@ -63,11 +63,12 @@ std::optional<std::string> timedTaskCommand(const SettingReader& settings, const
     }
 }
 
-int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar, std::optional<int> hour) {
+Result<> runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar,
+                       std::optional<int> hour) {
     LocalTime local = toLocal(now);
     const int dueHour = hour.value_or(local.hour);
-    int failed = 0, due = 0;
-    std::string firstFailed;
+    int due = 0;
+    FailureTally failed("tasks");
     for (const TimedTask& task : readTimedTasks(services.profile, reportOf(services))) {
         if (!dayMatches(task.day, local.weekday) || task.hour != dueHour)
             continue;
@@ -76,9 +77,8 @@ int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar
             continue;
         const bool started = services.launcher.start(*command, Show::Shown);
         ++due;
-        failed += started ? 0 : 1;
-        if (!started && firstFailed.empty())
-            firstFailed = "cannot start task " + std::to_string(task.number) + ": " + *command;
+        if (!started)
+            failed.add(Failure("cannot start task " + std::to_string(task.number) + ": " + *command));
         const std::string prefix = started ? "Start " : "Cannot start ";
         switch (task.type) {
             case 0:
@@ -92,11 +92,11 @@ int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar
                 break;
         }
     }
+    Result<> outcome = failed.outcome();
     // An hour without a task of its own is no run of the timed tasks.
     if (due > 0)
-        reportJob(services, Job::TimedTasks, now, failed == 0,
-                  failed > 1 ? firstFailed + " (" + std::to_string(failed) + " tasks failed)" : firstFailed);
-    return failed;
+        reportJob(services, Job::TimedTasks, now, outcome.ok(), outcome.reason());
+    return outcome;
 }
 
 }  // namespace qx

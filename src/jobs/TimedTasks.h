@@ -6,6 +6,7 @@
 
 #include "Clock.h"
 #include "JobSettings.h"
+#include "Result.h"
 #include "Services.h"
 #include "SettingRecords.h"
 
@@ -32,9 +33,9 @@ std::optional<std::string> timedTaskCommand(const SettingReader& settings, const
 
 // Starts every task due at the hour of `now`, or at `hour` of the day of `now` (an hour that daylight
 // saving time skipped, run once in the first minute after it), shown, and logs each: "Start ..." when
-// it started, "Cannot start ..." when not. A failed start only loses that start. Returns the number of
-// tasks that could not be started.
-int runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar,
-                  std::optional<int> hour = std::nullopt);
+// it started, "Cannot start ..." when not. A failed start only loses that start. Fails when a task could
+// not be started: "cannot start task N: COMMAND", and how many failed when more than one.
+Result<> runTimedTasks(Services& services, SysTime now, const MoverCalendar& calendar,
+                       std::optional<int> hour = std::nullopt);
 
 }  // namespace qx

@@ -132,6 +132,41 @@ std::vector<FoundFile> DirectoryHandle::find(std::string_view pattern, std::stop
     return found;
 }
 
+std::error_code DirectoryHandle::remove(std::string_view name) {
+    if (!isEntryName(name))
+        return std::make_error_code(std::errc::invalid_argument);
+    if (!isOpen())
+        return m_error;
+    if (m_rules.dryRun) {
+        m_rules.dryRun->print("delete", m_path / name);
+        return {};
+    }
+    return removeEntry(name);
+}
+
+std::error_code DirectoryHandle::createFile(std::string_view name, std::string_view content) {
+    if (!isEntryName(name))
+        return std::make_error_code(std::errc::invalid_argument);
+    if (!isOpen())
+        return m_error;
+    if (m_rules.dryRun) {
+        m_rules.dryRun->print("create-file", m_path / name);
+        return {};
+    }
+    return writeNewFile(name, content);
+}
+
+std::error_code DirectoryHandle::replaceFile(std::string_view name, std::string_view content) {
+    if (!isEntryName(name))
+        return std::make_error_code(std::errc::invalid_argument);
+    // Before the look at the handle: in a dry run the directory may be one still to be created.
+    if (m_rules.dryRun)
+        return {};
+    if (!isOpen())
+        return m_error;
+    return writeReplacement(name, content);
+}
+
 std::error_code createDirectories(const fs::path& directory, DryRunOutput* dryRun) {
     std::error_code ec;
     if (dryRun) {

@@ -106,6 +106,11 @@ public:
 private:
     void open();  // the system's part of the constructor
     void close();
+    // The system's parts of remove(), createFile() and replaceFile(), which have checked the name, the
+    // handle and the dry run before.
+    std::error_code removeEntry(std::string_view name);
+    std::error_code writeNewFile(std::string_view name, std::string_view content);
+    std::error_code writeReplacement(std::string_view name, std::string_view content);
 
     std::filesystem::path m_path;
     DirectoryRules m_rules;

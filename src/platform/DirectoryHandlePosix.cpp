@@ -102,30 +102,14 @@ std::optional<EntryStatus> DirectoryHandle::status(std::string_view name, std::e
     return status;
 }
 
-std::error_code DirectoryHandle::remove(std::string_view name) {
-    if (!isEntryName(name))
-        return std::make_error_code(std::errc::invalid_argument);
-    if (!isOpen())
-        return m_error;
-    if (m_rules.dryRun) {
-        m_rules.dryRun->print("delete", m_path / name);
-        return {};
-    }
+std::error_code DirectoryHandle::removeEntry(std::string_view name) {
     // Without AT_REMOVEDIR a directory is never removed, and a link is removed as itself.
     if (::unlinkat(static_cast<int>(m_native), std::string(name).c_str(), 0) != 0)
         return lastError();
     return {};
 }
 
-std::error_code DirectoryHandle::createFile(std::string_view name, std::string_view content) {
-    if (!isEntryName(name))
-        return std::make_error_code(std::errc::invalid_argument);
-    if (!isOpen())
-        return m_error;
-    if (m_rules.dryRun) {
-        m_rules.dryRun->print("create-file", m_path / name);
-        return {};
-    }
+std::error_code DirectoryHandle::writeNewFile(std::string_view name, std::string_view content) {
     FileHandle out(::openat(static_cast<int>(m_native), std::string(name).c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!out.valid())
@@ -135,14 +119,7 @@ std::error_code DirectoryHandle::createFile(std::string_view name, std::string_v
     return ec ? ec : closed;
 }
 
-std::error_code DirectoryHandle::replaceFile(std::string_view name, std::string_view content) {
-    if (!isEntryName(name))
-        return std::make_error_code(std::errc::invalid_argument);
-    // Before the look at the handle: in a dry run the directory may be one still to be created.
-    if (m_rules.dryRun)
-        return {};
-    if (!isOpen())
-        return m_error;
+std::error_code DirectoryHandle::writeReplacement(std::string_view name, std::string_view content) {
     const int directory = static_cast<int>(m_native);
     const std::string file(name);
     const std::string temp = file + ".new";

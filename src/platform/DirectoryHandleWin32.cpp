@@ -135,15 +135,7 @@ std::optional<EntryStatus> DirectoryHandle::status(std::string_view name, std::e
     return status;
 }
 
-std::error_code DirectoryHandle::remove(std::string_view name) {
-    if (!isEntryName(name))
-        return std::make_error_code(std::errc::invalid_argument);
-    if (!isOpen())
-        return m_error;
-    if (m_rules.dryRun) {
-        m_rules.dryRun->print("delete", m_path / name);
-        return {};
-    }
+std::error_code DirectoryHandle::removeEntry(std::string_view name) {
     const std::wstring path = (m_path / widen(name)).wstring();
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -160,15 +152,7 @@ std::error_code DirectoryHandle::remove(std::string_view name) {
     return DeleteFileW(path.c_str()) ? std::error_code() : lastWin32Error();
 }
 
-std::error_code DirectoryHandle::createFile(std::string_view name, std::string_view content) {
-    if (!isEntryName(name))
-        return std::make_error_code(std::errc::invalid_argument);
-    if (!isOpen())
-        return m_error;
-    if (m_rules.dryRun) {
-        m_rules.dryRun->print("create-file", m_path / name);
-        return {};
-    }
+std::error_code DirectoryHandle::writeNewFile(std::string_view name, std::string_view content) {
     const std::wstring path = (m_path / widen(name)).wstring();
     Win32Handle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -179,14 +163,7 @@ std::error_code DirectoryHandle::createFile(std::string_view name, std::string_v
     return ec ? ec : closed;
 }
 
-std::error_code DirectoryHandle::replaceFile(std::string_view name, std::string_view content) {
-    if (!isEntryName(name))
-        return std::make_error_code(std::errc::invalid_argument);
-    // Before the look at the handle: in a dry run the directory may be one still to be created.
-    if (m_rules.dryRun)
-        return {};
-    if (!isOpen())
-        return m_error;
+std::error_code DirectoryHandle::writeReplacement(std::string_view name, std::string_view content) {
     const std::wstring file = (m_path / widen(name)).wstring();
     const std::wstring temp = file + L".new";
     Win32Handle out(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

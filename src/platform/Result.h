@@ -121,4 +121,38 @@ private:
     std::optional<Failure> m_failure;
 };
 
+// The failures of like steps of one piece of work (task starts, reactions, calls), each of which only
+// loses itself: the first reason stands for all, with the count when there was more than one.
+class FailureTally {
+public:
+    // `plural` names the steps in the count: "calls" gives "REASON (3 calls failed)".
+    explicit FailureTally(std::string plural) : m_plural(std::move(plural)) {}
+
+    // Takes in the outcome of one step; only a failure counts.
+    void add(const Result<>& step) {
+        if (step)
+            return;
+        if (m_count++ == 0)
+            m_first = *step.failure();
+    }
+
+    // How many steps failed.
+    int count() const { return m_count; }
+
+    // Success when no step failed; else the first reason, and the count when there were more.
+    Result<> outcome() const {
+        if (!m_first)
+            return {};
+        if (m_count == 1)
+            return *m_first;
+        return Failure(m_first->reason() + " (" + std::to_string(m_count) + " " + m_plural + " failed)",
+                       m_first->number());
+    }
+
+private:
+    std::string m_plural;
+    std::optional<Failure> m_first;
+    int m_count = 0;
+};
+
 }  // namespace qx

@@ -1,5 +1,7 @@
 #include "Transfer.h"
 
+#include <algorithm>
+
 namespace fs = std::filesystem;
 
 namespace qx {
@@ -17,6 +19,18 @@ bool isPartialCopyName(std::string_view name) {
         if ((c < '0' || c > '9') && c != '-')
             return false;
     return true;
+}
+
+std::vector<std::string> detail::partialCopies(const DirectoryHandle& directory,
+                                               const std::function<bool(const std::string& name)>& take) {
+    std::vector<std::string> names;
+    if (!directory.isOpen())
+        return names;
+    for (const DirectoryEntry& entry : directory.list())
+        if (!entry.isDirectory && isPartialCopyName(entry.name) && take(entry.name))
+            names.push_back(entry.name);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 namespace {

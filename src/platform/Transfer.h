@@ -86,4 +86,13 @@ bool isPartialCopyName(std::string_view name);
 // order; nothing is deleted.
 std::vector<std::string> abandonedPartialCopies(const std::filesystem::path& directory);
 
+namespace detail {
+
+// The partial copies of `directory` (never a directory) for which `take` holds, in name order: the one
+// walk of abandonedPartialCopies() and of each system's clearPartialCopies(). Empty when not open.
+std::vector<std::string> partialCopies(const DirectoryHandle& directory,
+                                       const std::function<bool(const std::string& name)>& take);
+
+}  // namespace detail
+
 }  // namespace qx

@@ -279,20 +279,11 @@ private:
 }  // namespace
 
 std::vector<std::string> abandonedPartialCopies(const fs::path& directory) {
-    std::vector<std::string> abandoned;
-    DirectoryHandle open(directory);
-    if (!open.isOpen())
-        return abandoned;
-    const int fd = static_cast<int>(open.native());
-    for (const DirectoryEntry& entry : open.list()) {
-        if (entry.isDirectory || !isPartialCopyName(entry.name))
-            continue;
+    const DirectoryHandle open(directory);
+    return detail::partialCopies(open, [&](const std::string& name) {
         bool isLink = false;
-        if (lockAbandoned(fd, entry.name, isLink).valid() || isLink)
-            abandoned.push_back(entry.name);
-    }
-    std::sort(abandoned.begin(), abandoned.end());
-    return abandoned;
+        return lockAbandoned(static_cast<int>(open.native()), name, isLink).valid() || isLink;
+    });
 }
 
 std::unique_ptr<FileTransfer> openRealTransfer(const fs::path& from, const fs::path& to, TransferStep step,
@@ -424,20 +415,12 @@ std::vector<TransferProblem> PosixTransfer::complete() {
 }
 
 std::vector<std::string> PosixTransfer::clearPartialCopies() {
-    std::vector<std::string> cleared;
-    if (!m_to.isOpen())
-        return cleared;
-    for (const DirectoryEntry& entry : m_to.list()) {
-        if (entry.isDirectory || !isPartialCopyName(entry.name))
-            continue;
+    return detail::partialCopies(m_to, [&](const std::string& name) {
         bool isLink = false;
         // Deleted while its lock is held, so that no writer can take it up in between.
-        FileHandle held = lockAbandoned(to(), entry.name, isLink);
-        if ((held.valid() || isLink) && ::unlinkat(to(), entry.name.c_str(), 0) == 0)
-            cleared.push_back(entry.name);
-    }
-    std::sort(cleared.begin(), cleared.end());
-    return cleared;
+        FileHandle held = lockAbandoned(to(), name, isLink);
+        return (held.valid() || isLink) && ::unlinkat(to(), name.c_str(), 0) == 0;
+    });
 }
 
 }  // namespace qx

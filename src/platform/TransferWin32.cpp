@@ -196,22 +196,13 @@ public:
     }
 
     std::vector<std::string> clearPartialCopies() override {
-        std::vector<std::string> cleared;
-        if (!m_to.isOpen())
-            return cleared;
-        for (const DirectoryEntry& entry : m_to.list()) {
-            if (entry.isDirectory || !isPartialCopyName(entry.name))
-                continue;
+        return detail::partialCopies(m_to, [&](const std::string& name) {
             // A writer holds its copy unshared: a copy that opens for deletion without sharing is a
             // leftover, and goes when it is closed.
-            Win32Handle held(CreateFileW(entryPath(m_to, entry.name).c_str(), DELETE, 0, nullptr,
-                                         OPEN_EXISTING,
+            Win32Handle held(CreateFileW(entryPath(m_to, name).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
                                          FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-            if (held.valid() && !held.close())
-                cleared.push_back(entry.name);
-        }
-        std::sort(cleared.begin(), cleared.end());
-        return cleared;
+            return held.valid() && !held.close();
+        });
     }
 
 private:
@@ -296,19 +287,13 @@ private:
 }  // namespace
 
 std::vector<std::string> abandonedPartialCopies(const fs::path& directory) {
-    std::vector<std::string> abandoned;
-    DirectoryHandle open(directory);
-    for (const DirectoryEntry& entry : open.list()) {
-        if (entry.isDirectory || !isPartialCopyName(entry.name))
-            continue;
+    const DirectoryHandle open(directory);
+    return detail::partialCopies(open, [&](const std::string& name) {
         // Opened without sharing only when no writer holds it; nothing is deleted.
-        Win32Handle held(CreateFileW(entryPath(open, entry.name).c_str(), GENERIC_READ, 0, nullptr,
-                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (held.valid())
-            abandoned.push_back(entry.name);
-    }
-    std::sort(abandoned.begin(), abandoned.end());
-    return abandoned;
+        Win32Handle held(CreateFileW(entryPath(open, name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        return held.valid();
+    });
 }
 
 std::unique_ptr<FileTransfer> openRealTransfer(const fs::path& from, const fs::path& to, TransferStep step,

@@ -51,6 +51,12 @@ protected:
         return s;
     }
 
+    // "low", "not low", or why a reaction to the low drive could not start.
+    std::string check(std::string_view drive, const DiskMonitorSettings& settings) {
+        const Result<bool> checked = monitor.checkDrive(drive, settings);
+        return !checked ? checked.reason() : checked.value() ? "low" : "not low";
+    }
+
     std::map<char, std::filesystem::path> drives;
     std::map<std::filesystem::path, DiskSpace> space;
     std::vector<std::filesystem::path> queried;
@@ -60,7 +66,7 @@ protected:
 TEST_F(DiskMonitorTest, LowDriveRunsTheFourReactionsInOrder) {
     freeMb(sandbox.path("root"), 199);
 
-    EXPECT_TRUE(monitor.checkDrive("C:", allReactions()));
+    EXPECT_EQ(check("C:", allReactions()), "low");
 
     EXPECT_THAT(launcher.calls(),
                 ElementsAre("run start qxe.exe qxarun 1 -i412 -s5qxahdkoC.vox -s6\\gbvox\\",
@@ -83,7 +89,8 @@ TEST_F(DiskMonitorTest, ReactionsThatCouldNotStartAreToldAndCounted) {
     freeMb(sandbox.path("root"), 199);
     launcher.missing = {"start", "cleanup.bat", "qxtque.exe", "qxarun"};
 
-    EXPECT_TRUE(monitor.checkDrive("C:", allReactions()));
+    EXPECT_EQ(check("C:", allReactions()),
+              "Cannot start alarm 12, although drive C: has not enough space left (4 reactions failed)");
     EXPECT_EQ(monitor.failedReactions(), 4);
     EXPECT_THAT(
         activity(50),
@@ -106,9 +113,9 @@ TEST_F(DiskMonitorTest, ReactionsThatCouldNotStartAreToldAndCounted) {
 TEST_F(DiskMonitorTest, NegativeMinimumTakesTheDefault) {
     ini("qxmover.ini", "HDCheck", "MinSpace", "-1");
     freeMb(sandbox.path("root"), 5000);
-    EXPECT_FALSE(monitor.checkDrive("C:", diskMonitorOf(readSettings(profile, {}, reportOf(services)))));
+    EXPECT_EQ(check("C:", diskMonitorOf(readSettings(profile, {}, reportOf(services)))), "not low");
     freeMb(sandbox.path("root"), 150);
-    EXPECT_TRUE(monitor.checkDrive("C:", diskMonitorOf(readSettings(profile, {}, reportOf(services)))));
+    EXPECT_EQ(check("C:", diskMonitorOf(readSettings(profile, {}, reportOf(services)))), "low");
 }
 
 TEST_F(DiskMonitorTest, FreeSpaceLimits) {
@@ -132,7 +139,7 @@ TEST_F(DiskMonitorTest, AlarmKeyBelowTenStartsNoAlarmButTheOtherReactions) {
     settings.alarmKey = 5;
     ini("qxmover.ini", "HDCheck", "DialPhoneRetry", "2");
 
-    monitor.checkDrive("E:", settings);
+    EXPECT_EQ(check("E:", settings), "low");
 
     EXPECT_THAT(launcher.calls(),
                 ElementsAre("run start qxe qxasms 1 -s20171555 -s3qxahdko", "run cleanup.bat /all",
@@ -148,7 +155,7 @@ TEST_F(DiskMonitorTest, SwitchedOffReactionsAndUnwritableSmsFile) {
     settings.phoneNumber.clear();
     ini("qxalarm.ini", "qxawrdb", "DbPath", "\\no\\such\\dir");
 
-    monitor.checkDrive("C:", settings);
+    EXPECT_EQ(check("C:", settings), "low");
 
     // Without its text file the SMS is not sent and not logged.
     EXPECT_THAT(launcher.calls(), IsEmpty());
@@ -164,7 +171,7 @@ TEST_F(DiskMonitorTest, VoiceFolderFollowsTheLanguageExactly) {
     for (const auto& [language, folder] : std::vector<std::pair<std::string, std::string>>{
              {"DT", "\\dtvox\\"}, {"FR", "\\frvox\\"}, {"fr", "\\gbvox\\"}, {"", "\\gbvox\\"}}) {
         ini("qxmover.ini", "Config", "DefaultLanguage", language);
-        monitor.checkDrive("D:", settings);
+        EXPECT_EQ(check("D:", settings), "low");
         EXPECT_EQ(launcher.calls().back(), "run start qxe.exe qxarun 1 -i412 -s5qxahdkoD.vox -s6" + folder)
             << language;
     }
@@ -176,7 +183,7 @@ TEST_F(DiskMonitorTest, ValuesFromProfilesStayOneArgument) {
     settings.phoneNumber = "1; touch /tmp/x";
     settings.smsNumber = "2 \"&& reboot";
 
-    monitor.checkDrive("C:", settings);
+    EXPECT_EQ(check("C:", settings), "low");
 
     std::vector<std::string> calls = launcher.calls();
     ASSERT_EQ(calls.size(), 4u);
@@ -189,8 +196,8 @@ TEST_F(DiskMonitorTest, ValuesFromProfilesStayOneArgument) {
 
 TEST_F(DiskMonitorTest, UnmappedOrUnqueryableDrivesAreSkipped) {
     paths = PathMap(sandbox.path("root"), sandbox.path("root/windows"), {{'D', drives['D']}});
-    EXPECT_FALSE(monitor.checkDrive("E:", allReactions()));  // not mapped: never queried
-    EXPECT_FALSE(monitor.checkDrive("D:", allReactions()));  // mapped, but the query fails
+    EXPECT_EQ(check("E:", allReactions()), "not low");  // not mapped: never queried
+    EXPECT_EQ(check("D:", allReactions()), "not low");  // mapped, but the query fails
     EXPECT_THAT(queried, ElementsAre(drives['D']));
     EXPECT_THAT(launcher.calls(), IsEmpty());
 }

@@ -26,10 +26,13 @@ protected:
         ini("qxmover.ini", "JobDirWatcher", "StartOnErrorType", "1");
         ini("qxmover.ini", "JobDirWatcher", "StartOnErrorAlarm", alarm);
     }
-    JobDirResult check(const std::string& directory, SysTime now, int moveFiles = 0,
-                       const std::string& moveDir = "") {
+    // "clean", "reacted", or why the reaction could not start.
+    std::string check(const std::string& directory, SysTime now, int moveFiles = 0,
+                      const std::string& moveDir = "") {
         clock.advanceTo(now);
-        return CheckJobDir(services, files, JobSlot{true, directory, moveFiles != 0, moveDir}, now);
+        const Result<bool> checked =
+            CheckJobDir(services, files, JobSlot{true, directory, moveFiles != 0, moveDir}, now);
+        return !checked ? checked.reason() : checked.value() ? "reacted" : "clean";
     }
 
     JobWatcherThread watcher{services, files};
@@ -38,16 +41,16 @@ protected:
 TEST_F(JobWatcherTest, AgeAcrossMidnightAndAcrossDays) {
     alarmReaction("12");
     sandbox.file("root/qxt/jobs/a.job", "", at(2026, 12, 8, 23, 50));
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 5)), JobDirResult::Clean);   // 15 minutes
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 10)), JobDirResult::Clean);  // exactly 20
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 11)), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 5)), "clean");   // 15 minutes
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 10)), "clean");  // exactly 20
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 0, 11)), "reacted");
     EXPECT_THAT(launcher.calls(), ElementsAre("run qxe qxarun 1 -i412"));
     EXPECT_THAT(activity(50),
                 ElementsAre("09.12, 00:11,  Alarm 12 started because old JOB files found in \\qxt\\jobs"));
 
     // Left since yesterday morning: stale, not ten minutes old.
     sandbox.file("root/qxt/old/b.job", "", at(2026, 12, 8, 9, 0));
-    EXPECT_EQ(check("\\qxt\\old", at(2026, 12, 9, 9, 10)), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\qxt\\old", at(2026, 12, 9, 9, 10)), "reacted");
 }
 
 TEST_F(JobWatcherTest, WithoutMovingTheScanStopsAtTheFirstStaleFile) {
@@ -56,7 +59,7 @@ TEST_F(JobWatcherTest, WithoutMovingTheScanStopsAtTheFirstStaleFile) {
     sandbox.dir("root/qxt/stale");
     ini("qxmover.ini", "JobDirWatcher", "StartOnErrorProg", "notify.exe \"jobs stuck\"");
 
-    EXPECT_EQ(check("\\QXT\\Jobs\\", at(2026, 12, 9, 9), 0, "\\qxt\\stale"), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\QXT\\Jobs\\", at(2026, 12, 9, 9), 0, "\\qxt\\stale"), "reacted");
 
     EXPECT_TRUE(sandbox.exists("root/qxt/jobs/a.job"));
     EXPECT_THAT(launcher.calls(), ElementsAre("run notify.exe \"jobs stuck\""));
@@ -74,7 +77,7 @@ TEST_F(JobWatcherTest, MovingTakesEveryStaleEntryThenReactsOnce) {
     sandbox.file("root/qxt/jobs/other.tmp", "t", at(2026, 12, 9, 8));
     sandbox.dir("root/qxt/stale");
 
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), "reacted");
 
     EXPECT_EQ(sandbox.read("root/qxt/stale/a.job"), "a");
     EXPECT_EQ(sandbox.read("root/qxt/stale/b.job"), "b");
@@ -83,14 +86,14 @@ TEST_F(JobWatcherTest, MovingTakesEveryStaleEntryThenReactsOnce) {
     EXPECT_THAT(launcher.calls(), ElementsAre("run qxe qxarun 1 -i415"));
 
     // Nothing stale is left, so nothing happens.
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 5), 1, "\\qxt\\stale"), JobDirResult::Clean);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 5), 1, "\\qxt\\stale"), "clean");
     EXPECT_EQ(launcher.calls().size(), 1u);
 }
 
 TEST_F(JobWatcherTest, MissingMoveDirectoryMovesNothingButStillReacts) {
     alarmReaction("15");
     sandbox.file("root/qxt/jobs/a.job", "a", at(2026, 12, 9, 8));
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\missing"), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\missing"), "reacted");
     EXPECT_TRUE(sandbox.exists("root/qxt/jobs/a.job"));
     EXPECT_EQ(launcher.calls().size(), 1u);
 }
@@ -101,11 +104,11 @@ TEST_F(JobWatcherTest, PatternSlotSearchesItsOwnFilesAndMovesFromItsDirectory) {
     sandbox.file("root/qxt/spool/b.job", "j", at(2026, 12, 9, 8));
     sandbox.dir("root/qxt/stale");
 
-    EXPECT_EQ(check("\\qxt\\spool\\*.TMP", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\qxt\\spool\\*.TMP", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), "reacted");
 
     EXPECT_TRUE(sandbox.exists("root/qxt/stale/a.tmp"));
     EXPECT_TRUE(sandbox.exists("root/qxt/spool/b.job"));
-    EXPECT_EQ(check("\\qxt\\nowhere", at(2026, 12, 9, 9)), JobDirResult::Clean);
+    EXPECT_EQ(check("\\qxt\\nowhere", at(2026, 12, 9, 9)), "clean");
 }
 
 TEST_F(JobWatcherTest, OnlyOneEnablesASlotAndTheIntervalIsWrittenBack) {
@@ -134,7 +137,7 @@ TEST_F(JobWatcherTest, MovingNeverReplacesAFileOfTheSameName) {
     sandbox.file("root/qxt/jobs/b.job", "b", at(2026, 12, 9, 8));
     sandbox.file("root/qxt/stale/a.job", "earlier", at(2026, 12, 8, 8));
 
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9), 1, "\\qxt\\stale"), "reacted");
 
     EXPECT_EQ(sandbox.read("root/qxt/stale/a.job"), "earlier");
     EXPECT_EQ(sandbox.read("root/qxt/jobs/a.job"), "new");
@@ -151,9 +154,9 @@ TEST_F(JobWatcherTest, MovingNeverReplacesAFileOfTheSameName) {
 TEST_F(JobWatcherTest, FileDatedMoreThanADayAheadIsStaleAtOnce) {
     alarmReaction("15");
     sandbox.file("root/qxt/soon/a.job", "", at(2026, 12, 10, 8));
-    EXPECT_EQ(check("\\qxt\\soon", at(2026, 12, 9, 9)), JobDirResult::Clean);
+    EXPECT_EQ(check("\\qxt\\soon", at(2026, 12, 9, 9)), "clean");
     sandbox.file("root/qxt/far/a.job", "", at(2030, 1, 1, 0));
-    EXPECT_EQ(check("\\qxt\\far", at(2026, 12, 9, 9)), JobDirResult::StaleFound);
+    EXPECT_EQ(check("\\qxt\\far", at(2026, 12, 9, 9)), "reacted");
     EXPECT_THAT(
         activity(50),
         ElementsAre("09.12, 09:00,  JOB file a.job in \\qxt\\far is dated 2030-01-01 00:00:00, more than a "
@@ -167,13 +170,16 @@ TEST_F(JobWatcherTest, ReactionThatCouldNotStartIsToldAsSuch) {
     sandbox.file("root/qxt/jobs/a.job", "", at(2026, 12, 9, 8));
     alarmReaction("15");
     launcher.missing = {"qxe"};
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9)), JobDirResult::ReactionFailed);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9)),
+              "Old JOB files found in \\qxt\\jobs, but alarm 15 could not be started");
     ini("qxmover.ini", "JobDirWatcher", "StartOnErrorType", "0");
     ini("qxmover.ini", "JobDirWatcher", "StartOnErrorProg", "notify.exe");
     launcher.missing = {"notify.exe"};
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 1)), JobDirResult::ReactionFailed);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 1)),
+              "Old JOB files found in \\qxt\\jobs, but program notify.exe could not be started");
     alarmReaction("abc");
-    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 2)), JobDirResult::ReactionFailed);
+    EXPECT_EQ(check("\\qxt\\jobs", at(2026, 12, 9, 9, 2)),
+              "Old JOB files found in \\qxt\\jobs, but StartOnErrorAlarm names no alarm: nothing started");
 
     EXPECT_THAT(launcher.calls(), ElementsAre("run qxe qxarun 1 -i415", "run notify.exe"));
     EXPECT_THAT(

@@ -18,10 +18,13 @@ protected:
         ini("qxmover.ini", "StartMore", ("Time" + std::to_string(n)).c_str(), std::to_string(hour));
         ini("qxmover.ini", "StartMore", ("Type" + std::to_string(n)).c_str(), std::to_string(type));
     }
+    // Runs the tasks due at `now`; `failure` keeps the reason ("" when every start succeeded).
     void runAt(SysTime now) {
         clock.advanceTo(now);
-        runTimedTasks(services, now, calendarAt(now, 10, toLocal(now).month));
+        failure = runTimedTasks(services, now, calendarAt(now, 10, toLocal(now).month)).reason();
     }
+
+    std::string failure;
 };
 
 TEST_F(TimedTasksTest, CommandLinesOfTheThreeTypes) {
@@ -110,6 +113,7 @@ TEST_F(TimedTasksTest, FailedStartOnlyLosesThatStart) {
     ini("qxmover.ini", "Config", "WriteLogFile", "0");
     state.writeLogFile = false;
     runAt(at(2026, 12, 9, 8));
+    EXPECT_EQ(failure, "cannot start task 1: missing.exe");
     EXPECT_THAT(launcher.calls(), ElementsAre("start shown missing.exe", "start shown there.exe"));
     EXPECT_THAT(prompts.warnings(), IsEmpty());
     EXPECT_THAT(activity(50), IsEmpty());

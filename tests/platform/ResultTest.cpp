@@ -48,6 +48,20 @@ TEST(ResultTest, JoinKeepsTheFirstFailure) {
     EXPECT_EQ(all.number(), EACCES);
 }
 
+// Like steps that each lose only themselves: the first reason (and its number) stands for all.
+TEST(ResultTest, TallyKeepsTheFirstReasonAndCountsTheRest) {
+    FailureTally calls("calls");
+    calls.add({});
+    EXPECT_TRUE(calls.outcome());
+    calls.add(Failure("line 2", EACCES));
+    EXPECT_EQ(calls.outcome().reason(), "line 2");
+    calls.add({});
+    calls.add(Failure("line 5"));
+    EXPECT_EQ(calls.count(), 2);
+    EXPECT_EQ(calls.outcome().reason(), "line 2 (2 calls failed)");
+    EXPECT_EQ(calls.outcome().number(), EACCES);
+}
+
 struct FullCase {
     int number;
     bool full;
