@@ -36,7 +36,8 @@ TEST_F(StatisticMoverTest, AgeCheckIsDecidedForEachFile) {
     StatisticMover dryMover(services, dry, hooks);
     const std::string_view patterns[] = {"*.dbf", "*.log"};
     EXPECT_TRUE(dryMover.moveFiles(logDir(), patterns, logDir() / "log49", AgeCheck::On, now));
-    std::string l = logDir().string() + "/", w = l + "log49/";
+    const std::string separator(1, fs::path::preferred_separator);
+    std::string l = logDir().string() + separator, w = l + "log49" + separator;
     EXPECT_EQ(out.str(), "move " + l + "ALARM.LOG " + w + "ALARM.LOG\ncopy " + l + "LINE0001.LOG " + w +
                              "LINE0001.LOG\nmove " + l + "LINE0002.log " + w + "LINE0002.log\nmove " + l +
                              "QXSRV001.LOG " + w + "QXSRV001.LOG\ncopy " + l + "t.dbf " + w + "t.dbf\nmove " +

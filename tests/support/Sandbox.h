@@ -22,7 +22,10 @@ public:
     Sandbox& operator=(const Sandbox&) = delete;
 
     const std::filesystem::path& root() const { return m_root; }
-    std::filesystem::path path(std::string_view relative) const { return m_root / relative; }
+    // In the system's own spelling: each `/` of `relative` is a backslash on Windows.
+    std::filesystem::path path(std::string_view relative) const {
+        return (m_root / relative).make_preferred();
+    }
 
     // Writes a file (creating its directories); `mtime` sets the last-write time when given.
     std::filesystem::path file(std::string_view relative, std::string_view content = {},
