@@ -128,10 +128,11 @@ TEST_F(ScheduledMovesTest, DryRunPrintsWhatWouldBeDoneAndChangesNothing) {
     Services dry{paths, profile, clock, state, dryLauncher, prompts, strings, noLog, nullptr};
     StatisticMover dryMover(dry, dryFiles, hooks);
     EXPECT_TRUE(weeklyAtOne(dryMover, context()));
-    std::string dir = logDir().string();
-    EXPECT_EQ(out.str(), "create-directory " + dir + "/log49\ncopy " + dir + "/LINE0001.LOG " + dir +
-                             "/log49/LINE0001.LOG\nmove " + dir + "/a.dbf " + dir + "/log49/a.dbf\ndelete " +
-                             dir + "/log47/z.txt\nstart qxmove2.bat 49 50 12 2026\nstart qxdel2.bat 47\n");
+    auto in = [this](const char* relative) { return (logDir() / relative).make_preferred().string(); };
+    EXPECT_EQ(out.str(), "create-directory " + in("log49") + "\ncopy " + in("LINE0001.LOG") + " " +
+                             in("log49/LINE0001.LOG") + "\nmove " + in("a.dbf") + " " + in("log49/a.dbf") +
+                             "\ndelete " + in("log47/z.txt") +
+                             "\nstart qxmove2.bat 49 50 12 2026\nstart qxdel2.bat 47\n");
     EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/z.txt"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));

@@ -24,8 +24,10 @@ struct CommandResult {
 #ifdef _WIN32
 #define QX_SKIP_WITHOUT_LINUX_PEERS() \
     GTEST_SKIP() << "the peer programs (python3-dbf, shapelib, GDAL) run only on Linux"
+inline constexpr bool kLinuxPeers = false;
 #else
 #define QX_SKIP_WITHOUT_LINUX_PEERS() static_cast<void>(0)
+inline constexpr bool kLinuxPeers = true;
 #endif
 
 inline std::string shellQuote(std::string_view text) {
