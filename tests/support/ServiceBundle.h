@@ -30,7 +30,11 @@ namespace qx::test {
 // Set before any member computes a local time.
 struct BerlinTime {
     BerlinTime() {
+#ifdef _WIN32
+        _putenv_s("TZ", "Europe/Berlin");
+#else
         setenv("TZ", "Europe/Berlin", 1);
+#endif
         tzset();
     }
 };
