@@ -2,6 +2,8 @@
 
 #include "AlarmReport.h"
 #include "HousekeepingHooks.h"
+#include "MainDialogRules.h"
+#include "ManualOperations.h"
 
 namespace qx {
 
@@ -17,6 +19,33 @@ DialogJobs dialogJobs() {
         static_cast<void>(produceAlarmReport(services, files, reportType, now, false));
     };
     return jobs;
+}
+
+void runDialogOperation(Services& s, const DialogJobs& jobs, int buttonId, int moveMode, int reportType) {
+    PosixFileOperations files;
+    JobHooks hooks;
+    StatisticMover mover(s, files, hooks);
+    SysTime now = s.clock.now();
+    switch (buttonId) {
+        case ctl::kTestMove:
+            moveNow(mover, buttonContext(s, now, moveMode));
+            break;
+        case ctl::kTestDelete:
+            deleteNow(mover, buttonContext(s, now, moveMode));
+            break;
+        case ctl::kTestBatch:
+            startSecondBatchNow(mover, buttonContext(s, now, moveMode));
+            break;
+        case ctl::kEditBatch:
+            editSecondBatch(mover);
+            break;
+        case ctl::kPrintNow:
+            if (jobs.printReport)
+                jobs.printReport(s, reportType, now);
+            else
+                s.log.note("Print now: the alarm report is not part of this build");
+            break;
+    }
 }
 
 }  // namespace qx
