@@ -69,24 +69,22 @@ std::string programName(std::string_view path) {
 
 }  // namespace
 
-bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine) {
+bool wouldStart(const Launcher& launcher, std::string_view commandLine) {
     std::optional<std::string> rest = withoutStart(commandLine);
-    return rest && !launcher.resolve(*rest).empty();
+    return rest && launcher.wouldRun(*rest);
 }
 
-std::string startedAs(const PosixLauncher& launcher, std::string_view commandLine) {
+std::string startedAs(const Launcher& launcher, std::string_view commandLine) {
     std::string written;
     std::optional<std::string> rest = withoutStart(commandLine, &written);
     if (!rest)
         return {};
-    std::vector<std::string> args = launcher.resolve(*rest);
-    // A batch file runs through the shell with its text; what starts is the file.
-    std::size_t program = args.size() >= 4 && args[0] == "/bin/sh" && args[1] == "-c" ? 3 : 0;
-    if (args.size() <= program || programName(args[program]) == programName(written))
+    std::optional<Launcher::Resolved> started = launcher.wouldRun(*rest);
+    if (!started || programName(started->program) == programName(written))
         return {};
-    std::string text = args[program];
-    for (std::size_t i = program + 1; i < args.size(); ++i)
-        text += " " + args[i];
+    std::string text = started->program;
+    for (const auto& argument : started->arguments)
+        text += " " + argument;
     return text;
 }
 

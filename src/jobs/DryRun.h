@@ -77,11 +77,11 @@ private:
 
 // Whether `launcher` would find the program of `commandLine` (a leading "start [/MIN]" skipped): the
 // check a dry run makes instead of starting.
-bool wouldStart(const PosixLauncher& launcher, std::string_view commandLine);
+bool wouldStart(const Launcher& launcher, std::string_view commandLine);
 
 // The program and arguments that `launcher` starts for `commandLine` (a leading "start [/MIN]"
 // skipped) when it is another program than the line names, as the editor, print and restart commands
 // of the installation are here; empty when it is the named one or none would be found.
-std::string startedAs(const PosixLauncher& launcher, std::string_view commandLine);
+std::string startedAs(const Launcher& launcher, std::string_view commandLine);
 
 }  // namespace qx

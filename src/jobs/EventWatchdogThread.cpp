@@ -10,6 +10,7 @@
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
+#include "WideText.h"
 
 namespace qx {
 
@@ -118,9 +119,10 @@ int EventWatchdogThread::pass(SysTime now) {
     }
     if (!m_table)
         m_table = std::make_unique<CDatabase>();
-    if (!m_table->Open(m_tablePath.c_str())) {
+    const std::optional<std::string> tableFile = pathBytes(m_tablePath);
+    if (!tableFile || !m_table->Open(tableFile->c_str())) {
         reportJob(m_services, Job::EventWatchdog, now, false,
-                  "cannot open the alarm table " + m_tablePath.string());
+                  "cannot open the alarm table " + tableFile.value_or(m_tablePath.generic_string()));
         return 0;
     }
 

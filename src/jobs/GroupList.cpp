@@ -4,12 +4,15 @@
 
 #include <cstdlib>
 
+#include "WideText.h"
+
 namespace qx {
 
 std::vector<AlarmGroup> loadGroupList(const std::filesystem::path& table) {
     std::vector<AlarmGroup> groups;
     CDatabase database;
-    if (!database.Open(table.c_str()))
+    const std::optional<std::string> file = pathBytes(table);
+    if (!file || !database.Open(file->c_str()))
         return groups;
     const unsigned count = database.RecCount();
     if (count >= 1) {

@@ -8,6 +8,7 @@
 #include "LoggedProfileWrite.h"
 #include "MonitorCommands.h"
 #include "ProfileNames.h"
+#include "WideText.h"
 
 namespace qx {
 
@@ -46,7 +47,8 @@ ServerCallbackCheck::ServerCallbackCheck(Services& services, std::filesystem::pa
 int ServerCallbackCheck::check(int startAlarmImmediately, SysTime now) {
     if (!m_table)
         m_table = std::make_unique<CDatabase>();
-    if (!m_table->Open(m_tablePath.c_str()))
+    const std::optional<std::string> file = pathBytes(m_tablePath);
+    if (!file || !m_table->Open(file->c_str()))
         return 0;
     Profile& profile = m_services.profile;
     int failures = 0;

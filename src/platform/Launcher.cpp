@@ -50,4 +50,13 @@ std::vector<std::string> splitCommandLine(std::string_view line) {
     return args;
 }
 
+std::optional<Launcher::Resolved> Launcher::wouldRun(std::string_view commandLine) const {
+    std::vector<std::string> words = splitCommandLine(commandLine);
+    if (words.empty())
+        return std::nullopt;
+    Resolved out{std::move(words.front()), {}};
+    out.arguments.assign(std::make_move_iterator(words.begin() + 1), std::make_move_iterator(words.end()));
+    return out;
+}
+
 }  // namespace qx

@@ -36,6 +36,17 @@ public:
 
     // The direct start with a show value: starts and does not wait. Same failure rule as run().
     virtual bool start(std::string_view commandLine, Show show) = 0;
+
+    // What starting `commandLine` (without a leading "start") would run, without running it: the
+    // program found, after the translations of the installation's commands (for a batch file, the
+    // file, not the shell that reads it), and its arguments. nullopt when the program would not be
+    // found or the start would be refused. A launcher that looks nothing up (a dry run's, a test's)
+    // answers with the line's own words.
+    struct Resolved {
+        std::string program;
+        std::vector<std::string> arguments;
+    };
+    virtual std::optional<Resolved> wouldRun(std::string_view commandLine) const;
 };
 
 // Splits a command line by the Windows rules: blanks and tabs separate, double quotes group (and
@@ -61,6 +72,7 @@ public:
 
     bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
     bool start(std::string_view commandLine, Show show) override;
+    std::optional<Resolved> wouldRun(std::string_view commandLine) const override;
 
     // The argument vector that `commandLine` starts, after the translations of the installation's
     // commands (md, notepad, shutdown) and program resolution; empty when the program is not found.
@@ -98,6 +110,7 @@ public:
 
     bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
     bool start(std::string_view commandLine, Show show) override;
+    std::optional<Resolved> wouldRun(std::string_view commandLine) const override;
 
     // What CreateProcessW gets for `commandLine` (without a leading "start"): the program and its
     // command line. nullopt, with `refusal` saying why, when the program is not found or an argument
@@ -110,6 +123,8 @@ public:
 
 private:
     bool launch(std::string_view commandLine, bool wait, std::chrono::seconds limit, int show);
+    // The words of `commandLine` after the replacements of the configured commands.
+    std::vector<std::string> translate(std::string_view commandLine) const;
 
     PathMap m_paths;
     LauncherCommands m_commands;

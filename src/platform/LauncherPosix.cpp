@@ -128,6 +128,17 @@ std::vector<std::string> PosixLauncher::resolve(std::string_view commandLine) co
     return args;
 }
 
+std::optional<Launcher::Resolved> PosixLauncher::wouldRun(std::string_view commandLine) const {
+    std::vector<std::string> args = resolve(commandLine);
+    // A script runs as {"/bin/sh", "-c", TEXT, FILE, ARGUMENTS...}: what starts is the file.
+    const std::size_t program = args.size() >= 4 && args[0] == "/bin/sh" && args[1] == "-c" ? 3 : 0;
+    if (args.size() <= program)
+        return std::nullopt;
+    Resolved out{args[program], {}};
+    out.arguments.assign(args.begin() + static_cast<std::ptrdiff_t>(program) + 1, args.end());
+    return out;
+}
+
 std::vector<std::string> PosixLauncher::translate(std::string_view commandLine) const {
     std::vector<std::string> args = splitCommandLine(commandLine);
     if (args.empty())

@@ -108,21 +108,10 @@ Win32Launcher::Win32Launcher(PathMap paths, LauncherCommands commands, Log log, 
       m_log(std::move(log)),
       m_policy(std::move(policy)) {}
 
-std::optional<Win32Launcher::Process> Win32Launcher::prepare(std::string_view commandLine,
-                                                             std::string* refusal) const {
-    auto refuse = [&](std::string why) -> std::optional<Process> {
-        if (refusal)
-            *refusal = std::move(why);
-        return std::nullopt;
-    };
+std::vector<std::string> Win32Launcher::translate(std::string_view commandLine) const {
     std::vector<std::string> args = splitCommandLine(commandLine);
-    if (args.empty())
-        return refuse("empty command line");
-    if (equalsIgnoreCase(args[0], "md") || equalsIgnoreCase(args[0], "mkdir")) {
-        if (args.size() < 2)
-            return refuse("md without a directory");
-        return Process{L"md", m_paths.native(args[1]).wstring()};
-    }
+    if (args.empty() || equalsIgnoreCase(args[0], "md") || equalsIgnoreCase(args[0], "mkdir"))
+        return args;
     const std::size_t slash = args[0].find_last_of("\\/");
     const std::string program = slash == std::string::npos ? args[0] : args[0].substr(slash + 1);
     auto replace = [&](const std::string& configured, std::size_t keep) {
@@ -139,6 +128,24 @@ std::optional<Win32Launcher::Process> Win32Launcher::prepare(std::string_view co
     } else if ((equalsIgnoreCase(program, "shutdown") || equalsIgnoreCase(program, "shutdown.exe")) &&
                !m_commands.restart.empty()) {
         args = splitCommandLine(m_commands.restart);
+    }
+    return args;
+}
+
+std::optional<Win32Launcher::Process> Win32Launcher::prepare(std::string_view commandLine,
+                                                             std::string* refusal) const {
+    auto refuse = [&](std::string why) -> std::optional<Process> {
+        if (refusal)
+            *refusal = std::move(why);
+        return std::nullopt;
+    };
+    std::vector<std::string> args = translate(commandLine);
+    if (args.empty())
+        return refuse("empty command line");
+    if (equalsIgnoreCase(args[0], "md") || equalsIgnoreCase(args[0], "mkdir")) {
+        if (args.size() < 2)
+            return refuse("md without a directory");
+        return Process{L"md", m_paths.native(args[1]).wstring()};
     }
     const fs::path resolved = findProgram(m_paths, args[0]);
     if (resolved.empty())
@@ -165,6 +172,17 @@ std::optional<Win32Launcher::Process> Win32Launcher::prepare(std::string_view co
     const fs::path shell = systemProgram(L"cmd.exe");
     return Process{shell.wstring(),
                    quoteForProgram(shell.wstring()) + L" /d /v:off /s /c \"" + inner + L"\""};
+}
+
+std::optional<Launcher::Resolved> Win32Launcher::wouldRun(std::string_view commandLine) const {
+    if (!prepare(commandLine))
+        return std::nullopt;
+    std::vector<std::string> args = translate(commandLine);
+    if (equalsIgnoreCase(args[0], "md") || equalsIgnoreCase(args[0], "mkdir"))
+        return Resolved{"md", {pathBytes(m_paths.native(args[1])).value_or(args[1])}};
+    Resolved out{pathBytes(findProgram(m_paths, args[0])).value_or(args[0]), {}};
+    out.arguments.assign(args.begin() + 1, args.end());
+    return out;
 }
 
 bool Win32Launcher::launch(std::string_view commandLine, bool wait, std::chrono::seconds limit, int show) {
