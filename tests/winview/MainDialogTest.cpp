@@ -16,6 +16,7 @@
 #include "SingleInstance.h"
 #include "WideText.h"
 #include "WinPrompts.h"
+#include "resource.h"
 
 using ::testing::HasSubstr;
 
@@ -44,6 +45,7 @@ protected:
             m_dialog = std::make_unique<MainDialog>(s.services, MainDialogHooks{}, kLanguages[0].id);
             if (!m_dialog->create(GetModuleHandleW(nullptr), tray)) {
                 m_dialog.reset();
+                m_failure = GetLastError();
                 return nullptr;
             }
         }
@@ -77,11 +79,18 @@ protected:
 
     test::ServiceBundle s;
     std::unique_ptr<MainDialog> m_dialog;
+    DWORD m_failure = 0;
 };
 
-#define QX_NEED_WINDOW(...)   \
-    if (!dialog(__VA_ARGS__)) \
-    GTEST_SKIP() << "no window can be made here (Wine needs an X display: run under Xvfb)"
+TEST(WinMainDialogResourcesTest, TheTestProgramCarriesTheMainDialogInEveryLanguage) {
+    for (const Language& language : kLanguages)
+        EXPECT_NE(dialogTemplate(GetModuleHandleW(nullptr), IDD_MAIN, language.id), nullptr) << language.code;
+}
+
+#define QX_NEED_WINDOW(...)                                           \
+    if (!dialog(__VA_ARGS__))                                         \
+    GTEST_SKIP() << "no window can be made here (error " << m_failure \
+                 << "; Wine needs an X display: scripts/with-xvfb.sh)"
 
 TEST_F(WinMainDialogTest, LoadsTheSettingsIntoTheControlsWithTheTextsOfTheCodePage) {
     QX_NEED_WINDOW();
@@ -126,7 +135,7 @@ TEST_F(WinMainDialogTest, SaveWritesWhatTheControlsHoldAndTheCodePageTextByteFor
     EXPECT_EQ(s.get("qxmover.ini", "HDCheck", "SendSmsIfLow"), "1");
     EXPECT_EQ(s.get("qxmover.ini", "HDCheck", "MinSpace"), "4711");
     EXPECT_EQ(s.get("qxmover.ini", "HDCheck", "CheckTime"), "23");
-    EXPECT_EQ(s.get("qxmover.ini", "AutoBackup", "AutoBackupPath"), "\\Sicherung M\xE4rz\\");
+    EXPECT_EQ(s.get("qxmover.ini", "AutoBackup", "Path"), "\\Sicherung M\xE4rz\\");
     EXPECT_TRUE(s.prompts.warnings().empty());
     // Save minimises: without a tray icon to the task bar.
     EXPECT_FALSE(shown());
