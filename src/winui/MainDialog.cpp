@@ -13,6 +13,7 @@
 #include "DialogResources.h"
 #include "DialogTexts.h"
 #include "MainDialogRules.h"
+#include "SubDialogs.h"
 #include "WeekTimer.h"
 #include "WideText.h"
 #include "WinPrompts.h"
@@ -222,7 +223,7 @@ void MainDialog::command(int id, int notification) {
     } else if (isOneOf(id, kOperationButtons)) {
         runOperation(id);
     } else if (isOneOf(id, kSubDialogButtons)) {
-        if (!m_hooks.subDialog || !m_hooks.subDialog(m_window, id, m_driveList))
+        if (!openSubDialog(m_module, m_language, m_services, m_window, id, m_driveList))
             m_services.log.note("This dialog is not part of this build: " + std::to_string(id));
         // Whatever closed it, the label shows the list as it is now.
         showDriveList();

@@ -22,16 +22,13 @@ inline constexpr UINT_PTR kStartHideTimer = 2;
 inline constexpr UINT kMenuShow = 40001;
 inline constexpr UINT kMenuAbout = 40002;
 
-// What the dialog's buttons reach beyond the settings: the test operations and the sub-dialogs. An
-// empty function leaves its buttons without effect but a line in the activity log.
+// What the dialog's buttons reach beyond the settings and the forms: the test operations. An empty
+// function leaves its buttons without effect but a line in the activity log.
 struct MainDialogHooks {
     // The work of a test button (ctl::kTestMove, kTestDelete, kTestBatch, kEditBatch, kPrintNow) with the
     // dialog's move mode (0 for "no move") and report type; runs beside the window's thread and asks its
     // questions through the prompts before any work.
     std::function<void(Services&, int buttonId, int moveMode, int reportType)> operation;
-    // Opens the sub-dialog of a button, modal over `owner`. `driveList` is the main dialog's list of
-    // drives, which the drive selection may change. True when the button has a sub-dialog.
-    std::function<bool(HWND owner, int buttonId, std::string& driveList)> subDialog;
 };
 
 // The main settings dialog over the Win32 dialog template IDD_MAIN: loads the settings into the

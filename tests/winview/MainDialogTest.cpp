@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <memory>
 #include <thread>
 
@@ -139,6 +140,35 @@ TEST_F(WinMainDialogTest, SaveWritesWhatTheControlsHoldAndTheCodePageTextByteFor
     EXPECT_TRUE(s.prompts.warnings().empty());
     // Save minimises: without a tray icon to the task bar.
     EXPECT_FALSE(shown());
+}
+
+TEST_F(WinMainDialogTest, TheDriveSelectionOffersTheMappedDrivesAndItsListIsSaved) {
+    QX_NEED_WINDOW();
+    // The selection is modal: a second thread answers it as a user would, through its messages.
+    std::array<bool, 4> enabled{}, checkedWhenOpened{};
+    std::thread user([&] {
+        for (int i = 0; i < 200; ++i) {
+            HWND box = FindWindowW(L"#32770", L"Select drives");
+            if (box) {
+                for (int d = 0; d < 4; ++d) {
+                    enabled[d] = IsWindowEnabled(GetDlgItem(box, IDC_SEL_DRIVE_FIRST + d));
+                    checkedWhenOpened[d] = IsDlgButtonChecked(box, IDC_SEL_DRIVE_FIRST + d) == BST_CHECKED;
+                }
+                SendMessageW(GetDlgItem(box, IDC_SEL_DRIVE_FIRST + 3), BM_CLICK, 0, 0);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(50);
+        }
+    });
+    click(ctl::kSelectDrives);
+    user.join();
+    // C: always, D: and F: as the installation maps them (whether E: is there is the system's).
+    EXPECT_TRUE(enabled[0] && enabled[1] && enabled[3]);
+    EXPECT_EQ(checkedWhenOpened, (std::array<bool, 4>{true, false, false, false}));
+    EXPECT_EQ(text(ctl::kDriveList), L"C:,F:");
+    click(ctl::kSave);
+    EXPECT_EQ(s.get("qxmover.ini", "HDCheck", "CheckDrives"), "C:,F:");
 }
 
 TEST_F(WinMainDialogTest, ATextTheCodePageCannotWriteIsRefusedAndNothingIsSaved) {
