@@ -1,9 +1,5 @@
 #include "Environment.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "CodePage.h"
@@ -30,9 +26,10 @@ PathMap makePaths(const GlobalOptions& o) {
     std::map<char, std::filesystem::path> drives;
     for (const auto& [letter, dir] : o.drives)
         drives[letter] = std::filesystem::absolute(dir);
-    if (!o.workdir.empty() && ::chdir(o.workdir.c_str()) != 0)
+    std::error_code ec;
+    if (!o.workdir.empty() && (std::filesystem::current_path(o.workdir, ec), ec))
         throw std::runtime_error("cannot change to the working directory " + o.workdir.string() + ": " +
-                                 std::strerror(errno));
+                                 ec.message());
     return PathMap(root, windir, drives);
 }
 
@@ -50,7 +47,7 @@ Environment::Environment(const GlobalOptions& options, std::unique_ptr<Prompts> 
       m_log(std::make_unique<ActivityLog>(*m_clock, m_state)),
       m_threads(
           std::make_unique<ThreadSet>(*m_clock, [this](const std::string& line) { m_log->write(line); })),
-      m_launcher(std::make_unique<PosixLauncher>(
+      m_launcher(makeSystemLauncher(
           m_paths, launcherCommands(*m_profile), [this](const std::string& line) { m_log->note(line); },
           ChildPolicy{m_threads->token()})),
       m_prompts(

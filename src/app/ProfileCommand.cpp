@@ -1,7 +1,5 @@
 #include "ProfileCommand.h"
 
-#include <unistd.h>
-
 #include <charconv>
 #include <filesystem>
 #include <limits>
@@ -9,6 +7,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "FileCheck.h"
 #include "ProfileParser.h"
 
 namespace qx {
@@ -73,7 +72,7 @@ std::string whyRefused(const Profile& profile, const std::vector<std::string>& a
     const std::filesystem::path directory = file.parent_path();
     if (!std::filesystem::is_directory(directory, ec))
         return "the directory " + directory.string() + " does not exist";
-    if (::access(directory.c_str(), W_OK) != 0 && ::access(file.c_str(), W_OK) != 0)
+    if (!mayWrite(directory) && !mayWrite(file))
         return "neither " + directory.string() + " nor the file in it may be written";
     // What the file system said (a full disk, say) is the reason.
     if (result.error() == ProfileWriteError::Failed && result.systemError() != 0)

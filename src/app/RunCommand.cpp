@@ -318,10 +318,9 @@ int runJobOnce(const GlobalOptions& global, const RunOptions& options, std::ostr
     // A dry run writes nothing, the activity log included.
     s.state.writeLogFile = context.settings.writeLogFile && !options.dryRun;
 
-    const auto* posix = dynamic_cast<const PosixLauncher*>(&s.launcher);
     DryRunLauncher dryLauncher(
-        out, [posix](std::string_view line) { return !posix || wouldStart(*posix, line); },
-        [posix](std::string_view line) { return posix ? startedAs(*posix, line) : std::string(); });
+        out, [&s](std::string_view line) { return wouldStart(s.launcher, line); },
+        [&s](std::string_view line) { return startedAs(s.launcher, line); });
     struct NoteNotFound {
         const DryRunLauncher& launcher;
         bool& notFound;

@@ -1,14 +1,9 @@
 #include "TableDiagnosis.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
-#include "FileHandle.h"
+#include "FileCheck.h"
 
 namespace qx {
 namespace {
@@ -48,43 +43,29 @@ std::size_t utf8Sequence(std::string_view text, std::size_t at) {
 
 std::string tableOpenFailure(const std::filesystem::path& file) {
     std::filesystem::path candidate = file;
-    struct stat st {};
-    if (::stat(candidate.c_str(), &st) != 0 && !file.has_extension()) {
+    std::error_code ec;
+    if (!std::filesystem::exists(candidate, ec) && !file.has_extension()) {
         candidate += ".dbf";
-        if (::stat(candidate.c_str(), &st) != 0)
+        if (!std::filesystem::exists(candidate, ec))
             candidate = file;
     }
-    if (::stat(candidate.c_str(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? "no such file" : std::strerror(errno);
-    if (!S_ISREG(st.st_mode))
-        return "not a regular file";
-    FileHandle fd(::open(candidate.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid())
-        return std::strerror(errno);
-    char byte;
-    ssize_t got = ::read(fd.get(), &byte, 1);
-    int readError = errno;
-    fd.close();
-    if (got < 0)
-        return std::strerror(readError);
+    std::error_code error;
+    if (std::optional<std::string> why = whyUnreadable(candidate, error))
+        return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory
+                   ? "no such file"
+                   : *why;
     return "not a dBASE table";
 }
 
 std::optional<std::string> tableSizeWarning(const std::filesystem::path& file) {
-    FileHandle fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid())
+    const std::optional<FileStart> start = readFileStart(file, 12);
+    if (!start)
         return std::nullopt;
-    unsigned char header[12];
-    struct stat st {};
-    bool read =
-        ::pread(fd.get(), header, sizeof header, 0) == ssize_t(sizeof header) && ::fstat(fd.get(), &st) == 0;
-    fd.close();
-    if (!read)
-        return std::nullopt;
+    const unsigned char* header = start->bytes.data();
     std::uint64_t stated = le(header + 4, 4);
     std::uint64_t headerLength = le(header + 8, 2);
     std::uint64_t recordLength = le(header + 10, 2);
-    std::uint64_t size = std::uint64_t(st.st_size);
+    std::uint64_t size = start->size;
     if (recordLength == 0 || size < headerLength)
         return std::nullopt;
     // The records may be followed by one end-of-file mark. Compared as sizes, not as a record count:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "TableDiagnosis.h"
+#include "WideText.h"
 #include "qxclass/CDatabase.h"
 #include "qxclass/ErrorBox.h"
 
@@ -53,7 +54,8 @@ struct FieldInfo {
 int printTable(const std::filesystem::path& file, std::ostream& out, std::ostream& err, TableFormat format) {
     ErrorBoxesToStream boxes(err);
     CDatabase table;
-    if (!table.Open(file.c_str())) {
+    const std::optional<std::string> tableName = pathBytes(file);
+    if (!tableName || !table.Open(tableName->c_str())) {
         err << "qxmover: cannot open the table " << file.string() << ": " << tableOpenFailure(file) << '\n';
         return 1;
     }

@@ -132,6 +132,12 @@ private:
     ChildPolicy m_policy;
 };
 
+// The launcher of the system built for: a PosixLauncher on Linux, a Win32Launcher on Windows.
+// `log` receives the lines the launcher logs (kills after a limit, failed starts).
+std::unique_ptr<Launcher> makeSystemLauncher(PathMap paths, LauncherCommands commands = {},
+                                             std::function<void(const std::string& line)> log = {},
+                                             ChildPolicy policy = {});
+
 // Finds a program the way the launcher does: names with `\` or a drive through the path mapping;
 // otherwise the working directory, then PATH; a name ending in ".exe" is also found without it (on
 // Windows, a name without an extension is also found with .exe, .com, .bat or .cmd, as the command

@@ -279,4 +279,11 @@ bool PosixLauncher::start(std::string_view commandLine, Show) {
     return launch(commandLine, false, kDefaultLimit);
 }
 
+std::unique_ptr<Launcher> makeSystemLauncher(PathMap paths, LauncherCommands commands,
+                                             std::function<void(const std::string& line)> log,
+                                             ChildPolicy policy) {
+    return std::make_unique<PosixLauncher>(std::move(paths), std::move(commands), std::move(log),
+                                           std::move(policy));
+}
+
 }  // namespace qx

@@ -290,4 +290,11 @@ bool Win32Launcher::start(std::string_view commandLine, Show show) {
     return launch(commandLine, false, kDefaultLimit, show == Show::Hidden ? SW_HIDE : SW_SHOWNORMAL);
 }
 
+std::unique_ptr<Launcher> makeSystemLauncher(PathMap paths, LauncherCommands commands,
+                                             std::function<void(const std::string& line)> log,
+                                             ChildPolicy policy) {
+    return std::make_unique<Win32Launcher>(std::move(paths), std::move(commands), std::move(log),
+                                           std::move(policy));
+}
+
 }  // namespace qx

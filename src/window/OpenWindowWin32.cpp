@@ -1,17 +1,63 @@
-// The Windows window program draws the native window (src/winui); its test buttons run the operations
-// of the forms layer.
-#include "DialogJobs.h"
+// The service executable does not link a window: it hands over to qxmover-window.exe beside it, which
+// gets the same command line. This process waits for it and ends with its exit code, so that whoever
+// started qxmover.exe sees the window program's end as its own.
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
 #include "OpenWindow.h"
-#include "WinSession.h"
+
+namespace fs = std::filesystem;
 
 namespace qx {
 
+namespace {
+
+fs::path ownExecutable() {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (length == 0)
+            return {};
+        if (length < name.size()) {
+            name.resize(length);
+            return name;
+        }
+        name.resize(name.size() * 2);
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<WindowHost> openWindow(int&, char**) {
-    winui::MainDialogHooks hooks;
-    hooks.operation = [jobs = dialogJobs()](Services& services, int buttonId, int moveMode, int reportType) {
-        runDialogOperation(services, jobs, buttonId, moveMode, reportType);
-    };
-    return std::make_unique<winui::WinSession>(std::move(hooks));
+    const fs::path window = ownExecutable().parent_path() / L"qxmover-window.exe";
+    std::error_code ec;
+    if (!fs::is_regular_file(window, ec)) {
+        std::cerr << "qxmover: the window program qxmover-window.exe is not beside qxmover.exe; running "
+                     "without a window"
+                  << std::endl;
+        return nullptr;
+    }
+    // The command line as given: the window program reads its options from it as this one did.
+    std::wstring commandLine = GetCommandLineW();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(window.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::cerr << "qxmover: cannot start " << window.string() << " (error " << GetLastError()
+                  << "); running without a window" << std::endl;
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    std::exit(static_cast<int>(code));
 }
 
 }  // namespace qx

@@ -16,7 +16,7 @@ public:
         std::filesystem::create_directories(file.parent_path());
         static const FIELD4INFO fields[] = {{"T02", 'N', 10, 0}, {"T30", 'N', 10, 0}, {"T33", 'C', 49, 0},
                                             {"T65", 'N', 10, 0}, {"T69", 'N', 10, 0}, {nullptr, 0, 0, 0}};
-        EXPECT_EQ(m_table.Create(file.c_str(), fields), 1);
+        EXPECT_EQ(m_table.Create(file.string().c_str(), fields), 1);
     }
     ~AlarmTableBuilder() { m_table.Close(); }
 

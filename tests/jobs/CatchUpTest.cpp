@@ -306,8 +306,7 @@ TEST_F(CatchUpTest, MetricsFileFailureIsLoggedOnceAndAPlantedLinkIsNotFollowed) 
 }
 
 TEST(HousekeepingPlan, PeriodsBeginOnMondayAndOnTheFirst) {
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
+    QX_REQUIRE_CENTRAL_EUROPEAN_TIME();
     EXPECT_EQ(mondayKey(fromLocal(2026, 12, 6, 23, 59)), "2026-11-30");
     EXPECT_EQ(mondayKey(fromLocal(2026, 12, 7, 0, 0)), "2026-12-07");
     EXPECT_EQ(mondayKey(fromLocal(2027, 1, 2, 12)), "2026-12-28");

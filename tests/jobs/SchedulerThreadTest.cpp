@@ -43,15 +43,20 @@ protected:
         ini("qxmover.ini", "Config", "Start2ndBatch", "1");
     }
 
-    std::string record() const { return sandbox.exists("record.txt") ? sandbox.read("record.txt") : ""; }
+    // The lines the recording scripts wrote (a batch file's echo ends them in CR LF).
+    std::string record() const {
+        std::string text = sandbox.exists("record.txt") ? sandbox.read("record.txt") : "";
+        std::erase(text, '\r');
+        return text;
+    }
 
     SchedulerThread scheduler{services, &hooks, &files};
 };
 
 TEST_F(SchedulerThreadTest, WeeklyRehearsalFromSundayNightToMondayMorning) {
     weeklySettings();
-    PosixLauncher real(paths);
-    launcher.forwardTo = &real;
+    std::unique_ptr<Launcher> real = makeSystemLauncher(paths);
+    launcher.forwardTo = real.get();
     sandbox.recordingScript("work/qxmove2.bat", sandbox.path("record.txt"));
     sandbox.recordingScript("work/qxdel2.bat", sandbox.path("record.txt"));
 
@@ -106,8 +111,8 @@ TEST_F(SchedulerThreadTest, MonthlyBatchStartsOnceAtTheMonthChange) {
     ini("qxmover.ini", "Config", "WaitBeforeDel", "2");
     ini("qxmover.ini", "Config", "DelLogFiles", "1");
     ini("qxmover.ini", "Config", "Start2ndBatch", "1");
-    PosixLauncher real(paths);
-    launcher.forwardTo = &real;
+    std::unique_ptr<Launcher> real = makeSystemLauncher(paths);
+    launcher.forwardTo = real.get();
     for (const char* batch : {"work/qxmover.bat", "work/qxlogdel.bat", "work/qxmove2.bat"})
         sandbox.recordingScript(batch, sandbox.path("record.txt"));
 

@@ -70,5 +70,27 @@ TEST(PathMapWin32, DrivesJointsAndDotDotFollowTheSystemsRules) {
     EXPECT_EQ(lower(paths.native("d\\name").wstring()), lower(name.wstring()));
 }
 
+// An installation kept in a folder (--root, --drive): the root and mapped drives hold its paths, as on
+// the other system, and the activity log's spelling comes back from them.
+TEST(PathMapWin32, AGivenRootAndDrivesHoldTheInstallationsPaths) {
+    test::Sandbox sandbox;
+    const fs::path root = sandbox.dir("root"), d = sandbox.dir("drive-d");
+    PathMap paths(root, root / L"windows", {{'d', d}});
+    struct Case {
+        const char* configured;
+        fs::path native;
+        const char* back;  // configured(native(...))
+    };
+    for (const Case& c :
+         {Case{"\\qxt\\log.\\log49", root / L"qxt" / L"log" / L"log49", "\\qxt\\log\\log49"},
+          Case{"C:\\qxt", root / L"qxt", "\\qxt"}, Case{"\\..\\..\\x", root / L"x", "\\x"},
+          Case{"d:\\wav\\..\\..\\a.wav", d / L"a.wav", "D:\\a.wav"}, Case{"D:\\", d, "D:\\"}}) {
+        EXPECT_EQ(lower(paths.native(c.configured).wstring()), lower(c.native.wstring())) << c.configured;
+        EXPECT_EQ(paths.configured(paths.native(c.configured)), c.back) << c.configured;
+    }
+    // A drive that is not mapped is the system's own.
+    EXPECT_EQ(paths.native("E:\\x"), fs::path(L"E:\\x"));
+}
+
 }  // namespace
 }  // namespace qx

@@ -47,13 +47,7 @@ fs::path Sandbox::dir(std::string_view relative) const {
 }
 
 fs::path Sandbox::recordingScript(std::string_view relative, const fs::path& record) const {
-    // The line is written with one append, so that children running at the same time do not mix
-    // their lines.
-    std::string script =
-        "#!/bin/sh\nline=\"$(basename \"$0\")\"\nfor a in \"$@\"; do line=\"$line [$a]\"; done\n"
-        "printf '%s\\n' \"$line\" >> '" +
-        record.string() + "'\n";
-    fs::path p = file(relative, script);
+    fs::path p = file(relative, recordingScriptText(record));
     fs::permissions(p, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     return p;
 }

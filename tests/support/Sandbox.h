@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -41,6 +42,11 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 
+// The text of Sandbox::recordingScript(): a shell script, a batch file on Windows. Each start appends
+// one line "NAME [ARG1] [ARG2]...", written with one append, so that children running at the same
+// time do not mix their lines.
+std::string recordingScriptText(const std::filesystem::path& record);
+
 // The names of a directory's entries, sorted; none when it cannot be read.
 std::vector<std::string> namesIn(const std::filesystem::path& directory);
 
@@ -56,6 +62,14 @@ bool useCentralEuropeanTime();
         if (!::qx::test::useCentralEuropeanTime())                                 \
             GTEST_SKIP() << "the system's time zone is not Central European here"; \
     } while (false)
+
+// Puts the process into the zone `tz` (a TZ name such as "America/Santiago") and answers true where
+// the system takes a zone per process (POSIX); false on Windows, whose zone is the system's.
+bool useTimeZone(const char* tz);
+
+// What the file system knows a file by (the inode number, the file index on Windows): the same after
+// a rename, another after a copy. 0 when the file cannot be read.
+std::uint64_t fileIdentity(const std::filesystem::path& path);
 
 // Sets the last-write (and access) time of a file or directory.
 void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);

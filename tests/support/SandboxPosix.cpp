@@ -29,10 +29,25 @@ void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime)
         throw std::runtime_error("cannot set the time of " + path.string());
 }
 
-bool useCentralEuropeanTime() {
-    setenv("TZ", "Europe/Berlin", 1);
+bool useTimeZone(const char* tz) {
+    setenv("TZ", tz, 1);
     tzset();
     return true;
+}
+
+bool useCentralEuropeanTime() {
+    return useTimeZone("Europe/Berlin");
+}
+
+std::uint64_t fileIdentity(const fs::path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_ino) : 0;
+}
+
+std::string recordingScriptText(const fs::path& record) {
+    return "#!/bin/sh\nline=\"$(basename \"$0\")\"\nfor a in \"$@\"; do line=\"$line [$a]\"; done\n"
+           "printf '%s\\n' \"$line\" >> '" +
+           record.string() + "'\n";
 }
 
 bool underWine() {

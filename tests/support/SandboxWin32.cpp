@@ -30,6 +30,28 @@ bool useCentralEuropeanTime() {
            zone.StandardDate.wMonth == 10;
 }
 
+bool useTimeZone(const char*) {
+    return false;
+}
+
+std::uint64_t fileIdentity(const fs::path& path) {
+    HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    return known ? (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow : 0;
+}
+
+std::string recordingScriptText(const fs::path& record) {
+    return "@echo off\r\nsetlocal\r\nset line=%~nx0\r\n:next\r\nif \"%~1\"==\"\" goto done\r\n"
+           "set line=%line% [%~1]\r\nshift\r\ngoto next\r\n:done\r\n>>\"" +
+           record.string() + "\" echo %line%\r\n";
+}
+
 bool underWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version");

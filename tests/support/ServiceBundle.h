@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -29,14 +28,8 @@ namespace qx::test {
 
 // Set before any member computes a local time.
 struct BerlinTime {
-    BerlinTime() {
-#ifdef _WIN32
-        _putenv_s("TZ", "Europe/Berlin");
-#else
-        setenv("TZ", "Europe/Berlin", 1);
-#endif
-        tzset();
-    }
+    // On Windows the zone is the system's: the test run's TZ sets Wine's.
+    BerlinTime() { useCentralEuropeanTime(); }
 };
 
 // How a bundle is set up. The start is a local time (Europe/Berlin), turned into a time point only
