@@ -1,5 +1,5 @@
-// The Windows window program (qxmover-window.exe) draws the native window (src/winui); its test buttons run the operations
-// of the forms layer.
+// The Windows window program (qxmover-window.exe) draws the native window (src/winui); its test buttons run
+// the operations of the forms layer.
 #include "DialogJobs.h"
 #include "OpenWindow.h"
 #include "WinSession.h"

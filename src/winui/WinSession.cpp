@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "DialogResources.h"
+#include "SingleInstance.h"
 #include "Startup.h"
 #include "ThreadSet.h"
 #include "WinPrompts.h"
