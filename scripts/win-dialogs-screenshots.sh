@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Saves a PNG of every dialog template of the Windows window, in English and in German (and French with
 # --all-languages), as Wine draws them under Xvfb: builds qxdialogs-preview.exe with the windows preset
-# and shows each dialog in a Wine desktop of its own.
+# and shows each dialog in a Wine desktop of its own. The running main dialog (qxwindow-demo.exe over an
+# installation folder of its own, settings loaded, clock running) is taken as running-main.png.
 #   scripts/win-dialogs-screenshots.sh [--all-languages] [--no-build] [DIR]
-# Pictures are DIR/LANG/NAME.png (default DIR build/windows/screenshots). --no-build takes the preview
-# program as it was built last.
+# Pictures are DIR/LANG/NAME.png (default DIR build/windows/screenshots). --no-build takes the programs
+# as they were built last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 languages=(en de)
@@ -21,9 +22,10 @@ out="${1:-build/windows/screenshots}"
 if [ "$build" = 1 ]; then
   bash scripts/install-deps.sh
   cmake --preset windows >/dev/null
-  cmake --build --preset windows -j2 --target qxdialogs-preview
+  cmake --build --preset windows -j2 --target qxdialogs-preview qxwindow-demo
 fi
 exe="$PWD/build/windows/bin/qxdialogs-preview.exe"
+demo="$PWD/build/windows/bin/qxwindow-demo.exe"
 [ -f "$exe" ] || { echo "win-dialogs-screenshots: $exe was not built" >&2; exit 1; }
 export WINEPREFIX="$PWD/build/windows/wine"
 mkdir -p "$out"
@@ -49,16 +51,18 @@ bash scripts/wine-run "$exe" --list "$(winpath "$work/names")"
 mapfile -t names < <(tr -d '\r' <"$work/names")
 [ ${#names[@]} -gt 0 ] || { echo "win-dialogs-screenshots: the preview names no dialogs" >&2; exit 1; }
 
-shoot() {  # name, language
-  local rect="$work/rect" picture="$out/$2/$1.png"
+shoot() {  # name, language[, program and its options instead of the preview's]
+  local rect="$work/rect" picture="$out/$2/$1.png" name="$1" language="$2"
+  shift 2
+  [ $# -gt 0 ] || set -- "$(winpath "$exe")" --dialog "$name"
   rm -f "$rect" "$rect.done"
   # A desktop of Wine's own draws the frames and title bars that a window manager would.
-  bash scripts/wine-run explorer /desktop=qxshots,1280x1024 "$(winpath "$exe")" --dialog "$1" --lang "$2" \
+  bash scripts/wine-run explorer /desktop=qxshots,1280x1024 "$@" --lang "$language" \
     --rect-file "$(winpath "$rect")" >"$work/wine.log" 2>&1 &
   local wine=$!
   for _ in $(seq ${QX_SHOT_WAIT:-1200}); do [ -s "$rect" ] && break; sleep 0.1; done
   if [ ! -s "$rect" ]; then
-    echo "win-dialogs-screenshots: $1 ($2) was not shown; Wine said:" >&2
+    echo "win-dialogs-screenshots: $name ($language) was not shown; Wine said:" >&2
     cat "$work/wine.log" >&2
     kill "$wine" 2>/dev/null || true
     return 1
@@ -75,6 +79,12 @@ for language in "${languages[@]}"; do
   for name in "${names[@]}"; do
     shoot "$name" "$language"
   done
+  if [ -f "$demo" ]; then
+    mkdir -p "$work/installation-$language/windows"
+    printf '[HDCheck]\r\nActive=1\r\nCheckDrives=C:,D:\r\nPhoneNumber=M\344rz 0815\r\n' \
+      >"$work/installation-$language/windows/qxmover.ini"
+    shoot running-main "$language" "$(winpath "$demo")" --dir "$(winpath "$work/installation-$language")"
+  fi
 done
 echo "pictures in $out:"
 for language in "${languages[@]}"; do echo "  $language: $(cd "$out/$language" && echo *.png)"; done

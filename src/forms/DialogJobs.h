@@ -19,4 +19,10 @@ struct DialogJobs {
 // The jobs of this build for the dialogs' buttons.
 DialogJobs dialogJobs();
 
+// The work of a test button of the main dialog (ctl::kTestMove, kTestDelete, kTestBatch, kEditBatch,
+// kPrintNow) with the dialog's move mode (0 for "no move") and report type (0 weekly, 1 daily). Each
+// asks its question through the prompts before it works; meant for a thread beside the window's.
+void runDialogOperation(Services& services, const DialogJobs& jobs, int buttonId, int moveMode,
+                        int reportType);
+
 }  // namespace qx

@@ -342,33 +342,7 @@ void CMoverDlg::runOperation(int id) {
         mode = 0;
     int reportType = button(ctl::kPrintDaily)->isChecked() ? 1 : 0;
     DialogJobs jobs = m_jobs;
-    m_runner->start([&s, id, mode, reportType, jobs] {
-        PosixFileOperations files;
-        JobHooks hooks;
-        StatisticMover mover(s, files, hooks);
-        SysTime now = s.clock.now();
-        switch (id) {
-            case ctl::kTestMove:
-                // The operation shows its own failure; the dialog goes on.
-                (void)moveNow(mover, buttonContext(s, now, mode));
-                break;
-            case ctl::kTestDelete:
-                (void)deleteNow(mover, buttonContext(s, now, mode));
-                break;
-            case ctl::kTestBatch:
-                (void)startSecondBatchNow(mover, buttonContext(s, now, mode));
-                break;
-            case ctl::kEditBatch:
-                (void)editSecondBatch(mover);
-                break;
-            case ctl::kPrintNow:
-                if (jobs.printReport)
-                    jobs.printReport(s, reportType, now);
-                else
-                    s.log.note("Print now: the alarm report is not part of this build");
-                break;
-        }
-    });
+    m_runner->start([&s, id, mode, reportType, jobs] { runDialogOperation(s, jobs, id, mode, reportType); });
 }
 
 void CMoverDlg::openSubDialog(int id) {
