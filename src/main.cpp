@@ -85,6 +85,8 @@ int runService(const qx::GlobalOptions& options, std::optional<qx::SysTime> unti
     qx::SingleInstance instance(s.paths.windir().string());
     switch (instance.acquire()) {
         case qx::SingleInstance::Result::AnotherRuns:
+            if (gui)
+                gui->showRunning(s);
             std::cerr << "qxmover: another instance is running for " << s.paths.windir().string()
                       << "; it was asked to show itself" << std::endl;
             return 0;

@@ -26,6 +26,10 @@ public:
     // Stops every thread before it returns the exit code.
     virtual int run(Services& services, SingleInstance* instance, ClockMember self,
                     const std::filesystem::path& screenshots) = 0;
+
+    // A second start, after the first instance was asked to show itself: brings the first one's window
+    // forward where the system lets only the process the user just started do that (Windows).
+    virtual void showRunning(Services& /*services*/) {}
 };
 
 }  // namespace qx

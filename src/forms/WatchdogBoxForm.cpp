@@ -49,6 +49,16 @@ bool openWatchdogLog(Services& s) {
     return s.launcher.start("notepad.exe " + s.state.logDirectory() + ".\\qxawdcall.log", Show::Shown);
 }
 
+WatchdogBoxEnabled watchdogBoxEnabled(const WatchdogBoxSettings& w) {
+    WatchdogBoxEnabled on;
+    on.number = on.interval = w.active;
+    on.noAnswerAlarm = w.startAlarmActive;
+    on.sendCode = w.sendConfCode;
+    on.confCode = on.noCodeAlarm = w.getConfCode;
+    on.warning = w.writeWarning;
+    return on;
+}
+
 bool saveWatchdogBox(Services& s, const WatchdogBoxSettings& settings) {
     std::error_code ec;
     if (!fs::exists(s.paths.native("\\qxt\\qxawdcall.qxe"), ec))

@@ -34,6 +34,16 @@ BoxTestCall testWatchdogCall(Services& services, const std::string& number);
 // "Logfile": opens qxawdcall.log of the statistic-file directory in the editor, without waiting.
 bool openWatchdogLog(Services& services);
 
+// The box's fields that its switches leave usable.
+struct WatchdogBoxEnabled {
+    bool number = false, interval = false;       // the call itself (Active)
+    bool noAnswerAlarm = false;                  // the alarm when nobody answers
+    bool sendCode = false;                       // the code sent
+    bool confCode = false, noCodeAlarm = false;  // the code expected, and the alarm without it
+    bool warning = false;                        // the warning's text
+};
+WatchdogBoxEnabled watchdogBoxEnabled(const WatchdogBoxSettings& settings);
+
 // OK: warns (text 2315) when \qxt\qxawdcall.qxe is missing, then writes the settings in any case;
 // a key that cannot be written is shown with a warning naming it and why, and false is returned.
 bool saveWatchdogBox(Services& services, const WatchdogBoxSettings& settings);

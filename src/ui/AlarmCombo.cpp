@@ -11,16 +11,12 @@
 
 namespace qx {
 
-std::vector<AlarmListEntry> alarmChoices(Services& s) {
-    auto alarms = readAlarmList(s.profile, s.paths, s.prompts, s.strings);
-    return alarms ? *alarms : std::vector<AlarmListEntry>{};
-}
-
 void fillAlarmCombo(QComboBox* combo, const std::vector<AlarmListEntry>& alarms,
                     const std::string& separator) {
     combo->clear();
-    for (const AlarmListEntry& alarm : alarms)
-        combo->addItem(qs(std::to_string(alarm.number) + separator + alarm.name), alarm.number);
+    const std::vector<std::string> texts = alarmChoiceTexts(alarms, separator);
+    for (std::size_t i = 0; i < alarms.size(); ++i)
+        combo->addItem(qs(texts[i]), alarms[i].number);
     combo->setCurrentIndex(-1);
 }
 

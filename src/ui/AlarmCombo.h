@@ -4,15 +4,12 @@
 #include <vector>
 
 #include "CAlarmTable.h"
+#include "ListEditorForms.h"
 #include "Services.h"
 
 class QComboBox;
 
 namespace qx {
-
-// The alarm definitions for a dialog's alarm lists, read from the alarm table when the dialog opens.
-// A table that cannot be opened has been reported (text 116) and gives no entries.
-std::vector<AlarmListEntry> alarmChoices(Services& services);
 
 // Fills `combo` with one entry per alarm: number, `separator`, name ("%d  %s" or "%d %s").
 void fillAlarmCombo(QComboBox* combo, const std::vector<AlarmListEntry>& alarms,

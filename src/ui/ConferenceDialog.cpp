@@ -15,6 +15,7 @@
 #include "ActivityLog.h"
 #include "AlarmReport.h"
 #include "Clock.h"
+#include "ConferenceForm.h"
 #include "ConferenceRecordings.h"
 #include "DialogTexts.h"
 #include "OperationRunner.h"
@@ -96,10 +97,14 @@ ConferenceDialog::ConferenceDialog(Services& s, DialogJobs jobs, QWidget* parent
 }
 
 void ConferenceDialog::applyRules() {
-    m_moveWeeks->setEnabled(m_move->isChecked());
-    m_moveTo->parentWidget()->setEnabled(m_move->isChecked());
-    m_deleteWeeks->setEnabled(m_delete->isChecked());
-    m_deleteFrom->parentWidget()->setEnabled(m_delete->isChecked());
+    ConferenceSettings switches;
+    switches.moveStep = m_move->isChecked();
+    switches.deleteStep = m_delete->isChecked();
+    const ConferenceEnabled on = conferenceEnabled(switches);
+    m_moveWeeks->setEnabled(on.move);
+    m_moveTo->parentWidget()->setEnabled(on.move);
+    m_deleteWeeks->setEnabled(on.remove);
+    m_deleteFrom->parentWidget()->setEnabled(on.remove);
 }
 
 ConferenceSettings ConferenceDialog::fromControls() const {
@@ -115,36 +120,27 @@ ConferenceSettings ConferenceDialog::fromControls() const {
 }
 
 void ConferenceDialog::accept() {
-    Services& s = m_services;
-    if (savedOrWarned(writeConferenceSettings(s.profile, fromControls()), s.prompts, s.strings))
+    if (saveConference(m_services, fromControls()))
         QDialog::accept();
 }
 
 QDialog* ConferenceDialog::testDeleteDialog(Services& s, DialogJobs jobs, QWidget* parent,
                                             const ConferenceSettings* settings) {
     ConferenceSettings c = settings ? *settings : readConferenceSettings(s.profile);
-    return new TestDeleteDialog(s, std::move(jobs), c.deleteWeeks, c.deleteDirectory(), c.deleteStep, parent);
+    return new TestDeleteDialog(s, std::move(jobs), c, parent);
 }
 
-TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std::string directory,
-                                   bool deleting, QWidget* parent)
-    : QDialog(parent),
-      m_services(s),
-      m_jobs(std::move(jobs)),
-      m_weeks(weeks),
-      m_directory(std::move(directory)),
-      m_deleting(deleting) {
+TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, const ConferenceSettings& settings,
+                                   QWidget* parent)
+    : QDialog(parent), m_form(s, std::move(jobs), settings) {
     const StringTable& t = s.strings;
     setWindowTitle(uiText(t, kTxtTestDeleteTitle));
     auto* top = new QVBoxLayout(this);
-    top->addWidget(new QLabel(uiString(formatText(t.get(kStrListedWavfiles), weeks, 0))));
+    top->addWidget(new QLabel(uiString(m_form.caption())));
     m_files = new QListWidget;
     m_files->setMinimumSize(460, 220);
-    m_listed = listConferenceDeletions(s, weeks, m_directory, s.clock.now());
-    if (m_listed.empty())
-        m_files->addItem(uiText(t, kStrNoWavfiles));
-    for (const auto& file : m_listed)
-        m_files->addItem(displayText(file));
+    for (const auto& line : m_form.lines())
+        m_files->addItem(displayText(line));
     top->addWidget(m_files, 1);
     auto* busy = new QLabel(uiText(t, kTxtWorking));
     busy->setVisible(false);
@@ -168,42 +164,20 @@ TestDeleteDialog::TestDeleteDialog(Services& s, DialogJobs jobs, int weeks, std:
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+TestDeleteDialog::~TestDeleteDialog() {
+    // The work uses the form, which goes before the runner (a child of the dialog) would wait for it.
+    m_runner->wait();
+}
+
 void TestDeleteDialog::deleteNow() {
-    Services& s = m_services;
-    // The job would run its move step alone, and what the list shows would stay.
-    if (!m_deleting) {
-        s.prompts.warn(s.strings.get(kTxtDeleteStepOff), s.strings.get(kStrErrorCaption));
+    if (!m_form.prepareDeletion())
         return;
-    }
-    // The job reads its weeks and directory from the profile: without them it would delete by the old ones.
-    if (!savedOrWarned(writeConferenceDeleteSettings(s.profile, m_weeks, m_directory), s.prompts, s.strings))
-        return;
-    auto job = m_jobs.conferenceRecordings;
-    m_runner->start([&s, job] {
-        if (job)
-            job(s, s.clock.now());
-        else
-            s.log.note("Delete now: the conference recordings job is not part of this build");
-    });
+    TestDeleteForm& form = m_form;
+    m_runner->start([&form] { form.deleteListed(); });
 }
 
 void TestDeleteDialog::finished() {
-    std::vector<std::string> left;
-    for (const std::string& file : m_listed) {
-        std::error_code ec;
-        if (std::filesystem::symlink_status(file, ec).type() != std::filesystem::file_type::not_found)
-            left.push_back(file);
-    }
-    if (!left.empty()) {
-        // The names, as many as a box can show; the activity log has every failure with its reason.
-        constexpr std::size_t kShown = 10;
-        std::string text = m_services.strings.format(kTxtNotDeleted, std::to_string(left.size()));
-        for (std::size_t i = 0; i < left.size() && i < kShown; ++i)
-            text += "\n" + left[i];
-        if (left.size() > kShown)
-            text += "\n...";
-        m_services.prompts.warn(text, m_services.strings.get(kStrErrorCaption));
-    }
+    m_form.finished();
     accept();
 }
 

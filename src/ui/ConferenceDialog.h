@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ConferenceForm.h"
 #include "DialogJobs.h"
 #include "Services.h"
 #include "SettingRecords.h"
@@ -52,8 +53,9 @@ private:
 class TestDeleteDialog : public QDialog {
     Q_OBJECT
 public:
-    TestDeleteDialog(Services& services, DialogJobs jobs, int weeks, std::string directory, bool deleting,
+    TestDeleteDialog(Services& services, DialogJobs jobs, const ConferenceSettings& settings,
                      QWidget* parent);
+    ~TestDeleteDialog() override;
 
     QListWidget* files() const { return m_files; }
     void deleteNow();
@@ -61,12 +63,7 @@ public:
 private:
     void finished();
 
-    Services& m_services;
-    DialogJobs m_jobs;
-    int m_weeks;
-    std::string m_directory;
-    bool m_deleting;
-    std::vector<std::string> m_listed;  // native paths
+    TestDeleteForm m_form;
     QListWidget* m_files;
     OperationRunner* m_runner;
 };

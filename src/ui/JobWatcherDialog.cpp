@@ -14,6 +14,7 @@
 
 #include "AlarmCombo.h"
 #include "DialogTexts.h"
+#include "JobWatcherForm.h"
 #include "PathMap.h"
 #include "PathPicker.h"
 #include "Profile.h"
@@ -83,14 +84,21 @@ JobWatcherDialog::JobWatcherDialog(Services& s, QWidget* parent) : QDialog(paren
 }
 
 void JobWatcherDialog::applyRules() {
-    for (Slot& slot : m_slots) {
-        bool watching = slot.check->isChecked();
-        slot.directory->parentWidget()->setEnabled(watching);
-        slot.moveFiles->setEnabled(watching);
-        slot.moveDirectory->parentWidget()->setEnabled(watching && slot.moveFiles->isChecked());
+    JobWatcherSettings switches;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        switches.directories[i].watched = m_slots[i].check->isChecked();
+        switches.directories[i].moveFiles = m_slots[i].moveFiles->isChecked();
     }
-    m_programField->setEnabled(m_program->isChecked());
-    m_alarmList->setEnabled(m_alarm->isChecked());
+    switches.startOnErrorType = m_alarm->isChecked() ? 1 : 0;
+    const JobWatcherEnabled on = jobWatcherEnabled(switches);
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        Slot& slot = m_slots[i];
+        slot.directory->parentWidget()->setEnabled(on.slots[i].directory);
+        slot.moveFiles->setEnabled(on.slots[i].moveFiles);
+        slot.moveDirectory->parentWidget()->setEnabled(on.slots[i].moveDirectory);
+    }
+    m_programField->setEnabled(on.program);
+    m_alarmList->setEnabled(on.alarm);
 }
 
 JobWatcherSettings JobWatcherDialog::fromControls() const {
@@ -107,8 +115,7 @@ JobWatcherSettings JobWatcherDialog::fromControls() const {
 }
 
 void JobWatcherDialog::accept() {
-    Services& s = m_services;
-    if (savedOrWarned(writeJobWatcher(s.profile, fromControls()), s.prompts, s.strings))
+    if (saveJobWatcher(m_services, fromControls()))
         QDialog::accept();
 }
 

@@ -30,8 +30,8 @@
 
 namespace qx {
 
-ListEditor::ListEditor(Services& services, int number, int title, int heading, QWidget* parent)
-    : QDialog(parent), m_services(services), m_number(number) {
+ListEditor::ListEditor(Services& services, int title, int heading, QWidget* parent)
+    : QDialog(parent), m_services(services) {
     setWindowTitle(uiText(services.strings, title));
     auto* top = new QVBoxLayout(this);
     top->setSizeConstraint(QLayout::SetFixedSize);
@@ -55,48 +55,32 @@ void ListEditor::finish(QLayout* content) {
     top->addWidget(buttons);
 }
 
-int ListEditor::storeNumber(ListKind kind) {
-    if (m_number > 0)
-        return m_number;
-    std::optional<int> free = SettingsList(m_services.profile, kind).newEntryNumber();
-    if (!free) {
-        // Filled up while this editor was open.
-        m_services.prompts.warn(m_services.strings.get(kTxtListFull),
-                                m_services.strings.get(kStrErrorCaption));
-        return 0;
-    }
-    m_number = *free;
-    return m_number;
-}
-
 namespace {
-
-int headingFor(ListKind kind, int number) {
-    const ListLayout& table = listLayout(kind);
-    return number > 0 ? table.editHeading : table.addHeading;
-}
 
 QPushButton* browseButton(const StringTable& strings) {
     return new QPushButton(uiText(strings, kTxtBrowse));
 }
 
+void fillChoices(QComboBox* combo, const Choices& choices) {
+    for (const std::string& text : choices.texts)
+        combo->addItem(qs(text));
+    combo->setCurrentIndex(choices.selected);
+}
+
 }  // namespace
 
 TaskEditor::TaskEditor(Services& s, int number, QWidget* parent)
-    : ListEditor(s, number, kTxtTaskEditorTitle, headingFor(ListKind::TimedTasks, number), parent) {
+    : ListEditor(s, kTxtTaskEditorTitle, ListEditorForm(s, ListKind::TimedTasks, number).heading(), parent),
+      m_form(s, number, std::filesystem::current_path()) {
     const StringTable& t = s.strings;
-    TimedTask task = number > 0 ? readTimedTask(s.profile, number) : TimedTask{};
+    const TimedTask& task = m_form.task();
 
     auto* form = new QVBoxLayout;
     auto* when = new QFormLayout;
     m_day = new QComboBox;
-    for (int day = 0; day <= 8; ++day)
-        m_day->addItem(uiString(dayText(t, day)));
-    m_day->setCurrentIndex(task.day >= 0 && task.day <= 8 ? task.day : 0);
+    fillChoices(m_day, {m_form.dayTexts(), task.day});
     m_hour = new QComboBox;
-    for (int h = 0; h < 24; ++h)
-        m_hour->addItem(QString::asprintf("%02d:00", h));
-    m_hour->setCurrentIndex(task.hour >= 0 && task.hour < 24 ? task.hour : 0);
+    fillChoices(m_hour, {TaskEditorForm::hourTexts(), task.hour});
     when->addRow(uiText(t, kTxtStartOnDay), m_day);
     when->addRow(uiText(t, kTxtStartAtTime), m_hour);
     form->addLayout(when);
@@ -122,18 +106,17 @@ TaskEditor::TaskEditor(Services& s, int number, QWidget* parent)
     });
     m_weekParameter = new QCheckBox(uiText(t, kTxtWeekParameter));
     m_module = new QComboBox;
-    for (const auto& name : moduleNames(std::filesystem::current_path()))
-        m_module->addItem(qs(name));
+    fillChoices(m_module, m_form.modules());
     auto* parameters = new QPushButton(uiText(t, kTxtParameters));
     connect(parameters, &QPushButton::clicked, this, [this] {
-        int n = storeNumber(ListKind::TimedTasks);
+        int n = m_form.storeNumber();
         if (n <= 0)
             return;
         TaskParameterDialog dialog(m_services, n, this);
         dialog.exec();
     });
     m_alarm = new QComboBox;
-    fillAlarmCombo(m_alarm, alarmChoices(s), " ");
+    fillChoices(m_alarm, m_form.alarms());
 
     grid->addWidget(program, 0, 0);
     grid->addWidget(m_program, 0, 1);
@@ -146,37 +129,27 @@ TaskEditor::TaskEditor(Services& s, int number, QWidget* parent)
     grid->addWidget(m_alarm, 3, 1, 1, 2);
     form->addLayout(grid);
 
-    int type = task.type >= 0 && task.type <= 2 ? task.type : 0;
+    const int type = task.type;
     m_kind->button(type)->setChecked(true);
     if (type == 0) {
         m_program->setText(qs(task.program));
         m_weekParameter->setChecked(task.weekParameter);
-    } else {
-        // A stored module or alarm that is not offered (any more) stays the task's choice.
-        QComboBox* choice = type == 1 ? m_module : m_alarm;
-        int index = choice->findText(qs(task.program));
-        if (index < 0 && type == 2)
-            index = choice->findData(std::atoi(task.program.c_str()));
-        if (index < 0 && !task.program.empty()) {
-            choice->addItem(qs(task.program));
-            index = choice->count() - 1;
-        }
-        choice->setCurrentIndex(index);
     }
     connect(m_kind, &QButtonGroup::idClicked, this, [this] { applyRules(); });
-    connect(m_kind, &QButtonGroup::idClicked, this,
-            [parameters, this] { parameters->setEnabled(m_kind->checkedId() == 1); });
-    parameters->setEnabled(type == 1);
+    m_parameters = parameters;
+    m_browse = browse;
     finish(form);
     applyRules();
 }
 
 void TaskEditor::applyRules() {
-    int kind = m_kind->checkedId();
-    m_program->setEnabled(kind == 0);
-    m_weekParameter->setEnabled(kind == 0);
-    m_module->setEnabled(kind == 1);
-    m_alarm->setEnabled(kind == 2);
+    const TaskEditorEnabled on = taskEditorEnabled(m_kind->checkedId());
+    m_program->setEnabled(on.program);
+    m_browse->setEnabled(on.program);
+    m_weekParameter->setEnabled(on.program);
+    m_module->setEnabled(on.module);
+    m_parameters->setEnabled(on.module);
+    m_alarm->setEnabled(on.alarm);
 }
 
 void TaskEditor::accept() {
@@ -188,17 +161,12 @@ void TaskEditor::accept() {
     task.program = ss(task.type == 0   ? m_program->text()
                       : task.type == 1 ? m_module->currentText()
                                        : m_alarm->currentText());
-    // An entry without a program would end the list for every entry after it.
-    if (task.program.empty())
-        return;
-    Services& s = m_services;
-    const int n = storeNumber(ListKind::TimedTasks);
-    if (n > 0 && savedOrWarned(writeTimedTask(s.profile, n, task), s.prompts, s.strings))
+    if (m_form.save(task))
         QDialog::accept();
 }
 
 TaskParameterDialog::TaskParameterDialog(Services& s, int number, QWidget* parent)
-    : ListEditor(s, number, kTxtParameterTitle, 0, parent) {
+    : ListEditor(s, kTxtParameterTitle, 0, parent), m_number(number) {
     const StringTable& t = s.strings;
     TaskParameters p = readTaskParameters(SettingReader(s.profile), number);
     auto* box = new QGroupBox(uiText(t, kTxtParameterBox));
@@ -227,15 +195,16 @@ void TaskParameterDialog::accept() {
         p.texts[k] = ss(m_texts[k]->text());
         p.numbers[k] = m_numbers[k]->value();
     }
-    Services& s = m_services;
-    if (savedOrWarned(writeTaskParameters(s.profile, m_number, p), s.prompts, s.strings))
+    if (saveTaskParameterForm(m_services, m_number, p))
         QDialog::accept();
 }
 
 DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
-    : ListEditor(s, number, kTxtDeleteEditorTitle, headingFor(ListKind::ExtraDeletion, number), parent) {
+    : ListEditor(s, kTxtDeleteEditorTitle, ListEditorForm(s, ListKind::ExtraDeletion, number).heading(),
+                 parent),
+      m_form(s, number) {
     const StringTable& t = s.strings;
-    DeletionRule rule = number > 0 ? readDeletionRule(s.profile, number) : DeletionRule{};
+    const DeletionRule& rule = m_form.rule();
     auto* form = new QVBoxLayout;
     form->addWidget(new QLabel(uiText(t, kTxtDeletePath)));
     m_path = new QLineEdit(qs(rule.directory));
@@ -273,10 +242,8 @@ DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
     form->addWidget(hint);
 
     m_weeks = new QComboBox;
-    for (int w = 1; w <= 51; ++w)
-        m_weeks->addItem(QString::number(w));
+    fillChoices(m_weeks, {DeletionEditorForm::weekTexts(), DeletionEditorForm::weekIndex(rule.weeks)});
     m_weeks->setMaxVisibleItems(12);
-    m_weeks->setCurrentIndex(rule.weeks >= 1 && rule.weeks <= 51 ? rule.weeks - 1 : 0);
     auto* ageRow = new QHBoxLayout;
     ageRow->addWidget(new QLabel(uiText(t, kTxtOlderThan)));
     ageRow->addWidget(m_weeks);
@@ -287,29 +254,19 @@ DeletionEditor::DeletionEditor(Services& s, int number, QWidget* parent)
 }
 
 void DeletionEditor::accept() {
-    Services& s = m_services;
     DeletionRule rule;
     rule.directory = ss(m_path->text());
     rule.extension = m_all->isChecked() ? "*.*" : ss(m_pattern->text());
     rule.weeks = m_weeks->currentIndex() + 1;
-    if (rule.directory.empty() || rule.extension.empty())
-        return;
-    if (namesDirectory(s.paths, rule.directory, std::filesystem::current_path())) {
-        s.prompts.warn(s.strings.format(kTxtOwnDirectoryWarning, rule.directory),
-                       s.strings.get(kStrErrorCaption));
-        return;
-    }
-    if (!s.prompts.ask(deletionQuestion(s.strings, rule), s.strings.get(kStrConfirmCaption)))
-        return;
-    const int n = storeNumber(ListKind::ExtraDeletion);
-    if (n > 0 && savedOrWarned(writeDeletionRule(s.profile, n, rule), s.prompts, s.strings))
+    if (m_form.save(rule, std::filesystem::current_path()))
         QDialog::accept();
 }
 
 DriveEditor::DriveEditor(Services& s, int number, QWidget* parent)
-    : ListEditor(s, number, kTxtDriveEditorTitle, headingFor(ListKind::Drives, number), parent) {
+    : ListEditor(s, kTxtDriveEditorTitle, ListEditorForm(s, ListKind::Drives, number).heading(), parent),
+      m_form(s, number) {
     const StringTable& t = s.strings;
-    MonitoredDrive entry = number > 0 ? readMonitoredDrive(s.profile, number) : MonitoredDrive{};
+    const MonitoredDrive& entry = m_form.entry();
     auto* form = new QGridLayout;
     m_drive = new QLineEdit(qs(entry.drive));
     m_drive->setMaxLength(2);
@@ -320,31 +277,20 @@ DriveEditor::DriveEditor(Services& s, int number, QWidget* parent)
     m_percent = new QSpinBox;
     m_percent->setRange(1, 100);
     m_percent->setSuffix(" %");
-    m_percent->setValue(entry.percent >= 1 && entry.percent <= 100 ? entry.percent : 90);
+    m_percent->setValue(entry.percent);
     form->addWidget(new QLabel(uiText(t, kTxtUsedSpaceReaches)), 1, 0);
     form->addWidget(m_percent, 1, 1);
     m_alarm = new QComboBox;
     m_alarm->setMinimumWidth(220);
-    fillAlarmCombo(m_alarm, alarmChoices(s));
-    int index = m_alarm->findText(qs(entry.alarm));
-    if (index < 0 && !entry.alarm.empty()) {
-        m_alarm->addItem(qs(entry.alarm));
-        index = m_alarm->count() - 1;
-    }
-    m_alarm->setCurrentIndex(index);
+    fillChoices(m_alarm, m_form.alarms());
     form->addWidget(new QLabel(uiText(t, kTxtStartTheAlarm)), 2, 0);
     form->addWidget(m_alarm, 2, 1, 1, 2);
     finish(form);
 }
 
 void DriveEditor::accept() {
-    std::string drive = ss(m_drive->text());
-    if (!validDriveText(drive))
-        return;
-    MonitoredDrive entry{drive, m_percent->value(), ss(m_alarm->currentText())};
-    Services& s = m_services;
-    const int n = storeNumber(ListKind::Drives);
-    if (n > 0 && savedOrWarned(writeMonitoredDrive(s.profile, n, entry), s.prompts, s.strings))
+    MonitoredDrive entry{ss(m_drive->text()), m_percent->value(), ss(m_alarm->currentText())};
+    if (m_form.save(entry))
         QDialog::accept();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "ListEditorForms.h"
 #include "ListEntries.h"
 #include "Services.h"
 #include "SettingsList.h"
@@ -16,24 +17,18 @@ class QSpinBox;
 namespace qx {
 
 // The editors of one list entry. Each is opened for entry `number` (0: a new entry, which takes the
-// lowest free number when it is stored) and writes only on OK.
+// lowest free number when it is stored) and writes only on OK, through its form (ListEditorForms.h).
 class ListEditor : public QDialog {
     Q_OBJECT
 public:
-    ListEditor(Services& services, int number, int title, int heading, QWidget* parent);
-
-    // The entry number the editor writes to (a new entry's number is chosen at OK).
-    int number() const { return m_number; }
+    // `title` and `heading` are text ids (heading 0: none).
+    ListEditor(Services& services, int title, int heading, QWidget* parent);
 
 protected:
     // The OK button's row (OK, Cancel) below `content`.
     void finish(QLayout* content);
-    // The entry number to write: a new entry's is chosen now; 0, after telling the user, when the list
-    // is full.
-    int storeNumber(ListKind kind);
 
     Services& m_services;
-    int m_number;
 };
 
 // "Task settings": day, hour and one of program, QXE module or alarm.
@@ -49,6 +44,7 @@ public:
 private:
     void applyRules();
 
+    TaskEditorForm m_form;
     QComboBox* m_day;
     QComboBox* m_hour;
     QButtonGroup* m_kind;
@@ -56,6 +52,8 @@ private:
     QCheckBox* m_weekParameter;
     QComboBox* m_module;
     QComboBox* m_alarm;
+    QWidget* m_parameters = nullptr;
+    QWidget* m_browse = nullptr;
 };
 
 // "Parameter settings": the nine texts and nine numbers of a module task.
@@ -66,6 +64,7 @@ public:
     void accept() override;
 
 private:
+    int m_number;
     std::array<QLineEdit*, 9> m_texts{};
     std::array<QSpinBox*, 9> m_numbers{};
 };
@@ -81,6 +80,7 @@ public:
     QComboBox* weeksList() const { return m_weeks; }
 
 private:
+    DeletionEditorForm m_form;
     QLineEdit* m_path;
     QRadioButton* m_all;
     QRadioButton* m_only;
@@ -100,6 +100,7 @@ public:
     QSpinBox* percentField() const { return m_percent; }
 
 private:
+    DriveEditorForm m_form;
     QLineEdit* m_drive;
     QSpinBox* m_percent;
     QComboBox* m_alarm;

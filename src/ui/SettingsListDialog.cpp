@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "DialogTexts.h"
+#include "ListEditorForms.h"
 #include "ListEditors.h"
 #include "Profile.h"
 #include "ProfileWrites.h"
@@ -76,28 +77,15 @@ void SettingsListDialog::reload() {
 }
 
 void SettingsListDialog::deleteSelected() {
-    Services& s = m_services;
-    const ListLayout& table = m_list.layout();
     QTreeWidgetItem* item = m_rows->currentItem();
-    int row = item && item->isSelected() ? m_rows->indexOfTopLevelItem(item) : -1;
-    if (row < 0) {
-        s.prompts.warn(s.strings.get(table.selectFirst), s.strings.get(kStrErrorCaption));
-        return;
-    }
-    int number = row + 1;
-    if (!s.prompts.ask(s.strings.format(table.askDelete, m_list.value(number, 0)),
-                       s.strings.get(kStrConfirmCaption)))
-        return;
-    savedOrWarned(m_list.removeEntry(number), s.prompts, s.strings);
-    reload();
+    const int row = item && item->isSelected() ? m_rows->indexOfTopLevelItem(item) : -1;
+    if (deleteListRow(m_services, m_list, row))
+        reload();
 }
 
 void SettingsListDialog::addEntry() {
-    if (m_list.newEntryNumber())
+    if (listTakesEntry(m_services, m_list))
         edit(0);
-    else
-        m_services.prompts.warn(m_services.strings.get(kTxtListFull),
-                                m_services.strings.get(kStrErrorCaption));
 }
 
 void SettingsListDialog::edit(int number) {

@@ -121,13 +121,20 @@ WatchdogBoxDialog::WatchdogBoxDialog(Services& s, QWidget* parent) : QDialog(par
 }
 
 void WatchdogBoxDialog::applyRules() {
-    m_number->setEnabled(m_active->isChecked());
-    m_interval->setEnabled(m_active->isChecked());
-    m_noAnswerAlarm->setEnabled(m_alarmOnNoAnswer->isChecked());
-    m_sendCodeText->setEnabled(m_sendCode->isChecked());
-    m_confCode->setEnabled(m_getCode->isChecked());
-    m_noCodeAlarm->setEnabled(m_getCode->isChecked());
-    m_warning->setEnabled(m_writeWarning->isChecked());
+    WatchdogBoxSettings switches;
+    switches.active = m_active->isChecked();
+    switches.startAlarmActive = m_alarmOnNoAnswer->isChecked();
+    switches.sendConfCode = m_sendCode->isChecked();
+    switches.getConfCode = m_getCode->isChecked();
+    switches.writeWarning = m_writeWarning->isChecked();
+    const WatchdogBoxEnabled on = watchdogBoxEnabled(switches);
+    m_number->setEnabled(on.number);
+    m_interval->setEnabled(on.interval);
+    m_noAnswerAlarm->setEnabled(on.noAnswerAlarm);
+    m_sendCodeText->setEnabled(on.sendCode);
+    m_confCode->setEnabled(on.confCode);
+    m_noCodeAlarm->setEnabled(on.noCodeAlarm);
+    m_warning->setEnabled(on.warning);
 }
 
 WatchdogBoxSettings WatchdogBoxDialog::fromControls() const {

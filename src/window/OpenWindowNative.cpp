@@ -11,6 +11,7 @@ std::unique_ptr<WindowHost> openWindow(int&, char**) {
     hooks.operation = [jobs = dialogJobs()](Services& services, int buttonId, int moveMode, int reportType) {
         runDialogOperation(services, jobs, buttonId, moveMode, reportType);
     };
+    hooks.jobs = dialogJobs();
     return std::make_unique<winui::WinSession>(std::move(hooks));
 }
 

@@ -223,7 +223,8 @@ void MainDialog::command(int id, int notification) {
     } else if (isOneOf(id, kOperationButtons)) {
         runOperation(id);
     } else if (isOneOf(id, kSubDialogButtons)) {
-        if (!openSubDialog(m_module, m_language, m_services, m_window, id, m_driveList))
+        if (!openSubDialog(ViewContext{m_module, m_language, m_services, m_hooks.jobs}, m_window, id,
+                           m_driveList))
             m_services.log.note("This dialog is not part of this build: " + std::to_string(id));
         // Whatever closed it, the label shows the list as it is now.
         showDriveList();
@@ -416,12 +417,7 @@ bool MainDialog::save() {
     int field = 0;
     std::optional<MoverSettings> s = fromControls(&field);
     if (!s) {
-        // Nothing is written: a "?" in its place would store another value than the one shown.
-        m_services.prompts.warn("The text of field " + std::to_string(field) +
-                                    " has a character that code page " + std::to_string(ansiCodePage()) +
-                                    " cannot write; nothing was saved.",
-                                m_services.strings.get(kStrErrorCaption));
-        SetFocus(GetDlgItem(m_window, field));
+        warnUnwritable(m_services, m_window, field);
         return false;
     }
     if (!saveSettings(m_services.profile, *s, m_services.prompts, m_services.strings)) {
@@ -563,6 +559,16 @@ void MainDialog::waitForOperation() {
     if (m_busy && m_window)
         ShowWindow(GetDlgItem(m_window, IDC_BUSY), SW_HIDE);
     m_busy = false;
+}
+
+bool restoreRunningWindow(const std::string& title) {
+    HWND window = FindWindowW(L"#32770", widen(title).c_str());
+    if (!window)
+        return false;
+    // The first instance may be hung: nothing here waits for it.
+    ShowWindowAsync(window, SW_RESTORE);
+    SetForegroundWindow(window);
+    return true;
 }
 
 int runMessages(MainDialog& dialog, HANDLE showRequest, const std::function<bool()>& stop) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "DialogJobs.h"
 #include "MoverSettings.h"
 #include "Services.h"
 
@@ -29,6 +30,8 @@ struct MainDialogHooks {
     // dialog's move mode (0 for "no move") and report type; runs beside the window's thread and asks its
     // questions through the prompts before any work.
     std::function<void(Services&, int buttonId, int moveMode, int reportType)> operation;
+    // The jobs that the sub-dialogs' buttons start ("Delete now" of the conference recordings).
+    DialogJobs jobs;
 };
 
 // The main settings dialog over the Win32 dialog template IDD_MAIN: loads the settings into the
@@ -128,6 +131,11 @@ private:
 // keyboard navigation for `dialog`, and a show of it whenever `showRequest` (an auto-reset event, may
 // be null) is set by a second start.
 int runMessages(MainDialog& dialog, HANDLE showRequest, const std::function<bool()>& stop);
+
+// A second start's part: finds the first instance's settings dialog by its exact title (`title`, in the
+// installation's code page), restores it and brings it to the foreground, which only the process the
+// user just started may do. False when there is no such window.
+bool restoreRunningWindow(const std::string& title);
 
 // The window's text of string `id` in `language` from the resources of `module`, else the string
 // table's text widened.

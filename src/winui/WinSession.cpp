@@ -5,6 +5,7 @@
 #include "DialogResources.h"
 #include "SingleInstance.h"
 #include "Startup.h"
+#include "StringTable.h"
 #include "ThreadSet.h"
 #include "WinPrompts.h"
 
@@ -27,6 +28,10 @@ std::unique_ptr<Prompts> WinSession::makePrompts(bool unattended) {
     auto prompts = std::make_unique<WinPrompts>(unattended);
     m_prompts = prompts.get();
     return prompts;
+}
+
+void WinSession::showRunning(Services& s) {
+    restoreRunningWindow(s.strings.get(kStrTitle));
 }
 
 int WinSession::run(Services& s, SingleInstance* instance, ClockMember self,

@@ -7,10 +7,15 @@
 #include <commctrl.h>
 
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include "../forms/MainDialogRuleCases.h"
+#include "DialogJobs.h"
 #include "DialogResources.h"
 #include "MainDialogRules.h"
 #include "ServiceBundle.h"
@@ -242,24 +247,105 @@ TEST_F(WinMainDialogTest, TheTrayIconComesBackWhenTheTaskbarStartsAgain) {
     EXPECT_TRUE(m_dialog->trayIconShown());
 }
 
-TEST_F(WinMainDialogTest, ASecondStartShowsTheFirstOnesWindowEveryTime) {
-    QX_NEED_WINDOW();
+// Twenty times each, in turn: hidden, shown by a double click on the tray icon; hidden, shown by a
+// second start, which sets the first one's event and restores its window by its exact title.
+TEST_F(WinMainDialogTest, TheTrayDoubleClickAndASecondStartShowTheDialogEveryTime) {
+    QX_NEED_WINDOW(true);
     SingleInstance first("winview-test", s.sandbox.dir("run"));
     ASSERT_EQ(first.acquire(), SingleInstance::Result::First) << first.problem();
     for (int cycle = 0; cycle < 20; ++cycle) {
         click(ctl::kCancel);
-        ASSERT_FALSE(shown());
+        ASSERT_FALSE(shown()) << cycle;
+        s.set("qxmover.ini", "HDCheck", "MinSpace", std::to_string(300 + cycle));
+        SendMessageW(window(), kTrayMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+        ASSERT_TRUE(shown()) << cycle;
+        EXPECT_EQ(text(ctl::kMinSpace), std::to_wstring(300 + cycle));
+
+        SendMessageW(window(), WM_CLOSE, 0, 0);
+        ASSERT_FALSE(shown()) << cycle;
+        s.set("qxmover.ini", "HDCheck", "MinSpace", std::to_string(400 + cycle));
+        std::atomic<bool> found{false}, ended{false};
         std::thread second([&] {
             SingleInstance later("winview-test", s.sandbox.path("run"));
             EXPECT_EQ(later.acquire(), SingleInstance::Result::AnotherRuns);
+            found = restoreRunningWindow(s.strings.get(kStrTitle));
+            ended = true;
         });
-        second.join();
         int polls = 0;
         runMessages(*m_dialog, static_cast<HANDLE>(first.showRequestEvent()),
-                    [&] { return shown() || ++polls > 25; });
+                    [&] { return (ended && m_dialog->shows() == 2u * cycle + 2) || ++polls > 25; });
+        second.join();
+        EXPECT_TRUE(found) << cycle;
         ASSERT_TRUE(shown()) << cycle;
+        // The first instance heard the request too: the settings are read again.
+        EXPECT_EQ(text(ctl::kMinSpace), std::to_wstring(400 + cycle));
     }
-    EXPECT_EQ(m_dialog->shows(), 20u);
+    EXPECT_EQ(m_dialog->shows(), 40u);
+    // No window of another title is taken for it.
+    EXPECT_FALSE(restoreRunningWindow(s.strings.get(kStrTitle) + " "));
+}
+
+// Answers Yes after it has noted how many files were still waiting and, the operation's thread being
+// held here, whether the window answered meanwhile.
+class WindowWatchingPrompts : public Prompts {
+public:
+    void warn(std::string_view text, std::string_view) override { warnings.push_back(std::string(text)); }
+    bool ask(std::string_view, std::string_view) override {
+        ++questions;
+        waitingWhenAsked = waiting();
+        std::thread probe([this] {
+            DWORD_PTR result = 0;
+            busyShown = IsWindowVisible(GetDlgItem(window, IDC_BUSY)) != FALSE;
+            answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
+        });
+        probe.join();
+        return true;
+    }
+    std::function<std::size_t()> waiting;
+    HWND window = nullptr;
+    std::atomic<int> questions{0};
+    std::size_t waitingWhenAsked = 0;
+    std::atomic<bool> busyShown{false}, answered{false};
+    std::vector<std::string> warnings;
+};
+
+TEST_F(WinMainDialogTest, ATestMoveOfManyFilesRunsBesideTheWindowAndAsksBeforeItWorks) {
+    constexpr std::size_t kFiles = 800;
+    for (std::size_t i = 0; i < kFiles; ++i)
+        s.sandbox.file("root/qxt/log/f" + std::to_string(i) + ".dbf", "x");
+    auto waiting = [&] {
+        std::size_t n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(s.sandbox.path("root/qxt/log")))
+            n += entry.is_regular_file() && entry.path().extension() == ".dbf";
+        return n;
+    };
+    WindowWatchingPrompts prompts;
+    prompts.waiting = waiting;
+    Services services{s.paths, s.profile, s.clock, s.state, s.launcher, prompts, s.strings, s.log};
+    MainDialogHooks hooks;
+    hooks.operation = [jobs = dialogJobs()](Services& sv, int id, int mode, int report) {
+        runDialogOperation(sv, jobs, id, mode, report);
+    };
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    MainDialog dialog(services, hooks, kLanguages[0].id);
+    if (!dialog.create(GetModuleHandleW(nullptr), false))
+        GTEST_SKIP() << "no window can be made here (Wine needs an X display: scripts/with-xvfb.sh)";
+    prompts.window = dialog.window();
+    SendMessageW(GetDlgItem(dialog.window(), ctl::kTestMove), BM_CLICK, 0, 0);
+    // The click returned at once: the work goes on beside the window's thread.
+    EXPECT_TRUE(dialog.busy());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    runMessages(dialog, nullptr, [&] { return !dialog.busy() || std::chrono::steady_clock::now() > until; });
+    ASSERT_FALSE(dialog.busy());
+    EXPECT_EQ(prompts.questions.load(), 1);
+    EXPECT_EQ(prompts.waitingWhenAsked, kFiles);
+    EXPECT_TRUE(prompts.answered);
+    EXPECT_TRUE(prompts.busyShown);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog.window(), IDC_BUSY)));
+    EXPECT_EQ(waiting(), 0u);
+    EXPECT_TRUE(s.sandbox.exists("root/qxt/log/log49/f799.dbf"));
+    EXPECT_THAT(prompts.warnings, ::testing::IsEmpty());
 }
 
 TEST_F(WinMainDialogTest, AWarningWaitsForItsWindowAndIsShownThere) {
