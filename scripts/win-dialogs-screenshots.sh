@@ -2,7 +2,8 @@
 # Saves a PNG of every dialog template of the Windows window, in English and in German (and French with
 # --all-languages), as Wine draws them under Xvfb: builds qxdialogs-preview.exe with the windows preset
 # and shows each dialog in a Wine desktop of its own. The running main dialog (qxwindow-demo.exe over an
-# installation folder of its own, settings loaded, clock running) is taken as running-main.png.
+# installation folder of its own, settings loaded, clock running) is taken as running-main.png, and each
+# sub-dialog as it opens from its button there, filled by its form, as running-NAME.png.
 #   scripts/win-dialogs-screenshots.sh [--all-languages] [--no-build] [DIR]
 # Pictures are DIR/LANG/NAME.png (default DIR build/windows/screenshots). --no-build takes the programs
 # as they were built last.
@@ -80,10 +81,37 @@ for language in "${languages[@]}"; do
     shoot "$name" "$language"
   done
   if [ -f "$demo" ]; then
-    mkdir -p "$work/installation-$language/windows"
-    printf '[HDCheck]\r\nActive=1\r\nCheckDrives=C:,D:\r\nPhoneNumber=M\344rz 0815\r\n' \
-      >"$work/installation-$language/windows/qxmover.ini"
-    shoot running-main "$language" "$(winpath "$demo")" --dir "$(winpath "$work/installation-$language")"
+    installation="$work/installation-$language"
+    mkdir -p "$installation/windows" "$installation/qxt"
+    # Settings with an entry in every list and texts in the code page, so that each dialog shows some.
+    printf '%s\r\n' '[HDCheck]' 'Active=1' 'CheckDrives=C:,D:' $'PhoneNumber=M\344rz 0815' \
+      '[StartMore]' 'Prog1=\qxt\backup.bat' 'Day1=8' 'Time1=22' 'Type1=0' 'WeekParameter1=1' \
+      'Prog2=qxawdcall' 'Day2=0' 'Time2=6' 'Type2=1' \
+      '[DeleteAddtionalLogs]' $'DelPath1=\\qxt\\M\344rz' 'DelExt1=*.tmp' 'DelAfterWeeks1=4' \
+      '[MonitorAddtionalDrives]' 'Drive1=d:' 'Space1=85' 'StartAlarm1=' \
+      '[JobDirWatcher]' 'CheckJob1=1' 'CheckDir1=\qxt\job' 'MoveFiles1=1' 'MoveDir1=\qxt\job\old' \
+      '[Config]' 'MoveConferWavTo=\qxt\confarch' >"$installation/windows/qxmover.ini"
+    printf '%s\r\n' '[WatchDog]' 'Active=1' 'NumberToDial=0815 4711' 'Intervall=1560' \
+      'WarningMessage=No answer from the box' >"$installation/windows/qxalarm.ini"
+    while read -r name buttons; do
+      shoot "running-$name" "$language" "$(winpath "$demo")" --dir "$(winpath "$installation")" \
+        ${buttons:+--open "$buttons"} </dev/null
+    done <<'SHOTS'
+main
+task-list 1010
+task-editor 1010,1301
+task-parameters 1010,1301,1329
+delete-list 1107
+delete-editor 1107,1301
+drive-list 1122
+drive-editor 1122,1301
+drive-select 1029
+watchdog 1071
+job-watcher 1070
+conference 1085
+test-delete 1085,1481
+about 1009
+SHOTS
   fi
 done
 echo "pictures in $out:"
