@@ -4,6 +4,7 @@
 
 #include "ActivityLog.h"
 #include "AlarmReport.h"
+#include "Clock.h"
 #include "ConferenceRecordings.h"
 #include "DialogTexts.h"
 #include "ProfileWrites.h"

@@ -1,14 +1,16 @@
 #include "JobWatcherForm.h"
 
 #include "ProfileWrites.h"
+#include "Prompts.h"
+#include "StringTable.h"
 
 namespace qx {
 
 JobWatcherEnabled jobWatcherEnabled(const JobWatcherSettings& w) {
     JobWatcherEnabled on;
-    for (std::size_t i = 0; i < on.slots.size(); ++i) {
+    for (std::size_t i = 0; i < on.directories.size(); ++i) {
         const JobSlot& slot = w.directories[i];
-        on.slots[i] = {slot.watched, slot.watched, slot.watched && slot.moveFiles};
+        on.directories[i] = {slot.watched, slot.watched, slot.watched && slot.moveFiles};
     }
     on.program = w.startOnErrorType == 0;
     on.alarm = !on.program;

@@ -14,9 +14,9 @@ struct JobWatcherEnabled {
         bool moveFiles = false;      // the switch of the move
         bool moveDirectory = false;  // where stale job files go, and its browse button
     };
-    std::array<Slot, 3> slots;
-    bool program = false;  // the program started for a job file left over
-    bool alarm = false;    // the alarm started instead
+    std::array<Slot, 3> directories;  // not "slots", which Qt takes for itself
+    bool program = false;             // the program started for a job file left over
+    bool alarm = false;               // the alarm started instead
 };
 JobWatcherEnabled jobWatcherEnabled(const JobWatcherSettings& settings);
 

@@ -93,9 +93,9 @@ void JobWatcherDialog::applyRules() {
     const JobWatcherEnabled on = jobWatcherEnabled(switches);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         Slot& slot = m_slots[i];
-        slot.directory->parentWidget()->setEnabled(on.slots[i].directory);
-        slot.moveFiles->setEnabled(on.slots[i].moveFiles);
-        slot.moveDirectory->parentWidget()->setEnabled(on.slots[i].moveDirectory);
+        slot.directory->parentWidget()->setEnabled(on.directories[i].directory);
+        slot.moveFiles->setEnabled(on.directories[i].moveFiles);
+        slot.moveDirectory->parentWidget()->setEnabled(on.directories[i].moveDirectory);
     }
     m_programField->setEnabled(on.program);
     m_alarmList->setEnabled(on.alarm);

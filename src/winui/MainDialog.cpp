@@ -8,11 +8,17 @@
 #include <cwchar>
 #include <set>
 
+#include "ActivityLog.h"
 #include "CAlarmTable.h"
+#include "Clock.h"
 #include "CodePage.h"
 #include "DialogResources.h"
 #include "DialogTexts.h"
 #include "MainDialogRules.h"
+#include "Profile.h"
+#include "Prompts.h"
+#include "SharedState.h"
+#include "StringTable.h"
 #include "SubDialogs.h"
 #include "WeekTimer.h"
 #include "WideText.h"

@@ -5,12 +5,15 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "ActivityLog.h"
 #include "ConferenceForm.h"
 #include "DialogResources.h"
 #include "DialogTexts.h"
@@ -651,12 +654,12 @@ private:
         }
         switches.startOnErrorType = checked(IDC_JOB_ON_ALARM) ? 1 : 0;
         const JobWatcherEnabled on = jobWatcherEnabled(switches);
-        for (std::size_t i = 0; i < on.slots.size(); ++i) {
-            enable(slotId(i, IDC_JOB_OFS_DIR), on.slots[i].directory);
-            enable(slotId(i, IDC_JOB_OFS_DIR_BROWSE), on.slots[i].directory);
-            enable(slotId(i, IDC_JOB_OFS_MOVE), on.slots[i].moveFiles);
-            enable(slotId(i, IDC_JOB_OFS_MOVE_DIR), on.slots[i].moveDirectory);
-            enable(slotId(i, IDC_JOB_OFS_MOVE_BROWSE), on.slots[i].moveDirectory);
+        for (std::size_t i = 0; i < on.directories.size(); ++i) {
+            enable(slotId(i, IDC_JOB_OFS_DIR), on.directories[i].directory);
+            enable(slotId(i, IDC_JOB_OFS_DIR_BROWSE), on.directories[i].directory);
+            enable(slotId(i, IDC_JOB_OFS_MOVE), on.directories[i].moveFiles);
+            enable(slotId(i, IDC_JOB_OFS_MOVE_DIR), on.directories[i].moveDirectory);
+            enable(slotId(i, IDC_JOB_OFS_MOVE_BROWSE), on.directories[i].moveDirectory);
         }
         enable(IDC_JOB_PROGRAM, on.program);
         enable(IDC_JOB_ALARM, on.alarm);

@@ -19,6 +19,7 @@ public:
     std::unique_ptr<Prompts> makePrompts(bool unattended) override;
     int run(Services& services, SingleInstance* instance, ClockMember self,
             const std::filesystem::path& screenshots) override;
+    void showRunning(Services& services) override;
 
 private:
     MainDialogHooks m_hooks;

@@ -163,9 +163,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             writeRect(shown, rectFile);
             std::filesystem::path done = rectFile;
             done += ".done";
-            std::error_code ec;
+            std::error_code error;
             const auto started = std::chrono::steady_clock::now();
-            while (!std::filesystem::exists(done, ec) &&
+            while (!std::filesystem::exists(done, error) &&
                    std::chrono::steady_clock::now() - started < std::chrono::minutes(2))
                 Sleep(100);
             // Every dialog above the main one is left, the last first (a busy one is waited for no longer

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ConferenceForm.h"
 #include "JobWatcherForm.h"
 #include "ListEditorForms.h"
@@ -50,7 +52,7 @@ std::vector<bool> jobWatcher(int slot, bool watched, bool move, int reaction) {
     w.startOnErrorType = reaction;
     const JobWatcherEnabled on = jobWatcherEnabled(w);
     std::vector<bool> usable;
-    for (const auto& each : on.slots)
+    for (const auto& each : on.directories)
         usable.insert(usable.end(), {each.directory, each.moveFiles, each.moveDirectory});
     usable.insert(usable.end(), {on.program, on.alarm});
     return usable;

@@ -1,5 +1,7 @@
 // The native sub-dialogs, opened from their buttons in the main dialog and answered by a second thread
 // as a user would, through their messages; what they store is read back from the INI files.
+#include "MainDialog.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "DialogResources.h"
-#include "MainDialog.h"
 #include "MainDialogRules.h"
 #include "ServiceBundle.h"
 #include "SettingRecords.h"
