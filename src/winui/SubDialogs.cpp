@@ -78,6 +78,15 @@ protected:
     bool checked(int id) const { return IsDlgButtonChecked(m_dialog, id) == BST_CHECKED; }
     void check(int id, bool on) { CheckDlgButton(m_dialog, id, on ? BST_CHECKED : BST_UNCHECKED); }
     void enable(int id, bool on) { EnableWindow(item(id), on); }
+    // Radio buttons that the template puts in groups of their own (each is followed by its field, for
+    // the tab order): a click on one of `group` checks it alone.
+    bool chooseRadio(std::initializer_list<int> group, int clicked) {
+        if (std::find(group.begin(), group.end(), clicked) == group.end())
+            return false;
+        for (int id : group)
+            check(id, id == clicked);
+        return true;
+    }
     void setText(int id, const std::string& bytes) { SetDlgItemTextW(m_dialog, id, widen(bytes).c_str()); }
     void setWide(int id, const std::wstring& text) { SetDlgItemTextW(m_dialog, id, text.c_str()); }
     std::wstring wide(int id) const {
@@ -348,6 +357,8 @@ private:
     }
     void command(int id, int notification) override {
         if (notification != BN_CLICKED)
+            return;
+        if (chooseRadio({IDC_TASK_KIND_PROGRAM, IDC_TASK_KIND_MODULE, IDC_TASK_KIND_ALARM}, id))
             return;
         if (id == IDC_TASK_BROWSE) {
             if (auto program = pickProgram())
@@ -665,7 +676,7 @@ private:
         enable(IDC_JOB_ALARM, on.alarm);
     }
     void command(int id, int notification) override {
-        if (notification != BN_CLICKED)
+        if (notification != BN_CLICKED || chooseRadio({IDC_JOB_ON_PROGRAM, IDC_JOB_ON_ALARM}, id))
             return;
         for (std::size_t i = 0; i < 3; ++i)
             for (auto [browse, field] : {std::pair{IDC_JOB_OFS_DIR_BROWSE, IDC_JOB_OFS_DIR},
