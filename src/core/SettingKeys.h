@@ -996,6 +996,10 @@ public:
     std::string text(const SettingKey& key, int number = 0, int section = 0) const;
     // Whether the key is stored at all (an empty value counts as stored).
     bool present(const SettingKey& key, int number = 0, int section = 0) const;
+    // The stored text as it is, whatever the row's type, room and range, nullopt when the key is
+    // missing: for moving an entry of a list to another number byte for byte. Told nothing.
+    static constexpr std::size_t kStoredRoom = 4096;
+    std::optional<std::string> stored(const SettingKey& key, int number = 0, int section = 0) const;
 
 private:
     struct Place {
