@@ -215,6 +215,12 @@ TEST_P(EveryKeyTest, BadValuesTakeTheRowsDefaultOrBoundAndAreToldOnce) {
     };
 
     if (key.type == SettingType::Text) {
+#ifdef _WIN32
+        // The watched alarms' room of 64 KiB lies beyond what the profile reads of a line under Wine
+        // (the cut list of the event watchdog's tests is left out there for the same reason).
+        if (key.size > 32'768)
+            GTEST_SKIP() << key.keyName(2) << ": a value longer than the profile reads of a line here";
+#endif
         const std::string longer(key.size + 10, 'x');
         feed(longer);
         EXPECT_EQ(used, longer.substr(0, key.size - 1));
