@@ -9,15 +9,17 @@
 #include "Profile.h"
 #include "ProfileNames.h"
 #include "Prompts.h"
+#include "SettingKeys.h"
 #include "WideText.h"
 
 namespace qx {
 
 LauncherCommands launcherCommands(Profile& profile) {
+    const SettingReader settings(profile);
     LauncherCommands commands;
-    commands.editor = profile.getString(ini::kMover, ini::kPlatform, "Editor", "", 512);
-    commands.print = profile.getString(ini::kMover, ini::kPlatform, "Print", "", 512);
-    commands.restart = profile.getString(ini::kMover, ini::kPlatform, "Restart", "", 512);
+    commands.editor = settings.text(keys::kEditorCommand);
+    commands.print = settings.text(keys::kPrintCommand);
+    commands.restart = settings.text(keys::kRestartCommand);
     return commands;
 }
 
@@ -75,8 +77,7 @@ void Environment::recordJobs() {
     m_services.jobs = m_jobs.get();
     std::filesystem::path directory = m_metricsDir;
     if (directory.empty()) {
-        const std::string configured =
-            m_profile->getString(ini::kMover, ini::kPlatform, "MetricsDir", "", 512);
+        const std::string configured = settingsOf(m_services).text(keys::kMetricsDir);
         if (!configured.empty())
             directory = m_paths.native(configured);
     }

@@ -9,6 +9,7 @@
 #include "Profile.h"
 #include "ProfileNames.h"
 #include "ServiceStart.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -26,7 +27,7 @@ int runReportCommand(const GlobalOptions& global, const ReportOptions& options, 
         err << "qxmover: " << *problem << std::endl;
         return 1;
     }
-    const int type = s.profile.getInt(ini::kMover, ini::kAlarmReport, "ReportType", 0);
+    const int type = settingsOf(s, false).integer(keys::kReportType);
     std::optional<std::string> report = composeAlarmReport(s, type, s.clock.now(), true);
     if (!report) {
         err << "qxmover: cannot read the alarm index " << reportFiles(s).index.string() << std::endl;

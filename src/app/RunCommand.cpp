@@ -27,6 +27,7 @@
 #include "Prompts.h"
 #include "ServiceHooks.h"
 #include "ServiceStart.h"
+#include "SettingKeys.h"
 #include "SharedState.h"
 #include "Startup.h"
 #include "StatisticMover.h"
@@ -89,8 +90,7 @@ Result<> watchdogCall(JobRun& run) {
 }
 
 Result<> webTrigger(JobRun& run) {
-    std::string batch =
-        run.services.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
+    const std::string batch = settingsOf(run.services, !run.dryRun).text(keys::kWebTriggerBat);
     return WebTriggerThread(run.services, batch.empty() ? kDefaultWebTriggerBatch : batch, !run.dryRun)
         .fire(run.now);
 }

@@ -15,6 +15,7 @@
 #include "Prompts.h"
 #include "SchedulerThread.h"
 #include "ServiceHooks.h"
+#include "SettingRecords.h"
 #include "SharedState.h"
 #include "StringTable.h"
 #include "ThreadSet.h"
@@ -23,7 +24,7 @@
 namespace qx {
 
 std::string languageFileName(Profile& profile) {
-    std::string language = profile.getString(ini::kMover, ini::kConfig, "DefaultLanguage", "", 80);
+    const std::string language = SettingReader(profile).text(keys::kDefaultLanguage);
     if (language == "DT")
         return "qxmovedt.lng";
     if (language == "FR")
@@ -46,25 +47,27 @@ void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, 
         prompts.warn(strings.format(kStrLanguageMissing, name), strings.get(kStrErrorCaption));
 }
 
-void convertLegacyLaunchers(Profile& profile, const ActivityLog* log) {
-    char section[32], key[32];
-    auto written = [&](const char* sectionName, const std::string& keyName, ProfileWriteResult result) {
-        if (!result && log)
-            log->write(profileWriteFailure(ini::kMover, sectionName, keyName, result));
+void convertLegacyLaunchers(Profile& profile, std::optional<SettingReport> report) {
+    const SettingReader settings(profile, report);
+    char key[32];
+    auto written = [&](const std::string& sectionName, const std::string& keyName,
+                       ProfileWriteResult result) {
+        if (!result && report)
+            report->log.write(profileWriteFailure(ini::kMover, sectionName, keyName, result));
         return static_cast<bool>(result);
     };
     for (int i = 1; i <= 4; ++i) {
-        std::snprintf(section, sizeof section, ini::kLauncher, i);
-        std::string program = profile.getString(ini::kMover, section, "StartProgram", "", 160);
-        int atHour = profile.getInt(ini::kMover, section, "AtHour", 0);
-        if (profile.getInt(ini::kMover, section, "Active", 0) != 1)
+        const std::string section = keys::kLauncherActive.sectionName(i);
+        if (settings.integer(keys::kLauncherActive, 0, i) != 1)
+            continue;
+        const std::string program = settings.text(keys::kLauncherProgram, 0, i);
+        const int atHour = settings.integer(keys::kLauncherHour, 0, i);
+        if (atHour < 0)
             continue;
         int free = 0;
-        for (int n = 1; n <= 49 && free == 0; ++n) {
-            std::snprintf(key, sizeof key, "Prog%d", n);
-            if (profile.getString(ini::kMover, ini::kStartMore, key, "", 128).empty())
+        for (int n = 1; n <= kListEntries && free == 0; ++n)
+            if (settings.text(keys::kTaskProgram, n).empty())
                 free = n;
-        }
         if (free == 0)
             continue;
         auto write = [&](const char* format, const std::string& value) {
@@ -81,13 +84,14 @@ void convertLegacyLaunchers(Profile& profile, const ActivityLog* log) {
     }
 }
 
-bool webTriggerWanted(Profile& profile, const PathMap& paths, const ActivityLog* log) {
+bool webTriggerWanted(Profile& profile, const PathMap& paths, std::optional<SettingReport> settingReport) {
     auto report = [&](const char* key, ProfileWriteResult result) {
-        if (!result && log)
-            log->write(profileWriteFailure(ini::kMover, ini::kWebTrigger, key, result));
+        if (!result && settingReport)
+            settingReport->log.write(profileWriteFailure(ini::kMover, ini::kWebTrigger, key, result));
     };
-    int active = profile.getInt(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", -1);
-    std::string batch = profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
+    const SettingReader settings(profile, settingReport);
+    const int active = settings.integer(keys::kActivateWebTrigger);
+    std::string batch = settings.text(keys::kWebTriggerBat);
     if (batch.empty()) {
         batch = kDefaultWebTriggerBatch;
         report("WebTriggerBat", profile.writeString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", batch));
@@ -118,17 +122,16 @@ void Startup::run() {
         auto events = std::make_shared<EventWatchdogThread>(s);
         s.threads->start("EventWatchdogThread", [events](std::stop_token stop) { events->run(stop); });
     }
-    m_webTrigger = webTriggerWanted(s.profile, s.paths, &s.log);
+    m_webTrigger = webTriggerWanted(s.profile, s.paths, reportOf(s));
     if (m_webTrigger && s.threads) {
-        auto trigger = std::make_shared<WebTriggerThread>(
-            s, s.profile.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128));
+        auto trigger = std::make_shared<WebTriggerThread>(s, settingsOf(s).text(keys::kWebTriggerBat));
         s.threads->start("WebTriggerThread", [trigger](std::stop_token stop) { trigger->run(stop); });
     }
-    if (jobWatcherWanted(s.profile))
+    if (jobWatcherWanted(settingsOf(s)))
         startOnDemand(s, OnDemand::JobWatcher);
     if (m_settings.printReport)
         startOnDemand(s, OnDemand::AlarmReport);
-    convertLegacyLaunchers(s.profile, &s.log);
+    convertLegacyLaunchers(s.profile, reportOf(s));
     // A table that cannot be opened has been reported; the lists stay empty and start-up goes on.
     if (auto alarms = readAlarmList(s.profile, s.paths, s.prompts, s.strings))
         s.state.setAlarmKeys(alarmKeyTable(*alarms));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "ActivityLog.h"
@@ -9,6 +10,7 @@
 #include "Profile.h"
 #include "Prompts.h"
 #include "Services.h"
+#include "SettingKeys.h"
 #include "StringTable.h"
 
 namespace qx {
@@ -25,16 +27,18 @@ void loadLanguage(Profile& profile, const PathMap& paths, StringTable& strings, 
 // Moves each active [Launcher1]..[Launcher4] entry into the first free timed task of [StartMore]
 // and deactivates the launcher, so that it is converted once. With all 49 tasks taken the entry
 // stays where it is and active (a task number 50 would never run). A launcher whose task could not be
-// written completely stays active too; the failed write is logged in `log`.
-void convertLegacyLaunchers(Profile& profile, const ActivityLog* log = nullptr);
+// written completely stays active too, as does one whose hour is no hour. A failed write, and a bad
+// value, are logged in the report's log.
+void convertLegacyLaunchers(Profile& profile, std::optional<SettingReport> report = std::nullopt);
 
 // The batch program of the web trigger when WebTriggerBat is empty.
 inline constexpr const char* kDefaultWebTriggerBatch = "\\qx_web\\bin\\qxphp.bat";
 
 // The web trigger decision: writes the default batch name when none is set, and
 // ActivateWebTrigger=1 when the key is missing and the batch exists. True when the web trigger
-// thread is to run. A failed write is logged in `log`.
-bool webTriggerWanted(Profile& profile, const PathMap& paths, const ActivityLog* log = nullptr);
+// thread is to run. A failed write, and a bad value, are logged in the report's log.
+bool webTriggerWanted(Profile& profile, const PathMap& paths,
+                      std::optional<SettingReport> report = std::nullopt);
 
 // The start-up of the service without its window: settings, threads, the decisions on the optional
 // threads, launcher conversion, alarm keys, and "Mover started".

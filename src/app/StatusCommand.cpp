@@ -106,15 +106,15 @@ std::vector<JobStatus> jobRows(const Services& s, const MoverSettings& settings,
     std::snprintf(checkHour, sizeof checkHour, "daily %02d:00", settings.checkTime);
     row(Job::DiskCheck, settings.hdActive, checkHour, nextAt(now, settings.checkTime, 0, kEveryDay));
     const int interval = reader.integer(keys::kCheckJobIntervalMin);
-    row(Job::JobWatcher, jobWatcherWanted(p), "every " + std::to_string(interval) + " minutes", std::nullopt);
+    row(Job::JobWatcher, jobWatcherWanted(reader), "every " + std::to_string(interval) + " minutes",
+        std::nullopt);
     row(Job::LineWatchdog,
         reader.integer(keys::kLineChecksActive) == 1 || reader.integer(keys::kBoxCallsActive) == 1,
         "every 10 minutes", std::nullopt);
-    row(Job::EventWatchdog, !p.getString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", "", 128).empty(),
-        "every minute", std::nullopt);
+    row(Job::EventWatchdog, !reader.text(keys::kActiveWdogAlarms).empty(), "every minute", std::nullopt);
     // As the start-up decides, without writing what it would write.
-    const int active = p.getInt(ini::kMover, ini::kWebTrigger, "ActivateWebTrigger", -1);
-    std::string batch = p.getString(ini::kMover, ini::kWebTrigger, "WebTriggerBat", "", 128);
+    const int active = reader.integer(keys::kActivateWebTrigger);
+    const std::string batch = reader.text(keys::kWebTriggerBat);
     std::error_code ec;
     const bool web =
         (active == 1 || active < 0) &&
@@ -149,10 +149,11 @@ void readEveryKey(const Profile& profile, const SettingReader& reader,
         read.insert(read.end(), {&keys::kStartOnMin});
     if (on(Job::LineWatchdog))
         read.insert(read.end(), {&keys::kLineStartAlarm, &keys::kRestartSystem, &keys::kDeltaHours,
-                                 &keys::kMinuteInterval, &keys::kStartAlarmImmediately, &keys::kBoxInterval});
+                                 &keys::kMinuteInterval, &keys::kStartAlarmImmediately, &keys::kBoxInterval,
+                                 &keys::kPostType});
     for (const SettingKey* key : read)
         reader.integer(*key);
-    for (int n = 1; n <= 3 && on(Job::JobWatcher); ++n)
+    for (int n = 1; n <= kJobSlots && on(Job::JobWatcher); ++n)
         (void)readJobSlot(reader, n);
     // The further drives as the disk monitor walks them: up to 50, ending at the first short name.
     for (int n = 1; n <= 50 && on(Job::DiskCheck); ++n) {

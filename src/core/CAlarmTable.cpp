@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "WideText.h"
 
 namespace qx {
@@ -112,7 +112,7 @@ std::string alarmEntryText(int number, std::string_view name) {
 }
 
 std::string alarmTablePath(const Profile& profile) {
-    std::string path = asciiLower(profile.getString(ini::kAconf, ini::kConfig, "Vm001Path", "\\db1", 80));
+    std::string path = asciiLower(SettingReader(profile).text(keys::kAlarmTablePath));
     if (path.find("vm001.dbf") == std::string::npos)
         path += ".\\vm001.dbf";
     return path;
@@ -145,8 +145,9 @@ std::optional<std::vector<AlarmListEntry>> readAlarmList(const Profile& profile,
         prompts.warn(strings.format(kStrOpenDatabaseFailed, path), strings.get(kStrErrorCaption));
         return std::nullopt;
     }
-    int first = profile.getInt(ini::kAlarm, ini::kAlarmConfig, "FirstAlarmKey", 10);
-    int last = profile.getInt(ini::kAlarm, ini::kAlarmConfig, "LastAlarmKey", 9999);
+    const SettingReader settings(profile);
+    const int first = settings.integer(keys::kFirstAlarmKey);
+    const int last = settings.integer(keys::kLastAlarmKey);
     std::vector<AlarmListEntry> alarms = collectAlarms(table, first, last);
     table.Close();
     return alarms;

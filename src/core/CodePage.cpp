@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdint>
 
-#include "ProfileNames.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -221,7 +221,7 @@ std::optional<CodePage> parseCodePage(std::string_view name) {
 }
 
 CodePage codePageSetting(const Profile& profile, std::string* problem) {
-    const std::string value = profile.getString(ini::kMover, ini::kConfig, "CodePage", "", 32);
+    const std::string value = SettingReader(profile).text(keys::kCodePage);
     if (value.empty())
         return kDefaultCodePage;
     if (auto page = parseCodePage(value))

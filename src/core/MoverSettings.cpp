@@ -27,9 +27,9 @@ MoverSettings read(const SettingReader& settings, const MoverSettings& previous,
         s.delLogFiles = false;  // the dialog clears its box; the file keeps its value
         s.waitBeforeDel = previous.waitBeforeDel;
     } else {
-        // The row holds the weeks; a month count beyond a year is a year.
-        const int wait = settings.integer(keys::kWaitBeforeDel);
-        s.waitBeforeDel = s.moveMode == 1 ? wait : std::min(wait, 12);
+        // Weeks or months, each reading with its own bounds: a month count beyond a year is a year.
+        s.waitBeforeDel =
+            settings.integer(s.moveMode == 1 ? keys::kWaitBeforeDel : keys::kWaitBeforeDelMonths);
     }
 
     s.start2ndBatch = settings.flag(keys::kStart2ndBatch);

@@ -148,6 +148,14 @@ bool SettingReader::present(const SettingKey& key, int number, int section) cons
            kAbsent;
 }
 
+std::optional<std::string> SettingReader::stored(const SettingKey& key, int number, int section) const {
+    std::string raw =
+        m_profile.getString(key.file, key.sectionName(section), key.keyName(number), kAbsent, kStoredRoom);
+    if (raw == kAbsent)
+        return std::nullopt;
+    return raw;
+}
+
 int SettingReader::bad(const SettingKey& key, const Place& place, std::string_view value, bool notANumber,
                        long long number) const {
     const bool repaired = !notANumber && key.belowRangeIsMissing && number < key.low;

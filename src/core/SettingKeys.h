@@ -354,8 +354,8 @@ inline constexpr SettingKey kDelLogFiles{.file = ini::kMover,
                                          .outOfRange = OutOfRange::Fallback,
                                          .fallback = 0,
                                          .fallbackMeaning = "the statistic files are not deleted"};
-// Weeks (weekly moving) or months (monthly moving): the weekly list ends at 53, and anything above it is
-// taken for a year of 52 weeks; the monthly reading holds it to 12 besides.
+// Weeks (weekly moving): the weekly list ends at 53, and anything above it is taken for a year of 52
+// weeks. The monthly moving reads the key as months (kWaitBeforeDelMonths).
 inline constexpr SettingKey kWaitBeforeDel{.file = ini::kMover,
                                            .section = ini::kConfig,
                                            .name = "WaitBeforeDel",
@@ -665,6 +665,193 @@ inline constexpr SettingKey kBoxWarningMessage{.file = ini::kAlarm,
                                                .type = SettingType::Text,
                                                .size = 128};
 
+// The months of the monthly moving: WaitBeforeDel read where AlarmSelectionRange is "month". A count
+// beyond a year is a year, told like the weekly reading's bounds.
+inline constexpr SettingKey kWaitBeforeDelMonths{.file = ini::kMover,
+                                                 .section = ini::kConfig,
+                                                 .name = "WaitBeforeDel",
+                                                 .defaultValue = 10,
+                                                 .low = 1,
+                                                 .high = 12,
+                                                 .outOfRange = OutOfRange::NearestBound};
+
+// qxmover.ini [Config]: the language of the texts and of the disk check's voice files. "DT" German,
+// "FR" French, anything else English.
+inline constexpr SettingKey kDefaultLanguage{.file = ini::kMover,
+                                             .section = ini::kConfig,
+                                             .name = "DefaultLanguage",
+                                             .type = SettingType::Text,
+                                             .size = 80};
+// The installation's code page ("1252"); an unknown one is told by its reader.
+inline constexpr SettingKey kCodePage{
+    .file = ini::kMover, .section = ini::kConfig, .name = "CodePage", .type = SettingType::Text, .size = 32};
+
+// qxaview.ini [Config]: where the alarm server writes its statistic files and the alarm index.
+inline constexpr SettingKey kAlarmDbPath{.file = ini::kAview,
+                                         .section = ini::kConfig,
+                                         .name = "AlarmDBPath",
+                                         .type = SettingType::Text,
+                                         .size = 80,
+                                         .defaultText = "\\qxt\\log"};
+// qxalarm.ini [qxawrdb]: the directory of the disk check's SMS file.
+inline constexpr SettingKey kSmsDbPath{.file = ini::kAlarm,
+                                       .section = ini::kQxawrdb,
+                                       .name = "DbPath",
+                                       .type = SettingType::Text,
+                                       .size = 256,
+                                       .defaultText = "\\qxt\\log"};
+// qxaconf.ini [Config]: the alarm table's directory (or the table itself) and the group table.
+inline constexpr SettingKey kAlarmTablePath{.file = ini::kAconf,
+                                            .section = ini::kConfig,
+                                            .name = "Vm001Path",
+                                            .type = SettingType::Text,
+                                            .size = 80,
+                                            .defaultText = "\\db1"};
+inline constexpr SettingKey kGroupDataBase{.file = ini::kAconf,
+                                           .section = ini::kConfig,
+                                           .name = "GroupDataBase",
+                                           .type = SettingType::Text,
+                                           .size = 128,
+                                           .defaultText = "\\db1\\qxgroups.dbf"};
+// qxinfo.ini [Addresses]: the customer named at the head of the alarm report.
+inline constexpr SettingKey kCustomer{.file = ini::kInfo,
+                                      .section = ini::kAddresses,
+                                      .name = "Customer",
+                                      .type = SettingType::Text,
+                                      .size = 80};
+// qxalarm.ini [config]: the alarm numbers the alarm lists run over. Alarm numbers lie in 0..9999; the
+// table's own length bounds the list besides.
+inline constexpr SettingKey kFirstAlarmKey{.file = ini::kAlarm,
+                                           .section = ini::kAlarmConfig,
+                                           .name = "FirstAlarmKey",
+                                           .defaultValue = 10,
+                                           .low = 0,
+                                           .high = 9999,
+                                           .outOfRange = OutOfRange::NearestBound};
+inline constexpr SettingKey kLastAlarmKey{.file = ini::kAlarm,
+                                          .section = ini::kAlarmConfig,
+                                          .name = "LastAlarmKey",
+                                          .defaultValue = 9999,
+                                          .low = 0,
+                                          .high = 9999,
+                                          .outOfRange = OutOfRange::NearestBound};
+
+// qxalarm.ini [LineWatchDog]: the line test call.
+inline constexpr SettingKey kLineNumberToDial{.file = ini::kAlarm,
+                                              .section = ini::kLineWatchDog,
+                                              .name = "NumberToDial",
+                                              .type = SettingType::Text,
+                                              .size = 80};
+inline constexpr SettingKey kLineExtension{.file = ini::kAlarm,
+                                           .section = ini::kLineWatchDog,
+                                           .name = "WithDDIForDial",
+                                           .type = SettingType::Text,
+                                           .size = 80};
+// 1: one call per line of CheckLines; 0 one queued call. Another value is told and places the one call.
+inline constexpr SettingKey kPostType{.file = ini::kAlarm,
+                                      .section = ini::kLineWatchDog,
+                                      .name = "PostType",
+                                      .low = 0,
+                                      .high = 1,
+                                      .outOfRange = OutOfRange::Fallback,
+                                      .fallback = 0,
+                                      .fallbackMeaning = "one queued call is placed"};
+// Line numbers separated by ","; only 1..60 are called.
+inline constexpr SettingKey kCheckLines{.file = ini::kAlarm,
+                                        .section = ini::kLineWatchDog,
+                                        .name = "CheckLines",
+                                        .type = SettingType::Text,
+                                        .size = 80};
+// Written 1 at a failed test call; read for the metrics only.
+inline constexpr SettingKey kLineStatus{
+    .file = ini::kAlarm, .section = ini::kLineWatchDog, .name = "Status", .low = 0, .high = 1};
+
+// qxa_wdir.ini [Pathnames]: the line watchdog's warning file lies beside WatchDogFiles; the watchdog
+// box's in WatchPath.
+inline constexpr SettingKey kWatchDogFiles{.file = ini::kWdir,
+                                           .section = ini::kPathnames,
+                                           .name = "WatchDogFiles",
+                                           .type = SettingType::Text,
+                                           .size = 128};
+inline constexpr SettingKey kWatchPath{.file = ini::kWdir,
+                                       .section = ini::kPathnames,
+                                       .name = "WatchPath",
+                                       .type = SettingType::Text,
+                                       .size = 80};
+
+// qxawdog.ini and qxalog.ini: the event watchdog. The watched alarms, "n;" each: a list too long for its
+// room loses its last, cut item, which the thread tells in its own words.
+inline constexpr std::size_t kWatchedAlarmsRoom = 65'536;
+inline constexpr SettingKey kActiveWdogAlarms{.file = ini::kAwdog,
+                                              .section = ini::kConfig,
+                                              .name = "ActiveWdogAlarms",
+                                              .type = SettingType::Text,
+                                              .size = kWatchedAlarmsRoom};
+// Per alarm n: the time of its last event and of its last watchdog alarm, as the alarm server writes
+// them (hexadecimal seconds).
+inline constexpr SettingKey kEventTime{
+    .file = ini::kAwdog, .section = ini::kQxaWDog, .name = "%d", .type = SettingType::Text, .size = 64};
+inline constexpr SettingKey kLastAlarmTime{
+    .file = ini::kAlog, .section = ini::kLastAlarm, .name = "%d", .type = SettingType::Text, .size = 64};
+
+// qxmover.ini [WebTrigger]. ActivateWebTrigger: 1 on, 0 off, -1 (or missing) on once the batch exists,
+// which is then written back as 1. Below -1 counts as -1; above 1 is off.
+inline constexpr SettingKey kActivateWebTrigger{.file = ini::kMover,
+                                                .section = ini::kWebTrigger,
+                                                .name = "ActivateWebTrigger",
+                                                .defaultValue = -1,
+                                                .low = -1,
+                                                .high = 1,
+                                                .outOfRange = OutOfRange::NearestBound,
+                                                .aboveHigh = 0};
+inline constexpr SettingKey kWebTriggerBat{.file = ini::kMover,
+                                           .section = ini::kWebTrigger,
+                                           .name = "WebTriggerBat",
+                                           .type = SettingType::Text,
+                                           .size = 128};
+
+// qxmover.ini [Launcher<n>]: the launchers of older versions, each made a timed task once at start-up.
+inline constexpr SettingKey kLauncherProgram{.file = ini::kMover,
+                                             .section = ini::kLauncher,
+                                             .name = "StartProgram",
+                                             .type = SettingType::Text,
+                                             .size = 160};
+// The task's hour: one that matches no hour leaves the launcher as it is, rather than a task that never
+// starts.
+inline constexpr SettingKey kLauncherHour{.file = ini::kMover,
+                                          .section = ini::kLauncher,
+                                          .name = "AtHour",
+                                          .low = 0,
+                                          .high = 23,
+                                          .outOfRange = OutOfRange::Fallback,
+                                          .fallback = -1,
+                                          .fallbackMeaning = "the launcher is not made a task"};
+inline constexpr SettingKey kLauncherActive{.file = ini::kMover,
+                                            .section = ini::kLauncher,
+                                            .name = "Active",
+                                            .low = 0,
+                                            .high = 1,
+                                            .outOfRange = OutOfRange::Fallback,
+                                            .fallback = 0,
+                                            .fallbackMeaning = "the launcher is not made a task"};
+
+// qxmover.ini [Platform]: the command lines of this system's editor, printing and restart, and the
+// directory of the metrics file.
+inline constexpr SettingKey kEditorCommand{
+    .file = ini::kMover, .section = ini::kPlatform, .name = "Editor", .type = SettingType::Text, .size = 512};
+inline constexpr SettingKey kPrintCommand{
+    .file = ini::kMover, .section = ini::kPlatform, .name = "Print", .type = SettingType::Text, .size = 512};
+inline constexpr SettingKey kRestartCommand{.file = ini::kMover,
+                                            .section = ini::kPlatform,
+                                            .name = "Restart",
+                                            .type = SettingType::Text,
+                                            .size = 512};
+inline constexpr SettingKey kMetricsDir{.file = ini::kMover,
+                                        .section = ini::kPlatform,
+                                        .name = "MetricsDir",
+                                        .type = SettingType::Text,
+                                        .size = 512};
+
 // Every row above.
 inline constexpr const SettingKey* kAll[] = {&kCheckTime,
                                              &kMinSpace,
@@ -749,7 +936,36 @@ inline constexpr const SettingKey* kAll[] = {&kCheckTime,
                                              &kBoxConfCode,
                                              &kBoxAlarmOnNoConf,
                                              &kBoxWriteWarning,
-                                             &kBoxWarningMessage};
+                                             &kBoxWarningMessage,
+                                             &kWaitBeforeDelMonths,
+                                             &kDefaultLanguage,
+                                             &kCodePage,
+                                             &kAlarmDbPath,
+                                             &kSmsDbPath,
+                                             &kAlarmTablePath,
+                                             &kGroupDataBase,
+                                             &kCustomer,
+                                             &kFirstAlarmKey,
+                                             &kLastAlarmKey,
+                                             &kLineNumberToDial,
+                                             &kLineExtension,
+                                             &kPostType,
+                                             &kCheckLines,
+                                             &kLineStatus,
+                                             &kWatchDogFiles,
+                                             &kWatchPath,
+                                             &kActiveWdogAlarms,
+                                             &kEventTime,
+                                             &kLastAlarmTime,
+                                             &kActivateWebTrigger,
+                                             &kWebTriggerBat,
+                                             &kLauncherProgram,
+                                             &kLauncherHour,
+                                             &kLauncherActive,
+                                             &kEditorCommand,
+                                             &kPrintCommand,
+                                             &kRestartCommand,
+                                             &kMetricsDir};
 
 }  // namespace keys
 
@@ -780,6 +996,10 @@ public:
     std::string text(const SettingKey& key, int number = 0, int section = 0) const;
     // Whether the key is stored at all (an empty value counts as stored).
     bool present(const SettingKey& key, int number = 0, int section = 0) const;
+    // The stored text as it is, whatever the row's type, room and range, nullopt when the key is
+    // missing: for moving an entry of a list to another number byte for byte. Told nothing.
+    static constexpr std::size_t kStoredRoom = 4096;
+    std::optional<std::string> stored(const SettingKey& key, int number = 0, int section = 0) const;
 
 private:
     struct Place {

@@ -62,7 +62,8 @@ MonitoredDrive readMonitoredDrive(const SettingReader& settings, int number);
 // Writes Drive, Space and StartAlarm (the alarm entry's text).
 std::string writeMonitoredDrive(Profile& profile, int number, const MonitoredDrive& drive);
 
-// One slot (1..3) of the job directory watcher, [JobDirWatcher].
+// One slot (1..kJobSlots) of the job directory watcher, [JobDirWatcher].
+inline constexpr int kJobSlots = 3;
 struct JobSlot {
     bool watched = false;    // CheckJob<n> exactly 1; any other value is told and watches nothing
     std::string directory;   // CheckDir<n>: a directory, or a search pattern holding "*."
@@ -73,7 +74,7 @@ JobSlot readJobSlot(const SettingReader& settings, int number);
 
 // The job directory watcher as its dialog edits it: the three slots and the shared reaction.
 struct JobWatcherSettings {
-    std::array<JobSlot, 3> directories;
+    std::array<JobSlot, kJobSlots> directories;
     int startOnErrorType = 0;  // 0 program, 1 alarm (any stored value but 0 is the alarm)
     std::string startOnErrorProgram;
     int startOnErrorAlarm = -1;  // -1: none (nothing stored, or no alarm number)

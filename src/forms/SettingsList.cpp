@@ -12,20 +12,10 @@
 
 namespace qx {
 
-namespace {
-
-constexpr int kPrimaryKeySize = 256;
-
-std::string numberedKey(const char* key, int number) {
-    return std::string(key) + std::to_string(number);
-}
-
-}  // namespace
-
 const ListLayout& listLayout(ListKind kind) {
     static const ListLayout tasks{
         ini::kStartMore,
-        {"Prog", "Day", "Time", "Type", "WeekParameter"},
+        {&keys::kTaskProgram, &keys::kTaskDay, &keys::kTaskTime, &keys::kTaskType, &keys::kTaskWeekParameter},
         {{kTxtColProgram, 220}, {kTxtColDay, 100}, {kTxtColTime, 100}, {kTxtColType, 132}},
         kTxtTaskListTitle,
         kTxtTaskEditorTitle,
@@ -34,7 +24,7 @@ const ListLayout& listLayout(ListKind kind) {
         kTxtSelectTaskFirst,
         kTxtAskDeleteTask};
     static const ListLayout deletion{ini::kDeleteAdditionalLogs,
-                                     {"DelPath", "DelExt", "DelAfterWeeks"},
+                                     {&keys::kDeletePath, &keys::kDeleteExtension, &keys::kDeleteWeeks},
                                      {{kTxtColDelPath, 210}, {kTxtColDelFiles, 170}, {kTxtColDelAfter, 120}},
                                      kTxtDeleteListTitle,
                                      kTxtDeleteEditorTitle,
@@ -43,7 +33,7 @@ const ListLayout& listLayout(ListKind kind) {
                                      kTxtSelectEntryFirst,
                                      kTxtAskDeleteRule};
     static const ListLayout drives{ini::kMonitorAdditionalDrives,
-                                   {"Drive", "Space", "StartAlarm"},
+                                   {&keys::kDrive, &keys::kDriveSpace, &keys::kDriveAlarm},
                                    {{kTxtColDrive, 110}, {kTxtColUsedSpace, 170}, {kTxtColStartAlarm, 220}},
                                    kTxtDriveListTitle,
                                    kTxtDriveEditorTitle,
@@ -63,11 +53,11 @@ const ListLayout& listLayout(ListKind kind) {
 }
 
 std::string SettingsList::key(std::size_t index, int number) const {
-    return numberedKey(m_layout.keys[index], number);
+    return m_layout.keys[index]->keyName(number);
 }
 
 std::string SettingsList::value(int number, std::size_t index) const {
-    return m_profile.getString(ini::kMover, m_layout.section, key(index, number), "", kPrimaryKeySize);
+    return SettingReader(m_profile).stored(*m_layout.keys[index], number).value_or("");
 }
 
 std::string dayText(const StringTable& strings, int day) {
@@ -80,8 +70,10 @@ std::string dayText(const StringTable& strings, int day) {
 
 std::vector<std::vector<std::string>> SettingsList::rows(const StringTable& strings) const {
     std::vector<std::vector<std::string>> rows;
+    const SettingReader settings(m_profile);
     for (int n = 1; n <= kShownEntries; ++n) {
-        std::string primary = value(n, 0);
+        // As the job reads it: the first empty one ends the list.
+        std::string primary = settings.text(*m_layout.keys[0], n);
         if (primary.empty())
             break;
         std::vector<std::string> row{primary};
@@ -111,26 +103,22 @@ std::vector<std::vector<std::string>> SettingsList::rows(const StringTable& stri
 }
 
 std::optional<int> SettingsList::newEntryNumber() const {
+    const SettingReader settings(m_profile);
     for (int n = 1; n <= kShownEntries; ++n)
-        if (value(n, 0).empty())
+        if (settings.text(*m_layout.keys[0], n).empty())
             return n;
     return std::nullopt;
 }
 
 bool SettingsList::copyParameterSection(int from, int to, ProfileWrites& writes) {
-    // What a key that is not there reads as: no value of the installation begins with a control byte.
-    constexpr const char* kAbsent =
-        "\x01"
-        "absent";
-    const std::string source = parameterSection(from);
+    const SettingReader settings(m_profile);
     const std::string target = parameterSection(to);
     if (!writes.check(ini::kMover, target, "", m_profile.deleteSection(ini::kMover, target)))
         return false;
     for (int k = 1; k <= 9; ++k)
-        for (const char* name : {"s", "i"}) {
-            const std::string key = name + std::to_string(k);
-            const std::string value = m_profile.getString(ini::kMover, source, key, kAbsent, 256);
-            if (value != kAbsent && !writes.writeString(ini::kMover, target, key, value))
+        for (const SettingKey* row : {&keys::kTaskParameterText, &keys::kTaskParameterNumber}) {
+            const std::optional<std::string> value = settings.stored(*row, k, from);
+            if (value && !writes.writeString(ini::kMover, target, row->keyName(k), *value))
                 return false;
         }
     return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Profile.h"
+#include "SettingKeys.h"
 #include "StringTable.h"
 
 namespace qx {
@@ -22,7 +23,7 @@ inline constexpr int kShownEntries = 49;
 // What tells the three lists apart: section, keys (the primary key first), columns and texts.
 struct ListLayout {
     const char* section;
-    std::vector<const char*> keys;
+    std::vector<const SettingKey*> keys;       // the rows of the entry's keys, the primary key first
     std::vector<std::pair<int, int>> columns;  // (text id, width in pixels)
     int title;
     int editorTitle;
@@ -43,7 +44,8 @@ public:
     // The shown rows, entry 1 upward until an empty primary key (at most 49), each as its column texts.
     std::vector<std::vector<std::string>> rows(const StringTable& strings) const;
 
-    // The value of key `key` (index into the layout's keys) of entry `number`.
+    // The value of key `key` (index into the layout's keys) of entry `number`, as it is stored (empty
+    // when missing).
     std::string value(int number, std::size_t key) const;
 
     // The number a new entry gets: the lowest of 1 to 49 whose primary key is empty; nullopt when all

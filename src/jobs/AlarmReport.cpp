@@ -17,6 +17,7 @@
 #include "ProfileNames.h"
 #include "Prompts.h"
 #include "ReportIndex.h"
+#include "SettingKeys.h"
 #include "SiblingCommands.h"
 #include "StringTable.h"
 #include "WeekCalendar.h"
@@ -114,7 +115,8 @@ bool readMovedIndex(const Services& services, SysTime now, std::string& content)
         return false;
     char week[16];
     std::snprintf(week, sizeof week, ".\\log%02d", calendarAt(now, 0, local.month).previousWeek);
-    const fs::path moved = services.paths.native(readLogDirectory(services.profile) + week + "\\qxaview.inf");
+    const fs::path moved =
+        services.paths.native(readLogDirectory(settingsOf(services)) + week + "\\qxaview.inf");
     std::error_code ec;
     const auto written = fs::last_write_time(moved, ec);
     if (ec || std::chrono::file_clock::to_sys(written) < now - std::chrono::days(7))
@@ -152,7 +154,7 @@ std::string formatText(std::string_view format, int first, int second) {
 }
 
 ReportFiles reportFiles(const Services& services) {
-    const std::string folder = readLogDirectory(services.profile);
+    const std::string folder = readLogDirectory(settingsOf(services));
     ReportFiles files;
     files.index = services.paths.native(folder + ".\\qxaview.inf");
     files.reportName = folder + ".\\qxareport.prt";
@@ -165,8 +167,8 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
     const StringTable& strings = services.strings;
     const LocalTime today = toLocal(now);
     const std::string todaysDate = twoDigits(today.day, today.month);
-    const std::string groupTable =
-        services.profile.getString(ini::kAconf, ini::kConfig, "GroupDataBase", "\\db1\\qxgroups.dbf", 128);
+    const SettingReader settings = settingsOf(services);
+    const std::string groupTable = settings.text(keys::kGroupDataBase);
     const std::vector<AlarmGroup> groups = loadGroupList(services.paths.native(groupTable));
 
     const bool weekly = readSettings(services.profile).moveMode == kWeekly;
@@ -178,7 +180,7 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
     }
 
     std::string report;
-    const std::string customer = services.profile.getString(ini::kInfo, ini::kAddresses, "Customer", "", 80);
+    const std::string customer = settings.text(keys::kCustomer);
     if (!customer.empty())
         report += strings.format(kStrReportCustomer, customer);
     if (reportType == kDailyReport)

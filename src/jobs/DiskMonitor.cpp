@@ -42,8 +42,8 @@ std::optional<int> usedPercent(const DiskSpace& space) {
     return static_cast<int>((totalMb * 100 - freeMb * 100) / totalMb);
 }
 
-std::string voiceFolder(const Profile& profile) {
-    std::string language = profile.getString(ini::kMover, ini::kConfig, "DefaultLanguage", "", 80);
+std::string voiceFolder(const SettingReader& settings) {
+    const std::string language = settings.text(keys::kDefaultLanguage);
     if (language == "DT")
         return "\\dtvox\\";
     if (language == "FR")
@@ -101,7 +101,7 @@ Result<> DiskMonitor::alarm(std::string_view drive, const DiskMonitorSettings& s
     if (settings.alarmKey < kFirstAlarm)
         return {};
     if (!m_services.launcher.run(
-            sibling::diskAlarm(settings.alarmKey, voiceFile(drive), voiceFolder(m_services.profile))))
+            sibling::diskAlarm(settings.alarmKey, voiceFile(drive), voiceFolder(settingsOf(m_services)))))
         return failed("Cannot start alarm " + std::to_string(settings.alarmKey) + ", although drive " +
                       std::string(drive) + " has not enough space left");
     m_services.log.note("Alarm " + std::to_string(settings.alarmKey) + " started because drive " +
@@ -117,8 +117,7 @@ Result<> DiskMonitor::batch(std::string_view drive, const DiskMonitorSettings& s
 }
 
 bool DiskMonitor::writeSmsFile(std::string_view drive) {
-    std::string dbPath =
-        m_services.profile.getString(ini::kAlarm, ini::kQxawrdb, "DbPath", "\\qxt\\log", 256);
+    const std::string dbPath = settingsOf(m_services).text(keys::kSmsDbPath);
     std::filesystem::path file = m_services.paths.native(dbPath + ".\\qxahdko.msg");
     return writeWarningFile(m_files, file, m_services.strings.format(kStrLowDiskSms, drive) + "\n");
 }
@@ -137,10 +136,10 @@ Result<> DiskMonitor::sms(std::string_view drive, const DiskMonitorSettings& set
 Result<> DiskMonitor::call(std::string_view drive, const DiskMonitorSettings& settings) {
     if (settings.phoneNumber.empty())
         return {};
-    const Profile& profile = m_services.profile;
-    const int retries = settingsOf(m_services, m_writeBack).integer(keys::kDialPhoneRetry);
+    const SettingReader reader = settingsOf(m_services, m_writeBack);
+    const int retries = reader.integer(keys::kDialPhoneRetry);
     if (!m_services.launcher.run(
-            sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(profile), retries)))
+            sibling::diskCall(settings.phoneNumber, voiceFile(drive), voiceFolder(reader), retries)))
         return failed("Cannot call number " + settings.phoneNumber + ", although drive " +
                       std::string(drive) + " has not enough space left");
     m_services.log.note("Call number " + settings.phoneNumber + ", because drive " + std::string(drive) +

@@ -10,6 +10,7 @@
 #include "FileOperations.h"
 #include "Result.h"
 #include "Services.h"
+#include "SettingKeys.h"
 #include "SharedState.h"
 
 namespace qx {
@@ -77,7 +78,7 @@ std::optional<int> usedPercent(const DiskSpace& space);
 
 // The voice file folder of the alarm and the call: "\dtvox\" for DefaultLanguage exactly "DT",
 // "\frvox\" for exactly "FR", else "\gbvox\".
-std::string voiceFolder(const Profile& profile);
+std::string voiceFolder(const SettingReader& settings);
 
 // "qxahdko<letter>.vox": the voice file that names the drive.
 std::string voiceFile(std::string_view drive);

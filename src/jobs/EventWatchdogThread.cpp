@@ -15,6 +15,7 @@
 #include "PathMap.h"
 #include "Profile.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "SharedState.h"
 #include "WideText.h"
 
@@ -28,7 +29,7 @@ constexpr std::size_t kMarkerEnd = 8;
 constexpr std::size_t kMaxDigits = 20;
 // Room for the whole list: every alarm number 10..9999 once, with its ";", takes 49,950 characters.
 // A longer value is read up to here and never written back, as that would lose what lay beyond.
-constexpr std::size_t kListRoom = 65'536;
+constexpr std::size_t kListRoom = keys::kWatchedAlarmsRoom;
 constexpr const char* kMarker = "QXAWDOG ";
 
 // The run of up to 20 digits at `pos` as a number (capped), and the position behind it.
@@ -108,7 +109,9 @@ int EventWatchdogThread::pass(SysTime now) {
 
     Profile& p = m_services.profile;
     Profile::Pass profiles(p);  // one look at each file for the whole pass
-    std::string list = p.getString(ini::kAwdog, ini::kConfig, "ActiveWdogAlarms", "", kListRoom);
+    // Read without the reader's own report: a cut list is told below, with what it means here.
+    const SettingReader settings(p);
+    std::string list = settings.text(keys::kActiveWdogAlarms);
     if (list.empty()) {
         duePasses = kMostPasses;
         return 0;
@@ -146,7 +149,9 @@ int EventWatchdogThread::pass(SysTime now) {
         start = end + 1;
         if (item.empty())
             continue;
-        const int alarm = std::atoi(item.c_str());
+        // The item's leading number, never wrapped: "4294967308" is no alarm 12.
+        const long long number = parseSettingNumber(item, true).value_or(0);
+        const int alarm = number < kFirstAlarm || number > kLastAlarm ? 0 : static_cast<int>(number);
         // An alarm beyond the table has no definition; going there would only raise an error box.
         if (alarm < kFirstAlarm || alarm > kLastAlarm ||
             static_cast<unsigned>(alarm) + 1 > m_table->RecCount())
@@ -170,7 +175,7 @@ int EventWatchdogThread::pass(SysTime now) {
 
         const std::string key = std::to_string(alarm);
         const long long nowSeconds = secondsOf(now);
-        auto event = storedTime(p.getString(ini::kAwdog, ini::kQxaWDog, key, "", 64));
+        auto event = storedTime(settings.text(keys::kEventTime, alarm));
         const long long silence = event ? nowSeconds - *event : minutesWatched(now) * 60;
         oldestSilence = std::max(oldestSilence.value_or(silence), silence);
         if (event && (nowSeconds - *event) / 60 <= marker->windowMinutes) {
@@ -180,7 +185,7 @@ int EventWatchdogThread::pass(SysTime now) {
         if (failure.empty())
             failure = "no event for alarm " + key + " within its " + std::to_string(marker->windowMinutes) +
                       " minutes";
-        auto lastAlarm = storedTime(p.getString(ini::kAlog, ini::kLastAlarm, key, "", 64));
+        auto lastAlarm = storedTime(settings.text(keys::kLastAlarmTime, alarm));
         const long long sinceAlarm = lastAlarm ? (nowSeconds - *lastAlarm) / 60 : marker->pauseMinutes + 1LL;
         if (sinceAlarm <= marker->pauseMinutes) {
             soonest = std::min(soonest, passesUntilBeyond(nowSeconds, *lastAlarm, marker->pauseMinutes));

@@ -1,16 +1,16 @@
 #include "JobSettings.h"
 
-#include "ProfileNames.h"
+#include "SettingKeys.h"
 #include "WeekCalendar.h"
 
 namespace qx {
 
-std::string readLogDirectory(const Profile& profile) {
-    return profile.getString(ini::kAview, ini::kConfig, "AlarmDBPath", "\\qxt\\log", 80);
+std::string readLogDirectory(const SettingReader& settings) {
+    return settings.text(keys::kAlarmDbPath);
 }
 
-std::string readWaveDirectory(const Profile& profile) {
-    return profile.getString(ini::kAlarm, ini::kQxaconf, "ResultWavePath", "\\qxt\\log\\confwav", 80);
+std::string readWaveDirectory(const SettingReader& settings) {
+    return settings.text(keys::kResultWavePath);
 }
 
 MoverCalendar calendarAt(SysTime now, int waitBeforeDel, int rememberedMonth) {
@@ -42,10 +42,11 @@ int claimWait(const MoverContext& context) {
 MoverContext readMoverContext(const Profile& profile, SysTime now, int rememberedMonth,
                               std::optional<SettingReport> report) {
     MoverContext context;
+    const SettingReader settings(profile, report);
     context.settings = readSettings(profile, {}, report);
-    context.logDirectory = readLogDirectory(profile);
-    context.waveDirectory = readWaveDirectory(profile);
-    context.delLogFiles = SettingReader(profile, report).integer(keys::kDelLogFiles) == 1;
+    context.logDirectory = readLogDirectory(settings);
+    context.waveDirectory = readWaveDirectory(settings);
+    context.delLogFiles = settings.integer(keys::kDelLogFiles) == 1;
     context.calendar = calendarAt(now, context.settings.waitBeforeDel, rememberedMonth);
     context.now = now;
     return context;

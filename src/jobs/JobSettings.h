@@ -11,10 +11,10 @@
 namespace qx {
 
 // qxaview.ini [Config] AlarmDBPath, the installation path of the statistic files ("\qxt\log").
-std::string readLogDirectory(const Profile& profile);
+std::string readLogDirectory(const SettingReader& settings);
 
 // qxalarm.ini [qxaconf] ResultWavePath, the base of the wave directories ("\qxt\log\confwav").
-std::string readWaveDirectory(const Profile& profile);
+std::string readWaveDirectory(const SettingReader& settings);
 
 // The calendar values that a mover job acts on.
 struct MoverCalendar {

@@ -29,7 +29,7 @@ Result<bool> JobWatcherThread::checkSlot(int n, SysTime now) {
 
 JobWatcherThread::Tally JobWatcherThread::checkAll(SysTime now) {
     Tally tally;
-    for (int n = 1; n <= 3; ++n)
+    for (int n = 1; n <= kJobSlots; ++n)
         tally.add(checkSlot(n, now));
     return tally;
 }
@@ -39,7 +39,7 @@ void JobWatcherThread::run(std::stop_token stop) {
     const std::chrono::minutes interval = readInterval();
     for (;;) {
         Tally tally;
-        for (int n = 1; n <= 3; ++n) {
+        for (int n = 1; n <= kJobSlots; ++n) {
             Result<bool> checked = false;
             try {
                 checked = checkSlot(n, clock.now());

@@ -1,6 +1,5 @@
 #include "LineTestCall.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "ActivityLog.h"
@@ -9,6 +8,7 @@
 #include "MonitorCommands.h"
 #include "Profile.h"
 #include "ProfileNames.h"
+#include "SettingKeys.h"
 
 namespace qx {
 
@@ -39,9 +39,10 @@ Result<> placeLineTestCall(Services& s, const std::function<bool()>& afterCall, 
     const char* file = ini::kAlarm;
     const char* section = ini::kLineWatchDog;
     FailureTally notPlaced("calls");
-    const std::string number = p.getString(file, section, "NumberToDial", "", 80);
-    const std::string extension = p.getString(file, section, "WithDDIForDial", "", 80);
-    const int postType = p.getInt(file, section, "PostType", 0);
+    const SettingReader settings = settingsOf(s, writeBack);
+    const std::string number = settings.text(keys::kLineNumberToDial);
+    const std::string extension = settings.text(keys::kLineExtension);
+    const int postType = settings.integer(keys::kPostType);
     if (number.empty()) {
         if (writeBack)
             writeProfileLogged(p, s.log, file, section, "NumberToDial", "");
@@ -51,12 +52,14 @@ Result<> placeLineTestCall(Services& s, const std::function<bool()>& afterCall, 
         writeProfileLogged(p, s.log, file, section, "WithDDIForDial", "");
 
     if (postType == 1) {
-        for (const std::string& item : splitItems(p.getString(file, section, "CheckLines", "", 80))) {
-            const int line = std::atoi(item.c_str());
+        for (const std::string& item : splitItems(settings.text(keys::kCheckLines))) {
+            // The item's leading number, never wrapped: a huge one is no line either.
+            const long long line = parseSettingNumber(item, true).value_or(0);
             bool goOn = true;
             bool started = true;
             if (line >= kFirstLine && line <= kLastLine) {
-                started = s.launcher.run(sibling::lineTestCallOnLine(line, number, extension));
+                started =
+                    s.launcher.run(sibling::lineTestCallOnLine(static_cast<int>(line), number, extension));
                 goOn = afterCall();
             }
             const std::string call = "WatchDog call to number " + number + " on line " + std::to_string(line);

@@ -136,7 +136,7 @@ std::string LineWatchdogThread::singleCounterCheck(int limit, SysTime now) {
 }
 
 void LineWatchdogThread::writeLineWarning() {
-    std::string path = m_services.profile.getString(ini::kWdir, ini::kPathnames, "WatchDogFiles", "", 128);
+    std::string path = settingsOf(m_services).text(keys::kWatchDogFiles);
     if (path.empty())
         return;
     // The warning lies beside the file that WatchDogFiles names: everything after its last backslash
@@ -162,8 +162,7 @@ void LineWatchdogThread::boxDuty() {
             m_services.log.note("WatchDog call to number " + number + " could not be started");
     }
     if (box.writeWarning) {
-        std::string watchPath =
-            m_services.profile.getString(ini::kWdir, ini::kPathnames, "WatchPath", "", 80);
+        const std::string watchPath = settingsOf(m_services).text(keys::kWatchPath);
         writeWarningFile(m_files, m_services.paths.native(watchPath + ".\\qxa.war"), box.warningMessage);
     }
     m_boxCounter = 1;

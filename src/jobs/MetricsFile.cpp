@@ -93,7 +93,7 @@ std::string metricsText(const JobRecord& record, const Profile& profile) {
              "The line watchdog's passes without a received test call (qxalarm.ini CheckCounter).");
     w.sample(SettingReader(profile).integer(keys::kLineCheckCounter));
     w.family("line_watchdog_status", "The line watchdog's status: 1 after a failed test call.");
-    w.sample(profile.getInt(ini::kAlarm, ini::kLineWatchDog, "Status", 0));
+    w.sample(SettingReader(profile).integer(keys::kLineStatus));
     if (figures.eventSilenceSeconds) {
         w.family("event_watchdog_oldest_silence_seconds",
                  "The longest time a watched alarm has gone without its event, at the last pass.");

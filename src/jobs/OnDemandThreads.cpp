@@ -6,8 +6,7 @@
 #include "FileOperations.h"
 #include "JobWatcherThread.h"
 #include "LineWatchdogThread.h"
-#include "Profile.h"
-#include "ProfileNames.h"
+#include "SettingRecords.h"
 #include "SharedState.h"
 #include "ThreadSet.h"
 
@@ -61,10 +60,11 @@ const char* nameOf(OnDemand which) {
 
 }  // namespace
 
-bool jobWatcherWanted(const Profile& profile) {
-    return profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob3", 0) == 1 ||
-           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob2", 0) != 0 ||
-           profile.getInt(ini::kMover, ini::kJobDirWatcher, "CheckJob1", 0) != 0;
+bool jobWatcherWanted(const SettingReader& settings) {
+    for (int slot = 1; slot <= kJobSlots; ++slot)
+        if (readJobSlot(settings, slot).watched)
+            return true;
+    return false;
 }
 
 bool startOnDemand(Services& services, OnDemand which) {

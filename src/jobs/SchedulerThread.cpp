@@ -48,7 +48,7 @@ SchedulerThread::~SchedulerThread() = default;
 
 void SchedulerThread::begin(SysTime now) {
     m_services.state.rememberedMonth = toLocal(now).month;
-    m_services.state.setLogDirectory(readLogDirectory(m_services.profile));
+    m_services.state.setLogDirectory(readLogDirectory(settingsOf(m_services)));
     loadRecord(now);
 }
 
@@ -123,11 +123,10 @@ SysTime SchedulerThread::due(SysTime now) const {
 
 void SchedulerThread::startOnDemandThreads() {
     Services& s = m_services;
-    const Profile& p = s.profile;
     const SettingReader settings = settingsOf(s);
     if (settings.integer(keys::kLineChecksActive) == 1 || settings.integer(keys::kBoxCallsActive) == 1)
         startOnDemand(s, OnDemand::LineWatchdog);
-    if (jobWatcherWanted(p))
+    if (jobWatcherWanted(settings))
         startOnDemand(s, OnDemand::JobWatcher);
     if (settings.integer(keys::kPrintReport) == 1)
         startOnDemand(s, OnDemand::AlarmReport);

@@ -48,7 +48,7 @@ protected:
 TEST_F(ProfileWriteFailureTest, LauncherStaysActiveWhenItsTaskCannotBeWritten) {
     const std::string ini = "[Launcher1]\r\nStartProgram=backup.bat\r\nAtHour=5\r\nActive=1\r\n";
     readOnlyIni(ini);
-    convertLegacyLaunchers(profile, &log);
+    convertLegacyLaunchers(profile, SettingReport{log, state.settingNotices});
     EXPECT_EQ(sandbox.read("root/windows/qxmover.ini"), ini);
     EXPECT_EQ(profile.getInt("qxmover.ini", "Launcher1", "Active", 0), 1);
     EXPECT_THAT(logText(),
@@ -77,7 +77,7 @@ TEST_F(ProfileWriteFailureTest, SaveWarnsOnceNamingTheFirstKeyNotSaved) {
 
 TEST_F(ProfileWriteFailureTest, WebTriggerLogsTheDefaultBatchItCannotWrite) {
     readOnlyIni("[Config]\r\n");
-    EXPECT_FALSE(webTriggerWanted(profile, paths, &log));
+    EXPECT_FALSE(webTriggerWanted(profile, paths, SettingReport{log, state.settingNotices}));
     EXPECT_THAT(logText(), HasSubstr("Cannot write WebTriggerBat in [WebTrigger] of qxmover.ini"));
 }
 

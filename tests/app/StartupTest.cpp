@@ -12,6 +12,7 @@
 #include "RecordingPrompts.h"
 #include "Sandbox.h"
 #include "ServiceBundle.h"
+#include "SettingRecords.h"
 #include "StringTable.h"
 #include "ThreadSet.h"
 #include "qxclass/CDatabase.h"
@@ -54,6 +55,10 @@ TEST_F(StartupTest, ActiveLaunchersBecomeTimedTasksOnce) {
     ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher2", "StartProgram", "backup.bat 1"));
     ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher2", "AtHour", "5"));
     ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher2", "Active", "1"));
+    // An hour that is no hour would make a task that never starts: the launcher stays as it is.
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher3", "StartProgram", "night.bat"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher3", "AtHour", "24"));
+    ASSERT_TRUE(profile.writeString("qxmover.ini", "Launcher3", "Active", "1"));
     convertLegacyLaunchers(profile);
     convertLegacyLaunchers(profile);
     EXPECT_EQ(get("qxmover.ini", "StartMore", "Prog2"), "backup.bat 1");
@@ -63,6 +68,7 @@ TEST_F(StartupTest, ActiveLaunchersBecomeTimedTasksOnce) {
     EXPECT_EQ(get("qxmover.ini", "StartMore", "Prog3"), "<none>");
     EXPECT_EQ(get("qxmover.ini", "Launcher2", "Active"), "0");
     EXPECT_EQ(get("qxmover.ini", "Launcher1", "Active"), "<none>");
+    EXPECT_EQ(get("qxmover.ini", "Launcher3", "Active"), "1");
 }
 
 TEST_F(StartupTest, LauncherStaysActiveWhenEveryTaskIsTaken) {
@@ -90,11 +96,33 @@ TEST_F(StartupTest, WebTriggerStartsOnlyWithItsBatch) {
     EXPECT_FALSE(webTriggerWanted(profile, paths));
 }
 
-TEST_F(StartupTest, JobWatcherDecision) {
-    ASSERT_TRUE(profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob3", "2"));
-    EXPECT_FALSE(jobWatcherWanted(profile));
-    ASSERT_TRUE(profile.writeString("qxmover.ini", "JobDirWatcher", "CheckJob1", "5"));
-    EXPECT_TRUE(jobWatcherWanted(profile));
+// The watcher starts for a slot it watches: CheckJob<n> exactly 1, for every slot alike. Any other value
+// (which once started a thread that then watched nothing) is told once and starts none.
+TEST_F(StartupTest, JobWatcherIsWantedOnlyForAWatchedSlot) {
+    const SettingReader settings = settingsOf(services);
+    EXPECT_FALSE(jobWatcherWanted(settings));
+    std::size_t told = 0;
+    for (const char* bad : {"2", "5", "-1", "on"})
+        for (int slot = 1; slot <= kJobSlots; ++slot) {
+            const std::string key = "CheckJob" + std::to_string(slot);
+            set("qxmover.ini", "JobDirWatcher", key.c_str(), bad);
+            EXPECT_FALSE(jobWatcherWanted(settings)) << key << "=" << bad;
+            EXPECT_FALSE(jobWatcherWanted(settings)) << key << "=" << bad;
+            ++told;
+            set("qxmover.ini", "JobDirWatcher", key.c_str(), "0");
+        }
+    for (int slot = 1; slot <= kJobSlots; ++slot) {
+        const std::string key = "CheckJob" + std::to_string(slot);
+        set("qxmover.ini", "JobDirWatcher", key.c_str(), "1");
+        EXPECT_TRUE(jobWatcherWanted(settings)) << key;
+        set("qxmover.ini", "JobDirWatcher", key.c_str(), "0");
+    }
+    const std::string logged = sandbox.read("work/log/qxmover_50.log");
+    std::size_t lines = 0;
+    for (std::size_t at = logged.find("the slot is not watched"); at != std::string::npos;
+         at = logged.find("the slot is not watched", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, told);
 }
 
 TEST_F(StartupTest, StartWritesMoverStartedWhenLoggingIsOn) {

@@ -133,6 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{&keys::kWaitBeforeDel, "60", 52, "(1 to 53); 52 is used instead", nullptr},
         BadValue{&keys::kWaitBeforeDel, "53", 53, nullptr, nullptr},
         BadValue{&keys::kWaitBeforeDel, "0", 1, "1 is used instead", nullptr},
+        // Read as months it was held to a year without a word.
+        BadValue{&keys::kWaitBeforeDelMonths, "13", 12,
+                 "WaitBeforeDel=13 is out of range (1 to 12); 12 is used instead", nullptr},
+        BadValue{&keys::kWaitBeforeDelMonths, "53", 12, "12 is used instead", nullptr},
+        BadValue{&keys::kWaitBeforeDelMonths, "12", 12, nullptr, nullptr},
         // Flags written back when missing: a stored marker counts as missing too.
         BadValue{&keys::kStart2ndBatch, "-9", 0, nullptr, "0"},
         BadValue{&keys::kDelAlarmWavWeeks, nullptr, 4, nullptr, "4"},
@@ -156,7 +161,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadValue{&keys::kTaskTime, "-1", -1, "the task is not started", nullptr},
         BadValue{&keys::kTaskDay, "9", 9, "(at most 8); the task is not started", nullptr},
         BadValue{&keys::kTaskDay, "-3", -3, nullptr, nullptr},
-        BadValue{&keys::kTaskType, "3", -1, "the task is not started", nullptr}));
+        BadValue{&keys::kTaskType, "3", -1, "the task is not started", nullptr},
+        // The line test call's kind, the web trigger's switch, the alarm lists' range and the status.
+        BadValue{&keys::kPostType, "2", 0, "PostType=2 is out of range (0 to 1); one queued call is placed",
+                 nullptr},
+        BadValue{&keys::kPostType, "1 line", 0, "not a number; one queued call is placed", nullptr},
+        BadValue{&keys::kActivateWebTrigger, "2", 0, "(-1 to 1); 0 is used instead", nullptr},
+        BadValue{&keys::kActivateWebTrigger, "-5", -1, "-1 is used instead", nullptr},
+        BadValue{&keys::kActivateWebTrigger, nullptr, -1, nullptr, nullptr},
+        BadValue{&keys::kFirstAlarmKey, "-1", 0, "(0 to 9999); 0 is used instead", nullptr},
+        BadValue{&keys::kLastAlarmKey, "4294967295", 9999, "9999 is used instead", nullptr},
+        BadValue{&keys::kLineStatus, "7", 0, "Status=7 is out of range (0 to 1); 0 is used instead",
+                 nullptr}));
 
 // Every row of the key table, fed garbage text, a huge and a negative value, and the values just
 // outside its range: each gives the row's default, bound or fallback, never a wrapped number, and one
@@ -199,6 +215,12 @@ TEST_P(EveryKeyTest, BadValuesTakeTheRowsDefaultOrBoundAndAreToldOnce) {
     };
 
     if (key.type == SettingType::Text) {
+#ifdef _WIN32
+        // The watched alarms' room of 64 KiB lies beyond what the profile reads of a line under Wine
+        // (the cut list of the event watchdog's tests is left out there for the same reason).
+        if (key.size > 32'768)
+            GTEST_SKIP() << key.keyName(2) << ": a value longer than the profile reads of a line here";
+#endif
         const std::string longer(key.size + 10, 'x');
         feed(longer);
         EXPECT_EQ(used, longer.substr(0, key.size - 1));

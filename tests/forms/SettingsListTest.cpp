@@ -30,8 +30,12 @@ protected:
 
 TEST_F(SettingsListTest, DeletingEntryTwoOfFourShiftsTheLaterOnesDown) {
     addDrives(4);
+    // Moved as stored, byte for byte, however long: the shift once cut values at 255 characters.
+    const std::string longAlarm = "12  " + std::string(300, '\xe4');
+    s.set("qxmover.ini", "MonitorAddtionalDrives", "StartAlarm3", longAlarm);
     SettingsList list(s.profile, ListKind::Drives);
     list.removeEntry(2);
+    EXPECT_EQ(s.get("qxmover.ini", "MonitorAddtionalDrives", "StartAlarm2"), longAlarm);
     EXPECT_EQ(drive(1), "d:");
     EXPECT_EQ(drive(2), "f:");
     EXPECT_EQ(drive(3), "g:");

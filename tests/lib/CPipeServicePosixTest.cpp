@@ -14,7 +14,7 @@
 namespace {
 
 // Waits for clients that never come, or holds a client that never speaks.
-void WaitForever(CPipeService* service) {
+void AwaitClientForever(CPipeService* service) {
     if (!service->WaitForConn())
         return;
     char buf[8];
@@ -29,7 +29,7 @@ class PipeServiceAccountTest : public qx::test::PipeTest {};
 TEST_F(PipeServiceAccountTest, StartFailsWhenNoThreadCanBeMade) {
     QX_NEEDS_OTHER_ACCOUNT();
     pid_t child = asOtherAccount([] {
-        CPipeService service("crowded", 3, &WaitForever, 0);
+        CPipeService service("crowded", 3, &AwaitClientForever, 0);
         rlimit tight{}, saved{};
         ::getrlimit(RLIMIT_NPROC, &saved);
         tight.rlim_cur = 1;
