@@ -84,6 +84,13 @@ bool useTimeZone(const char* tz);
 // a rename, another after a copy. 0 when the file cannot be read.
 std::uint64_t fileIdentity(const std::filesystem::path& path);
 
+// The resident memory of this process and its open descriptors (handles on Windows).
+struct ProcessFootprint {
+    long residentKb = 0;
+    int descriptors = 0;
+};
+ProcessFootprint processFootprint();
+
 // Sets the last-write (and access) time of a file or directory.
 void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);
 
