@@ -1,5 +1,6 @@
 #include "DialogJobs.h"
 
+#include "ActivityLog.h"
 #include "AlarmReport.h"
 #include "Clock.h"
 #include "HousekeepingHooks.h"

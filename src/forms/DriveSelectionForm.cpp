@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "DiskSpace.h"
+
 namespace fs = std::filesystem;
 
 namespace qx {
@@ -33,7 +35,8 @@ DriveChecks openDriveChecks(const PathMap& paths, const std::string& driveList,
     DriveChecks checks;
     for (std::size_t i = 0; i < kCheckableDrives.size(); ++i) {
         char letter = kCheckableDrives[i];
-        checks.available[i] = letter == 'C' || paths.drive(letter).has_value();
+        const std::optional<fs::path> root = paths.drive(letter);
+        checks.available[i] = letter == 'C' || (root && isUsableDrive(*root));
         std::string drive = std::string(1, letter) + ":";
         checks.checked[i] = checks.available[i] && list.find(drive) != std::string::npos;
     }

@@ -21,7 +21,8 @@ struct DriveChecks {
 std::string workingDrive(const PathMap& paths, const std::filesystem::path& workingDirectory);
 
 // The checks when the dialog opens. An empty list stands for the working directory's drive. C: is
-// always available; D:, E: and F: only when they are mapped, and an unavailable drive is cleared.
+// always available; D:, E: and F: only when they are there and no CD-ROM (isUsableDrive()), and an
+// unavailable drive is cleared.
 DriveChecks openDriveChecks(const PathMap& paths, const std::string& driveList,
                             const std::filesystem::path& workingDirectory);
 

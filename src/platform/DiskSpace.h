@@ -20,6 +20,10 @@ struct DiskSpace {
 // on a CD-ROM, a network drive or a drive that is not there. May hang on a dead network mount.
 std::optional<DiskSpace> statDiskSpace(const std::filesystem::path& path);
 
+// Whether the drive whose root directory is `root` is there to hold files: on Windows a drive the system
+// knows that is no CD-ROM (GetDriveTypeW); elsewhere an existing directory.
+bool isUsableDrive(const std::filesystem::path& root);
+
 // Disk-space queries with a time limit. A query that hangs cannot be cancelled, so it is left to end
 // on its own in its thread; while it hangs, further queries of the same path answer "cannot be
 // queried" at once instead of starting another thread, and at most `maxHanging` threads hang in all.

@@ -15,4 +15,9 @@ std::optional<DiskSpace> statDiskSpace(const std::filesystem::path& path) {
     return space;
 }
 
+bool isUsableDrive(const std::filesystem::path& root) {
+    std::error_code ec;
+    return std::filesystem::is_directory(root, ec);
+}
+
 }  // namespace qx

@@ -33,4 +33,20 @@ std::optional<DiskSpace> statDiskSpace(const std::filesystem::path& path) {
     return space;
 }
 
+bool isUsableDrive(const std::filesystem::path& root) {
+    if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    wchar_t volume[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(root.c_str(), volume, MAX_PATH))
+        return false;
+    switch (GetDriveTypeW(volume)) {
+        case DRIVE_UNKNOWN:
+        case DRIVE_NO_ROOT_DIR:
+        case DRIVE_CDROM:
+            return false;
+        default:
+            return true;
+    }
+}
+
 }  // namespace qx

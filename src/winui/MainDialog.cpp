@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <set>
 
+#include "ActivityLog.h"
 #include "CAlarmTable.h"
 #include "CodePage.h"
 #include "DialogResources.h"
