@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SleepingStop{"VirtualClock",
                                    [] { return std::make_unique<VirtualClock>(fromUnixTime(1796000000)); }},
                       SleepingStop{"SystemClock", [] { return std::make_unique<SystemClock>(); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<SleepingStop>& clock) { return std::string(clock.param.name); });
 
 }  // namespace
 }  // namespace qx

@@ -95,9 +95,11 @@ TEST_F(AgedDeletionTest, AlarmWavsKeepLowerCaseVNamesAndShortNames) {
         sandbox.exists("root/dbv1/\xc4"
                        "0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/Ä0001234.WAV"));
-    for (const char* kept : {"v0001234.wav", "short", "a.wav", "B0001234.WAV", "DIRECTORY.12"})
-        if (caseSensitive || std::string_view(kept) != "v0001234.wav")
+    for (const char* kept : {"v0001234.wav", "short", "a.wav", "B0001234.WAV", "DIRECTORY.12"}) {
+        if (caseSensitive || std::string_view(kept) != "v0001234.wav") {
             EXPECT_TRUE(sandbox.exists(std::string("root/dbv1/") + kept)) << kept;
+        }
+    }
     EXPECT_THAT(bodies(), ElementsAre("Delete alarmwavfiles which are older then 1 weeks"));
 }
 
