@@ -75,19 +75,27 @@ TEST_F(AgedDeletionTest, AlarmWavsKeepLowerCaseVNamesAndShortNames) {
     // Where the file system ignores letter case (Windows), "v0001234.wav" would be "V0001234.WAV".
     sandbox.file("root/case/v");
     const bool caseSensitive = !sandbox.exists("root/case/V");
+    // File names are bytes on POSIX, where the UTF-8 spelling is a name of 12 characters in 13 bytes; on
+    // Windows they are characters, and the narrow text is read in the code page: 13 characters there.
+#ifdef _WIN32
+    const bool namesAreBytes = false;
+#else
+    const bool namesAreBytes = true;
+#endif
     for (const char* name : {"A0001234.WAV", "V0001234.WAV", "v0001234.wav", "12345678.wav", "short", "a.wav",
                              // 12 characters in the code page, and in UTF-8 (13 bytes)
                              "\xc4"
                              "0001234.WAV",
                              "Ä0001234.WAV"})
-        if (caseSensitive || std::string_view(name) != "v0001234.wav")
+        if ((caseSensitive || std::string_view(name) != "v0001234.wav") &&
+            (namesAreBytes || std::string_view(name) != "Ä0001234.WAV"))
             sandbox.file(std::string("root/dbv1/") + name, "", weeksAgo(1));
     sandbox.file("root/dbv1/B0001234.WAV", "", weeksAgo(1, 0));  // in the threshold second
     sandbox.dir("root/dbv1/DIRECTORY.12");
     setMtime(sandbox.path("root/dbv1/DIRECTORY.12"), weeksAgo(9));
     HousekeepingResult result = deleteOldAlarmWavs(services, deleter, now);
     EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.done, 5);
+    EXPECT_EQ(result.done, namesAreBytes ? 5 : 4);
     EXPECT_FALSE(sandbox.exists("root/dbv1/A0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/V0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/12345678.wav"));
