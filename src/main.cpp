@@ -137,7 +137,9 @@ int main(int argc, char** argv) {
     auto* rootOption = app.add_option("--root", root, "installation root, the \"current drive\" of \\ paths")
                            ->envname("QXMOVER_ROOT")
                            ->capture_default_str();
-    auto* windirOption = app.add_option("--windir", windir, "profile (INI) directory (default ROOT/windows)")
+    auto* windirOption = app.add_option("--windir", windir,
+                                        "profile (INI) directory (default ROOT/windows; on Windows without "
+                                        "--root, the Windows directory)")
                              ->envname("QXMOVER_WINDIR");
     app.add_option("--workdir", workdir,
                    "working directory: relative paths such as log\\ (default: current)");

@@ -2,8 +2,8 @@
 # Makes the Windows installer from a staged installation:
 #   packaging/windows/pack.sh STAGE OUTFILE VERSION
 # STAGE holds one install prefix per component: library/ (qxclass.dll), development/ (import library,
-# headers, CMake and pkg-config packages) and application/ (the language files, and bin/qxmover.exe
-# once the service builds for Windows). The lists of files that the installer writes and the
+# headers, CMake and pkg-config packages) and application/ (the language files, bin/qxmover.exe and,
+# where the build makes it, bin/qxmover-window.exe). The lists of files that the installer writes and the
 # uninstaller removes are made here from what is staged.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -62,6 +62,7 @@ trap 'rm -f "$files"' EXIT
 
 defines=(-DQX_VERSION="$version" -DQX_OUTFILE="$outfile" -DQX_FILES="$files")
 [ -f "$stage/application/bin/qxmover.exe" ] && defines+=(-DQX_SERVICE)
+[ -f "$stage/application/bin/qxmover-window.exe" ] && defines+=(-DQX_WINDOW)
 mkdir -p "$(dirname "$outfile")"
 makensis -V2 -WX "${defines[@]}" "$here/qxmover.nsi"
 echo "pack.sh: $outfile"

@@ -1,6 +1,8 @@
 ; The Windows installer of qxmover: the class library (qxclass.dll), its development files (import
-; library, headers, CMake and pkg-config packages), the language files and, where the build made it,
-; the service qxmover.exe with an entry that starts it at log-on.
+; library, headers, CMake and pkg-config packages), the language files, the service qxmover.exe and,
+; where the build made it, its window program qxmover-window.exe, with one entry that starts the
+; program at log-on: the window program when there is one (it runs the service and shows its window),
+; else the service.
 ;
 ; Built by scripts/windows-installer.sh through packaging/windows/pack.sh, which stages the install
 ; components and passes:
@@ -10,6 +12,7 @@
 ;                  QxInstallDevelopment and QxUninstallFiles, made from the staged files, so that the
 ;                  uninstaller removes exactly what an installer of this version put there
 ;   QX_SERVICE     defined when the staged files hold bin\qxmover.exe
+;   QX_WINDOW      defined when they also hold bin\qxmover-window.exe
 ;
 ; Silent use: setup.exe /S [/D=C:\dir] installs every default component; uninstall.exe /S removes
 ; them again.
@@ -74,11 +77,17 @@ Section "Development files (headers, import library, CMake package)" SecDevelopm
 SectionEnd
 
 !ifdef QX_SERVICE
-; The service starts at every log-on from the common Startup folder. Its working directory is the
-; installation directory: paths of the INI files that begin with "\" lie on that directory's drive.
+!ifdef QX_WINDOW
+  !define QX_LOGON_PROGRAM "$INSTDIR\bin\qxmover-window.exe"
+!else
+  !define QX_LOGON_PROGRAM "$INSTDIR\bin\qxmover.exe"
+!endif
+; The program starts at every log-on from the common Startup folder (one entry). Its working directory
+; is the installation directory: paths of the INI files that begin with "\" lie on that directory's
+; drive.
 Section "Start qxmover at log-on" SecLogon
   SetOutPath "$INSTDIR"
-  CreateShortcut "${QX_SHORTCUT}" "$INSTDIR\bin\qxmover.exe" "" "$INSTDIR\bin\qxmover.exe" 0
+  CreateShortcut "${QX_SHORTCUT}" "${QX_LOGON_PROGRAM}" "" "${QX_LOGON_PROGRAM}" 0
 SectionEnd
 !endif
 

@@ -4,8 +4,6 @@
 # with /S and checks that all of it has gone again. Run after scripts/windows-installer.sh (or with
 # --build, which runs it first).
 #   packaging/windows/test-installer.sh [--build]
-# Until qxmover.exe builds for Windows, the installer under test is packed from the staged files with a
-# stand-in for it, so that the start at log-on is tested too.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
@@ -22,16 +20,11 @@ step() { echo "== $*"; }
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 setup="$out/qxmover-$version-setup.exe"
-if [ ! -f "$stage/application/bin/qxmover.exe" ]; then
-  step "pack with a stand-in for qxmover.exe"
-  cp -r "$stage" "$work/stage"
-  mkdir -p "$work/stage/application/bin"
-  cp build/windows/bin/qxpipe_client.exe "$work/stage/application/bin/qxmover.exe"
-  setup="$work/qxmover-$version-setup.exe"  # "setup.exe" alone makensis refuses (Windows loads shims for it)
-  bash packaging/windows/pack.sh "$work/stage" "$setup" "$version" >/dev/null
-  stage="$work/stage"
-fi
 [ -f "$setup" ] || fail "$setup is missing"
+[ -f "$stage/application/bin/qxmover.exe" ] || fail "the staged files hold no bin/qxmover.exe"
+# The one program started at log-on: the window program where the build made it, else the service.
+logon_program=qxmover.exe
+[ -f "$stage/application/bin/qxmover-window.exe" ] && logon_program=qxmover-window.exe
 
 # A directory of its own on C: of the prefix. Without blanks: Wine quotes an argument that has them,
 # and NSIS takes /D= only unquoted.
@@ -58,7 +51,7 @@ while IFS= read -r file; do
   count=$((count + 1))
 done < <(staged_files)
 for file in bin/qxclass.dll lib/libqxclass.dll.a include/qxclass/CDatabase.h lib/cmake/QxClass/QxClassConfig.cmake \
-            share/qxmover/qxmovedt.lng bin/qxmover.exe uninstall.exe; do
+            share/qxmover/qxmovedt.lng bin/qxmover.exe bin/$logon_program uninstall.exe; do
   [ -f "$dir/$file" ] || fail "$file is not installed"
 done
 [ ! -e "$dir/lib/tmpfiles.d" ] || fail "the Linux tmpfiles entry was installed"
@@ -66,8 +59,11 @@ wine reg query "$uninstall_key" /v UninstallString >"$work/uninstall.txt" 2>&1 |
 grep -qF "$dir_win\\uninstall.exe" "$work/uninstall.txt" || fail "the Uninstall entry names $(cat "$work/uninstall.txt")"
 wine reg query "$uninstall_key" /v DisplayVersion 2>&1 | grep -qF "$version" || fail "the Uninstall entry lacks the version"
 [ -f "$shortcut" ] || fail "no start at log-on ($shortcut)"
-grep -qaF 'qxmover.exe' "$shortcut" || fail "the log-on shortcut does not start qxmover.exe"
-echo "$count files, the Uninstall entry and the log-on shortcut are there"
+grep -qaF "bin\\$logon_program" "$shortcut" || fail "the log-on shortcut does not start $logon_program"
+startup="$(dirname "$shortcut")"
+entries="$(find "$startup" -maxdepth 1 -iname 'qxmover*' | wc -l)"
+[ "$entries" -eq 1 ] || fail "$entries start-at-log-on entries instead of one: $(ls "$startup")"
+echo "$count files, the Uninstall entry and the log-on shortcut ($logon_program) are there"
 
 step "uninstall silently"
 wine "$dir_win\\uninstall.exe" /S || fail "the uninstaller exited with $?"

@@ -23,13 +23,23 @@ LauncherCommands launcherCommands(Profile& profile) {
     return commands;
 }
 
+std::filesystem::path profileDirectory(const GlobalOptions& o) {
+    if (!o.windir.empty())
+        return std::filesystem::absolute(o.windir);
+    if (o.root == std::filesystem::path("/")) {
+        if (std::filesystem::path system = systemWindowsDirectory(); !system.empty())
+            return system;
+    }
+    return std::filesystem::absolute(o.root) / "windows";
+}
+
 namespace {
 
 PathMap makePaths(const GlobalOptions& o) {
     // Paths given on the command line are taken from where the command was given, before the
     // change to the working directory.
     std::filesystem::path root = std::filesystem::absolute(o.root);
-    std::filesystem::path windir = o.windir.empty() ? root / "windows" : std::filesystem::absolute(o.windir);
+    std::filesystem::path windir = profileDirectory(o);
     std::map<char, std::filesystem::path> drives;
     for (const auto& [letter, dir] : o.drives)
         drives[letter] = std::filesystem::absolute(dir);

@@ -32,6 +32,11 @@ struct GlobalOptions {
     std::filesystem::path metricsDir;   // absolute; empty: [Platform] MetricsDir of qxmover.ini, if any
 };
 
+// The profile (INI) directory of `options`: the one given, else ROOT/windows; where the system has a
+// Windows directory (Windows) and no root is given, the installation is the system's own and its
+// profile files are those of the system's Windows directory, whatever drive the service runs from.
+std::filesystem::path profileDirectory(const GlobalOptions& options);
+
 // Owns the objects behind Services for one process: path mapping, profiles, clock, shared state,
 // texts, activity log, launcher, prompts and the thread set.
 class Environment {

@@ -13,6 +13,14 @@
 #include <utility>
 #include <vector>
 
+// A stop reaches a sleeping thread through std::stop_callback, whose destructor may wait for the
+// callback on a semaphore. libstdc++ before 13 can lose that wake-up where it has no futex (Windows);
+// the build there takes the thread library's semaphores (see CMakeLists.txt).
+#if defined(_WIN32) && defined(__GLIBCXX__) && defined(__GNUC__) && __GNUC__ < 13 && \
+    !_GLIBCXX_USE_POSIX_SEMAPHORE
+#error "build with _GLIBCXX_USE_POSIX_SEMAPHORE=1: std::stop_callback can hang otherwise"
+#endif
+
 namespace qx {
 
 using SysTime = std::chrono::system_clock::time_point;

@@ -60,6 +60,9 @@ private:
 // the installation joins them ("%s.\%s"), valid whether or not the directory ends in a backslash.
 std::string configuredJoin(std::string_view directory, std::string_view name);
 
+// The system's Windows directory (usually C:\Windows) where the system has one; empty elsewhere.
+std::filesystem::path systemWindowsDirectory();
+
 // Resolves `path` against the file system ignoring letter case where the exact spelling does not
 // exist. Components that match nothing are kept as written. Never fails.
 std::filesystem::path resolveCaseInsensitive(const std::filesystem::path& path);

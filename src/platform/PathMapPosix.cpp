@@ -185,6 +185,10 @@ fs::path PathMap::profileFile(std::string_view name) const {
     return native(name);
 }
 
+fs::path systemWindowsDirectory() {
+    return {};
+}
+
 fs::path resolveCaseInsensitive(const fs::path& path) {
     std::error_code ec;
     if (path.empty() || fs::symlink_status(path, ec).type() != fs::file_type::not_found)

@@ -162,6 +162,14 @@ fs::path PathMap::profileFile(std::string_view name) const {
     return native(name);
 }
 
+fs::path systemWindowsDirectory() {
+    wchar_t buffer[MAX_PATH + 1];
+    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    return fs::path(std::wstring(buffer, length));
+}
+
 fs::path resolveCaseInsensitive(const fs::path& path) {
     return path;  // the file system ignores letter case itself
 }

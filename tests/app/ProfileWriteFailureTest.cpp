@@ -25,8 +25,7 @@ namespace {
 class ProfileWriteFailureTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
+        QX_REQUIRE_CENTRAL_EUROPEAN_TIME();
         sandbox.dir("work/log");
     }
     void readOnlyIni(std::string_view content) {

@@ -160,7 +160,7 @@ TEST_F(StartupTest, AlarmKeysOfTheTableAreShared) {
     {
         const FIELD4INFO fields[] = {{"T02", 'N', 4, 0}, {"T33", 'C', 49, 0}, {nullptr, 0, 0, 0}};
         CDatabase table;
-        ASSERT_EQ(table.Create(sandbox.path("root/DB1/VM001.DBF").c_str(), fields), 1);
+        ASSERT_EQ(table.Create(sandbox.path("root/DB1/VM001.DBF").string().c_str(), fields), 1);
         for (int number = 0; number <= 12; ++number) {
             ASSERT_EQ(table.Append(), 1);
             table.Replace("T02", number == 11 ? 91 : 0);

@@ -5,8 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
@@ -71,18 +73,23 @@ TEST_F(TableCommandsTest, DbfSaysWhyATableCannotBeOpened) {
     EXPECT_EQ(out, "");
     EXPECT_EQ(dbf(sandbox.dir("folder.dbf")), 1);
     EXPECT_THAT(err, HasSubstr("folder.dbf: not a regular file"));
+    EXPECT_EQ(dbf(sandbox.file("text.dbf", "just some text, long enough to look like a header")), 1);
+    EXPECT_THAT(err, HasSubstr("text.dbf: not a dBASE table"));
+#ifdef _WIN32
+    GTEST_SKIP()
+        << "a FIFO and a file its owner may not read are POSIX's: Windows' file systems have neither";
+#else
     std::filesystem::path fifo = sandbox.path("fifo.dbf");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(dbf(fifo), 1);
     EXPECT_THAT(err, HasSubstr("fifo.dbf: not a regular file"));
-    EXPECT_EQ(dbf(sandbox.file("text.dbf", "just some text, long enough to look like a header")), 1);
-    EXPECT_THAT(err, HasSubstr("text.dbf: not a dBASE table"));
     if (geteuid() != 0) {  // root reads every file
         std::filesystem::path locked = sandbox.file("locked.dbf", test::rawTable({{"A", 'C', 1}}, {"  "}));
         std::filesystem::permissions(locked, std::filesystem::perms::none);
         EXPECT_EQ(dbf(locked), 1);
         EXPECT_THAT(err, HasSubstr("locked.dbf: Permission denied"));
     }
+#endif
 }
 
 TEST_F(TableCommandsTest, DbfPrintsFieldsByPositionAndEscapesWhatWouldBreakTheLine) {

@@ -5,7 +5,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -137,6 +136,16 @@ private:
     std::vector<Written> m_written;
 };
 
+// A memory file system where the system has one (/dev/shm), else the temporary directory.
+fs::path memoryFileSystem() {
+    std::error_code ec;
+    const fs::path shm = "/dev/shm";  // writable by everyone where it is one
+    if (fs::is_directory(shm, ec) &&
+        (fs::status(shm, ec).permissions() & fs::perms::others_write) != fs::perms::none)
+        return shm;
+    return fs::temp_directory_path();
+}
+
 // The resident memory and open descriptors of this process.
 struct Footprint {
     long residentKb = 0;
@@ -145,12 +154,10 @@ struct Footprint {
 };
 
 Footprint footprint(const ThreadSet& threads) {
+    const test::ProcessFootprint process = test::processFootprint();
     Footprint f;
-    long pages = 0, resident = 0;
-    std::ifstream("/proc/self/statm") >> pages >> resident;
-    f.residentKb = resident * (sysconf(_SC_PAGESIZE) / 1024);
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
-        ++f.descriptors;
+    f.residentKb = process.residentKb;
+    f.descriptors = process.descriptors;
     f.threads = threads.size();
     return f;
 }
@@ -228,10 +235,7 @@ std::string misplaced(const Written& w, const std::optional<fs::path>& at,
 }
 
 struct BerlinTime {
-    BerlinTime() {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
+    BerlinTime() { test::useCentralEuropeanTime(); }
 };
 
 class YearRehearsalTest : private BerlinTime, public ::testing::Test {
@@ -353,8 +357,7 @@ protected:
     const SysTime until = start + hours(24 * kDays) - seconds(30);
     // Profile writes are synced to the disk, thousands of them in a year: on a memory file system
     // where there is one.
-    test::Sandbox sandbox{::access("/dev/shm", W_OK | X_OK) == 0 ? fs::path("/dev/shm")
-                                                                 : fs::temp_directory_path()};
+    test::Sandbox sandbox{memoryFileSystem()};
     PathMap paths{sandbox.path("root"), sandbox.dir("root/windows"), {{'D', sandbox.dir("drive-d")}}};
     Profile profile{[this](std::string_view f) { return paths.profileFile(f); }};
     VirtualClock clock{start};

@@ -72,18 +72,30 @@ protected:
 
 TEST_F(AgedDeletionTest, AlarmWavsKeepLowerCaseVNamesAndShortNames) {
     ini(ini::kMover, "Config", "DelAlarmWavAfterWeeks", "0");  // one week
+    // Where the file system ignores letter case (Windows), "v0001234.wav" would be "V0001234.WAV".
+    sandbox.file("root/case/v");
+    const bool caseSensitive = !sandbox.exists("root/case/V");
+    // File names are bytes on POSIX, where the UTF-8 spelling is a name of 12 characters in 13 bytes; on
+    // Windows they are characters, and the narrow text is read in the code page: 13 characters there.
+#ifdef _WIN32
+    const bool namesAreBytes = false;
+#else
+    const bool namesAreBytes = true;
+#endif
     for (const char* name : {"A0001234.WAV", "V0001234.WAV", "v0001234.wav", "12345678.wav", "short", "a.wav",
                              // 12 characters in the code page, and in UTF-8 (13 bytes)
                              "\xc4"
                              "0001234.WAV",
                              "Ä0001234.WAV"})
-        sandbox.file(std::string("root/dbv1/") + name, "", weeksAgo(1));
+        if ((caseSensitive || std::string_view(name) != "v0001234.wav") &&
+            (namesAreBytes || std::string_view(name) != "Ä0001234.WAV"))
+            sandbox.file(std::string("root/dbv1/") + name, "", weeksAgo(1));
     sandbox.file("root/dbv1/B0001234.WAV", "", weeksAgo(1, 0));  // in the threshold second
     sandbox.dir("root/dbv1/DIRECTORY.12");
     setMtime(sandbox.path("root/dbv1/DIRECTORY.12"), weeksAgo(9));
     HousekeepingResult result = deleteOldAlarmWavs(services, deleter, now);
     EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.done, 5);
+    EXPECT_EQ(result.done, namesAreBytes ? 5 : 4);
     EXPECT_FALSE(sandbox.exists("root/dbv1/A0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/V0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/12345678.wav"));
@@ -91,8 +103,11 @@ TEST_F(AgedDeletionTest, AlarmWavsKeepLowerCaseVNamesAndShortNames) {
         sandbox.exists("root/dbv1/\xc4"
                        "0001234.WAV"));
     EXPECT_FALSE(sandbox.exists("root/dbv1/Ä0001234.WAV"));
-    for (const char* kept : {"v0001234.wav", "short", "a.wav", "B0001234.WAV", "DIRECTORY.12"})
-        EXPECT_TRUE(sandbox.exists(std::string("root/dbv1/") + kept)) << kept;
+    for (const char* kept : {"v0001234.wav", "short", "a.wav", "B0001234.WAV", "DIRECTORY.12"}) {
+        if (caseSensitive || std::string_view(kept) != "v0001234.wav") {
+            EXPECT_TRUE(sandbox.exists(std::string("root/dbv1/") + kept)) << kept;
+        }
+    }
     EXPECT_THAT(bodies(), ElementsAre("Delete alarmwavfiles which are older then 1 weeks"));
 }
 
@@ -249,9 +264,9 @@ TEST_F(AgedDeletionTest, NothingOutsideTheNamedDirectoryIsTouched) {
     sandbox.file("root/outside/linked.log", "data", weeksAgo(9));
     sandbox.dir("root/extra/inner");
     sandbox.file("root/extra/inner/deep.log", "data", weeksAgo(9));
-    fs::create_symlink(sandbox.path("root/outside/linked.log"), sandbox.path("root/extra/link.log"));
+    QX_PLANT_LINK_OR_SKIP(sandbox.path("root/outside/linked.log"), sandbox.path("root/extra/link.log"));
     setMtime(sandbox.path("root/extra/link.log"), weeksAgo(9));
-    fs::create_directory_symlink(sandbox.path("root/outside"), sandbox.path("root/linkdir"));
+    QX_PLANT_LINK_OR_SKIP(sandbox.path("root/outside"), sandbox.path("root/linkdir"), true);
     rule(1, "\\extra", "*.log;..\\outside\\*.log;inner/*.log", "1");
     rule(2, "\\linkdir", "*.log", "1");
     rule(3, "\\windows", "*.ini", "1");

@@ -40,6 +40,17 @@ fs::path Sandbox::file(std::string_view relative, std::string_view content,
     return p;
 }
 
+std::optional<std::string> plantLink(const fs::path& target, const fs::path& link, bool directory) {
+    std::error_code ec;
+    if (directory)
+        fs::create_directory_symlink(target, link, ec);
+    else
+        fs::create_symlink(target, link, ec);
+    if (ec)
+        return ec.message();
+    return std::nullopt;
+}
+
 fs::path Sandbox::dir(std::string_view relative) const {
     fs::path p = path(relative);
     fs::create_directories(p);

@@ -66,6 +66,16 @@ bool useCentralEuropeanTime();
             GTEST_SKIP() << "the system's time zone is not Central European here"; \
     } while (false)
 
+// Plants a symbolic link `link` to `target` (a directory link when `directory`); the reason why not
+// where the system makes none (Wine: "Function not implemented"), for the caller's skip.
+std::optional<std::string> plantLink(const std::filesystem::path& target, const std::filesystem::path& link,
+                                     bool directory = false);
+#define QX_PLANT_LINK_OR_SKIP(...)                                         \
+    do {                                                                   \
+        if (auto why = ::qx::test::plantLink(__VA_ARGS__))                 \
+            GTEST_SKIP() << "cannot plant a symbolic link here: " << *why; \
+    } while (false)
+
 // Puts the process into the zone `tz` (a TZ name such as "America/Santiago") and answers true where
 // the system takes a zone per process (POSIX); false on Windows, whose zone is the system's.
 bool useTimeZone(const char* tz);
@@ -73,6 +83,13 @@ bool useTimeZone(const char* tz);
 // What the file system knows a file by (the inode number, the file index on Windows): the same after
 // a rename, another after a copy. 0 when the file cannot be read.
 std::uint64_t fileIdentity(const std::filesystem::path& path);
+
+// The resident memory of this process and its open descriptors (handles on Windows).
+struct ProcessFootprint {
+    long residentKb = 0;
+    int descriptors = 0;
+};
+ProcessFootprint processFootprint();
 
 // Sets the last-write (and access) time of a file or directory.
 void setMtime(const std::filesystem::path& path, std::chrono::system_clock::time_point mtime);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -18,6 +19,18 @@ fs::path makeUniqueDirectory(const fs::path& parent, std::string_view prefix) {
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed below " + parent.string());
     return pattern;
+}
+
+ProcessFootprint processFootprint() {
+    ProcessFootprint f;
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    f.residentKb = resident * (sysconf(_SC_PAGESIZE) / 1024);
+    std::error_code ec;
+    for (auto it = fs::directory_iterator("/proc/self/fd", ec); !ec && it != fs::directory_iterator();
+         it.increment(ec))
+        ++f.descriptors;
+    return f;
 }
 
 void setMtime(const fs::path& path, std::chrono::system_clock::time_point mtime) {

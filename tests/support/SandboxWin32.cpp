@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <random>
 #include <stdexcept>
@@ -28,6 +30,18 @@ bool useCentralEuropeanTime() {
     GetDynamicTimeZoneInformation(&zone);
     return zone.Bias == -60 && zone.DaylightBias == -60 && zone.DaylightDate.wMonth == 3 &&
            zone.StandardDate.wMonth == 10;
+}
+
+ProcessFootprint processFootprint() {
+    ProcessFootprint f;
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        f.residentKb = static_cast<long>(counters.WorkingSetSize / 1024);
+    DWORD handles = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &handles))
+        f.descriptors = static_cast<int>(handles);
+    return f;
 }
 
 bool useTimeZone(const char*) {
