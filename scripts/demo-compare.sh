@@ -33,15 +33,17 @@ report() {
   (cd "$demo/root/qxt/log" && find . -type f | LC_ALL=C sort)
   echo "== conference recordings, archive, alarm recordings, trace logs"
   (cd "$demo/root" && find qxt/log/confwav qxt/confarchive dbv1 qxt/trace -type f | LC_ALL=C sort)
-  echo "== activity log (work/log/qxmover_*.log)"
+  # The service's threads share a minute (the report, the timed tasks and the conference job all at
+  # midnight) in no set order: the lines are compared minute by minute, ordered within their minute.
+  echo "== activity log (work/log/qxmover_*.log), ordered within each minute"
   for f in "$demo"/work/log/qxmover_*.log; do
     echo "-- ${f##*/}"
-    cat "$f"
+    LC_ALL=C sort -t, -k1,2 -k3 "$f"
   done
   echo "== alive log (work/log/qxlive.log)"
   cat "$demo/work/log/qxlive.log"
-  echo "== commands started (work/started.txt)"
-  cat "$demo/work/started.txt" 2>/dev/null || echo "(none)"
+  echo "== commands started (work/started.txt), sorted"
+  LC_ALL=C sort "$demo/work/started.txt" 2>/dev/null || echo "(none)"
   echo "== alarm report printed at midnight (root/qxt/log/qxareport.prt)"
   cat "$demo/root/qxt/log/qxareport.prt" 2>/dev/null || echo "(none)"
 }
@@ -104,10 +106,14 @@ QX_WINEPREFIX="${QX_WINEPREFIX:-$root/build/windows/wine}" timeout 120 bash scri
   --clock-start "$start" --clock-until "$until" </dev/null >"$out/windows.out" 2>&1 ||
   { cat "$out/windows.out"; echo "demo-compare: the Windows run failed" >&2; exit 1; }
 
-report "$linux" | sed "s|$linux|DEMO|g" >"$out/linux.txt"
+# The print program is handed the report's path as the installation spells it (\qxt\log.\...) on
+# Windows, where that is a path of the drive; the Linux launcher hands it the file's own path. Under
+# --root the Windows spelling names the drive's folder, not the demo's (a difference of --root only).
+print_line='s|^lpstub .*qxareport[.]prt$|lpstub REPORT|'
+report "$linux" | sed -e "s|$linux|DEMO|g" -e "$print_line" >"$out/linux.txt"
 # The Windows spelling of the demo folder and of the paths below it, and CRLF of the batch stand-ins.
 report "$windows" | sed -e 's/\r$//' -e "s|$(win_path "$windows" | sed 's/[\\]/\\\\/g')|DEMO|g" \
-  -e '/DEMO/ s|\\|/|g' >"$out/windows.txt"
+  -e '/DEMO/ s|\\|/|g' -e "$print_line" >"$out/windows.txt"
 echo "======== Linux (build/default/qxmover)"
 cat "$out/linux.txt"
 echo "======== Windows under Wine (build/windows/bin/qxmover.exe)"
