@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "DialogTexts.h"
+#include "ExecutablePath.h"
 #include "Profile.h"
 
 namespace qx {
@@ -77,10 +78,10 @@ std::vector<int> StringTable::ids() const {
 }
 
 std::filesystem::path shippedLanguageFile(const std::string& name) {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
+    const std::filesystem::path exe = executablePath();
+    if (exe.empty())
         return {};
+    std::error_code ec;
     // The window executable lies one level deeper when installed (libexec/qxmover).
     for (auto candidate : {exe.parent_path() / "lang" / name, exe.parent_path() / "../share/qxmover" / name,
                            exe.parent_path() / "../../share/qxmover" / name})

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "ExecutablePath.h"
 #include "OpenWindow.h"
 
 namespace fs = std::filesystem;
@@ -14,9 +15,8 @@ namespace fs = std::filesystem;
 namespace qx {
 
 std::unique_ptr<WindowHost> openWindow(int&, char** argv) {
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
+    const fs::path self = executablePath();
+    if (!self.empty()) {
         const fs::path directory = self.parent_path();
         for (const fs::path& candidate :
              {directory / "qxmover-window", directory / "../libexec/qxmover/qxmover-window"}) {

@@ -8,32 +8,15 @@
 #include <iostream>
 #include <string>
 
+#include "ExecutablePath.h"
 #include "OpenWindow.h"
 
 namespace fs = std::filesystem;
 
 namespace qx {
 
-namespace {
-
-fs::path ownExecutable() {
-    std::wstring name(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
-        if (length == 0)
-            return {};
-        if (length < name.size()) {
-            name.resize(length);
-            return name;
-        }
-        name.resize(name.size() * 2);
-    }
-}
-
-}  // namespace
-
 std::unique_ptr<WindowHost> openWindow(int&, char**) {
-    const fs::path window = ownExecutable().parent_path() / L"qxmover-window.exe";
+    const fs::path window = executablePath().parent_path() / L"qxmover-window.exe";
     std::error_code ec;
     if (!fs::is_regular_file(window, ec)) {
         std::cerr << "qxmover: the window program qxmover-window.exe is not beside qxmover.exe; running "
