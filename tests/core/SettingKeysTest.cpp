@@ -32,8 +32,11 @@ struct BadValue {
     int number = 2;         // for numbered keys
 };
 
+// The file, section and range make each row's name unique (one key may have two readings): ctest tells
+// its tests apart by these names.
 void PrintTo(const BadValue& v, std::ostream* out) {
-    *out << v.key->keyName(v.number) << "=" << (v.stored ? v.stored : "<missing>");
+    *out << v.key->file << "." << v.key->sectionName(v.number) << "." << v.key->keyName(v.number) << "."
+         << v.key->low << "to" << v.key->high << "=" << (v.stored ? v.stored : "<missing>");
 }
 
 class SettingKeysTest : public ::testing::TestWithParam<BadValue> {
