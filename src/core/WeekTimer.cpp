@@ -1,5 +1,8 @@
 #include "WeekTimer.h"
 
+#include <cstdio>
+
+#include "StringTable.h"
 #include "WeekCalendar.h"
 
 namespace qx {
@@ -23,6 +26,21 @@ int weekTimerTick(const LocalTime& now, SharedState& state) {
     state.dueWeek = weeks.due;
     state.dayState = -1;
     return current.week;
+}
+
+std::string clockText(const StringTable& strings, const LocalTime& now) {
+    const std::string format = strings.get(kStrDateTime);
+    char text[128];
+    std::snprintf(text, sizeof text, format.c_str(), now.day, now.month, now.year, now.hour, now.minute,
+                  now.second);
+    return text;
+}
+
+std::string weekText(const StringTable& strings, int week) {
+    const std::string format = strings.get(kStrWeek);
+    char text[128];
+    std::snprintf(text, sizeof text, format.c_str(), week);
+    return text;
 }
 
 }  // namespace qx

@@ -314,17 +314,9 @@ void CMoverDlg::tick() {
     if (m_showRequested && m_showRequested())
         showFromTray();
     LocalTime local = toLocal(m_services.clock.now());
-    std::string format = m_services.strings.get(kStrDateTime);
-    char text[128];
-    std::snprintf(text, sizeof text, format.c_str(), local.day, local.month, local.year, local.hour,
-                  local.minute, local.second);
-    m_fields.clock->setText(uiString(text));
-    int week = weekTimerTick(local, m_services.state);
-    if (week >= 0) {
-        std::string weekFormat = m_services.strings.get(kStrWeek);
-        std::snprintf(text, sizeof text, weekFormat.c_str(), week);
-        m_fields.week->setText(uiString(text));
-    }
+    m_fields.clock->setText(uiString(clockText(m_services.strings, local)));
+    if (int week = weekTimerTick(local, m_services.state); week >= 0)
+        m_fields.week->setText(uiString(weekText(m_services.strings, week)));
 }
 
 void CMoverDlg::setBusy(bool busy) {

@@ -462,17 +462,9 @@ void MainDialog::tick() {
     if (m_showRequested && m_showRequested())
         showFromTray();
     LocalTime local = toLocal(m_services.clock.now());
-    std::string format = m_services.strings.get(kStrDateTime);
-    char text[128];
-    std::snprintf(text, sizeof text, format.c_str(), local.day, local.month, local.year, local.hour,
-                  local.minute, local.second);
-    setText(ctl::kClock, text);
-    int week = weekTimerTick(local, m_services.state);
-    if (week >= 0) {
-        std::string weekFormat = m_services.strings.get(kStrWeek);
-        std::snprintf(text, sizeof text, weekFormat.c_str(), week);
-        setText(ctl::kWeek, text);
-    }
+    setText(ctl::kClock, clockText(m_services.strings, local));
+    if (int week = weekTimerTick(local, m_services.state); week >= 0)
+        setText(ctl::kWeek, weekText(m_services.strings, week));
 }
 
 bool MainDialog::addTrayIcon() {
