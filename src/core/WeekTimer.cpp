@@ -1,8 +1,7 @@
 #include "WeekTimer.h"
 
-#include <cstdio>
-
 #include "StringTable.h"
+#include "TextFormat.h"
 #include "WeekCalendar.h"
 
 namespace qx {
@@ -29,18 +28,12 @@ int weekTimerTick(const LocalTime& now, SharedState& state) {
 }
 
 std::string clockText(const StringTable& strings, const LocalTime& now) {
-    const std::string format = strings.get(kStrDateTime);
-    char text[128];
-    std::snprintf(text, sizeof text, format.c_str(), now.day, now.month, now.year, now.hour, now.minute,
-                  now.second);
-    return text;
+    return formatText(strings.get(kStrDateTime),
+                      {now.day, now.month, now.year, now.hour, now.minute, now.second});
 }
 
 std::string weekText(const StringTable& strings, int week) {
-    const std::string format = strings.get(kStrWeek);
-    char text[128];
-    std::snprintf(text, sizeof text, format.c_str(), week);
-    return text;
+    return formatText(strings.get(kStrWeek), {week});
 }
 
 }  // namespace qx

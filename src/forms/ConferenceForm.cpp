@@ -3,13 +3,13 @@
 #include <filesystem>
 
 #include "ActivityLog.h"
-#include "AlarmReport.h"
 #include "Clock.h"
 #include "ConferenceRecordings.h"
 #include "DialogTexts.h"
 #include "ProfileWrites.h"
 #include "Prompts.h"
 #include "StringTable.h"
+#include "TextFormat.h"
 
 namespace qx {
 
@@ -30,7 +30,7 @@ TestDeleteForm::TestDeleteForm(Services& s, DialogJobs jobs, const ConferenceSet
       m_listed(listConferenceDeletions(s, m_weeks, m_directory, s.clock.now())) {}
 
 std::string TestDeleteForm::caption() const {
-    return formatText(m_services.strings.get(kStrListedWavfiles), m_weeks, 0);
+    return formatText(m_services.strings.get(kStrListedWavfiles), {m_weeks});
 }
 
 std::vector<std::string> TestDeleteForm::lines() const {

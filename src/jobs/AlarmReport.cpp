@@ -20,6 +20,7 @@
 #include "SettingKeys.h"
 #include "SiblingCommands.h"
 #include "StringTable.h"
+#include "TextFormat.h"
 #include "WeekCalendar.h"
 
 namespace fs = std::filesystem;
@@ -30,53 +31,6 @@ namespace {
 
 constexpr int kWeekly = 1;
 constexpr int kMonday = 1;
-
-struct Argument {
-    bool isNumber = false;
-    int number = 0;
-    std::string_view text;
-};
-
-std::string formatWith(std::string_view format, const Argument (&arguments)[2]) {
-    std::string out;
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] != '%' || i + 1 >= format.size() || next >= 2) {
-            out.push_back(format[i]);
-            continue;
-        }
-        // "%s", "%d" or "%0Nd" / "%Nd" with a one-digit width.
-        std::size_t j = i + 1;
-        bool zero = false;
-        int width = 0;
-        if (format[j] == '0') {
-            zero = true;
-            ++j;
-        }
-        if (j < format.size() && format[j] >= '1' && format[j] <= '9')
-            width = format[j++] - '0';
-        if (j >= format.size() || (format[j] != 's' && format[j] != 'd')) {
-            out.push_back(format[i]);
-            continue;
-        }
-        const Argument& argument = arguments[next++];
-        std::string value;
-        if (argument.isNumber)
-            value = std::to_string(argument.number);
-        else
-            value = std::string(argument.text);
-        if (static_cast<int>(value.size()) < width) {
-            const std::size_t pad = static_cast<std::size_t>(width) - value.size();
-            if (zero && argument.isNumber && argument.number < 0)
-                value.insert(1, pad, '0');
-            else
-                value.insert(0, pad, zero ? '0' : ' ');
-        }
-        out += value;
-        i = j;
-    }
-    return out;
-}
 
 std::string twoDigits(int first, int second) {
     char text[32];
@@ -145,14 +99,6 @@ RunDetails readRun(const Profile& runLogs, const std::string& runName) {
 
 }  // namespace
 
-std::string formatText(std::string_view format, std::string_view first, std::string_view second) {
-    return formatWith(format, {{false, 0, first}, {false, 0, second}});
-}
-
-std::string formatText(std::string_view format, int first, int second) {
-    return formatWith(format, {{true, first, {}}, {true, second, {}}});
-}
-
 ReportFiles reportFiles(const Services& services) {
     const std::string folder = readLogDirectory(settingsOf(services));
     ReportFiles files;
@@ -184,11 +130,11 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
     if (!customer.empty())
         report += strings.format(kStrReportCustomer, customer);
     if (reportType == kDailyReport)
-        report += formatText(strings.get(kStrReportDay), todaysDate);
+        report += formatText(strings.get(kStrReportDay), {todaysDate});
     else if (weekly)
-        report += formatText(strings.get(kStrReportWeek), weekNumber(today).week, today.year);
+        report += formatText(strings.get(kStrReportWeek), {weekNumber(today).week, today.year});
     else
-        report += formatText(strings.get(kStrReportMonth), today.month, today.year);
+        report += formatText(strings.get(kStrReportMonth), {today.month, today.year});
 
     const std::string alarm = strings.get(kStrReportAlarm), group = strings.get(kStrReportGroup),
                       message = strings.get(kStrReportMessage),

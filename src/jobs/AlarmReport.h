@@ -39,10 +39,4 @@ std::optional<std::string> composeAlarmReport(Services& services, int reportType
 Result<> produceAlarmReport(Services& services, FileOperations& files, int reportType, SysTime now,
                             bool interactive = false);
 
-// Writes `format` with its "%s", "%d" and "%0Nd" replaced by `first` and `second` in order; other text,
-// and specifiers past the second, stay as they are. Texts of a language file are formatted with it, so
-// a stray specifier there can never read past the arguments.
-std::string formatText(std::string_view format, std::string_view first, std::string_view second = {});
-std::string formatText(std::string_view format, int first, int second);
-
 }  // namespace qx

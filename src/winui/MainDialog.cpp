@@ -23,6 +23,7 @@
 #include "WeekTimer.h"
 #include "WideText.h"
 #include "WinPrompts.h"
+#include "WinText.h"
 #include "resource.h"
 
 #ifndef QX_VERSION
@@ -90,7 +91,7 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 std::wstring windowText(HMODULE module, const StringTable& strings, int id, LANGID language) {
     if (auto text = resourceString(module, id, language))
         return *text;
-    return widen(strings.get(id));
+    return uiText(strings.get(id));
 }
 
 MainDialog::MainDialog(Services& services, MainDialogHooks hooks, LANGID language)
@@ -148,7 +149,7 @@ INT_PTR MainDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
         case WM_INITDIALOG: {
-            SetWindowTextW(m_window, widen(m_services.strings.get(kStrTitle)).c_str());
+            SetWindowTextW(m_window, uiText(m_services.strings.get(kStrTitle)).c_str());
             SendMessageW(m_window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
             SendMessageW(m_window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
             if (HMENU system = GetSystemMenu(m_window, FALSE)) {
@@ -462,9 +463,9 @@ void MainDialog::tick() {
     if (m_showRequested && m_showRequested())
         showFromTray();
     LocalTime local = toLocal(m_services.clock.now());
-    setText(ctl::kClock, clockText(m_services.strings, local));
+    SetDlgItemTextW(m_window, ctl::kClock, uiText(clockText(m_services.strings, local)).c_str());
     if (int week = weekTimerTick(local, m_services.state); week >= 0)
-        setText(ctl::kWeek, weekText(m_services.strings, week));
+        SetDlgItemTextW(m_window, ctl::kWeek, uiText(weekText(m_services.strings, week)).c_str());
 }
 
 bool MainDialog::addTrayIcon() {
@@ -560,7 +561,7 @@ void MainDialog::waitForOperation() {
 }
 
 bool restoreRunningWindow(const std::string& title) {
-    HWND window = FindWindowW(L"#32770", widen(title).c_str());
+    HWND window = FindWindowW(L"#32770", uiText(title).c_str());
     if (!window)
         return false;
     // The first instance may be hung: nothing here waits for it.

@@ -29,6 +29,7 @@
 #include "StringTable.h"
 #include "WatchdogBoxForm.h"
 #include "WideText.h"
+#include "WinText.h"
 #include "resource.h"
 
 namespace fs = std::filesystem;
@@ -114,10 +115,14 @@ protected:
         warnUnwritable(m_s, m_dialog, field);
         return false;
     }
-    void fill(int id, const std::vector<std::string>& texts, int selected) {
+    // `texts` are installation text, read back by selectedText(); `crossing` is uiText for texts of the
+    // string table.
+    void fill(int id, const std::vector<std::string>& texts, int selected,
+              std::wstring (*crossing)(std::string_view) = widen) {
         SendDlgItemMessageW(m_dialog, id, CB_RESETCONTENT, 0, 0);
         for (const std::string& text : texts)
-            SendDlgItemMessageW(m_dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(text).c_str()));
+            SendDlgItemMessageW(m_dialog, id, CB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(crossing(text).c_str()));
         SendDlgItemMessageW(m_dialog, id, CB_SETCURSEL, selected, 0);
     }
     int selection(int id) const {
@@ -335,7 +340,7 @@ private:
     void init() override {
         const TimedTask& task = m_form.task();
         setWide(IDC_EDITOR_HEADING, text(m_form.heading()));
-        fill(IDC_TASK_DAY, m_form.dayTexts(), task.day);
+        fill(IDC_TASK_DAY, m_form.dayTexts(), task.day, uiText);
         fill(IDC_TASK_HOUR, TaskEditorForm::hourTexts(), task.hour);
         fill(IDC_TASK_MODULE, m_form.modules().texts, m_form.modules().selected);
         fill(IDC_TASK_ALARM, m_form.alarms().texts, m_form.alarms().selected);
@@ -478,7 +483,7 @@ private:
         int index = 0;
         for (const auto& row : m_list.rows(m_s.strings)) {
             for (std::size_t c = 0; c < row.size(); ++c) {
-                std::wstring cell = widen(row[c]);
+                std::wstring cell = displayText(row[c]);
                 LVITEMW entry{};
                 entry.mask = LVIF_TEXT;
                 entry.iItem = index;
@@ -701,10 +706,10 @@ public:
 
 private:
     void init() override {
-        setText(IDC_TD_CAPTION, m_form.caption());
+        SetDlgItemTextW(m_dialog, IDC_TD_CAPTION, uiText(m_form.caption()).c_str());
         for (const std::string& line : m_form.lines())
             SendDlgItemMessageW(m_dialog, IDC_TD_FILES, LB_ADDSTRING, 0,
-                                reinterpret_cast<LPARAM>(widen(line).c_str()));
+                                reinterpret_cast<LPARAM>(displayText(line).c_str()));
     }
     void command(int id, int notification) override {
         if (id != IDC_TD_DELETE_NOW || notification != BN_CLICKED || busy() || !m_form.prepareDeletion())

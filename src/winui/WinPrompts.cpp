@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "WideText.h"
+#include "WinText.h"
 
 namespace qx::winui {
 
@@ -15,7 +15,7 @@ void WinPrompts::warn(std::string_view text, std::string_view caption) {
                      static_cast<int>(text.size()), text.data());
         return;
     }
-    post({widen(text), widen(caption)});
+    post({displayText(text), displayText(caption)});
 }
 
 void WinPrompts::post(Box box) {
@@ -47,8 +47,8 @@ bool WinPrompts::ask(std::string_view text, std::string_view caption) {
         owner = m_owner;
     }
     ++m_shown;
-    return MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(), MB_YESNO | MB_ICONQUESTION) ==
-           IDYES;
+    return MessageBoxW(owner, displayText(text).c_str(), displayText(caption).c_str(),
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void WinPrompts::setOwner(HWND owner) {

@@ -10,9 +10,7 @@
 #include "WinPrompts.h"
 
 namespace qx::winui {
-namespace {
 
-// The dialogs' language: that of the language file the start-up loaded.
 LANGID dialogLanguage(Profile& profile) {
     const std::string file = languageFileName(profile);
     if (file == "qxmovedt.lng")
@@ -21,8 +19,6 @@ LANGID dialogLanguage(Profile& profile) {
         return *winui::languageOf("fr");
     return kLanguages[0].id;
 }
-
-}  // namespace
 
 std::unique_ptr<Prompts> WinSession::makePrompts(bool unattended) {
     auto prompts = std::make_unique<WinPrompts>(unattended);

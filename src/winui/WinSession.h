@@ -9,6 +9,9 @@ namespace qx::winui {
 
 class WinPrompts;
 
+// The dialogs' language: that of the language file the start-up loads (qxmover.ini DefaultLanguage).
+LANGID dialogLanguage(Profile& profile);
+
 // The native window for the start-up: the settings dialog with its tray icon over the started service,
 // and the message boxes. `hooks` carry what the dialog's buttons reach beyond the settings.
 class WinSession : public WindowHost {

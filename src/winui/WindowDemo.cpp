@@ -1,7 +1,9 @@
 // The main dialog as the service runs it, over an installation folder of its own and without the
 // service's threads: for looking at the running window and for its screenshots.
 //   qxwindow-demo --dir DIR [--lang en|de|fr] [--rect-file FILE] [--open ID[,ID...]]
-// DIR holds the installation (the profile files in DIR/windows, the activity log in DIR/log). --open
+// DIR holds the installation (the profile files in DIR/windows, the activity log in DIR/log). --lang
+// sets the installation's language (DefaultLanguage in its qxmover.ini); the texts and dialogs then come
+// in the language the installation names, as the service loads them. --open
 // presses the buttons ID in turn, each in the dialog that is up then (1010,1301: the timed tasks, then
 // Add in their list). --rect-file writes "x y width height" of the dialog that is up last to FILE once it
 // is drawn, then ends when FILE.done appears (or after two minutes). Exit code 0 when the window was
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,10 +29,13 @@
 #include "MainDialog.h"
 #include "PathMap.h"
 #include "Profile.h"
+#include "SettingKeys.h"
 #include "SharedState.h"
+#include "Startup.h"
 #include "StringTable.h"
 #include "WideText.h"
 #include "WinPrompts.h"
+#include "WinSession.h"
 
 namespace {
 
@@ -97,7 +103,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::filesystem::path dir, rectFile;
-    LANGID language = kLanguages[0].id;
+    std::optional<std::string> languageCode;
     std::vector<int> buttons;
     for (int i = 1; i < argc; ++i) {
         const std::wstring option = argv[i];
@@ -117,10 +123,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                 at = comma + 1;
             }
         } else if (option == L"--lang") {
-            auto found = languageOf(narrow(value).value_or(""));
-            if (!found)
+            languageCode = narrow(value).value_or("");
+            if (!languageOf(*languageCode))
                 return fail("--lang takes en, de or fr");
-            language = *found;
         } else {
             return fail("unknown option");
         }
@@ -141,6 +146,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     StringTable strings;
     ActivityLog log(clock, state, dir / "log");
     Services services{paths, profile, clock, state, launcher, prompts, strings, log};
+    if (languageCode) {
+        const std::string setting = *languageCode == "de" ? "DT" : *languageCode == "fr" ? "FR" : "EN";
+        const SettingKey& key = keys::kDefaultLanguage;
+        if (!profile.writeString(key.file, key.section, key.name, setting))
+            return fail("the installation's language could not be set");
+    }
+    loadLanguage(profile, paths, strings, prompts);
+    const LANGID language = dialogLanguage(profile);
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);

@@ -1,8 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "Profile.h"
 #include "StringTable.h"
+#include "TextFormat.h"
+#include "WeekTimer.h"
 
 namespace qx {
 namespace {
@@ -41,6 +45,29 @@ TEST(LanguageFileTest, LineBreaksAreWrittenAsBackslashN) {
     ASSERT_TRUE(strings.loadLanguageFile(std::filesystem::path(QX_SOURCE_DIR) / "lang/qxmovedt.lng"));
     EXPECT_NE(strings.get(1072).find('\n'), std::string::npos);
     EXPECT_EQ(strings.get(1072).find("\\n"), std::string::npos);
+}
+
+// A language file's texts are formats (the clock, the week, the report's headings): whatever they
+// hold, they take the arguments given and never read past them.
+TEST(LanguageFileTest, FormatsCannotReadPastTheirArguments) {
+    EXPECT_EQ(formatText("week %02d / %04d", {7, 2026}), "week 07 / 2026");
+    EXPECT_EQ(formatText("%s %s %s %n %x", {"a", "b"}), "a b %s %n %x");
+    EXPECT_EQ(formatText("100% sure %d", {3}), "100% sure 3");
+    EXPECT_EQ(formatText("%i|%5d|%03d|%", {-4, 42, -7}), "-4|   42|-07|%");
+
+    StringTable strings;
+    const LocalTime now{.year = 2026, .month = 12, .day = 9, .hour = 8, .minute = 5, .second = 3};
+    EXPECT_EQ(clockText(strings, now), "09.12.2026   08:05:03");
+    EXPECT_EQ(weekText(strings, 50), "Week (50)");
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "qx-hostile-formats.lng";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "[Strings]\n103=%s%s%s%s%s%s%s%s%n %d\n104=KW %i %s %p %n\n";
+    }
+    ASSERT_TRUE(strings.loadLanguageFile(file));
+    std::filesystem::remove(file);
+    EXPECT_EQ(clockText(strings, now), "9122026853%s%s%n %d");
+    EXPECT_EQ(weekText(strings, 50), "KW 50 %s %p %n");
 }
 
 }  // namespace

@@ -55,12 +55,6 @@ TEST(ReportIndex, FieldsAreCutToTheirLimits) {
     EXPECT_EQ(f.runName, "");
 }
 
-TEST(ReportText, LanguageTextsCannotReadPastTheArguments) {
-    EXPECT_EQ(formatText("week %02d / %04d", 7, 2026), "week 07 / 2026");
-    EXPECT_EQ(formatText("%s %s %s %n %x", "a", "b"), "a b %s %n %x");
-    EXPECT_EQ(formatText("100% sure %d", 3, 0), "100% sure 3");
-}
-
 // The sample installation: index and expected reports in tests/data/report, the group table written
 // by python3-dbf, the run logs in the working directory's log\ (where the index names them).
 class AlarmReportTest : public JobsTest {

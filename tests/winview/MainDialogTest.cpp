@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -117,6 +118,26 @@ TEST_F(WinMainDialogTest, LoadsTheSettingsIntoTheControlsWithTheTextsOfTheCodePa
     WCHAR title[128] = {};
     GetWindowTextW(window(), title, 128);
     EXPECT_EQ(narrow(title).value_or(""), s.strings.get(kStrTitle));
+}
+
+// A language file is UTF-8 and an installation value is code-page bytes; each is shown as its own
+// characters, in the same dialog.
+TEST_F(WinMainDialogTest, TheLanguageFilesTextsAreUtf8AndTheInstallationsTheCodePage) {
+    const std::filesystem::path file = s.sandbox.path("root/windows/qxmovedt.lng");
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "[Strings]\r\n120=Platten\xC3\xBC"
+               "berwachung\r\n104=Woche (%d) \xE2\x80\x93 \xC3\x84\r\n";
+    }
+    ASSERT_TRUE(s.strings.loadLanguageFile(file));
+    QX_NEED_WINDOW();
+    WCHAR title[128] = {};
+    GetWindowTextW(window(), title, 128);
+    EXPECT_EQ(std::wstring(title),
+              L"Platten\u00FC"
+              L"berwachung");
+    EXPECT_EQ(text(ctl::kWeek), L"Woche (50) \u2013 \u00C4");
+    EXPECT_EQ(text(ctl::kPhoneNumber), L"M\u00E4rz 0815");
 }
 
 TEST_F(WinMainDialogTest, SaveWritesWhatTheControlsHoldAndTheCodePageTextByteForByte) {
