@@ -170,10 +170,11 @@ TEST_F(WinMainDialogTest, SaveWritesWhatTheControlsHoldAndTheCodePageTextByteFor
 
 TEST_F(WinMainDialogTest, TheDriveSelectionOffersTheMappedDrivesAndItsListIsSaved) {
     QX_NEED_WINDOW();
-    // The selection is modal: a second thread answers it as a user would, through its messages.
+    // The selection is modal: a second thread answers it as a user would, through its messages. Wine
+    // beside a full test run has taken more than ten seconds to show it.
     std::array<bool, 4> enabled{}, checkedWhenOpened{};
     std::thread user([&] {
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 1200; ++i) {
             HWND box = FindWindowW(L"#32770", L"Select drives");
             if (box) {
                 for (int d = 0; d < 4; ++d) {
