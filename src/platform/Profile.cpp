@@ -19,6 +19,9 @@ std::string ProfileWriteResult::reason() const {
             return "the file is read-only";
         case ProfileWriteError::DanglingLink:
             return "the file is a symbolic link to a file that does not exist";
+        case ProfileWriteError::TooLong:
+            return "the value is longer than the system stores (" + std::to_string(kMaxProfileValue) +
+                   " characters)";
         case ProfileWriteError::Failed:
             break;
     }

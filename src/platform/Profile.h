@@ -12,6 +12,9 @@
 
 namespace qx {
 
+// The longest value the Windows profile write is asked to store.
+inline constexpr std::size_t kMaxProfileValue = 32766;
+
 // Why a profile write did not happen.
 enum class ProfileWriteError {
     None,
@@ -19,6 +22,7 @@ enum class ProfileWriteError {
     NotRegular,    // something other than a regular file is in the file's place
     ReadOnly,      // the file has no write permission bits, or this process may not write it
     DanglingLink,  // the file is a symbolic link to nothing (a share that is not mounted, say)
+    TooLong,       // longer than the system's profile write stores whole (Windows: kMaxProfileValue)
     Failed,        // the directory is missing, or the file system refused (see systemError)
 };
 
@@ -112,6 +116,8 @@ public:
     //    section, '=' in the key or a key beginning with ';' or '[';
     //  - when something other than a regular file (a FIFO, a device, a directory) is in the file's place:
     //    it is never opened, and refused before any lock is taken, so it cannot hang the writer;
+    //  - on Windows, when the value is longer than kMaxProfileValue bytes: the system's write stores such a
+    //    value mangled (under Wine, a value of 32767 bytes reads back as one character);
     //  - when the file has no write permission bits (the Windows read-only attribute), also for root,
     //    or is not writable by this process;
     //  - when the file is a symbolic link whose target does not exist: a new file in the link's place

@@ -177,6 +177,8 @@ ProfileWriteResult Profile::writeString(std::string_view file, std::string_view 
         }
         return {ProfileWriteError::Failed, EIO};
     }
+    if (value->size() > kMaxProfileValue)
+        return ProfileWriteError::TooLong;
     const std::string text(*value);
     return writeProfile(target, sectionName.c_str(), keyName.c_str(), text.c_str());
 }

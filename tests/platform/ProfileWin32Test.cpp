@@ -246,5 +246,19 @@ TEST(ProfileWin32, WhereWineReadsOtherwiseIsShown) {
         << "Wine now reads these like Windows: tighten the test";
 }
 
+// The system's write stores a value of 32767 bytes or more mangled (Wine reads it back as one
+// character): such a write is refused and the file keeps what it held.
+TEST(ProfileWin32, AValueLongerThanTheSystemStoresIsRefusedAndTheFileKept) {
+    test::Sandbox sandbox;
+    Profile profile(sandbox.dir("windows"));
+    const std::string longest(kMaxProfileValue, 'x');
+    ASSERT_TRUE(profile.writeString("t.ini", "S", "Key", longest));
+    EXPECT_EQ(profile.getString("t.ini", "S", "Key", "-", 100'000), longest);
+    const ProfileWriteResult refused = profile.writeString("t.ini", "S", "Key", longest + "y");
+    EXPECT_EQ(refused.error(), ProfileWriteError::TooLong);
+    EXPECT_NE(refused.reason().find("32766"), std::string::npos) << refused.reason();
+    EXPECT_EQ(profile.getString("t.ini", "S", "Key", "-", 100'000), longest);
+}
+
 }  // namespace
 }  // namespace qx
