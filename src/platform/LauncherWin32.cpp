@@ -121,6 +121,10 @@ std::vector<std::string> Win32Launcher::translate(std::string_view commandLine) 
     };
     if ((equalsIgnoreCase(program, "notepad") || equalsIgnoreCase(program, "notepad.exe"))) {
         const bool print = args.size() > 1 && equalsIgnoreCase(args[1], "/p");
+        // The file as this installation maps it, whole: a name such as "\qxt\log.\qxareport.prt" would
+        // otherwise lie on the drive of the child's working directory, not below --root.
+        for (std::size_t i = print ? 2 : 1; i < args.size(); ++i)
+            args[i] = pathBytes(m_paths.native(args[i])).value_or(args[i]);
         if (print && !m_commands.print.empty())
             replace(m_commands.print, 2);
         else if (!print && !m_commands.editor.empty())

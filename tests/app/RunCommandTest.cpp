@@ -59,6 +59,10 @@ protected:
     }
 
     std::string logDir() const { return sandbox.path("root/qxt/log").string(); }
+    // A path below the log directory as the jobs print it (the system's separators).
+    std::string logPath(const char* relative) const {
+        return (sandbox.path("root/qxt/log") / relative).make_preferred().string();
+    }
 
     test::Sandbox sandbox;
     GlobalOptions global;
@@ -85,10 +89,9 @@ TEST_F(RunCommandTest, DryRunPrintsTheRealRunsWorkAndChangesNothing) {
     std::string iniBefore = sandbox.read("root/windows/qxmover.ini");
 
     EXPECT_EQ(run("weekly-1", "2026-12-07 01:00", true), 0);
-    std::string dir = logDir();
-    EXPECT_EQ(out.str(), "create-directory " + dir + "/log49\nmove " + dir + "/a.dbf " + dir +
-                             "/log49/a.dbf\n" + "delete " + dir +
-                             "/log47/z.inf\nstart qxmove2.bat 49 50 12 2026\nstart qxdel2.bat 47\n");
+    EXPECT_EQ(out.str(), "create-directory " + logPath("log49") + "\nmove " + logPath("a.dbf") + " " +
+                             logPath("log49/a.dbf") + "\ndelete " + logPath("log47/z.inf") +
+                             "\nstart qxmove2.bat 49 50 12 2026\nstart qxdel2.bat 47\n");
     EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/z.inf"));
     EXPECT_FALSE(sandbox.exists("root/qxt/log/log49"));
@@ -123,9 +126,9 @@ TEST_F(RunCommandTest, DryRunsOfTheDialogsOperationsAskNothing) {
     std::cin.rdbuf(saved);
     EXPECT_EQ(moved, 0) << err.str();
     EXPECT_THAT(moveOut, HasSubstr("ask "));
-    EXPECT_THAT(moveOut, HasSubstr("move " + logDir() + "/a.dbf " + logDir() + "/log49/a.dbf"));
+    EXPECT_THAT(moveOut, HasSubstr("move " + logPath("a.dbf") + " " + logPath("log49/a.dbf")));
     EXPECT_EQ(deleted, 0) << err.str();
-    EXPECT_THAT(deleteOut, HasSubstr("delete " + logDir() + "/log47/z.dbf"));
+    EXPECT_THAT(deleteOut, HasSubstr("delete " + logPath("log47/z.dbf")));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/a.dbf"));
     EXPECT_TRUE(sandbox.exists("root/qxt/log/log47/z.dbf"));
 }
@@ -136,11 +139,15 @@ TEST_F(RunCommandTest, DryRunsOfTheDialogsOperationsAskNothing) {
 TEST_F(RunCommandTest, ReportShowsThePrintProgramAndFailsWithoutIt) {
     std::filesystem::copy_file(std::filesystem::path(QX_SOURCE_DIR) / "tests/data/report/qxaview.inf",
                                sandbox.path("root/qxt/log/qxaview.inf"));
+#ifdef _WIN32
+    ini("qxmover.ini", "Platform", "Print", "cmd.exe /c type");
+#else
     ini("qxmover.ini", "Platform", "Print", "cat -n");
+#endif
     EXPECT_EQ(run("report", "2026-12-08 06:00", true), 0) << err.str();
     EXPECT_THAT(out.str(), HasSubstr("start notepad.exe /p "));
     EXPECT_THAT(out.str(), HasSubstr("   [as "));
-    EXPECT_THAT(out.str(), HasSubstr("cat -n " + logDir() + "/qxareport.prt]\n"));
+    EXPECT_THAT(out.str(), HasSubstr(" " + logPath("qxareport.prt") + "]\n"));
 
     ini("qxmover.ini", "Platform", "Print", "no-such-printer");
     EXPECT_EQ(run("report", "2026-12-08 06:00", true), 1);
@@ -334,8 +341,8 @@ TEST_F(RunCommandTest, MonthlyJobHandsOnTheMonthJustEnded) {
     sandbox.file("work/qxlogdel.bat", "rem\n");
     sandbox.file("work/qxmove2.bat", "rem\n");
     EXPECT_EQ(run("monthly", "2027-01-01 00:00", true), 0);
-    EXPECT_EQ(out.str(), "start qxmover.bat " + logDir() + " log12\nstart qxlogdel.bat " + logDir() +
-                             "/log10\nstart qxmove2.bat 52\n");
+    EXPECT_EQ(out.str(), "start qxmover.bat " + logDir() + " log12\nstart qxlogdel.bat " + logPath("log10") +
+                             "\nstart qxmove2.bat 52\n");
 }
 
 TEST_F(RunCommandTest, QuestionsAreAnsweredOnTheTerminalOrByYes) {

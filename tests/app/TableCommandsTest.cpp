@@ -47,6 +47,7 @@ protected:
 };
 
 TEST_F(TableCommandsTest, DbfPrintsFieldsThenRecordsAsStored) {
+    QX_SKIP_WITHOUT_LINUX_PEERS();
     std::string file = sandbox.path("people.dbf").string();
     makeTable(file, R"(
 t = dbf.Table(sys.argv[1], 'name C(8); qty N(4,0); price N(6,2); born D; ok L', dbf_type='db3')
@@ -178,6 +179,7 @@ TEST_F(TableCommandsTest, DbfWarnsWhenTheHeaderDisagreesWithTheFileSize) {
 }
 
 TEST_F(TableCommandsTest, AlarmsPrintsOneLinePerDefinitionOrFailsWithMessage116) {
+    QX_SKIP_WITHOUT_LINUX_PEERS();
     PathMap paths{sandbox.dir("root"), sandbox.dir("root/windows")};
     Profile profile{sandbox.path("root/windows")};
     test::RecordingPrompts prompts;

@@ -82,6 +82,11 @@ TEST_F(LauncherWin32Test, ProgramsAreFoundAsTheShellFindsThemAndMdMakesDirectori
     EXPECT_TRUE(start.run("md " + root + "\\log07.\\sub"));
     EXPECT_TRUE(fs::is_directory(sandbox.path("log07/sub")));
 
+    // The file to edit or print is handed over as this installation maps it, not as it is spelled.
+    const auto print = start.wouldRun("notepad.exe /p report.prt");
+    ASSERT_TRUE(print);
+    EXPECT_EQ(print->arguments, (std::vector<std::string>{"/p", root + "\\report.prt"}));
+
     // Arguments of a program that is not a batch are quoted for its own parser, not for the shell.
     auto process = start.prepare("cmd.exe \"a b\" c\\\"d");
     ASSERT_TRUE(process);
