@@ -46,7 +46,7 @@ BoxTestCall testWatchdogCall(Services& s, const std::string& number) {
 }
 
 bool openWatchdogLog(Services& s) {
-    return s.launcher.start("notepad.exe " + s.state.logDirectory() + ".\\qxawdcall.log", Show::Shown);
+    return s.launcher.start("notepad.exe " + s.state.logDirectory() + ".\\qxawdcall.log", Show::Shown).ok();
 }
 
 WatchdogBoxEnabled watchdogBoxEnabled(const WatchdogBoxSettings& w) {

@@ -16,23 +16,25 @@ bool DryRunPrompts::ask(std::string_view text, std::string_view caption) {
     return true;
 }
 
-bool DryRunLauncher::run(std::string_view commandLine, std::chrono::seconds) {
+Result<> DryRunLauncher::run(std::string_view commandLine, std::chrono::seconds) {
     return report("run", commandLine);
 }
 
-bool DryRunLauncher::start(std::string_view commandLine, Show) {
+Result<> DryRunLauncher::start(std::string_view commandLine, Show) {
     return report("start", commandLine);
 }
 
-bool DryRunLauncher::report(std::string_view verb, std::string_view commandLine) {
+Result<> DryRunLauncher::report(std::string_view verb, std::string_view commandLine) {
     bool found = !m_canStart || m_canStart(commandLine);
     std::string as = found && m_startedAs ? m_startedAs(commandLine) : std::string();
     std::lock_guard lock(m_mutex);
     m_out << verb << ' ' << commandLine << (found ? "" : "   [program not found]")
           << (as.empty() ? "" : "   [as " + as + "]") << '\n';
-    if (!found)
+    if (!found) {
         m_anyNotFound = true;
-    return found;
+        return Failure("program not found", ENOENT);
+    }
+    return {};
 }
 
 namespace {

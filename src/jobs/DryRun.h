@@ -44,14 +44,14 @@ public:
     explicit DryRunLauncher(std::ostream& out, CanStart canStart = {}, StartedAs startedAs = {})
         : m_out(out), m_canStart(std::move(canStart)), m_startedAs(std::move(startedAs)) {}
 
-    bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
-    bool start(std::string_view commandLine, Show show) override;
+    Result<> run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
+    Result<> start(std::string_view commandLine, Show show) override;
 
     // Whether a line of this dry run named a program that would not be found.
     bool anyNotFound() const { return m_anyNotFound.load(); }
 
 private:
-    bool report(std::string_view verb, std::string_view commandLine);
+    Result<> report(std::string_view verb, std::string_view commandLine);
 
     std::ostream& m_out;
     CanStart m_canStart;

@@ -56,7 +56,7 @@ Result<> placeLineTestCall(Services& s, const std::function<bool()>& afterCall, 
             // The item's leading number, never wrapped: a huge one is no line either.
             const long long line = parseSettingNumber(item, true).value_or(0);
             bool goOn = true;
-            bool started = true;
+            Result<> started;
             if (line >= kFirstLine && line <= kLastLine) {
                 started =
                     s.launcher.run(sibling::lineTestCallOnLine(static_cast<int>(line), number, extension));
@@ -65,7 +65,7 @@ Result<> placeLineTestCall(Services& s, const std::function<bool()>& afterCall, 
             const std::string call = "WatchDog call to number " + number + " on line " + std::to_string(line);
             s.log.note((started ? "Start " : "Cannot start ") + call);
             if (!started)
-                notPlaced.add(Failure("Cannot start " + call));
+                notPlaced.add(Failure("Cannot start " + call + ": " + started.reason(), started.number()));
             if (!goOn)
                 break;
         }
@@ -73,12 +73,12 @@ Result<> placeLineTestCall(Services& s, const std::function<bool()>& afterCall, 
     }
     std::error_code ec;
     const bool testcallModule = std::filesystem::exists("_testcall.qxe", ec);
-    const bool started = s.launcher.run(sibling::lineTestCall(testcallModule, number, extension));
+    const Result<> started = s.launcher.run(sibling::lineTestCall(testcallModule, number, extension));
     afterCall();
     const std::string call = "WatchDog call to number " + number;
     s.log.note((started ? "Start " : "Cannot start ") + call);
     if (!started)
-        return Failure("Cannot start " + call);
+        return Failure("Cannot start " + call + ": " + started.reason(), started.number());
     return {};
 }
 

@@ -122,10 +122,11 @@ Result<> startSecondBatchNow(StatisticMover& mover, const MoverContext& context)
         return notConfirmed();
     std::string line = sibling::secondBatch(mover.secondBatchProgram(), calendar.previousWeek,
                                             calendar.currentWeek, calendar.month, calendar.year);
-    if (s.launcher.start(line, Show::Shown))
+    const Result<> started = s.launcher.start(line, Show::Shown);
+    if (started)
         return {};
     s.prompts.warn(s.strings.get(kStrSecondBatchFailed), s.strings.get(kStrErrorCaption));
-    return notStarted(line);
+    return notStarted(line, started);
 }
 
 Result<> editSecondBatch(StatisticMover& mover) {
@@ -142,9 +143,10 @@ Result<> editSecondBatch(StatisticMover& mover) {
         }
     }
     const std::string line = sibling::edit(file);
-    if (s.launcher.start(line, Show::Shown))
+    const Result<> started = s.launcher.start(line, Show::Shown);
+    if (started)
         return {};
-    return notStarted(line);
+    return notStarted(line, started);
 }
 
 std::string secondBatchTemplate() {

@@ -61,8 +61,10 @@ bool vanished(std::error_code ec, const fs::path& source) {
 
 }  // namespace
 
-Failure notStarted(std::string_view commandLine) {
-    return Failure("\"" + std::string(commandLine) + "\" could not be started");
+Failure notStarted(std::string_view commandLine, const Result<>& start) {
+    return Failure("\"" + std::string(commandLine) + "\" could not be started" +
+                       (start ? std::string() : ": " + start.reason()),
+                   start.number());
 }
 
 bool ageChecked(std::string_view pattern, std::string_view name) {
@@ -472,7 +474,8 @@ Result<> StatisticMover::startBatch(const std::string& commandLine, int errorTex
                                     std::string_view shownLine) {
     Services& s = m_services;
     const std::string shownCommand(shownLine.empty() ? std::string_view(commandLine) : shownLine);
-    if (s.launcher.start(commandLine, Show::Hidden)) {
+    const Result<> started = s.launcher.start(commandLine, Show::Hidden);
+    if (started) {
         if (!startedNote.empty())
             s.log.note(std::string(startedNote) + shownCommand);
         return {};
@@ -480,7 +483,7 @@ Result<> StatisticMover::startBatch(const std::string& commandLine, int errorTex
     s.prompts.warn(s.strings.get(errorText), s.strings.get(kStrErrorCaption));
     if (!failedNote.empty())
         s.log.note(std::string(failedNote) + shownCommand);
-    return notStarted(shownCommand);
+    return notStarted(shownCommand, started);
 }
 
 }  // namespace qx

@@ -172,8 +172,9 @@ private:
     int m_deleted = 0;
 };
 
-// The failure of a program that did not start: "\"COMMAND\" could not be started".
-Failure notStarted(std::string_view commandLine);
+// The failure of a program that did not start: "\"COMMAND\" could not be started: REASON", the reason
+// being the launcher's (`start`).
+Failure notStarted(std::string_view commandLine, const Result<>& start);
 
 // Whether the age check looks at `name` for `pattern` (see StatisticMover::moveFiles).
 bool ageChecked(std::string_view pattern, std::string_view name);

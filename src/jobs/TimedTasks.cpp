@@ -75,10 +75,12 @@ Result<> runTimedTasks(Services& services, SysTime now, const MoverCalendar& cal
         std::optional<std::string> command = timedTaskCommand(settingsOf(services), task, calendar);
         if (!command)
             continue;
-        const bool started = services.launcher.start(*command, Show::Shown);
+        const Result<> started = services.launcher.start(*command, Show::Shown);
         ++due;
         if (!started)
-            failed.add(Failure("cannot start task " + std::to_string(task.number) + ": " + *command));
+            failed.add(Failure("cannot start task " + std::to_string(task.number) + " (" + started.reason() +
+                                   "): " + *command,
+                               started.number()));
         const std::string prefix = started ? "Start " : "Cannot start ";
         switch (task.type) {
             case 0:

@@ -66,12 +66,12 @@ Result<> WebTriggerThread::fire(SysTime now, std::optional<int> hour) {
     if (hour)
         local.hour = *hour;
     const std::string command = sibling::webTrigger(m_batch, webTriggerPeriods(local));
-    const bool started = m_services.launcher.start(command, Show::Hidden);
+    const Result<> started = m_services.launcher.start(command, Show::Hidden);
     m_services.log.note((started ? "Successfully started trigger: " : "FAILED to started trigger: ") +
                         command);
-    reportJob(m_services, Job::WebTrigger, now, started, "cannot start " + command);
+    reportJob(m_services, Job::WebTrigger, now, started.ok(), "cannot start " + command);
     if (!started)
-        return Failure("cannot start " + command);
+        return Failure("cannot start " + command + ": " + started.reason(), started.number());
     return {};
 }
 

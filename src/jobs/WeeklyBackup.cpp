@@ -11,10 +11,12 @@ Result<> startBackup(Services& services, const MoverSettings& settings) {
     std::string path = services.paths.native(settings.autoBackupPath).string();
     if (settings.startSaveBaseAsPostjob) {
         const std::string line = sibling::backupPostjob(path);
-        return services.launcher.run(line) ? Result<>() : notStarted(line);
+        const Result<> started = services.launcher.run(line);
+        return started ? Result<>() : notStarted(line, started);
     }
     const std::string line = sibling::backupDirect(path);
-    return services.launcher.start(line, Show::Hidden) ? Result<>() : notStarted(line);
+    const Result<> started = services.launcher.start(line, Show::Hidden);
+    return started ? Result<>() : notStarted(line, started);
 }
 
 }  // namespace qx

@@ -110,10 +110,12 @@ Result<> weeklyAtOne(StatisticMover& mover, const MoverContext& context, bool* f
         std::string line = sibling::secondBatch(mover.secondBatchProgram(), calendar.previousWeek,
                                                 calendar.currentWeek, calendar.month, calendar.year);
         ok.join(mover.startBatch(line, kStrSecondBatchFailed));
-        if (refilled)
-            s.log.note("Skip " + sibling::secondDeleteBatch(calendar.dueWeek) + keptBecause);
-        else
-            s.launcher.start(sibling::secondDeleteBatch(calendar.dueWeek), Show::Hidden);
+        const std::string deleteBatch = sibling::secondDeleteBatch(calendar.dueWeek);
+        if (refilled) {
+            s.log.note("Skip " + deleteBatch + keptBecause);
+        } else if (Result<> started = s.launcher.start(deleteBatch, Show::Hidden); !started) {
+            ok.join(notStarted(deleteBatch, started));
+        }
     }
     return ok;
 }

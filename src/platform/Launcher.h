@@ -12,6 +12,7 @@
 
 #include "ChildWait.h"
 #include "PathMap.h"
+#include "Result.h"
 
 namespace qx {
 
@@ -30,12 +31,13 @@ public:
 
     // "Through the command shell": splits `commandLine` by Windows rules, resolves the program and
     // starts it. Waits for its end (at most `limit`, then kills it) unless the line begins with
-    // "start" (optionally "start /MIN"). Returns false when the program cannot be found or
-    // executed; the program's own exit code is not judged.
-    virtual bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) = 0;
+    // "start" (optionally "start /MIN"). Fails, saying why ("program not found", "the service
+    // stops", the system's refusal), when the program cannot be found or executed; the program's own
+    // exit code is not judged.
+    virtual Result<> run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) = 0;
 
     // The direct start with a show value: starts and does not wait. Same failure rule as run().
-    virtual bool start(std::string_view commandLine, Show show) = 0;
+    virtual Result<> start(std::string_view commandLine, Show show) = 0;
 
     // What starting `commandLine` (without a leading "start") would run, without running it: the
     // program found, after the translations of the installation's commands (for a batch file, the
@@ -70,8 +72,8 @@ public:
 
     PosixLauncher(PathMap paths, LauncherCommands commands = {}, Log log = {}, ChildPolicy policy = {});
 
-    bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
-    bool start(std::string_view commandLine, Show show) override;
+    Result<> run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
+    Result<> start(std::string_view commandLine, Show show) override;
     std::optional<Resolved> wouldRun(std::string_view commandLine) const override;
 
     // The argument vector that `commandLine` starts, after the translations of the installation's
@@ -80,7 +82,7 @@ public:
     std::vector<std::string> resolve(std::string_view commandLine) const;
 
 private:
-    bool launch(std::string_view commandLine, bool wait, std::chrono::seconds limit);
+    Result<> launch(std::string_view commandLine, bool wait, std::chrono::seconds limit);
     // The argument vector after the translations of the installation's commands, before the program
     // is looked for.
     std::vector<std::string> translate(std::string_view commandLine) const;
@@ -108,8 +110,8 @@ public:
 
     Win32Launcher(PathMap paths, LauncherCommands commands = {}, Log log = {}, ChildPolicy policy = {});
 
-    bool run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
-    bool start(std::string_view commandLine, Show show) override;
+    Result<> run(std::string_view commandLine, std::chrono::seconds limit = kDefaultLimit) override;
+    Result<> start(std::string_view commandLine, Show show) override;
     std::optional<Resolved> wouldRun(std::string_view commandLine) const override;
 
     // What CreateProcessW gets for `commandLine` (without a leading "start"): the program and its
@@ -122,7 +124,7 @@ public:
     std::optional<Process> prepare(std::string_view commandLine, std::string* refusal = nullptr) const;
 
 private:
-    bool launch(std::string_view commandLine, bool wait, std::chrono::seconds limit, int show);
+    Result<> launch(std::string_view commandLine, bool wait, std::chrono::seconds limit, int show);
     // The words of `commandLine` after the replacements of the configured commands.
     std::vector<std::string> translate(std::string_view commandLine) const;
 

@@ -185,29 +185,31 @@ std::vector<std::string> PosixLauncher::translate(std::string_view commandLine) 
     return args;
 }
 
-bool PosixLauncher::launch(std::string_view commandLine, bool wait, std::chrono::seconds limit) {
+Result<> PosixLauncher::launch(std::string_view commandLine, bool wait, std::chrono::seconds limit) {
     std::vector<std::string> args = resolve(commandLine);
     if (args.empty()) {
-        if (m_log) {
-            // Name the program looked for when it is not the one written (the editor for notepad).
-            std::vector<std::string> written = splitCommandLine(commandLine);
-            std::vector<std::string> wanted = translate(commandLine);
-            std::string program = wanted.empty() || (!written.empty() && written[0] == wanted[0])
-                                      ? std::string()
-                                      : " \"" + wanted[0] + "\"";
-            m_log("Cannot start \"" + std::string(commandLine) + "\": program" + program + " not found");
-        }
-        return false;
+        // Name the program looked for when it is not the one written (the editor for notepad).
+        std::vector<std::string> written = splitCommandLine(commandLine);
+        std::vector<std::string> wanted = translate(commandLine);
+        std::string program = wanted.empty() || (!written.empty() && written[0] == wanted[0])
+                                  ? std::string()
+                                  : " \"" + wanted[0] + "\"";
+        const std::string why = "program" + program + " not found";
+        if (m_log)
+            m_log("Cannot start \"" + std::string(commandLine) + "\": " + why);
+        return Failure(why, ENOENT);
     }
     if (args[0] == "md") {
         std::error_code ec;
         fs::create_directories(args[1], ec);
-        return !ec;
+        if (ec)
+            return Failure("cannot make " + args[1] + ": " + ec.message(), ec.value());
+        return {};
     }
     if (wait && m_policy.stop.stop_requested()) {
         if (m_log)
             m_log("Not started \"" + std::string(commandLine) + "\": the service stops");
-        return false;
+        return Failure("the service stops");
     }
     std::vector<char*> argv;
     for (auto& a : args)
@@ -239,7 +241,7 @@ bool PosixLauncher::launch(std::string_view commandLine, bool wait, std::chrono:
     if (rc != 0) {
         if (m_log)
             m_log("Cannot start \"" + std::string(commandLine) + "\": " + std::strerror(rc));
-        return false;
+        return Failure(std::strerror(rc), rc);
     }
     if (wait) {
         ChildEnd end = waitForChild(pid, limit, m_policy);
@@ -248,14 +250,14 @@ bool PosixLauncher::launch(std::string_view commandLine, bool wait, std::chrono:
                   " s");
         if (end == ChildEnd::Stopped && m_log)
             m_log("Ended \"" + std::string(commandLine) + "\" because the service stops");
-        return true;
+        return {};
     }
     // Nobody waits for a detached program, but it must not stay a zombie.
     m_reaper->adopt(pid);
-    return true;
+    return {};
 }
 
-bool PosixLauncher::run(std::string_view commandLine, std::chrono::seconds limit) {
+Result<> PosixLauncher::run(std::string_view commandLine, std::chrono::seconds limit) {
     std::vector<std::string> args = splitCommandLine(commandLine);
     if (!args.empty() && equalsIgnoreCase(args[0], "start")) {
         // "start [/MIN] program args": the shell returns at once; rebuild the rest of the line.
@@ -275,7 +277,7 @@ bool PosixLauncher::run(std::string_view commandLine, std::chrono::seconds limit
     return launch(commandLine, true, limit);
 }
 
-bool PosixLauncher::start(std::string_view commandLine, Show) {
+Result<> PosixLauncher::start(std::string_view commandLine, Show) {
     return launch(commandLine, false, kDefaultLimit);
 }
 

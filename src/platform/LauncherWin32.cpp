@@ -189,23 +189,26 @@ std::optional<Launcher::Resolved> Win32Launcher::wouldRun(std::string_view comma
     return out;
 }
 
-bool Win32Launcher::launch(std::string_view commandLine, bool wait, std::chrono::seconds limit, int show) {
+Result<> Win32Launcher::launch(std::string_view commandLine, bool wait, std::chrono::seconds limit,
+                               int show) {
     std::string why;
     std::optional<Process> process = prepare(commandLine, &why);
     if (!process) {
         if (m_log)
             m_log("Cannot start \"" + std::string(commandLine) + "\": " + why);
-        return false;
+        return Failure(why);
     }
     if (process->program == L"md") {
         std::error_code ec;
         fs::create_directories(process->commandLine, ec);
-        return !ec;
+        if (ec)
+            return Failure("cannot make the directory: " + ec.message(), ec.value());
+        return {};
     }
     if (wait && m_policy.stop.stop_requested()) {
         if (m_log)
             m_log("Not started \"" + std::string(commandLine) + "\": the service stops");
-        return false;
+        return Failure("the service stops");
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -218,15 +221,15 @@ bool Win32Launcher::launch(std::string_view commandLine, bool wait, std::chrono:
     DWORD flags = CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT | (wait ? CREATE_SUSPENDED : 0);
     if (!CreateProcessW(process->program.c_str(), line.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         nullptr, &startup, &info)) {
+        const DWORD error = GetLastError();
         if (m_log)
-            m_log("Cannot start \"" + std::string(commandLine) + "\": error " +
-                  std::to_string(GetLastError()));
-        return false;
+            m_log("Cannot start \"" + std::string(commandLine) + "\": error " + std::to_string(error));
+        return Failure("error " + std::to_string(error));
     }
     if (!wait) {
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
-        return true;
+        return {};
     }
     // The job holds everything the program starts, so that ending it at its limit leaves nothing behind.
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
@@ -263,10 +266,10 @@ bool Win32Launcher::launch(std::string_view commandLine, bool wait, std::chrono:
     if (job)
         CloseHandle(job);
     CloseHandle(info.hProcess);
-    return true;
+    return {};
 }
 
-bool Win32Launcher::run(std::string_view commandLine, std::chrono::seconds limit) {
+Result<> Win32Launcher::run(std::string_view commandLine, std::chrono::seconds limit) {
     std::vector<std::string> args = splitCommandLine(commandLine);
     if (!args.empty() && equalsIgnoreCase(args[0], "start")) {
         // "start [/MIN] program args": the shell returns at once; the rest of the line as written.
@@ -290,7 +293,7 @@ bool Win32Launcher::run(std::string_view commandLine, std::chrono::seconds limit
     return launch(commandLine, true, limit, SW_SHOWNORMAL);
 }
 
-bool Win32Launcher::start(std::string_view commandLine, Show show) {
+Result<> Win32Launcher::start(std::string_view commandLine, Show show) {
     return launch(commandLine, false, kDefaultLimit, show == Show::Hidden ? SW_HIDE : SW_SHOWNORMAL);
 }
 

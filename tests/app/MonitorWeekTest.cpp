@@ -27,10 +27,10 @@ class FakeSiblings : public test::RecordingLauncher {
 public:
     FakeSiblings(Profile& profile, Clock& clock) : m_profile(profile), m_clock(clock) {}
 
-    bool run(std::string_view line, std::chrono::seconds limit) override {
+    Result<> run(std::string_view line, std::chrono::seconds limit) override {
         if (line.find("-s8WatchDogAlarm") != std::string_view::npos)
             if (!m_profile.writeString("qxalog.ini", "LastAlarm", "12", hexTime(m_clock.now())))
-                return false;
+                return Failure("cannot note the alarm");
         return RecordingLauncher::run(line, limit);
     }
 

@@ -211,7 +211,8 @@ TEST_F(RunCommandTest, AFailedJobSaysWhyOnTheTerminal) {
     saved ? setenv("VISUAL", savedVisual.c_str(), 1) : unsetenv("VISUAL");
     EXPECT_EQ(code, 1);
     EXPECT_THAT(err.str(), ::testing::StartsWith("qxmover: edit-second-batch failed: \"notepad qxmove2.bat\" "
-                                                 "could not be started\nqxmover: the activity log " +
+                                                 "could not be started: program \"no-such-editor-here\" not "
+                                                 "found\nqxmover: the activity log " +
                                                  sandbox.path("work/log/qxmover_").string()));
     EXPECT_TRUE(sandbox.exists("work/qxmove2.bat"));
 
@@ -221,7 +222,9 @@ TEST_F(RunCommandTest, AFailedJobSaysWhyOnTheTerminal) {
     code = run("edit-second-batch", nullptr);
     saved ? setenv("VISUAL", savedVisual.c_str(), 1) : unsetenv("VISUAL");
     EXPECT_EQ(code, 1);
-    EXPECT_EQ(err.str(), "qxmover: edit-second-batch failed: \"notepad qxmove2.bat\" could not be started\n");
+    EXPECT_EQ(err.str(),
+              "qxmover: edit-second-batch failed: \"notepad qxmove2.bat\" could not be started: "
+              "program \"no-such-editor-here\" not found\n");
 #endif
 }
 
@@ -276,14 +279,15 @@ INSTANTIATE_TEST_SUITE_P(
         JobCase{"backup", "2026-12-07 00:00", {}, false, 1, "\"qxsavebase.exe "},
         JobCase{"watchdog-call", "2026-12-07 00:00", {}, false, 1, "no NumberToDial in [LineWatchDog]"},
         // No job queue here: neither call is placed, and the first one is the reason.
-        JobCase{"watchdog-call",
-                "2026-12-07 00:00",
-                {{"qxalarm.ini", "LineWatchDog", "NumberToDial", "0301234"},
-                 {"qxalarm.ini", "LineWatchDog", "PostType", "1"},
-                 {"qxalarm.ini", "LineWatchDog", "CheckLines", "2,5"}},
-                false,
-                1,
-                "Cannot start WatchDog call to number 0301234 on line 2 (2 calls failed)\n"},
+        JobCase{
+            "watchdog-call",
+            "2026-12-07 00:00",
+            {{"qxalarm.ini", "LineWatchDog", "NumberToDial", "0301234"},
+             {"qxalarm.ini", "LineWatchDog", "PostType", "1"},
+             {"qxalarm.ini", "LineWatchDog", "CheckLines", "2,5"}},
+            false,
+            1,
+            "Cannot start WatchDog call to number 0301234 on line 2: program not found (2 calls failed)\n"},
         JobCase{"timed-tasks",
                 "2026-12-09 06:00",
                 {{"qxmover.ini", "StartMore", "Prog1", "qxping"},
@@ -291,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"qxmover.ini", "StartMore", "Type1", "1"}},
                 false,
                 1,
-                "cannot start task 1: qxe qxping 1 \n"},
+                "cannot start task 1 (program not found): qxe qxping 1 \n"},
         // Two slots whose (profile) files are years old by then; no qxe starts the alarm of either.
         JobCase{"job-check",
                 "2030-01-07 00:00",

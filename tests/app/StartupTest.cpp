@@ -25,8 +25,8 @@ namespace {
 
 class NoLauncher : public Launcher {
 public:
-    bool run(std::string_view, std::chrono::seconds) override { return true; }
-    bool start(std::string_view, Show) override { return true; }
+    Result<> run(std::string_view, std::chrono::seconds) override { return {}; }
+    Result<> start(std::string_view, Show) override { return {}; }
 };
 
 class StartupTest : public ::testing::Test, public test::BasicServiceBundle<NoLauncher> {};

@@ -64,8 +64,8 @@ public:
     AlarmServer(Profile& profile, Clock& clock, fs::path root)
         : m_profile(profile), m_clock(clock), m_root(root) {}
 
-    bool run(std::string_view line, std::chrono::seconds) override { return handle(line); }
-    bool start(std::string_view line, Show) override { return handle(line); }
+    Result<> run(std::string_view line, std::chrono::seconds) override { return handle(line); }
+    Result<> start(std::string_view line, Show) override { return handle(line); }
 
     // The command lines so far that contain `text`, or for which `wanted` holds.
     int count(std::string_view text) const {
@@ -85,15 +85,16 @@ public:
     }
 
 private:
-    bool handle(std::string_view line) {
+    Result<> handle(std::string_view line) {
         std::lock_guard lock(m_mutex);
         ++m_lines[std::string(line)];
         if (line.find("-s8WatchDogAlarm") != std::string_view::npos)
-            return static_cast<bool>(
-                m_profile.writeString("qxalog.ini", "LastAlarm", "12", hexTime(m_clock.now())));
+            if (auto written = m_profile.writeString("qxalog.ini", "LastAlarm", "12", hexTime(m_clock.now()));
+                !written)
+                return Failure(written.reason());
         if (line == "alarmserver")
             dayOfWork(m_clock.now());
-        return true;
+        return {};
     }
 
     void write(Written::Kind kind, const std::string& relative, SysTime now) {

@@ -84,6 +84,19 @@ TEST_F(ScheduledMovesTest, SecondBatchUsesTheOldNameWhenTheNewOneIsMissing) {
                 ElementsAre("start hidden qxmover2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
 }
 
+// The delete batch that cannot be started fails the week's work, with the launcher's reason, after the
+// moves and the first batch have been done.
+TEST_F(ScheduledMovesTest, ADeleteBatchThatCannotStartFailsTheWeekWithItsReason) {
+    ini("qxmover.ini", "Config", "Start2ndBatch", "1");
+    sandbox.file("root/qxt/log/a.dbf", "a", old);
+    launcher.missing.insert("qxdel2.bat");
+    const Result<> week = weeklyAtOne(mover, context());
+    EXPECT_EQ(week.reason(), "\"qxdel2.bat 47\" could not be started: program not found");
+    EXPECT_EQ(sandbox.read("root/qxt/log/log49/a.dbf"), "a");
+    EXPECT_THAT(launcher.calls(),
+                ElementsAre("start hidden qxmove2.bat 49 50 12 2026", "start hidden qxdel2.bat 47"));
+}
+
 TEST_F(ScheduledMovesTest, MidnightHandsConferenceRecordingsToTheirJobOrMovesWaveFiles) {
     sandbox.file("root/qxt/log/a.wav", "RIFF", old);
     ini("qxmover.ini", "Config", "MoveConferWav", "1");

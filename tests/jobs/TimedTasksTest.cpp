@@ -113,7 +113,7 @@ TEST_F(TimedTasksTest, FailedStartOnlyLosesThatStart) {
     ini("qxmover.ini", "Config", "WriteLogFile", "0");
     state.writeLogFile = false;
     runAt(at(2026, 12, 9, 8));
-    EXPECT_EQ(failure, "cannot start task 1: missing.exe");
+    EXPECT_EQ(failure, "cannot start task 1 (program not found): missing.exe");
     EXPECT_THAT(launcher.calls(), ElementsAre("start shown missing.exe", "start shown there.exe"));
     EXPECT_THAT(prompts.warnings(), IsEmpty());
     EXPECT_THAT(activity(50), IsEmpty());

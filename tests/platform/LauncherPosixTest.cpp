@@ -57,7 +57,9 @@ private:
 };
 
 TEST_F(LauncherTest, MissingProgramFailsAndIsLogged) {
-    EXPECT_FALSE(launcher.run("no-such-program-here 1 2"));
+    const Result<> missing = launcher.run("no-such-program-here 1 2");
+    EXPECT_EQ(missing.reason(), "program not found");
+    EXPECT_EQ(missing.number(), ENOENT);
     EXPECT_FALSE(launcher.start("no-such-program-here", Show::Shown));
     EXPECT_FALSE(launcher.run(""));
     ASSERT_FALSE(logged.empty());
@@ -126,7 +128,7 @@ protected:
         PosixLauncher stoppable{
             paths, {}, [this](const std::string& line) { logged.push_back(line); }, policy};
         bool result = false;
-        std::thread runner([&] { result = stoppable.run("hang.bat"); });
+        std::thread runner([&] { result = stoppable.run("hang.bat").ok(); });
         child = awaitChild();
         stop.request_stop();
         runner.join();

@@ -56,7 +56,7 @@ TEST_F(LauncherWin32Test, ArgumentsOfABatchProgramNeverRunOtherCommands) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
         log.clear();
-        EXPECT_EQ(start.run(batch + " " + c.arguments), !c.recorded.empty());
+        EXPECT_EQ(start.run(batch + " " + c.arguments).ok(), !c.recorded.empty());
         if (c.recorded.empty()) {
             ASSERT_EQ(log.size(), 1u);
             EXPECT_NE(log[0].find("command shell would interpret"), std::string::npos) << log[0];
@@ -75,7 +75,7 @@ TEST_F(LauncherWin32Test, ProgramsAreFoundAsTheShellFindsThemAndMdMakesDirectori
     // Found in the working directory without its extension, and through a "start" detached.
     EXPECT_TRUE(start.run("x 1"));
     EXPECT_EQ(sandbox.read("record.txt"), "[1]\r\n");
-    EXPECT_FALSE(start.run("missing.exe 1"));
+    EXPECT_EQ(start.run("missing.exe 1").reason(), "program not found");
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0], "Cannot start \"missing.exe 1\": program not found");
 
@@ -101,7 +101,7 @@ TEST_F(LauncherWin32Test, AStopEndsAWaitedForProgramAtOnce) {
     ChildPolicy policy{stop.get_token(), std::chrono::milliseconds(100)};
     Win32Launcher start = launcher(policy);
     bool started = false;
-    std::thread runner([&] { started = start.run(root + "\\loop.bat"); });
+    std::thread runner([&] { started = start.run(root + "\\loop.bat").ok(); });
     // Waits for the program's own sign of life, not for a time.
     test::waitUntil([&] { return fs::exists(sandbox.path("started.txt")); }, std::chrono::seconds(60),
                     std::chrono::microseconds(0));

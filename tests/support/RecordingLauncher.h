@@ -18,12 +18,12 @@ class RecordingLauncher : public Launcher {
 public:
     explicit RecordingLauncher(Launcher* inner = nullptr) : forwardTo(inner) {}
 
-    bool run(std::string_view line, std::chrono::seconds limit = kDefaultLimit) override {
+    Result<> run(std::string_view line, std::chrono::seconds limit = kDefaultLimit) override {
         record("run ", line);
         return forwardTo ? forwardTo->run(line, limit) : succeeds(line);
     }
 
-    bool start(std::string_view line, Show show) override {
+    Result<> start(std::string_view line, Show show) override {
         record(show == Show::Shown ? "start shown " : "start hidden ", line);
         return forwardTo ? forwardTo->run(line) : succeeds(line);
     }
@@ -42,9 +42,11 @@ private:
         m_calls.push_back(std::string(kind) + std::string(line));
     }
 
-    bool succeeds(std::string_view line) const {
+    Result<> succeeds(std::string_view line) const {
         std::vector<std::string> words = splitCommandLine(line);
-        return !words.empty() && !missing.count(words[0]);
+        if (words.empty() || missing.count(words[0]))
+            return Failure("program not found", ENOENT);
+        return {};
     }
 
     mutable std::mutex m_mutex;
