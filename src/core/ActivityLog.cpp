@@ -22,7 +22,7 @@ std::string formatLogLine(const LocalTime& t, std::string_view text) {
 
 int appendLine(const std::filesystem::path& file, std::string_view line) {
     // One write in append mode keeps lines of concurrent writers whole.
-    return AppendFile(file).append(line).error;
+    return AppendFile(file).append(line).number();
 }
 
 std::filesystem::path ActivityLog::fileFor(SysTime time) const {

@@ -4,9 +4,11 @@
 
 namespace qx {
 
-std::string FileResult::reason() const {
-    const std::string text = std::strerror(error);
-    return step && *step ? std::string(step) + ": " + text : text;
+Failure fileFailure(const char* what, int number) {
+    if (number == 0)
+        number = EIO;
+    const std::string text = std::strerror(number);
+    return Failure(what && *what ? std::string(what) + ": " + text : text, number);
 }
 
 }  // namespace qx

@@ -6,33 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "Result.h"
+
 namespace qx {
 
-// The outcome of a file operation of this layer. `error` counts as errno does on every system (a
-// Windows error is given the nearest errno value, EIO when there is none), so that callers test for a
-// full disk (ENOSPC, EDQUOT) or a refusal (EACCES, EPERM) alike; `step` names what failed.
-struct FileResult {
-    int error = 0;
-    const char* step = "";
+// The outcome of a file operation of this layer: a Result whose failure's number counts as errno does
+// on every system (a Windows error is given the nearest errno value, EIO when there is none), so that
+// callers test for a full disk (full()) or a refusal (EACCES, EPERM) alike, and whose reason is
+// "STEP: TEXT OF THE ERROR", for a log line.
+using FileResult = Result<>;
 
-    bool ok() const { return error == 0; }
-    explicit operator bool() const { return ok(); }
-    // Whether the file system (or the user's quota) had no room left.
-    bool full() const {
-#ifdef EDQUOT
-        if (error == EDQUOT)
-            return true;
-#endif
-        return error == ENOSPC;
-    }
-    // "STEP: TEXT OF THE ERROR" (the text only when no step is named), for a log line.
-    std::string reason() const;
-
-    // A failure of `what`; a zero error number (a step that failed without one) becomes EIO.
-    static FileResult failed(const char* what, int number) {
-        return {number != 0 ? number : EIO, what};
-    }
-};
+// The failure of the step `what` (a zero error number, a step that failed without one, becomes EIO).
+Failure fileFailure(const char* what, int number);
 
 struct AtomicWriteOptions {
     // The mode of a new file, less the umask. A file that replaces another takes the old one's mode

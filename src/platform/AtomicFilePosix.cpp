@@ -23,11 +23,11 @@ fs::path directoryOf(const fs::path& target) {
 FileResult commit(FileHandle& out, const fs::path& from, const fs::path& target, bool removeOnFailure) {
     FileResult result;
     if (::fsync(out.get()) != 0)
-        result = FileResult::failed("sync", errno);
+        result = fileFailure("sync", errno);
     else if (const std::error_code closed = out.close())
-        result = FileResult::failed("close", closed.value());
+        result = fileFailure("close", closed.value());
     else if (::rename(from.c_str(), target.c_str()) != 0)
-        result = FileResult::failed("rename", errno);
+        result = fileFailure("rename", errno);
     if (!result) {
         if (removeOnFailure)
             ::unlink(from.c_str());
@@ -35,7 +35,7 @@ FileResult commit(FileHandle& out, const fs::path& from, const fs::path& target,
     }
     FileHandle directory(openRetrying(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY));
     if (!directory.valid() || ::fsync(directory.get()) != 0)
-        return FileResult::failed("sync the directory", errno);
+        return fileFailure("sync the directory", errno);
     return {};
 }
 
@@ -54,9 +54,9 @@ FileResult writeFileAtomically(const fs::path& target, std::string_view bytes,
     FileHandle out(openRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW,
                                 static_cast<mode_t>(options.mode & 07777)));
     if (!out.valid())
-        return FileResult::failed("create the temporary file", errno);
+        return fileFailure("create the temporary file", errno);
     auto failed = [&](const char* step) {
-        const FileResult result = FileResult::failed(step, errno);
+        const FileResult result = fileFailure(step, errno);
         ::unlink(temporary.c_str());
         return result;
     };
@@ -79,11 +79,11 @@ FileResult writeFileAtomically(const fs::path& target, std::string_view bytes,
 FileResult makeReserveFile(const fs::path& reserve, std::uintmax_t bytes) {
     FileHandle out(openRetrying(reserve.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644));
     if (!out.valid())
-        return FileResult::failed("create the reserve", errno);
+        return fileFailure("create the reserve", errno);
     // Without its room the reserve is no use: it goes.
     if (const int error = ::posix_fallocate(out.get(), 0, static_cast<off_t>(bytes)); error != 0) {
         ::unlink(reserve.c_str());
-        return FileResult::failed("allocate the reserve", error);
+        return fileFailure("allocate the reserve", error);
     }
     return {};
 }
@@ -91,25 +91,25 @@ FileResult makeReserveFile(const fs::path& reserve, std::uintmax_t bytes) {
 FileResult replaceFromReserve(const fs::path& target, const fs::path& reserve, std::string_view bytes) {
     FileHandle out(openRetrying(reserve.c_str(), O_WRONLY | O_NOFOLLOW));
     if (!out.valid())
-        return FileResult::failed("open the reserve", errno);
+        return fileFailure("open the reserve", errno);
     struct stat status {};
     if (::fstat(out.get(), &status) != 0)
-        return FileResult::failed("open the reserve", errno);
+        return fileFailure("open the reserve", errno);
     // Written only within blocks the reserve holds already: a write past them would need the room that
     // is not there.
     if (!S_ISREG(status.st_mode) || static_cast<std::uintmax_t>(status.st_blocks) * 512 < bytes.size())
-        return FileResult::failed("open the reserve", ENOSPC);
+        return fileFailure("open the reserve", ENOSPC);
     if (!writeWhole(out.get(), bytes))
-        return FileResult::failed("write", errno);
+        return fileFailure("write", errno);
     if (::ftruncate(out.get(), static_cast<off_t>(bytes.size())) != 0)
-        return FileResult::failed("write", errno);
+        return fileFailure("write", errno);
     return commit(out, reserve, target, false);
 }
 
 AppendFile::AppendFile(const fs::path& file) {
     const int fd = openRetrying(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW, 0644);
     if (fd < 0)
-        m_opened = FileResult::failed("open", errno);
+        m_opened = fileFailure("open", errno);
     else
         m_handle = fd;
 }
@@ -128,9 +128,9 @@ FileResult AppendFile::append(std::string_view bytes) {
         written = ::write(static_cast<int>(m_handle), bytes.data(), bytes.size());
     while (written < 0 && errno == EINTR);
     if (written < 0)
-        return FileResult::failed("write", errno);
+        return fileFailure("write", errno);
     if (static_cast<std::size_t>(written) < bytes.size())
-        return FileResult::failed("write", ENOSPC);
+        return fileFailure("write", ENOSPC);
     return {};
 }
 

@@ -48,7 +48,7 @@ int errnoOf(DWORD error) {
 }
 
 FileResult failed(const char* step) {
-    return FileResult::failed(step, errnoOf(GetLastError()));
+    return fileFailure(step, errnoOf(GetLastError()));
 }
 
 class Handle {
@@ -186,7 +186,7 @@ FileResult replaceFromReserve(const fs::path& target, const fs::path& reserve, s
     const auto room =
         static_cast<std::uintmax_t>(std::max(info.AllocationSize.QuadPart, info.EndOfFile.QuadPart));
     if (info.Directory || room < bytes.size())
-        return FileResult::failed("open the reserve", ENOSPC);
+        return fileFailure("open the reserve", ENOSPC);
     if (!writeAll(out.get(), bytes) || !SetEndOfFile(out.get()))
         return failed("write");
     return commit(out, reserve, target, false);
@@ -230,7 +230,7 @@ FileResult AppendFile::append(std::string_view bytes) {
     if (!wrote)
         return failed("write");
     if (written < bytes.size())
-        return FileResult::failed("write", ENOSPC);
+        return fileFailure("write", ENOSPC);
     return {};
 }
 

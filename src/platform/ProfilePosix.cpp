@@ -398,7 +398,7 @@ ProfileWriteResult Profile::edit(std::string_view file,
     // The temporary name is fixed per file: the directory lock keeps every other writer out. The new
     // version keeps the old one's mode and owner.
     const FileResult replaced = writeFileAtomically(path, bytes);
-    FileWrite written{replaced.ok(), replaced.error};
+    FileWrite written{replaced.ok(), replaced.number()};
     // No temporary can be created beside a file in a read-only directory; the file itself may still be
     // writable, and is then written in place.
     if (!written.ok && snapshot->exists && (written.error == EACCES || written.error == EPERM))

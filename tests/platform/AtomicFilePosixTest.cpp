@@ -89,7 +89,7 @@ TEST(AtomicFilePosixTest, ReadOnlyDirectoryRefusesWithTheReason) {
     sandbox.file("ro/state", "old");
     sandbox.makeReadOnly("ro");
     const FileResult result = writeFileAtomically(sandbox.path("ro/state"), "new");
-    EXPECT_EQ(result.error, EACCES);
+    EXPECT_EQ(result.number(), EACCES);
     EXPECT_EQ(result.reason(), "create the temporary file: Permission denied");
     EXPECT_EQ(sandbox.read("ro/state"), "old");
 }
@@ -98,7 +98,7 @@ TEST(AppendFilePosixTest, LinkInTheLogsPlaceIsNeverFollowed) {
     test::Sandbox sandbox;
     sandbox.file("victim", "victim's");
     fs::create_symlink(sandbox.path("victim"), sandbox.path("log"));
-    EXPECT_EQ(AppendFile(sandbox.path("log")).append("x\n").error, ELOOP);
+    EXPECT_EQ(AppendFile(sandbox.path("log")).append("x\n").number(), ELOOP);
     EXPECT_EQ(sandbox.read("victim"), "victim's");
 }
 

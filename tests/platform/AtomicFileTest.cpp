@@ -72,8 +72,8 @@ TEST(AtomicFileTest, MissingDirectoryFailsWithTheReason) {
     test::Sandbox sandbox;
     const FileResult result = writeFileAtomically(sandbox.path("none/state"), "x");
     EXPECT_FALSE(result);
-    EXPECT_EQ(result.error, ENOENT);
-    EXPECT_STREQ(result.step, "create the temporary file");
+    EXPECT_EQ(result.number(), ENOENT);
+    EXPECT_THAT(result.reason(), ::testing::StartsWith("create the temporary file: "));
     EXPECT_EQ(result.reason(), "create the temporary file: No such file or directory");
     EXPECT_FALSE(sandbox.exists("none"));
 }
@@ -83,7 +83,7 @@ TEST(AtomicFileTest, DirectoryInTheTargetsPlaceStaysAndNoTemporaryIsLeft) {
     sandbox.dir("d/state");
     const FileResult result = writeFileAtomically(sandbox.path("d/state"), "x");
     EXPECT_FALSE(result);
-    EXPECT_STREQ(result.step, "rename");
+    EXPECT_THAT(result.reason(), ::testing::StartsWith("rename: "));
     EXPECT_TRUE(fs::is_directory(sandbox.path("d/state")));
     EXPECT_THAT(test::namesIn(sandbox.path("d")), ElementsAre("state"));
 }
@@ -114,11 +114,11 @@ TEST(ReserveFileTest, TakesTheTextWithinItsRoomAndIsUsedUp) {
     sandbox.file("state", "old\n");
     const fs::path reserve = sandbox.path("state.reserve");
     ASSERT_TRUE(makeReserveFile(reserve, 4096));
-    EXPECT_EQ(makeReserveFile(reserve, 4096).error, EEXIST);
+    EXPECT_EQ(makeReserveFile(reserve, 4096).number(), EEXIST);
     // Too long for the room it holds: refused, the reserve and the old text stay.
     const FileResult tooLong =
         replaceFromReserve(sandbox.path("state"), reserve, std::string(64 * 1024, 'x'));
-    EXPECT_EQ(tooLong.error, ENOSPC);
+    EXPECT_EQ(tooLong.number(), ENOSPC);
     EXPECT_TRUE(tooLong.full());
     EXPECT_EQ(sandbox.read("state"), "old\n");
     ASSERT_TRUE(fs::exists(reserve));
@@ -126,7 +126,7 @@ TEST(ReserveFileTest, TakesTheTextWithinItsRoomAndIsUsedUp) {
     ASSERT_TRUE(replaceFromReserve(sandbox.path("state"), reserve, "new\n"));
     EXPECT_EQ(sandbox.read("state"), "new\n");
     EXPECT_THAT(test::namesIn(sandbox.root()), ElementsAre("state"));
-    EXPECT_EQ(replaceFromReserve(sandbox.path("state"), reserve, "again\n").error, ENOENT);
+    EXPECT_EQ(replaceFromReserve(sandbox.path("state"), reserve, "again\n").number(), ENOENT);
 }
 
 // --- the append-only file --------------------------------------------------------------------------
@@ -152,9 +152,9 @@ TEST(AppendFileTest, CreatesTheFileAndKeepsConcurrentLinesWhole) {
 TEST(AppendFileTest, MissingDirectoryFailsTheOpenAndEveryAppend) {
     test::Sandbox sandbox;
     AppendFile file(sandbox.path("none/log"));
-    EXPECT_EQ(file.opened().error, ENOENT);
-    EXPECT_STREQ(file.opened().step, "open");
-    EXPECT_EQ(file.append("x\n").error, ENOENT);
+    EXPECT_EQ(file.opened().number(), ENOENT);
+    EXPECT_THAT(file.opened().reason(), ::testing::StartsWith("open: "));
+    EXPECT_EQ(file.append("x\n").number(), ENOENT);
     EXPECT_FALSE(sandbox.exists("none"));
 }
 
