@@ -10,7 +10,7 @@ bool writeProfileLogged(Profile& profile, const ActivityLog& log, std::string_vi
     ProfileWriteResult result = profile.writeString(file, section, key, value);
     if (!result)
         log.write(profileWriteFailure(file, section, key, result));
-    return result;
+    return result.ok();
 }
 
 }  // namespace qx

@@ -33,7 +33,8 @@ public:
     ProfileWriteResult(ProfileWriteError error = ProfileWriteError::None, int systemError = 0)
         : m_error(error), m_systemError(systemError) {}
 
-    operator bool() const noexcept { return m_error == ProfileWriteError::None; }
+    explicit operator bool() const noexcept { return m_error == ProfileWriteError::None; }
+    bool ok() const noexcept { return m_error == ProfileWriteError::None; }
     ProfileWriteError error() const noexcept { return m_error; }
     int systemError() const noexcept { return m_systemError; }  // errno of a Failed write, or 0
 
