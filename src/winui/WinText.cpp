@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <utility>
 
 #include "CodePage.h"
 #include "WideText.h"
@@ -27,11 +28,15 @@ std::optional<std::wstring> fromUtf8(std::string_view utf8) {
 
 std::wstring uiText(std::string_view utf8) {
     // A language file in the code page (as older installations keep them) is read as such.
-    return fromUtf8(utf8).value_or(displayText(utf8));
+    if (std::optional<std::wstring> wide = fromUtf8(utf8))
+        return std::move(*wide);
+    return displayText(utf8);
 }
 
 std::wstring displayText(std::string_view text) {
-    return fromUtf8(displayUtf8(text, static_cast<CodePage>(ansiCodePage()))).value_or(widen(text));
+    if (std::optional<std::wstring> wide = fromUtf8(displayUtf8(text, static_cast<CodePage>(ansiCodePage()))))
+        return std::move(*wide);
+    return widen(text);
 }
 
 }  // namespace qx::winui
