@@ -48,6 +48,17 @@ report() {
   cat "$demo/root/qxt/log/qxareport.prt" 2>/dev/null || echo "(none)"
 }
 
+# A program the service started without waiting (the second deletion batch) may outlive it: its line in
+# started.txt is awaited for as long as a process whose command line matches $1 (the run's working
+# folder) runs, at most 60 s. Under Wine each Windows process is a process here, with its Windows
+# command line.
+await_children() {
+  for _ in $(seq 600); do
+    pgrep -f "$1" >/dev/null || return 0
+    sleep 0.1
+  done
+}
+
 # Linux: the demo as scripts/demo.sh runs it.
 linux="$out/linux"
 bash demo/make-demo.sh "$linux" >/dev/null
@@ -55,6 +66,7 @@ linux="$(cd "$linux" && pwd)"
 PATH="$linux/work/bin:$PATH" "$linux_exe" --root "$linux/root" --workdir "$linux/work" --headless \
   --clock-start "$start" --clock-until "$until" >"$out/linux.out" 2>&1 ||
   { cat "$out/linux.out"; echo "demo-compare: the Linux run failed" >&2; exit 1; }
+await_children "demo-compare/linux/work"
 
 # Windows: the same installation; the stand-ins are a batch file for each batch program and a small
 # program for each sibling program (qxe.exe and the rest), in the working directory, where the service
@@ -105,6 +117,7 @@ QX_WINEPREFIX="${QX_WINEPREFIX:-$root/build/windows/wine}" timeout 120 bash scri
   --root "$(win_path "$windows/root")" --workdir "$work_win" --headless \
   --clock-start "$start" --clock-until "$until" </dev/null >"$out/windows.out" 2>&1 ||
   { cat "$out/windows.out"; echo "demo-compare: the Windows run failed" >&2; exit 1; }
+await_children "demo-compare.windows.work"
 
 # The print program is handed the report's path as the installation spells it (\qxt\log.\...) on
 # Windows, where that is a path of the drive; the Linux launcher hands it the file's own path. Under
