@@ -171,12 +171,13 @@ TEST_F(WinMainDialogTest, SaveWritesWhatTheControlsHoldAndTheCodePageTextByteFor
 TEST_F(WinMainDialogTest, TheDriveSelectionOffersTheMappedDrivesAndItsListIsSaved) {
     QX_NEED_WINDOW();
     // The selection is modal: a second thread answers it as a user would, through its messages. Wine
-    // beside a full test run has taken more than ten seconds to show it.
+    // beside a full test run has taken more than ten seconds to show it. The box exists before its
+    // WM_INITDIALOG has set its controls; it is shown only after.
     std::array<bool, 4> enabled{}, checkedWhenOpened{};
     std::thread user([&] {
         for (int i = 0; i < 1200; ++i) {
             HWND box = FindWindowW(L"#32770", L"Select drives");
-            if (box) {
+            if (box && IsWindowVisible(box)) {
                 for (int d = 0; d < 4; ++d) {
                     enabled[d] = IsWindowEnabled(GetDlgItem(box, IDC_SEL_DRIVE_FIRST + d));
                     checkedWhenOpened[d] = IsDlgButtonChecked(box, IDC_SEL_DRIVE_FIRST + d) == BST_CHECKED;
