@@ -11,8 +11,13 @@ if [ "$preset" = windows ]; then
   # A new prefix takes a while to make: made here, before the tests are listed against a time limit.
   # scripts/wine-run makes it and starts the one server (which holds none of our output); it is ended
   # when this script ends.
-  bash scripts/wine-run wineboot </dev/null >/dev/null 2>&1
   trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
+  mkdir -p build
+  if ! bash scripts/wine-run wineboot </dev/null >build/wine-prefix.log 2>&1; then
+    echo "test.sh: Wine could not make or start its prefix $WINEPREFIX:" >&2
+    cat build/wine-prefix.log >&2
+    exit 1
+  fi
 fi
 started=$(date +%s)
 cmake --preset "$preset" >/dev/null
